@@ -1,0 +1,300 @@
+#include "app/MainWindow.h"
+
+#include "app/Texts.h"
+#include "common/AppState.h"
+#include "common/Dialogs.h"
+#include "common/Text.h"
+#include "db/Database.h"
+#include "vehicles/FleetList.h"
+
+#include <QComboBox>
+#include <QEvent>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QTableView>
+#include <QSignalBlocker>
+#include <QTreeWidget>
+#include <functional>
+
+namespace fd {
+namespace {
+
+constexpr int kMinWidth = 1020;
+constexpr int kMinHeight = 700;
+// Group items of the category tree, collapsed when the window is created.
+constexpr int kGroupIndexes[] = {1, 6, 11, 20, 25, 30};
+
+QPushButton* makeButton(QWidget* parent, const QString& name, const QString& text, QRect geometry)
+{
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(name);
+    b->setGeometry(geometry);
+    b->setAutoDefault(false);
+    return b;
+}
+
+QTreeWidgetItem* itemAtIndex(QTreeWidget* tree, int index)
+{
+    // Depth-first order, the root counting as 0.
+    int i = 0;
+    std::function<QTreeWidgetItem*(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) -> QTreeWidgetItem* {
+        if (i++ == index)
+            return item;
+        for (int c = 0; c < item->childCount(); ++c)
+            if (QTreeWidgetItem* found = walk(item->child(c)))
+                return found;
+        return nullptr;
+    };
+    for (int t = 0; t < tree->topLevelItemCount(); ++t)
+        if (QTreeWidgetItem* found = walk(tree->topLevelItem(t)))
+            return found;
+    return nullptr;
+}
+
+} // namespace
+
+MainWindow::MainWindow(AppState& state, Dialogs& dialogs, MainWindowHooks hooks, QWidget* parent)
+    : QMainWindow(parent)
+    , m_state(state)
+    , m_dialogs(dialogs)
+    , m_hooks(std::move(hooks))
+{
+    setObjectName(QStringLiteral("mainWindow"));
+    m_fleet = new vehicles::FleetList(state, dialogs, this);
+    connect(m_fleet, &vehicles::FleetList::captionRequested, this, &QWidget::setWindowTitle);
+    buildControls();
+    buildMenu();
+    move(50, 50);
+    resize(kMinWidth, 691);
+}
+
+MainWindow::~MainWindow()
+{
+    db::dbClose(m_state.dbConnection);
+}
+
+void MainWindow::buildControls()
+{
+    auto* central = new QWidget(this);
+    central->setObjectName(QStringLiteral("centralWidget"));
+    central->setAutoFillBackground(true);
+    QPalette pal = central->palette();
+    pal.setColor(QPalette::Window, QColor(236, 236, 236));
+    central->setPalette(pal);
+    setCentralWidget(central);
+
+    m_searchField = new QComboBox(central);
+    m_searchField->setObjectName(QStringLiteral("组合框1"));
+    m_searchField->setEditable(false);
+    m_searchField->addItem(QStringLiteral("车牌号"), 1);
+    m_searchField->addItem(QStringLiteral("档案编号"), 2);
+    m_searchField->addItem(QStringLiteral("车主姓名"), 3);
+    m_searchField->setCurrentIndex(0);
+    m_searchField->setGeometry(7, 11, 88, 20);
+
+    m_searchText = new QLineEdit(central);
+    m_searchText->setObjectName(QStringLiteral("编辑框_车号查询"));
+    m_searchText->setGeometry(101, 5, 58, 30);
+    m_searchText->installEventFilter(this);
+
+    auto* search = makeButton(central, QStringLiteral("按钮_代码查询"), QStringLiteral("查询"), QRect(161, 3, 50, 32));
+    connect(search, &QPushButton::clicked, this, &MainWindow::runSearch);
+    auto* add = makeButton(central, QStringLiteral("按钮_新增车辆"), QStringLiteral("新增车辆"), QRect(212, 3, 73, 32));
+    connect(add, &QPushButton::clicked, this, &MainWindow::addVehicle);
+    auto* modify = makeButton(central, QStringLiteral("按钮_修改车辆"), QStringLiteral("修改车辆"), QRect(286, 3, 73, 32));
+    connect(modify, &QPushButton::clicked, this, &MainWindow::modifyVehicle);
+    auto* mass = makeButton(central, QStringLiteral("按钮_短信群发"), QStringLiteral("短信群发"), QRect(360, 3, 73, 32));
+    connect(mass, &QPushButton::clicked, this, &MainWindow::startMassSend);
+    auto* print = makeButton(central, QStringLiteral("按钮_打印"), QStringLiteral("打印"), QRect(434, 3, 73, 32));
+    connect(print, &QPushButton::clicked, this, [this] {
+        if (m_hooks.printGrid)
+            m_hooks.printGrid();
+    });
+
+    m_tree = new QTreeWidget(central);
+    m_tree->setObjectName(QStringLiteral("树型框1"));
+    m_tree->setHeaderHidden(true);
+    m_tree->setGeometry(9, 39, 151, 593);
+    vehicles::FleetList::populateCategoryTree(m_tree);
+    connect(m_tree, &QTreeWidget::currentItemChanged, this, &MainWindow::onTreeSelectionChanged);
+
+    m_grid = new QTableView(central);
+    m_grid->setObjectName(QStringLiteral("高级表格_车辆具体信息"));
+    m_grid->setGeometry(162, 39, 858, 593);
+    m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A click on the header row must not move the current row (it keeps the earlier selection).
+    m_grid->horizontalHeader()->setSectionsClickable(false);
+    m_grid->viewport()->installEventFilter(this);
+    m_fleet->attachView(m_grid);
+    connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex&) { openSelectedVehicle(); });
+}
+
+void MainWindow::buildMenu()
+{
+    QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
+    file->setObjectName(QStringLiteral("menuFile"));
+    connect(file->addAction(QStringLiteral("打印")), &QAction::triggered, this, [this] {
+        if (m_hooks.printGrid)
+            m_hooks.printGrid();
+    });
+    connect(file->addAction(QStringLiteral("退出")), &QAction::triggered, this, [this] {
+        if (m_hooks.quit)
+            m_hooks.quit();
+    });
+    QMenu* vehicles = menuBar()->addMenu(QStringLiteral("车辆管理"));
+    vehicles->setObjectName(QStringLiteral("menuVehicles"));
+    connect(vehicles->addAction(QStringLiteral("新增车辆")), &QAction::triggered, this, &MainWindow::addVehicle);
+    connect(vehicles->addAction(QStringLiteral("修改车辆")), &QAction::triggered, this, &MainWindow::modifyVehicle);
+    connect(vehicles->addAction(QStringLiteral("短信群发")), &QAction::triggered, this, &MainWindow::startMassSend);
+    QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
+    help->setObjectName(QStringLiteral("menuHelp"));
+    connect(help->addAction(QStringLiteral("联系我们")), &QAction::triggered, this, &MainWindow::showContact);
+    connect(help->addAction(QStringLiteral("关于软件")), &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+void MainWindow::setHooks(MainWindowHooks hooks)
+{
+    m_hooks = std::move(hooks);
+}
+
+bool MainWindow::start()
+{
+    setWindowTitle(m_state.appTitle);
+    for (int index : kGroupIndexes)
+        if (QTreeWidgetItem* item = itemAtIndex(m_tree, index))
+            item->setExpanded(false);
+    m_searchText->setFocus();
+    if (m_hooks.openLogin && !m_hooks.openLogin())
+        return false;
+    // The outcome of the login is not checked: without a connection the list is the header only.
+    m_fleet->loadAllVehicles();
+    return true;
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    const int w = std::max(width(), kMinWidth);
+    const int h = std::max(height(), kMinHeight);
+    if (w != width() || h != height()) {
+        resize(w, h);
+        return; // the resize above comes back here with the corrected size
+    }
+    m_grid->resize(w - 185, h - 105);
+    m_tree->resize(m_tree->width(), h - 105);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_searchText && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            runSearch();
+            return true;
+        }
+    }
+    if (watched == m_grid->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() == Qt::LeftButton)
+            recordSelection();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    db::dbClose(m_state.dbConnection);
+    QMainWindow::closeEvent(event);
+}
+
+void MainWindow::recordSelection()
+{
+    const QModelIndex current = m_grid->currentIndex();
+    // Row 0 of the grid is its header; model row r is grid row r + 1.
+    if (current.isValid())
+        m_state.currentVehicleId = m_fleet->gridText(current.row() + 1, 0);
+    m_state.editVehicleId = m_state.currentVehicleId;
+}
+
+void MainWindow::addVehicle()
+{
+    m_state.modifyFlag = 0;
+    m_state.newFlag = 1;
+    if (m_hooks.openVehicleWindow)
+        m_hooks.openVehicleWindow();
+}
+
+void MainWindow::modifyVehicle()
+{
+    if (text::isEqual(text::toNumber(m_state.currentVehicleId), 0.0)) {
+        m_dialogs.message(texts::kSelectVehicleFirst);
+        return;
+    }
+    openSelectedVehicle();
+}
+
+void MainWindow::openSelectedVehicle()
+{
+    m_state.modifyFlag = 1;
+    m_state.newFlag = 0;
+    if (m_hooks.openVehicleWindow)
+        m_hooks.openVehicleWindow();
+}
+
+void MainWindow::startMassSend()
+{
+    m_state.smsPlates.clear();
+    m_state.smsPhones.clear();
+    m_state.smsExpiryDates.clear();
+    const int n = m_fleet->gridRowCount();
+    for (int r = 1; r < n; ++r) {
+        m_state.smsPhones.append(m_fleet->gridText(r, 5));
+        m_state.smsPlates.append(m_fleet->gridText(r, 3));
+        m_state.smsExpiryDates.append(m_fleet->gridText(r, 6));
+    }
+    if (m_state.smsPlates.isEmpty() || m_state.smsPhones.isEmpty()) {
+        m_dialogs.message(texts::kNoPhonesToSend);
+        return;
+    }
+    if (m_hooks.openMassSend)
+        m_hooks.openMassSend();
+}
+
+void MainWindow::showAbout()
+{
+    m_dialogs.message(texts::kAboutText, texts::kAboutCaption);
+}
+
+void MainWindow::showContact()
+{
+    m_dialogs.message(texts::kContactText + m_state.settings.supportContact + QStringLiteral("。"), texts::kContactCaption);
+}
+
+void MainWindow::runSearch()
+{
+    m_fleet->searchVehicles(m_searchField->currentData().toInt(), m_searchText->text());
+}
+
+void MainWindow::onTreeSelectionChanged()
+{
+    const QTreeWidgetItem* item = m_tree->currentItem();
+    m_fleet->categoryHandler(item ? item->data(0, Qt::UserRole).toInt() : 0);
+}
+
+void MainWindow::showFullListAfterSave()
+{
+    if (m_tree->topLevelItemCount() > 0) {
+        const QSignalBlocker block(m_tree);
+        m_tree->setCurrentItem(m_tree->topLevelItem(0));
+    }
+    m_fleet->loadAllVehicles();
+}
+
+} // namespace fd

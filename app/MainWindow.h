@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QMainWindow>
+#include <functional>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+class QTableView;
+class QTreeWidget;
+class QTreeWidgetItem;
+
+namespace fd {
+struct AppState;
+class Dialogs;
+namespace vehicles {
+class FleetList;
+}
+
+// The windows the main window opens, behind one seam so that a test replaces them and never
+// waits on a modal exec().
+struct MainWindowHooks {
+    // Runs the login modally; false when the user chose to end the program.
+    std::function<bool()> openLogin;
+    // Opens the vehicle window modally; newFlag/modifyFlag and editVehicleId are already set.
+    std::function<void()> openVehicleWindow;
+    // Opens the mass-send window modally with the main window as owner; the lists are set.
+    std::function<void()> openMassSend;
+    // Prints the shown list.
+    std::function<void()> printGrid;
+    // Ends the program at once (menu 退出).
+    std::function<void()> quit;
+};
+
+// The one non-modal window: tool row, category tree, vehicle grid and menu.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    MainWindow(AppState& state, Dialogs& dialogs, MainWindowHooks hooks, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    void setHooks(MainWindowHooks hooks);
+    // The creation sequence: caption, collapsed groups, focus, login, full list. False when the
+    // login was cancelled and the program is to end.
+    bool start();
+
+    vehicles::FleetList& fleet() const { return *m_fleet; }
+
+    // The actions of the tool buttons and menu items.
+    void addVehicle();
+    void modifyVehicle();
+    void openSelectedVehicle(); // double-click on the grid: no selection check
+    void startMassSend();
+    void recordSelection();
+    void showAbout();
+    void showContact();
+    void runSearch();
+    // After a vehicle was saved: the tree's root becomes current and the full list reloads.
+    void showFullListAfterSave();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildControls();
+    void buildMenu();
+    void onTreeSelectionChanged();
+
+    AppState& m_state;
+    Dialogs& m_dialogs;
+    MainWindowHooks m_hooks;
+    vehicles::FleetList* m_fleet = nullptr;
+
+    QComboBox* m_searchField = nullptr;
+    QLineEdit* m_searchText = nullptr;
+    QTreeWidget* m_tree = nullptr;
+    QTableView* m_grid = nullptr;
+};
+
+} // namespace fd

@@ -1,0 +1,35 @@
+#include "app/Wiring.h"
+
+#include "accounts/LoginWindow.h"
+#include "common/AppState.h"
+#include "common/Dialogs.h"
+#include "vehicles/VehicleWindow.h"
+
+#include <QApplication>
+#include <QPointer>
+
+namespace fd {
+
+MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& window)
+{
+    QPointer<MainWindow> main(&window);
+    MainWindowHooks hooks;
+    hooks.openLogin = [&state, &dialogs] {
+        accounts::LoginWindow login(state, dialogs);
+        login.exec();
+        return !login.cancelled();
+    };
+    hooks.openVehicleWindow = [&state, &dialogs, main] {
+        vehicles::VehicleWindow form(state, dialogs, [main] {
+            if (main)
+                main->showFullListAfterSave();
+        });
+        form.exec();
+    };
+    hooks.openMassSend = [&dialogs] { dialogs.message(QStringLiteral("短信群发尚未开通。")); };
+    hooks.printGrid = [&dialogs] { dialogs.message(QStringLiteral("打印尚未开通。")); };
+    hooks.quit = [] { QApplication::exit(0); };
+    return hooks;
+}
+
+} // namespace fd

@@ -1,0 +1,33 @@
+#include "app/MainWindow.h"
+#include "app/Wiring.h"
+#include "common/AppState.h"
+#include "common/Dialogs.h"
+#include "net/Http.h"
+
+#include <QApplication>
+#include <mysql.h>
+
+int main(int argc, char* argv[])
+{
+    // Client libraries are set up once, before any thread starts.
+    mysql_library_init(0, nullptr, nullptr);
+    fd::net::globalInit();
+
+    QApplication app(argc, argv);
+    app.setApplicationName(QStringLiteral("fleetdesk"));
+
+    fd::AppState state;
+    state.settings.load(fd::Settings::defaultPath());
+    fd::QtDialogs dialogs;
+
+    int rc = 0;
+    {
+        fd::MainWindow window(state, dialogs, {});
+        window.setHooks(fd::programHooks(state, dialogs, window));
+        window.show();
+        if (window.start())
+            rc = app.exec();
+    }
+    mysql_library_end();
+    return rc;
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "common/Settings.h"
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace fd::db {
+class Connection;
+}
+
+namespace fd {
+
+// The state the windows share for the life of the process. One instance is created at start-up
+// and handed to every window; a test builds its own. Used from the user-interface thread only,
+// except that a worker may copy dbConnection (a shared handle) when it starts.
+struct AppState {
+    Settings settings;
+
+    // The one open database connection; empty while none is open. Storing a new connection
+    // releases the one it replaces, which closes it once no worker still holds it.
+    std::shared_ptr<db::Connection> dbConnection;
+
+    QString appTitle;
+    double loginDateTime = 0.0; // days since 1899-12-30, whole seconds
+    QString currentVehicleId;
+    QString editVehicleId;
+    qint32 modifyFlag = 0;
+    qint32 newFlag = 0;
+
+    QStringList smsPlates;
+    QStringList smsPhones;
+    QStringList smsExpiryDates;
+};
+
+} // namespace fd

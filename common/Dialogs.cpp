@@ -1,0 +1,54 @@
+#include "common/Dialogs.h"
+
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace fd {
+
+void QtDialogs::message(const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
+int QtDialogs::ask(const QString& text, Buttons buttons, const QString& caption)
+{
+    QMessageBox::StandardButtons qtButtons;
+    switch (buttons) {
+    case OkOnly: qtButtons = QMessageBox::Ok; break;
+    case OkCancel: qtButtons = QMessageBox::Ok | QMessageBox::Cancel; break;
+    case YesNo: qtButtons = QMessageBox::Yes | QMessageBox::No; break;
+    case YesNoCancel: qtButtons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
+    }
+    QMessageBox box(QMessageBox::NoIcon, caption, text, qtButtons);
+    box.setWindowModality(Qt::ApplicationModal);
+    switch (box.exec()) {
+    case QMessageBox::Ok: return Ok;
+    case QMessageBox::Yes: return Yes;
+    case QMessageBox::No: return No;
+    default: return Cancel;
+    }
+}
+
+bool QtDialogs::inputText(const QString& prompt, QString& text, const QString& caption)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Normal, text, &ok);
+    if (ok)
+        text = answer;
+    return ok;
+}
+
+QString QtDialogs::openFileName(const QString& caption, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter);
+}
+
+QString QtDialogs::saveFileName(const QString& caption, const QString& suggested, const QString& filter)
+{
+    return QFileDialog::getSaveFileName(nullptr, caption, suggested, filter);
+}
+
+} // namespace fd

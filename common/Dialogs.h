@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace fd {
+
+// Every message box, question, input box and file dialog of the program goes through this
+// interface, so that tests answer them by script and never block on a modal dialog.
+class Dialogs {
+public:
+    // Button numbers of a message box answer.
+    enum Button { Ok = 0, Cancel = 1, Abort = 2, Retry = 3, Ignore = 4, Yes = 5, No = 6 };
+    enum Buttons { OkOnly, OkCancel, YesNo, YesNoCancel };
+
+    static inline const QString kCaption = QStringLiteral("信息：");
+
+    virtual ~Dialogs() = default;
+    // A message with an OK button only, no icon, modal to the whole program.
+    virtual void message(const QString& text, const QString& caption = kCaption) = 0;
+    // A message with the given buttons; returns the number of the button pressed.
+    virtual int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) = 0;
+    // A text input box; returns false when cancelled.
+    virtual bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) = 0;
+    // File pickers; an empty text means cancelled.
+    virtual QString openFileName(const QString& caption, const QString& filter) = 0;
+    virtual QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) = 0;
+};
+
+// The real dialogs: application-modal, without owner window.
+class QtDialogs final : public Dialogs {
+public:
+    void message(const QString& text, const QString& caption = kCaption) override;
+    int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) override;
+    bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;
+    QString openFileName(const QString& caption, const QString& filter) override;
+    QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
+};
+
+} // namespace fd

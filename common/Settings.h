@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+namespace fd {
+
+// Deployment settings, read from one INI file. The database host, user and password and the FTP
+// account are kept enciphered (see db/Cipher.h) and are deciphered at each use.
+struct Settings {
+    QString dbHost;      // enciphered, key settingKeyA
+    QString dbUser;      // enciphered, key settingKeyB
+    QString dbPassword;  // enciphered, key settingKeyB
+    QString ftpUser;     // enciphered, key settingKeyA
+    QString ftpPassword; // enciphered, key settingKeyA
+    QString settingKeyA; // 11 decimal digits
+    QString settingKeyB; // 11 decimal digits
+    quint8 xorMask = 0;
+    QString serverAddress;  // plain address of the database and web server
+    QString supportContact; // shown after two connection failure messages
+    int dbPort = 0;         // 0: the client library's default, 3306
+    int ftpPort = 21;
+    int webPort = 80;
+    QString smsUrlTemplate;
+    QString connectivityUrl = QStringLiteral("http://www.baidu.com/");
+    int httpConnectTimeoutSeconds = 5;
+    int httpTotalTimeoutSeconds = 30;
+
+    // The file named by FLEETDESK_CONFIG, else fleetdesk.ini beside the program.
+    static QString defaultPath();
+    // Missing keys keep their defaults. Returns false when the file does not exist.
+    bool load(const QString& path);
+    bool save(const QString& path) const;
+};
+
+} // namespace fd

@@ -1,0 +1,323 @@
+#include "db/Connection.h"
+
+#include "common/Text.h"
+
+#include <mysql.h>
+#include <errmsg.h>
+#include <cstring>
+#include <thread>
+
+namespace fd::db {
+
+struct Connection::Pending {
+    std::thread::id thread;
+    MYSQL_RES* result = nullptr;
+    qint64 affected = 0;
+    unsigned errorCode = 0;
+    QString error;
+};
+
+namespace {
+
+QByteArray bytesOrNull(const QString& text, bool& ok)
+{
+    const text::GbkResult r = text::toGbk(text);
+    ok = r.ok();
+    return r.bytes;
+}
+
+const char* orNull(const QByteArray& bytes) { return bytes.isEmpty() ? nullptr : bytes.constData(); }
+
+} // namespace
+
+Connection::Connection(const Options& options) : m_options(options) {}
+
+Connection::~Connection()
+{
+    close();
+}
+
+std::shared_ptr<Connection> Connection::open(const Options& options, QString* error)
+{
+    std::shared_ptr<Connection> conn(new Connection(options));
+    std::lock_guard lock(conn->m_mutex);
+    if (!conn->connectLocked(error))
+        return nullptr;
+    return conn;
+}
+
+bool Connection::connectLocked(QString* error)
+{
+    MYSQL* mysql = mysql_init(nullptr);
+    if (!mysql) {
+        if (error)
+            *error = QStringLiteral("out of memory");
+        return false;
+    }
+    // The client library must know the set is GBK, or it escapes byte by byte and a GBK character
+    // whose second byte is 0x5C could end a literal early.
+    mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "gbk");
+    const unsigned timeout = static_cast<unsigned>(m_options.connectTimeoutSeconds);
+    mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    my_bool reconnect = 0; // never let the library resend a statement on its own
+    mysql_options(mysql, MYSQL_OPT_RECONNECT, &reconnect);
+
+    bool ok = true;
+    const QByteArray host = bytesOrNull(m_options.host, ok);
+    const QByteArray user = bytesOrNull(m_options.user, ok);
+    const QByteArray password = bytesOrNull(m_options.password, ok);
+    const QByteArray database = bytesOrNull(m_options.database, ok);
+    // CLIENT_FOUND_ROWS: an update reports the rows it matched, so saving an unchanged row counts.
+    if (!mysql_real_connect(mysql, orNull(host), orNull(user), orNull(password), orNull(database),
+            static_cast<unsigned>(m_options.port), nullptr, CLIENT_FOUND_ROWS)) {
+        if (error)
+            *error = text::fromGbk(QByteArray(mysql_error(mysql)));
+        mysql_close(mysql);
+        return false;
+    }
+    if (m_mysql)
+        mysql_close(m_mysql);
+    m_mysql = mysql;
+    m_broken = false;
+    m_lastUsed = std::chrono::steady_clock::now();
+    return true;
+}
+
+bool Connection::isOpen() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_mysql != nullptr;
+}
+
+void Connection::close()
+{
+    std::lock_guard lock(m_mutex);
+    for (auto& p : m_pending) {
+        if (p->result)
+            mysql_free_result(p->result);
+    }
+    m_pending.clear();
+    if (m_mysql) {
+        mysql_close(m_mysql);
+        m_mysql = nullptr;
+    }
+}
+
+Connection::Pending& Connection::pendingForThisThreadLocked() const
+{
+    const auto id = std::this_thread::get_id();
+    for (auto& p : m_pending)
+        if (p->thread == id)
+            return *p;
+    m_pending.push_back(std::make_unique<Pending>());
+    m_pending.back()->thread = id;
+    return *m_pending.back();
+}
+
+void Connection::setErrorLocked(unsigned code, const QString& message)
+{
+    Pending& p = pendingForThisThreadLocked();
+    p.errorCode = code;
+    p.error = message;
+}
+
+bool Connection::ensureAliveLocked()
+{
+    if (!m_mysql)
+        return false;
+    const auto idle = std::chrono::steady_clock::now() - m_lastUsed;
+    if (!m_broken && idle < std::chrono::seconds(m_options.idleCheckSeconds))
+        return true;
+    if (!m_broken && mysql_ping(m_mysql) == 0)
+        return true;
+    // The server dropped the session (wait timeout, restart): open a new one with the same settings.
+    QString error;
+    if (!connectLocked(&error)) {
+        setErrorLocked(CR_SERVER_GONE_ERROR, error);
+        m_broken = true;
+        return false;
+    }
+    return true;
+}
+
+bool Connection::execute(const QString& sql)
+{
+    const text::GbkResult gbk = text::toGbk(sql);
+    std::lock_guard lock(m_mutex);
+    Pending& p = pendingForThisThreadLocked();
+    if (p.result) {
+        mysql_free_result(p.result);
+        p.result = nullptr;
+    }
+    p.affected = 0;
+    if (!gbk.ok()) {
+        setErrorLocked(0, QStringLiteral("the statement holds a character that GBK cannot store (at %1)").arg(gbk.badIndex));
+        return false;
+    }
+    if (!ensureAliveLocked()) {
+        if (!m_mysql)
+            setErrorLocked(CR_CONNECTION_ERROR, QStringLiteral("no connection"));
+        return false;
+    }
+    m_lastUsed = std::chrono::steady_clock::now();
+    if (mysql_real_query(m_mysql, gbk.bytes.constData(), static_cast<unsigned long>(gbk.bytes.size())) != 0) {
+        const unsigned code = mysql_errno(m_mysql);
+        setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
+        // The statement may or may not have reached the server: it is not sent again, but the
+        // next statement starts on a checked connection.
+        if (code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST)
+            m_broken = true;
+        return false;
+    }
+    if (mysql_field_count(m_mysql) > 0) {
+        p.result = mysql_store_result(m_mysql);
+        if (!p.result) {
+            setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
+            return false;
+        }
+    } else {
+        p.affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
+    }
+    p.errorCode = 0;
+    p.error.clear();
+    return true;
+}
+
+ResultPtr Connection::takeResult()
+{
+    std::lock_guard lock(m_mutex);
+    Pending& p = pendingForThisThreadLocked();
+    MYSQL_RES* res = p.result;
+    p.result = nullptr;
+    if (!res)
+        return nullptr;
+    return std::make_unique<Result>(res);
+}
+
+qint64 Connection::affectedRows() const
+{
+    std::lock_guard lock(m_mutex);
+    return pendingForThisThreadLocked().affected;
+}
+
+QString Connection::escape(const QString& value)
+{
+    const text::GbkResult gbk = text::toGbk(value);
+    std::lock_guard lock(m_mutex);
+    if (!gbk.ok() || !m_mysql) {
+        // Nothing can be sent in this state (the statement fails before it leaves the program),
+        // but escape alike so that the text never reads as a changed statement.
+        return escapeOffline(value);
+    }
+    QByteArray escaped(gbk.bytes.size() * 2 + 1, Qt::Uninitialized);
+    const unsigned long n = mysql_real_escape_string(m_mysql, escaped.data(), gbk.bytes.constData(),
+        static_cast<unsigned long>(gbk.bytes.size()));
+    escaped.resize(static_cast<qsizetype>(n));
+    return text::fromGbk(escaped);
+}
+
+QString Connection::escapeOffline(const QString& value)
+{
+    QString out;
+    out.reserve(value.size() + 8);
+    for (QChar c : value) {
+        switch (c.unicode()) {
+        case 0: out += QLatin1String("\\0"); break;
+        case '\n': out += QLatin1String("\\n"); break;
+        case '\r': out += QLatin1String("\\r"); break;
+        case 0x1a: out += QLatin1String("\\Z"); break;
+        case '\\': out += QLatin1String("\\\\"); break;
+        case '\'': out += QLatin1String("\\'"); break;
+        case '"': out += QLatin1String("\\\""); break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+QString Connection::lastError() const
+{
+    std::lock_guard lock(m_mutex);
+    return pendingForThisThreadLocked().error;
+}
+
+unsigned Connection::lastErrno() const
+{
+    std::lock_guard lock(m_mutex);
+    return pendingForThisThreadLocked().errorCode;
+}
+
+void Connection::setIdleCheckSeconds(int seconds)
+{
+    std::lock_guard lock(m_mutex);
+    m_options.idleCheckSeconds = seconds;
+}
+
+unsigned long Connection::threadId() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_mysql ? mysql_thread_id(m_mysql) : 0;
+}
+
+// ---- Result ----
+
+Result::Result(MYSQL_RES* res)
+    : m_res(res)
+    , m_fields(mysql_fetch_fields(res))
+    , m_columnCount(mysql_num_fields(res))
+    , m_rowCount(static_cast<qint64>(mysql_num_rows(res)))
+{
+    m_lengths.resize(m_columnCount);
+    loadRow(mysql_fetch_row(m_res));
+}
+
+Result::~Result()
+{
+    mysql_free_result(m_res);
+}
+
+void Result::loadRow(char** row)
+{
+    if (!row)
+        return;
+    m_row = row;
+    const unsigned long* lengths = mysql_fetch_lengths(m_res);
+    for (unsigned i = 0; i < m_columnCount; ++i)
+        m_lengths[i] = lengths ? lengths[i] : 0;
+}
+
+bool Result::next()
+{
+    if (!m_row || m_pastEnd)
+        return false;
+    MYSQL_ROW row = mysql_fetch_row(m_res);
+    if (!row) {
+        m_pastEnd = true; // the last row stays readable
+        return true;
+    }
+    loadRow(row);
+    return true;
+}
+
+int Result::columnIndex(const char* name) const
+{
+    for (unsigned i = 0; i < m_columnCount; ++i)
+        if (std::strcmp(m_fields[i].name, name) == 0)
+            return static_cast<int>(i);
+    return -1;
+}
+
+int Result::columnIndex(const QString& name) const
+{
+    const text::GbkResult gbk = text::toGbk(name);
+    if (!gbk.ok())
+        return -1;
+    return columnIndex(gbk.bytes.constData());
+}
+
+bool Result::isNull(int column) const { return m_row[column] == nullptr; }
+const char* Result::data(int column) const { return m_row[column]; }
+std::size_t Result::size(int column) const { return m_lengths[static_cast<std::size_t>(column)]; }
+int Result::sqlType(int column) const { return m_fields[column].type; }
+
+} // namespace fd::db

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+struct st_mysql;
+struct st_mysql_res;
+struct st_mysql_field;
+
+namespace fd::db {
+
+class Result;
+using ResultPtr = std::unique_ptr<Result>;
+
+// One MySQL connection, told that the character set is GBK so that escaping and the server agree.
+//
+// Thread affinity: any thread may run statements; a mutex lets one statement run at a time. A
+// statement and the storing of its result happen under one lock, and the result is kept for the
+// thread that ran the statement, so a worker's statement cannot take the user-interface thread's
+// result. Share a connection as std::shared_ptr<Connection>; the handle closes with the last owner
+// or on close().
+class Connection {
+public:
+    struct Options {
+        QString host, user, password, database;
+        int port = 0; // 0: 3306
+        // A statement after this much idleness first checks that the server still has the
+        // connection, and reopens it with the same settings when it does not.
+        int idleCheckSeconds = 30;
+        int connectTimeoutSeconds = 10;
+    };
+
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    // Opens a connection; empty on failure, with the client library's message in error.
+    static std::shared_ptr<Connection> open(const Options& options, QString* error = nullptr);
+
+    bool isOpen() const;
+    void close();
+
+    // Runs one statement. The text is sent as GBK; a character GBK cannot hold fails the statement
+    // before anything is sent. A statement is sent at most once.
+    bool execute(const QString& sql);
+    // Takes the result of the last statement this thread ran (empty when it produced no rows).
+    ResultPtr takeResult();
+    // Rows matched (not only changed) by the last insert/update/delete this thread ran.
+    qint64 affectedRows() const;
+
+    // The value escaped for use between single quotes, by the client library in GBK.
+    QString escape(const QString& value);
+    // The same escaping done on the text alone, for when no connection is open.
+    static QString escapeOffline(const QString& value);
+
+    QString lastError() const;
+    unsigned lastErrno() const;
+    void setIdleCheckSeconds(int seconds);
+    // The server's id of the session, to tell a reopened connection from the first one.
+    unsigned long threadId() const;
+
+private:
+    explicit Connection(const Options& options);
+    bool connectLocked(QString* error);
+    bool ensureAliveLocked();
+    void setErrorLocked(unsigned code, const QString& message);
+
+    struct Pending;
+    Pending& pendingForThisThreadLocked() const;
+
+    Options m_options;
+    mutable std::mutex m_mutex;
+    st_mysql* m_mysql = nullptr;
+    bool m_broken = false;
+    std::chrono::steady_clock::time_point m_lastUsed;
+    mutable std::vector<std::unique_ptr<Pending>> m_pending;
+};
+
+using ConnectionPtr = std::shared_ptr<Connection>;
+
+// A complete result held in memory, with a row cursor that starts on the first row.
+// Used by one thread at a time.
+class Result {
+public:
+    explicit Result(st_mysql_res* res);
+    ~Result();
+    Result(const Result&) = delete;
+    Result& operator=(const Result&) = delete;
+
+    qint64 rowCount() const { return m_rowCount; }
+    int columnCount() const { return static_cast<int>(m_columnCount); }
+    // The index of the column with exactly this name (case-sensitive), or -1.
+    int columnIndex(const QString& name) const;
+    int columnIndex(const char* latin1Name) const;
+    bool hasRow() const { return m_row != nullptr; }
+    bool next();
+
+    // Raw access to the cursor row: valid only while hasRow().
+    bool isNull(int column) const;
+    const char* data(int column) const;
+    std::size_t size(int column) const;
+    int sqlType(int column) const;
+
+private:
+    void loadRow(char** row);
+
+    st_mysql_res* m_res;
+    st_mysql_field* m_fields;
+    unsigned m_columnCount;
+    qint64 m_rowCount;
+    char** m_row = nullptr;
+    std::vector<unsigned long> m_lengths;
+    bool m_pastEnd = false;
+};
+
+} // namespace fd::db

@@ -1,0 +1,184 @@
+#include "db/Database.h"
+
+#include "common/DateTime.h"
+#include "common/Text.h"
+#include "db/FieldConvert.h"
+
+#include <mysql.h>
+
+namespace fd::db {
+
+ConnectionPtr dbConnect(const QString& host, const QString& user, const QString& password, const QString& database,
+    int port, QString* error)
+{
+    Connection::Options options;
+    options.host = host;
+    options.user = user;
+    options.password = password;
+    options.database = database;
+    options.port = port;
+    return Connection::open(options, error);
+}
+
+void dbClose(ConnectionPtr& connection)
+{
+    if (connection)
+        connection->close();
+    connection.reset();
+}
+
+bool dbExecute(const ConnectionPtr& connection, const QString& sql)
+{
+    return connection && connection->execute(sql);
+}
+
+ResultPtr dbStoreResult(const ConnectionPtr& connection)
+{
+    return connection ? connection->takeResult() : nullptr;
+}
+
+void dbFreeResult(ResultPtr& result)
+{
+    result.reset();
+}
+
+qint64 dbRowCount(const Result* result)
+{
+    return result ? result->rowCount() : 0;
+}
+
+bool dbNextRow(Result* result)
+{
+    return result && result->next();
+}
+
+namespace {
+
+bool readable(const Result* result, int column)
+{
+    return result && column >= 0 && column < result->columnCount() && result->hasRow();
+}
+
+template <typename Int> bool readInteger(const Result* result, int column, Int& value)
+{
+    if (!readable(result, column))
+        return false;
+    value = result->isNull(column) ? 0 : static_cast<Int>(convert::toInteger(result->data(column), result->size(column)));
+    return true;
+}
+
+convert::DateKind dateKind(int type)
+{
+    switch (type) {
+    case MYSQL_TYPE_DATETIME:
+    case MYSQL_TYPE_TIMESTAMP:
+    case MYSQL_TYPE_DATETIME2:
+    case MYSQL_TYPE_TIMESTAMP2:
+        return convert::DateKind::DateTime;
+    case MYSQL_TYPE_DATE:
+    case MYSQL_TYPE_NEWDATE:
+        return convert::DateKind::Date;
+    case MYSQL_TYPE_TIME:
+    case MYSQL_TYPE_TIME2:
+        return convert::DateKind::Time;
+    case MYSQL_TYPE_YEAR:
+        return convert::DateKind::Year;
+    default:
+        return convert::DateKind::Other;
+    }
+}
+
+} // namespace
+
+bool dbReadField(const Result* result, int column, qint16& value) { return readInteger(result, column, value); }
+bool dbReadField(const Result* result, int column, qint32& value) { return readInteger(result, column, value); }
+bool dbReadField(const Result* result, int column, qint64& value) { return readInteger(result, column, value); }
+
+bool dbReadField(const Result* result, int column, double& value)
+{
+    if (!readable(result, column))
+        return false;
+    value = result->isNull(column) ? 0.0 : convert::toFloating(result->data(column), result->size(column));
+    return true;
+}
+
+bool dbReadField(const Result* result, int column, float& value)
+{
+    double d = 0.0;
+    if (!dbReadField(result, column, d))
+        return false;
+    value = static_cast<float>(d);
+    return true;
+}
+
+bool dbReadField(const Result* result, int column, bool& value)
+{
+    if (!readable(result, column))
+        return false;
+    value = !result->isNull(column) && convert::toBoolean(result->data(column), result->size(column));
+    return true;
+}
+
+bool dbReadField(const Result* result, int column, QString& value)
+{
+    if (!readable(result, column))
+        return false;
+    value = result->isNull(column) ? QString() : text::fromGbk(result->data(column), static_cast<qsizetype>(result->size(column)));
+    return true;
+}
+
+bool dbReadField(const Result* result, int column, QByteArray& value)
+{
+    if (!readable(result, column))
+        return false;
+    value = result->isNull(column) ? QByteArray() : QByteArray(result->data(column), static_cast<qsizetype>(result->size(column)));
+    return true;
+}
+
+bool dbReadField(const Result* result, int column, DateTimeValue& value)
+{
+    if (!readable(result, column))
+        return false;
+    const convert::DateKind kind = dateKind(result->sqlType(column));
+    if (kind == convert::DateKind::Other)
+        return true; // another type leaves the variable as it was
+    if (result->isNull(column)) {
+        value.days = datetime::kEmptyDate;
+        return true;
+    }
+    convert::toDayNumber(kind, result->data(column), result->size(column), value.days);
+    return true;
+}
+
+bool dbInsert(const ConnectionPtr& connection, const QString& table, const QString& assignments)
+{
+    return dbExecute(connection, QStringLiteral("insert into ") + table + QStringLiteral(" set ") + assignments);
+}
+
+bool dbUpdate(const ConnectionPtr& connection, const QString& table, const QString& assignments,
+    const QString& condition)
+{
+    QString sql = QStringLiteral("update ") + table + QStringLiteral(" set ") + assignments;
+    if (!condition.isEmpty())
+        sql += QStringLiteral(" where ") + condition;
+    return dbExecute(connection, sql);
+}
+
+qint64 dbMatchedRows(const ConnectionPtr& connection)
+{
+    return connection ? connection->affectedRows() : -1;
+}
+
+QString dbLastError(const ConnectionPtr& connection)
+{
+    return connection ? connection->lastError() : QStringLiteral("no connection");
+}
+
+QString dbEscape(const ConnectionPtr& connection, const QString& value)
+{
+    if (connection)
+        return connection->escape(value);
+    return Connection::escapeOffline(value);
+}
+
+} // namespace fd::db

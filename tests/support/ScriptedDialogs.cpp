@@ -1,0 +1,56 @@
+#include "ScriptedDialogs.h"
+
+namespace fd::test {
+
+void ScriptedDialogs::message(const QString& text, const QString& caption)
+{
+    shown.append({QStringLiteral("message"), text, caption});
+    if (onShown)
+        onShown(shown.last());
+}
+
+int ScriptedDialogs::ask(const QString& text, Buttons, const QString& caption)
+{
+    shown.append({QStringLiteral("ask"), text, caption});
+    if (onShown)
+        onShown(shown.last());
+    return answers.isEmpty() ? Ok : answers.takeFirst();
+}
+
+bool ScriptedDialogs::inputText(const QString& prompt, QString& text, const QString& caption)
+{
+    shown.append({QStringLiteral("input"), prompt, caption});
+    if (inputs.isEmpty())
+        return false;
+    text = inputs.takeFirst();
+    return true;
+}
+
+QString ScriptedDialogs::openFileName(const QString& caption, const QString&)
+{
+    shown.append({QStringLiteral("open"), QString(), caption});
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+QString ScriptedDialogs::saveFileName(const QString& caption, const QString&, const QString&)
+{
+    shown.append({QStringLiteral("save"), QString(), caption});
+    return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
+}
+
+QStringList ScriptedDialogs::messages() const
+{
+    QStringList out;
+    for (const Shown& s : shown)
+        if (s.kind == QLatin1String("message") || s.kind == QLatin1String("ask"))
+            out.append(s.text);
+    return out;
+}
+
+QString ScriptedDialogs::lastMessage() const
+{
+    const QStringList all = messages();
+    return all.isEmpty() ? QString() : all.last();
+}
+
+} // namespace fd::test

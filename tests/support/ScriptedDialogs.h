@@ -1,0 +1,39 @@
+#pragma once
+
+#include "common/Dialogs.h"
+
+#include <QList>
+#include <QString>
+#include <functional>
+
+namespace fd::test {
+
+// Answers every dialog by script and records what was shown. Nothing blocks.
+class ScriptedDialogs final : public Dialogs {
+public:
+    struct Shown {
+        QString kind; // "message", "ask", "input", "open", "save"
+        QString text;
+        QString caption;
+    };
+
+    void message(const QString& text, const QString& caption = kCaption) override;
+    int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) override;
+    bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;
+    QString openFileName(const QString& caption, const QString& filter) override;
+    QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
+
+    // Scripted answers, taken in order; when none is left: Ok, cancelled input, cancelled picker.
+    QList<int> answers;
+    QList<QString> inputs;
+    QList<QString> fileNames;
+    // Runs when a message is shown (for example to check the state at that moment).
+    std::function<void(const Shown&)> onShown;
+
+    QList<Shown> shown;
+    QStringList messages() const; // texts of every box shown, in order
+    QString lastMessage() const;
+    void clear() { shown.clear(); }
+};
+
+} // namespace fd::test

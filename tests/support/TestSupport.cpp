@@ -1,0 +1,83 @@
+#include "TestSupport.h"
+
+#include "db/Cipher.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <gtest/gtest.h>
+
+namespace fd::test {
+
+Settings stackSettings()
+{
+    Settings s;
+    const QString path = qEnvironmentVariable("FLEETDESK_CONFIG");
+    if (path.isEmpty() || !s.load(path))
+        ADD_FAILURE() << "the local stack's settings are missing: FLEETDESK_CONFIG=" << path.toStdString();
+    return s;
+}
+
+QString stackDir() { return qEnvironmentVariable("FD_STACK_DIR"); }
+QString sourceDir() { return qEnvironmentVariable("FD_SOURCE_DIR"); }
+
+db::ConnectionPtr connectStack(const QString& database)
+{
+    const Settings s = stackSettings();
+    QString error;
+    auto conn = db::dbConnect(db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
+        db::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask), db::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask),
+        database, s.dbPort, &error);
+    if (!conn)
+        ADD_FAILURE() << "cannot connect to the local stack: " << error.toStdString();
+    return conn;
+}
+
+void mustExecute(const db::ConnectionPtr& connection, const QString& sql)
+{
+    if (!db::dbExecute(connection, sql))
+        ADD_FAILURE() << "statement failed: " << sql.left(300).toStdString() << "\n  " << db::dbLastError(connection).toStdString();
+}
+
+QString queryValue(const db::ConnectionPtr& connection, const QString& sql)
+{
+    if (!db::dbExecute(connection, sql)) {
+        ADD_FAILURE() << "query failed: " << sql.toStdString() << "\n  " << db::dbLastError(connection).toStdString();
+        return QStringLiteral("<failed>");
+    }
+    db::ResultPtr r = db::dbStoreResult(connection);
+    if (!r || db::dbRowCount(r) == 0)
+        return QStringLiteral("<none>");
+    if (r->isNull(0))
+        return QStringLiteral("<null>");
+    QString v;
+    db::dbReadField(r.get(), 0, v);
+    return v;
+}
+
+db::ConnectionPtr freshDatabase(const QString& name)
+{
+    auto conn = connectStack();
+    if (!conn)
+        return nullptr;
+    mustExecute(conn, QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(name));
+    mustExecute(conn, QStringLiteral("CREATE DATABASE `%1` DEFAULT CHARACTER SET gbk").arg(name));
+    mustExecute(conn, QStringLiteral("USE `%1`").arg(name));
+    QFile file(sourceDir() + QStringLiteral("/db/schema.sql"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot read db/schema.sql";
+        return conn;
+    }
+    const QString schema = QString::fromUtf8(file.readAll());
+    // The table definitions only: the file's own CREATE DATABASE and USE name the program's database.
+    static const QRegularExpression comment(QStringLiteral("--[^\\n]*"));
+    for (QString statement : QString(schema).remove(comment).split(QLatin1Char(';'))) {
+        statement = statement.trimmed();
+        if (statement.isEmpty() || statement.startsWith(QLatin1String("CREATE DATABASE"), Qt::CaseInsensitive)
+            || statement.startsWith(QLatin1String("USE "), Qt::CaseInsensitive))
+            continue;
+        mustExecute(conn, statement);
+    }
+    return conn;
+}
+
+} // namespace fd::test

@@ -1,0 +1,102 @@
+#!/usr/bin/env python3
+"""Writes SQL that fills celiangzongbiao with a generated sample fleet.
+
+    samplefleet.py N [--seed S] [--today YYYY-MM-DD]  > fleet.sql
+
+Owner names are Chinese, plates look like 豫H12345, phones are mobile numbers, and the watched
+expiry dates spread from two years back to two years ahead of today, some NULL, so that every
+colour band and every category shows. The SQL is UTF-8; load it with
+--default-character-set=utf8mb4 and the server stores it as GBK.
+"""
+import argparse
+import datetime
+import random
+import sys
+
+SURNAMES = "王李张刘陈杨黄赵吴周徐孙马朱胡郭何高林罗郑梁谢宋唐许韩冯邓曹彭曾肖田董袁潘于蒋蔡余杜叶程苏魏吕丁任沈姚卢姜崔钟谭陆汪范金石廖贾夏韦付方白邹孟熊秦邱江尹薛闫段雷侯龙史陶黎贺顾毛郝龚邵万钱严覃武戴莫孔向汤"
+GIVEN = "伟芳娜敏静丽强磊军洋勇艳杰娟涛明超秀英华霞平刚桂兰玉萍红建国文辉力鹏飞宇浩然志刚春梅海燕小龙永红德胜保国长江卫东新民金山"
+CITY_LETTERS = "HABCDEFGJKLMNPQRSU"
+MAKES = ["解放", "东风", "重汽", "陕汽", "福田", "江淮", "北奔", "红岩"]
+COLOURS = ["红色", "蓝色", "白色", "黄色", "绿色"]
+INSURERS = ["中国人保", "平安保险", "太平洋保险", "中华联合", "大地保险"]
+STATUSES = ["正常"] * 18 + ["转出", "注销"]
+CLERKS = ["小王", "小李", "张会计", "刘经理"]
+
+WATCHED = ["zuceyouxiaoriqi", "yingyunzengyouxiaoqi", "zucebaoxianyouxiaoqi", "guacebaoxianyouxiaoqi",
+           "zigezengyouxiaoqi", "jiasizengyouxiaoqi", "guanlifeiyouxiaoqi"]
+OTHER_DATES = ["ruhusijian", "guanceyouxiaoriqi", "yingyunzengcucibanzengqi", "secejiaofeisijian",
+               "baoxianjiaofeiriqi", "yingyunjiaofeiriqi", "guanlijiaofeiriqi"]
+TEXTS = ["danganbianhao", "cepaihao", "cezuxingming", "cezudianhua", "jiasiyuanxingming", "guacepaihao",
+         "cezusenfenzenghao", "celiangzuangtai", "zucepinpai", "guacepinpai", "celiangyanse", "zucedunwei",
+         "guacedunwei", "baoxiangongsimingceng", "guanliyingjiaofei", "guanliyijiaofei", "guanlihaiqianfei",
+         "jibenjingbanren", "cezuxiangxizuzi"]
+COLUMNS = TEXTS + WATCHED + OTHER_DATES
+
+
+def quote(v):
+    if v is None:
+        return "NULL"
+    return "'" + str(v).replace("\\", "\\\\").replace("'", "\\'") + "'"
+
+
+def name(rng):
+    return rng.choice(SURNAMES) + "".join(rng.choice(GIVEN) for _ in range(rng.choice((1, 2))))
+
+
+def row(i, rng, today):
+    plate_letter = CITY_LETTERS[i // 100000 % len(CITY_LETTERS)]
+    plate = "豫%s%05d" % (plate_letter, i % 100000)
+    trailer = "豫%s%04d挂" % (plate_letter, i % 10000)
+    owner = name(rng)
+    values = {
+        "danganbianhao": "DA%06d" % (i + 1),
+        "cepaihao": plate,
+        "cezuxingming": owner,
+        "cezudianhua": "1%d%09d" % (rng.choice((3, 5, 8)), rng.randrange(10**9)),
+        "jiasiyuanxingming": owner if rng.random() < 0.6 else name(rng),
+        "guacepaihao": trailer,
+        "cezusenfenzenghao": "41%04d19%02d%02d%02d%04d" % (rng.randrange(10000), rng.randrange(60, 99),
+                                                       rng.randrange(1, 13), rng.randrange(1, 29), rng.randrange(10000)),
+        "celiangzuangtai": rng.choice(STATUSES),
+        "zucepinpai": rng.choice(MAKES),
+        "guacepinpai": rng.choice(MAKES),
+        "celiangyanse": rng.choice(COLOURS),
+        "zucedunwei": str(rng.choice((10, 15, 20, 25, 31))),
+        "guacedunwei": str(rng.choice((20, 30, 34))),
+        "baoxiangongsimingceng": rng.choice(INSURERS),
+        "guanliyingjiaofei": "3000",
+        "guanliyijiaofei": rng.choice(("3000", "1500", "0")),
+        "guanlihaiqianfei": rng.choice(("0", "1500", "3000")),
+        "jibenjingbanren": rng.choice(CLERKS),
+        "cezuxiangxizuzi": "河南省新乡市%s路%d号" % (rng.choice(("人民", "解放", "胜利", "建设")), rng.randrange(1, 300)),
+    }
+    for col in WATCHED:
+        if rng.random() < 0.03:
+            values[col] = None
+        else:
+            values[col] = (today + datetime.timedelta(days=rng.randrange(-730, 731))).isoformat()
+    for col in OTHER_DATES:
+        values[col] = (today - datetime.timedelta(days=rng.randrange(0, 2000))).isoformat()
+    return "(" + ",".join(quote(values[c]) for c in COLUMNS) + ")"
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("count", type=int, nargs="?", default=300)
+    ap.add_argument("--seed", type=int, default=2016)
+    ap.add_argument("--today", default=None)
+    ap.add_argument("--batch", type=int, default=1000)
+    args = ap.parse_args()
+    today = datetime.date.fromisoformat(args.today) if args.today else datetime.date.today()
+    rng = random.Random(args.seed)
+    out = sys.stdout
+    out.write("SET NAMES utf8mb4;\nSET autocommit=0;\n")
+    head = "INSERT INTO celiangzongbiao (" + ",".join(COLUMNS) + ") VALUES\n"
+    for start in range(0, args.count, args.batch):
+        rows = [row(i, rng, today) for i in range(start, min(start + args.batch, args.count))]
+        out.write(head + ",\n".join(rows) + ";\n")
+    out.write("COMMIT;\n")
+
+
+if __name__ == "__main__":
+    main()
