@@ -183,10 +183,8 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     QMainWindow::resizeEvent(event);
     const int w = std::max(width(), kMinWidth);
     const int h = std::max(height(), kMinHeight);
-    if (w != width() || h != height()) {
-        resize(w, h);
-        return; // the resize above comes back here with the corrected size
-    }
+    if (w != width() || h != height())
+        resize(w, h); // snaps back; the layout below already uses the corrected size
     m_grid->resize(w - 185, h - 105);
     m_tree->resize(m_tree->width(), h - 105);
 }
