@@ -1,0 +1,41 @@
+#pragma once
+
+#include "db/Connection.h"
+
+#include <QString>
+
+namespace fd {
+struct Settings;
+}
+
+// The users table "mimabiao" and the connections of the login and the password window. No
+// widgets here: the windows decide what the user sees.
+namespace fd::accounts {
+
+inline const QString kAppTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+inline const QString kDatabase = QStringLiteral("yunsugongsi");
+
+// The connectivity test with the configured page and time-outs.
+bool isOnline(const Settings& settings);
+
+// The login's connection: the enciphered host, user and password, deciphered for this attempt only.
+db::ConnectionPtr connectForLogin(const Settings& settings);
+// The password window's connection: the plain server address with the enciphered user and password.
+db::ConnectionPtr connectForPasswordChange(const Settings& settings);
+
+// "select count(*) as suliang from mimabiao where yonghuming='…'and mima='…'" with both values
+// escaped for the connection, so quotes and backslashes in them stay inside their literals.
+QString credentialCountSql(const db::ConnectionPtr& connection, const QString& userName, const QString& password);
+
+struct CredentialCount {
+    enum Outcome { QueryFailed, ReadFailed, Counted };
+    Outcome outcome = QueryFailed;
+    qint32 count = 0;
+};
+// Counts the rows of mimabiao with this user name and password (compared as given: the caller trims).
+CredentialCount countCredentials(const db::ConnectionPtr& connection, const QString& userName, const QString& password);
+
+// Sets the password of every row of the user; true when the statement ran.
+bool changePassword(const db::ConnectionPtr& connection, const QString& userName, const QString& newPassword);
+
+} // namespace fd::accounts
