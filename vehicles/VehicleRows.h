@@ -1,0 +1,68 @@
+#pragma once
+
+#include "vehicles/ExpiryBand.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+namespace fd::db {
+class Result;
+}
+
+namespace fd::vehicles {
+
+// The rows of one fill of the fleet grid, kept as plain data: per row the ID, the texts of the
+// file number, plate, owner, phone and the date columns exactly as the database returned them
+// (GBK bytes in one shared buffer), and the band of each date. No per-cell objects, so a list of
+// 100 000 vehicles costs little more than the bytes of its result.
+class VehicleRows {
+public:
+    // Text cells before the dates: file number, plate, owner, phone (grid columns 2-5).
+    static constexpr int kLeadingTexts = 4;
+
+    explicit VehicleRows(int dateColumns = 0);
+
+    int dateColumns() const { return m_dateColumns; }
+    int textColumns() const { return kLeadingTexts + m_dateColumns; }
+    qsizetype size() const { return static_cast<qsizetype>(m_ids.size()); }
+    bool empty() const { return m_ids.empty(); }
+
+    qint64 id(qsizetype row) const { return m_ids[static_cast<std::size_t>(row)]; }
+    // Text cell k (0..textColumns()-1) of a row, as GBK bytes (no copy) or decoded.
+    QByteArrayView bytes(qsizetype row, int k) const;
+    QString text(qsizetype row, int k) const;
+    ExpiryBand band(qsizetype row, int dateIndex) const
+    {
+        return static_cast<ExpiryBand>(m_bands[static_cast<std::size_t>(row) * static_cast<std::size_t>(m_dateColumns)
+            + static_cast<std::size_t>(dateIndex)]);
+    }
+
+    void reserve(qsizetype rows, qsizetype textBytes);
+    // Appends one row; texts holds textColumns() cells (a null pointer is an empty cell).
+    struct Cell {
+        const char* data;
+        std::size_t size;
+    };
+    void append(qint64 id, const Cell* texts, const ExpiryBand* bands);
+    // Gives back spare capacity after a fill whose size was only estimated.
+    void squeeze();
+
+    // Bytes held, for the memory figures of the benchmark.
+    std::size_t memoryBytes() const;
+
+private:
+    int m_dateColumns;
+    std::vector<qint64> m_ids;
+    std::vector<quint32> m_ends; // end offset of each text cell in m_text, row-major
+    std::vector<quint8> m_bands; // row-major, dateColumns per row
+    std::vector<char> m_text;
+};
+
+// Fills rows from a stored result: ID, danganbianhao, cepaihao, cezuxingming, cezudianhua and the
+// named date fields, for every row of the result in order, the dates banded against the login
+// month. The result's cursor is left past its rows.
+VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, double loginDateTime);
+
+} // namespace fd::vehicles
