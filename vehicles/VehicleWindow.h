@@ -1,7 +1,17 @@
 #pragma once
 
+#include "vehicles/VehicleStatements.h"
+
+#include <QDate>
 #include <QDialog>
+#include <QHash>
+#include <QStringList>
 #include <functional>
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QPushButton;
 
 namespace fd {
 struct AppState;
@@ -10,13 +20,67 @@ class Dialogs;
 
 namespace fd::vehicles {
 
+struct VehicleColumn;
+
 // The form on which one vehicle is added (newFlag = 1) or changed (modifyFlag = 1, the row
 // editVehicleId). afterSave makes the tree's root current and reloads the full list.
+//
+// Controls carry their names as objectNames: edit boxes (QLineEdit, QPlainTextEdit for the six
+// multi-line ones) "编辑框_…", date boxes (QDateEdit) "日期框_…", the status "组合框_车辆状态",
+// the thumbnails (QLabel) "图片框_…", and "按钮_保存".
 class VehicleWindow : public QDialog {
     Q_OBJECT
 public:
     VehicleWindow(AppState& state, Dialogs& dialogs, std::function<void()> afterSave, QWidget* parent = nullptr);
     ~VehicleWindow() override;
+
+    // Fills the form from the row whose ID is editVehicleId (modify mode).
+    void loadVehicle();
+    // Empties every edit box; date boxes, the status and the thumbnails stay as they are.
+    void clearEditBoxes();
+    // True when no vehicle holds the trimmed text as its plate (file number). False also when the
+    // count could not be run.
+    bool isPlateFree(const QString& text);
+    bool isFileNumberFree(const QString& text);
+    // The Save button: validates, writes, refreshes the list and closes; on failure the form stays
+    // open with its input.
+    void saveVehicle();
+
+    // The stored picture file names of the loaded vehicle, by picture column; empty in add mode.
+    QString pictureName(const QString& column) const { return m_pictureNames.value(column); }
+    // The values as they would be stored, by column (trimmed texts, date texts, status).
+    VehicleValues currentValues() const;
+
+Q_SIGNALS:
+    // A thumbnail was double-clicked: the picture window of that document kind is to open.
+    void pictureRequested(const QString& docKind);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    QWidget* buildControl(const VehicleColumn& column, QWidget* parent);
+    QString editText(const QString& column) const;
+    void setEditText(const QString& column, const QString& text);
+    // False, with the message shown, when a value holds a character GBK cannot store.
+    bool checkStorable(const VehicleValues& values);
+    void failSave(const QString& headline, const QString& reason);
+    void finishSave();
+
+    AppState& m_state;
+    Dialogs& m_dialogs;
+    std::function<void()> m_afterSave;
+    const bool m_adding;
+    const bool m_modifying;
+    const QString m_vehicleId;
+
+    QHash<QString, QWidget*> m_edits; // the 54 edit boxes, by column
+    QHash<QString, QDateEdit*> m_dates;
+    QComboBox* m_status = nullptr;
+    QHash<QObject*, QString> m_thumbnailKinds; // thumbnail -> document kind
+    QPushButton* m_save = nullptr;
+    QHash<QString, QString> m_pictureNames;
 };
 
 } // namespace fd::vehicles

@@ -1,0 +1,91 @@
+#include "vehicles/VehicleStore.h"
+
+#include "common/DateTime.h"
+#include "common/Text.h"
+#include "db/Database.h"
+#include "vehicles/VehicleColumns.h"
+
+namespace fd::vehicles {
+namespace {
+
+Escape escaperFor(const db::ConnectionPtr& connection)
+{
+    return [connection](const QString& value) { return db::dbEscape(connection, value); };
+}
+
+} // namespace
+
+VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id)
+{
+    VehicleRecord record;
+    db::ResultPtr result;
+    if (db::dbExecute(connection, selectVehicleSql(id, escaperFor(connection))))
+        result = db::dbStoreResult(connection);
+    record.found = result && result->hasRow();
+
+    // A field that cannot be read (no row) keeps the empty value it starts with.
+    for (const QString& name : loadOrder()) {
+        const VehicleColumn* column = findColumn(name);
+        if (column->form == ColumnForm::Date) {
+            db::DateTimeValue value{datetime::kEmptyDate};
+            db::dbReadField(result, name, value);
+            record.dates.insert(name, value.days);
+        } else {
+            QString value;
+            db::dbReadField(result, name, value);
+            record.texts.insert(name, value);
+        }
+    }
+    for (const QString& name : pictureLoadOrder()) {
+        QString value;
+        db::dbReadField(result, name, value);
+        record.pictures.insert(name, value);
+    }
+    db::dbFreeResult(result);
+    return record;
+}
+
+std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, const QString& column,
+    const QString& text, QString* error)
+{
+    const QString sql = countVehiclesSql(column, text::trimSpaces(text), escaperFor(connection));
+    if (!db::dbExecute(connection, sql)) {
+        if (error)
+            *error = db::dbLastError(connection);
+        return std::nullopt;
+    }
+    db::ResultPtr result = db::dbStoreResult(connection);
+    qint64 count = 0;
+    const bool read = db::dbReadField(result, "suliang", count);
+    db::dbFreeResult(result);
+    if (!read) {
+        if (error)
+            *error = QStringLiteral("the count returned no row");
+        return std::nullopt;
+    }
+    return count;
+}
+
+WriteResult insertVehicle(const db::ConnectionPtr& connection, const VehicleValues& values)
+{
+    WriteResult r;
+    if (!db::dbInsert(connection, kVehicleTable, insertAssignments(values, escaperFor(connection)))) {
+        r.error = db::dbLastError(connection);
+        return r;
+    }
+    r.outcome = WriteResult::Written;
+    return r;
+}
+
+WriteResult updateVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const QString& id)
+{
+    WriteResult r;
+    if (!db::dbExecute(connection, updateVehicleSql(values, id, escaperFor(connection)))) {
+        r.error = db::dbLastError(connection);
+        return r;
+    }
+    r.outcome = db::dbMatchedRows(connection) > 0 ? WriteResult::Written : WriteResult::NoRow;
+    return r;
+}
+
+} // namespace fd::vehicles

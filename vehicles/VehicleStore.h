@@ -1,0 +1,42 @@
+#pragma once
+
+#include "db/Connection.h"
+#include "vehicles/VehicleStatements.h"
+
+#include <QHash>
+#include <QString>
+#include <optional>
+
+// The vehicle window's database work: reading one vehicle, counting plates and file numbers,
+// inserting and updating. Runs on the calling thread; shows nothing.
+namespace fd::vehicles {
+
+struct VehicleRecord {
+    bool found = false; // false: no row has the ID, or the statement failed
+    QHash<QString, QString> texts;    // text and status columns; NULL reads as the empty text
+    QHash<QString, double> dates;     // day numbers; a NULL or invalid date reads as the empty date
+    QHash<QString, QString> pictures; // the ten picture file names
+};
+
+// Reads the row whose ID is the text: the 69 data columns in the window's reading order, then the
+// ten picture columns.
+VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id);
+
+// How many vehicles hold the trimmed text in the column (cepaihao or danganbianhao); none when
+// the count could not be run (error set).
+std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, const QString& column,
+    const QString& text, QString* error = nullptr);
+
+struct WriteResult {
+    enum Outcome { Written, Failed, NoRow };
+    Outcome outcome = Failed;
+    QString error; // the server's message when Failed
+    bool ok() const { return outcome == Written; }
+};
+
+WriteResult insertVehicle(const db::ConnectionPtr& connection, const VehicleValues& values);
+// Updates the 67 changeable columns of the row with the ID. NoRow when no row has it: rows are
+// counted as matched, so saving an unchanged form is Written.
+WriteResult updateVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const QString& id);
+
+} // namespace fd::vehicles
