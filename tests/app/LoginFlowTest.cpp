@@ -1,0 +1,99 @@
+// The hand-off between the login and the main window: the main window's creation runs the login,
+// and only after a successful one does the full list load, on the connection the login opened.
+#include "accounts/LoginWindow.h"
+#include "accounts/RememberedLogin.h"
+#include "app/MainWindow.h"
+#include "common/AppState.h"
+#include "db/Database.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+#include "vehicles/FleetList.h"
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace fd;
+using namespace fd::test;
+
+namespace {
+
+const QString kPlate = QStringLiteral("豫A登录01");
+
+class LoginFlowTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        state.settings = stackSettings();
+        admin = connectStack(QStringLiteral("yunsugongsi"));
+        ASSERT_TRUE(admin);
+        mustExecute(admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
+        mustExecute(admin, QStringLiteral("insert into celiangzongbiao (danganbianhao, cepaihao, cezuxingming) "
+                                          "values ('DL-01', %1, '王五')").arg(db::dbQuote(admin, kPlate)));
+    }
+
+    void TearDown() override
+    {
+        mustExecute(admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
+    }
+
+    // Runs the login window with its initial contents (the sample login), presses a button and
+    // reports what the window ended with.
+    MainWindowHooks hooks(const char* button)
+    {
+        MainWindowHooks h;
+        h.openLogin = [this, button] {
+            accounts::LoginWindow login(state, dialogs, accounts::RememberedLogin(dir.filePath(QStringLiteral("n.ini"))));
+            login.show();
+            listedDuringLogin = window ? window->fleet().gridRowCount() : -1;
+            QTest::mouseClick(login.findChild<QPushButton*>(QString::fromUtf8(button)), Qt::LeftButton);
+            loginClosed = !login.isVisible();
+            return !login.cancelled();
+        };
+        return h;
+    }
+
+    bool listed(const QString& text)
+    {
+        const vehicles::FleetList& fleet = window->fleet();
+        for (int row = 1; row < fleet.gridRowCount(); ++row)
+            for (int column = 0; column < 12; ++column)
+                if (fleet.gridText(row, column) == text)
+                    return true;
+        return false;
+    }
+
+    AppState state;
+    ScriptedDialogs dialogs;
+    db::ConnectionPtr admin;
+    QTemporaryDir dir;
+    std::unique_ptr<MainWindow> window;
+    int listedDuringLogin = -1;
+    bool loginClosed = false;
+};
+
+TEST_F(LoginFlowTest, ASuccessfulLoginClosesTheWindowAndTheFullListLoads)
+{
+    window = std::make_unique<MainWindow>(state, dialogs, hooks("按钮_登录"));
+    ASSERT_TRUE(window->start());
+    EXPECT_TRUE(loginClosed);
+    EXPECT_TRUE(dialogs.messages().isEmpty()) << dialogs.lastMessage().toStdString();
+    EXPECT_EQ(listedDuringLogin, 1); // nothing but the header before the login
+    ASSERT_TRUE(state.dbConnection);
+    EXPECT_GT(state.loginDateTime, 0.0);
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("路衡通挂靠运输公司车辆管理软件"));
+    EXPECT_TRUE(listed(kPlate));
+    EXPECT_TRUE(listed(QStringLiteral("王五")));
+}
+
+TEST_F(LoginFlowTest, CancelEndsTheProgramBeforeAnyList)
+{
+    window = std::make_unique<MainWindow>(state, dialogs, hooks("按钮_取消"));
+    EXPECT_FALSE(window->start());
+    EXPECT_TRUE(loginClosed);
+    EXPECT_FALSE(state.dbConnection);
+    EXPECT_EQ(window->fleet().gridRowCount(), 1);
+}
+
+} // namespace
