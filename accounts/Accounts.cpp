@@ -24,14 +24,16 @@ db::ConnectionPtr connectForLogin(const Settings& settings)
 
 db::ConnectionPtr connectForPasswordChange(const Settings& settings)
 {
-    return db::dbConnect(settings.serverAddress, db::decipherSetting(settings.dbUser, settings.settingKeyB, settings.xorMask),
+    return db::dbConnect(settings.serverAddress,
+        db::decipherSetting(settings.dbUser, settings.settingKeyB, settings.xorMask),
         db::decipherSetting(settings.dbPassword, settings.settingKeyB, settings.xorMask), kDatabase, settings.dbPort);
 }
 
 QString credentialCountSql(const db::ConnectionPtr& connection, const QString& userName, const QString& password)
 {
-    return QStringLiteral("select count(*) as suliang from mimabiao where yonghuming='") + db::dbEscape(connection, userName)
-        + QStringLiteral("'and mima='") + db::dbEscape(connection, password) + QStringLiteral("'");
+    return QStringLiteral("select count(*) as suliang from mimabiao where yonghuming='")
+        + db::dbEscape(connection, userName) + QStringLiteral("'and mima='") + db::dbEscape(connection, password)
+        + QStringLiteral("'");
 }
 
 CredentialCount countCredentials(const db::ConnectionPtr& connection, const QString& userName, const QString& password)
@@ -50,7 +52,8 @@ CredentialCount countCredentials(const db::ConnectionPtr& connection, const QStr
 
 bool changePassword(const db::ConnectionPtr& connection, const QString& userName, const QString& newPassword)
 {
-    return db::dbUpdate(connection, QStringLiteral("mimabiao"), QStringLiteral("mima=") + db::dbQuote(connection, newPassword),
+    return db::dbUpdate(connection, QStringLiteral("mimabiao"),
+        QStringLiteral("mima=") + db::dbQuote(connection, newPassword),
         QStringLiteral("yonghuming=") + db::dbQuote(connection, userName));
 }
 

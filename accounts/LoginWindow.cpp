@@ -20,11 +20,11 @@
 namespace fd::accounts {
 namespace {
 
-// The boxes hold hints that the user is expected to overwrite: admin and the sample password.
-const QString kInitialUserName = QStringLiteral("admin");
-const QString kInitialPassword = QStringLiteral("123456");
-const QColor kHintColour(192, 192, 192);
-const QColor kLinkColour(0, 136, 255);
+    // The boxes hold hints that the user is expected to overwrite: admin and the sample password.
+    const QString kInitialUserName = QStringLiteral("admin");
+    const QString kInitialPassword = QStringLiteral("123456");
+    const QColor kHintColour(192, 192, 192);
+    const QColor kLinkColour(0, 136, 255);
 
 } // namespace
 
@@ -43,7 +43,7 @@ LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin reme
     setWindowTitle(kAppTitle);
     setFixedSize(318, 250);
     m_passwordOpener = [this] {
-        PasswordWindow window(m_state, m_dialogs, this);
+        PasswordWindow window(m_state, m_dialogs); // no owner, modal to the whole program
         window.exec();
     };
     buildControls();
@@ -52,9 +52,15 @@ LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin reme
 
 LoginWindow::~LoginWindow() = default;
 
-bool LoginWindow::cancelled() const { return m_cancelled; }
+bool LoginWindow::cancelled() const
+{
+    return m_cancelled;
+}
 
-void LoginWindow::setPasswordOpener(std::function<void()> opener) { m_passwordOpener = std::move(opener); }
+void LoginWindow::setPasswordOpener(std::function<void()> opener)
+{
+    m_passwordOpener = std::move(opener);
+}
 
 void LoginWindow::buildControls()
 {
@@ -71,8 +77,8 @@ void LoginWindow::buildControls()
     m_remember->setGeometry(70, 149, 80, 16);
     setTextColour(m_remember, kLinkColour);
 
-    m_changePassword = makeTransparentLabel(this, QStringLiteral("透明标签_改密"), QStringLiteral("密码\r\n修改"),
-        QRect(191, 144, 50, 23));
+    m_changePassword = makeTransparentLabel(
+        this, QStringLiteral("透明标签_改密"), QStringLiteral("密码\r\n修改"), QRect(191, 144, 50, 23));
     setTextColour(m_changePassword, kLinkColour);
     m_changePassword->setCursor(Qt::PointingHandCursor);
     m_changePassword->installEventFilter(this);

@@ -73,10 +73,10 @@ void PasswordWindow::submit()
         QLineEdit* box;
         QString message;
     } required[] = {
-        {m_userName, QStringLiteral("请输入用户名。")},
-        {m_currentPassword, QStringLiteral("请输入原始密码。")},
-        {m_newPassword, QStringLiteral("请输入新密码。")},
-        {m_confirmPassword, QStringLiteral("请输入确认新密码。")},
+        { m_userName, QStringLiteral("请输入用户名。") },
+        { m_currentPassword, QStringLiteral("请输入原始密码。") },
+        { m_newPassword, QStringLiteral("请输入新密码。") },
+        { m_confirmPassword, QStringLiteral("请输入确认新密码。") },
     };
     for (const auto& r : required) {
         if (r.box->text().isEmpty()) {

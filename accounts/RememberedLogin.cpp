@@ -5,15 +5,15 @@
 namespace fd::accounts {
 namespace {
 
-const QString kUserName = QStringLiteral("dlyhm");
-const QString kPassword = QStringLiteral("dlmm");
-const QString kTicked = QStringLiteral("dlxz");
+    const QString kUserName = QStringLiteral("dlyhm");
+    const QString kPassword = QStringLiteral("dlmm");
+    const QString kTicked = QStringLiteral("dlxz");
 
-bool isIntegerType(int typeId)
-{
-    return typeId == QMetaType::Int || typeId == QMetaType::UInt || typeId == QMetaType::LongLong
-        || typeId == QMetaType::ULongLong;
-}
+    bool isIntegerType(int typeId)
+    {
+        return typeId == QMetaType::Int || typeId == QMetaType::UInt || typeId == QMetaType::LongLong
+            || typeId == QMetaType::ULongLong;
+    }
 
 } // namespace
 
@@ -44,8 +44,14 @@ QString RememberedLogin::text(const QString& key) const
     return v.typeId() == QMetaType::QString ? v.toString() : QString();
 }
 
-QString RememberedLogin::userName() const { return text(kUserName); }
-QString RememberedLogin::password() const { return text(kPassword); }
+QString RememberedLogin::userName() const
+{
+    return text(kUserName);
+}
+QString RememberedLogin::password() const
+{
+    return text(kPassword);
+}
 
 int RememberedLogin::ticked() const
 {
@@ -69,6 +75,9 @@ void RememberedLogin::remember(const QString& userName, const QString& password)
     m_settings->sync();
 }
 
-QString RememberedLogin::location() const { return m_settings->fileName(); }
+QString RememberedLogin::location() const
+{
+    return m_settings->fileName();
+}
 
 } // namespace fd::accounts

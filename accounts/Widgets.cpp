@@ -32,7 +32,7 @@ QLabel* makeTransparentLabel(QWidget* parent, const QString& name, const QString
 void setTextColour(QWidget* widget, const QColor& colour)
 {
     QPalette pal = widget->palette();
-    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+    for (QPalette::ColorGroup group : { QPalette::Active, QPalette::Inactive, QPalette::Disabled }) {
         pal.setColor(group, QPalette::Text, colour);
         pal.setColor(group, QPalette::WindowText, colour);
         pal.setColor(group, QPalette::ButtonText, colour);

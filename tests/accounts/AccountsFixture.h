@@ -41,28 +41,33 @@ protected:
 
     void removeTestUsers()
     {
-        mustExecute(admin, QStringLiteral("delete from mimabiao where left(yonghuming, %1)='%2'")
-                                   .arg(kTestUserPrefix.size())
-                                   .arg(kTestUserPrefix));
+        mustExecute(admin,
+            QStringLiteral("delete from mimabiao where left(yonghuming, %1)='%2'")
+                .arg(kTestUserPrefix.size())
+                .arg(kTestUserPrefix));
     }
 
     void addUser(const QString& name, const QString& password)
     {
-        mustExecute(admin, QStringLiteral("insert into mimabiao (yonghuming, mima) values (%1, %2)")
-                               .arg(db::dbQuote(admin, name), db::dbQuote(admin, password)));
+        mustExecute(admin,
+            QStringLiteral("insert into mimabiao (yonghuming, mima) values (%1, %2)")
+                .arg(db::dbQuote(admin, name), db::dbQuote(admin, password)));
     }
 
     // The whole users table as one text, to prove a statement left it untouched.
     QString usersSnapshot()
     {
-        return queryValue(admin, QStringLiteral("select group_concat(concat(ID, ':', hex(yonghuming), ':', hex(mima)) "
-                                                "order by ID separator '|') from mimabiao"));
+        return queryValue(admin,
+            QStringLiteral("select group_concat(concat(ID, ':', hex(yonghuming), ':', hex(mima)) "
+                           "order by ID separator '|') from mimabiao"));
     }
 
     QString passwordOf(const QString& name)
     {
-        return queryValue(admin, QStringLiteral("select group_concat(mima order by ID separator '|') from mimabiao "
-                                                "where yonghuming=%1").arg(db::dbQuote(admin, name)));
+        return queryValue(admin,
+            QStringLiteral("select group_concat(mima order by ID separator '|') from mimabiao "
+                           "where yonghuming=%1")
+                .arg(db::dbQuote(admin, name)));
     }
 
     QString encipheredForKeyB(const QString& plain)

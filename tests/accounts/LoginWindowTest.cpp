@@ -93,7 +93,7 @@ TEST_F(LoginWindowTest, OpensWithItsControlsHintsAndColours)
     EXPECT_EQ(user->text(), QStringLiteral("admin"));
     EXPECT_EQ(password->text(), QStringLiteral("123456"));
     EXPECT_EQ(password->echoMode(), QLineEdit::Normal);
-    for (QLineEdit* box : {user, password}) {
+    for (QLineEdit* box : { user, password }) {
         EXPECT_EQ(accounts::textColour(box), kGrey);
         EXPECT_EQ(box->palette().color(QPalette::Base), QColor(Qt::white));
     }
@@ -155,7 +155,7 @@ TEST_F(LoginWindowTest, OfflineStopsBeforeTouchingTitleOrConnection)
     auto w = open();
     pressLogin(*w);
 
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("联网失败！请检查上网设备。")});
+    EXPECT_EQ(dialogs.messages(), QStringList { QStringLiteral("联网失败！请检查上网设备。") });
     EXPECT_EQ(dialogs.shown.last().caption, QStringLiteral("信息："));
     EXPECT_EQ(state.dbConnection, previous);
     EXPECT_TRUE(state.appTitle.isEmpty());
@@ -173,7 +173,8 @@ TEST_F(LoginWindowTest, RefusedConnectionLeavesNoneAndAFailedTryIsReplacedByTheN
     auto w = open();
     pressLogin(*w);
 
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("连接数据库失败！技术支持") + state.settings.supportContact});
+    EXPECT_EQ(
+        dialogs.messages(), QStringList { QStringLiteral("连接数据库失败！技术支持") + state.settings.supportContact });
     EXPECT_FALSE(state.dbConnection);
     EXPECT_EQ(state.appTitle, kTitle); // set before the connection was tried
     EXPECT_EQ(state.loginDateTime, 0.0);
@@ -206,7 +207,8 @@ TEST_F(LoginWindowTest, AccountWithoutTheDatabaseOrWithoutTheUsersTable)
     useDatabaseAccount(QStringLiteral("fd_login_part"), QStringLiteral("pw-fd_login_part"));
     dialogs.clear();
     pressLogin(*w);
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("打开数据库失败！技术支持") + state.settings.supportContact});
+    EXPECT_EQ(
+        dialogs.messages(), QStringList { QStringLiteral("打开数据库失败！技术支持") + state.settings.supportContact });
     EXPECT_TRUE(state.dbConnection);
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(state.loginDateTime, 0.0);
@@ -220,11 +222,11 @@ TEST_F(LoginWindowTest, AccountWithoutTheDatabaseOrWithoutTheUsersTable)
 TEST_F(LoginWindowTest, WrongCredentialsEmptyBothBoxesAndKeepTheirColour)
 {
     auto w = open();
-    for (const auto& [user, password] : {std::pair{QStringLiteral("admin"), QStringLiteral("654321")},
-             std::pair{QStringLiteral("nobody"), QStringLiteral("123456")}, std::pair{QString(), QString()}}) {
+    for (const auto& [user, password] : { std::pair { QStringLiteral("admin"), QStringLiteral("654321") },
+             std::pair { QStringLiteral("nobody"), QStringLiteral("123456") }, std::pair { QString(), QString() } }) {
         dialogs.clear();
         loginAs(*w, user, password);
-        EXPECT_EQ(dialogs.messages(), QStringList{kWrongCredentials}) << user.toStdString();
+        EXPECT_EQ(dialogs.messages(), QStringList { kWrongCredentials }) << user.toStdString();
         EXPECT_TRUE(userBox(*w)->text().isEmpty());
         EXPECT_TRUE(passwordBox(*w)->text().isEmpty());
         EXPECT_EQ(accounts::textColour(userBox(*w)), kGrey);
@@ -267,10 +269,10 @@ TEST_F(LoginWindowTest, InjectionInEitherBoxIsOnlyAWrongLogin)
     const QString before = usersSnapshot();
     auto w = open();
     for (const QString& attempt : attempts) {
-        for (bool inUserBox : {true, false}) {
+        for (bool inUserBox : { true, false }) {
             dialogs.clear();
             loginAs(*w, inUserBox ? attempt : QStringLiteral("admin"), inUserBox ? QStringLiteral("123456") : attempt);
-            EXPECT_EQ(dialogs.messages(), QStringList{kWrongCredentials})
+            EXPECT_EQ(dialogs.messages(), QStringList { kWrongCredentials })
                 << attempt.toStdString() << (inUserBox ? " in the user name" : " in the password");
             EXPECT_TRUE(w->isVisible());
         }
@@ -349,7 +351,7 @@ TEST_F(LoginWindowTest, UntickedLoginLeavesTheEarlierRememberedLogin)
 
 TEST_F(LoginWindowTest, OnlyAFlagOfOneRestores)
 {
-    for (const QString& flag : {QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("yes"), QString()}) {
+    for (const QString& flag : { QStringLiteral("0"), QStringLiteral("2"), QStringLiteral("yes"), QString() }) {
         {
             QSettings ini(iniPath, QSettings::IniFormat);
             ini.setValue(QStringLiteral("dlyhm"), QStringLiteral("张三"));

@@ -42,7 +42,8 @@ protected:
         return find<QLineEdit>(&w, QStringLiteral("编辑框_") + QString::fromUtf8(role));
     }
 
-    void fill(PasswordWindow& w, const QString& name, const QString& current, const QString& fresh, const QString& confirm)
+    void fill(
+        PasswordWindow& w, const QString& name, const QString& current, const QString& fresh, const QString& confirm)
     {
         box(w, "用户名")->setText(name);
         box(w, "原始密码")->setText(current);
@@ -52,10 +53,14 @@ protected:
 
     QStringList texts(PasswordWindow& w)
     {
-        return {box(w, "用户名")->text(), box(w, "原始密码")->text(), box(w, "新密码")->text(), box(w, "确认新密码")->text()};
+        return { box(w, "用户名")->text(), box(w, "原始密码")->text(), box(w, "新密码")->text(),
+            box(w, "确认新密码")->text() };
     }
 
-    void submit(PasswordWindow& w) { QTest::mouseClick(find<QPushButton>(&w, QStringLiteral("按钮_提交")), Qt::LeftButton); }
+    void submit(PasswordWindow& w)
+    {
+        QTest::mouseClick(find<QPushButton>(&w, QStringLiteral("按钮_提交")), Qt::LeftButton);
+    }
 
     QString user;
 };
@@ -77,10 +82,10 @@ TEST_F(PasswordWindowTest, OpensItsOwnConnectionToTheServerAddressWithTheTitle)
         QRect geometry;
         const char* text;
     } labels[] = {
-        {"透明标签_用户名", {64, 32, 80, 32}, "用户名"},
-        {"透明标签_原始密码", {64, 90, 88, 32}, "原始密码"},
-        {"透明标签_新密码", {64, 152, 80, 32}, "新密码"},
-        {"透明标签_新确认密码", {64, 208, 104, 32}, "新确认密码"},
+        { "透明标签_用户名", { 64, 32, 80, 32 }, "用户名" },
+        { "透明标签_原始密码", { 64, 90, 88, 32 }, "原始密码" },
+        { "透明标签_新密码", { 64, 152, 80, 32 }, "新密码" },
+        { "透明标签_新确认密码", { 64, 208, 104, 32 }, "新确认密码" },
     };
     for (const auto& l : labels) {
         auto* label = find<QLabel>(w.get(), QString::fromUtf8(l.name));
@@ -93,10 +98,10 @@ TEST_F(PasswordWindowTest, OpensItsOwnConnectionToTheServerAddressWithTheTitle)
         QRect geometry;
         QLineEdit::EchoMode echo;
     } boxes[] = {
-        {"用户名", {174, 32, 146, 32}, QLineEdit::Normal},
-        {"原始密码", {174, 91, 146, 32}, QLineEdit::Normal},
-        {"新密码", {174, 150, 146, 32}, QLineEdit::Password},
-        {"确认新密码", {174, 210, 146, 32}, QLineEdit::Password},
+        { "用户名", { 174, 32, 146, 32 }, QLineEdit::Normal },
+        { "原始密码", { 174, 91, 146, 32 }, QLineEdit::Normal },
+        { "新密码", { 174, 150, 146, 32 }, QLineEdit::Password },
+        { "确认新密码", { 174, 210, 146, 32 }, QLineEdit::Password },
     };
     for (const auto& b : boxes) {
         QLineEdit* edit = box(*w, b.role);
@@ -126,7 +131,7 @@ TEST_F(PasswordWindowTest, OfflineLeavesTheConnectionAsItWas)
     state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
     state.settings.connectivityUrl = QStringLiteral("http://127.0.0.1:%1/").arg(kClosedPort);
     auto w = open();
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("联网失败！请检查上网设备。")});
+    EXPECT_EQ(dialogs.messages(), QStringList { QStringLiteral("联网失败！请检查上网设备。") });
     EXPECT_EQ(state.dbConnection, previous);
     EXPECT_TRUE(w->windowTitle().isEmpty()); // stopped before the caption
 
@@ -134,7 +139,7 @@ TEST_F(PasswordWindowTest, OfflineLeavesTheConnectionAsItWas)
     dialogs.clear();
     fill(*w, user, QStringLiteral("old-1"), QStringLiteral("new-1"), QStringLiteral("new-1"));
     submit(*w);
-    EXPECT_EQ(dialogs.messages(), QStringList{kChanged});
+    EXPECT_EQ(dialogs.messages(), QStringList { kChanged });
     EXPECT_EQ(passwordOf(user), QStringLiteral("new-1|new-1"));
 }
 
@@ -143,15 +148,16 @@ TEST_F(PasswordWindowTest, NoConnectionAtOpeningThenTheSearchFails)
     state.dbConnection = connectStack(QStringLiteral("yunsugongsi"));
     state.settings.dbPort = kClosedPort;
     auto w = open();
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("连接数据库失败！")});
+    EXPECT_EQ(dialogs.messages(), QStringList { QStringLiteral("连接数据库失败！") });
     EXPECT_FALSE(state.dbConnection);
     EXPECT_TRUE(w->isVisible());
 
     dialogs.clear();
     fill(*w, user, QStringLiteral("old-1"), QStringLiteral("new-1"), QStringLiteral("new-1"));
     submit(*w);
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("查找失败")});
-    EXPECT_EQ(texts(*w), (QStringList{user, QStringLiteral("old-1"), QStringLiteral("new-1"), QStringLiteral("new-1")}));
+    EXPECT_EQ(dialogs.messages(), QStringList { QStringLiteral("查找失败") });
+    EXPECT_EQ(
+        texts(*w), (QStringList { user, QStringLiteral("old-1"), QStringLiteral("new-1"), QStringLiteral("new-1") }));
     EXPECT_EQ(passwordOf(user), QStringLiteral("old-1|old-1"));
 }
 
@@ -163,17 +169,17 @@ TEST_F(PasswordWindowTest, TheFirstEmptyBoxIsNamedAndSpacesCountAsContent)
         QStringList boxes;
         const char* message;
     } cases[] = {
-        {{"", "", "", ""}, "请输入用户名。"},
-        {{"", "x", "y", "y"}, "请输入用户名。"},
-        {{space, "", "", ""}, "请输入原始密码。"},
-        {{"a", space, "", "x"}, "请输入新密码。"},
-        {{"a", "b", space, ""}, "请输入确认新密码。"},
+        { { "", "", "", "" }, "请输入用户名。" },
+        { { "", "x", "y", "y" }, "请输入用户名。" },
+        { { space, "", "", "" }, "请输入原始密码。" },
+        { { "a", space, "", "x" }, "请输入新密码。" },
+        { { "a", "b", space, "" }, "请输入确认新密码。" },
     };
     for (const auto& c : cases) {
         dialogs.clear();
         fill(*w, c.boxes[0], c.boxes[1], c.boxes[2], c.boxes[3]);
         submit(*w);
-        EXPECT_EQ(dialogs.messages(), QStringList{QString::fromUtf8(c.message)}) << c.message;
+        EXPECT_EQ(dialogs.messages(), QStringList { QString::fromUtf8(c.message) }) << c.message;
         EXPECT_EQ(texts(*w), c.boxes) << "the boxes stay as they were";
     }
     EXPECT_EQ(passwordOf(user), QStringLiteral("old-1|old-1"));
@@ -182,14 +188,14 @@ TEST_F(PasswordWindowTest, TheFirstEmptyBoxIsNamedAndSpacesCountAsContent)
 TEST_F(PasswordWindowTest, DifferingNewPasswordsEmptyOnlyTheNewBoxes)
 {
     auto w = open();
-    for (const auto& [fresh, confirm] : {std::pair{QStringLiteral("new-1"), QStringLiteral("new-2")},
-             std::pair{QStringLiteral("new-1"), QStringLiteral("new-1 ")}, // trimmed alike, still different
-             std::pair{QStringLiteral("Abc"), QStringLiteral("abc")}}) {
+    for (const auto& [fresh, confirm] : { std::pair { QStringLiteral("new-1"), QStringLiteral("new-2") },
+             std::pair { QStringLiteral("new-1"), QStringLiteral("new-1 ") }, // trimmed alike, still different
+             std::pair { QStringLiteral("Abc"), QStringLiteral("abc") } }) {
         dialogs.clear();
         fill(*w, user, QStringLiteral("old-1"), fresh, confirm);
         submit(*w);
-        EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("对不起，两次输入的新密码不同。请重新输入")});
-        EXPECT_EQ(texts(*w), (QStringList{user, QStringLiteral("old-1"), QString(), QString()}));
+        EXPECT_EQ(dialogs.messages(), QStringList { QStringLiteral("对不起，两次输入的新密码不同。请重新输入") });
+        EXPECT_EQ(texts(*w), (QStringList { user, QStringLiteral("old-1"), QString(), QString() }));
     }
     EXPECT_EQ(passwordOf(user), QStringLiteral("old-1|old-1"));
 }
@@ -199,8 +205,8 @@ TEST_F(PasswordWindowTest, WrongCurrentPasswordEmptiesUserAndCurrentBoxes)
     auto w = open();
     fill(*w, user, QStringLiteral("old-2"), QStringLiteral("new-1"), QStringLiteral("new-1"));
     submit(*w);
-    EXPECT_EQ(dialogs.messages(), QStringList{kWrongCredentials});
-    EXPECT_EQ(texts(*w), (QStringList{QString(), QString(), QStringLiteral("new-1"), QStringLiteral("new-1")}));
+    EXPECT_EQ(dialogs.messages(), QStringList { kWrongCredentials });
+    EXPECT_EQ(texts(*w), (QStringList { QString(), QString(), QStringLiteral("new-1"), QStringLiteral("new-1") }));
     EXPECT_TRUE(w->isVisible());
     EXPECT_EQ(passwordOf(user), QStringLiteral("old-1|old-1"));
 }
@@ -212,10 +218,10 @@ TEST_F(PasswordWindowTest, ChangesEveryRowOfTheUserAndClosesTheConnectionWithThe
     std::shared_ptr<db::Connection> used = state.dbConnection;
     ASSERT_TRUE(used);
     // Spaces around the user name and the current password are not part of them.
-    fill(*w, QStringLiteral("  ") + user + QStringLiteral("\u3000"), QStringLiteral(" old-1 "), QStringLiteral(" new-1 "),
-        QStringLiteral(" new-1 "));
+    fill(*w, QStringLiteral("  ") + user + QStringLiteral("\u3000"), QStringLiteral(" old-1 "),
+        QStringLiteral(" new-1 "), QStringLiteral(" new-1 "));
     submit(*w);
-    EXPECT_EQ(dialogs.messages(), QStringList{kChanged});
+    EXPECT_EQ(dialogs.messages(), QStringList { kChanged });
     EXPECT_FALSE(w->isVisible());
     EXPECT_EQ(w->result(), QDialog::Accepted);
     EXPECT_EQ(passwordOf(user), QStringLiteral("new-1|new-1"));
@@ -244,14 +250,14 @@ TEST_F(PasswordWindowTest, ANewPasswordOfSpacesIsStoredEmpty)
     auto w = open();
     fill(*w, user, QStringLiteral("old-1"), QStringLiteral("   "), QStringLiteral("   "));
     submit(*w);
-    EXPECT_EQ(dialogs.messages(), QStringList{kChanged});
+    EXPECT_EQ(dialogs.messages(), QStringList { kChanged });
     EXPECT_EQ(passwordOf(user), QStringLiteral("|"));
 }
 
 TEST_F(PasswordWindowTest, ChineseAndQuotedPasswordsAreStoredAsTyped)
 {
     QString current = QStringLiteral("old-1");
-    for (const QString& fresh : {QStringLiteral("a'b\\c\"d"), QStringLiteral("縗'"), QStringLiteral("密码甲")}) {
+    for (const QString& fresh : { QStringLiteral("a'b\\c\"d"), QStringLiteral("縗'"), QStringLiteral("密码甲") }) {
         auto w = open();
         fill(*w, user, current, fresh, fresh);
         submit(*w);
@@ -260,8 +266,9 @@ TEST_F(PasswordWindowTest, ChineseAndQuotedPasswordsAreStoredAsTyped)
         current = fresh;
     }
     // The GBK bytes of 密码甲 in the table, not a mangled form.
-    EXPECT_EQ(queryValue(admin, QStringLiteral("select hex(mima) from mimabiao where yonghuming=%1 limit 1")
-                                    .arg(db::dbQuote(admin, user))),
+    EXPECT_EQ(
+        queryValue(admin,
+            QStringLiteral("select hex(mima) from mimabiao where yonghuming=%1 limit 1").arg(db::dbQuote(admin, user))),
         QStringLiteral("C3DCC2EBBCD7"));
 }
 
@@ -269,14 +276,14 @@ TEST_F(PasswordWindowTest, InjectionInTheUserOrCurrentPasswordChangesNothing)
 {
     const QString before = usersSnapshot();
     auto w = open();
-    for (const QString& attempt : {QStringLiteral("' or '1'='1"), QStringLiteral("x' or 1=1 -- "),
-             QStringLiteral("縗' or 1=1 -- "), QStringLiteral("\\' or 1=1#")}) {
-        for (bool inUser : {true, false}) {
+    for (const QString& attempt : { QStringLiteral("' or '1'='1"), QStringLiteral("x' or 1=1 -- "),
+             QStringLiteral("縗' or 1=1 -- "), QStringLiteral("\\' or 1=1#") }) {
+        for (bool inUser : { true, false }) {
             dialogs.clear();
             fill(*w, inUser ? attempt : user, inUser ? QStringLiteral("old-1") : attempt, QStringLiteral("hacked"),
                 QStringLiteral("hacked"));
             submit(*w);
-            EXPECT_EQ(dialogs.messages(), QStringList{kWrongCredentials}) << attempt.toStdString();
+            EXPECT_EQ(dialogs.messages(), QStringList { kWrongCredentials }) << attempt.toStdString();
         }
     }
     EXPECT_EQ(usersSnapshot(), before);
@@ -289,16 +296,16 @@ TEST_F(PasswordWindowTest, AnUpdateTheServerRefusesIsReported)
     const QString tooLong(65, QLatin1Char('p'));
     fill(*w, user, QStringLiteral("old-1"), tooLong, tooLong);
     submit(*w);
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("新密码更改失败！请重新更改。")});
+    EXPECT_EQ(dialogs.messages(), QStringList { QStringLiteral("新密码更改失败！请重新更改。") });
     EXPECT_TRUE(w->isVisible());
-    EXPECT_EQ(texts(*w), (QStringList{user, QStringLiteral("old-1"), tooLong, tooLong}));
+    EXPECT_EQ(texts(*w), (QStringList { user, QStringLiteral("old-1"), tooLong, tooLong }));
 
     // A character GBK cannot hold is refused before anything is sent.
     dialogs.clear();
     const QString emoji = QStringLiteral("pw\U0001F600");
     fill(*w, user, QStringLiteral("old-1"), emoji, emoji);
     submit(*w);
-    EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("新密码更改失败！请重新更改。")});
+    EXPECT_EQ(dialogs.messages(), QStringList { QStringLiteral("新密码更改失败！请重新更改。") });
     EXPECT_EQ(passwordOf(user), QStringLiteral("old-1|old-1"));
 }
 

@@ -36,7 +36,7 @@ TEST(RememberedLoginTest, MissingOrOtherTypedValuesReadAsEmpty)
     }
     {
         QSettings ini(path, QSettings::IniFormat);
-        ini.setValue(QStringLiteral("dlyhm"), QStringList{QStringLiteral("a"), QStringLiteral("b")});
+        ini.setValue(QStringLiteral("dlyhm"), QStringList { QStringLiteral("a"), QStringLiteral("b") });
         ini.setValue(QStringLiteral("dlmm"), QByteArray("\x01\x02", 2));
         ini.setValue(QStringLiteral("dlxz"), QStringLiteral("one"));
     }

@@ -28,14 +28,18 @@ protected:
         state.settings = stackSettings();
         admin = connectStack(QStringLiteral("yunsugongsi"));
         ASSERT_TRUE(admin);
-        mustExecute(admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
-        mustExecute(admin, QStringLiteral("insert into celiangzongbiao (danganbianhao, cepaihao, cezuxingming) "
-                                          "values ('DL-01', %1, '王五')").arg(db::dbQuote(admin, kPlate)));
+        mustExecute(
+            admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
+        mustExecute(admin,
+            QStringLiteral("insert into celiangzongbiao (danganbianhao, cepaihao, cezuxingming) "
+                           "values ('DL-01', %1, '王五')")
+                .arg(db::dbQuote(admin, kPlate)));
     }
 
     void TearDown() override
     {
-        mustExecute(admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
+        mustExecute(
+            admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
     }
 
     // Runs the login window with its initial contents (the sample login), presses a button and
@@ -44,7 +48,8 @@ protected:
     {
         MainWindowHooks h;
         h.openLogin = [this, button] {
-            accounts::LoginWindow login(state, dialogs, accounts::RememberedLogin(dir.filePath(QStringLiteral("n.ini"))));
+            accounts::LoginWindow login(
+                state, dialogs, accounts::RememberedLogin(dir.filePath(QStringLiteral("n.ini"))));
             login.show();
             listedDuringLogin = window ? window->fleet().gridRowCount() : -1;
             QTest::mouseClick(login.findChild<QPushButton*>(QString::fromUtf8(button)), Qt::LeftButton);
