@@ -1,0 +1,263 @@
+// The full list and the search on the real database: layout, texts as stored, the colour of every
+// band boundary, search by each field with wildcards and escaped quotes and backslashes, and a
+// search that finds nothing leaving the grid untouched.
+#include "FleetFixture.h"
+
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QSignalSpy>
+
+using namespace fd;
+using namespace fd::test;
+
+namespace {
+
+const QStringList kTwelveHeaders = {QStringLiteral("ID"), QStringLiteral("序号"), QStringLiteral("档案编号"),
+    QStringLiteral("车牌号"), QStringLiteral("车主姓名"), QStringLiteral("联系电话"), QStringLiteral("行车证有效日期"),
+    QStringLiteral("营运证有效日期"), QStringLiteral("主车保险有效日期"), QStringLiteral("挂车保险有效日期"),
+    QStringLiteral("资格证有效日期"), QStringLiteral("驾驶证有效日期")};
+
+const QString kNotFound = QStringLiteral("很遗憾！没有查找到此车辆有关信息！");
+
+struct BandCase {
+    const char* date; // nullptr: NULL
+    QColor background;
+    QColor text; // invalid: the grid's own black
+};
+
+class FleetListTest : public FleetFixture {
+protected:
+    // One vehicle per case, every watched date set to the case's date; returns plate per case.
+    QStringList insertBandCases(const std::vector<BandCase>& cases)
+    {
+        QStringList plates;
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            const QString plate = QStringLiteral("豫B%1").arg(10000 + static_cast<int>(i));
+            insert({QStringLiteral("BD%1").arg(i), plate, QStringLiteral("车主%1").arg(i), QStringLiteral("1380000%1").arg(i),
+                allDates(cases[i].date ? std::optional<QString>(QString::fromLatin1(cases[i].date)) : std::nullopt)});
+            plates << plate;
+        }
+        return plates;
+    }
+
+    void expectBands(const std::vector<BandCase>& cases, const QStringList& plates, bool search)
+    {
+        for (std::size_t i = 0; i < cases.size(); ++i) {
+            const int r = rowOfPlate(plates[static_cast<int>(i)]);
+            ASSERT_GT(r, 0) << plates[static_cast<int>(i)].toStdString();
+            QColor bg = cases[i].background;
+            if (search && bg == kOrange)
+                bg = kSearchOrange;
+            for (int c = 6; c < 12; ++c) {
+                const std::string where = std::string(cases[i].date ? cases[i].date : "NULL") + " column " + std::to_string(c);
+                EXPECT_EQ(background(r, c), bg) << where;
+                EXPECT_EQ(foreground(r, c), cases[i].text) << where;
+                EXPECT_EQ(cell(r, c), cases[i].date ? QString::fromLatin1(cases[i].date) : QString()) << where;
+            }
+            for (int c = 0; c < 6; ++c) {
+                EXPECT_FALSE(fleet->model()->index(r - 1, c).data(Qt::BackgroundRole).isValid());
+                EXPECT_FALSE(fleet->model()->index(r - 1, c).data(Qt::ForegroundRole).isValid());
+            }
+        }
+    }
+};
+
+TEST_F(FleetListTest, FullListLayoutTextsAndOrder)
+{
+    const QString id1 = insert({QStringLiteral("DA000001"), QStringLiteral("豫H12345"), QStringLiteral("王伟"),
+        QStringLiteral("13812345678"), {{QStringLiteral("zuceyouxiaoriqi"), QStringLiteral("2016-06-15")}}});
+    const QString id2 = insert({QStringLiteral("DA000002"), QStringLiteral("豫H22345"), QString(), QString(),
+        {{QStringLiteral("zuceyouxiaoriqi"), QStringLiteral("2017-01-02")},
+            {QStringLiteral("jiasizengyouxiaoqi"), QStringLiteral("2016-05-02")}}});
+    mustExecute(state.dbConnection, QStringLiteral("UPDATE celiangzongbiao SET cezuxingming=NULL WHERE ID=%1").arg(id2));
+
+    QSignalSpy caption(fleet.get(), &vehicles::FleetList::captionRequested);
+    fleet->loadAllVehicles();
+
+    ASSERT_EQ(caption.count(), 1);
+    EXPECT_EQ(caption[0][0].toString(), state.appTitle);
+    EXPECT_EQ(headers(), kTwelveHeaders);
+    ASSERT_EQ(gridRows(), 3);
+    // Newest driving-permit date first; ID hidden in column 0, row numbers in column 1.
+    EXPECT_EQ(column(0), (QStringList {id2, id1}));
+    EXPECT_EQ(column(1), (QStringList {QStringLiteral("1"), QStringLiteral("2")}));
+    EXPECT_EQ(column(3), (QStringList {QStringLiteral("豫H22345"), QStringLiteral("豫H12345")}));
+    EXPECT_EQ(cell(2, 2), QStringLiteral("DA000001"));
+    EXPECT_EQ(cell(2, 4), QStringLiteral("王伟"));
+    EXPECT_EQ(cell(2, 5), QStringLiteral("13812345678"));
+    EXPECT_EQ(cell(1, 4), QString()); // NULL shows as an empty cell
+    EXPECT_EQ(cell(1, 6), QStringLiteral("2017-01-02"));
+    EXPECT_EQ(cell(1, 11), QStringLiteral("2016-05-02"));
+
+    EXPECT_TRUE(view->isColumnHidden(0));
+    EXPECT_EQ(view->columnWidth(0), 0);
+    EXPECT_EQ(view->columnWidth(1), 30);
+    for (int c = 2; c < 12; ++c)
+        EXPECT_EQ(view->columnWidth(c), 80) << c;
+    EXPECT_EQ(view->rowHeight(0), 24);
+    EXPECT_EQ(view->verticalHeader()->sectionResizeMode(0), QHeaderView::Fixed);
+}
+
+TEST_F(FleetListTest, EmptyTableAndMissingConnectionShowTheHeaderOnly)
+{
+    fleet->loadAllVehicles();
+    EXPECT_EQ(gridRows(), 1);
+    EXPECT_EQ(headers(), kTwelveHeaders);
+
+    insert({QStringLiteral("DA1"), QStringLiteral("豫H00001"), QString(), QString(), {}});
+    fleet->loadAllVehicles();
+    EXPECT_EQ(gridRows(), 2);
+    db::dbClose(state.dbConnection);
+    fleet->loadAllVehicles();
+    EXPECT_EQ(gridRows(), 1);
+    EXPECT_TRUE(dialogs.shown.isEmpty());
+    // The search without a connection finds nothing and says so.
+    EXPECT_FALSE(fleet->searchVehicles(1, QString()));
+    EXPECT_EQ(dialogs.messages(), QStringList {kNotFound});
+}
+
+TEST_F(FleetListTest, BandBoundariesWithLoginOnMay31)
+{
+    const std::vector<BandCase> cases = {
+        {"2016-07-01", kGreen, {}},
+        {"2018-12-31", kGreen, {}},
+        {"2016-06-01", kOrange, {}},
+        {"2016-06-30", kOrange, {}},
+        {"2016-05-01", kRed, {}},
+        {"2016-05-31", kRed, {}},
+        {"2016-04-30", kDarkRed, kWhite},
+        {"2016-03-01", kDarkRed, kWhite},
+        {"2016-02-29", kBlack, kWhite},
+        {"2010-01-01", kBlack, kWhite},
+        {nullptr, kBlack, kWhite},
+        {"0000-00-00", kBlack, kWhite},
+    };
+    const QStringList plates = insertBandCases(cases);
+    fleet->loadAllVehicles();
+    ASSERT_EQ(gridRows(), static_cast<int>(cases.size()) + 1);
+    expectBands(cases, plates, false);
+
+    // The same in search results, whose next-month warning is the darker orange.
+    ASSERT_TRUE(fleet->searchVehicles(1, QStringLiteral("豫B")));
+    ASSERT_EQ(gridRows(), static_cast<int>(cases.size()) + 1);
+    expectBands(cases, plates, true);
+}
+
+TEST_F(FleetListTest, BandBoundariesWithLoginOnDecember10)
+{
+    setLogin(2016, 12, 10);
+    const std::vector<BandCase> cases = {
+        {"2017-02-01", kGreen, {}},
+        {"2017-01-01", kOrange, {}},
+        {"2017-01-31", kOrange, {}},
+        {"2016-12-01", kRed, {}},
+        {"2016-12-31", kRed, {}},
+        {"2016-11-30", kDarkRed, kWhite},
+        {"2016-10-01", kDarkRed, kWhite},
+        {"2016-09-30", kBlack, kWhite},
+        {nullptr, kBlack, kWhite},
+    };
+    const QStringList plates = insertBandCases(cases);
+    fleet->loadAllVehicles();
+    expectBands(cases, plates, false);
+    ASSERT_TRUE(fleet->searchVehicles(2, QStringLiteral("BD")));
+    expectBands(cases, plates, true);
+}
+
+class FleetSearchTest : public FleetListTest {
+protected:
+    void SetUp() override
+    {
+        FleetListTest::SetUp();
+        auto d = [](const char* s) { return allDates(QString::fromLatin1(s)); };
+        insert({QStringLiteral("DA-001"), QStringLiteral("豫H12345"), QStringLiteral("王伟"), QStringLiteral("13800000001"), d("2016-06-10")});
+        insert({QStringLiteral("DA-002"), QStringLiteral("豫H19345"), QStringLiteral("王小明"), QStringLiteral("13800000002"), d("2016-07-10")});
+        insert({QStringLiteral("DB_003"), QStringLiteral("豫A12399"), QStringLiteral("O'Brien"), QStringLiteral("13800000003"), d("2016-05-10")});
+        insert({QStringLiteral("DA\\004"), QStringLiteral("豫C55555"), QStringLiteral("李\\强"), QStringLiteral("13800000004"), d("2016-04-10")});
+        insert({QStringLiteral("DA%005"), QStringLiteral("豫C6666挂"), QStringLiteral("张%三"), QString(), d("2015-01-01")});
+        mustExecute(state.dbConnection,
+            QStringLiteral("INSERT INTO celiangzongbiao (danganbianhao, cepaihao, cezuxingming) VALUES ('DN-006', NULL, NULL)"));
+    }
+
+    QStringList found(int field, const QString& text)
+    {
+        dialogs.clear();
+        if (!fleet->searchVehicles(field, text))
+            return {QStringLiteral("<none>")};
+        QStringList files = column(2);
+        files.sort();
+        return files;
+    }
+};
+
+TEST_F(FleetSearchTest, EachFieldWithWildcards)
+{
+    EXPECT_EQ(found(1, QStringLiteral("H1")), (QStringList {QStringLiteral("DA-001"), QStringLiteral("DA-002")}));
+    EXPECT_EQ(found(1, QStringLiteral("豫C")), (QStringList {QStringLiteral("DA%005"), QStringLiteral("DA\\004")}));
+    EXPECT_EQ(found(1, QStringLiteral("挂")), (QStringList {QStringLiteral("DA%005")}));
+    // "_" is any one character, "%" any run.
+    EXPECT_EQ(found(1, QStringLiteral("1_3")), (QStringList {QStringLiteral("DA-001"), QStringLiteral("DA-002"), QStringLiteral("DB_003")}));
+    EXPECT_EQ(found(1, QStringLiteral("H1%45")), (QStringList {QStringLiteral("DA-001"), QStringLiteral("DA-002")}));
+    EXPECT_EQ(found(2, QStringLiteral("DA-00")), (QStringList {QStringLiteral("DA-001"), QStringLiteral("DA-002")}));
+    EXPECT_EQ(found(2, QStringLiteral("D__00")),
+        (QStringList {QStringLiteral("DA%005"), QStringLiteral("DA-001"), QStringLiteral("DA-002"), QStringLiteral("DA\\004"),
+            QStringLiteral("DB_003"), QStringLiteral("DN-006")}));
+    EXPECT_EQ(found(3, QStringLiteral("王")), (QStringList {QStringLiteral("DA-001"), QStringLiteral("DA-002")}));
+    EXPECT_EQ(found(3, QStringLiteral("小明")), (QStringList {QStringLiteral("DA-002")}));
+    // An empty text lists every vehicle whose field is not NULL.
+    EXPECT_EQ(found(1, QString()).size(), 5);
+    EXPECT_EQ(found(2, QString()).size(), 6);
+    EXPECT_EQ(found(3, QString()).size(), 5);
+    // The text is taken as typed: a blank is part of the pattern.
+    EXPECT_EQ(found(3, QStringLiteral(" 王")), QStringList {QStringLiteral("<none>")});
+    EXPECT_EQ(dialogs.messages(), QStringList {kNotFound});
+    EXPECT_EQ(dialogs.shown[0].caption, QStringLiteral("信息："));
+    EXPECT_EQ(headers(), kTwelveHeaders);
+}
+
+TEST_F(FleetSearchTest, QuotesAndBackslashesAreSearchedAsThemselves)
+{
+    EXPECT_EQ(found(3, QStringLiteral("O'B")), QStringList {QStringLiteral("DB_003")});
+    EXPECT_EQ(found(3, QStringLiteral("'")), QStringList {QStringLiteral("DB_003")});
+    EXPECT_EQ(found(2, QStringLiteral("A\\0")), QStringList {QStringLiteral("DA\\004")});
+    EXPECT_EQ(found(3, QStringLiteral("\\")), QStringList {QStringLiteral("DA\\004")});
+    EXPECT_EQ(found(3, QStringLiteral("李\\强")), QStringList {QStringLiteral("DA\\004")});
+    // A quote cannot end the literal and widen the search, nor a trailing backslash swallow it.
+    EXPECT_EQ(found(1, QStringLiteral("' or '1'='1")), QStringList {QStringLiteral("<none>")});
+    EXPECT_EQ(found(1, QStringLiteral("x' or 1=1 -- ")), QStringList {QStringLiteral("<none>")});
+    EXPECT_EQ(found(1, QStringLiteral("豫\\")), QStringList {QStringLiteral("<none>")});
+    EXPECT_EQ(found(3, QStringLiteral("\xbf'")), QStringList {QStringLiteral("<none>")});
+    // "%" in the text stays a wildcard.
+    EXPECT_EQ(found(3, QStringLiteral("王%明")), QStringList {QStringLiteral("DA-002")});
+    // A character GBK cannot hold is never sent: nothing found.
+    EXPECT_EQ(found(3, QStringLiteral("王😀")), QStringList {QStringLiteral("<none>")});
+    EXPECT_EQ(queryValue(state.dbConnection, QStringLiteral("SELECT COUNT(*) FROM celiangzongbiao")), QStringLiteral("6"));
+}
+
+TEST_F(FleetSearchTest, NothingFoundLeavesGridColoursAndSelectionAsTheyWere)
+{
+    setLogin(2016, 5, 31);
+    ASSERT_TRUE(fleet->searchVehicles(1, QStringLiteral("H1")));
+    ASSERT_EQ(gridRows(), 3);
+    view->selectionModel()->setCurrentIndex(fleet->model()->index(1, 2),
+        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const QStringList before = column(3);
+    const QColor orangeBefore = background(rowOfPlate(QStringLiteral("豫H12345")), 6);
+    ASSERT_EQ(orangeBefore, kSearchOrange);
+
+    QSignalSpy resets(fleet->model(), &QAbstractItemModel::modelReset);
+    // The message is shown while the old list is still there.
+    int rowsWhenShown = -1;
+    dialogs.onShown = [&](const ScriptedDialogs::Shown&) { rowsWhenShown = gridRows(); };
+    EXPECT_FALSE(fleet->searchVehicles(3, QStringLiteral("nobody")));
+    EXPECT_EQ(dialogs.messages(), QStringList {kNotFound});
+    EXPECT_EQ(rowsWhenShown, 3);
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(column(3), before);
+    EXPECT_EQ(background(rowOfPlate(QStringLiteral("豫H12345")), 6), kSearchOrange);
+    EXPECT_EQ(view->currentIndex().row(), 1);
+    EXPECT_TRUE(view->selectionModel()->isRowSelected(1, QModelIndex()));
+    EXPECT_EQ(view->columnWidth(1), 30);
+}
+
+} // namespace
