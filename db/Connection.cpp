@@ -19,10 +19,11 @@ struct Connection::Pending {
 
 namespace {
 
+// The GBK bytes of a setting; ok becomes false (and stays false) when GBK cannot hold it.
 QByteArray bytesOrNull(const QString& text, bool& ok)
 {
     const text::GbkResult r = text::toGbk(text);
-    ok = r.ok();
+    ok = ok && r.ok();
     return r.bytes;
 }
 
@@ -67,6 +68,14 @@ bool Connection::connectLocked(QString* error)
     const QByteArray user = bytesOrNull(m_options.user, ok);
     const QByteArray password = bytesOrNull(m_options.password, ok);
     const QByteArray database = bytesOrNull(m_options.database, ok);
+    if (!ok) {
+        // Passed on as absent, such a value would connect with the library's default user or
+        // no database selected and look like success.
+        if (error)
+            *error = QStringLiteral("a connection setting holds a character that GBK cannot store");
+        mysql_close(mysql);
+        return false;
+    }
     // CLIENT_FOUND_ROWS: an update reports the rows it matched, so saving an unchanged row counts.
     if (!mysql_real_connect(mysql, orNull(host), orNull(user), orNull(password), orNull(database),
             static_cast<unsigned>(m_options.port), nullptr, CLIENT_FOUND_ROWS)) {
