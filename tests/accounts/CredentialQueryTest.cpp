@@ -43,16 +43,4 @@ TEST_F(CredentialQueryTest, CountsEveryMatchingRowAndReportsAQueryThatDidNotRun)
         accounts::CredentialCount::QueryFailed);
 }
 
-TEST_F(CredentialQueryTest, ThePasswordOfEveryRowOfTheUserChanges)
-{
-    const QString user = kTestUserPrefix + QStringLiteral("many");
-    addUser(user, QStringLiteral("a"));
-    addUser(user, QStringLiteral("b"));
-    addUser(kTestUserPrefix + QStringLiteral("many2"), QStringLiteral("a"));
-    ASSERT_TRUE(accounts::changePassword(admin, user, QStringLiteral("c'd")));
-    EXPECT_EQ(passwordOf(user), QStringLiteral("c'd|c'd"));
-    EXPECT_EQ(passwordOf(kTestUserPrefix + QStringLiteral("many2")), QStringLiteral("a"));
-    EXPECT_FALSE(accounts::changePassword(nullptr, user, QStringLiteral("x")));
-}
-
 } // namespace
