@@ -16,10 +16,6 @@
 #include <gtest/gtest.h>
 #include <memory>
 #include <optional>
-#include <ostream>
-
-// Readable texts in failure messages (internal to each test file that includes this header).
-static inline void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
 namespace fd::test {
 
