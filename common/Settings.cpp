@@ -2,10 +2,46 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSettings>
 
 namespace fd {
+namespace {
+
+// The unquoted values of the [fleetdesk] section exactly as written. QSettings cuts an unquoted
+// value at ";" (a comment to it) and splits it at "," dropping the spaces around the pieces, so
+// a hand-written "QQ 800012345, 手机 ..." or a URL template with ";" would come back changed.
+QHash<QString, QString> unquotedValues(const QString& path)
+{
+    QHash<QString, QString> values;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return values;
+    QString content = QString::fromUtf8(file.readAll());
+    if (content.startsWith(QChar(0xFEFF)))
+        content.remove(0, 1);
+    bool inSection = false;
+    for (QString line : content.split(QLatin1Char('\n'))) {
+        line = line.trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            inSection = line.mid(1, line.size() - 2).trimmed() == QLatin1String("fleetdesk");
+            continue;
+        }
+        if (!inSection || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
+            continue;
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq <= 0)
+            continue;
+        const QString value = line.mid(eq + 1).trimmed();
+        if (!value.startsWith(QLatin1Char('"'))) // quoted values carry escapes: QSettings reads those
+            values.insert(line.left(eq).trimmed(), value);
+    }
+    return values;
+}
+
+} // namespace
 
 QString Settings::defaultPath()
 {
@@ -21,10 +57,12 @@ bool Settings::load(const QString& path)
         return false;
     QSettings ini(path, QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("fleetdesk"));
-    // An unquoted value with commas comes back as a list; join it again.
+    const QHash<QString, QString> unquoted = unquotedValues(path);
     auto text = [&](const char* key, const QString& fallback) {
-        const QVariant v = ini.value(QLatin1String(key), fallback);
-        return v.typeId() == QMetaType::QStringList ? v.toStringList().join(QLatin1Char(',')) : v.toString();
+        const auto raw = unquoted.constFind(QLatin1String(key));
+        if (raw != unquoted.constEnd())
+            return raw.value();
+        return ini.value(QLatin1String(key), fallback).toString();
     };
     auto number = [&](const char* key, int fallback) {
         bool ok = false;

@@ -1,0 +1,135 @@
+// The deployment settings file: where it is found, what missing keys mean, what survives a save.
+#include "common/Settings.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using fd::Settings;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& content)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+// Sets an environment variable for one scope and puts the old value back.
+class EnvScope {
+public:
+    EnvScope(const char* name, const QByteArray& value) : m_name(name), m_had(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name))
+    {
+        if (value.isNull())
+            qunsetenv(name);
+        else
+            qputenv(name, value);
+    }
+    ~EnvScope()
+    {
+        if (m_had)
+            qputenv(m_name, m_old);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_old;
+};
+
+} // namespace
+
+TEST(SettingsFile, FoundThroughTheEnvironmentElseBesideTheProgram)
+{
+    {
+        EnvScope env("FLEETDESK_CONFIG", "/some/where/desk.ini");
+        EXPECT_EQ(Settings::defaultPath(), QStringLiteral("/some/where/desk.ini"));
+    }
+    {
+        EnvScope env("FLEETDESK_CONFIG", QByteArray());
+        EXPECT_EQ(Settings::defaultPath(), QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("fleetdesk.ini")));
+    }
+}
+
+TEST(SettingsFile, ReadsValuesAndKeepsDefaultsForMissingKeys)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fleetdesk.ini"));
+    writeFile(path,
+        "[fleetdesk]\n"
+        "dbHost=0A0B0C0D5E4E8C5B4F0\n"
+        "settingKeyA=31415926535\n"
+        "xorMask=90\n"
+        "dbPort=3307\n"
+        "supportContact=QQ 800012345, \xe6\x89\x8b\xe6\x9c\xba 13800138000\n"
+        "webPort=not a number\r\n"
+        "; a comment line\n"
+        "smsUrlTemplate = http://sms.example.cn/send?u=%1;p=%2&to=%3,%4  \n"
+        "serverAddress=\"quoted \\\"x\\\" ; kept\"\n"
+        "[other]\n"
+        "dbUser=not this section\n");
+    Settings s;
+    ASSERT_TRUE(s.load(path));
+    EXPECT_EQ(s.dbHost, QStringLiteral("0A0B0C0D5E4E8C5B4F0"));
+    EXPECT_EQ(s.settingKeyA, QStringLiteral("31415926535"));
+    EXPECT_EQ(s.xorMask, 90);
+    EXPECT_EQ(s.dbPort, 3307);
+    // A comma in an unquoted value must not cut the text into a list.
+    EXPECT_EQ(s.supportContact, QStringLiteral("QQ 800012345, 手机 13800138000"));
+    // nor may a ";" cut it short
+    EXPECT_EQ(s.smsUrlTemplate, QStringLiteral("http://sms.example.cn/send?u=%1;p=%2&to=%3,%4"));
+    EXPECT_EQ(s.serverAddress, QStringLiteral("quoted \"x\" ; kept"));
+    // Missing or unreadable keys keep their defaults.
+    const Settings defaults;
+    EXPECT_EQ(s.webPort, defaults.webPort);
+    EXPECT_EQ(s.ftpPort, defaults.ftpPort);
+    EXPECT_EQ(s.connectivityUrl, defaults.connectivityUrl);
+    EXPECT_EQ(s.httpTotalTimeoutSeconds, defaults.httpTotalTimeoutSeconds);
+    EXPECT_TRUE(s.dbUser.isEmpty());
+
+    Settings missing;
+    EXPECT_FALSE(missing.load(dir.filePath(QStringLiteral("absent.ini"))));
+    EXPECT_EQ(missing.dbPort, 0);
+}
+
+TEST(SettingsFile, SaveAndLoadKeepEveryValueExactly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("saved.ini"));
+    Settings out;
+    out.dbHost = QStringLiteral("6B686D746B6A747B6AC8D5E8F4A1C");
+    out.settingKeyA = QStringLiteral("31415926535");
+    out.settingKeyB = QStringLiteral("27182818284");
+    out.xorMask = 255;
+    out.serverAddress = QStringLiteral("db.example.cn");
+    out.supportContact = QStringLiteral("技术支持：QQ 800012345, 手机 13800138000; 李工 = 张工");
+    out.dbPort = 3306;
+    out.ftpPort = 2121;
+    out.webPort = 8080;
+    out.smsUrlTemplate = QStringLiteral("http://sms.example.cn/send?user=%1&pass=%2&to=%3&text=%4;x=\"1\"");
+    out.connectivityUrl = QStringLiteral("http://www.baidu.com/");
+    out.httpConnectTimeoutSeconds = 2;
+    out.httpTotalTimeoutSeconds = 9;
+    ASSERT_TRUE(out.save(path));
+
+    Settings in;
+    ASSERT_TRUE(in.load(path));
+    EXPECT_EQ(in.dbHost, out.dbHost);
+    EXPECT_EQ(in.settingKeyA, out.settingKeyA);
+    EXPECT_EQ(in.settingKeyB, out.settingKeyB);
+    EXPECT_EQ(in.xorMask, out.xorMask);
+    EXPECT_EQ(in.serverAddress, out.serverAddress);
+    EXPECT_EQ(in.supportContact, out.supportContact);
+    EXPECT_EQ(in.dbPort, out.dbPort);
+    EXPECT_EQ(in.ftpPort, out.ftpPort);
+    EXPECT_EQ(in.webPort, out.webPort);
+    EXPECT_EQ(in.smsUrlTemplate, out.smsUrlTemplate);
+    EXPECT_EQ(in.connectivityUrl, out.connectivityUrl);
+    EXPECT_EQ(in.httpConnectTimeoutSeconds, out.httpConnectTimeoutSeconds);
+    EXPECT_EQ(in.httpTotalTimeoutSeconds, out.httpTotalTimeoutSeconds);
+}
