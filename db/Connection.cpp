@@ -310,8 +310,17 @@ bool Result::next()
 
 int Result::columnIndex(const char* name) const
 {
+    // Field names arrive in GBK; a name written in the (UTF-8) source must be converted first.
+    for (const char* p = name; *p; ++p)
+        if (static_cast<unsigned char>(*p) >= 0x80)
+            return columnIndex(QString::fromUtf8(name));
+    return indexOfGbkName(name);
+}
+
+int Result::indexOfGbkName(const char* gbkName) const
+{
     for (unsigned i = 0; i < m_columnCount; ++i)
-        if (std::strcmp(m_fields[i].name, name) == 0)
+        if (std::strcmp(m_fields[i].name, gbkName) == 0)
             return static_cast<int>(i);
     return -1;
 }
@@ -321,7 +330,7 @@ int Result::columnIndex(const QString& name) const
     const text::GbkResult gbk = text::toGbk(name);
     if (!gbk.ok())
         return -1;
-    return columnIndex(gbk.bytes.constData());
+    return indexOfGbkName(gbk.bytes.constData());
 }
 
 bool Result::isNull(int column) const { return m_row[column] == nullptr; }

@@ -95,7 +95,7 @@ public:
     int columnCount() const { return static_cast<int>(m_columnCount); }
     // The index of the column with exactly this name (case-sensitive), or -1.
     int columnIndex(const QString& name) const;
-    int columnIndex(const char* latin1Name) const;
+    int columnIndex(const char* utf8Name) const;
     bool hasRow() const { return m_row != nullptr; }
     bool next();
 
@@ -107,6 +107,7 @@ public:
 
 private:
     void loadRow(char** row);
+    int indexOfGbkName(const char* gbkName) const;
 
     st_mysql_res* m_res;
     st_mysql_field* m_fields;

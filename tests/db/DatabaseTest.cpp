@@ -234,6 +234,17 @@ TEST_F(DatabaseOps, CursorWalksRowsAndRereadsTheLastRowAfterTheEnd)
     qint32 suliang = 0;
     EXPECT_TRUE(dbReadField(count, "suliang", suliang));
     EXPECT_EQ(suliang, 4);
+
+    // a Chinese column name matches whether given as text or as a literal of the source
+    EXPECT_TRUE(dbExecute(s_conn, QStringLiteral("SELECT count(*) AS 数量, max(v) AS 车牌 FROM typed")));
+    ResultPtr named = dbStoreResult(s_conn);
+    suliang = 0;
+    QString plate;
+    EXPECT_TRUE(dbReadField(named, QStringLiteral("数量"), suliang));
+    EXPECT_EQ(suliang, 4);
+    EXPECT_TRUE(dbReadField(named, "车牌", plate));
+    EXPECT_EQ(plate, QStringLiteral("豫A縗籠"));
+    EXPECT_FALSE(dbReadField(named, "车", plate));
 }
 
 TEST_F(DatabaseOps, StoreResultOnlyAfterAStatementWithRows)
