@@ -162,7 +162,8 @@ TEST_F(ConnectionLife, ServerThatStaysAwayFailsEveryStatementUntilItReturns)
 {
     // The reopen happens with the same settings; when they no longer work, statements fail
     // (and keep trying on later statements) instead of running on a stale session.
-    mustExecute(s_observer, QStringLiteral("CREATE USER IF NOT EXISTS 'fd_blocked'@'127.0.0.1' IDENTIFIED BY 'pw'"));
+    mustExecute(s_observer, QStringLiteral("DROP USER IF EXISTS 'fd_blocked'@'127.0.0.1'"));
+    mustExecute(s_observer, QStringLiteral("CREATE USER 'fd_blocked'@'127.0.0.1' IDENTIFIED BY 'pw'"));
     mustExecute(s_observer, QStringLiteral("GRANT ALL PRIVILEGES ON *.* TO 'fd_blocked'@'127.0.0.1'"));
     ConnectionPtr blocked = dbConnect(QStringLiteral("127.0.0.1"), QStringLiteral("fd_blocked"), QStringLiteral("pw"), kDatabase,
         fd::test::stackSettings().dbPort);
