@@ -236,7 +236,9 @@ QString Connection::escapeOffline(const QString& value)
         case '\r': out += QLatin1String("\\r"); break;
         case 0x1a: out += QLatin1String("\\Z"); break;
         case '\\': out += QLatin1String("\\\\"); break;
-        case '\'': out += QLatin1String("\\'"); break;
+        // Doubled, not \': a server with NO_BACKSLASH_ESCAPES would take \' as a backslash
+        // followed by the end of the literal.
+        case '\'': out += QLatin1String("''"); break;
         case '"': out += QLatin1String("\\\""); break;
         default: out += c;
         }

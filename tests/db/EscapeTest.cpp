@@ -46,6 +46,7 @@ QStringList hostileValues()
         withNul,
         QStringLiteral("豫A%_12"),
         QStringLiteral("縗"),
+        QStringLiteral("1' , jibenbeizu = 0x70776E6564 -- "), // 0x70.. is 'pwned'
     };
 }
 
@@ -109,6 +110,8 @@ TEST_F(Escaping, WithoutAConnectionTheEscapeIsEquallySafe)
             values[i]) << i;
     }
     EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QString::number(values.size()));
+    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE jibenbeizu IS NOT NULL")),
+        QStringLiteral("0"));
 }
 
 TEST_F(Escaping, LikePatternsKeepTheirWildcards)
@@ -132,4 +135,33 @@ TEST_F(Escaping, TextThatWasNotValidGbkIsNeverSent)
     const QString broken = QStringLiteral("\uFFFD' OR 1=1 -- ");
     EXPECT_FALSE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao=") + dbQuote(s_conn, broken)));
     EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QStringLiteral("0"));
+}
+
+TEST_F(Escaping, ServerWithoutBackslashEscapesIsNotInjectable)
+{
+    // A server configured with NO_BACKSLASH_ESCAPES reads a backslash as itself: an escape that
+    // relies on \' would let the quote end the literal.
+    ConnectionPtr strict = fd::test::connectStack(QStringLiteral("fd_db_escape"));
+    ASSERT_TRUE(strict);
+    mustExecute(strict, QStringLiteral("SET SESSION sql_mode=CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"));
+    const QStringList values = hostileValues();
+    for (int i = 0; i < values.size(); ++i) {
+        // escaped by the live connection: exact
+        ASSERT_TRUE(dbInsert(strict, QStringLiteral("celiangzongbiao"),
+            QStringLiteral("danganbianhao='live%1', cepaihao=").arg(i) + dbQuote(strict, values[i])))
+            << i << ": " << dbLastError(strict).toStdString();
+        EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT cepaihao FROM celiangzongbiao WHERE danganbianhao='live%1'").arg(i)),
+            values[i]) << i;
+        // escaped while no connection was open: may store other text, but never runs the rest
+        dbInsert(strict, QStringLiteral("celiangzongbiao"),
+            QStringLiteral("danganbianhao='off%1', cepaihao='%2'").arg(i).arg(dbEscape(ConnectionPtr(), values[i])));
+    }
+    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE danganbianhao LIKE 'live%'")),
+        QString::number(values.size()));
+    const int offline = queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE danganbianhao LIKE 'off%'")).toInt();
+    EXPECT_LE(offline, values.size());
+    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")),
+        QString::number(values.size() + offline)) << "a value changed a statement";
+    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE jibenbeizu='pwned'")),
+        QStringLiteral("0")) << "a value set another column";
 }
