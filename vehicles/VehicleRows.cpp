@@ -14,9 +14,13 @@ VehicleRows::VehicleRows(int dateColumns) : m_dateColumns(dateColumns) {}
 
 QByteArrayView VehicleRows::bytes(qsizetype row, int k) const
 {
-    const std::size_t cell = static_cast<std::size_t>(row) * static_cast<std::size_t>(textColumns()) + static_cast<std::size_t>(k);
-    const quint32 begin = cell == 0 ? 0 : m_ends[cell - 1];
-    return QByteArrayView(m_text.data() + begin, static_cast<qsizetype>(m_ends[cell] - begin));
+    const std::size_t r = static_cast<std::size_t>(row);
+    const std::size_t cell = r * static_cast<std::size_t>(textColumns()) + static_cast<std::size_t>(k);
+    const std::size_t begin = k == 0 ? m_begins[r] : m_ends[cell - 1];
+    const std::size_t size = m_ends[cell] - begin;
+    if (size == 0)
+        return {};
+    return QByteArrayView(at(begin), static_cast<qsizetype>(size));
 }
 
 QString VehicleRows::text(qsizetype row, int k) const
@@ -25,37 +29,54 @@ QString VehicleRows::text(qsizetype row, int k) const
     return text::fromGbk(b.data(), b.size());
 }
 
-void VehicleRows::reserve(qsizetype rows, qsizetype textBytes)
+void VehicleRows::reserve(qsizetype rows)
 {
     const auto n = static_cast<std::size_t>(rows);
     m_ids.reserve(n);
+    m_begins.reserve(n);
     m_ends.reserve(n * static_cast<std::size_t>(textColumns()));
     m_bands.reserve(n * static_cast<std::size_t>(m_dateColumns));
-    m_text.reserve(static_cast<std::size_t>(textBytes));
 }
 
-void VehicleRows::append(qint64 id, const Cell* texts, const ExpiryBand* bands)
+bool VehicleRows::append(qint64 id, const Cell* texts, const ExpiryBand* bands)
 {
-    m_ids.push_back(id);
-    for (int k = 0; k < textColumns(); ++k) {
-        if (texts[k].data && texts[k].size > 0)
-            m_text.insert(m_text.end(), texts[k].data, texts[k].data + texts[k].size);
-        m_ends.push_back(static_cast<quint32>(m_text.size()));
+    std::size_t rowBytes = 0;
+    for (int k = 0; k < textColumns(); ++k)
+        rowBytes += texts[k].data ? texts[k].size : 0;
+    std::size_t begin = m_used;
+    const std::size_t allocated = m_slots.size() * kBlock;
+    if (rowBytes > 0 && begin + rowBytes > allocated) {
+        // Start a new block (or a run of slots for a row longer than a block).
+        const std::size_t slots = (rowBytes + kBlock - 1) / kBlock;
+        if (allocated + slots * kBlock > std::numeric_limits<quint32>::max())
+            return false;
+        auto buffer = std::make_unique_for_overwrite<char[]>(slots * kBlock);
+        for (std::size_t j = 0; j < slots; ++j)
+            m_slots.push_back(buffer.get() + j * kBlock);
+        m_buffers.push_back(std::move(buffer));
+        begin = allocated;
     }
+    m_ids.push_back(id);
+    m_begins.push_back(static_cast<quint32>(begin));
+    std::size_t offset = begin;
+    for (int k = 0; k < textColumns(); ++k) {
+        if (texts[k].data && texts[k].size > 0) {
+            std::memcpy(at(offset), texts[k].data, texts[k].size);
+            offset += texts[k].size;
+        }
+        m_ends.push_back(static_cast<quint32>(offset));
+    }
+    m_used = offset;
     for (int k = 0; k < m_dateColumns; ++k)
         m_bands.push_back(static_cast<quint8>(bands[k]));
-}
-
-void VehicleRows::squeeze()
-{
-    if (m_text.capacity() > m_text.size() + m_text.size() / 8)
-        m_text.shrink_to_fit();
+    return true;
 }
 
 std::size_t VehicleRows::memoryBytes() const
 {
-    return sizeof(*this) + m_ids.capacity() * sizeof(qint64) + m_ends.capacity() * sizeof(quint32)
-        + m_bands.capacity() + m_text.capacity();
+    return sizeof(*this) + m_ids.capacity() * sizeof(qint64) + m_begins.capacity() * sizeof(quint32)
+        + m_ends.capacity() * sizeof(quint32) + m_bands.capacity() + m_buffers.capacity() * sizeof(void*)
+        + m_slots.capacity() * sizeof(char*) + m_slots.size() * kBlock;
 }
 
 VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, double loginDateTime)
@@ -90,25 +111,9 @@ VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, d
         }
     };
 
-    // The first row gives the size estimate for the text buffer.
-    readRow();
-    std::size_t firstRowBytes = 0;
-    for (const VehicleRows::Cell& cell : cells)
-        firstRowBytes += cell.size;
-    rows.reserve(n, static_cast<qsizetype>(std::min<double>(static_cast<double>(firstRowBytes) * 1.25 * static_cast<double>(n),
-                        static_cast<double>(std::numeric_limits<quint32>::max()))));
-
-    constexpr std::size_t kMaxText = std::numeric_limits<quint32>::max();
-    std::size_t textBytes = 0;
+    rows.reserve(n);
     for (qint64 i = 0; i < n; ++i) {
-        if (i > 0)
-            readRow();
-        std::size_t rowBytes = 0;
-        for (const VehicleRows::Cell& cell : cells)
-            rowBytes += cell.size;
-        if (textBytes + rowBytes > kMaxText)
-            break; // offsets are 32-bit: a list past 4 GB of text ends here
-        textBytes += rowBytes;
+        readRow();
         qint64 id = 0;
         if (idColumn >= 0 && !result.isNull(idColumn))
             id = db::convert::toInteger(result.data(idColumn), result.size(idColumn));
@@ -116,10 +121,10 @@ VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, d
             const VehicleRows::Cell& cell = cells[static_cast<std::size_t>(VehicleRows::kLeadingTexts + k)];
             bands[static_cast<std::size_t>(k)] = expiryBandOfText(cell.data, cell.size, loginYear, loginMonth);
         }
-        rows.append(id, cells.data(), bands.data());
+        if (!rows.append(id, cells.data(), bands.data()))
+            break; // offsets are 32-bit: a list past 4 GB of text ends here
         result.next();
     }
-    rows.squeeze();
     return rows;
 }
 

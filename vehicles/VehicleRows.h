@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <memory>
 #include <vector>
 
 namespace fd::db {
@@ -39,25 +40,35 @@ public:
             + static_cast<std::size_t>(dateIndex)]);
     }
 
-    void reserve(qsizetype rows, qsizetype textBytes);
-    // Appends one row; texts holds textColumns() cells (a null pointer is an empty cell).
+    void reserve(qsizetype rows);
+    // Appends one row; texts holds textColumns() cells (a null pointer is an empty cell). False,
+    // with nothing appended, when the texts of the list would pass 4 GB.
     struct Cell {
         const char* data;
         std::size_t size;
     };
-    void append(qint64 id, const Cell* texts, const ExpiryBand* bands);
-    // Gives back spare capacity after a fill whose size was only estimated.
-    void squeeze();
+    bool append(qint64 id, const Cell* texts, const ExpiryBand* bands);
 
     // Bytes held, for the memory figures of the benchmark.
     std::size_t memoryBytes() const;
 
 private:
+    // The texts live in blocks of kBlock bytes that are never moved or grown, so a fill needs no
+    // size estimate and never copies what it has stored. An offset o is at
+    // m_slots[o / kBlock] + o % kBlock. A row never straddles two blocks: a row that does not fit
+    // in the rest of a block starts the next one, and a row longer than a block gets a buffer of
+    // several consecutive slots.
+    static constexpr std::size_t kBlock = std::size_t(1) << 20;
+    char* at(std::size_t offset) const { return m_slots[offset / kBlock] + offset % kBlock; }
+
     int m_dateColumns;
     std::vector<qint64> m_ids;
-    std::vector<quint32> m_ends; // end offset of each text cell in m_text, row-major
-    std::vector<quint8> m_bands; // row-major, dateColumns per row
-    std::vector<char> m_text;
+    std::vector<quint32> m_begins; // offset of each row's first text cell
+    std::vector<quint32> m_ends;   // end offset of each text cell, row-major
+    std::vector<quint8> m_bands;   // row-major, dateColumns per row
+    std::vector<std::unique_ptr<char[]>> m_buffers;
+    std::vector<char*> m_slots;
+    std::size_t m_used = 0; // offset of the next free byte
 };
 
 // Fills rows from a stored result: ID, danganbianhao, cepaihao, cezuxingming, cezudianhua and the
