@@ -105,9 +105,11 @@ TEST(FleetRules, CategoryItemsValuesAndMapping)
     }
     // Leaves carry 1..28 in tree order.
     int expected = 1;
-    for (const CategoryItem& item : items)
-        if (item.level == CategoryLevel::leaf)
+    for (const CategoryItem& item : items) {
+        if (item.level == CategoryLevel::leaf) {
             EXPECT_EQ(item.value, expected++);
+        }
+    }
     EXPECT_EQ(expected, 29);
     EXPECT_EQ(QString::fromUtf16(items[15].text), QStringLiteral("主车保险本月需办"));
     EXPECT_EQ(QString::fromUtf16(items[16].text), QStringLiteral("挂车保险正常"));
