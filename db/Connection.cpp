@@ -100,6 +100,8 @@ bool Connection::isOpen() const
 
 void Connection::close()
 {
+    if (streamingOnThisThread())
+        return; // released with the streamed result; closing now would wait for ourselves
     std::lock_guard lock(m_mutex);
     for (auto& p : m_pending) {
         if (p->result)
@@ -151,6 +153,8 @@ bool Connection::ensureAliveLocked()
 
 bool Connection::execute(const QString& sql)
 {
+    if (streamingOnThisThread())
+        return false;
     const text::GbkResult gbk = text::toGbk(sql);
     std::lock_guard lock(m_mutex);
     Pending& p = pendingForThisThreadLocked();
@@ -192,8 +196,54 @@ bool Connection::execute(const QString& sql)
     return true;
 }
 
+ResultPtr Connection::executeStreamed(const QString& sql)
+{
+    if (streamingOnThisThread())
+        return nullptr;
+    const text::GbkResult gbk = text::toGbk(sql);
+    std::unique_lock lock(m_mutex);
+    Pending& p = pendingForThisThreadLocked();
+    if (p.result) {
+        mysql_free_result(p.result);
+        p.result = nullptr;
+    }
+    p.affected = 0;
+    if (!gbk.ok()) {
+        setErrorLocked(0, QStringLiteral("the statement holds a character that GBK cannot store (at %1)").arg(gbk.badIndex));
+        return nullptr;
+    }
+    if (!ensureAliveLocked()) {
+        if (!m_mysql)
+            setErrorLocked(CR_CONNECTION_ERROR, QStringLiteral("no connection"));
+        return nullptr;
+    }
+    m_lastUsed = std::chrono::steady_clock::now();
+    if (mysql_real_query(m_mysql, gbk.bytes.constData(), static_cast<unsigned long>(gbk.bytes.size())) != 0) {
+        const unsigned code = mysql_errno(m_mysql);
+        setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
+        if (code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST)
+            m_broken = true;
+        return nullptr;
+    }
+    MYSQL_RES* res = mysql_field_count(m_mysql) > 0 ? mysql_use_result(m_mysql) : nullptr;
+    if (!res) {
+        if (mysql_errno(m_mysql) != 0) {
+            setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
+            return nullptr;
+        }
+        p.affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
+        return nullptr;
+    }
+    p.errorCode = 0;
+    p.error.clear();
+    m_streamingThread.store(std::this_thread::get_id());
+    return std::make_unique<Result>(res, shared_from_this(), std::move(lock));
+}
+
 ResultPtr Connection::takeResult()
 {
+    if (streamingOnThisThread())
+        return nullptr;
     std::lock_guard lock(m_mutex);
     Pending& p = pendingForThisThreadLocked();
     MYSQL_RES* res = p.result;
@@ -282,9 +332,32 @@ Result::Result(MYSQL_RES* res)
     loadRow(mysql_fetch_row(m_res));
 }
 
+Result::Result(MYSQL_RES* res, std::shared_ptr<Connection> owner, std::unique_lock<std::mutex> lock)
+    : m_res(res)
+    , m_fields(mysql_fetch_fields(res))
+    , m_columnCount(mysql_num_fields(res))
+    , m_rowCount(0)
+    , m_owner(std::move(owner))
+    , m_lock(std::move(lock))
+{
+    m_lengths.resize(m_columnCount);
+    MYSQL_ROW row = mysql_fetch_row(m_res);
+    if (row) {
+        ++m_rowCount;
+        loadRow(row);
+    } else {
+        m_failed = mysql_errno(m_owner->m_mysql) != 0;
+    }
+}
+
 Result::~Result()
 {
-    mysql_free_result(m_res);
+    mysql_free_result(m_res); // a streamed result reads and drops the rows left on the wire
+    if (m_owner) {
+        if (mysql_errno(m_owner->m_mysql) == CR_SERVER_LOST || mysql_errno(m_owner->m_mysql) == CR_SERVER_GONE_ERROR)
+            m_owner->m_broken = true;
+        m_owner->m_streamingThread.store(std::thread::id());
+    }
 }
 
 void Result::loadRow(char** row)
@@ -304,8 +377,15 @@ bool Result::next()
     MYSQL_ROW row = mysql_fetch_row(m_res);
     if (!row) {
         m_pastEnd = true; // the last row stays readable
+        if (m_owner) {
+            // A streamed row lives in the connection's buffer, which the end of the rows reuses.
+            m_row = nullptr;
+            m_failed = mysql_errno(m_owner->m_mysql) != 0;
+        }
         return true;
     }
+    if (m_owner)
+        ++m_rowCount;
     loadRow(row);
     return true;
 }

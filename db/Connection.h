@@ -2,9 +2,11 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 struct st_mysql;
@@ -23,7 +25,7 @@ using ResultPtr = std::unique_ptr<Result>;
 // thread that ran the statement, so a worker's statement cannot take the user-interface thread's
 // result. Share a connection as std::shared_ptr<Connection>; the handle closes with the last owner
 // or on close().
-class Connection {
+class Connection : public std::enable_shared_from_this<Connection> {
 public:
     struct Options {
         QString host, user, password, database;
@@ -49,6 +51,12 @@ public:
     bool execute(const QString& sql);
     // Takes the result of the last statement this thread ran (empty when it produced no rows).
     ResultPtr takeResult();
+    // Runs a statement whose rows come one by one as the server sends them, so that a long list
+    // is never held twice in memory. The row count grows as the rows are read. Until the result
+    // is released the connection serves this thread only: read it, release it, then run the
+    // next statement (another statement of this thread meanwhile fails instead of waiting).
+    // Empty when the statement failed or produced no rows.
+    ResultPtr executeStreamed(const QString& sql);
     // Rows matched (not only changed) by the last insert/update/delete this thread ran.
     qint64 affectedRows() const;
 
@@ -64,7 +72,10 @@ public:
     unsigned long threadId() const;
 
 private:
+    friend class Result;
     explicit Connection(const Options& options);
+    // True when this thread holds a streamed result: its own statements must not wait for the lock.
+    bool streamingOnThisThread() const { return m_streamingThread.load() == std::this_thread::get_id(); }
     bool connectLocked(QString* error);
     bool ensureAliveLocked();
     void setErrorLocked(unsigned code, const QString& message);
@@ -78,15 +89,18 @@ private:
     bool m_broken = false;
     std::chrono::steady_clock::time_point m_lastUsed;
     mutable std::vector<std::unique_ptr<Pending>> m_pending;
+    std::atomic<std::thread::id> m_streamingThread {};
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;
 
-// A complete result held in memory, with a row cursor that starts on the first row.
-// Used by one thread at a time.
+// The rows of one statement with a row cursor that starts on the first row: either complete in
+// memory, or (streamed) read from the server as the cursor moves. Used by one thread at a time.
 class Result {
 public:
     explicit Result(st_mysql_res* res);
+    // A streamed result: keeps the connection locked until it is released.
+    Result(st_mysql_res* res, std::shared_ptr<Connection> owner, std::unique_lock<std::mutex> lock);
     ~Result();
     Result(const Result&) = delete;
     Result& operator=(const Result&) = delete;
@@ -98,8 +112,13 @@ public:
     int columnIndex(const char* utf8Name) const;
     bool hasRow() const { return m_row != nullptr; }
     bool next();
+    // The cursor has moved past the last row, or there was none.
+    bool atEnd() const { return m_row == nullptr || m_pastEnd; }
+    // A streamed result whose rows stopped coming because of an error (a lost connection).
+    bool failed() const { return m_failed; }
 
-    // Raw access to the cursor row: valid only while hasRow().
+    // Raw access to the cursor row: valid only while hasRow(). A streamed result has no row once
+    // the cursor has passed the last one.
     bool isNull(int column) const;
     const char* data(int column) const;
     std::size_t size(int column) const;
@@ -116,6 +135,9 @@ private:
     char** m_row = nullptr;
     std::vector<unsigned long> m_lengths;
     bool m_pastEnd = false;
+    bool m_failed = false;
+    std::shared_ptr<Connection> m_owner; // set for a streamed result
+    std::unique_lock<std::mutex> m_lock;
 };
 
 } // namespace fd::db

@@ -37,6 +37,11 @@ ResultPtr dbStoreResult(const ConnectionPtr& connection)
     return connection ? connection->takeResult() : nullptr;
 }
 
+ResultPtr dbStreamQuery(const ConnectionPtr& connection, const QString& sql)
+{
+    return connection ? connection->executeStreamed(sql) : nullptr;
+}
+
 void dbFreeResult(ResultPtr& result)
 {
     result.reset();

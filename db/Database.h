@@ -23,6 +23,10 @@ void dbClose(ConnectionPtr& connection);
 bool dbExecute(const ConnectionPtr& connection, const QString& sql);
 ResultPtr dbStoreResult(const ConnectionPtr& connection);
 void dbFreeResult(ResultPtr& result);
+// Runs a statement and hands its rows over as the server sends them (see
+// Connection::executeStreamed): for long lists that should not sit in memory twice. Read the rows
+// to the end and release the result before the next statement. None when the statement failed.
+ResultPtr dbStreamQuery(const ConnectionPtr& connection, const QString& sql);
 qint64 dbRowCount(const Result* result);
 inline qint64 dbRowCount(const ResultPtr& result) { return dbRowCount(result.get()); }
 bool dbNextRow(Result* result);

@@ -70,20 +70,25 @@ struct FleetList::Private {
         }
     }
 
-    // Runs a statement and takes its whole result; none when it failed.
+    // Runs a statement whose rows are read as the server sends them: the grid's own copy is the
+    // only one held in full. None when it failed.
     db::ResultPtr query(const QString& sql)
     {
-        if (sql.isEmpty() || !db::dbExecute(state.dbConnection, sql))
+        if (sql.isEmpty())
             return nullptr;
-        return db::dbStoreResult(state.dbConnection);
+        return db::dbStreamQuery(state.dbConnection, sql);
     }
 
     // Cuts the grid back to its header, fills it from the result and releases the result.
     void fill(db::ResultPtr& result, const QStringList& headers, const QStringList& dateFields, bool searchColours)
     {
         model.clear(headers);
-        if (result && db::dbRowCount(result) > 0)
-            model.setRows(fillVehicleRows(*result, dateFields, state.loginDateTime), headers, searchColours);
+        if (result && result->hasRow()) {
+            VehicleRows rows = fillVehicleRows(*result, dateFields, state.loginDateTime);
+            // Rows cut short by a lost connection are not shown as if they were the list.
+            if (!result->failed())
+                model.setRows(std::move(rows), headers, searchColours);
+        }
         db::dbFreeResult(result);
         applyLayout();
     }
@@ -149,7 +154,7 @@ bool FleetList::searchVehicles(int fieldValue, const QString& text)
 {
     const QString pattern = db::dbEscape(d->state.dbConnection, likePattern(text));
     db::ResultPtr result = d->query(searchStatement(fieldValue, pattern));
-    if (db::dbRowCount(result) == 0) {
+    if (!result || !result->hasRow()) {
         db::dbFreeResult(result);
         // The grid, its colours and the selection stay as they were.
         d->dialogs.message(kNotFound);

@@ -83,8 +83,7 @@ VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, d
 {
     const int dates = static_cast<int>(dateFields.size());
     VehicleRows rows(dates);
-    const qint64 n = result.rowCount();
-    if (n <= 0 || !result.hasRow())
+    if (!result.hasRow())
         return rows;
 
     // Column positions once per fill; a column the result lacks reads as empty.
@@ -111,8 +110,10 @@ VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, d
         }
     };
 
-    rows.reserve(n);
-    for (qint64 i = 0; i < n; ++i) {
+    // A stored result knows its row count; a streamed one learns it row by row.
+    if (!result.atEnd() && result.rowCount() > 1)
+        rows.reserve(result.rowCount());
+    while (!result.atEnd()) {
         readRow();
         qint64 id = 0;
         if (idColumn >= 0 && !result.isNull(idColumn))

@@ -71,7 +71,7 @@ private:
     std::size_t m_used = 0; // offset of the next free byte
 };
 
-// Fills rows from a stored result: ID, danganbianhao, cepaihao, cezuxingming, cezudianhua and the
+// Fills rows from a result (stored or streamed): ID, danganbianhao, cepaihao, cezuxingming, cezudianhua and the
 // named date fields, for every row of the result in order, the dates banded against the login
 // month. The result's cursor is left past its rows.
 VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, double loginDateTime);
