@@ -151,26 +151,23 @@ bool Connection::ensureAliveLocked()
     return true;
 }
 
-bool Connection::execute(const QString& sql)
+Connection::Pending* Connection::sendLocked(const QString& sql)
 {
-    if (streamingOnThisThread())
-        return false;
-    const text::GbkResult gbk = text::toGbk(sql);
-    std::lock_guard lock(m_mutex);
     Pending& p = pendingForThisThreadLocked();
     if (p.result) {
         mysql_free_result(p.result);
         p.result = nullptr;
     }
     p.affected = 0;
+    const text::GbkResult gbk = text::toGbk(sql);
     if (!gbk.ok()) {
         setErrorLocked(0, QStringLiteral("the statement holds a character that GBK cannot store (at %1)").arg(gbk.badIndex));
-        return false;
+        return nullptr;
     }
     if (!ensureAliveLocked()) {
         if (!m_mysql)
             setErrorLocked(CR_CONNECTION_ERROR, QStringLiteral("no connection"));
-        return false;
+        return nullptr;
     }
     m_lastUsed = std::chrono::steady_clock::now();
     if (mysql_real_query(m_mysql, gbk.bytes.constData(), static_cast<unsigned long>(gbk.bytes.size())) != 0) {
@@ -180,19 +177,30 @@ bool Connection::execute(const QString& sql)
         // next statement starts on a checked connection.
         if (code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST)
             m_broken = true;
-        return false;
-    }
-    if (mysql_field_count(m_mysql) > 0) {
-        p.result = mysql_store_result(m_mysql);
-        if (!p.result) {
-            setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
-            return false;
-        }
-    } else {
-        p.affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
+        return nullptr;
     }
     p.errorCode = 0;
     p.error.clear();
+    return &p;
+}
+
+bool Connection::execute(const QString& sql)
+{
+    if (streamingOnThisThread())
+        return false;
+    std::lock_guard lock(m_mutex);
+    Pending* p = sendLocked(sql);
+    if (!p)
+        return false;
+    if (mysql_field_count(m_mysql) == 0) {
+        p->affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
+        return true;
+    }
+    p->result = mysql_store_result(m_mysql);
+    if (!p->result) {
+        setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
+        return false;
+    }
     return true;
 }
 
@@ -200,42 +208,19 @@ ResultPtr Connection::executeStreamed(const QString& sql)
 {
     if (streamingOnThisThread())
         return nullptr;
-    const text::GbkResult gbk = text::toGbk(sql);
     std::unique_lock lock(m_mutex);
-    Pending& p = pendingForThisThreadLocked();
-    if (p.result) {
-        mysql_free_result(p.result);
-        p.result = nullptr;
-    }
-    p.affected = 0;
-    if (!gbk.ok()) {
-        setErrorLocked(0, QStringLiteral("the statement holds a character that GBK cannot store (at %1)").arg(gbk.badIndex));
+    Pending* p = sendLocked(sql);
+    if (!p)
+        return nullptr;
+    if (mysql_field_count(m_mysql) == 0) {
+        p->affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
         return nullptr;
     }
-    if (!ensureAliveLocked()) {
-        if (!m_mysql)
-            setErrorLocked(CR_CONNECTION_ERROR, QStringLiteral("no connection"));
-        return nullptr;
-    }
-    m_lastUsed = std::chrono::steady_clock::now();
-    if (mysql_real_query(m_mysql, gbk.bytes.constData(), static_cast<unsigned long>(gbk.bytes.size())) != 0) {
-        const unsigned code = mysql_errno(m_mysql);
-        setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
-        if (code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST)
-            m_broken = true;
-        return nullptr;
-    }
-    MYSQL_RES* res = mysql_field_count(m_mysql) > 0 ? mysql_use_result(m_mysql) : nullptr;
+    MYSQL_RES* res = mysql_use_result(m_mysql);
     if (!res) {
-        if (mysql_errno(m_mysql) != 0) {
-            setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
-            return nullptr;
-        }
-        p.affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
+        setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
         return nullptr;
     }
-    p.errorCode = 0;
-    p.error.clear();
     m_streamingThread.store(std::this_thread::get_id());
     return std::make_unique<Result>(res, shared_from_this(), std::move(lock));
 }

@@ -82,6 +82,8 @@ private:
 
     struct Pending;
     Pending& pendingForThisThreadLocked() const;
+    // Sends one statement (checking the connection first); this thread's slot, or none on failure.
+    Pending* sendLocked(const QString& sql);
 
     Options m_options;
     mutable std::mutex m_mutex;
