@@ -11,6 +11,7 @@
 
 #include <QAbstractItemModel>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableView>
@@ -196,6 +197,60 @@ TEST_F(MainWindowFleetTest, SelectionSurvivesRefillsAndAFailedSearch)
     EXPECT_EQ(window->fleet().gridRowCount(), 6);
     EXPECT_EQ(grid->columnWidth(1), 30);
     EXPECT_EQ(state.currentVehicleId, clicked);
+}
+
+} // namespace
+
+namespace {
+
+// What a window system sends for a double-click: press, release, press, double-click, release.
+void doubleClick(QWidget* w, QPoint at)
+{
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(w, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+TEST_F(MainWindowFleetTest, HeaderClicksKeepTheSelectionAndDoubleClicksOpenTheClickedVehicle)
+{
+    int opened = 0;
+    QString openedId;
+    MainWindowHooks h;
+    h.openLogin = [] { return true; };
+    h.openVehicleWindow = [&] {
+        ++opened;
+        openedId = state.editVehicleId;
+        EXPECT_EQ(state.modifyFlag, 1);
+        EXPECT_EQ(state.newFlag, 0);
+    };
+    window->setHooks(h);
+
+    // without any click before, the double-click's own first click records the row
+    const QRect third = grid->visualRect(grid->model()->index(2, 3));
+    doubleClick(grid->viewport(), third.center());
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(openedId, window->fleet().gridText(3, 0));
+
+    clickGridRow(1);
+    const QString clicked = window->fleet().gridText(2, 0);
+    ASSERT_EQ(state.currentVehicleId, clicked);
+
+    // the header row: the current row does not move and the selection stays
+    QHeaderView* header = grid->horizontalHeader();
+    const QPoint onHeader(header->sectionViewportPosition(3) + 10, header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, Qt::NoModifier, onHeader);
+    EXPECT_EQ(grid->currentIndex().row(), 1);
+    EXPECT_EQ(state.currentVehicleId, clicked);
+    EXPECT_EQ(state.editVehicleId, clicked);
+
+    // a double-click on another row records that row first, then opens it
+    const QRect first = grid->visualRect(grid->model()->index(0, 3));
+    doubleClick(grid->viewport(), first.center());
+    EXPECT_EQ(opened, 2);
+    EXPECT_EQ(openedId, window->fleet().gridText(1, 0));
+    EXPECT_NE(openedId, clicked);
 }
 
 } // namespace
