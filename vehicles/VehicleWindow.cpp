@@ -167,8 +167,15 @@ QString VehicleWindow::editText(const QString& column) const
     QWidget* w = m_edits.value(column);
     if (auto* line = qobject_cast<QLineEdit*>(w))
         return line->text();
-    if (auto* multi = qobject_cast<QPlainTextEdit*>(w))
-        return multi->toPlainText();
+    if (auto* multi = qobject_cast<QPlainTextEdit*>(w)) {
+        // A multi-line box shows "\r\n" as a plain line break: while the user has not changed
+        // the box, the text goes back exactly as it was stored.
+        const QString shown = multi->toPlainText();
+        const auto original = m_multiLineOriginals.constFind(column);
+        if (original != m_multiLineOriginals.constEnd() && original->first == shown)
+            return original->second;
+        return shown;
+    }
     return {};
 }
 
@@ -177,8 +184,10 @@ void VehicleWindow::setEditText(const QString& column, const QString& text)
     QWidget* w = m_edits.value(column);
     if (auto* line = qobject_cast<QLineEdit*>(w))
         line->setText(text);
-    else if (auto* multi = qobject_cast<QPlainTextEdit*>(w))
+    else if (auto* multi = qobject_cast<QPlainTextEdit*>(w)) {
         multi->setPlainText(text);
+        m_multiLineOriginals.insert(column, {multi->toPlainText(), text});
+    }
 }
 
 void VehicleWindow::clearEditBoxes()

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDialog>
 #include <QHash>
+#include <utility>
 #include <QStringList>
 #include <functional>
 
@@ -76,6 +77,8 @@ private:
     const QString m_vehicleId;
 
     QHash<QString, QWidget*> m_edits; // the 54 edit boxes, by column
+    // Per multi-line box: the text it showed when it was set, and the text it was set to.
+    QHash<QString, std::pair<QString, QString>> m_multiLineOriginals;
     QHash<QString, QDateEdit*> m_dates;
     QComboBox* m_status = nullptr;
     QHash<QObject*, QString> m_thumbnailKinds; // thumbnail -> document kind

@@ -702,3 +702,25 @@ TEST_F(VehicleWindowTest, DoubleClickOnAThumbnailAsksForItsDocument)
 }
 
 } // namespace
+
+TEST_F(VehicleWindowTest, StoredLineBreaksSurviveASaveOfAnUntouchedBox)
+{
+    const QString id = insertFullVehicle(QStringLiteral("豫H90009"), QStringLiteral("F99"), QStringLiteral("正常"));
+    // remarks written by another client with Windows line breaks, an address with bare ones
+    test::mustExecute(conn,
+        QStringLiteral("update celiangzongbiao set jibenbeizu='第一行\\r\\n第二行', cezuxiangxizuzi='甲\\n乙', "
+                       "guanlibeizu='旧\\r\\n备注' where ID=")
+            + id);
+    const QString hexBefore = test::queryValue(conn,
+        QStringLiteral("select hex(concat(jibenbeizu,'|',cezuxiangxizuzi)) from celiangzongbiao where ID=") + id);
+    auto w = openModify(id);
+    EXPECT_EQ(shown(*w, QStringLiteral("jibenbeizu")), QStringLiteral("第一行\n第二行"));
+    type(*w, QStringLiteral("guanlibeizu"), QStringLiteral("新\n备注"));
+    save(*w);
+    EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("保存车辆信息成功！"));
+    EXPECT_EQ(test::queryValue(conn,
+                  QStringLiteral("select hex(concat(jibenbeizu,'|',cezuxiangxizuzi)) from celiangzongbiao where ID=") + id),
+        hexBefore);
+    // a box the user changed stores what it shows
+    EXPECT_EQ(stored(id, QStringLiteral("guanlibeizu")), QStringLiteral("新\n备注"));
+}
