@@ -66,7 +66,7 @@ bool Settings::load(const QString& path)
     };
     auto number = [&](const char* key, int fallback) {
         bool ok = false;
-        const int v = ini.value(QLatin1String(key)).toString().toInt(&ok, 0);
+        const int v = ini.value(QLatin1String(key)).toString().trimmed().toInt(&ok, 10); // "03306" is 3306
         return ok ? v : fallback;
     };
     dbHost = text("dbHost", dbHost);

@@ -94,7 +94,7 @@ bool Connection::connectLocked(QString* error)
 
 bool Connection::isOpen() const
 {
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     return m_mysql != nullptr;
 }
 
@@ -161,12 +161,12 @@ Connection::Pending* Connection::sendLocked(const QString& sql)
     p.affected = 0;
     const text::GbkResult gbk = text::toGbk(sql);
     if (!gbk.ok()) {
-        setErrorLocked(0, QStringLiteral("the statement holds a character that GBK cannot store (at %1)").arg(gbk.badIndex));
+        setErrorLocked(0, QStringLiteral("语句中第 %1 个字符无法用 GBK 保存").arg(gbk.badIndex + 1));
         return nullptr;
     }
     if (!ensureAliveLocked()) {
         if (!m_mysql)
-            setErrorLocked(CR_CONNECTION_ERROR, QStringLiteral("no connection"));
+            setErrorLocked(CR_CONNECTION_ERROR, QStringLiteral("没有连接数据库"));
         return nullptr;
     }
     m_lastUsed = std::chrono::steady_clock::now();
@@ -240,14 +240,14 @@ ResultPtr Connection::takeResult()
 
 qint64 Connection::affectedRows() const
 {
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     return pendingForThisThreadLocked().affected;
 }
 
 QString Connection::escape(const QString& value)
 {
     const text::GbkResult gbk = text::toGbk(value);
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     if (!gbk.ok() || !m_mysql) {
         // Nothing can be sent in this state (the statement fails before it leaves the program),
         // but escape alike so that the text never reads as a changed statement.
@@ -283,25 +283,25 @@ QString Connection::escapeOffline(const QString& value)
 
 QString Connection::lastError() const
 {
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     return pendingForThisThreadLocked().error;
 }
 
 unsigned Connection::lastErrno() const
 {
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     return pendingForThisThreadLocked().errorCode;
 }
 
 void Connection::setIdleCheckSeconds(int seconds)
 {
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     m_options.idleCheckSeconds = seconds;
 }
 
 unsigned long Connection::threadId() const
 {
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     return m_mysql ? mysql_thread_id(m_mysql) : 0;
 }
 

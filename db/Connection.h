@@ -76,6 +76,11 @@ private:
     explicit Connection(const Options& options);
     // True when this thread holds a streamed result: its own statements must not wait for the lock.
     bool streamingOnThisThread() const { return m_streamingThread.load() == std::this_thread::get_id(); }
+    // The lock for reading or escaping: none needed when this thread's streamed result holds it.
+    std::unique_lock<std::mutex> lockUnlessStreaming() const
+    {
+        return streamingOnThisThread() ? std::unique_lock<std::mutex>() : std::unique_lock<std::mutex>(m_mutex);
+    }
     bool connectLocked(QString* error);
     bool ensureAliveLocked();
     void setErrorLocked(unsigned code, const QString& message);

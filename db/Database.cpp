@@ -176,7 +176,7 @@ qint64 dbMatchedRows(const ConnectionPtr& connection)
 
 QString dbLastError(const ConnectionPtr& connection)
 {
-    return connection ? connection->lastError() : QStringLiteral("no connection");
+    return connection ? connection->lastError() : QStringLiteral("没有连接数据库");
 }
 
 QString dbEscape(const ConnectionPtr& connection, const QString& value)

@@ -60,7 +60,7 @@ std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, con
     db::dbFreeResult(result);
     if (!read) {
         if (error)
-            *error = QStringLiteral("the count returned no row");
+            *error = QStringLiteral("查询车辆数量没有结果");
         return std::nullopt;
     }
     return count;

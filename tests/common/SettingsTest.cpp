@@ -65,7 +65,7 @@ TEST(SettingsFile, ReadsValuesAndKeepsDefaultsForMissingKeys)
         "dbHost=0A0B0C0D5E4E8C5B4F0\n"
         "settingKeyA=31415926535\n"
         "xorMask=90\n"
-        "dbPort=3307\n"
+        "dbPort=03307\n"
         "supportContact=QQ 800012345, \xe6\x89\x8b\xe6\x9c\xba 13800138000\n"
         "webPort=not a number\r\n"
         "; a comment line\n"
@@ -78,7 +78,7 @@ TEST(SettingsFile, ReadsValuesAndKeepsDefaultsForMissingKeys)
     EXPECT_EQ(s.dbHost, QStringLiteral("0A0B0C0D5E4E8C5B4F0"));
     EXPECT_EQ(s.settingKeyA, QStringLiteral("31415926535"));
     EXPECT_EQ(s.xorMask, 90);
-    EXPECT_EQ(s.dbPort, 3307);
+    EXPECT_EQ(s.dbPort, 3307); // a leading zero is still decimal
     // A comma in an unquoted value must not cut the text into a list.
     EXPECT_EQ(s.supportContact, QStringLiteral("QQ 800012345, 手机 13800138000"));
     // nor may a ";" cut it short

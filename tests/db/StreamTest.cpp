@@ -86,6 +86,12 @@ TEST_F(Streamed, TheReadingThreadCannotWaitOnItself)
     EXPECT_FALSE(dbStoreResult(s_conn));
     EXPECT_FALSE(dbStreamQuery(s_conn, QStringLiteral("SELECT 1")));
     EXPECT_LT(timer.elapsed(), 1000);
+    // Escaping and reading the connection's state need no statement: they answer while streaming.
+    EXPECT_EQ(dbEscape(s_conn, QStringLiteral("它's")), QStringLiteral("它\\'s"));
+    EXPECT_TRUE(s_conn->isOpen());
+    EXPECT_NE(s_conn->threadId(), 0u);
+    EXPECT_EQ(dbMatchedRows(s_conn), 0);
+    dbLastError(s_conn);
     // Released half read: the rest is dropped and the connection serves the next statement.
     for (int i = 0; i < 10; ++i)
         streamed->next();
