@@ -60,6 +60,9 @@ bool Connection::connectLocked(QString* error)
     mysql_options(mysql, MYSQL_SET_CHARSET_NAME, "gbk");
     const unsigned timeout = static_cast<unsigned>(m_options.connectTimeoutSeconds);
     mysql_options(mysql, MYSQL_OPT_CONNECT_TIMEOUT, &timeout);
+    const unsigned ioTimeout = static_cast<unsigned>(m_options.readTimeoutSeconds);
+    mysql_options(mysql, MYSQL_OPT_READ_TIMEOUT, &ioTimeout);
+    mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &ioTimeout);
     my_bool reconnect = 0; // never let the library resend a statement on its own
     mysql_options(mysql, MYSQL_OPT_RECONNECT, &reconnect);
 

@@ -34,6 +34,9 @@ public:
         // connection, and reopens it with the same settings when it does not.
         int idleCheckSeconds = 30;
         int connectTimeoutSeconds = 10;
+        // A server that stops answering in the middle of a statement fails it after this long
+        // instead of freezing the window for good. No statement of the program comes near it.
+        int readTimeoutSeconds = 60;
     };
 
     ~Connection();

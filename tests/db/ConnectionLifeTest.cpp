@@ -4,6 +4,7 @@
 
 #include "../support/TestSupport.h"
 #include "common/AppState.h"
+#include "db/Cipher.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -180,4 +181,25 @@ TEST_F(ConnectionLife, ServerThatStaysAwayFailsEveryStatementUntilItReturns)
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=7")), QStringLiteral("0"));
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=8")), QStringLiteral("1"));
     mustExecute(s_observer, QStringLiteral("DROP USER 'fd_blocked'@'127.0.0.1'"));
+}
+
+TEST_F(ConnectionLife, AServerThatStopsAnsweringFailsTheStatementInsteadOfFreezing)
+{
+    const fd::Settings s = fd::test::stackSettings();
+    Connection::Options options;
+    options.host = decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
+    options.user = decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
+    options.password = decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
+    options.database = kDatabase;
+    options.port = s.dbPort;
+    options.readTimeoutSeconds = 1;
+    ConnectionPtr conn = Connection::open(options);
+    ASSERT_TRUE(conn);
+    QElapsedTimer timer;
+    timer.start();
+    // the server keeps the statement for 20 s without a word
+    EXPECT_FALSE(conn->execute(QStringLiteral("SELECT SLEEP(20)")));
+    EXPECT_LT(timer.elapsed(), 8000);
+    // the next statement works again on a new session
+    EXPECT_TRUE(conn->execute(QStringLiteral("SELECT 1")));
 }
