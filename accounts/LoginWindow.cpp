@@ -5,7 +5,7 @@
 #include "accounts/Widgets.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "common/Text.h"
 #include "db/Database.h"
 

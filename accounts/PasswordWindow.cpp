@@ -3,7 +3,7 @@
 #include "accounts/Accounts.h"
 #include "accounts/Widgets.h"
 #include "common/AppState.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "common/Text.h"
 #include "db/Database.h"
 

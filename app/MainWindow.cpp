@@ -2,7 +2,7 @@
 
 #include "app/Texts.h"
 #include "common/AppState.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "common/Text.h"
 #include "db/Database.h"
 #include "vehicles/FleetList.h"

@@ -2,7 +2,7 @@
 
 #include "accounts/LoginWindow.h"
 #include "common/AppState.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "vehicles/VehicleWindow.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/Wiring.h"
 #include "common/AppState.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "net/Http.h"
 
 #include <QApplication>

@@ -7,7 +7,7 @@
 //   fleet_bench [N] [--runs R]     (settings from FLEETDESK_CONFIG, as the program reads them)
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "db/Cipher.h"
 #include "db/Database.h"
 #include "vehicles/FleetList.h"

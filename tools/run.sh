@@ -10,7 +10,7 @@ vehicles=${FLEETDESK_VEHICLES:-300}
 
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
-"$root/tools/stack.sh" start "$stack" 3310 "$vehicles"
+"$root/tools/stack.sh" start "$stack" "${FLEETDESK_DEMO_PORT:-3310}" "$vehicles"
 export FLEETDESK_CONFIG=$stack/fleetdesk.ini
 echo "stop the local stack with: tools/stack.sh stop $stack"
 
@@ -21,7 +21,7 @@ fi
 # No display: a virtual one, and a picture of what the program shows.
 export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d)}
 chmod 700 "$XDG_RUNTIME_DIR"
-display=:57
+display=${FLEETDESK_DEMO_DISPLAY:-:57}
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill "${app:-}" "$xvfb" 2>/dev/null || true' EXIT

@@ -1,7 +1,7 @@
 #include "vehicles/FleetList.h"
 
 #include "common/AppState.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "db/Database.h"
 #include "vehicles/CategoryTree.h"
 #include "vehicles/FleetStatements.h"

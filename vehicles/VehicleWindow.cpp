@@ -2,7 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "common/Text.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStore.h"

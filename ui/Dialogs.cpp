@@ -1,4 +1,4 @@
-#include "common/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QFileDialog>
 #include <QInputDialog>
