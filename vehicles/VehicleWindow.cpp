@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "ui/Dialogs.h"
+#include "ui/ScreenFit.h"
 #include "common/Text.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStore.h"
@@ -56,6 +57,7 @@ VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<vo
     buildControls();
     move(50, 50);
     resize(892, 965);
+    fitToScreen(this);
     setWindowTitle(m_state.appTitle);
 
     QWidget* plate = m_edits.value(QStringLiteral("cepaihao"));

@@ -3,6 +3,10 @@
 #include "common/AppState.h"
 #include "db/Database.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/ScreenFit.h"
+
+#include <QScreen>
+#include <QScrollArea>
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleWindow.h"
@@ -194,8 +198,13 @@ TEST_F(VehicleWindowTest, ControlsHaveTheirNamesPlacesAndStartValues)
 {
     auto w = openAdd();
     EXPECT_EQ(w->windowTitle(), kTitle);
-    EXPECT_EQ(w->pos(), QPoint(50, 50));
-    EXPECT_EQ(w->size(), QSize(892, 965));
+    // On a screen too small for it, the controls sit on a scrolled page of the designed size.
+    QWidget* page = w->findChild<QWidget*>(QStringLiteral("windowPage"));
+    if (!page) {
+        page = w.get();
+        EXPECT_EQ(w->pos(), QPoint(50, 50));
+    }
+    EXPECT_EQ(page->size(), QSize(892, 965));
 
     const QString group = QStringLiteral("分组框_");
     QStringList groups;
@@ -253,13 +262,13 @@ TEST_F(VehicleWindowTest, ControlsHaveTheirNamesPlacesAndStartValues)
 
     auto* thumb = w->findChild<QLabel*>(QStringLiteral("图片框_竣工合格证"));
     ASSERT_TRUE(thumb);
-    EXPECT_EQ(thumb->parentWidget(), w.get());
+    EXPECT_EQ(thumb->parentWidget(), page);
     EXPECT_EQ(thumb->geometry(), QRect(776, 775, 99, 150));
     int thumbs = 0;
     QStringList captions;
     for (QLabel* l : w->findChildren<QLabel*>()) {
         thumbs += l->objectName().startsWith(QStringLiteral("图片框_"));
-        if (l->parentWidget() == w.get() && l->objectName().isEmpty())
+        if (l->parentWidget() == page && l->objectName().isEmpty())
             captions.append(l->text());
     }
     EXPECT_EQ(thumbs, 10);
@@ -270,6 +279,32 @@ TEST_F(VehicleWindowTest, ControlsHaveTheirNamesPlacesAndStartValues)
     ASSERT_TRUE(saveButton);
     EXPECT_EQ(saveButton->text(), QStringLiteral("保     存"));
     EXPECT_EQ(saveButton->geometry(), QRect(8, 877, 656, 48));
+}
+
+TEST_F(VehicleWindowTest, WindowTallerThanTheScreenScrollsSoSaveCanBeReached)
+{
+    auto w = openAdd();
+    const QRect available = w->screen()->availableGeometry();
+    ASSERT_LT(available.height(), 965 + kFrameHeight) << "the test screen must be smaller than the window";
+    w->show();
+    EXPECT_LE(w->height() + kFrameHeight, available.height());
+    EXPECT_LE(w->width() + kFrameWidth, available.width());
+    EXPECT_TRUE(available.contains(w->geometry()));
+
+    auto* area = w->findChild<QScrollArea*>(QStringLiteral("windowScroll"));
+    ASSERT_TRUE(area);
+    auto* save = w->findChild<QPushButton*>(QStringLiteral("按钮_保存"));
+    ASSERT_TRUE(save);
+    EXPECT_FALSE(w->rect().contains(save->mapTo(w.get(), save->rect().bottomRight())));
+    area->ensureWidgetVisible(save);
+    EXPECT_TRUE(w->rect().contains(QRect(save->mapTo(w.get(), QPoint(0, 0)), save->size())));
+    EXPECT_EQ(save->geometry(), QRect(8, 877, 656, 48));
+
+    // A screen large enough leaves the window as designed.
+    QDialog roomy;
+    roomy.resize(892, 965);
+    EXPECT_EQ(fitToScreen(&roomy, QRect(0, 0, 1920, 1080)), nullptr);
+    EXPECT_EQ(roomy.size(), QSize(892, 965));
 }
 
 TEST_F(VehicleWindowTest, AddModeStartsWithThePlatePrefix)
