@@ -21,6 +21,8 @@ VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id
     db::ResultPtr result;
     if (db::dbExecute(connection, selectVehicleSql(id, escaperFor(connection))))
         result = db::dbStoreResult(connection);
+    if (!result)
+        record.error = db::dbLastError(connection);
     record.found = result && result->hasRow();
 
     // A field that cannot be read (no row) keeps the empty value it starts with.
