@@ -5,6 +5,7 @@
 #include "db/Database.h"
 #include "vehicles/CategoryTree.h"
 #include "vehicles/FleetStatements.h"
+#include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleListModel.h"
 
 #include <QHeaderView>
@@ -31,17 +32,10 @@ QStringList leadingHeaders()
 
 QStringList fullListHeaders()
 {
-    return leadingHeaders()
-        + QStringList {QStringLiteral("行车证有效日期"), QStringLiteral("营运证有效日期"), QStringLiteral("主车保险有效日期"),
-            QStringLiteral("挂车保险有效日期"), QStringLiteral("资格证有效日期"), QStringLiteral("驾驶证有效日期")};
-}
-
-// The date fields of the twelve-column list, in column order.
-QStringList fullListDateFields()
-{
-    return {QStringLiteral("zuceyouxiaoriqi"), QStringLiteral("yingyunzengyouxiaoqi"),
-        QStringLiteral("zucebaoxianyouxiaoqi"), QStringLiteral("guacebaoxianyouxiaoqi"),
-        QStringLiteral("zigezengyouxiaoqi"), QStringLiteral("jiasizengyouxiaoqi")};
+    QStringList headers = leadingHeaders();
+    for (const QString& column : listedDates())
+        headers << watchedDateHeader(column);
+    return headers;
 }
 
 } // namespace
@@ -171,7 +165,7 @@ void FleetList::loadAllVehicles()
 {
     db::ResultPtr result = d->query(fullListStatement());
     Q_EMIT captionRequested(d->state.appTitle);
-    Private::Rows rows = d->read(result, fullListDateFields());
+    Private::Rows rows = d->read(result, listedDates());
     d->show(rows, fullListHeaders(), false);
 }
 
@@ -185,7 +179,7 @@ bool FleetList::searchVehicles(int fieldValue, const QString& text)
         d->dialogs.message(kNotFound);
         return false;
     }
-    Private::Rows rows = d->read(result, fullListDateFields());
+    Private::Rows rows = d->read(result, listedDates());
     if (rows.cutShort) {
         // Like a search that finds nothing, a search cut short keeps what the grid showed.
         d->dialogs.message(rows.stopped);

@@ -4,6 +4,7 @@
 #include "vehicles/CategoryTree.h"
 #include "vehicles/ExpiryBand.h"
 #include "vehicles/FleetStatements.h"
+#include "vehicles/VehicleColumns.h"
 
 #include <QByteArray>
 #include <cstring>
