@@ -165,6 +165,8 @@ void FleetList::loadAllVehicles()
 {
     db::ResultPtr result = d->query(fullListStatement());
     Q_EMIT captionRequested(d->state.appTitle);
+    // The old list goes before the new one is read, so that a long list is not held twice.
+    d->model.clear(fullListHeaders());
     Private::Rows rows = d->read(result, listedDates());
     d->show(rows, fullListHeaders(), false);
 }
@@ -179,6 +181,7 @@ bool FleetList::searchVehicles(int fieldValue, const QString& text)
         d->dialogs.message(kNotFound);
         return false;
     }
+    // The grid keeps its list until the new one is complete.
     Private::Rows rows = d->read(result, listedDates());
     if (rows.cutShort) {
         // Like a search that finds nothing, a search cut short keeps what the grid showed.
@@ -195,8 +198,10 @@ void FleetList::loadCategory(const QString& column, int categoryCode, const QStr
     // statement the server rejected, and the grid shows the header only.
     const QString sql = isWatchedDateColumn(column) ? categoryStatement(column, categoryCode, d->state.loginDateTime) : QString();
     db::ResultPtr result = d->query(sql);
+    const QStringList headers = leadingHeaders() + QStringList {header};
+    d->model.clear(headers);
     Private::Rows rows = d->read(result, QStringList {column});
-    d->show(rows, leadingHeaders() + QStringList {header}, false);
+    d->show(rows, headers, false);
 }
 
 void FleetList::categoryHandler(int itemValue)
