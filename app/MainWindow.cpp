@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <QEvent>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -133,7 +134,21 @@ void MainWindow::buildControls()
     m_grid->horizontalHeader()->setSectionsClickable(false);
     m_grid->viewport()->installEventFilter(this);
     m_fleet->attachView(m_grid);
-    connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex&) { openSelectedVehicle(); });
+    // A row selected with the keyboard (arrows, Page Up/Down, Home/End) or by a press is the
+    // chosen vehicle as much as a clicked one. The selection changes before the current index
+    // does, so the row comes from the selection itself. Refills and the focus frame a view puts on
+    // its first row select nothing and record nothing.
+    connect(m_grid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        [this](const QItemSelection& selected) {
+            if (!selected.isEmpty())
+                recordRow(selected.indexes().constFirst().row());
+        });
+    // The row under the double-click is the one that opens.
+    connect(m_grid, &QTableView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid())
+            recordRow(index.row());
+        openSelectedVehicle();
+    });
 }
 
 void MainWindow::buildMenu()
@@ -215,9 +230,15 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::recordSelection()
 {
     const QModelIndex current = m_grid->currentIndex();
-    // Row 0 of the grid is its header; model row r is grid row r + 1.
     if (current.isValid())
-        m_state.currentVehicleId = m_fleet->gridText(current.row() + 1, 0);
+        recordRow(current.row());
+    m_state.editVehicleId = m_state.currentVehicleId;
+}
+
+void MainWindow::recordRow(int modelRow)
+{
+    // Row 0 of the grid is its header; model row r is grid row r + 1.
+    m_state.currentVehicleId = m_fleet->gridText(modelRow + 1, 0);
     m_state.editVehicleId = m_state.currentVehicleId;
 }
 

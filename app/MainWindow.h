@@ -51,6 +51,7 @@ public:
     void modifyVehicle();
     void openSelectedVehicle(); // double-click on the grid: no selection check
     void startMassSend();
+    // Records the grid's current row (a button release on the grid) as the vehicle to modify.
     void recordSelection();
     void showAbout();
     void showContact();
@@ -67,6 +68,8 @@ private:
     void buildControls();
     void buildMenu();
     void onTreeSelectionChanged();
+    // Records the given model row's vehicle in currentVehicleId and editVehicleId.
+    void recordRow(int modelRow);
 
     AppState& m_state;
     Dialogs& m_dialogs;

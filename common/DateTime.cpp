@@ -18,7 +18,58 @@ qint64 unixDays(qint64 y, unsigned m, unsigned d)
 
 const qint64 kEpoch = unixDays(1899, 12, 30);
 
+// An unsigned decimal number at p (its value capped far above any valid field); false when there
+// is no digit.
+bool readNumber(const char*& p, const char* end, int& value)
+{
+    const char* start = p;
+    value = 0;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p)
+        if (value < 100000000)
+            value = value * 10 + (*p - '0');
+    return p > start;
+}
+
+bool expect(const char*& p, const char* end, char c)
+{
+    if (p == end || *p != c)
+        return false;
+    ++p;
+    return true;
+}
+
 } // namespace
+
+bool readDateTimeText(const char* data, std::size_t size, DateTimeParts& parts)
+{
+    if (!data)
+        return false;
+    const char* p = data;
+    const char* end = data + size;
+    DateTimeParts r;
+    if (!readNumber(p, end, r.year) || !expect(p, end, '-') || !readNumber(p, end, r.month) || !expect(p, end, '-')
+        || !readNumber(p, end, r.day))
+        return false;
+    if (p < end) {
+        if (*p != ' ' && *p != 'T')
+            return false;
+        ++p;
+        if (!readNumber(p, end, r.hour) || !expect(p, end, ':') || !readNumber(p, end, r.minute)
+            || !expect(p, end, ':') || !readNumber(p, end, r.second))
+            return false;
+        if (p < end && *p == '.') {
+            ++p;
+            int fraction = 0;
+            readNumber(p, end, fraction); // a fraction of a second does not count
+        }
+        if (p != end)
+            return false;
+    }
+    if (!isValidDate(r.year, r.month, r.day) || r.hour > 23 || r.minute > 59 || r.second > 59)
+        return false;
+    parts = r;
+    return true;
+}
 
 qint64 daysFromCivil(int year, int month, int day)
 {

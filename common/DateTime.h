@@ -3,6 +3,7 @@
 #include <QDate>
 #include <QDateTime>
 #include <QString>
+#include <cstddef>
 
 // Dates as the program stores them: a double counting days since 1899-12-30 00:00, with the time
 // of day as the fraction.
@@ -23,6 +24,18 @@ double toDayNumber(const QDateTime& dt);
 QDateTime fromDayNumber(double days);
 // Calendar date of a day number (the fraction is ignored).
 void dateOf(double days, int& year, int& month, int& day);
+
+// The fields of a date-time text.
+struct DateTimeParts {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+// Reads a date-time text as the database writes one: year-month-day (numbers without a sign, with
+// or without leading zeros), then nothing, or a blank or "T" and hour:minute:second with an
+// optional fraction of a second, and nothing after it. True only for a real calendar day (year up
+// to 9999; MySQL's zero date is none) and time of day; parts is then set. The one reading of date
+// texts in the program: column values (db) and the texts of the fleet grid's date cells.
+bool readDateTimeText(const char* data, std::size_t size, DateTimeParts& parts);
 
 // The form in which dates are written into SQL: 2016-3-5.
 QString dateText(int year, int month, int day);

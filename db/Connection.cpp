@@ -334,8 +334,15 @@ Result::Result(MYSQL_RES* res, std::shared_ptr<Connection> owner, std::unique_lo
         ++m_rowCount;
         loadRow(row);
     } else {
-        m_failed = mysql_errno(m_owner->m_mysql) != 0;
+        noteEndOfStream();
     }
+}
+
+void Result::noteEndOfStream()
+{
+    m_failed = mysql_errno(m_owner->m_mysql) != 0;
+    if (m_failed)
+        m_error = text::fromGbk(QByteArray(mysql_error(m_owner->m_mysql)));
 }
 
 Result::~Result()
@@ -368,7 +375,7 @@ bool Result::next()
         if (m_owner) {
             // A streamed row lives in the connection's buffer, which the end of the rows reuses.
             m_row = nullptr;
-            m_failed = mysql_errno(m_owner->m_mysql) != 0;
+            noteEndOfStream();
         }
         return true;
     }

@@ -126,6 +126,8 @@ public:
     bool atEnd() const { return m_row == nullptr || m_pastEnd; }
     // A streamed result whose rows stopped coming because of an error (a lost connection).
     bool failed() const { return m_failed; }
+    // Why the rows stopped coming (the client library's or the server's message), when failed().
+    QString error() const { return m_error; }
 
     // Raw access to the cursor row: valid only while hasRow(). A streamed result has no row once
     // the cursor has passed the last one.
@@ -136,6 +138,8 @@ public:
 
 private:
     void loadRow(char** row);
+    // After the rows of a streamed result ended: failed when the connection reports an error.
+    void noteEndOfStream();
     int indexOfGbkName(const char* gbkName) const;
 
     st_mysql_res* m_res;
@@ -146,6 +150,7 @@ private:
     std::vector<unsigned long> m_lengths;
     bool m_pastEnd = false;
     bool m_failed = false;
+    QString m_error;
     std::shared_ptr<Connection> m_owner; // set for a streamed result
     std::unique_lock<std::mutex> m_lock;
 };

@@ -6,6 +6,9 @@
 
 #include <mysql.h>
 
+#include <algorithm>
+#include <limits>
+
 namespace fd::db {
 
 ConnectionPtr dbConnect(const QString& host, const QString& user, const QString& password, const QString& database,
@@ -68,7 +71,13 @@ template <typename Int> bool readInteger(const Result* result, int column, Int& 
 {
     if (!readable(result, column))
         return false;
-    value = result->isNull(column) ? 0 : static_cast<Int>(convert::toInteger(result->data(column), result->size(column)));
+    if (result->isNull(column)) {
+        value = 0;
+        return true;
+    }
+    // A value beyond the variable's width saturates at its limit instead of wrapping.
+    const qint64 wide = convert::toInteger(result->data(column), result->size(column));
+    value = static_cast<Int>(std::clamp<qint64>(wide, std::numeric_limits<Int>::min(), std::numeric_limits<Int>::max()));
     return true;
 }
 

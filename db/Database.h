@@ -34,6 +34,7 @@ inline bool dbNextRow(const ResultPtr& result) { return dbNextRow(result.get());
 
 // Reads the cursor row (the last row once the cursor has passed it) into the variable. False,
 // with the variable unchanged, for none, an unknown column (names are case-sensitive) or no rows.
+// An integer that does not fit the variable saturates at the variable's limit (never wraps).
 bool dbReadField(const Result* result, int column, qint16& value);
 bool dbReadField(const Result* result, int column, qint32& value);
 bool dbReadField(const Result* result, int column, qint64& value);

@@ -52,24 +52,6 @@ bool toBoolean(const char* data, std::size_t size)
     return !(size > 0 && data[0] == '0');
 }
 
-namespace {
-
-// Reads an unsigned decimal field; returns false when there is no digit.
-bool readNumber(const std::string& s, std::size_t& pos, long long& out)
-{
-    std::size_t start = pos;
-    long long v = 0;
-    while (pos < s.size() && s[pos] >= '0' && s[pos] <= '9') {
-        if (v < 1000000000LL)
-            v = v * 10 + (s[pos] - '0');
-        ++pos;
-    }
-    out = v;
-    return pos > start;
-}
-
-} // namespace
-
 bool toDayNumber(DateKind kind, const char* data, std::size_t size, double& days)
 {
     std::string text(data, size);
@@ -84,34 +66,12 @@ bool toDayNumber(DateKind kind, const char* data, std::size_t size, double& days
         days = 0.0;
         return true;
     }
-    // year-month-day, then optionally hour:minute:second (a fraction of a second is ignored)
-    long long y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
-    std::size_t pos = 0;
-    bool ok = readNumber(text, pos, y) && pos < text.size() && text[pos++] == '-' && readNumber(text, pos, mo)
-        && pos < text.size() && text[pos++] == '-' && readNumber(text, pos, d);
-    if (ok && pos < text.size()) {
-        if (text[pos] == ' ' || text[pos] == 'T') {
-            ++pos;
-            ok = readNumber(text, pos, h) && pos < text.size() && text[pos++] == ':' && readNumber(text, pos, mi)
-                && pos < text.size() && text[pos++] == ':' && readNumber(text, pos, sec);
-            if (ok && pos < text.size() && text[pos] == '.') {
-                ++pos;
-                long long ignored = 0;
-                readNumber(text, pos, ignored);
-            }
-            ok = ok && pos == text.size();
-        } else {
-            ok = false;
-        }
-    }
-    const bool valid = ok && y <= 9999 && datetime::isValidDate(static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d))
-        && h <= 23 && mi <= 59 && sec <= 59;
-    if (!valid) {
+    datetime::DateTimeParts t;
+    if (!datetime::readDateTimeText(text.data(), text.size(), t)) {
         days = datetime::kEmptyDate;
         return true;
     }
-    days = datetime::toDayNumber(static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d), static_cast<int>(h),
-        static_cast<int>(mi), static_cast<int>(sec));
+    days = datetime::toDayNumber(t.year, t.month, t.day, t.hour, t.minute, t.second);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "vehicles/CategoryTree.h"
 
+#include "vehicles/VehicleColumns.h"
+
 #include <array>
 
 namespace fd::vehicles {
@@ -45,21 +47,10 @@ constexpr std::array<CategoryItem, 35> kItems = {{
     {u"本月需办", L::leaf, 28},
 }};
 
-struct ColumnOfLeaves {
-    const char* column;
-    const char16_t* header;
-};
-
-// Four leaf values per column, in value order: 1-4, 5-8, ... 25-28.
-constexpr std::array<ColumnOfLeaves, 7> kColumns = {{
-    {"yingyunzengyouxiaoqi", u"营运证有效日期"},
-    {"zuceyouxiaoriqi", u"行车证有效日期"},
-    {"zucebaoxianyouxiaoqi", u"主车保险有效日期"},
-    {"guacebaoxianyouxiaoqi", u"挂车保险有效日期"},
-    {"zigezengyouxiaoqi", u"资格证有效日期"},
-    {"jiasizengyouxiaoqi", u"驾驶证有效日期"},
-    {"guanlifeiyouxiaoqi", u"管理费有效日期"},
-}};
+// The watched date of each group of four leaves, in value order: 1-4, 5-8, ... 25-28.
+constexpr WatchedDate kLeafDates[] = {WatchedDate::OperatingPermit, WatchedDate::DrivingPermit,
+    WatchedDate::MainInsurance, WatchedDate::TrailerInsurance, WatchedDate::Qualification, WatchedDate::DrivingLicence,
+    WatchedDate::ManagementFee};
 
 bool isLeafValue(int v) { return v >= 1 && v <= 28; }
 
@@ -71,27 +62,19 @@ QString categoryColumn(int itemValue)
 {
     if (!isLeafValue(itemValue))
         return {};
-    return QString::fromLatin1(kColumns[static_cast<std::size_t>((itemValue - 1) / 4)].column);
+    return watchedDateColumn(kLeafDates[(itemValue - 1) / 4]);
 }
 
 QString categoryHeader(int itemValue)
 {
     if (!isLeafValue(itemValue))
         return {};
-    return QString::fromUtf16(kColumns[static_cast<std::size_t>((itemValue - 1) / 4)].header);
+    return watchedDateHeader(categoryColumn(itemValue));
 }
 
 int categoryCode(int itemValue)
 {
     return ((itemValue - 1) % 4) + 1;
-}
-
-bool isWatchedDateColumn(const QString& column)
-{
-    for (const ColumnOfLeaves& c : kColumns)
-        if (column == QLatin1String(c.column))
-            return true;
-    return false;
 }
 
 } // namespace fd::vehicles

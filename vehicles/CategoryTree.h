@@ -26,7 +26,4 @@ QString categoryHeader(int itemValue);
 // ((value - 1) mod 4) + 1: 1 valid, 2 expired, 3 due next month, 4 due this month.
 int categoryCode(int itemValue);
 
-// True for the seven watched expiry-date columns, the only columns a category list may filter on.
-bool isWatchedDateColumn(const QString& column);
-
 } // namespace fd::vehicles

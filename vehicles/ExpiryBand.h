@@ -17,11 +17,6 @@ enum class ExpiryBand : quint8 {
     expiredLong,     // three months or more back, or no valid date: black, white text
 };
 
-// The calendar date of a date column's text as the server returns it: year-month-day, optionally
-// followed by a blank and a time of day. False for anything else, a zero date or a day that does
-// not exist; such a text counts as 100-01-01.
-bool parseDateText(const char* data, std::size_t size, int& year, int& month, int& day);
-
 // (year of the date - year of the login) * 12 + (month of the date - month of the login).
 // Days and times do not count.
 double monthOffset(int year, int month, int loginYear, int loginMonth);
@@ -29,7 +24,8 @@ double monthOffset(int year, int month, int loginYear, int loginMonth);
 // The band of a month offset; comparisons use a tolerance of 1e-7.
 ExpiryBand expiryBand(double offset);
 
-// The band of a date text against the login month: an unreadable text counts as 100-01-01.
+// The band of a date text (read by datetime::readDateTimeText) against the login month: a text that
+// is no date counts as 100-01-01.
 ExpiryBand expiryBandOfText(const char* data, std::size_t size, int loginYear, int loginMonth);
 
 // The cell's background. Search results show the next-month warning in a darker orange.

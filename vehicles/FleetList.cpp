@@ -5,6 +5,7 @@
 #include "db/Database.h"
 #include "vehicles/CategoryTree.h"
 #include "vehicles/FleetStatements.h"
+#include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleListModel.h"
 
 #include <QHeaderView>
@@ -16,6 +17,8 @@ namespace fd::vehicles {
 namespace {
 
 const QString kNotFound = QStringLiteral("很遗憾！没有查找到此车辆有关信息！");
+const QString kListCut = QStringLiteral("读取车辆列表中断！");
+const QString kListTooLong = QStringLiteral("车辆列表太长，只显示了前 %1 辆车。");
 
 constexpr int kRowHeight = 24;
 constexpr int kColumnWidth = 80;
@@ -29,17 +32,10 @@ QStringList leadingHeaders()
 
 QStringList fullListHeaders()
 {
-    return leadingHeaders()
-        + QStringList {QStringLiteral("行车证有效日期"), QStringLiteral("营运证有效日期"), QStringLiteral("主车保险有效日期"),
-            QStringLiteral("挂车保险有效日期"), QStringLiteral("资格证有效日期"), QStringLiteral("驾驶证有效日期")};
-}
-
-// The date fields of the twelve-column list, in column order.
-QStringList fullListDateFields()
-{
-    return {QStringLiteral("zuceyouxiaoriqi"), QStringLiteral("yingyunzengyouxiaoqi"),
-        QStringLiteral("zucebaoxianyouxiaoqi"), QStringLiteral("guacebaoxianyouxiaoqi"),
-        QStringLiteral("zigezengyouxiaoqi"), QStringLiteral("jiasizengyouxiaoqi")};
+    QStringList headers = leadingHeaders();
+    for (const QString& column : listedDates())
+        headers << watchedDateHeader(column);
+    return headers;
 }
 
 } // namespace
@@ -79,18 +75,40 @@ struct FleetList::Private {
         return db::dbStreamQuery(state.dbConnection, sql);
     }
 
-    // Cuts the grid back to its header, fills it from the result and releases the result.
-    void fill(db::ResultPtr& result, const QStringList& headers, const QStringList& dateFields, bool searchColours)
+    // The rows of a result, read to their end and released. A list cut short by a lost
+    // connection is not the list: its rows are dropped and `stopped` says why. A list too long for
+    // the grid keeps the rows that fit, and `stopped` says so.
+    struct Rows {
+        VehicleRows rows;
+        bool cutShort = false;
+        QString stopped;
+    };
+    Rows read(db::ResultPtr& result, const QStringList& dateFields)
     {
-        model.clear(headers);
-        if (result && result->hasRow()) {
-            VehicleRows rows = fillVehicleRows(*result, dateFields, state.loginDateTime);
-            // Rows cut short by a lost connection are not shown as if they were the list.
-            if (!result->failed())
-                model.setRows(std::move(rows), headers, searchColours);
+        Rows r {VehicleRows(static_cast<int>(dateFields.size())), false, QString()};
+        if (result) {
+            r.rows = fillVehicleRows(*result, dateFields, state.loginDateTime);
+            if (result->failed()) {
+                r.cutShort = true;
+                r.rows = VehicleRows(static_cast<int>(dateFields.size()));
+                r.stopped = kListCut + QLatin1Char('\n') + result->error();
+            } else if (!result->atEnd()) {
+                r.stopped = kListTooLong.arg(r.rows.size());
+            }
         }
         db::dbFreeResult(result);
+        return r;
+    }
+
+    // Cuts the grid back to its header and shows the rows; then says why they stopped, if they did.
+    void show(Rows& r, const QStringList& headers, bool searchColours)
+    {
+        model.clear(headers);
+        if (!r.rows.empty())
+            model.setRows(std::move(r.rows), headers, searchColours);
         applyLayout();
+        if (!r.stopped.isEmpty())
+            dialogs.message(r.stopped);
     }
 };
 
@@ -147,20 +165,30 @@ void FleetList::loadAllVehicles()
 {
     db::ResultPtr result = d->query(fullListStatement());
     Q_EMIT captionRequested(d->state.appTitle);
-    d->fill(result, fullListHeaders(), fullListDateFields(), false);
+    // The old list goes before the new one is read, so that a long list is not held twice.
+    d->model.clear(fullListHeaders());
+    Private::Rows rows = d->read(result, listedDates());
+    d->show(rows, fullListHeaders(), false);
 }
 
 bool FleetList::searchVehicles(int fieldValue, const QString& text)
 {
     const QString pattern = db::dbEscape(d->state.dbConnection, likePattern(text));
     db::ResultPtr result = d->query(searchStatement(fieldValue, pattern));
-    if (!result || !result->hasRow()) {
+    if (!result || (!result->hasRow() && !result->failed())) {
         db::dbFreeResult(result);
         // The grid, its colours and the selection stay as they were.
         d->dialogs.message(kNotFound);
         return false;
     }
-    d->fill(result, fullListHeaders(), fullListDateFields(), true);
+    // The grid keeps its list until the new one is complete.
+    Private::Rows rows = d->read(result, listedDates());
+    if (rows.cutShort) {
+        // Like a search that finds nothing, a search cut short keeps what the grid showed.
+        d->dialogs.message(rows.stopped);
+        return false;
+    }
+    d->show(rows, fullListHeaders(), true);
     return true;
 }
 
@@ -170,7 +198,10 @@ void FleetList::loadCategory(const QString& column, int categoryCode, const QStr
     // statement the server rejected, and the grid shows the header only.
     const QString sql = isWatchedDateColumn(column) ? categoryStatement(column, categoryCode, d->state.loginDateTime) : QString();
     db::ResultPtr result = d->query(sql);
-    d->fill(result, leadingHeaders() + QStringList {header}, QStringList {column}, false);
+    const QStringList headers = leadingHeaders() + QStringList {header};
+    d->model.clear(headers);
+    Private::Rows rows = d->read(result, QStringList {column});
+    d->show(rows, headers, false);
 }
 
 void FleetList::categoryHandler(int itemValue)

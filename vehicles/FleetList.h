@@ -30,9 +30,11 @@ public:
     int gridRowCount() const;
     QString gridText(int gridRow, int column) const;
 
+    // A fill whose rows are cut short (a lost connection) shows the header only and says why in a
+    // message; a failed statement shows the header only.
     void loadAllVehicles();
-    // fieldValue: 1 plate, 2 file number, 3 owner name. Returns false when nothing was found
-    // (the message has been shown and the grid is unchanged).
+    // fieldValue: 1 plate, 2 file number, 3 owner name. Returns false when nothing was found or
+    // the rows were cut short (the message has been shown and the grid is unchanged).
     bool searchVehicles(int fieldValue, const QString& text);
     void loadCategory(const QString& column, int categoryCode, const QString& header);
     // The category tree's selection handler, given the selected item's value (0 when none).

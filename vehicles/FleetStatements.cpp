@@ -1,22 +1,22 @@
 #include "vehicles/FleetStatements.h"
 
 #include "common/DateTime.h"
+#include "vehicles/VehicleColumns.h"
 
 namespace fd::vehicles {
 
 QString fullListStatement()
 {
-    return QStringLiteral(
-        "Select ID, danganbianhao, cepaihao,cezuxingming,cezudianhua,zuceyouxiaoriqi,yingyunzengyouxiaoqi,"
-        "zucebaoxianyouxiaoqi,guacebaoxianyouxiaoqi,zigezengyouxiaoqi,jiasizengyouxiaoqi from celiangzongbiao "
-        "Order By zuceyouxiaoriqi desc");
+    static const QString sql = QStringLiteral("Select ID, danganbianhao, cepaihao,cezuxingming,cezudianhua,")
+        + listedDates().join(QLatin1Char(',')) + QStringLiteral(" from celiangzongbiao Order By ")
+        + watchedDateColumn(WatchedDate::DrivingPermit) + QStringLiteral(" desc");
+    return sql;
 }
 
 QString searchStatement(int fieldValue, const QString& escapedPattern)
 {
-    static const QString select = QStringLiteral(
-        "SELECT ID,danganbianhao,cepaihao,cezuxingming,cezudianhua,zuceyouxiaoriqi,yingyunzengyouxiaoqi,"
-        "zucebaoxianyouxiaoqi,guacebaoxianyouxiaoqi,zigezengyouxiaoqi,jiasizengyouxiaoqi FROM celiangzongbiao WHERE ");
+    static const QString select = QStringLiteral("SELECT ID,danganbianhao,cepaihao,cezuxingming,cezudianhua,")
+        + listedDates().join(QLatin1Char(',')) + QStringLiteral(" FROM celiangzongbiao WHERE ");
     QString condition;
     switch (fieldValue) {
     case 1:

@@ -244,11 +244,57 @@ const QStringList& pictureLoadOrder()
     return order;
 }
 
+namespace {
+
+struct WatchedDateOf {
+    const char* column;
+    const char16_t* header;
+};
+
+// In the order of WatchedDate.
+constexpr WatchedDateOf kWatched[] = {
+    {"zuceyouxiaoriqi", u"行车证有效日期"},
+    {"yingyunzengyouxiaoqi", u"营运证有效日期"},
+    {"zucebaoxianyouxiaoqi", u"主车保险有效日期"},
+    {"guacebaoxianyouxiaoqi", u"挂车保险有效日期"},
+    {"zigezengyouxiaoqi", u"资格证有效日期"},
+    {"jiasizengyouxiaoqi", u"驾驶证有效日期"},
+    {"guanlifeiyouxiaoqi", u"管理费有效日期"},
+};
+
+} // namespace
+
 const QStringList& watchedDates()
 {
-    static const QStringList dates = latin1List({"zuceyouxiaoriqi", "yingyunzengyouxiaoqi", "zucebaoxianyouxiaoqi",
-        "guacebaoxianyouxiaoqi", "zigezengyouxiaoqi", "jiasizengyouxiaoqi", "guanlifeiyouxiaoqi"});
+    static const QStringList dates = [] {
+        QStringList names;
+        for (const WatchedDateOf& w : kWatched)
+            names << QString::fromLatin1(w.column);
+        return names;
+    }();
     return dates;
+}
+
+const QStringList& listedDates()
+{
+    static const QStringList dates = watchedDates().mid(0, static_cast<qsizetype>(WatchedDate::ManagementFee));
+    return dates;
+}
+
+QString watchedDateColumn(WatchedDate date)
+{
+    return watchedDates().at(static_cast<qsizetype>(date));
+}
+
+QString watchedDateHeader(const QString& column)
+{
+    const qsizetype i = watchedDates().indexOf(column);
+    return i < 0 ? QString() : QString::fromUtf16(kWatched[i].header);
+}
+
+bool isWatchedDateColumn(const QString& column)
+{
+    return watchedDates().contains(column);
 }
 
 QString fieldName(const VehicleColumn& column)

@@ -58,8 +58,24 @@ const QStringList& loadOrder();
 const QStringList& saveOrder();
 // The ten picture columns in the order the vehicle window reads them.
 const QStringList& pictureLoadOrder();
-// The seven expiry dates the list colours and the category tree sorts by.
+// The seven watched expiry dates: the list colours them, the category tree sorts by them.
+enum class WatchedDate {
+    DrivingPermit,    // zuceyouxiaoriqi
+    OperatingPermit,  // yingyunzengyouxiaoqi
+    MainInsurance,    // zucebaoxianyouxiaoqi
+    TrailerInsurance, // guacebaoxianyouxiaoqi
+    Qualification,    // zigezengyouxiaoqi
+    DrivingLicence,   // jiasizengyouxiaoqi
+    ManagementFee,    // guanlifeiyouxiaoqi: shown only in category lists
+};
+// Their columns in the order of WatchedDate, which is the order of the full list's date columns.
 const QStringList& watchedDates();
+// The first six: the date columns of the twelve-column list (grid columns 6 to 11).
+const QStringList& listedDates();
+QString watchedDateColumn(WatchedDate date);
+// The grid's header of the date column ("行车证有效日期"); empty for any other column.
+QString watchedDateHeader(const QString& column);
+bool isWatchedDateColumn(const QString& column);
 
 // The start date of the ten validity and first-issue date boxes.
 inline constexpr int kDateStartYear = 2000;

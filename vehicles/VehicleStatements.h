@@ -10,7 +10,8 @@ namespace fd::vehicles {
 
 using Escape = std::function<QString(const QString&)>;
 // Column name -> the value as it is stored: trimmed text, dateText, status item text.
-// A column without an entry is stored as the empty text.
+// A column without an entry is stored as the empty text, except a date column in the update: it
+// is left out of the statement and keeps what is stored (a box that shows no date).
 using VehicleValues = QHash<QString, QString>;
 
 inline const QString kVehicleTable = QStringLiteral("celiangzongbiao");

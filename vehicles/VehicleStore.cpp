@@ -21,6 +21,11 @@ VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id
     db::ResultPtr result;
     if (db::dbExecute(connection, selectVehicleSql(id, escaperFor(connection))))
         result = db::dbStoreResult(connection);
+    if (!result) {
+        record.error = db::dbLastError(connection);
+        if (record.error.isEmpty())
+            record.error = QStringLiteral("没有读到车辆信息");
+    }
     record.found = result && result->hasRow();
 
     // A field that cannot be read (no row) keeps the empty value it starts with.

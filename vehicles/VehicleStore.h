@@ -13,6 +13,9 @@ namespace fd::vehicles {
 
 struct VehicleRecord {
     bool found = false; // false: no row has the ID, or the statement failed
+    // The server's reason when the statement failed (a lost connection, a killed session, an SQL
+    // error): then nothing is known about the row, which may well exist. Empty otherwise.
+    QString error;
     QHash<QString, QString> texts;    // text and status columns; NULL reads as the empty text
     QHash<QString, double> dates;     // day numbers; a NULL or invalid date reads as the empty date
     QHash<QString, QString> pictures; // the ten picture file names

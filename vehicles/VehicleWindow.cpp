@@ -32,6 +32,9 @@ const QString kSaved = QStringLiteral("保存车辆信息成功！");
 const QString kAddFailed = QStringLiteral("新增车辆信息失败！");
 const QString kSaveFailed = QStringLiteral("保存车辆信息失败！");
 const QString kVehicleGone = QStringLiteral("此车辆已不存在，可能已被删除。");
+const QString kReadFailed = QStringLiteral("读取车辆信息失败！");
+// Shown by a date box whose column holds no date the box can show.
+const QString kNoDate = QStringLiteral("无日期");
 const QString kBadCharacter = QStringLiteral("中有无法保存的字符，请修改后再保存。");
 
 constexpr int kPlateMinBytes = 8;
@@ -40,6 +43,18 @@ constexpr int kPlateMaxBytes = 9;
 QDate startDate(const VehicleColumn& column)
 {
     return column.startsToday ? QDate::currentDate() : QDate(kDateStartYear, 1, 1);
+}
+
+void showNoDate(QDateEdit* box)
+{
+    box->setSpecialValueText(kNoDate);
+    box->setDate(box->minimumDate());
+}
+
+// The box still shows "no date": the user has not picked one.
+bool showsNoDate(const QDateEdit* box)
+{
+    return !box->specialValueText().isEmpty() && box->date() == box->minimumDate();
 }
 
 } // namespace
@@ -201,6 +216,15 @@ void VehicleWindow::clearEditBoxes()
 void VehicleWindow::loadVehicle()
 {
     const VehicleRecord record = readVehicle(m_state.dbConnection, m_vehicleId);
+    if (!record.error.isEmpty()) {
+        // Nothing is known about the row: an empty form saved over it would wipe the vehicle.
+        m_loadFailed = true;
+        for (QGroupBox* group : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+            group->setEnabled(false);
+        m_save->setEnabled(false);
+        m_dialogs.message(kReadFailed + QLatin1Char('\n') + record.error);
+        return;
+    }
     for (const QString& name : loadOrder()) {
         const VehicleColumn* column = findColumn(name);
         switch (column->form) {
@@ -213,13 +237,15 @@ void VehicleWindow::loadVehicle()
                 box->setDate(QDate::currentDate());
                 break;
             }
-            // A NULL or invalid date (the empty date 100-01-01) is outside what the box holds:
-            // the box keeps its start value.
+            // A NULL or invalid date (the empty date 100-01-01), or one before the box's first
+            // day, cannot be shown: the box says so, and the save keeps the column as stored.
             int y = 0, m = 0, d = 0;
             datetime::dateOf(record.dates.value(name, datetime::kEmptyDate), y, m, d);
             const QDate date(y, m, d);
-            if (date.isValid() && date >= box->minimumDate() && date <= box->maximumDate())
+            if (date.isValid() && date > box->minimumDate() && date <= box->maximumDate())
                 box->setDate(date);
+            else
+                showNoDate(box);
             break;
         }
         case ColumnForm::Status: {
@@ -260,9 +286,12 @@ VehicleValues VehicleWindow::currentValues() const
             values.insert(name, column->keepSpaces ? typed : text::trimSpaces(typed));
             break;
         }
-        case ColumnForm::Date:
-            values.insert(name, datetime::dateText(m_dates.value(name)->date()));
+        case ColumnForm::Date: {
+            const QDateEdit* box = m_dates.value(name);
+            if (!showsNoDate(box))
+                values.insert(name, datetime::dateText(box->date()));
             break;
+        }
         case ColumnForm::Status:
             values.insert(name, m_status->currentText());
             break;
@@ -299,6 +328,8 @@ void VehicleWindow::finishSave()
 
 void VehicleWindow::saveVehicle()
 {
+    if (m_loadFailed)
+        return;
     const db::ConnectionPtr& conn = m_state.dbConnection;
     if (m_adding) {
         if (editText(QStringLiteral("danganbianhao")).isEmpty()) {

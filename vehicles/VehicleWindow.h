@@ -35,8 +35,13 @@ public:
     VehicleWindow(AppState& state, Dialogs& dialogs, std::function<void()> afterSave, QWidget* parent = nullptr);
     ~VehicleWindow() override;
 
-    // Fills the form from the row whose ID is editVehicleId (modify mode).
+    // Fills the form from the row whose ID is editVehicleId (modify mode). When the row cannot be
+    // read (the statement failed) the failure is shown and the form cannot be saved: a blank
+    // form must never overwrite the stored vehicle. A date the row does not hold (NULL, a zero
+    // date, one before the box's first day) shows as no date and is kept as stored on save.
     void loadVehicle();
+    // False after a failed read: the form shows nothing that may be saved.
+    bool canSave() const { return !m_loadFailed; }
     // Empties every edit box; date boxes, the status and the thumbnails stay as they are.
     void clearEditBoxes();
     // True when no vehicle holds the trimmed text as its plate (file number). False also when the
@@ -49,7 +54,8 @@ public:
 
     // The stored picture file names of the loaded vehicle, by picture column; empty in add mode.
     QString pictureName(const QString& column) const { return m_pictureNames.value(column); }
-    // The values as they would be stored, by column (trimmed texts, date texts, status).
+    // The values as they would be stored, by column (trimmed texts, date texts, status). A date
+    // box that shows no date has no entry: the update keeps what is stored.
     VehicleValues currentValues() const;
 
 Q_SIGNALS:
@@ -84,6 +90,7 @@ private:
     QHash<QObject*, QString> m_thumbnailKinds; // thumbnail -> document kind
     QPushButton* m_save = nullptr;
     QHash<QString, QString> m_pictureNames;
+    bool m_loadFailed = false;
 };
 
 } // namespace fd::vehicles

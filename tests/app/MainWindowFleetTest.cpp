@@ -253,4 +253,42 @@ TEST_F(MainWindowFleetTest, HeaderClicksKeepTheSelectionAndDoubleClicksOpenTheCl
     EXPECT_NE(openedId, clicked);
 }
 
+TEST_F(MainWindowFleetTest, TheRowChosenWithTheKeyboardOrUnderADoubleClickIsTheOneThatOpens)
+{
+    QString openedId;
+    MainWindowHooks h;
+    h.openLogin = [] { return true; };
+    h.openVehicleWindow = [&] { openedId = state.editVehicleId; };
+    window->setHooks(h);
+    auto* modify = window->findChild<QPushButton*>(QStringLiteral("按钮_修改车辆"));
+    ASSERT_TRUE(modify);
+
+    clickGridRow(0);
+    // key -> the model row that must then be current, recorded and opened by 修改车辆 (in a table
+    // Home and End alone move along the row; with Ctrl they go to the first and last row)
+    const struct {
+        Qt::Key key;
+        Qt::KeyboardModifiers modifiers;
+        int row;
+    } steps[] = {{Qt::Key_Down, {}, 1}, {Qt::Key_Down, {}, 2}, {Qt::Key_End, Qt::ControlModifier, 4},
+        {Qt::Key_Up, {}, 3}, {Qt::Key_Home, Qt::ControlModifier, 0}, {Qt::Key_PageDown, {}, 4},
+        {Qt::Key_PageUp, {}, 0}};
+    for (const auto& step : steps) {
+        QTest::keyClick(grid, step.key, step.modifiers);
+        ASSERT_EQ(grid->currentIndex().row(), step.row) << "key " << step.key;
+        const QString id = window->fleet().gridText(step.row + 1, 0);
+        EXPECT_EQ(state.currentVehicleId, id) << "key " << step.key;
+        EXPECT_EQ(state.editVehicleId, id) << "key " << step.key;
+        QTest::mouseClick(modify, Qt::LeftButton);
+        EXPECT_EQ(openedId, id) << "key " << step.key;
+    }
+
+    // A double-click whose first release never reached the grid still opens the row under it.
+    const QRect third = grid->visualRect(grid->model()->index(2, 3));
+    QTest::mousePress(grid->viewport(), Qt::LeftButton, Qt::NoModifier, third.center());
+    QTest::mouseDClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, third.center());
+    EXPECT_EQ(openedId, window->fleet().gridText(3, 0));
+    EXPECT_EQ(state.currentVehicleId, window->fleet().gridText(3, 0));
+}
+
 } // namespace

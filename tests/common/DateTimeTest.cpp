@@ -1,9 +1,10 @@
-// Day numbers since 1899-12-30, the empty date and the SQL date text.
+// Day numbers since 1899-12-30, the empty date, the reading of date texts and the SQL date text.
 #include "common/DateTime.h"
 
 #include <QDate>
 #include <QDateTime>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using namespace fd::datetime;
@@ -76,6 +77,42 @@ TEST(CalendarValidity, MonthLengthsAndLeapYears)
     EXPECT_EQ(daysInMonth(2016, 2), 29);
     EXPECT_EQ(daysInMonth(2017, 2), 28);
     EXPECT_EQ(daysInMonth(2017, 13), 0);
+}
+
+TEST(DateTimeText, ReadAsTheDatabaseWritesIt)
+{
+    const struct {
+        const char* text;
+        int y, m, d, h, mi, s;
+    } good[] = {{"2016-05-31", 2016, 5, 31, 0, 0, 0}, {"2016-3-5", 2016, 3, 5, 0, 0, 0},
+        {"2016-02-29", 2016, 2, 29, 0, 0, 0}, {"2016-06-01 13:45:59", 2016, 6, 1, 13, 45, 59},
+        {"2016-05-31T18:00:00", 2016, 5, 31, 18, 0, 0}, {"2016-05-31 18:00:00.250000", 2016, 5, 31, 18, 0, 0},
+        {"2000-1-1 0:0:0", 2000, 1, 1, 0, 0, 0}, {"9999-12-31 23:59:59", 9999, 12, 31, 23, 59, 59},
+        {"0100-01-01", 100, 1, 1, 0, 0, 0}};
+    for (const auto& g : good) {
+        DateTimeParts p;
+        ASSERT_TRUE(readDateTimeText(g.text, std::strlen(g.text), p)) << g.text;
+        EXPECT_EQ((QList<int> {p.year, p.month, p.day, p.hour, p.minute, p.second}),
+            (QList<int> {g.y, g.m, g.d, g.h, g.mi, g.s}))
+            << g.text;
+    }
+    // Not a date: empty, the zero date, days and times that do not exist, junk, truncated or
+    // trailing text, signs, a year past 9999.
+    for (const char* bad : {"", "0000-00-00", "0000-00-00 00:00:00", "2015-02-29", "1900-02-29", "2016-13-01",
+             "2016-04-31", "2016-00-10", "2016-05-00", "abc", "abcd-ef-gh", "2016-05", "2016/05/31", "2016-05-31x",
+             " 2016-05-31", "2016-05-31 ", "2016-05-31 24:00:00", "2016-05-31 23:60:00", "2016-05-31 23:59:60",
+             "2000-1-1 838:59:59", "2000-1-1 -01:00:00", "2016-05-31 12:00", "-2016-05-31", "10000-01-01",
+             "99999999999-01-01"}) {
+        DateTimeParts p;
+        p.year = 7;
+        EXPECT_FALSE(readDateTimeText(bad, std::strlen(bad), p)) << bad;
+        EXPECT_EQ(p.year, 7) << "left alone: " << bad;
+    }
+    DateTimeParts p;
+    EXPECT_FALSE(readDateTimeText(nullptr, 0, p));
+    // the size, not a NUL, ends the text
+    ASSERT_TRUE(readDateTimeText("2016-05-31 garbage", 10, p));
+    EXPECT_EQ(p.day, 31);
 }
 
 TEST(SqlDateText, NoLeadingZeros)

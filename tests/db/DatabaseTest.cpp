@@ -7,6 +7,7 @@
 #include "db/Cipher.h"
 
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace fd::db;
 using fd::datetime::kEmptyDate;
@@ -165,6 +166,31 @@ TEST_F(DatabaseOps, EveryVariableKind)
     EXPECT_FALSE(b);
     EXPECT_TRUE(s.isEmpty());
     EXPECT_TRUE(bytes.isEmpty());
+}
+
+TEST_F(DatabaseOps, IntegersTooWideForTheVariableSaturate)
+{
+    ASSERT_TRUE(dbExecute(s_conn, QStringLiteral("SELECT 70000 AS a, -70000 AS b, 5000000000 AS c, -5000000000 AS d, "
+                                                 "99999999999999999999 AS e, 32767 AS f")));
+    ResultPtr r = dbStoreResult(s_conn);
+    struct Case {
+        const char* column;
+        qint64 as16, as32, as64;
+    };
+    const qint64 max64 = std::numeric_limits<qint64>::max();
+    for (const Case& c : {Case {"a", 32767, 70000, 70000}, Case {"b", -32768, -70000, -70000},
+             Case {"c", 32767, 2147483647, 5000000000LL}, Case {"d", -32768, -2147483648LL, -5000000000LL},
+             Case {"e", 32767, 2147483647, max64}, Case {"f", 32767, 32767, 32767}}) {
+        qint16 i16 = 0;
+        qint32 i32 = 0;
+        qint64 i64 = 0;
+        EXPECT_TRUE(dbReadField(r, c.column, i16));
+        EXPECT_TRUE(dbReadField(r, c.column, i32));
+        EXPECT_TRUE(dbReadField(r, c.column, i64));
+        EXPECT_EQ(i16, c.as16) << c.column;
+        EXPECT_EQ(i32, c.as32) << c.column;
+        EXPECT_EQ(i64, c.as64) << c.column;
+    }
 }
 
 TEST_F(DatabaseOps, FailedReadsLeaveTheVariableUnchanged)

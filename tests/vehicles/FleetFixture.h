@@ -8,6 +8,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "vehicles/FleetList.h"
+#include "vehicles/VehicleColumns.h"
 
 #include <QAbstractItemModelTester>
 #include <QColor>
@@ -19,12 +20,7 @@
 
 namespace fd::test {
 
-inline const QStringList kWatchedDates = {QStringLiteral("zuceyouxiaoriqi"), QStringLiteral("yingyunzengyouxiaoqi"),
-    QStringLiteral("zucebaoxianyouxiaoqi"), QStringLiteral("guacebaoxianyouxiaoqi"), QStringLiteral("zigezengyouxiaoqi"),
-    QStringLiteral("jiasizengyouxiaoqi"), QStringLiteral("guanlifeiyouxiaoqi")};
-
-// The date columns of the twelve-column list, in grid columns 6..11.
-inline const QStringList kListDates = kWatchedDates.mid(0, 6);
+inline const QStringList& kWatchedDates = vehicles::watchedDates();
 
 struct Vehicle {
     QString file, plate, owner, phone;

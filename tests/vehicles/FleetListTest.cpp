@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QSignalSpy>
+#include <functional>
 
 using namespace fd;
 using namespace fd::test;
@@ -258,6 +259,50 @@ TEST_F(FleetSearchTest, NothingFoundLeavesGridColoursAndSelectionAsTheyWere)
     EXPECT_EQ(view->currentIndex().row(), 1);
     EXPECT_TRUE(view->selectionModel()->isRowSelected(1, QModelIndex()));
     EXPECT_EQ(view->columnWidth(1), 30);
+}
+
+TEST_F(FleetListTest, RowsCutShortSayWhyAndASearchKeepsItsGrid)
+{
+    QStringList ids;
+    for (int i = 0; i < 40; ++i)
+        ids << insert({QStringLiteral("CS%1").arg(i), QStringLiteral("豫D1%1").arg(1000 + i), QStringLiteral("车主%1").arg(i),
+            QStringLiteral("139%1").arg(10000000 + i), allDates(QStringLiteral("2016-08-%1").arg(i % 28 + 1))});
+    ASSERT_TRUE(fleet->searchVehicles(1, QStringLiteral("豫D")));
+    ASSERT_EQ(gridRows(), 41);
+    const QStringList before = column(3);
+
+    // The table becomes a view whose rows stop half-way with an error, as a lost connection stops them.
+    mustExecute(state.dbConnection, QStringLiteral("RENAME TABLE celiangzongbiao TO stored_vehicles"));
+    mustExecute(state.dbConnection, QStringLiteral("CREATE FUNCTION cut_here(id INT, phone TEXT) RETURNS TEXT "
+                                                   "BEGIN IF id = %1 THEN SIGNAL SQLSTATE '08S01' SET MESSAGE_TEXT = "
+                                                   "'connection lost'; END IF; RETURN phone; END")
+                                        .arg(ids[20]));
+    mustExecute(state.dbConnection, QStringLiteral("CREATE VIEW celiangzongbiao AS SELECT ID, danganbianhao, cepaihao, "
+                                                   "cezuxingming, cut_here(ID, cezudianhua) AS cezudianhua, %1 FROM stored_vehicles")
+                                        .arg(kWatchedDates.join(QLatin1Char(','))));
+    const QStringList expected = {QStringLiteral("读取车辆列表中断！\nconnection lost")};
+
+    QSignalSpy resets(fleet->model(), &QAbstractItemModel::modelReset);
+    dialogs.clear();
+    EXPECT_FALSE(fleet->searchVehicles(1, QStringLiteral("豫D")));
+    EXPECT_EQ(dialogs.messages(), expected);
+    EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(column(3), before) << "a search cut short keeps the grid it showed";
+
+    // The full list and a category list cannot keep an older list: the header, and why.
+    const struct {
+        const char* what;
+        std::function<void()> fill;
+        int columns;
+    } fills[] = {{"full list", [this] { fleet->loadAllVehicles(); }, 12},
+        {"category", [this] { fleet->categoryHandler(5); }, 7}};
+    for (const auto& f : fills) {
+        dialogs.clear();
+        f.fill();
+        EXPECT_EQ(dialogs.messages(), expected) << f.what;
+        EXPECT_EQ(gridRows(), 1) << f.what;
+        EXPECT_EQ(fleet->model()->columnCount(), f.columns) << f.what;
+    }
 }
 
 } // namespace

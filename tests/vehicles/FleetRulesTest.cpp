@@ -1,9 +1,10 @@
-// The pure rules of the fleet grid: reading a date text, the month offset and its colour band,
+// The pure rules of the fleet grid: the month offset of a date text and its colour band,
 // the category items and their mapping, the dates and texts of the select statements.
 #include "common/DateTime.h"
 #include "vehicles/CategoryTree.h"
 #include "vehicles/ExpiryBand.h"
 #include "vehicles/FleetStatements.h"
+#include "vehicles/VehicleColumns.h"
 
 #include <QByteArray>
 #include <cstring>
@@ -17,25 +18,6 @@ namespace {
 ExpiryBand bandOf(const char* text, int loginYear, int loginMonth)
 {
     return expiryBandOfText(text, text ? std::strlen(text) : 0, loginYear, loginMonth);
-}
-
-TEST(FleetRules, DateTextsAsTheServerReturnsThem)
-{
-    int y = 0, m = 0, d = 0;
-    ASSERT_TRUE(parseDateText("2016-05-31", 10, y, m, d));
-    EXPECT_EQ(y * 10000 + m * 100 + d, 20160531);
-    ASSERT_TRUE(parseDateText("2016-06-01 13:45:59", 19, y, m, d));
-    EXPECT_EQ(y * 10000 + m * 100 + d, 20160601);
-    ASSERT_TRUE(parseDateText("2016-3-5", 8, y, m, d));
-    EXPECT_EQ(y * 10000 + m * 100 + d, 20160305);
-    ASSERT_TRUE(parseDateText("2016-02-29", 10, y, m, d));
-
-    // Not a date: empty, zero date, impossible days, junk, truncated or trailing text.
-    for (const char* bad : {"", "0000-00-00", "0000-00-00 00:00:00", "2015-02-29", "2016-13-01", "2016-04-31",
-             "2016-00-10", "abc", "2016-05", "2016/05/31", "2016-05-31x", "2016-05-31 25:00:00", " 2016-05-31"}) {
-        EXPECT_FALSE(parseDateText(bad, std::strlen(bad), y, m, d)) << bad;
-    }
-    EXPECT_FALSE(parseDateText(nullptr, 0, y, m, d));
 }
 
 TEST(FleetRules, BandsAroundTheLoginMonthOfMay2016)

@@ -674,21 +674,78 @@ TEST_F(VehicleWindowTest, CharactersGbkCannotHoldAreRefusedByField)
     EXPECT_EQ(refreshes, 0);
 }
 
-TEST_F(VehicleWindowTest, NullDatesKeepTheStartValueAndOtherFieldsLoad)
+TEST_F(VehicleWindowTest, DatesTheBoxCannotShowAreKeptUntilTheUserPicksOne)
 {
     const QString id = insertFullVehicle(QStringLiteral("豫H96001"), QStringLiteral("F97"), QStringLiteral("正常"));
+    // NULL, a zero date (stored only with a lax mode) and a date before the box's first day
+    test::mustExecute(conn, QStringLiteral("set session sql_mode=''"));
     test::mustExecute(conn, QStringLiteral("update celiangzongbiao set jiasizengyouxiaoqi=NULL, secejiaofeisijian=NULL, "
+                                           "guanlijiaofeiriqi='0000-00-00', ruhusijian='1700-03-01', "
                                            "cezuxingming=NULL where ID=") + id);
+    test::mustExecute(conn, QStringLiteral("set session sql_mode=DEFAULT"));
+    const QStringList undated = {QStringLiteral("jiasizengyouxiaoqi"), QStringLiteral("secejiaofeisijian"),
+        QStringLiteral("guanlijiaofeiriqi"), QStringLiteral("ruhusijian")};
+    QHash<QString, QString> before;
+    for (const QString& c : undated)
+        before.insert(c, stored(id, c));
+    {
+        auto w = openModify(id);
+        for (const QString& c : undated)
+            EXPECT_EQ(dateBox(*w, c)->text(), QStringLiteral("无日期")) << c.toStdString();
+        EXPECT_EQ(shown(*w, QStringLiteral("cezuxingming")), QString());
+        EXPECT_EQ(shown(*w, QStringLiteral("cezudianhua")), QStringLiteral("原 cezudianhua"));
+        EXPECT_EQ(dateBox(*w, QStringLiteral("guanlifeiyouxiaoqi"))->date().toString(Qt::ISODate),
+            stored(id, QStringLiteral("guanlifeiyouxiaoqi")));
+        type(*w, QStringLiteral("cezuxingming"), QStringLiteral("王五"));
+        save(*w);
+        EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("保存车辆信息成功！"));
+    }
+    EXPECT_EQ(stored(id, QStringLiteral("cezuxingming")), QStringLiteral("王五"));
+    for (const QString& c : undated)
+        EXPECT_EQ(stored(id, c), before.value(c)) << c.toStdString();
+
+    // A date the user picks is stored.
     auto w = openModify(id);
-    EXPECT_EQ(dateBox(*w, QStringLiteral("jiasizengyouxiaoqi"))->date(), QDate(2000, 1, 1));
-    EXPECT_EQ(dateBox(*w, QStringLiteral("secejiaofeisijian"))->date(), QDate::currentDate());
-    EXPECT_EQ(shown(*w, QStringLiteral("cezuxingming")), QString());
-    EXPECT_EQ(shown(*w, QStringLiteral("cezudianhua")), QStringLiteral("原 cezudianhua"));
-    EXPECT_EQ(shown(*w, QStringLiteral("guanlibeizu")), QStringLiteral("原 guanlibeizu"));
-    EXPECT_EQ(dateBox(*w, QStringLiteral("guanlifeiyouxiaoqi"))->date().toString(Qt::ISODate),
-        stored(id, QStringLiteral("guanlifeiyouxiaoqi")));
+    dateBox(*w, QStringLiteral("secejiaofeisijian"))->setDate(QDate(2016, 3, 5));
     save(*w);
-    EXPECT_EQ(stored(id, QStringLiteral("jiasizengyouxiaoqi")), QStringLiteral("2000-01-01"));
+    EXPECT_EQ(stored(id, QStringLiteral("secejiaofeisijian")), QStringLiteral("2016-03-05"));
+    EXPECT_EQ(stored(id, QStringLiteral("jiasizengyouxiaoqi")), QStringLiteral("<null>"));
+}
+
+TEST_F(VehicleWindowTest, AFailedReadOffersNoFormThatCouldOverwriteTheVehicle)
+{
+    const QString id = insertFullVehicle(QStringLiteral("豫H96002"), QStringLiteral("F97b"), QStringLiteral("转出"));
+    QStringList columns;
+    for (const VehicleColumn& c : vehicleColumns())
+        columns << QStringLiteral("ifnull(`%1`,'<null>')").arg(c.name);
+    const QString wholeRow = QStringLiteral("select md5(concat_ws('|',%1)) from celiangzongbiao where ID=%2")
+                                 .arg(columns.join(QLatin1Char(',')), id);
+    const QString rowBefore = test::queryValue(conn, wholeRow);
+
+    // The program's own session, killed by the server's administrator.
+    state.dbConnection = test::connectStack(QStringLiteral("t_vehicle"));
+    ASSERT_TRUE(state.dbConnection);
+    const Settings settings = test::stackSettings();
+    db::ConnectionPtr root = db::dbConnect(QStringLiteral("127.0.0.1"), QStringLiteral("root"), QString(), QString(),
+        settings.dbPort);
+    ASSERT_TRUE(root);
+    test::mustExecute(root, QStringLiteral("KILL %1").arg(state.dbConnection->threadId()));
+
+    auto w = openModify(id);
+    EXPECT_EQ(dialogs.messages().size(), 1);
+    EXPECT_TRUE(dialogs.lastMessage().startsWith(QStringLiteral("读取车辆信息失败！\n"))) << dialogs.lastMessage().toStdString();
+    EXPECT_GT(dialogs.lastMessage().size(), QStringLiteral("读取车辆信息失败！\n").size()) << "the server's reason";
+    EXPECT_FALSE(w->canSave());
+    auto* button = w->findChild<QPushButton*>(QStringLiteral("按钮_保存"));
+    ASSERT_TRUE(button);
+    EXPECT_FALSE(button->isEnabled());
+    save(*w);
+    w->saveVehicle(); // as if the button could still be reached
+    EXPECT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(refreshes, 0);
+    EXPECT_EQ(test::queryValue(conn, wholeRow), rowBefore);
+    db::dbClose(root);
+    db::dbClose(state.dbConnection);
 }
 
 TEST_F(VehicleWindowTest, MissingRowLoadsEmptyValues)
