@@ -112,6 +112,7 @@ PrintPreview::PrintPreview(ShownList list, Dialogs& dialogs, DialogRunner run, s
     m_sheet = new PageSheet(m_layout, m_page, m_scroll);
     m_scroll->setWidget(m_sheet);
     m_scroll->setWidgetResizable(false);
+    m_scroll->viewport()->installEventFilter(this);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
@@ -162,11 +163,12 @@ void PrintPreview::applyFit()
     setZoom(m_zoom, m_fit);
 }
 
-void PrintPreview::resizeEvent(QResizeEvent* event)
+bool PrintPreview::eventFilter(QObject* watched, QEvent* event)
 {
-    QDialog::resizeEvent(event);
-    if (m_fit != Fit::none)
+    // A fitted page follows the size of the area that shows it.
+    if (watched == m_scroll->viewport() && event->type() == QEvent::Resize && m_fit != Fit::none)
         applyFit();
+    return QDialog::eventFilter(watched, event);
 }
 
 void PrintPreview::showPage(int index)

@@ -34,7 +34,7 @@ public:
     ~PrintPreview() override;
 
     QPrinter& printer() { return m_printer; }
-    const PrintLayout& layout() const { return m_layout; }
+    const PrintLayout& pages() const { return m_layout; }
     PrintMargins margins() const { return m_margins; }
     int currentPage() const { return m_page; } // from 0
     double zoom() const { return m_zoom; }     // 1: the paper's real size on screen
@@ -57,7 +57,7 @@ public:
     void relayout();
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     enum class Fit { none, width, height };
