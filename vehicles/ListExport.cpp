@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <memory>
 #include <xlsxwriter.h>
+#include <zlib.h>
 
 namespace fd::vehicles {
 namespace {
@@ -51,13 +52,86 @@ struct WorkbookDeleter {
 
 lxw_color_t rgb(const QColor& c)
 {
-    return static_cast<lxw_color_t>((c.red() << 16) | (c.green() << 8) | c.blue());
+    const auto value = static_cast<lxw_color_t>((c.red() << 16) | (c.green() << 8) | c.blue());
+    // 0 means "no colour" to the library; black has a value of its own.
+    return value == 0 ? static_cast<lxw_color_t>(LXW_COLOR_BLACK) : value;
 }
 
 // Excel column width in characters for a width in screen pixels (7 pixels a character, 5 of padding).
 double excelWidth(int pixels)
 {
     return std::max(0.0, (pixels - 5) / 7.0);
+}
+
+quint32 le32(const QByteArray& b, qsizetype at)
+{
+    if (at < 0 || at + 4 > b.size())
+        return 0;
+    const auto* p = reinterpret_cast<const uchar*>(b.constData() + at);
+    return quint32(p[0]) | quint32(p[1]) << 8 | quint32(p[2]) << 16 | quint32(p[3]) << 24;
+}
+
+quint16 le16(const QByteArray& b, qsizetype at)
+{
+    if (at < 0 || at + 2 > b.size())
+        return 0;
+    const auto* p = reinterpret_cast<const uchar*>(b.constData() + at);
+    return static_cast<quint16>(p[0] | p[1] << 8);
+}
+
+// The number of <row> elements in the first sheet of a finished workbook, or -1 when it cannot be
+// read. libxlsxwriter keeps the rows of a long sheet in a temporary file whose write errors it does
+// not report: a full disk there gives a valid workbook that lacks rows. Counting them back is the
+// only sure check.
+qint64 sheetRows(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray zip = file.readAll();
+    const qsizetype end = zip.lastIndexOf(QByteArray("PK\x05\x06", 4));
+    if (end < 0)
+        return -1;
+    const quint16 entries = le16(zip, end + 10);
+    qsizetype at = le32(zip, end + 16);
+    for (int i = 0; i < entries && le32(zip, at) == 0x02014b50; ++i) {
+        const quint16 method = le16(zip, at + 10);
+        const quint32 packed = le32(zip, at + 20);
+        const quint16 nameLength = le16(zip, at + 28);
+        const qsizetype next = at + 46 + nameLength + le16(zip, at + 30) + le16(zip, at + 32);
+        const QByteArray name = zip.mid(at + 46, nameLength);
+        const qsizetype local = le32(zip, at + 42);
+        if (name != "xl/worksheets/sheet1.xml") {
+            at = next;
+            continue;
+        }
+        const qsizetype data = local + 30 + le16(zip, local + 26) + le16(zip, local + 28);
+        if (method != Z_DEFLATED || data + packed > zip.size())
+            return -1;
+        z_stream z {};
+        if (inflateInit2(&z, -MAX_WBITS) != Z_OK)
+            return -1;
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(zip.constData() + data));
+        z.avail_in = packed;
+        QByteArray chunk(1 << 16, Qt::Uninitialized);
+        QByteArray tail; // the end of the previous chunk, for a tag cut in two
+        qint64 rows = 0;
+        int rc = Z_OK;
+        while (rc == Z_OK) {
+            z.next_out = reinterpret_cast<Bytef*>(chunk.data());
+            z.avail_out = static_cast<uInt>(chunk.size());
+            rc = inflate(&z, Z_NO_FLUSH);
+            const QByteArray text = tail + chunk.left(chunk.size() - static_cast<qsizetype>(z.avail_out));
+            for (qsizetype p = text.indexOf("<row "); p >= 0; p = text.indexOf("<row ", p + 1))
+                ++rows;
+            // Keep the last four bytes: a "<row " split over two chunks is counted once, in the next.
+            const qsizetype keep = std::min<qsizetype>(4, text.size());
+            tail = text.right(keep);
+        }
+        inflateEnd(&z);
+        return rc == Z_STREAM_END ? rows : -1;
+    }
+    return -1;
 }
 
 } // namespace
@@ -185,6 +259,12 @@ bool saveXlsx(const ShownList& list, const QString& path, QString* error)
     if (failed || closed) {
         if (error)
             *error = cannotWrite(path, QString::fromUtf8(lxw_strerror(failed ? failed : closed)));
+        return false;
+    }
+
+    if (sheetRows(work.filePath(QStringLiteral("list.xlsx"))) != qint64(rows) + 1) {
+        if (error)
+            *error = cannotWrite(path, QStringLiteral("临时文件写入失败，磁盘可能已满"));
         return false;
     }
 
