@@ -166,8 +166,8 @@ int main(int argc, char** argv)
     }
     out << "(a) 打印 to first page shown: median " << QString::number(median(firstPage), 'f', 1) << " ms  ["
         << list(firstPage) << "]  (" << pages << " pages)\n";
-    out << "(b) preview memory (VmRSS growth): opened median +" << QString::number(median(held), 'f', 1)
-        << " MB, after 20 pages and the last page +" << QString::number(median(paged), 'f', 1) << " MB\n";
+    out << "(b) preview memory (VmRSS growth): opened [" << list(held) << "] MB, after 21 more pages painted ["
+        << list(paged) << "] MB\n";
     out.flush();
 
     // (c) (d) (e): one run each, the files are large.
