@@ -3,6 +3,7 @@
 #include "ui/Dialogs.h"
 #include "vehicles/MarginDialog.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace fd::vehicles {
 namespace {
@@ -55,6 +57,14 @@ protected:
 private:
     const PrintLayout& m_layout;
     const int& m_page;
+};
+
+// The wait cursor while every page is written: a long list takes seconds.
+struct BusyCursor {
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
 std::shared_ptr<QSettings> userSettings()
@@ -255,19 +265,24 @@ void PrintPreview::printPages()
         m_dialogs.error(kPrinterFailed, kErrorCaption);
         return;
     }
+    std::optional<BusyCursor> busy(std::in_place);
     if (toFile) {
         // Printing to a file: written whole under a temporary name like every file of the program.
-        if (!savePdf(m_layout, m_printer.pageLayout(), m_printer.outputFileName(), nullptr))
+        const bool saved = savePdf(m_layout, m_printer.pageLayout(), m_printer.outputFileName(), nullptr);
+        busy.reset();
+        if (!saved)
             m_dialogs.error(kPrintingFailed, kErrorCaption);
         return;
     }
     QPainter painter;
     if (!painter.begin(&m_printer)) {
+        busy.reset();
         m_dialogs.error(kPrinterFailed, kErrorCaption);
         return;
     }
     const bool printed = renderPages(painter, m_printer, m_printer.resolution(), m_layout);
     const bool ended = painter.end();
+    busy.reset();
     if (!printed || !ended || m_printer.printerState() == QPrinter::Error)
         m_dialogs.error(kPrintingFailed, kErrorCaption);
 }
@@ -278,7 +293,10 @@ void PrintPreview::saveAsPdf()
     if (path.isEmpty())
         return;
     QString error;
-    if (!savePdf(m_layout, m_printer.pageLayout(), path, &error))
+    std::optional<BusyCursor> busy(std::in_place);
+    const bool saved = savePdf(m_layout, m_printer.pageLayout(), path, &error);
+    busy.reset();
+    if (!saved)
         m_dialogs.error(error, kErrorCaption);
 }
 

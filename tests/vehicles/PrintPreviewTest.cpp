@@ -164,6 +164,17 @@ TEST_F(PrintPreviewTest, MarginDialogChangesTheLayoutAndIsRemembered)
     // A new preview starts with the remembered margins.
     EXPECT_EQ(preview()->margins().left, 400);
     EXPECT_EQ(preview()->margins().top, 600);
+
+    // Margins that leave no room still print every row, one to a page, every column.
+    answer = [&](QDialog& d) {
+        for (QSpinBox* box : d.findChildren<QSpinBox*>())
+            box->setValue(box->maximum());
+        return int(QDialog::Accepted);
+    };
+    p->editMargins();
+    EXPECT_EQ(p->pages().rowsPerPage(), 1);
+    EXPECT_EQ(p->pages().columnPages(), shown().columnCount());
+    EXPECT_EQ(p->pages().pageCount(), (gridRows() - 1) * shown().columnCount());
 }
 
 TEST_F(PrintPreviewTest, CommandsPageZoomAndJump)
