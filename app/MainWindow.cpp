@@ -5,6 +5,7 @@
 #include "ui/Dialogs.h"
 #include "common/Text.h"
 #include "db/Database.h"
+#include "vehicles/ExportCommand.h"
 #include "vehicles/FleetList.h"
 
 #include <QComboBox>
@@ -159,6 +160,8 @@ void MainWindow::buildMenu()
         if (m_hooks.printGrid)
             m_hooks.printGrid();
     });
+    connect(file->addAction(QStringLiteral("导出Excel")), &QAction::triggered, this, [this] { exportList(true); });
+    connect(file->addAction(QStringLiteral("导出CSV")), &QAction::triggered, this, [this] { exportList(false); });
     connect(file->addAction(QStringLiteral("退出")), &QAction::triggered, this, [this] {
         if (m_hooks.quit)
             m_hooks.quit();
@@ -299,6 +302,13 @@ void MainWindow::showContact()
 void MainWindow::runSearch()
 {
     m_fleet->searchVehicles(m_searchField->currentData().toInt(), m_searchText->text());
+}
+
+void MainWindow::exportList(bool excel)
+{
+    const QString title = vehicles::listTitle(m_state.appTitle, m_state.loginDateTime);
+    vehicles::exportShownList(vehicles::shownList(*m_grid, title), m_dialogs,
+        excel ? vehicles::ExportFormat::xlsx : vehicles::ExportFormat::csv);
 }
 
 void MainWindow::onTreeSelectionChanged()

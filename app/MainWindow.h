@@ -45,6 +45,7 @@ public:
     bool start();
 
     vehicles::FleetList& fleet() const { return *m_fleet; }
+    QTableView& grid() const { return *m_grid; }
 
     // The actions of the tool buttons and menu items.
     void addVehicle();
@@ -56,6 +57,8 @@ public:
     void showAbout();
     void showContact();
     void runSearch();
+    // 文件 → 导出Excel / 导出CSV: the shown list to a file.
+    void exportList(bool excel);
     // After a vehicle was saved: the tree's root becomes current and the full list reloads.
     void showFullListAfterSave();
 

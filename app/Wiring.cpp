@@ -3,6 +3,8 @@
 #include "accounts/LoginWindow.h"
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
+#include "vehicles/PrintPreview.h"
+#include "vehicles/ShownList.h"
 #include "vehicles/VehicleWindow.h"
 
 #include <QApplication>
@@ -27,7 +29,11 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
         form.exec();
     };
     hooks.openMassSend = [&dialogs] { dialogs.message(QStringLiteral("短信群发尚未开通。")); };
-    hooks.printGrid = [&dialogs] { dialogs.message(QStringLiteral("打印尚未开通。")); };
+    hooks.printGrid = [&state, &dialogs, main] {
+        if (main)
+            vehicles::printList(vehicles::shownList(main->grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),
+                dialogs, main);
+    };
     hooks.quit = [] { QApplication::exit(0); };
     return hooks;
 }

@@ -13,6 +13,13 @@ void QtDialogs::message(const QString& text, const QString& caption)
     box.exec();
 }
 
+void QtDialogs::error(const QString& text, const QString& caption)
+{
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+}
+
 int QtDialogs::ask(const QString& text, Buttons buttons, const QString& caption)
 {
     QMessageBox::StandardButtons qtButtons;

@@ -20,6 +20,8 @@ public:
     virtual ~Dialogs() = default;
     // A message with an OK button only, no icon, modal to the whole program.
     virtual void message(const QString& text, const QString& caption = kCaption) = 0;
+    // A message with an OK button and the error icon.
+    virtual void error(const QString& text, const QString& caption) { message(text, caption); }
     // A message with the given buttons; returns the number of the button pressed.
     virtual int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) = 0;
     // A text input box; returns false when cancelled.
@@ -33,6 +35,7 @@ public:
 class QtDialogs final : public Dialogs {
 public:
     void message(const QString& text, const QString& caption = kCaption) override;
+    void error(const QString& text, const QString& caption) override;
     int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) override;
     bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;
     QString openFileName(const QString& caption, const QString& filter) override;

@@ -9,6 +9,13 @@ void ScriptedDialogs::message(const QString& text, const QString& caption)
         onShown(shown.last());
 }
 
+void ScriptedDialogs::error(const QString& text, const QString& caption)
+{
+    shown.append({QStringLiteral("error"), text, caption});
+    if (onShown)
+        onShown(shown.last());
+}
+
 int ScriptedDialogs::ask(const QString& text, Buttons, const QString& caption)
 {
     shown.append({QStringLiteral("ask"), text, caption});
@@ -42,7 +49,7 @@ QStringList ScriptedDialogs::messages() const
 {
     QStringList out;
     for (const Shown& s : shown)
-        if (s.kind == QLatin1String("message") || s.kind == QLatin1String("ask"))
+        if (s.kind == QLatin1String("message") || s.kind == QLatin1String("error") || s.kind == QLatin1String("ask"))
             out.append(s.text);
     return out;
 }

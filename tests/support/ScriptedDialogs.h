@@ -12,12 +12,13 @@ namespace fd::test {
 class ScriptedDialogs final : public Dialogs {
 public:
     struct Shown {
-        QString kind; // "message", "ask", "input", "open", "save"
+        QString kind; // "message", "error", "ask", "input", "open", "save"
         QString text;
         QString caption;
     };
 
     void message(const QString& text, const QString& caption = kCaption) override;
+    void error(const QString& text, const QString& caption) override;
     int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) override;
     bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;
     QString openFileName(const QString& caption, const QString& filter) override;
