@@ -188,7 +188,7 @@ protected:
         else if (kind == QLatin1String("bmp"))
             picture.save(path, "BMP");
         else
-            writeFile(path, kind.toUtf8()); // not a picture
+            writeFile(path, "<html><body>404 Not Found</body></html>"); // an error page saved as .jpg
         return path;
     }
 
@@ -257,14 +257,16 @@ TEST_F(PictureTest, ImportMakesAColourBaselineQuality75JpegFromEverySource)
 {
     insertVehicle(kPlate, QStringLiteral("F1"));
     const QList<int> q75 = quality75LumaTable();
-    for (const QString kind : {QStringLiteral("rgb.jpg"), QStringLiteral("gray.jpg"), QStringLiteral("cmyk.jpg"),
+    for (const QString& kind : {QStringLiteral("rgb.jpg"), QStringLiteral("gray.jpg"), QStringLiteral("cmyk.jpg"),
              QStringLiteral("png"), QStringLiteral("bmp")}) {
         SCOPED_TRACE(kind.toStdString());
         auto w = openPicture(QStringLiteral("营运证"));
         QFile::remove(w->workingCopyPath());
         const QString path = source(kind);
-        if (kind.endsWith(QLatin1String(".jpg"))) // the source really is what it claims
-            EXPECT_EQ(readMarkers(readFile(path)).components, kind.startsWith(QLatin1String("rgb")) ? 3 : kind.startsWith(QLatin1String("gray")) ? 1 : 4);
+        if (kind.endsWith(QLatin1String(".jpg"))) { // the source really is what it claims
+            const int components = kind.startsWith(QLatin1String("rgb")) ? 3 : kind.startsWith(QLatin1String("gray")) ? 1 : 4;
+            EXPECT_EQ(readMarkers(readFile(path)).components, components);
+        }
         import(*w, path);
         ASSERT_TRUE(dialogs.messages().isEmpty()) << dialogs.lastMessage().toStdString();
         const QByteArray copy = readFile(w->workingCopyPath());
@@ -291,7 +293,7 @@ TEST_F(PictureTest, ImportThatCannotCompleteLeavesNothingReadyAndSaysWhy)
     const QList<Case> cases = {
         {QString(), QString()},
         {temp.filePath(QStringLiteral("missing.jpg")), QStringLiteral("无法读取图片文件！")},
-        {source(QStringLiteral("<html>not a picture</html>")), QStringLiteral("无法导入此图片！")},
+        {source(QStringLiteral("page.jpg")), QStringLiteral("无法导入此图片！")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.toStdString());
@@ -339,7 +341,7 @@ TEST_F(PictureTest, UnknownPlateIsRefusedWithoutBeingWidenedByQuotes)
 {
     insertVehicle(kPlate, QStringLiteral("F1"));
     // The quote must stay inside the literal: read as SQL it would match every row.
-    for (const QString plate : {QStringLiteral("豫H"), QStringLiteral("x' or '1'='1")}) {
+    for (const QString& plate : {QStringLiteral("豫H"), QStringLiteral("x' or '1'='1")}) {
         dialogs.clear();
         auto w = openPicture(QStringLiteral("营运证"), plate);
         EXPECT_TRUE(w->refused()) << plate.toStdString();
