@@ -139,6 +139,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     const int port = argc > 1 ? std::atoi(argv[1]) : 4360;
     QTemporaryDir dir;
+    dir.setAutoRemove(qEnvironmentVariableIsEmpty("FD_BENCH_KEEP"));
+    std::printf("files in %s\n", qPrintable(dir.path()));
     reencodeFigure(dir.path());
     thumbnailFigure(dir.path(), port);
     return 0;

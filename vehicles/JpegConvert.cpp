@@ -5,6 +5,9 @@
 #include <QPainter>
 #include <QSaveFile>
 #include <algorithm>
+#include <atomic>
+#include <memory>
+#include <thread>
 #include <csetjmp>
 #include <cstdio> // before jpeglib.h, which uses FILE
 #include <cstdlib>
@@ -43,7 +46,21 @@ ErrorManager* setUpErrors(ErrorManager& e)
 struct RgbImage {
     int width = 0;
     int height = 0;
-    std::vector<unsigned char> pixels; // width * 3 bytes per row, rows top down
+    std::unique_ptr<unsigned char[]> pixels; // width * 3 bytes per row, rows top down
+    std::size_t stride() const { return static_cast<std::size_t>(width) * 3; }
+    void allocate(int w, int h)
+    {
+        width = w;
+        height = h;
+        pixels.reset(new unsigned char[stride() * static_cast<std::size_t>(h)]); // no need to clear
+    }
+    unsigned char* row(std::size_t y) const { return pixels.get() + stride() * y; }
+};
+
+// Rows decoded so far, for an encoder that runs while the decoder still works.
+struct Progress {
+    std::atomic<int> rows {0};
+    std::atomic_bool failed {false};
 };
 
 bool isJpeg(const QByteArray& bytes)
@@ -51,61 +68,7 @@ bool isJpeg(const QByteArray& bytes)
     return bytes.size() > 3 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xD8;
 }
 
-// Decodes a JPEG straight to RGB rows (YCbCr and grayscale sources). False for what libjpeg
-// cannot turn into RGB itself (CMYK, YCCK) and for damaged data.
-bool decodeWithLibjpeg(const QByteArray& source, RgbImage& image, QString& error)
-{
-    jpeg_decompress_struct d {};
-    ErrorManager errors;
-    d.err = &setUpErrors(errors)->pub;
-    if (setjmp(errors.jump)) {
-        error = QString::fromLatin1(errors.message);
-        jpeg_destroy_decompress(&d);
-        return false;
-    }
-    jpeg_create_decompress(&d);
-    jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(source.constData()), static_cast<unsigned long>(source.size()));
-    jpeg_read_header(&d, TRUE);
-    d.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&d);
-    image.width = static_cast<int>(d.output_width);
-    image.height = static_cast<int>(d.output_height);
-    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
-    image.pixels.resize(stride * static_cast<std::size_t>(image.height));
-    while (d.output_scanline < d.output_height) {
-        JSAMPROW row = image.pixels.data() + stride * d.output_scanline;
-        jpeg_read_scanlines(&d, &row, 1);
-    }
-    jpeg_finish_decompress(&d);
-    jpeg_destroy_decompress(&d);
-    return true;
-}
-
-bool decodeWithQt(const QByteArray& source, RgbImage& image, QString& error)
-{
-    QImage decoded = QImage::fromData(source);
-    if (decoded.isNull()) {
-        error = QStringLiteral("不是可以识别的图片");
-        return false;
-    }
-    // Transparent areas become white, as on paper.
-    if (decoded.hasAlphaChannel()) {
-        QImage flat(decoded.size(), QImage::Format_RGB32);
-        flat.fill(Qt::white);
-        QPainter painter(&flat);
-        painter.drawImage(0, 0, decoded);
-        painter.end();
-        decoded = flat;
-    }
-    const QImage rgb = decoded.convertToFormat(QImage::Format_RGB888);
-    image.width = rgb.width();
-    image.height = rgb.height();
-    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
-    image.pixels.resize(stride * static_cast<std::size_t>(image.height));
-    for (int y = 0; y < image.height; ++y)
-        std::copy_n(rgb.constScanLine(y), stride, image.pixels.data() + stride * static_cast<std::size_t>(y));
-    return true;
-}
+constexpr int kBatchRows = 16;
 
 struct MemoryDestination {
     unsigned char* buffer = nullptr; // allocated by libjpeg with malloc
@@ -113,7 +76,32 @@ struct MemoryDestination {
     ~MemoryDestination() { std::free(buffer); }
 };
 
-bool encode(const RgbImage& image, const JpegOptions& options, QByteArray& out, QString& error)
+// The decoder's scanline loop, on its own thread; its errors jump back here.
+void decodeRows(jpeg_decompress_struct& d, ErrorManager& errors, const RgbImage& image, Progress& progress)
+{
+    if (setjmp(errors.jump)) {
+        progress.failed = true;
+        progress.rows.store(image.height);
+        progress.rows.notify_all();
+        return;
+    }
+    JSAMPROW rows[kBatchRows];
+    while (d.output_scanline < d.output_height) {
+        const JDIMENSION first = d.output_scanline;
+        const JDIMENSION count = std::min<JDIMENSION>(kBatchRows, d.output_height - first);
+        for (JDIMENSION i = 0; i < count; ++i)
+            rows[i] = image.row(first + i);
+        JDIMENSION done = 0;
+        while (done < count)
+            done += jpeg_read_scanlines(&d, rows + done, count - done);
+        progress.rows.store(static_cast<int>(d.output_scanline), std::memory_order_release);
+        progress.rows.notify_all();
+    }
+    jpeg_finish_decompress(&d);
+}
+
+// Encodes the image; with progress, each row once the decoder has written it.
+bool encode(const RgbImage& image, const JpegOptions& options, Progress* progress, QByteArray& out, QString& error)
 {
     jpeg_compress_struct c {};
     ErrorManager errors;
@@ -138,14 +126,86 @@ bool encode(const RgbImage& image, const JpegOptions& options, QByteArray& out, 
     c.optimize_coding = options.optimise ? TRUE : FALSE;
     c.smoothing_factor = std::clamp(options.smoothing, 0, 100);
     jpeg_start_compress(&c, TRUE);
-    const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
+    JSAMPROW rows[kBatchRows];
     while (c.next_scanline < c.image_height) {
-        auto row = const_cast<JSAMPROW>(image.pixels.data() + stride * c.next_scanline);
-        jpeg_write_scanlines(&c, &row, 1);
+        int ready = image.height;
+        if (progress) {
+            ready = progress->rows.load(std::memory_order_acquire);
+            while (ready <= static_cast<int>(c.next_scanline)) {
+                progress->rows.wait(ready);
+                ready = progress->rows.load(std::memory_order_acquire);
+            }
+            if (progress->failed) {
+                jpeg_destroy_compress(&c);
+                return false;
+            }
+        }
+        const JDIMENSION first = c.next_scanline;
+        const JDIMENSION count = std::min<JDIMENSION>(kBatchRows, static_cast<JDIMENSION>(ready) - first);
+        for (JDIMENSION i = 0; i < count; ++i)
+            rows[i] = image.row(first + i);
+        jpeg_write_scanlines(&c, rows, count);
     }
     jpeg_finish_compress(&c);
     jpeg_destroy_compress(&c);
     out = QByteArray(reinterpret_cast<const char*>(destination.buffer), static_cast<qsizetype>(destination.size));
+    return true;
+}
+
+// A JPEG that libjpeg can turn into RGB itself (YCbCr, grayscale): decoded on a second thread
+// while the encoder takes its rows, as a decoder and an encoder joined by a pipe would. False
+// with decodable = false for what it cannot read (CMYK, YCCK, damaged data).
+bool reencodeJpeg(const QByteArray& source, const JpegOptions& options, QByteArray& out, QString& error, bool& decodable)
+{
+    jpeg_decompress_struct d {};
+    ErrorManager errors;
+    d.err = &setUpErrors(errors)->pub;
+    if (setjmp(errors.jump)) {
+        error = QString::fromLatin1(errors.message);
+        jpeg_destroy_decompress(&d);
+        decodable = false;
+        return false;
+    }
+    jpeg_create_decompress(&d);
+    jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(source.constData()), static_cast<unsigned long>(source.size()));
+    jpeg_read_header(&d, TRUE);
+    d.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&d);
+    RgbImage image;
+    image.allocate(static_cast<int>(d.output_width), static_cast<int>(d.output_height));
+    Progress progress;
+    std::thread decoder([&] { decodeRows(d, errors, image, progress); });
+    // Should the encoder fail, the decoder still runs to its end: it only writes the buffer.
+    const bool encoded = encode(image, options, &progress, out, error);
+    decoder.join();
+    if (progress.failed) {
+        error = QString::fromLatin1(errors.message);
+        decodable = false;
+    }
+    jpeg_destroy_decompress(&d);
+    return encoded && !progress.failed;
+}
+
+bool decodeWithQt(const QByteArray& source, RgbImage& image, QString& error)
+{
+    QImage decoded = QImage::fromData(source);
+    if (decoded.isNull()) {
+        error = QStringLiteral("不是可以识别的图片");
+        return false;
+    }
+    // Transparent areas become white, as on paper.
+    if (decoded.hasAlphaChannel()) {
+        QImage flat(decoded.size(), QImage::Format_RGB32);
+        flat.fill(Qt::white);
+        QPainter painter(&flat);
+        painter.drawImage(0, 0, decoded);
+        painter.end();
+        decoded = flat;
+    }
+    const QImage rgb = decoded.convertToFormat(QImage::Format_RGB888);
+    image.allocate(rgb.width(), rgb.height());
+    for (int y = 0; y < image.height; ++y)
+        std::copy_n(rgb.constScanLine(y), image.stride(), image.row(static_cast<std::size_t>(y)));
     return true;
 }
 
@@ -158,12 +218,19 @@ JpegResult encodeJpeg(const QByteArray& source, const JpegOptions& options)
         result.error = QStringLiteral("文件是空的");
         return result;
     }
-    RgbImage image;
     QString jpegError;
-    bool decoded = isJpeg(source) && decodeWithLibjpeg(source, image, jpegError);
-    if (!decoded)
-        decoded = decodeWithQt(source, image, result.error); // CMYK JPEG, PNG, BMP, ...
-    if (!decoded) {
+    if (isJpeg(source)) {
+        bool decodable = true;
+        if (reencodeJpeg(source, options, result.bytes, jpegError, decodable))
+            return result;
+        result.bytes.clear();
+        if (decodable) { // read, but not written
+            result.error = jpegError;
+            return result;
+        }
+    }
+    RgbImage image; // CMYK JPEG, PNG, BMP, ...
+    if (!decodeWithQt(source, image, result.error)) {
         if (!jpegError.isEmpty())
             result.error += QStringLiteral("（") + jpegError + QStringLiteral("）");
         return result;
@@ -172,7 +239,7 @@ JpegResult encodeJpeg(const QByteArray& source, const JpegOptions& options)
         result.error = QStringLiteral("图片尺寸无法保存为 JPEG");
         return result;
     }
-    if (!encode(image, options, result.bytes, result.error))
+    if (!encode(image, options, nullptr, result.bytes, result.error))
         result.bytes.clear();
     return result;
 }

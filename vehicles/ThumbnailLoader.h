@@ -13,7 +13,7 @@ namespace fd::vehicles {
 
 // Fetches a list of pictures with httpGet on background threads and hands each one to the
 // receiver's thread. The requests start in list order, several at once (a slow server answers
-// the ten thumbnails in the time of about one request). stop() returns at once: downloads under
+// the ten thumbnails in the time of about two requests). stop() returns at once: downloads under
 // way end through their cancel flag, and no picture is delivered after it.
 class ThumbnailLoader {
 public:

@@ -38,6 +38,10 @@ const QString kSaveFailed = QStringLiteral("保存车辆信息失败！");
 const QString kVehicleGone = QStringLiteral("此车辆已不存在，可能已被删除。");
 const QString kBadCharacter = QStringLiteral("中有无法保存的字符，请修改后再保存。");
 
+// Thumbnails fetched at once: about the listen backlog of a small web server (Python's is 5);
+// more simultaneous connections than that wait for the client's one-second SYN retry.
+constexpr int kParallelDownloads = 5;
+
 constexpr int kPlateMinBytes = 8;
 constexpr int kPlateMaxBytes = 9;
 
@@ -269,7 +273,7 @@ void VehicleWindow::startThumbnailLoader()
             if (!m_uploadedKinds.contains(kinds.at(index)))
                 showThumbnail(kinds.at(index), bytes);
         },
-        5, options);
+        kParallelDownloads, options);
 }
 
 void VehicleWindow::showThumbnail(const QString& docKind, const QByteArray& bytes)
