@@ -21,9 +21,10 @@ public:
     template <typename F> bool post(F&& call)
     {
         std::lock_guard lock(m_mutex);
-        if (!m_receiver)
+        QObject* receiver = m_receiver.load();
+        if (!receiver)
             return false;
-        QMetaObject::invokeMethod(m_receiver, std::forward<F>(call), Qt::QueuedConnection);
+        QMetaObject::invokeMethod(receiver, std::forward<F>(call), Qt::QueuedConnection);
         return true;
     }
     // Called by the receiver before it goes: returns at once, and nothing is posted after it.
@@ -38,7 +39,7 @@ public:
 
 private:
     std::mutex m_mutex;
-    QObject* m_receiver;
+    std::atomic<QObject*> m_receiver; // changed only under the mutex, which post() holds while posting
     std::atomic_bool m_cancel {false};
 };
 
