@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
 #include "net/Http.h"
+#include "vehicles/Workers.h"
 
 #include <QApplication>
 #include <mysql.h>
@@ -28,6 +29,8 @@ int main(int argc, char* argv[])
         if (window.start())
             rc = app.exec();
     }
+    // Downloads of closed windows end at once; an upload under way is given time to finish.
+    fd::vehicles::waitForWorkers(30000);
     mysql_library_end();
     return rc;
 }

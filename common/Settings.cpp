@@ -82,6 +82,7 @@ bool Settings::load(const QString& path)
     dbPort = number("dbPort", dbPort);
     ftpPort = number("ftpPort", ftpPort);
     webPort = number("webPort", webPort);
+    gbkFileNames = number("gbkFileNames", gbkFileNames ? 1 : 0) != 0;
     smsUrlTemplate = text("smsUrlTemplate", smsUrlTemplate);
     connectivityUrl = text("connectivityUrl", connectivityUrl);
     httpConnectTimeoutSeconds = number("httpConnectTimeoutSeconds", httpConnectTimeoutSeconds);
@@ -106,6 +107,7 @@ bool Settings::save(const QString& path) const
     ini.setValue(QStringLiteral("dbPort"), dbPort);
     ini.setValue(QStringLiteral("ftpPort"), ftpPort);
     ini.setValue(QStringLiteral("webPort"), webPort);
+    ini.setValue(QStringLiteral("gbkFileNames"), gbkFileNames ? 1 : 0);
     ini.setValue(QStringLiteral("smsUrlTemplate"), smsUrlTemplate);
     ini.setValue(QStringLiteral("connectivityUrl"), connectivityUrl);
     ini.setValue(QStringLiteral("httpConnectTimeoutSeconds"), httpConnectTimeoutSeconds);

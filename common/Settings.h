@@ -20,6 +20,9 @@ struct Settings {
     int dbPort = 0;         // 0: the client library's default, 3306
     int ftpPort = 21;
     int webPort = 80;
+    // Picture file names travel to the FTP and web servers as UTF-8 (percent-encoded in URLs);
+    // 1 for servers that keep their names as GBK bytes.
+    bool gbkFileNames = false;
     QString smsUrlTemplate;
     QString connectivityUrl = QStringLiteral("http://www.baidu.com/");
     int httpConnectTimeoutSeconds = 5;

@@ -105,7 +105,7 @@ void Connection::close()
 {
     if (streamingOnThisThread())
         return; // released with the streamed result; closing now would wait for ourselves
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     for (auto& p : m_pending) {
         if (p->result)
             mysql_free_result(p->result);
@@ -191,7 +191,7 @@ bool Connection::execute(const QString& sql)
 {
     if (streamingOnThisThread())
         return false;
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     Pending* p = sendLocked(sql);
     if (!p)
         return false;
@@ -211,7 +211,7 @@ ResultPtr Connection::executeStreamed(const QString& sql)
 {
     if (streamingOnThisThread())
         return nullptr;
-    std::unique_lock lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     Pending* p = sendLocked(sql);
     if (!p)
         return nullptr;
@@ -224,15 +224,18 @@ ResultPtr Connection::executeStreamed(const QString& sql)
         setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
         return nullptr;
     }
+    // The result has the connection to itself until it is released; other threads' statements
+    // wait for that, without this thread holding the mutex meanwhile.
+    m_streaming = true;
     m_streamingThread.store(std::this_thread::get_id());
-    return std::make_unique<Result>(res, shared_from_this(), std::move(lock));
+    return std::make_unique<Result>(res, shared_from_this());
 }
 
 ResultPtr Connection::takeResult()
 {
     if (streamingOnThisThread())
         return nullptr;
-    std::lock_guard lock(m_mutex);
+    const auto lock = lockUnlessStreaming();
     Pending& p = pendingForThisThreadLocked();
     MYSQL_RES* res = p.result;
     p.result = nullptr;
@@ -245,6 +248,38 @@ qint64 Connection::affectedRows() const
 {
     const auto lock = lockUnlessStreaming();
     return pendingForThisThreadLocked().affected;
+}
+
+void Connection::forgetThisThread()
+{
+    const auto lock = lockUnlessStreaming();
+    const auto id = std::this_thread::get_id();
+    for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
+        if ((*it)->thread == id) {
+            if ((*it)->result)
+                mysql_free_result((*it)->result);
+            m_pending.erase(it);
+            return;
+        }
+    }
+}
+
+std::size_t Connection::threadsKept() const
+{
+    const auto lock = lockUnlessStreaming();
+    return m_pending.size();
+}
+
+void Connection::endStreaming(bool broken)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (broken)
+            m_broken = true;
+        m_streaming = false;
+        m_streamingThread.store(std::thread::id());
+    }
+    m_streamEnded.notify_all();
 }
 
 QString Connection::escape(const QString& value)
@@ -320,13 +355,12 @@ Result::Result(MYSQL_RES* res)
     loadRow(mysql_fetch_row(m_res));
 }
 
-Result::Result(MYSQL_RES* res, std::shared_ptr<Connection> owner, std::unique_lock<std::mutex> lock)
+Result::Result(MYSQL_RES* res, std::shared_ptr<Connection> owner)
     : m_res(res)
     , m_fields(mysql_fetch_fields(res))
     , m_columnCount(mysql_num_fields(res))
     , m_rowCount(0)
     , m_owner(std::move(owner))
-    , m_lock(std::move(lock))
 {
     m_lengths.resize(m_columnCount);
     MYSQL_ROW row = mysql_fetch_row(m_res);
@@ -349,9 +383,8 @@ Result::~Result()
 {
     mysql_free_result(m_res); // a streamed result reads and drops the rows left on the wire
     if (m_owner) {
-        if (mysql_errno(m_owner->m_mysql) == CR_SERVER_LOST || mysql_errno(m_owner->m_mysql) == CR_SERVER_GONE_ERROR)
-            m_owner->m_broken = true;
-        m_owner->m_streamingThread.store(std::thread::id());
+        const unsigned code = mysql_errno(m_owner->m_mysql);
+        m_owner->endStreaming(code == CR_SERVER_LOST || code == CR_SERVER_GONE_ERROR);
     }
 }
 

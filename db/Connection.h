@@ -4,6 +4,7 @@
 #include <QString>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -23,8 +24,10 @@ using ResultPtr = std::unique_ptr<Result>;
 // Thread affinity: any thread may run statements; a mutex lets one statement run at a time. A
 // statement and the storing of its result happen under one lock, and the result is kept for the
 // thread that ran the statement, so a worker's statement cannot take the user-interface thread's
-// result. Share a connection as std::shared_ptr<Connection>; the handle closes with the last owner
-// or on close().
+// result. While a streamed result is open, statements of other threads wait until it is
+// released (on whichever thread releases it). A worker calls forgetThisThread() before it ends.
+// Share a connection as std::shared_ptr<Connection>; the handle closes with the last owner or on
+// close().
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
     struct Options {
@@ -62,6 +65,11 @@ public:
     ResultPtr executeStreamed(const QString& sql);
     // Rows matched (not only changed) by the last insert/update/delete this thread ran.
     qint64 affectedRows() const;
+    // Frees what the connection keeps for this thread (its last result, counts and error): for a
+    // worker thread that has finished with the connection.
+    void forgetThisThread();
+    // How many threads the connection keeps bookkeeping for.
+    std::size_t threadsKept() const;
 
     // The value escaped for use between single quotes, by the client library in GBK.
     QString escape(const QString& value);
@@ -79,11 +87,18 @@ private:
     explicit Connection(const Options& options);
     // True when this thread holds a streamed result: its own statements must not wait for the lock.
     bool streamingOnThisThread() const { return m_streamingThread.load() == std::this_thread::get_id(); }
-    // The lock for reading or escaping: none needed when this thread's streamed result holds it.
+    // The lock, taken once no other thread streams; none needed when this thread streams (its
+    // streamed result has the connection to itself).
     std::unique_lock<std::mutex> lockUnlessStreaming() const
     {
-        return streamingOnThisThread() ? std::unique_lock<std::mutex>() : std::unique_lock<std::mutex>(m_mutex);
+        if (streamingOnThisThread())
+            return std::unique_lock<std::mutex>();
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_streamEnded.wait(lock, [this] { return !m_streaming; });
+        return lock;
     }
+    // Called by a streamed result when it is released, on any thread.
+    void endStreaming(bool broken);
     bool connectLocked(QString* error);
     bool ensureAliveLocked();
     void setErrorLocked(unsigned code, const QString& message);
@@ -95,6 +110,8 @@ private:
 
     Options m_options;
     mutable std::mutex m_mutex;
+    mutable std::condition_variable m_streamEnded;
+    bool m_streaming = false; // a streamed result is open (guarded by m_mutex)
     st_mysql* m_mysql = nullptr;
     bool m_broken = false;
     std::chrono::steady_clock::time_point m_lastUsed;
@@ -109,8 +126,8 @@ using ConnectionPtr = std::shared_ptr<Connection>;
 class Result {
 public:
     explicit Result(st_mysql_res* res);
-    // A streamed result: keeps the connection locked until it is released.
-    Result(st_mysql_res* res, std::shared_ptr<Connection> owner, std::unique_lock<std::mutex> lock);
+    // A streamed result: keeps the connection to itself until it is released, on any thread.
+    Result(st_mysql_res* res, std::shared_ptr<Connection> owner);
     ~Result();
     Result(const Result&) = delete;
     Result& operator=(const Result&) = delete;
@@ -152,7 +169,6 @@ private:
     bool m_failed = false;
     QString m_error;
     std::shared_ptr<Connection> m_owner; // set for a streamed result
-    std::unique_lock<std::mutex> m_lock;
 };
 
 } // namespace fd::db

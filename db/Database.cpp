@@ -45,6 +45,13 @@ ResultPtr dbStreamQuery(const ConnectionPtr& connection, const QString& sql)
     return connection ? connection->executeStreamed(sql) : nullptr;
 }
 
+void dbThreadEnd(const ConnectionPtr& connection)
+{
+    if (connection)
+        connection->forgetThisThread();
+    mysql_thread_end();
+}
+
 void dbFreeResult(ResultPtr& result)
 {
     result.reset();

@@ -69,6 +69,10 @@ qint64 dbMatchedRows(const ConnectionPtr& connection);
 // The last error this thread met on the connection, for logs and failure messages.
 QString dbLastError(const ConnectionPtr& connection);
 
+// For a worker thread that used the connection, before it ends: frees what the connection and
+// the client library keep for the thread. None is ignored.
+void dbThreadEnd(const ConnectionPtr& connection);
+
 // The value escaped for use between single quotes. "%" and "_" are left alone, so a LIKE pattern
 // keeps its wildcards.
 QString dbEscape(const ConnectionPtr& connection, const QString& value);

@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
 """Writes SQL that fills celiangzongbiao with a generated sample fleet.
 
-    samplefleet.py N [--seed S] [--today YYYY-MM-DD] [--batch ROWS]  > fleet.sql
+    samplefleet.py N [--seed S] [--today YYYY-MM-DD] [--batch ROWS] [--pictures K]  > fleet.sql
+    samplefleet.py --list-pictures K      (the picture files of the first K vehicles: name TAB kind)
 
 Any N: plates and file numbers stay distinct (100 000 vehicles take about 4 s to generate and
 about 5 s to load).
 
 Owner names are Chinese, plates look like 豫H12345, phones are mobile numbers, and the watched
 expiry dates spread from two years back to two years ahead of today, some NULL, so that every
-colour band and every category shows. The SQL is UTF-8; load it with
+colour band and every category shows. With --pictures K the first K vehicles name their ten document
+pictures (plate, kind, ".jpg"); tools/stack.sh draws those files into the picture folder. The SQL is UTF-8; load it with
 --default-character-set=utf8mb4 and the server stores it as GBK.
 """
 import argparse
@@ -35,6 +37,11 @@ TEXTS = ["danganbianhao", "cepaihao", "cezuxingming", "cezudianhua", "jiasiyuanx
          "guacedunwei", "baoxiangongsimingceng", "guanliyingjiaofei", "guanliyijiaofei", "guanlihaiqianfei",
          "jibenjingbanren", "cezuxiangxizuzi"]
 COLUMNS = TEXTS + WATCHED + OTHER_DATES
+# Document kind -> picture column.
+PICTURES = [("车主身份证", "cezusenfenzengtupian"), ("驾驶员身份证", "jiasiyuansenfentupian"),
+            ("资格证", "zigezengtupian"), ("营运证", "yingyunzengtupian"), ("行车证1", "xingcezengtupian1"),
+            ("行车证2", "xingcezengtupian2"), ("主车强险", "zuceqiangxiantupian"), ("主车商险", "zucesangxiantupian"),
+            ("挂车保险", "guacebaoxiantupina"), ("竣工合格证", "jungonghegezengtupian")]
 
 
 def quote(v):
@@ -104,7 +111,14 @@ def main():
     ap.add_argument("--seed", type=int, default=2016)
     ap.add_argument("--today", default=None)
     ap.add_argument("--batch", type=int, default=1000)
+    ap.add_argument("--pictures", type=int, default=0)
+    ap.add_argument("--list-pictures", type=int, default=None)
     args = ap.parse_args()
+    if args.list_pictures is not None:
+        for i in range(args.list_pictures):
+            for kind, _ in PICTURES:
+                print("%s%s.jpg\t%s" % (plate_of(i)[0], kind, kind))
+        return
     today = datetime.date.fromisoformat(args.today) if args.today else datetime.date.today()
     rng = random.Random(args.seed)
     out = sys.stdout
@@ -113,6 +127,10 @@ def main():
     for start in range(0, args.count, args.batch):
         rows = [row(i, rng, today) for i in range(start, min(start + args.batch, args.count))]
         out.write(head + ",\n".join(rows) + ";\n")
+    for i in range(min(args.pictures, args.count)):
+        plate = plate_of(i)[0]
+        sets = ",".join("%s=%s" % (col, quote(plate + kind + ".jpg")) for kind, col in PICTURES)
+        out.write("UPDATE celiangzongbiao SET %s WHERE cepaihao=%s;\n" % (sets, quote(plate)))
     out.write("COMMIT;\n")
 
 

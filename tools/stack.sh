@@ -141,9 +141,25 @@ start_db() {
                    GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'localhost' WITH GRANT OPTION;
                    INSERT INTO yunsugongsi.mimabiao (yonghuming, mima) VALUES ('admin', '$admin_password');"
         if [ "$vehicles" -gt 0 ]; then
-            "$py" "$here/samplefleet.py" "$vehicles" | client --default-character-set=utf8mb4 yunsugongsi
+            "$py" "$here/samplefleet.py" "$vehicles" --pictures "$sample_pictures" |
+                client --default-character-set=utf8mb4 yunsugongsi
+            draw_sample_pictures
         fi
     fi
+}
+
+# The document pictures the first sample vehicles name, so that the demo shows thumbnails at once.
+sample_pictures=2
+draw_sample_pictures() {
+    local font=/usr/share/fonts/truetype/wqy/wqy-microhei.ttc name kind n=0
+    local colours=(lightsteelblue khaki lightpink palegreen wheat plum lightcyan bisque thistle honeydew)
+    mkdir -p "$dir/pic"
+    "$py" "$here/samplefleet.py" --list-pictures "$sample_pictures" | while IFS=$'\t' read -r name kind; do
+        convert -size 400x600 "xc:${colours[$((n % 10))]}" -fill black -font "$font" -pointsize 48 \
+            -gravity center -annotate 0 "$kind\n${name%%"$kind"*}" -quality 75 "$dir/pic/$name" 2>/dev/null ||
+            echo "could not draw the sample picture $name" >&2
+        n=$((n + 1))
+    done
 }
 
 start_ftp() {

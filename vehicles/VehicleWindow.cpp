@@ -5,6 +5,9 @@
 #include "ui/Dialogs.h"
 #include "ui/ScreenFit.h"
 #include "common/Text.h"
+#include "vehicles/PictureFiles.h"
+#include "vehicles/PictureWindow.h"
+#include "vehicles/ThumbnailLoader.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStore.h"
 
@@ -12,6 +15,7 @@
 #include <QDateEdit>
 #include <QEvent>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -36,6 +40,10 @@ const QString kReadFailed = QStringLiteral("读取车辆信息失败！");
 // Shown by a date box whose column holds no date the box can show.
 const QString kNoDate = QStringLiteral("无日期");
 const QString kBadCharacter = QStringLiteral("中有无法保存的字符，请修改后再保存。");
+
+// Thumbnails fetched at once: about the listen backlog of a small web server (Python's is 5);
+// more simultaneous connections than that wait for the client's one-second SYN retry.
+constexpr int kParallelDownloads = 5;
 
 constexpr int kPlateMinBytes = 8;
 constexpr int kPlateMaxBytes = 9;
@@ -74,6 +82,7 @@ VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<vo
     resize(892, 965);
     fitToScreen(this);
     setWindowTitle(m_state.appTitle);
+    connect(this, &VehicleWindow::pictureRequested, this, &VehicleWindow::openPictureWindow);
 
     QWidget* plate = m_edits.value(QStringLiteral("cepaihao"));
     QWidget* fileNumber = m_edits.value(QStringLiteral("danganbianhao"));
@@ -90,7 +99,11 @@ VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<vo
     }
 }
 
-VehicleWindow::~VehicleWindow() = default;
+VehicleWindow::~VehicleWindow()
+{
+    // Before the thumbnails go: returns at once, and no picture arrives after it.
+    m_loader.reset();
+}
 
 void VehicleWindow::buildControls()
 {
@@ -156,6 +169,7 @@ QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* paren
         box->setAlignment(Qt::AlignCenter);
         box->installEventFilter(this);
         m_thumbnailKinds.insert(box, column.docKind);
+        m_thumbnails.insert(column.docKind, box);
         control = box;
         break;
     }
@@ -261,6 +275,64 @@ void VehicleWindow::loadVehicle()
         }
     }
     m_pictureNames = record.pictures;
+    startThumbnailLoader();
+}
+
+void VehicleWindow::startThumbnailLoader()
+{
+    const Settings& settings = m_state.settings;
+    QStringList urls;
+    const QStringList& kinds = thumbnailFetchOrder();
+    for (const QString& kind : kinds) {
+        const VehicleColumn* column = pictureColumnOf(kind);
+        // An empty name still asks for the bare base address; what comes back is not a picture.
+        urls << thumbnailUrl(settings.serverAddress, settings.webPort, m_pictureNames.value(column->name),
+            settings.gbkFileNames);
+    }
+    net::HttpOptions options;
+    options.connectTimeoutSeconds = settings.httpConnectTimeoutSeconds;
+    options.totalTimeoutSeconds = settings.httpTotalTimeoutSeconds;
+    m_loader = std::make_unique<ThumbnailLoader>(
+        this, urls,
+        [this, kinds](int index, const QByteArray& bytes) {
+            // A picture uploaded meanwhile is newer than what the loader fetched.
+            if (!m_uploadedKinds.contains(kinds.at(index)))
+                showThumbnail(kinds.at(index), bytes);
+        },
+        kParallelDownloads, options);
+}
+
+void VehicleWindow::showThumbnail(const QString& docKind, const QByteArray& bytes)
+{
+    QLabel* box = m_thumbnails.value(docKind);
+    if (!box)
+        return;
+    const QImage image = QImage::fromData(bytes);
+    if (image.isNull()) {
+        // An error page, a folder listing, nothing at all: an empty box.
+        m_thumbnailBytes.remove(docKind);
+        box->clear();
+        return;
+    }
+    m_thumbnailBytes.insert(docKind, bytes);
+    box->setPixmap(QPixmap::fromImage(image.scaled(box->contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+void VehicleWindow::openPictureWindow(const QString& docKind)
+{
+    PictureWindow window(m_state, m_dialogs, docKind, editText(QStringLiteral("cepaihao")), thumbnailBytes(docKind), this);
+    if (window.refused())
+        return;
+    if (m_pictureOpener)
+        m_pictureOpener(window);
+    else
+        window.exec();
+    // Only a stored picture goes into the thumbnail: a window closed without its upload
+    // succeeding leaves the thumbnail as it was.
+    if (window.uploaded()) {
+        m_uploadedKinds.insert(docKind);
+        showThumbnail(docKind, window.shownBytes());
+    }
 }
 
 bool VehicleWindow::isPlateFree(const QString& text)

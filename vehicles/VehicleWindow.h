@@ -5,9 +5,11 @@
 #include <QDate>
 #include <QDialog>
 #include <QHash>
+#include <QSet>
 #include <utility>
 #include <QStringList>
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QDateEdit;
@@ -22,6 +24,8 @@ class Dialogs;
 namespace fd::vehicles {
 
 struct VehicleColumn;
+class PictureWindow;
+class ThumbnailLoader;
 
 // The form on which one vehicle is added (newFlag = 1) or changed (modifyFlag = 1, the row
 // editVehicleId). afterSave makes the tree's root current and reloads the full list.
@@ -58,6 +62,14 @@ public:
     // box that shows no date has no entry: the update keeps what is stored.
     VehicleValues currentValues() const;
 
+    // Shows a picture window modally; a test replaces it so that nothing waits on exec().
+    using PictureOpener = std::function<void(PictureWindow&)>;
+    void setPictureOpener(PictureOpener opener) { m_pictureOpener = std::move(opener); }
+    // The double-click on a thumbnail: the picture window of that document for the plate typed.
+    void openPictureWindow(const QString& docKind);
+    // The bytes of the picture a thumbnail shows; empty when it shows none.
+    QByteArray thumbnailBytes(const QString& docKind) const { return m_thumbnailBytes.value(docKind); }
+
 Q_SIGNALS:
     // A thumbnail was double-clicked: the picture window of that document kind is to open.
     void pictureRequested(const QString& docKind);
@@ -74,6 +86,9 @@ private:
     bool checkStorable(const VehicleValues& values);
     void failSave(const QString& headline, const QString& reason);
     void finishSave();
+    void startThumbnailLoader();
+    // Shows the picture; bytes that are not a picture leave the box empty.
+    void showThumbnail(const QString& docKind, const QByteArray& bytes);
 
     AppState& m_state;
     Dialogs& m_dialogs;
@@ -91,6 +106,11 @@ private:
     QPushButton* m_save = nullptr;
     QHash<QString, QString> m_pictureNames;
     bool m_loadFailed = false;
+    QHash<QString, QLabel*> m_thumbnails;         // document kind -> thumbnail
+    QHash<QString, QByteArray> m_thumbnailBytes;  // document kind -> the picture it shows
+    QSet<QString> m_uploadedKinds;                // stored by a picture window since the load
+    std::unique_ptr<ThumbnailLoader> m_loader;
+    PictureOpener m_pictureOpener;
 };
 
 } // namespace fd::vehicles

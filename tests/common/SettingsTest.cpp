@@ -111,6 +111,7 @@ TEST(SettingsFile, SaveAndLoadKeepEveryValueExactly)
     out.dbPort = 3306;
     out.ftpPort = 2121;
     out.webPort = 8080;
+    out.gbkFileNames = true;
     out.smsUrlTemplate = QStringLiteral("http://sms.example.cn/send?user=%1&pass=%2&to=%3&text=%4;x=\"1\"");
     out.connectivityUrl = QStringLiteral("http://www.baidu.com/");
     out.httpConnectTimeoutSeconds = 2;
@@ -128,6 +129,7 @@ TEST(SettingsFile, SaveAndLoadKeepEveryValueExactly)
     EXPECT_EQ(in.dbPort, out.dbPort);
     EXPECT_EQ(in.ftpPort, out.ftpPort);
     EXPECT_EQ(in.webPort, out.webPort);
+    EXPECT_EQ(in.gbkFileNames, out.gbkFileNames);
     EXPECT_EQ(in.smsUrlTemplate, out.smsUrlTemplate);
     EXPECT_EQ(in.connectivityUrl, out.connectivityUrl);
     EXPECT_EQ(in.httpConnectTimeoutSeconds, out.httpConnectTimeoutSeconds);

@@ -160,3 +160,38 @@ TEST_F(Streamed, RowsCutShortByALostConnectionAreReportedAndTheNextStatementReco
     EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT count(*) FROM t")), QStringLiteral("2000"));
     EXPECT_NE(conn->threadId(), id);
 }
+
+TEST_F(Streamed, ReleasedOnAnotherThreadFreesTheConnectionForEveryThread)
+{
+    ResultPtr streamed = dbStreamQuery(s_conn, QStringLiteral("SELECT n FROM t ORDER BY n"));
+    ASSERT_TRUE(streamed);
+    // A worker's statement waits while this thread streams...
+    std::atomic_bool workerDone {false};
+    bool workerOk = false;
+    std::thread worker([&] {
+        workerOk = dbExecute(s_conn, QStringLiteral("UPDATE t SET name=name WHERE n=1"));
+        workerDone = true;
+        dbThreadEnd(s_conn);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_FALSE(workerDone);
+    // ...until the result is released, here by a third thread (the mutex is never unlocked by a
+    // thread that does not hold it: ThreadSanitizer checks that).
+    std::thread([r = std::move(streamed)]() mutable { r.reset(); }).join();
+    worker.join();
+    EXPECT_TRUE(workerOk);
+    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT COUNT(*) FROM t")), QStringLiteral("2000"));
+}
+
+TEST_F(Streamed, WorkersLeaveNoBookkeepingBehind)
+{
+    ASSERT_TRUE(dbExecute(s_conn, QStringLiteral("SELECT 1")));
+    const std::size_t before = s_conn->threadsKept();
+    for (int i = 0; i < 8; ++i) {
+        std::thread([] {
+            ASSERT_TRUE(dbExecute(s_conn, QStringLiteral("SELECT n FROM t LIMIT 3"))); // its result never taken
+            dbThreadEnd(s_conn);
+        }).join();
+    }
+    EXPECT_EQ(s_conn->threadsKept(), before);
+}

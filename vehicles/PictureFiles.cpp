@@ -1,0 +1,85 @@
+#include "vehicles/PictureFiles.h"
+
+#include "common/Text.h"
+#include "vehicles/VehicleColumns.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
+
+namespace fd::vehicles {
+
+const QStringList& thumbnailFetchOrder()
+{
+    static const QStringList order = {QStringLiteral("行车证1"), QStringLiteral("行车证2"), QStringLiteral("营运证"),
+        QStringLiteral("驾驶员身份证"), QStringLiteral("资格证"), QStringLiteral("竣工合格证"), QStringLiteral("主车商险"),
+        QStringLiteral("主车强险"), QStringLiteral("挂车保险"), QStringLiteral("车主身份证")};
+    return order;
+}
+
+const VehicleColumn* pictureColumnOf(const QString& docKind)
+{
+    for (const VehicleColumn& c : vehicleColumns())
+        if (c.form == ColumnForm::Picture && c.docKind == docKind)
+            return &c;
+    return nullptr;
+}
+
+QString pictureFileName(const QString& plate, const QString& docKind)
+{
+    return plate + docKind + QStringLiteral(".jpg");
+}
+
+QByteArray serverNameBytes(const QString& name, bool gbk)
+{
+    if (!gbk)
+        return name.toUtf8();
+    const text::GbkResult r = text::toGbk(name);
+    return r.ok() ? r.bytes : QByteArray();
+}
+
+QString thumbnailUrl(const QString& serverAddress, int webPort, const QString& name, bool gbk)
+{
+    QString url = QStringLiteral("http://") + serverAddress;
+    if (webPort > 0 && webPort != 80)
+        url += QLatin1Char(':') + QString::number(webPort);
+    // Every byte outside the unreserved set is escaped: a space, "#" or "?" in a stored name
+    // would otherwise make a malformed or cut address.
+    return url + QLatin1Char('/') + QString::fromLatin1(serverNameBytes(name, gbk).toPercentEncoding());
+}
+
+QString pictureUpdateSql(const QString& column, const QString& name, const QString& plate, const Escape& escape)
+{
+    return QStringLiteral("update ") + kVehicleTable + QStringLiteral(" set ") + column + QStringLiteral("='")
+        + escape(name) + QStringLiteral("' where cepaihao='") + escape(plate) + QLatin1Char('\'');
+}
+
+namespace {
+
+bool writableFolder(const QString& path)
+{
+    if (!QDir().mkpath(path))
+        return false;
+    QTemporaryFile probe(QDir(path).filePath(QStringLiteral("probe-XXXXXX")));
+    return probe.open();
+}
+
+} // namespace
+
+QString pictureFolder()
+{
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("pic"));
+    if (writableFolder(beside))
+        return beside;
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (!data.isEmpty()) {
+        const QString fallback = QDir(data).filePath(QStringLiteral("pic"));
+        if (writableFolder(fallback))
+            return fallback;
+    }
+    return QString();
+}
+
+} // namespace fd::vehicles

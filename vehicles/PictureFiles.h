@@ -1,0 +1,37 @@
+#pragma once
+
+#include "vehicles/VehicleStatements.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+// Names, addresses and statements of the document pictures. Pure rules: no widgets, no network.
+namespace fd::vehicles {
+
+struct VehicleColumn;
+
+// The ten document kinds in the order the thumbnails are fetched.
+const QStringList& thumbnailFetchOrder();
+// The picture column of a document kind (exact comparison), or null.
+const VehicleColumn* pictureColumnOf(const QString& docKind);
+
+// Plate, kind and ".jpg" run together: the working copy, the remote file and the column value.
+QString pictureFileName(const QString& plate, const QString& docKind);
+
+// The bytes of a file name as the servers expect them: UTF-8, or GBK when the setting says so.
+// Empty when GBK cannot hold the name.
+QByteArray serverNameBytes(const QString& name, bool gbk);
+
+// "http://" + address (":" + port unless 80) + "/" + the name's bytes percent-encoded. An empty
+// name gives the bare base address.
+QString thumbnailUrl(const QString& serverAddress, int webPort, const QString& name, bool gbk);
+
+// update celiangzongbiao set <column>='<name>' where cepaihao='<plate>', values escaped.
+QString pictureUpdateSql(const QString& column, const QString& name, const QString& plate, const Escape& escape);
+
+// The folder of the working copies: "pic" beside the program, created when missing; where that
+// cannot be written, "pic" in the user's data folder. Empty when neither can be made.
+QString pictureFolder();
+
+} // namespace fd::vehicles

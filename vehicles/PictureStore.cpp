@@ -1,0 +1,55 @@
+#include "vehicles/PictureStore.h"
+
+#include "db/Database.h"
+#include "vehicles/PictureFiles.h"
+
+namespace fd::vehicles {
+namespace {
+
+Escape escaperFor(const db::ConnectionPtr& connection)
+{
+    return [connection](const QString& value) { return db::dbEscape(connection, value); };
+}
+
+} // namespace
+
+std::optional<qint64> countPlateRows(const db::ConnectionPtr& connection, const QString& plate, QString* error)
+{
+    if (!db::dbExecute(connection, countVehiclesSql(QStringLiteral("cepaihao"), plate, escaperFor(connection)))) {
+        if (error)
+            *error = db::dbLastError(connection);
+        return std::nullopt;
+    }
+    db::ResultPtr result = db::dbStoreResult(connection);
+    qint64 count = 0;
+    const bool read = db::dbReadField(result, "suliang", count);
+    db::dbFreeResult(result);
+    if (!read)
+        return std::nullopt;
+    return count;
+}
+
+UploadOutcome uploadWorker(const UploadJob& job)
+{
+    UploadOutcome out;
+    if (job.remoteName.isEmpty()) {
+        out.error = QStringLiteral("文件名中有服务器无法保存的字符");
+        return out;
+    }
+    if (!net::ftpPutFile(job.ftp, job.localPath, job.remoteName, net::FtpConnection::TransferType::Binary, &out.error))
+        return out;
+    out.stage = UploadOutcome::ColumnFailed;
+    if (!db::dbExecute(job.db, pictureUpdateSql(job.column, job.name, job.plate, escaperFor(job.db)))) {
+        out.error = db::dbLastError(job.db);
+        return out;
+    }
+    if (db::dbMatchedRows(job.db) <= 0) {
+        out.error = QStringLiteral("没有车辆使用此车牌号");
+        return out;
+    }
+    out.stage = UploadOutcome::Done;
+    out.error.clear();
+    return out;
+}
+
+} // namespace fd::vehicles
