@@ -9,6 +9,8 @@
 #include <mysql.h>
 #include <errmsg.h>
 #include <cstring>
+#include <optional>
+#include <type_traits>
 #include <thread>
 #ifdef _WIN32
 #include <winsock2.h>
@@ -43,6 +45,14 @@ constexpr unsigned kNodeNotReady = 1047;     // ER_UNKNOWN_COM_ERROR: WSREP has 
 constexpr unsigned kServerShutdown = 1053;   // ER_SERVER_SHUTDOWN
 constexpr unsigned kConnectionKilled = 1927; // ER_CONNECTION_KILLED
 
+// After this error the session is no use: the next statement opens a new one. Over TLS a
+// connection that the server closed is reported as a TLS error.
+bool sessionLost(unsigned code)
+{
+    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST || code == CR_SSL_CONNECTION_ERROR
+        || code == kServerShutdown || code == kConnectionKilled || code == kNodeNotReady;
+}
+
 } // namespace
 
 Connection::Connection(const Options& options) : m_options(options) {}
@@ -63,28 +73,34 @@ std::shared_ptr<Connection> Connection::open(const Options& options, QString* er
 
 namespace {
 
-// A node of a Galera cluster that has left the primary component (or has not finished joining)
-// takes connections but refuses every statement; a node not in a cluster has no such state.
-bool clusterNodeNotReady(MYSQL* mysql)
+// The first column of the first row of a query, or nothing when it fails or has no row.
+std::optional<QByteArray> firstValue(MYSQL* mysql, const char* sql)
 {
-    if (mysql_query(mysql, "SHOW STATUS LIKE 'wsrep_ready'") != 0)
-        return false;
+    if (mysql_query(mysql, sql) != 0)
+        return std::nullopt;
     MYSQL_RES* res = mysql_store_result(mysql);
     if (!res)
-        return false;
-    bool notReady = false;
-    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[1])
-        notReady = std::strcmp(row[1], "ON") != 0;
+        return std::nullopt;
+    std::optional<QByteArray> value;
+    const unsigned column = mysql_num_fields(res) > 1 ? 1 : 0;
+    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[column])
+        value = QByteArray(row[column]);
     mysql_free_result(res);
-    // A server without the cluster provider reports OFF too: only a node that is one counts.
-    if (notReady && mysql_query(mysql, "SELECT @@wsrep_on") == 0) {
-        if (MYSQL_RES* on = mysql_store_result(mysql)) {
-            MYSQL_ROW row = mysql_fetch_row(on);
-            notReady = row && row[0] && std::strcmp(row[0], "1") == 0;
-            mysql_free_result(on);
-        }
-    }
-    return notReady;
+    return value;
+}
+
+// A node of a Galera cluster is usable when it is in the primary component and synced: one that
+// has lost the others (or is still joining) takes connections but refuses every statement. On a
+// usable node the session waits for the writes the cluster has already committed before each
+// read, so what another office (or the node this connection has just lost) saved is never
+// missing from a list. A server that is not a cluster node needs nothing.
+bool prepareClusterSession(MYSQL* mysql)
+{
+    if (firstValue(mysql, "SELECT @@wsrep_on") != QByteArray("1"))
+        return true;
+    if (firstValue(mysql, "SHOW STATUS LIKE 'wsrep_ready'") != QByteArray("ON"))
+        return false;
+    return mysql_query(mysql, "SET SESSION wsrep_sync_wait=1") == 0;
 }
 
 // TLS failures of the handshake, told apart from the rest.
@@ -163,7 +179,7 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
         mysql_close(mysql);
         return nullptr;
     }
-    if (hosts.size() > 1 && clusterNodeNotReady(mysql)) {
+    if (!prepareClusterSession(mysql)) {
         *error = QStringLiteral("the cluster node is not ready for statements");
         mysql_close(mysql);
         return nullptr;
@@ -225,6 +241,8 @@ bool Connection::peerSpokeLocked() const
     // Between statements the server sends nothing; anything readable is its farewell (an
     // error packet, a TLS alert) or the end of the connection. No round trip is spent.
     const auto fd = mysql_get_socket(m_mysql);
+    if (fd == static_cast<std::remove_const_t<decltype(fd)>>(-1))
+        return true; // the library has already closed it after a failed exchange
 #ifdef _WIN32
     WSAPOLLFD p { fd, POLLIN, 0 };
     return WSAPoll(&p, 1, 0) > 0;
@@ -319,8 +337,7 @@ Connection::Pending* Connection::sendLocked(const QString& sql)
         // The statement may or may not have reached the server: it is not sent again, but the
         // next statement starts on a checked connection. A server shutting down, a killed
         // session and a cluster node that left the primary component (1047) count alike.
-        if (code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST || code == kServerShutdown
-            || code == kConnectionKilled || code == kNodeNotReady)
+        if (sessionLost(code))
             m_broken = true;
         return nullptr;
     }
@@ -497,7 +514,7 @@ Result::~Result()
 {
     mysql_free_result(m_res); // a streamed result reads and drops the rows left on the wire
     if (m_owner) {
-        if (mysql_errno(m_owner->m_mysql) == CR_SERVER_LOST || mysql_errno(m_owner->m_mysql) == CR_SERVER_GONE_ERROR)
+        if (sessionLost(mysql_errno(m_owner->m_mysql)))
             m_owner->m_broken = true;
         m_owner->m_streamingThread.store(std::thread::id());
     }
