@@ -215,19 +215,16 @@ TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
     bool inFlight = true;
     std::thread worker([&] {
         inFlight = db::dbExecute(session, QStringLiteral("update t_cluster.counter set n=n+1 where id=1 and sleep(20)=0"));
-        std::cerr << "in flight: " << session->lastErrno() << " " << db::dbLastError(session).toStdString() << "\n";
     });
     auto node1 = connectNode(1);
     for (int i = 0; i < 100 && queryValue(node1, QStringLiteral("select count(*) from information_schema.processlist "
                                                                  "where info like 'update t_cluster.counter%'")) != QLatin1String("1");
          ++i)
         QTest::qWait(50);
-    std::cerr << "seen: " << queryValue(node1, QStringLiteral("select count(*) from information_schema.processlist where info like 'update t_cluster.counter%'")).toStdString() << "\n";
     node1.reset();
     ASSERT_TRUE(stack({ QStringLiteral("node-stop"), stackDir(), QStringLiteral("1") }));
     worker.join();
     EXPECT_FALSE(inFlight);
-    std::cerr << "in flight: " << session->lastErrno() << " " << db::dbLastError(session).toStdString() << "\n";
 
     // The next list, on node 2.
     vehicles::FleetList fleet(state, dialogs);
