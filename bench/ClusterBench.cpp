@@ -2,8 +2,9 @@
 //
 //   cluster_bench tls [RUNS]       loadAllVehicles filling the grid over TLS and in clear text
 //                                  from the same server, alternately; medians and the ratio
-//   cluster_bench failover [RUNS]  logged in on node 1 of the cluster, node 1 is killed; the time
-//                                  from its death to the result of the next full list
+//   cluster_bench failover [RUNS]  logged in on node 1 of the cluster, node 1 is killed (a crash),
+//                                  then stopped (a shutdown); the time from its end to the result
+//                                  of the next full list, against the same list on a whole cluster
 //
 // Settings from FLEETDESK_CONFIG; the failover mode restarts the killed node with tools/stack.sh
 // (FD_STACK_SCRIPT, FD_STACK_DIR) between runs.
@@ -125,56 +126,77 @@ bool gone(qint64 pid)
     return (status.contains("State:\tZ") || status.contains("State:\tX")) && status.contains("Threads:\t1\n");
 }
 
-int failoverBench(const Settings& s, int runs, QTextStream& out)
+// One failover: logged in on node 1, node 1 is killed (SIGKILL: a crash) or stopped (SIGTERM:
+// a shutdown); the milliseconds from its end to the next full list's result, or -1.
+double failoverOnce(const Settings& s, bool crash, double* normalListMs, QTextStream& out)
 {
     const QString dir = qEnvironmentVariable("FD_STACK_DIR");
     const QString script = qEnvironmentVariable("FD_STACK_SCRIPT");
     SilentDialogs dialogs;
-    std::vector<double> totalMs, actionMs;
-    for (int run = 0; run < runs; ++run) {
-        AppState state;
-        state.settings = s;
-        state.loginDateTime = datetime::nowInSeconds();
-        state.dbConnection = connect(s, db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask), true);
-        if (!state.dbConnection)
-            return 2;
-        const QString first = state.dbConnection->serverAddress();
-        vehicles::FleetList fleet(state, dialogs);
-        fleet.loadAllVehicles();
-        if (fleet.gridRowCount() < 2) {
-            std::fprintf(stderr, "the list before the kill failed on %s: %s\n", qPrintable(first),
-                qPrintable(db::dbLastError(state.dbConnection)));
-            return 2;
-        }
-        const qint64 pid = nodePid(dir, 1);
-        if (pid <= 0)
-            return 2;
-        QElapsedTimer sinceDeath;
+    AppState state;
+    state.settings = s;
+    state.loginDateTime = datetime::nowInSeconds();
+    state.dbConnection = connect(s, db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask), true);
+    if (!state.dbConnection)
+        return -1;
+    const QString first = state.dbConnection->serverAddress();
+    vehicles::FleetList fleet(state, dialogs);
+    fleet.loadAllVehicles();
+    QElapsedTimer normal;
+    normal.start();
+    fleet.loadAllVehicles();
+    *normalListMs = static_cast<double>(normal.nsecsElapsed()) / 1e6;
+    if (fleet.gridRowCount() < 2) {
+        std::fprintf(stderr, "the list before the failover failed on %s: %s\n", qPrintable(first),
+            qPrintable(db::dbLastError(state.dbConnection)));
+        return -1;
+    }
+    const qint64 pid = nodePid(dir, 1);
+    if (pid <= 0)
+        return -1;
+    if (crash) {
         ::kill(static_cast<pid_t>(pid), SIGKILL);
         while (!gone(pid))
             QThread::usleep(200);
-        sinceDeath.start(); // the node is dead from here on
-        QElapsedTimer action;
-        action.start();
-        fleet.loadAllVehicles();
-        const double a = static_cast<double>(action.nsecsElapsed()) / 1e6;
-        const double t = static_cast<double>(sinceDeath.nsecsElapsed()) / 1e6;
-        const QString now = state.dbConnection->serverAddress();
-        out << "run " << run + 1 << ": " << first << " killed; the next list (" << fleet.gridRowCount() - 1
-            << " vehicles) came from " << now << " after " << QString::number(t, 'f', 1) << " ms\n";
-        out.flush();
-        if (now == first || fleet.gridRowCount() < 2) {
-            std::fprintf(stderr, "the list did not move on: %s\n", qPrintable(db::dbLastError(state.dbConnection)));
-            return 1;
-        }
-        totalMs.push_back(t);
-        actionMs.push_back(a);
-        state.dbConnection.reset();
-        if (QProcess::execute(QStringLiteral("bash"), { script, QStringLiteral("node-start"), dir, QStringLiteral("1") }) != 0)
-            return 2;
+    } else if (QProcess::execute(QStringLiteral("bash"), { script, QStringLiteral("node-stop"), dir, QStringLiteral("1") }) != 0) {
+        return -1;
     }
-    out << "death to the next list's result (ms): " << list(totalMs) << "  median "
-        << QString::number(median(totalMs), 'f', 1) << " (connect time-out " << db::Connection::Options().connectTimeoutSeconds
+    QElapsedTimer sinceEnd; // the node is gone from here on
+    sinceEnd.start();
+    fleet.loadAllVehicles();
+    const double ms = static_cast<double>(sinceEnd.nsecsElapsed()) / 1e6;
+    const QString now = state.dbConnection->serverAddress();
+    out << (crash ? "  killed: " : "  stopped: ") << first << "; the next list (" << fleet.gridRowCount() - 1
+        << " vehicles) came from " << now << " after " << QString::number(ms, 'f', 1) << " ms\n";
+    out.flush();
+    const bool movedOn = now != first && fleet.gridRowCount() >= 2;
+    if (!movedOn)
+        std::fprintf(stderr, "the list did not move on: %s\n", qPrintable(db::dbLastError(state.dbConnection)));
+    state.dbConnection.reset();
+    if (QProcess::execute(QStringLiteral("bash"), { script, QStringLiteral("node-start"), dir, QStringLiteral("1") }) != 0)
+        return -1;
+    return movedOn ? ms : -1;
+}
+
+int failoverBench(const Settings& s, int runs, QTextStream& out)
+{
+    std::vector<double> crashMs, stopMs, normalMs;
+    for (int run = 0; run < runs; ++run) {
+        double normal = 0.0;
+        const double crash = failoverOnce(s, true, &normal, out);
+        normalMs.push_back(normal);
+        const double stop = failoverOnce(s, false, &normal, out);
+        normalMs.push_back(normal);
+        if (crash < 0 || stop < 0)
+            return 1;
+        crashMs.push_back(crash);
+        stopMs.push_back(stop);
+    }
+    out << "the same list with every node up (ms): median " << QString::number(median(normalMs), 'f', 1) << "\n";
+    out << "shutdown to the next list's result (ms): " << list(stopMs) << "  median "
+        << QString::number(median(stopMs), 'f', 1) << "\n";
+    out << "death to the next list's result (ms): " << list(crashMs) << "  median "
+        << QString::number(median(crashMs), 'f', 1) << " (connect time-out " << db::Connection::Options().connectTimeoutSeconds
         << " s)\n";
     return 0;
 }
