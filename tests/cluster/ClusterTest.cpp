@@ -151,6 +151,28 @@ TEST_F(ClusterTest, SessionsAreEncrypted)
     EXPECT_EQ(cipher, state.dbConnection->tlsCipher());
 }
 
+// A session that its node closes (the node itself still running) reopens before the next
+// statement on the next node of the list, the one it lost tried last; the statement runs once.
+TEST_F(ClusterTest, ALostSessionReopensOnTheNextNodeOfTheList)
+{
+    ASSERT_TRUE(login(QStringLiteral("admin"), QStringLiteral("123456"))) << dialogs.lastMessage().toStdString();
+    db::ConnectionPtr session = state.dbConnection;
+    ASSERT_EQ(session->serverAddress(), nodeAddress(1));
+    auto node1 = connectNode(1);
+    auto node3 = connectNode(3);
+    ASSERT_TRUE(node1 && node3);
+    mustExecute(node1, QStringLiteral("KILL %1").arg(session->threadId()));
+    for (int i = 0; i < 100 && queryValue(node1, QStringLiteral("select count(*) from information_schema.processlist where id=%1")
+                                                      .arg(session->threadId())) != QLatin1String("0");
+         ++i)
+        QTest::qWait(20);
+
+    const QString plate = freshPlate("豫L");
+    EXPECT_TRUE(vehicles::insertVehicle(session, vehicleWithPlate(plate)).ok()) << db::dbLastError(session).toStdString();
+    EXPECT_EQ(session->serverAddress(), nodeAddress(2));
+    EXPECT_EQ(vehicleCount(node3, plate), QStringLiteral("1"));
+}
+
 // Which hosts a login is given, and what it ends with: a session on a node, or the message.
 TEST_F(ClusterTest, EncryptionIsRequiredOfEveryServer)
 {
