@@ -111,7 +111,10 @@ ConnectFailure failureOf(MYSQL* mysql, bool tlsRequired)
     const QByteArray message = QByteArray(mysql_error(mysql)).toLower();
     if (message.contains("not support") || message.contains("doesn't support"))
         return ConnectFailure::NoTls;
-    return ConnectFailure::Certificate;
+    for (const char* word : { "certificate", "verif", "mismatch", "match" })
+        if (message.contains(word))
+            return ConnectFailure::Certificate;
+    return ConnectFailure::Other;
 }
 
 // The more telling of two reasons: a TLS refusal says more than a host that did not answer.

@@ -210,7 +210,10 @@ tls_server_args() {
 }
 
 tls_settings() {
-    if [ "$tls" = 1 ]; then
+    # Required only of a server that has it: one started earlier without TLS keeps working.
+    local have
+    have=$(mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$db_port" -uroot -N -e 'SELECT @@have_ssl' 2>/dev/null || true)
+    if [ "$tls" = 1 ] && [ "$have" = YES ]; then
         printf 'dbTlsRequired=1\ndbTlsCaFile=%s\ndbTlsVerifyServer=1\n' "$dir/tls/ca.pem"
     else
         printf 'dbTlsRequired=0\n'
