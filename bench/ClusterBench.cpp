@@ -35,7 +35,10 @@ namespace {
 
 class SilentDialogs final : public Dialogs {
 public:
-    void message(const QString& text, const QString&) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
+    void message(const QString& text, const QString&) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
     int ask(const QString&, Buttons, const QString&) override { return Ok; }
     bool inputText(const QString&, QString&, const QString&) override { return false; }
     QString openFileName(const QString&, const QString&) override { return {}; }
@@ -158,7 +161,9 @@ double failoverOnce(const Settings& s, bool crash, double* normalListMs, QTextSt
         ::kill(static_cast<pid_t>(pid), SIGKILL);
         while (!gone(pid))
             QThread::usleep(200);
-    } else if (QProcess::execute(QStringLiteral("bash"), { script, QStringLiteral("node-stop"), dir, QStringLiteral("1") }) != 0) {
+    } else if (QProcess::execute(
+                   QStringLiteral("bash"), { script, QStringLiteral("node-stop"), dir, QStringLiteral("1") })
+        != 0) {
         return -1;
     }
     QElapsedTimer sinceEnd; // the node is gone from here on
@@ -173,7 +178,8 @@ double failoverOnce(const Settings& s, bool crash, double* normalListMs, QTextSt
     if (!movedOn)
         std::fprintf(stderr, "the list did not move on: %s\n", qPrintable(db::dbLastError(state.dbConnection)));
     state.dbConnection.reset();
-    if (QProcess::execute(QStringLiteral("bash"), { script, QStringLiteral("node-start"), dir, QStringLiteral("1") }) != 0)
+    if (QProcess::execute(QStringLiteral("bash"), { script, QStringLiteral("node-start"), dir, QStringLiteral("1") })
+        != 0)
         return -1;
     return movedOn ? ms : -1;
 }
@@ -196,8 +202,8 @@ int failoverBench(const Settings& s, int runs, QTextStream& out)
     out << "shutdown to the next list's result (ms): " << list(stopMs) << "  median "
         << QString::number(median(stopMs), 'f', 1) << "\n";
     out << "death to the next list's result (ms): " << list(crashMs) << "  median "
-        << QString::number(median(crashMs), 'f', 1) << " (connect time-out " << db::Connection::Options().connectTimeoutSeconds
-        << " s)\n";
+        << QString::number(median(crashMs), 'f', 1) << " (connect time-out "
+        << db::Connection::Options().connectTimeoutSeconds << " s)\n";
     return 0;
 }
 

@@ -5,15 +5,15 @@
 namespace fd::db {
 namespace {
 
-bool readPort(const QString& text, int& port)
-{
-    bool ok = false;
-    const int value = text.toInt(&ok, 10);
-    if (!ok || value < 1 || value > 65535 || text.startsWith(QLatin1Char('+')))
-        return false;
-    port = value;
-    return true;
-}
+    bool readPort(const QString& text, int& port)
+    {
+        bool ok = false;
+        const int value = text.toInt(&ok, 10);
+        if (!ok || value < 1 || value > 65535 || text.startsWith(QLatin1Char('+')))
+            return false;
+        port = value;
+        return true;
+    }
 
 } // namespace
 

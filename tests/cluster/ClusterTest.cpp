@@ -29,7 +29,10 @@
 using namespace fd;
 using namespace fd::test;
 
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
 
 namespace {
 
@@ -38,7 +41,10 @@ int nodePort(int node)
     return qEnvironmentVariable("FD_CLUSTER_PORTS").split(QLatin1Char(' ')).value(node - 1).toInt();
 }
 
-QString nodeAddress(int node) { return QStringLiteral("127.0.0.1:%1").arg(nodePort(node)); }
+QString nodeAddress(int node)
+{
+    return QStringLiteral("127.0.0.1:%1").arg(nodePort(node));
+}
 
 // An administrative connection to one node only.
 db::ConnectionPtr connectNode(int node, const QString& database = QStringLiteral("yunsugongsi"))
@@ -55,8 +61,8 @@ db::ConnectionPtr connectNode(int node, const QString& database = QStringLiteral
 
 bool stack(const QStringList& args)
 {
-    return QProcess::execute(QStringLiteral("bash"),
-               QStringList { sourceDir() + QStringLiteral("/tools/stack.sh") } + args)
+    return QProcess::execute(
+               QStringLiteral("bash"), QStringList { sourceDir() + QStringLiteral("/tools/stack.sh") } + args)
         == 0;
 }
 
@@ -83,12 +89,14 @@ vehicles::VehicleValues vehicleWithPlate(const QString& plate)
 
 QString vehicleCount(const db::ConnectionPtr& conn, const QString& plate)
 {
-    return queryValue(conn, QStringLiteral("select count(*) from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(conn, plate)));
+    return queryValue(
+        conn, QStringLiteral("select count(*) from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(conn, plate)));
 }
 
 QString passwordOf(const db::ConnectionPtr& conn, const QString& user)
 {
-    return queryValue(conn, QStringLiteral("select mima from mimabiao where yonghuming=%1").arg(db::dbQuote(conn, user)));
+    return queryValue(
+        conn, QStringLiteral("select mima from mimabiao where yonghuming=%1").arg(db::dbQuote(conn, user)));
 }
 
 template <typename T> T* find(QWidget* parent, const QString& name)
@@ -113,8 +121,8 @@ protected:
     // Logs in through the login window with the stack's settings (the host list of the three nodes).
     bool login(const QString& user, const QString& password)
     {
-        accounts::LoginWindow window(state, dialogs,
-            accounts::RememberedLogin(remembered.filePath(QStringLiteral("Network.ini"))));
+        accounts::LoginWindow window(
+            state, dialogs, accounts::RememberedLogin(remembered.filePath(QStringLiteral("Network.ini"))));
         window.show();
         find<QLineEdit>(&window, QStringLiteral("编辑框_许可证号"))->setText(user);
         find<QLineEdit>(&window, QStringLiteral("编辑框_密码"))->setText(password);
@@ -137,7 +145,8 @@ TEST_F(ClusterTest, AVehicleSavedThroughOneNodeIsReadThroughAnother)
     const QString plate = freshPlate("豫C");
     ASSERT_TRUE(vehicles::insertVehicle(node1, vehicleWithPlate(plate)).ok()) << db::dbLastError(node1).toStdString();
     EXPECT_EQ(vehicleCount(node3, plate), QStringLiteral("1"));
-    EXPECT_EQ(queryValue(node3, QStringLiteral("select cezuxingming from celiangzongbiao where cepaihao='%1'").arg(plate)),
+    EXPECT_EQ(
+        queryValue(node3, QStringLiteral("select cezuxingming from celiangzongbiao where cepaihao='%1'").arg(plate)),
         QStringLiteral("集群车主"));
 }
 
@@ -146,7 +155,8 @@ TEST_F(ClusterTest, SessionsAreEncrypted)
     ASSERT_TRUE(login(QStringLiteral("admin"), QStringLiteral("123456"))) << dialogs.lastMessage().toStdString();
     EXPECT_FALSE(state.dbConnection->tlsCipher().isEmpty());
     const QString cipher = queryValue(state.dbConnection,
-        QStringLiteral("select variable_value from information_schema.session_status where variable_name='SSL_CIPHER'"));
+        QStringLiteral(
+            "select variable_value from information_schema.session_status where variable_name='SSL_CIPHER'"));
     EXPECT_FALSE(cipher.isEmpty());
     EXPECT_EQ(cipher, state.dbConnection->tlsCipher());
 }
@@ -162,13 +172,17 @@ TEST_F(ClusterTest, ALostSessionReopensOnTheNextNodeOfTheList)
     auto node3 = connectNode(3);
     ASSERT_TRUE(node1 && node3);
     mustExecute(node1, QStringLiteral("KILL %1").arg(session->threadId()));
-    for (int i = 0; i < 100 && queryValue(node1, QStringLiteral("select count(*) from information_schema.processlist where id=%1")
-                                                      .arg(session->threadId())) != QLatin1String("0");
+    for (int i = 0; i < 100
+         && queryValue(node1,
+                QStringLiteral("select count(*) from information_schema.processlist where id=%1")
+                    .arg(session->threadId()))
+             != QLatin1String("0");
          ++i)
         QTest::qWait(20);
 
     const QString plate = freshPlate("豫L");
-    EXPECT_TRUE(vehicles::insertVehicle(session, vehicleWithPlate(plate)).ok()) << db::dbLastError(session).toStdString();
+    EXPECT_TRUE(vehicles::insertVehicle(session, vehicleWithPlate(plate)).ok())
+        << db::dbLastError(session).toStdString();
     EXPECT_EQ(session->serverAddress(), nodeAddress(2));
     EXPECT_EQ(vehicleCount(node3, plate), QStringLiteral("1"));
 }
@@ -212,6 +226,15 @@ TEST_F(ClusterTest, EncryptionIsRequiredOfEveryServer)
             EXPECT_FALSE(state.dbConnection->tlsCipher().isEmpty());
         }
     }
+
+    // The password window's own connection is refused alike, in its own words.
+    AppState passwordState;
+    passwordState.settings = stackSettings();
+    passwordState.settings.serverAddress = plain;
+    dialogs.shown.clear();
+    accounts::PasswordWindow window(passwordState, dialogs);
+    EXPECT_FALSE(passwordState.dbConnection);
+    EXPECT_EQ(dialogs.lastMessage(), accounts::tlsFailureText(db::ConnectFailure::NoTls));
 }
 
 // Logged in on node 1, node 1 stops: a statement in flight fails and is not sent again; the next
@@ -224,7 +247,8 @@ TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
     mustExecute(node3, QStringLiteral("delete from mimabiao where yonghuming='%1'").arg(user));
     mustExecute(node3, QStringLiteral("insert into mimabiao (yonghuming, mima) values ('%1', 'old-pw')").arg(user));
     mustExecute(node3, QStringLiteral("create database if not exists t_cluster"));
-    mustExecute(node3, QStringLiteral("create or replace table t_cluster.counter (id int primary key, n int not null)"));
+    mustExecute(
+        node3, QStringLiteral("create or replace table t_cluster.counter (id int primary key, n int not null)"));
     mustExecute(node3, QStringLiteral("insert into t_cluster.counter values (1, 0)"));
     const QString known = freshPlate("豫K");
     ASSERT_TRUE(vehicles::insertVehicle(node3, vehicleWithPlate(known)).ok());
@@ -236,11 +260,15 @@ TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
     // A statement that is still running on node 1 when it stops.
     bool inFlight = true;
     std::thread worker([&] {
-        inFlight = db::dbExecute(session, QStringLiteral("update t_cluster.counter set n=n+1 where id=1 and sleep(20)=0"));
+        inFlight
+            = db::dbExecute(session, QStringLiteral("update t_cluster.counter set n=n+1 where id=1 and sleep(20)=0"));
     });
     auto node1 = connectNode(1);
-    for (int i = 0; i < 100 && queryValue(node1, QStringLiteral("select count(*) from information_schema.processlist "
-                                                                 "where info like 'update t_cluster.counter%'")) != QLatin1String("1");
+    for (int i = 0; i < 100
+         && queryValue(node1,
+                QStringLiteral("select count(*) from information_schema.processlist "
+                               "where info like 'update t_cluster.counter%'"))
+             != QLatin1String("1");
          ++i)
         QTest::qWait(50);
     node1.reset();
@@ -252,12 +280,14 @@ TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
     vehicles::FleetList fleet(state, dialogs);
     fleet.loadAllVehicles();
     EXPECT_EQ(session->serverAddress(), nodeAddress(2)) << db::dbLastError(session).toStdString();
-    EXPECT_EQ(QString::number(fleet.gridRowCount() - 1), queryValue(node3, QStringLiteral("select count(*) from celiangzongbiao")));
+    EXPECT_EQ(QString::number(fleet.gridRowCount() - 1),
+        queryValue(node3, QStringLiteral("select count(*) from celiangzongbiao")));
     EXPECT_TRUE(fleet.searchVehicles(1, known)) << dialogs.lastMessage().toStdString();
     EXPECT_EQ(fleet.gridRowCount(), 2);
 
     const QString saved = freshPlate("豫S");
-    EXPECT_TRUE(vehicles::insertVehicle(session, vehicleWithPlate(saved)).ok()) << db::dbLastError(session).toStdString();
+    EXPECT_TRUE(vehicles::insertVehicle(session, vehicleWithPlate(saved)).ok())
+        << db::dbLastError(session).toStdString();
     EXPECT_EQ(vehicleCount(node3, saved), QStringLiteral("1"));
     EXPECT_EQ(session->serverAddress(), nodeAddress(2));
 
@@ -265,7 +295,8 @@ TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
     {
         AppState passwordState;
         passwordState.settings = state.settings;
-        passwordState.settings.serverAddress = nodeAddress(1) + QLatin1Char(',') + nodeAddress(2) + QLatin1Char(',') + nodeAddress(3);
+        passwordState.settings.serverAddress
+            = nodeAddress(1) + QLatin1Char(',') + nodeAddress(2) + QLatin1Char(',') + nodeAddress(3);
         accounts::PasswordWindow window(passwordState, dialogs);
         ASSERT_TRUE(passwordState.dbConnection) << dialogs.lastMessage().toStdString();
         EXPECT_EQ(passwordState.dbConnection->serverAddress(), nodeAddress(2));
