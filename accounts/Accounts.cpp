@@ -5,6 +5,9 @@
 #include "db/Database.h"
 #include "net/Http.h"
 
+#include <QCoreApplication>
+#include <QDir>
+
 namespace fd::accounts {
 
 bool isOnline(const Settings& settings)
@@ -15,18 +18,42 @@ bool isOnline(const Settings& settings)
     return net::isOnline(settings.connectivityUrl, options);
 }
 
-db::ConnectionPtr connectForLogin(const Settings& settings)
+db::Connection::Options connectionOptions(const Settings& settings, const QString& hosts)
 {
-    return db::dbConnect(db::decipherSetting(settings.dbHost, settings.settingKeyA, settings.xorMask),
-        db::decipherSetting(settings.dbUser, settings.settingKeyB, settings.xorMask),
-        db::decipherSetting(settings.dbPassword, settings.settingKeyB, settings.xorMask), kDatabase, settings.dbPort);
+    db::Connection::Options options;
+    options.host = hosts;
+    options.port = settings.dbPort;
+    options.user = db::decipherSetting(settings.dbUser, settings.settingKeyB, settings.xorMask);
+    options.password = db::decipherSetting(settings.dbPassword, settings.settingKeyB, settings.xorMask);
+    options.database = kDatabase;
+    options.tlsRequired = settings.dbTlsRequired;
+    options.tlsVerifyServer = settings.dbTlsVerifyServer;
+    if (!settings.dbTlsCaFile.isEmpty())
+        options.tlsCaFile = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(settings.dbTlsCaFile);
+    return options;
 }
 
-db::ConnectionPtr connectForPasswordChange(const Settings& settings)
+db::ConnectionPtr connectForLogin(const Settings& settings, db::ConnectFailure* failure)
 {
-    return db::dbConnect(settings.serverAddress,
-        db::decipherSetting(settings.dbUser, settings.settingKeyB, settings.xorMask),
-        db::decipherSetting(settings.dbPassword, settings.settingKeyB, settings.xorMask), kDatabase, settings.dbPort);
+    return db::dbConnect(connectionOptions(settings, db::decipherSetting(settings.dbHost, settings.settingKeyA, settings.xorMask)),
+        nullptr, failure);
+}
+
+db::ConnectionPtr connectForPasswordChange(const Settings& settings, db::ConnectFailure* failure)
+{
+    return db::dbConnect(connectionOptions(settings, settings.serverAddress), nullptr, failure);
+}
+
+QString tlsFailureText(db::ConnectFailure failure)
+{
+    switch (failure) {
+    case db::ConnectFailure::NoTls:
+        return QStringLiteral("数据库服务器不支持加密连接，为保护密码和数据，已拒绝以明文连接！");
+    case db::ConnectFailure::Certificate:
+        return QStringLiteral("数据库服务器的证书验证失败，可能不是本公司的服务器，已拒绝连接！");
+    default:
+        return QString();
+    }
 }
 
 QString credentialCountSql(const db::ConnectionPtr& connection, const QString& userName, const QString& password)

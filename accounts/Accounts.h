@@ -18,10 +18,17 @@ inline const QString kDatabase = QStringLiteral("yunsugongsi");
 // The connectivity test with the configured page and time-outs.
 bool isOnline(const Settings& settings);
 
-// The login's connection: the enciphered host, user and password, deciphered for this attempt only.
-db::ConnectionPtr connectForLogin(const Settings& settings);
+// The connection options of the settings for these hosts (a host list), with the enciphered
+// user and password deciphered and the encryption settings applied.
+db::Connection::Options connectionOptions(const Settings& settings, const QString& hosts);
+
+// The login's connection: the enciphered host list, user and password, deciphered for this attempt only.
+db::ConnectionPtr connectForLogin(const Settings& settings, db::ConnectFailure* failure = nullptr);
 // The password window's connection: the plain server address with the enciphered user and password.
-db::ConnectionPtr connectForPasswordChange(const Settings& settings);
+db::ConnectionPtr connectForPasswordChange(const Settings& settings, db::ConnectFailure* failure = nullptr);
+
+// What the user is told when encryption was required and could not be had; empty for other failures.
+QString tlsFailureText(db::ConnectFailure failure);
 
 // "select count(*) as suliang from mimabiao where yonghuming='…'and mima='…'" with both values
 // escaped for the connection, so quotes and backslashes in them stay inside their literals.

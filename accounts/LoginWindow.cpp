@@ -149,9 +149,13 @@ void LoginWindow::login()
     m_state.appTitle = kAppTitle;
 
     // A new connection at every attempt; a failed one leaves none.
-    m_state.dbConnection = connectForLogin(settings);
+    db::ConnectFailure failure = db::ConnectFailure::None;
+    m_state.dbConnection = connectForLogin(settings, &failure);
     if (!m_state.dbConnection) {
-        m_dialogs.message(QStringLiteral("连接数据库失败！技术支持") + settings.supportContact);
+        // Encryption refused says so: retrying or calling about the network would not help.
+        const QString tls = tlsFailureText(failure);
+        m_dialogs.message((tls.isEmpty() ? QStringLiteral("连接数据库失败！") : tls) + QStringLiteral("技术支持")
+            + settings.supportContact);
         return;
     }
     if (!db::dbExecute(m_state.dbConnection, QStringLiteral("set names GBK")))

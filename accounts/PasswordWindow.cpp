@@ -61,9 +61,12 @@ void PasswordWindow::connectToServer()
         return;
     }
     setWindowTitle(m_state.appTitle);
-    m_state.dbConnection = connectForPasswordChange(m_state.settings);
-    if (!m_state.dbConnection)
-        m_dialogs.message(QStringLiteral("连接数据库失败！"));
+    db::ConnectFailure failure = db::ConnectFailure::None;
+    m_state.dbConnection = connectForPasswordChange(m_state.settings, &failure);
+    if (!m_state.dbConnection) {
+        const QString tls = tlsFailureText(failure);
+        m_dialogs.message(tls.isEmpty() ? QStringLiteral("连接数据库失败！") : tls);
+    }
 }
 
 void PasswordWindow::submit()

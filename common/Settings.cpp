@@ -80,6 +80,9 @@ bool Settings::load(const QString& path)
     serverAddress = text("serverAddress", serverAddress);
     supportContact = text("supportContact", supportContact);
     dbPort = number("dbPort", dbPort);
+    dbTlsRequired = number("dbTlsRequired", dbTlsRequired ? 1 : 0) != 0;
+    dbTlsCaFile = text("dbTlsCaFile", dbTlsCaFile);
+    dbTlsVerifyServer = number("dbTlsVerifyServer", dbTlsVerifyServer ? 1 : 0) != 0;
     ftpPort = number("ftpPort", ftpPort);
     webPort = number("webPort", webPort);
     gbkFileNames = number("gbkFileNames", gbkFileNames ? 1 : 0) != 0;
@@ -105,6 +108,9 @@ bool Settings::save(const QString& path) const
     ini.setValue(QStringLiteral("serverAddress"), serverAddress);
     ini.setValue(QStringLiteral("supportContact"), supportContact);
     ini.setValue(QStringLiteral("dbPort"), dbPort);
+    ini.setValue(QStringLiteral("dbTlsRequired"), dbTlsRequired ? 1 : 0);
+    ini.setValue(QStringLiteral("dbTlsCaFile"), dbTlsCaFile);
+    ini.setValue(QStringLiteral("dbTlsVerifyServer"), dbTlsVerifyServer ? 1 : 0);
     ini.setValue(QStringLiteral("ftpPort"), ftpPort);
     ini.setValue(QStringLiteral("webPort"), webPort);
     ini.setValue(QStringLiteral("gbkFileNames"), gbkFileNames ? 1 : 0);

@@ -7,7 +7,9 @@ namespace fd {
 // Deployment settings, read from one INI file. The database host, user and password and the FTP
 // account are kept enciphered (see db/Cipher.h) and are deciphered at each use.
 struct Settings {
-    QString dbHost;      // enciphered, key settingKeyA
+    // enciphered, key settingKeyA: one host or several in order of preference
+    // ("db1.example.com:3306,db2.example.com:3306"); hosts without a port take dbPort.
+    QString dbHost;
     QString dbUser;      // enciphered, key settingKeyB
     QString dbPassword;  // enciphered, key settingKeyB
     QString ftpUser;     // enciphered, key settingKeyA
@@ -15,9 +17,15 @@ struct Settings {
     QString settingKeyA; // 11 decimal digits
     QString settingKeyB; // 11 decimal digits
     quint8 xorMask = 0;
-    QString serverAddress;  // plain address of the database and web server
+    QString serverAddress;  // plain address of the database and web server (a host list too)
     QString supportContact; // shown after two connection failure messages
     int dbPort = 0;         // 0: the client library's default, 3306
+    // Encryption of the database connections: with dbTlsRequired a server without TLS is
+    // refused. dbTlsCaFile (PEM; a relative path is beside the program) signs the servers'
+    // certificates, checked with their addresses when dbTlsVerifyServer is set.
+    bool dbTlsRequired = false;
+    QString dbTlsCaFile;
+    bool dbTlsVerifyServer = true;
     int ftpPort = 21;
     int webPort = 80;
     // Picture file names travel to the FTP and web servers as UTF-8 (percent-encoded in URLs);

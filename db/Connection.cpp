@@ -2,10 +2,21 @@
 
 #include "common/Text.h"
 
+#include "db/HostList.h"
+
+#include <QFile>
+#include <QStringList>
 #include <mysql.h>
 #include <errmsg.h>
 #include <cstring>
+#include <optional>
+#include <type_traits>
 #include <thread>
+#ifdef _WIN32
+#include <winsock2.h>
+#else
+#include <poll.h>
+#endif
 
 namespace fd::db {
 
@@ -29,6 +40,19 @@ QByteArray bytesOrNull(const QString& text, bool& ok)
 
 const char* orNull(const QByteArray& bytes) { return bytes.isEmpty() ? nullptr : bytes.constData(); }
 
+// Server errors after which the session is no use (mysqld_error.h names).
+constexpr unsigned kNodeNotReady = 1047;     // ER_UNKNOWN_COM_ERROR: WSREP has not yet prepared node
+constexpr unsigned kServerShutdown = 1053;   // ER_SERVER_SHUTDOWN
+constexpr unsigned kConnectionKilled = 1927; // ER_CONNECTION_KILLED
+
+// After this error the session is no use: the next statement opens a new one. Over TLS a
+// connection that the server closed is reported as a TLS error.
+bool sessionLost(unsigned code)
+{
+    return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST || code == CR_SSL_CONNECTION_ERROR
+        || code == kServerShutdown || code == kConnectionKilled || code == kNodeNotReady;
+}
+
 } // namespace
 
 Connection::Connection(const Options& options) : m_options(options) {}
@@ -38,22 +62,78 @@ Connection::~Connection()
     close();
 }
 
-std::shared_ptr<Connection> Connection::open(const Options& options, QString* error)
+std::shared_ptr<Connection> Connection::open(const Options& options, QString* error, ConnectFailure* failure)
 {
     std::shared_ptr<Connection> conn(new Connection(options));
     std::lock_guard lock(conn->m_mutex);
-    if (!conn->connectLocked(error))
+    if (!conn->connectLocked(error, failure, false))
         return nullptr;
     return conn;
 }
 
-bool Connection::connectLocked(QString* error)
+namespace {
+
+// The first column of the first row of a query, or nothing when it fails or has no row.
+std::optional<QByteArray> firstValue(MYSQL* mysql, const char* sql)
 {
+    if (mysql_query(mysql, sql) != 0)
+        return std::nullopt;
+    MYSQL_RES* res = mysql_store_result(mysql);
+    if (!res)
+        return std::nullopt;
+    std::optional<QByteArray> value;
+    const unsigned column = mysql_num_fields(res) > 1 ? 1 : 0;
+    if (MYSQL_ROW row = mysql_fetch_row(res); row && row[column])
+        value = QByteArray(row[column]);
+    mysql_free_result(res);
+    return value;
+}
+
+// A node of a Galera cluster is usable when it is in the primary component and synced: one that
+// has lost the others (or is still joining) takes connections but refuses every statement. On a
+// usable node the session waits for the writes the cluster has already committed before each
+// read, so what another office (or the node this connection has just lost) saved is never
+// missing from a list. A server that is not a cluster node needs nothing.
+bool prepareClusterSession(MYSQL* mysql)
+{
+    if (firstValue(mysql, "SELECT @@wsrep_on") != QByteArray("1"))
+        return true;
+    if (firstValue(mysql, "SHOW STATUS LIKE 'wsrep_ready'") != QByteArray("ON"))
+        return false;
+    return mysql_query(mysql, "SET SESSION wsrep_sync_wait=1") == 0;
+}
+
+// TLS failures of the handshake, told apart from the rest.
+ConnectFailure failureOf(MYSQL* mysql, bool tlsRequired)
+{
+    if (!tlsRequired || mysql_errno(mysql) != CR_SSL_CONNECTION_ERROR)
+        return ConnectFailure::Other;
+    const QByteArray message = QByteArray(mysql_error(mysql)).toLower();
+    if (message.contains("not support") || message.contains("doesn't support"))
+        return ConnectFailure::NoTls;
+    for (const char* word : { "certificate", "verif", "mismatch", "match" })
+        if (message.contains(word))
+            return ConnectFailure::Certificate;
+    return ConnectFailure::Other;
+}
+
+// The more telling of two reasons: a TLS refusal says more than a host that did not answer.
+ConnectFailure worse(ConnectFailure a, ConnectFailure b)
+{
+    return static_cast<int>(b) > static_cast<int>(a) ? b : a;
+}
+
+} // namespace
+
+MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* failure)
+{
+    *failure = ConnectFailure::Other;
+    const QList<HostPort> hosts = parseHostList(m_options.host, m_options.port);
+    const HostPort& target = hosts[hostIndex];
     MYSQL* mysql = mysql_init(nullptr);
     if (!mysql) {
-        if (error)
-            *error = QStringLiteral("out of memory");
-        return false;
+        *error = QStringLiteral("out of memory");
+        return nullptr;
     }
     // The client library must know the set is GBK, or it escapes byte by byte and a GBK character
     // whose second byte is 0x5C could end a literal early.
@@ -65,34 +145,114 @@ bool Connection::connectLocked(QString* error)
     mysql_options(mysql, MYSQL_OPT_WRITE_TIMEOUT, &ioTimeout);
     my_bool reconnect = 0; // never let the library resend a statement on its own
     mysql_options(mysql, MYSQL_OPT_RECONNECT, &reconnect);
+    const QByteArray caFile = QFile::encodeName(m_options.tlsCaFile);
+    if (m_options.tlsRequired) {
+        my_bool enforce = 1;
+        mysql_options(mysql, MYSQL_OPT_SSL_ENFORCE, &enforce);
+        my_bool verify = m_options.tlsVerifyServer ? 1 : 0;
+        mysql_options(mysql, MYSQL_OPT_SSL_VERIFY_SERVER_CERT, &verify);
+        if (!caFile.isEmpty())
+            mysql_options(mysql, MYSQL_OPT_SSL_CA, caFile.constData());
+    }
 
     bool ok = true;
-    const QByteArray host = bytesOrNull(m_options.host, ok);
+    const QByteArray host = bytesOrNull(target.host, ok);
     const QByteArray user = bytesOrNull(m_options.user, ok);
     const QByteArray password = bytesOrNull(m_options.password, ok);
     const QByteArray database = bytesOrNull(m_options.database, ok);
     if (!ok) {
         // Passed on as absent, such a value would connect with the library's default user or
         // no database selected and look like success.
-        if (error)
-            *error = QStringLiteral("a connection setting holds a character that GBK cannot store");
+        *error = QStringLiteral("a connection setting holds a character that GBK cannot store");
         mysql_close(mysql);
-        return false;
+        return nullptr;
     }
     // CLIENT_FOUND_ROWS: an update reports the rows it matched, so saving an unchanged row counts.
     if (!mysql_real_connect(mysql, orNull(host), orNull(user), orNull(password), orNull(database),
-            static_cast<unsigned>(m_options.port), nullptr, CLIENT_FOUND_ROWS)) {
-        if (error)
-            *error = text::fromGbk(QByteArray(mysql_error(mysql)));
+            static_cast<unsigned>(target.port), nullptr, CLIENT_FOUND_ROWS)) {
+        *error = text::fromGbk(QByteArray(mysql_error(mysql)));
+        *failure = failureOf(mysql, m_options.tlsRequired);
         mysql_close(mysql);
+        return nullptr;
+    }
+    if (m_options.tlsRequired && !mysql_get_ssl_cipher(mysql)) {
+        // Never go on in clear text when encryption was asked for, whatever the library did.
+        *error = QStringLiteral("the server does not support TLS");
+        *failure = ConnectFailure::NoTls;
+        mysql_close(mysql);
+        return nullptr;
+    }
+    if (!prepareClusterSession(mysql)) {
+        *error = QStringLiteral("the cluster node is not ready for statements");
+        mysql_close(mysql);
+        return nullptr;
+    }
+    *failure = ConnectFailure::None;
+    return mysql;
+}
+
+bool Connection::connectLocked(QString* error, ConnectFailure* failure, bool reopen)
+{
+    const QList<HostPort> hosts = parseHostList(m_options.host, m_options.port);
+    if (hosts.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("the database host setting names no usable host");
+        if (failure)
+            *failure = ConnectFailure::Other;
         return false;
     }
-    if (m_mysql)
-        mysql_close(m_mysql);
-    m_mysql = mysql;
-    m_broken = false;
-    m_lastUsed = std::chrono::steady_clock::now();
-    return true;
+    // In order of preference; a reopen tries the host it has just lost last, so that a dead
+    // server costs no connect time-out when another one can take over.
+    std::vector<int> order;
+    for (int i = 0; i < hosts.size(); ++i)
+        if (!(reopen && i == m_hostIndex && hosts.size() > 1))
+            order.push_back(i);
+    if (reopen && m_hostIndex >= 0 && m_hostIndex < hosts.size() && hosts.size() > 1)
+        order.push_back(m_hostIndex);
+
+    QStringList errors;
+    ConnectFailure reason = ConnectFailure::None;
+    for (int index : order) {
+        QString message;
+        ConnectFailure why = ConnectFailure::None;
+        MYSQL* mysql = connectOne(index, &message, &why);
+        if (!mysql) {
+            errors << (hosts.size() > 1 ? hostPortText(hosts[index]) + QStringLiteral(": ") + message : message);
+            reason = worse(reason, why);
+            continue;
+        }
+        if (m_mysql)
+            mysql_close(m_mysql);
+        m_mysql = mysql;
+        m_hostIndex = index;
+        m_serverAddress = hostPortText(hosts[index]);
+        m_broken = false;
+        m_lastUsed = std::chrono::steady_clock::now();
+        if (failure)
+            *failure = ConnectFailure::None;
+        return true;
+    }
+    if (error)
+        *error = errors.join(QStringLiteral("; "));
+    if (failure)
+        *failure = reason;
+    return false;
+}
+
+bool Connection::peerSpokeLocked() const
+{
+    // Between statements the server sends nothing; anything readable is its farewell (an
+    // error packet, a TLS alert) or the end of the connection. No round trip is spent.
+    const auto fd = mysql_get_socket(m_mysql);
+    if (fd == static_cast<std::remove_const_t<decltype(fd)>>(-1))
+        return true; // the library has already closed it after a failed exchange
+#ifdef _WIN32
+    WSAPOLLFD p { fd, POLLIN, 0 };
+    return WSAPoll(&p, 1, 0) > 0;
+#else
+    pollfd p { static_cast<int>(fd), POLLIN | POLLRDHUP, 0 };
+    return ::poll(&p, 1, 0) > 0;
+#endif
 }
 
 bool Connection::isOpen() const
@@ -140,13 +300,14 @@ bool Connection::ensureAliveLocked()
     if (!m_mysql)
         return false;
     const auto idle = std::chrono::steady_clock::now() - m_lastUsed;
-    if (!m_broken && idle < std::chrono::seconds(m_options.idleCheckSeconds))
+    if (!m_broken && idle < std::chrono::seconds(m_options.idleCheckSeconds) && !peerSpokeLocked())
         return true;
     if (!m_broken && mysql_ping(m_mysql) == 0)
         return true;
-    // The server dropped the session (wait timeout, restart): open a new one with the same settings.
+    // The server dropped the session (wait timeout, restart, a cluster node stopped): open a new
+    // one with the same settings, on the next host that takes it. Nothing has been sent yet.
     QString error;
-    if (!connectLocked(&error)) {
+    if (!connectLocked(&error, nullptr, true)) {
         setErrorLocked(CR_SERVER_GONE_ERROR, error);
         m_broken = true;
         return false;
@@ -177,8 +338,9 @@ Connection::Pending* Connection::sendLocked(const QString& sql)
         const unsigned code = mysql_errno(m_mysql);
         setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
         // The statement may or may not have reached the server: it is not sent again, but the
-        // next statement starts on a checked connection.
-        if (code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST)
+        // next statement starts on a checked connection. A server shutting down, a killed
+        // session and a cluster node that left the primary component (1047) count alike.
+        if (sessionLost(code))
             m_broken = true;
         return nullptr;
     }
@@ -337,6 +499,19 @@ void Connection::setIdleCheckSeconds(int seconds)
     m_options.idleCheckSeconds = seconds;
 }
 
+QString Connection::serverAddress() const
+{
+    const auto lock = lockUnlessStreaming();
+    return m_mysql ? m_serverAddress : QString();
+}
+
+QString Connection::tlsCipher() const
+{
+    const auto lock = lockUnlessStreaming();
+    const char* cipher = m_mysql ? mysql_get_ssl_cipher(m_mysql) : nullptr;
+    return cipher ? QString::fromLatin1(cipher) : QString();
+}
+
 unsigned long Connection::threadId() const
 {
     const auto lock = lockUnlessStreaming();
@@ -383,8 +558,7 @@ Result::~Result()
 {
     mysql_free_result(m_res); // a streamed result reads and drops the rows left on the wire
     if (m_owner) {
-        const unsigned code = mysql_errno(m_owner->m_mysql);
-        m_owner->endStreaming(code == CR_SERVER_LOST || code == CR_SERVER_GONE_ERROR);
+        m_owner->endStreaming(sessionLost(mysql_errno(m_owner->m_mysql)));
     }
 }
 

@@ -16,6 +16,14 @@ struct st_mysql_field;
 
 namespace fd::db {
 
+// Why no connection could be opened, where the caller tells the user something specific.
+enum class ConnectFailure {
+    None,
+    Other,       // no server answered, the account was refused, ...
+    NoTls,       // encryption is required and the server does not offer it
+    Certificate, // the server's certificate could not be verified
+};
+
 class Result;
 using ResultPtr = std::unique_ptr<Result>;
 
@@ -31,8 +39,16 @@ using ResultPtr = std::unique_ptr<Result>;
 class Connection : public std::enable_shared_from_this<Connection> {
 public:
     struct Options {
+        // host: one server or several in order of preference ("db1:3306,db2:3307", see
+        // HostList.h). Opening tries them in turn, each with the connect time-out.
         QString host, user, password, database;
-        int port = 0; // 0: 3306
+        int port = 0; // for hosts without a port of their own; 0: 3306
+        // Encryption: with tlsRequired a server that does not offer TLS is refused (never clear
+        // text). The server's certificate is checked against tlsCaFile (PEM) and its address
+        // when tlsVerifyServer is set.
+        bool tlsRequired = false;
+        QString tlsCaFile;
+        bool tlsVerifyServer = true;
         // A statement after this much idleness first checks that the server still has the
         // connection, and reopens it with the same settings when it does not.
         int idleCheckSeconds = 30;
@@ -46,8 +62,11 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Opens a connection; empty on failure, with the client library's message in error.
-    static std::shared_ptr<Connection> open(const Options& options, QString* error = nullptr);
+    // Opens a connection to the first host of the list that accepts it (a cluster node that is
+    // not ready for statements is passed over); empty on failure, with the client library's
+    // messages in error.
+    static std::shared_ptr<Connection> open(
+        const Options& options, QString* error = nullptr, ConnectFailure* failure = nullptr);
 
     bool isOpen() const;
     void close();
@@ -81,6 +100,10 @@ public:
     void setIdleCheckSeconds(int seconds);
     // The server's id of the session, to tell a reopened connection from the first one.
     unsigned long threadId() const;
+    // "host:port" of the server this connection is open on; empty when none.
+    QString serverAddress() const;
+    // The TLS cipher of the session; empty for a clear-text one.
+    QString tlsCipher() const;
 
 private:
     friend class Result;
@@ -99,7 +122,12 @@ private:
     }
     // Called by a streamed result when it is released, on any thread.
     void endStreaming(bool broken);
-    bool connectLocked(QString* error);
+    // Opens a session on the first host that takes it. A reopen tries the host it lost last.
+    bool connectLocked(QString* error, ConnectFailure* failure, bool reopen);
+    st_mysql* connectOne(int hostIndex, QString* error, ConnectFailure* failure);
+    // Whether the server has closed this idle session or sent something unasked (its shutdown
+    // notice): either way the session must be checked before a statement goes out on it.
+    bool peerSpokeLocked() const;
     bool ensureAliveLocked();
     void setErrorLocked(unsigned code, const QString& message);
 
@@ -114,6 +142,8 @@ private:
     bool m_streaming = false; // a streamed result is open (guarded by m_mutex)
     st_mysql* m_mysql = nullptr;
     bool m_broken = false;
+    int m_hostIndex = -1; // in the parsed host list
+    QString m_serverAddress;
     std::chrono::steady_clock::time_point m_lastUsed;
     mutable std::vector<std::unique_ptr<Pending>> m_pending;
     std::atomic<std::thread::id> m_streamingThread {};

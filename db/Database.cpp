@@ -23,6 +23,11 @@ ConnectionPtr dbConnect(const QString& host, const QString& user, const QString&
     return Connection::open(options, error);
 }
 
+ConnectionPtr dbConnect(const Connection::Options& options, QString* error, ConnectFailure* failure)
+{
+    return Connection::open(options, error, failure);
+}
+
 void dbClose(ConnectionPtr& connection)
 {
     if (connection)

@@ -18,6 +18,8 @@ struct DateTimeValue {
 // port 0 is the default 3306. Empty on failure.
 ConnectionPtr dbConnect(const QString& host, const QString& user, const QString& password, const QString& database,
     int port = 0, QString* error = nullptr);
+// The same with every connection option (host lists, TLS); failure tells a TLS refusal apart.
+ConnectionPtr dbConnect(const Connection::Options& options, QString* error = nullptr, ConnectFailure* failure = nullptr);
 // Closes the connection and leaves none in the handle. None is ignored.
 void dbClose(ConnectionPtr& connection);
 bool dbExecute(const ConnectionPtr& connection, const QString& sql);

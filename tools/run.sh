@@ -10,7 +10,12 @@ vehicles=${FLEETDESK_VEHICLES:-300}
 
 "$root/tools/install-deps.sh"
 "$root/tools/build.sh"
-"$root/tools/stack.sh" start "$stack" "${FLEETDESK_DEMO_PORT:-3310}" "$vehicles"
+# FLEETDESK_CLUSTER=1: the program on a three-node cluster instead of one database.
+if [ "${FLEETDESK_CLUSTER:-0}" = 1 ]; then
+  "$root/tools/stack.sh" cluster "$stack" "${FLEETDESK_DEMO_PORT:-3310}" "$vehicles"
+else
+  "$root/tools/stack.sh" start "$stack" "${FLEETDESK_DEMO_PORT:-3310}" "$vehicles"
+fi
 export FLEETDESK_CONFIG=$stack/fleetdesk.ini
 echo "stop the local stack with: tools/stack.sh stop $stack"
 

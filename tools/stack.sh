@@ -4,7 +4,13 @@
 # points the program at them. Everything is started and stopped by process id.
 #
 #   tools/stack.sh start DIR [BASE_PORT] [VEHICLES]   (database BASE, FTP BASE+1, web BASE+2)
+#   tools/stack.sh cluster DIR [BASE_PORT] [VEHICLES] (three Galera nodes instead of one database)
+#   tools/stack.sh node-stop DIR N | node-start DIR N (one cluster node leaves, or rejoins)
+#   tools/stack.sh plain DIR PORT                     (a bare database without TLS, for tests)
 #   tools/stack.sh stop DIR
+#
+# The databases speak TLS with a private CA made by openssl in DIR/tls (FLEETDESK_TLS=0: clear
+# text), and the settings file requires it and verifies the server's certificate.
 #
 # DIR must be short (the server socket lives in it). A second start on a running stack only
 # rewrites the settings file.
@@ -14,10 +20,11 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 cmd=${1:-}
 dir=${2:-}
-[ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|stop DIR [BASE_PORT] [VEHICLES]" >&2; exit 2; }
+[ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|cluster|node-stop|node-start|plain|stop DIR [BASE_PORT|N] [VEHICLES]" >&2; exit 2; }
 base=${3:-3310}
 vehicles=${4:-300}
 py=/usr/bin/python3
+tls=${FLEETDESK_TLS:-1}
 
 db_port=$base
 ftp_port=$((base + 1))
@@ -78,7 +85,7 @@ write_settings() {
     local ini=$dir/fleetdesk.ini
     cat > "$ini.tmp" <<INI
 [fleetdesk]
-dbHost=$(encipher 127.0.0.1 $key_a)
+dbHost=$(encipher "${db_hosts:-127.0.0.1}" $key_a)
 dbUser=$(encipher $db_user $key_b)
 dbPassword=$(encipher $db_password $key_b)
 ftpUser=$(encipher $ftp_user $key_a)
@@ -86,7 +93,7 @@ ftpPassword=$(encipher $ftp_password $key_a)
 settingKeyA=$key_a
 settingKeyB=$key_b
 xorMask=$mask
-serverAddress=127.0.0.1
+serverAddress=${db_hosts:-127.0.0.1}
 supportContact=QQ 800012345 手机 13800138000
 dbPort=$db_port
 ftpPort=$ftp_port
@@ -95,6 +102,7 @@ connectivityUrl=http://127.0.0.1:$web_port/
 smsUrlTemplate=
 httpConnectTimeoutSeconds=3
 httpTotalTimeoutSeconds=30
+$(tls_settings)
 INI
     mv "$ini.tmp" "$ini"
     cat > "$dir/stack.env" <<ENV
@@ -107,6 +115,7 @@ FD_DB_SOCKET=$dir/db/mysqld.sock
 FD_DB_USER=$db_user
 FD_DB_PASSWORD=$db_password
 FD_ADMIN_PASSWORD=$admin_password
+$(cluster_env)
 ENV
 }
 
@@ -126,7 +135,7 @@ start_db() {
         --socket="$dir/db/mysqld.sock" --pid-file="$dir/db/mysqld.pid" --log-error="$dir/db/error.log" \
         --skip-log-bin --innodb-log-file-size=8M --innodb-buffer-pool-size=128M --character-set-server=gbk \
         --collation-server=gbk_chinese_ci --sql-mode=STRICT_TRANS_TABLES,NO_ENGINE_SUBSTITUTION \
-        --max-connections=500 </dev/null >/dev/null 2>&1 &
+        --max-connections=500 $(tls_server_args) </dev/null >/dev/null 2>&1 &
     local i
     for i in $(seq 1 300); do
         client -e 'select 1' >/dev/null 2>&1 && break
@@ -134,17 +143,21 @@ start_db() {
     done
     client -e 'select 1' >/dev/null 2>&1 || { echo "the database did not start; see $dir/db/error.log" >&2; exit 1; }
     if [ "$fresh" = 1 ]; then
-        client < "$root/db/schema.sql"
-        client -e "CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
-                   CREATE USER IF NOT EXISTS '$db_user'@'localhost' IDENTIFIED BY '$db_password';
-                   GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1' WITH GRANT OPTION;
-                   GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'localhost' WITH GRANT OPTION;
-                   INSERT INTO yunsugongsi.mimabiao (yonghuming, mima) VALUES ('admin', '$admin_password');"
-        if [ "$vehicles" -gt 0 ]; then
-            "$py" "$here/samplefleet.py" "$vehicles" --pictures "$sample_pictures" |
-                client --default-character-set=utf8mb4 yunsugongsi
-            draw_sample_pictures
-        fi
+        load_database client
+    fi
+}
+
+load_database() { # client command and its first arguments: the schema, the account, the sample fleet
+    "$@" < "$root/db/schema.sql"
+    "$@" -e "CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
+             CREATE USER IF NOT EXISTS '$db_user'@'localhost' IDENTIFIED BY '$db_password';
+             GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1' WITH GRANT OPTION;
+             GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'localhost' WITH GRANT OPTION;
+             INSERT INTO yunsugongsi.mimabiao (yonghuming, mima) VALUES ('admin', '$admin_password');"
+    if [ "$vehicles" -gt 0 ]; then
+        "$py" "$here/samplefleet.py" "$vehicles" --pictures "$sample_pictures" |
+            "$@" --default-character-set=utf8mb4 yunsugongsi
+        draw_sample_pictures
     fi
 }
 
@@ -185,9 +198,173 @@ wait_port() { # port
     return 1
 }
 
+# ---- TLS: a private CA and one server certificate for 127.0.0.1, made once per stack folder ----
+
+make_certificates() {
+    [ "$tls" = 1 ] || return 0
+    local t=$dir/tls
+    [ -f "$t/server.pem" ] && [ -f "$t/ca.pem" ] && return 0
+    mkdir -p "$t"
+    openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=fleetdesk local CA" \
+        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+        -keyout "$t/ca-key.pem" -out "$t/ca.pem" >"$t/openssl.log" 2>&1
+    openssl req -newkey rsa:2048 -nodes -subj "/CN=127.0.0.1" -keyout "$t/server-key.pem" \
+        -out "$t/server.csr" >>"$t/openssl.log" 2>&1
+    printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' \
+        > "$t/server.ext"
+    openssl x509 -req -in "$t/server.csr" -CA "$t/ca.pem" -CAkey "$t/ca-key.pem" -CAcreateserial -days 3650 \
+        -extfile "$t/server.ext" -out "$t/server.pem" >>"$t/openssl.log" 2>&1
+    chmod 600 "$t/ca-key.pem"
+    chmod 640 "$t/server-key.pem"
+    # Cluster nodes run as the mysql user and must read the key.
+    chgrp mysql "$t/server-key.pem" 2>/dev/null || true
+}
+
+tls_server_args() {
+    [ "$tls" = 1 ] || return 0
+    echo "--ssl-ca=$dir/tls/ca.pem --ssl-cert=$dir/tls/server.pem --ssl-key=$dir/tls/server-key.pem"
+}
+
+tls_settings() {
+    # Required only of a server that has it: one started earlier without TLS keeps working.
+    local have
+    have=$(mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$db_port" -uroot -N -e 'SELECT @@have_ssl' 2>/dev/null || true)
+    if [ "$tls" = 1 ] && [ "$have" = YES ]; then
+        printf 'dbTlsRequired=1\ndbTlsCaFile=%s\ndbTlsVerifyServer=1\n' "$dir/tls/ca.pem"
+    else
+        printf 'dbTlsRequired=0\n'
+    fi
+}
+
+# ---- Cluster: three mariadbd with Galera on 127.0.0.1 --------------------------------------------
+# From BASE: FTP +1, web +2 as for one database; node N (1-3) serves clients on BASE+30+N, talks
+# Galera on BASE+40+N, receives a full state transfer (rsync) on BASE+50+N and an incremental one
+# on BASE+60+N. The nodes run as the mysql user: the rsync transfer drops its rights.
+
+cluster_ports() { # base
+    node_port=() galera_port=() sst_port=() ist_port=()
+    local n
+    for n in 1 2 3; do
+        node_port[$n]=$(($1 + 30 + n))
+        galera_port[$n]=$(($1 + 40 + n))
+        sst_port[$n]=$(($1 + 50 + n))
+        ist_port[$n]=$(($1 + 60 + n))
+    done
+    db_hosts="127.0.0.1:${node_port[1]},127.0.0.1:${node_port[2]},127.0.0.1:${node_port[3]}"
+    db_port=${node_port[1]}
+}
+
+cluster_env() {
+    [ -n "${db_hosts:-}" ] || return 0
+    printf 'FD_CLUSTER_PORTS="%s %s %s"\n' "${node_port[1]}" "${node_port[2]}" "${node_port[3]}"
+}
+
+node_client() { # N, client args...
+    local n=$1
+    shift
+    mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"${node_port[$n]}" -uroot "$@"
+}
+
+node_state() { # N -> wsrep_local_state_comment, or nothing while the node does not answer
+    node_client "$1" -N -e "SHOW STATUS LIKE 'wsrep_local_state_comment'" 2>/dev/null | awk '{print $2}'
+}
+
+start_node() { # N bootstrap|join
+    local n=$1 mode=$2 b=$dir/n$1 fresh=0 i
+    if alive "$b/m.pid"; then return 0; fi
+    mkdir -p "$b"
+    chown mysql:mysql "$b"
+    if [ ! -d "$b/data/mysql" ] && [ "$mode" = bootstrap ]; then
+        rm -rf "$b/data"
+        mariadb-install-db --no-defaults --user=mysql --datadir="$b/data" --auth-root-authentication-method=normal \
+            --skip-test-db --innodb-log-file-size=8M >"$b/install.log" 2>&1
+        fresh=1
+    fi
+    # A joining node receives the whole data folder by rsync: it starts empty.
+    mkdir -p "$b/data"
+    chown mysql:mysql "$b/data"
+    local flags=()
+    if [ "$mode" = bootstrap ]; then
+        flags+=(--wsrep-new-cluster)
+        # The whole cluster was stopped: this node (stopped last) starts it again.
+        [ -f "$b/data/grastate.dat" ] && sed -i 's/^safe_to_bootstrap: 0/safe_to_bootstrap: 1/' "$b/data/grastate.dat"
+    fi
+    local members="127.0.0.1:${galera_port[1]},127.0.0.1:${galera_port[2]},127.0.0.1:${galera_port[3]}"
+    /usr/sbin/mariadbd --no-defaults --user=mysql --datadir="$b/data" --bind-address=127.0.0.1 \
+        --port="${node_port[$n]}" --socket="$b/s.sock" --pid-file="$b/m.pid" --log-error="$b/error.log" \
+        --innodb-log-file-size=8M --innodb-buffer-pool-size=128M --character-set-server=gbk \
+        --collation-server=gbk_chinese_ci --sql-mode=STRICT_TRANS_TABLES,NO_ENGINE_SUBSTITUTION \
+        --max-connections=500 $(tls_server_args) \
+        --binlog-format=ROW --default-storage-engine=InnoDB --innodb-autoinc-lock-mode=2 \
+        --innodb-flush-log-at-trx-commit=2 \
+        --wsrep-on=ON --wsrep-provider=/usr/lib/galera/libgalera_smm.so --wsrep-cluster-name=fleetdesk \
+        --wsrep-cluster-address="gcomm://$members" --wsrep-node-address="127.0.0.1:${galera_port[$n]}" \
+        --wsrep-node-name="node$n" --wsrep-sst-method=rsync --wsrep-sst-receive-address="127.0.0.1:${sst_port[$n]}" \
+        --wsrep-provider-options="gmcast.listen_addr=tcp://127.0.0.1:${galera_port[$n]};ist.recv_addr=127.0.0.1:${ist_port[$n]};gcache.size=32M;evs.suspect_timeout=PT3S;evs.inactive_timeout=PT6S" \
+        "${flags[@]}" </dev/null >/dev/null 2>&1 &
+    for i in $(seq 1 600); do
+        [ "$(node_state "$n")" = Synced ] && break
+        sleep 0.1
+    done
+    [ "$(node_state "$n")" = Synced ] || { echo "node $n did not join; see $b/error.log" >&2; exit 1; }
+    if [ "$fresh" = 1 ] && [ "$mode" = bootstrap ]; then
+        load_database node_client "$n"
+    fi
+}
+
+start_cluster() {
+    local base_arg=$base
+    [ -f "$dir/cluster.base" ] && base_arg=$(cat "$dir/cluster.base")
+    echo "$base_arg" > "$dir/cluster.base"
+    cluster_ports "$base_arg"
+    if alive "$dir/n1/m.pid" || alive "$dir/n2/m.pid" || alive "$dir/n3/m.pid"; then
+        local n
+        for n in 1 2 3; do start_node "$n" join; done
+        return 0
+    fi
+    start_node 1 bootstrap
+    start_node 2 join
+    start_node 3 join
+}
+
+stop_node() { # N
+    stop_pid "$dir/n$1/m.pid"
+}
+
+stop_cluster() {
+    # The last node stopped holds the newest state and starts the cluster again.
+    local n
+    for n in 3 2 1; do stop_node "$n"; done
+}
+
+# ---- A database without TLS, which a client requiring TLS must refuse --------------------------
+
+start_plain_db() { # port
+    local port=$1 b=$dir/plain i
+    if alive "$b/mysqld.pid"; then return 0; fi
+    mkdir -p "$b"
+    if [ ! -d "$b/data/mysql" ]; then
+        mariadb-install-db --no-defaults --user=root --datadir="$b/data" --auth-root-authentication-method=normal \
+            --skip-test-db --innodb-log-file-size=8M >"$b/install.log" 2>&1
+    fi
+    /usr/sbin/mariadbd --no-defaults --user=root --datadir="$b/data" --bind-address=127.0.0.1 --port="$port" \
+        --socket="$b/mysqld.sock" --pid-file="$b/mysqld.pid" --log-error="$b/error.log" --skip-log-bin \
+        --innodb-log-file-size=8M --innodb-buffer-pool-size=16M --skip-ssl </dev/null >/dev/null 2>&1 &
+    for i in $(seq 1 300); do
+        mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$port" -uroot -e 'select 1' >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$port" -uroot -e "
+        CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
+        GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1';" \
+        || { echo "the plain database did not start; see $b/error.log" >&2; exit 1; }
+    echo "database without TLS on $port"
+}
+
 case "$cmd" in
 start)
     mkdir -p "$dir/pic"
+    make_certificates
     start_db
     start_ftp
     start_web
@@ -196,14 +373,37 @@ start)
     write_settings
     echo "stack running in $dir (database $db_port, FTP $ftp_port, web $web_port)"
     ;;
+cluster)
+    mkdir -p "$dir/pic"
+    make_certificates
+    start_cluster
+    start_ftp
+    start_web
+    wait_port "$ftp_port"
+    wait_port "$web_port"
+    write_settings
+    echo "cluster running in $dir (nodes $db_hosts, FTP $ftp_port, web $web_port)"
+    ;;
+node-stop)
+    stop_node "$3"
+    ;;
+node-start)
+    cluster_ports "$(cat "$dir/cluster.base")"
+    start_node "$3" join
+    ;;
+plain)
+    start_plain_db "$3"
+    ;;
 stop)
     stop_pid "$dir/web.pid"
     stop_pid "$dir/ftp.pid"
     stop_pid "$dir/db/mysqld.pid"
+    stop_cluster
+    stop_pid "$dir/plain/mysqld.pid"
     echo "stack in $dir stopped"
     ;;
 *)
-    echo "usage: $0 start|stop DIR [BASE_PORT] [VEHICLES]" >&2
+    echo "usage: $0 start|cluster|node-stop|node-start|plain|stop DIR [BASE_PORT|N] [VEHICLES]" >&2
     exit 2
     ;;
 esac

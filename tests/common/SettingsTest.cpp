@@ -91,6 +91,9 @@ TEST(SettingsFile, ReadsValuesAndKeepsDefaultsForMissingKeys)
     EXPECT_EQ(s.connectivityUrl, defaults.connectivityUrl);
     EXPECT_EQ(s.httpTotalTimeoutSeconds, defaults.httpTotalTimeoutSeconds);
     EXPECT_TRUE(s.dbUser.isEmpty());
+    // Without the encryption keys a connection is as before: clear text allowed.
+    EXPECT_FALSE(s.dbTlsRequired);
+    EXPECT_TRUE(s.dbTlsVerifyServer);
 
     Settings missing;
     EXPECT_FALSE(missing.load(dir.filePath(QStringLiteral("absent.ini"))));
@@ -116,6 +119,9 @@ TEST(SettingsFile, SaveAndLoadKeepEveryValueExactly)
     out.connectivityUrl = QStringLiteral("http://www.baidu.com/");
     out.httpConnectTimeoutSeconds = 2;
     out.httpTotalTimeoutSeconds = 9;
+    out.dbTlsRequired = true;
+    out.dbTlsCaFile = QStringLiteral("证书/公司 CA,2026.pem");
+    out.dbTlsVerifyServer = false;
     ASSERT_TRUE(out.save(path));
 
     Settings in;
@@ -134,4 +140,7 @@ TEST(SettingsFile, SaveAndLoadKeepEveryValueExactly)
     EXPECT_EQ(in.connectivityUrl, out.connectivityUrl);
     EXPECT_EQ(in.httpConnectTimeoutSeconds, out.httpConnectTimeoutSeconds);
     EXPECT_EQ(in.httpTotalTimeoutSeconds, out.httpTotalTimeoutSeconds);
+    EXPECT_EQ(in.dbTlsRequired, out.dbTlsRequired);
+    EXPECT_EQ(in.dbTlsCaFile, out.dbTlsCaFile);
+    EXPECT_EQ(in.dbTlsVerifyServer, out.dbTlsVerifyServer);
 }

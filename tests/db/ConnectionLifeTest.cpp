@@ -137,7 +137,7 @@ TEST_F(ConnectionLife, ConnectionDroppedWhileIdleIsReopenedBeforeTheNextStatemen
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal")), QStringLiteral("1"));
 }
 
-TEST_F(ConnectionLife, StatementOnAKilledSessionIsNeverSentTwice)
+TEST_F(ConnectionLife, StatementAfterTheServerClosedTheSessionRunsOnceOnANewOne)
 {
     ConnectionPtr conn = fd::test::connectStack(kDatabase);
     ASSERT_TRUE(conn);
@@ -147,10 +147,11 @@ TEST_F(ConnectionLife, StatementOnAKilledSessionIsNeverSentTwice)
     mustExecute(s_observer, QStringLiteral("KILL %1").arg(before));
     ASSERT_TRUE(sessionGone(s_observer, before));
 
-    const bool second = dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=2"));
-    const QString count2 = queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=2"));
-    // failure must mean not stored, success stored once: never reported wrongly, never twice
-    EXPECT_EQ(count2, second ? QStringLiteral("1") : QStringLiteral("0")) << dbLastError(conn).toStdString();
+    // The server's closing of the socket is seen before anything is sent, without a round trip:
+    // the statement goes out once, on a reopened session.
+    EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=2"))) << dbLastError(conn).toStdString();
+    EXPECT_NE(conn->threadId(), before);
+    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=2")), QStringLiteral("1"));
 
     // the next statement runs on a reopened session
     EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=3"))) << dbLastError(conn).toStdString();

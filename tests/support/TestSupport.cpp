@@ -24,9 +24,17 @@ db::ConnectionPtr connectStack(const QString& database)
 {
     const Settings s = stackSettings();
     QString error;
-    auto conn = db::dbConnect(db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
-        db::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask), db::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask),
-        database, s.dbPort, &error);
+    db::Connection::Options options;
+    options.host = db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
+    options.user = db::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
+    options.password = db::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
+    options.database = database;
+    options.port = s.dbPort;
+    // The stack's servers speak TLS: the tests run encrypted as the program does.
+    options.tlsRequired = s.dbTlsRequired;
+    options.tlsCaFile = s.dbTlsCaFile;
+    options.tlsVerifyServer = s.dbTlsVerifyServer;
+    auto conn = db::dbConnect(options, &error);
     if (!conn)
         ADD_FAILURE() << "cannot connect to the local stack: " << error.toStdString();
     return conn;

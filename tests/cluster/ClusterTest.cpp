@@ -1,0 +1,323 @@
+// Several offices on one database: a three-node Galera cluster reached through a host list, with
+// TLS required. Writes on one node are read on another; when the node the program is logged in on
+// stops, the next actions run on the next node with nothing lost and nothing sent twice; the
+// stopped node catches up when it rejoins; a server without TLS, or with a certificate the CA did
+// not sign, is refused with a message that says so.
+#include "accounts/Accounts.h"
+#include "accounts/LoginWindow.h"
+#include "accounts/PasswordWindow.h"
+#include "accounts/RememberedLogin.h"
+#include "common/AppState.h"
+#include "db/Cipher.h"
+#include "db/Database.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+#include "vehicles/FleetList.h"
+#include "vehicles/VehicleColumns.h"
+#include "vehicles/VehicleStore.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace fd;
+using namespace fd::test;
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+int nodePort(int node)
+{
+    return qEnvironmentVariable("FD_CLUSTER_PORTS").split(QLatin1Char(' ')).value(node - 1).toInt();
+}
+
+QString nodeAddress(int node)
+{
+    return QStringLiteral("127.0.0.1:%1").arg(nodePort(node));
+}
+
+// An administrative connection to one node only.
+db::ConnectionPtr connectNode(int node, const QString& database = QStringLiteral("yunsugongsi"))
+{
+    const Settings s = stackSettings();
+    db::Connection::Options options = accounts::connectionOptions(s, nodeAddress(node));
+    options.database = database;
+    QString error;
+    auto conn = db::dbConnect(options, &error);
+    if (!conn)
+        ADD_FAILURE() << "cannot connect to node " << node << ": " << error.toStdString();
+    return conn;
+}
+
+bool stack(const QStringList& args)
+{
+    return QProcess::execute(
+               QStringLiteral("bash"), QStringList { sourceDir() + QStringLiteral("/tools/stack.sh") } + args)
+        == 0;
+}
+
+// A plate no earlier run has used.
+QString freshPlate(const char* prefix)
+{
+    return QString::fromUtf8(prefix) + QString::number(QDateTime::currentMSecsSinceEpoch() % 100000000, 36).toUpper();
+}
+
+vehicles::VehicleValues vehicleWithPlate(const QString& plate)
+{
+    vehicles::VehicleValues values;
+    for (const vehicles::VehicleColumn& c : vehicles::vehicleColumns()) {
+        if (c.form == vehicles::ColumnForm::Date)
+            values.insert(c.name, QStringLiteral("2030-1-1"));
+        else if (c.form == vehicles::ColumnForm::Status)
+            values.insert(c.name, QStringLiteral("正常"));
+    }
+    values.insert(QStringLiteral("cepaihao"), plate);
+    values.insert(QStringLiteral("danganbianhao"), QStringLiteral("F") + plate);
+    values.insert(QStringLiteral("cezuxingming"), QStringLiteral("集群车主"));
+    return values;
+}
+
+QString vehicleCount(const db::ConnectionPtr& conn, const QString& plate)
+{
+    return queryValue(
+        conn, QStringLiteral("select count(*) from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(conn, plate)));
+}
+
+QString passwordOf(const db::ConnectionPtr& conn, const QString& user)
+{
+    return queryValue(
+        conn, QStringLiteral("select mima from mimabiao where yonghuming=%1").arg(db::dbQuote(conn, user)));
+}
+
+template <typename T> T* find(QWidget* parent, const QString& name)
+{
+    T* w = parent->findChild<T*>(name);
+    if (!w)
+        ADD_FAILURE() << "no control " << name.toStdString();
+    return w;
+}
+
+class ClusterTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(remembered.isValid());
+        state.settings = stackSettings();
+        ASSERT_TRUE(state.settings.dbTlsRequired) << "the cluster must run with TLS";
+        for (int node : { 1, 2, 3 })
+            ASSERT_GT(nodePort(node), 0);
+    }
+
+    // Logs in through the login window with the stack's settings (the host list of the three nodes).
+    bool login(const QString& user, const QString& password)
+    {
+        accounts::LoginWindow window(
+            state, dialogs, accounts::RememberedLogin(remembered.filePath(QStringLiteral("Network.ini"))));
+        window.show();
+        find<QLineEdit>(&window, QStringLiteral("编辑框_许可证号"))->setText(user);
+        find<QLineEdit>(&window, QStringLiteral("编辑框_密码"))->setText(password);
+        QTest::mouseClick(find<QPushButton>(&window, QStringLiteral("按钮_登录")), Qt::LeftButton);
+        return window.result() == QDialog::Accepted;
+    }
+
+    QTemporaryDir remembered;
+    AppState state;
+    ScriptedDialogs dialogs;
+};
+
+TEST_F(ClusterTest, AVehicleSavedThroughOneNodeIsReadThroughAnother)
+{
+    auto node1 = connectNode(1);
+    auto node3 = connectNode(3);
+    ASSERT_TRUE(node1 && node3);
+    EXPECT_EQ(node1->serverAddress(), nodeAddress(1));
+    EXPECT_EQ(node3->serverAddress(), nodeAddress(3));
+    const QString plate = freshPlate("豫C");
+    ASSERT_TRUE(vehicles::insertVehicle(node1, vehicleWithPlate(plate)).ok()) << db::dbLastError(node1).toStdString();
+    EXPECT_EQ(vehicleCount(node3, plate), QStringLiteral("1"));
+    EXPECT_EQ(
+        queryValue(node3, QStringLiteral("select cezuxingming from celiangzongbiao where cepaihao='%1'").arg(plate)),
+        QStringLiteral("集群车主"));
+}
+
+TEST_F(ClusterTest, SessionsAreEncrypted)
+{
+    ASSERT_TRUE(login(QStringLiteral("admin"), QStringLiteral("123456"))) << dialogs.lastMessage().toStdString();
+    EXPECT_FALSE(state.dbConnection->tlsCipher().isEmpty());
+    const QString cipher = queryValue(state.dbConnection,
+        QStringLiteral(
+            "select variable_value from information_schema.session_status where variable_name='SSL_CIPHER'"));
+    EXPECT_FALSE(cipher.isEmpty());
+    EXPECT_EQ(cipher, state.dbConnection->tlsCipher());
+}
+
+// A session that its node closes (the node itself still running) reopens before the next
+// statement on the next node of the list, the one it lost tried last; the statement runs once.
+TEST_F(ClusterTest, ALostSessionReopensOnTheNextNodeOfTheList)
+{
+    ASSERT_TRUE(login(QStringLiteral("admin"), QStringLiteral("123456"))) << dialogs.lastMessage().toStdString();
+    db::ConnectionPtr session = state.dbConnection;
+    ASSERT_EQ(session->serverAddress(), nodeAddress(1));
+    auto node1 = connectNode(1);
+    auto node3 = connectNode(3);
+    ASSERT_TRUE(node1 && node3);
+    mustExecute(node1, QStringLiteral("KILL %1").arg(session->threadId()));
+    for (int i = 0; i < 100
+         && queryValue(node1,
+                QStringLiteral("select count(*) from information_schema.processlist where id=%1")
+                    .arg(session->threadId()))
+             != QLatin1String("0");
+         ++i)
+        QTest::qWait(20);
+
+    const QString plate = freshPlate("豫L");
+    EXPECT_TRUE(vehicles::insertVehicle(session, vehicleWithPlate(plate)).ok())
+        << db::dbLastError(session).toStdString();
+    EXPECT_EQ(session->serverAddress(), nodeAddress(2));
+    EXPECT_EQ(vehicleCount(node3, plate), QStringLiteral("1"));
+}
+
+// Which hosts a login is given, and what it ends with: a session on a node, or the message.
+TEST_F(ClusterTest, EncryptionIsRequiredOfEveryServer)
+{
+    const QString plain = QStringLiteral("127.0.0.1:") + qEnvironmentVariable("FD_PLAIN_PORT");
+    const QString support = QStringLiteral("技术支持") + state.settings.supportContact;
+    const QString noTls = accounts::tlsFailureText(db::ConnectFailure::NoTls) + support;
+    const QString untrusted = accounts::tlsFailureText(db::ConnectFailure::Certificate) + support;
+    const QString serverCertAsCa = stackDir() + QStringLiteral("/tls/server.pem");
+    const struct {
+        QString hosts;
+        QString caFile; // empty: the stack's CA
+        QString connectedTo; // empty: refused
+        QString message;
+    } cases[] = {
+        { plain, {}, {}, noTls },
+        { plain + QStringLiteral(",") + nodeAddress(2), {}, nodeAddress(2), {} },
+        { nodeAddress(1), serverCertAsCa, {}, untrusted },
+        { QStringLiteral("127.0.0.1:1,") + plain, {}, {}, noTls },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.hosts.toStdString());
+        state = AppState();
+        state.settings = stackSettings();
+        state.settings.dbHost = db::encipherSetting(c.hosts, state.settings.settingKeyA, state.settings.xorMask);
+        if (!c.caFile.isEmpty())
+            state.settings.dbTlsCaFile = c.caFile;
+        dialogs.shown.clear();
+        const bool in = login(QStringLiteral("admin"), QStringLiteral("123456"));
+        if (c.connectedTo.isEmpty()) {
+            EXPECT_FALSE(in);
+            EXPECT_FALSE(state.dbConnection);
+            EXPECT_EQ(dialogs.lastMessage(), c.message);
+        } else {
+            EXPECT_TRUE(in) << dialogs.lastMessage().toStdString();
+            ASSERT_TRUE(state.dbConnection);
+            EXPECT_EQ(state.dbConnection->serverAddress(), c.connectedTo);
+            EXPECT_FALSE(state.dbConnection->tlsCipher().isEmpty());
+        }
+    }
+
+    // The password window's own connection is refused alike, in its own words.
+    AppState passwordState;
+    passwordState.settings = stackSettings();
+    passwordState.settings.serverAddress = plain;
+    dialogs.shown.clear();
+    accounts::PasswordWindow window(passwordState, dialogs);
+    EXPECT_FALSE(passwordState.dbConnection);
+    EXPECT_EQ(dialogs.lastMessage(), accounts::tlsFailureText(db::ConnectFailure::NoTls));
+}
+
+// Logged in on node 1, node 1 stops: a statement in flight fails and is not sent again; the next
+// list, search, save and password change run on node 2; node 1 rejoins and has everything.
+TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
+{
+    auto node3 = connectNode(3);
+    ASSERT_TRUE(node3);
+    const QString user = QStringLiteral("fdcl_%1").arg(QCoreApplication::applicationPid());
+    mustExecute(node3, QStringLiteral("delete from mimabiao where yonghuming='%1'").arg(user));
+    mustExecute(node3, QStringLiteral("insert into mimabiao (yonghuming, mima) values ('%1', 'old-pw')").arg(user));
+    mustExecute(node3, QStringLiteral("create database if not exists t_cluster"));
+    mustExecute(
+        node3, QStringLiteral("create or replace table t_cluster.counter (id int primary key, n int not null)"));
+    mustExecute(node3, QStringLiteral("insert into t_cluster.counter values (1, 0)"));
+    const QString known = freshPlate("豫K");
+    ASSERT_TRUE(vehicles::insertVehicle(node3, vehicleWithPlate(known)).ok());
+
+    ASSERT_TRUE(login(user, QStringLiteral("old-pw"))) << dialogs.lastMessage().toStdString();
+    db::ConnectionPtr session = state.dbConnection;
+    ASSERT_EQ(session->serverAddress(), nodeAddress(1));
+
+    // A statement that is still running on node 1 when it stops.
+    bool inFlight = true;
+    std::thread worker([&] {
+        inFlight
+            = db::dbExecute(session, QStringLiteral("update t_cluster.counter set n=n+1 where id=1 and sleep(20)=0"));
+    });
+    auto node1 = connectNode(1);
+    for (int i = 0; i < 100
+         && queryValue(node1,
+                QStringLiteral("select count(*) from information_schema.processlist "
+                               "where info like 'update t_cluster.counter%'"))
+             != QLatin1String("1");
+         ++i)
+        QTest::qWait(50);
+    node1.reset();
+    ASSERT_TRUE(stack({ QStringLiteral("node-stop"), stackDir(), QStringLiteral("1") }));
+    worker.join();
+    EXPECT_FALSE(inFlight);
+
+    // The next list, on node 2.
+    vehicles::FleetList fleet(state, dialogs);
+    fleet.loadAllVehicles();
+    EXPECT_EQ(session->serverAddress(), nodeAddress(2)) << db::dbLastError(session).toStdString();
+    EXPECT_EQ(QString::number(fleet.gridRowCount() - 1),
+        queryValue(node3, QStringLiteral("select count(*) from celiangzongbiao")));
+    EXPECT_TRUE(fleet.searchVehicles(1, known)) << dialogs.lastMessage().toStdString();
+    EXPECT_EQ(fleet.gridRowCount(), 2);
+
+    const QString saved = freshPlate("豫S");
+    EXPECT_TRUE(vehicles::insertVehicle(session, vehicleWithPlate(saved)).ok())
+        << db::dbLastError(session).toStdString();
+    EXPECT_EQ(vehicleCount(node3, saved), QStringLiteral("1"));
+    EXPECT_EQ(session->serverAddress(), nodeAddress(2));
+
+    // The password window opens its own connection on the server list, whose first node is down.
+    {
+        AppState passwordState;
+        passwordState.settings = state.settings;
+        passwordState.settings.serverAddress
+            = nodeAddress(1) + QLatin1Char(',') + nodeAddress(2) + QLatin1Char(',') + nodeAddress(3);
+        accounts::PasswordWindow window(passwordState, dialogs);
+        ASSERT_TRUE(passwordState.dbConnection) << dialogs.lastMessage().toStdString();
+        EXPECT_EQ(passwordState.dbConnection->serverAddress(), nodeAddress(2));
+        find<QLineEdit>(&window, QStringLiteral("编辑框_用户名"))->setText(user);
+        find<QLineEdit>(&window, QStringLiteral("编辑框_原始密码"))->setText(QStringLiteral("old-pw"));
+        find<QLineEdit>(&window, QStringLiteral("编辑框_新密码"))->setText(QStringLiteral("new-pw"));
+        find<QLineEdit>(&window, QStringLiteral("编辑框_确认新密码"))->setText(QStringLiteral("new-pw"));
+        QTest::mouseClick(find<QPushButton>(&window, QStringLiteral("按钮_提交")), Qt::LeftButton);
+        EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("新密码更改成功！请妥善保存密码。"));
+    }
+    EXPECT_EQ(passwordOf(node3, user), QStringLiteral("new-pw"));
+    // The statement that was running when node 1 stopped never ran again elsewhere.
+    EXPECT_EQ(queryValue(node3, QStringLiteral("select n from t_cluster.counter where id=1")), QStringLiteral("0"));
+
+    // Node 1 rejoins and catches up with what was written while it was away.
+    ASSERT_TRUE(stack({ QStringLiteral("node-start"), stackDir(), QStringLiteral("1") }));
+    node1 = connectNode(1);
+    ASSERT_TRUE(node1);
+    EXPECT_EQ(vehicleCount(node1, saved), QStringLiteral("1"));
+    EXPECT_EQ(passwordOf(node1, user), QStringLiteral("new-pw"));
+    mustExecute(node1, QStringLiteral("delete from mimabiao where yonghuming='%1'").arg(user));
+}
+
+} // namespace
