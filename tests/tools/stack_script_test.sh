@@ -12,6 +12,8 @@ work=$(mktemp -d /tmp/fd-st-XXXXXX)
 pids=()
 cleanup() {
   local p
+  # A script that failed to refuse has started servers: they go too.
+  [ -e "$work/held/db" ] && "$src/tools/stack.sh" stop "$work/held" >/dev/null 2>&1
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   rm -rf "$work"
 }
@@ -24,8 +26,9 @@ check() { # description, command...
 }
 mode() { stat -c %a "$1"; }
 
-# 1. A held port: the FTP port of a stack at base+90 answers for another program.
-other_base=$((base + 90))
+# 1. A held port: the FTP port of a stack at base+70 (its ports stay in the block of the test
+# stack) answers for another program.
+other_base=$((base + 70))
 "$py" -c 'import socket, sys, time
 s = socket.socket(); s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
 s.bind(("127.0.0.1", int(sys.argv[1]))); s.listen(); print("ready", flush=True); time.sleep(120)' \
