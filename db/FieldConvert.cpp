@@ -104,8 +104,10 @@ bool toDayNumber(DateKind kind, const char* data, std::size_t size, double& days
             ok = false;
         }
     }
-    const bool valid = ok && y <= 9999 && datetime::isValidDate(static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d))
-        && h <= 23 && mi <= 59 && sec <= 59;
+    // Each field is checked while it is still wide: a month of 4294967297 must not become 1.
+    const bool valid = ok && y <= 9999 && mo <= 12 && d <= 31
+        && datetime::isValidDate(static_cast<int>(y), static_cast<int>(mo), static_cast<int>(d)) && h <= 23 && mi <= 59
+        && sec <= 59;
     if (!valid) {
         days = datetime::kEmptyDate;
         return true;
