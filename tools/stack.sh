@@ -225,7 +225,7 @@ start_ftp() {
 
 start_web() {
     if alive "$dir/web.pid" $(web_marks); then return 0; fi
-    "$py" -m http.server --directory "$dir/pic" "$web_port" --bind 127.0.0.1 >"$dir/web.log" 2>&1 &
+    "$py" -m http.server "$web_port" --bind 127.0.0.1 --directory "$dir/pic" >"$dir/web.log" 2>&1 &
     echo $! > "$dir/web.pid"
 }
 
