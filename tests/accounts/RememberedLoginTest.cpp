@@ -78,6 +78,9 @@ TEST(RememberedLoginTest, TheFileIsReadableByItsOwnerOnly)
         RememberedLogin(path).remember(QStringLiteral("admin"), QStringLiteral("123456"));
         EXPECT_EQ(QFile::permissions(path) & (everyone | QFileDevice::WriteGroup | QFileDevice::WriteOther), ownerOnly);
         EXPECT_EQ(RememberedLogin(path).password(), QStringLiteral("123456"));
+        // Another writer of the same store (the SMS account) keeps it private.
+        QSettings(path, QSettings::IniFormat).setValue(QStringLiteral("mm"), QStringLiteral("secret"));
+        EXPECT_EQ(QFile::permissions(path) & (everyone | QFileDevice::WriteGroup | QFileDevice::WriteOther), ownerOnly);
     }
 }
 
