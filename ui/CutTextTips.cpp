@@ -22,10 +22,11 @@ QHeaderView* headerOf(QAbstractItemView* view, QWidget* area)
     return nullptr;
 }
 
-// Whether a text drawn in a box of the given width, less the margins on either side, is cut.
-bool isCut(const QString& text, const QFontMetrics& metrics, int width, int margin)
+// Whether a text drawn in a box of the given width, less the margins on either side, is cut. The
+// width is measured as the text is laid out, in fractions of a pixel: 73.2 does not fit in 73.
+bool isCut(const QString& text, const QFont& font, int width, int margin)
 {
-    return !text.isEmpty() && metrics.horizontalAdvance(text) > width - 2 * margin;
+    return !text.isEmpty() && QFontMetricsF(font).horizontalAdvance(text) > width - 2 * margin;
 }
 
 } // namespace
@@ -59,7 +60,7 @@ QString CutTextTips::tipAt(QWidget* area, const QPoint& pos) const
         if (cellFont.canConvert<QFont>())
             font = cellFont.value<QFont>();
         // The visual rectangle is the one the delegate draws in (a table's grid line already off).
-        return isCut(text, QFontMetrics(font), m_view->visualRect(index).width(), margin) ? text : QString();
+        return isCut(text, font, m_view->visualRect(index).width(), margin) ? text : QString();
     }
     if (QHeaderView* header = headerOf(m_view, area)) {
         const int section = header->logicalIndexAt(pos);
@@ -68,7 +69,7 @@ QString CutTextTips::tipAt(QWidget* area, const QPoint& pos) const
         const QString text = m_view->model()->headerData(section, header->orientation(), Qt::DisplayRole).toString();
         const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
         const int size = header->orientation() == Qt::Horizontal ? header->sectionSize(section) : header->width();
-        return isCut(text, QFontMetrics(header->font()), size, margin) ? text : QString();
+        return isCut(text, header->font(), size, margin) ? text : QString();
     }
     return QString();
 }

@@ -18,10 +18,12 @@ void applyProgramLook(QApplication& app);
 bool loadQtChinese();
 
 // The program's font family among the installed ones: SimSun on Windows; elsewhere the first
-// installed of Noto Sans CJK SC and WenQuanYi Micro Hei; empty when none is (Qt's choice stays).
+// installed of WenQuanYi Micro Hei and Noto Sans CJK SC; empty when none is (Qt's choice stays).
 QString programFontFamily(const QStringList& installedFamilies);
 
-// The program's font size in points.
-inline constexpr int kProgramFontPoints = 9;
+// The program's font size: 9 points at 96 dots per inch, given in pixels because the windows'
+// geometry is given in pixels (80-pixel columns); at 100 or 120 dpi a 9-point text would no longer
+// fit the boxes designed for it.
+inline constexpr int kProgramFontPixels = 12;
 
 } // namespace fd

@@ -64,8 +64,8 @@ TEST(ProgramLook, FontIsTheFirstInstalledCjkFont)
     const Case cases[] = {{{"Arial", "SimSun", "Microsoft YaHei"}, "SimSun"}, {{"Arial"}, QString()}};
 #else
     const Case cases[] = {
-        {{"DejaVu Sans", "WenQuanYi Micro Hei", "Noto Sans CJK SC"}, "Noto Sans CJK SC"},
-        {{"DejaVu Sans", "WenQuanYi Micro Hei"}, "WenQuanYi Micro Hei"},
+        {{"DejaVu Sans", "Noto Sans CJK SC", "WenQuanYi Micro Hei"}, "WenQuanYi Micro Hei"},
+        {{"DejaVu Sans", "Noto Sans CJK SC"}, "Noto Sans CJK SC"},
         {{"DejaVu Sans", "Noto Sans CJK JP"}, QString()},
     };
 #endif
@@ -75,7 +75,7 @@ TEST(ProgramLook, FontIsTheFirstInstalledCjkFont)
     fd::applyProgramLook(*qApp);
     const QFont font = QApplication::font();
     EXPECT_FALSE(fd::programFontFamily({font.family()}).isEmpty()) << font.family().toStdString();
-    EXPECT_EQ(font.pointSize(), fd::kProgramFontPoints);
+    EXPECT_EQ(font.pixelSize(), fd::kProgramFontPixels);
 }
 
 } // namespace
