@@ -1,5 +1,7 @@
 #include "accounts/RememberedLogin.h"
 
+#include "common/OwnerOnlyFile.h"
+
 #include <QSettings>
 
 namespace fd::accounts {
@@ -69,10 +71,15 @@ int RememberedLogin::ticked() const
 
 void RememberedLogin::remember(const QString& userName, const QString& password)
 {
+    // The password is kept in plain text: the file is its owner's alone, before and after the write.
+    if (!m_native)
+        makeOwnerOnly(m_settings->fileName());
     m_settings->setValue(kUserName, userName);
     m_settings->setValue(kPassword, password);
     m_settings->setValue(kTicked, 1); // an int is stored as REG_DWORD
     m_settings->sync();
+    if (!m_native)
+        makeOwnerOnly(m_settings->fileName());
 }
 
 QString RememberedLogin::location() const

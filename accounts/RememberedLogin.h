@@ -25,7 +25,8 @@ public:
     QString password() const;
     int ticked() const;
 
-    // Writes the three values (dlxz = 1). Failures are ignored: nothing is shown.
+    // Writes the three values (dlxz = 1). Failures are ignored: nothing is shown. An INI file is
+    // readable by its owner only (0600), also when it existed with wider rights.
     void remember(const QString& userName, const QString& password);
 
     QString location() const;

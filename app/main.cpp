@@ -2,6 +2,7 @@
 #include "app/Wiring.h"
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
+#include "ui/Look.h"
 #include "net/Http.h"
 #include "vehicles/Workers.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("fleetdesk"));
+    // Chinese standard buttons and dialogs and a CJK font, whatever the machine's locale.
+    fd::applyProgramLook(app);
 
     fd::AppState state;
     state.settings.load(fd::Settings::defaultPath());

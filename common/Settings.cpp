@@ -1,5 +1,7 @@
 #include "common/Settings.h"
 
+#include "common/OwnerOnlyFile.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -95,6 +97,8 @@ bool Settings::load(const QString& path)
 
 bool Settings::save(const QString& path) const
 {
+    // Enciphered is not secret to whoever has the program: the file is its owner's alone.
+    makeOwnerOnly(path);
     QSettings ini(path, QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("fleetdesk"));
     ini.setValue(QStringLiteral("dbHost"), dbHost);
@@ -120,7 +124,7 @@ bool Settings::save(const QString& path) const
     ini.setValue(QStringLiteral("httpTotalTimeoutSeconds"), httpTotalTimeoutSeconds);
     ini.endGroup();
     ini.sync();
-    return ini.status() == QSettings::NoError;
+    return ini.status() == QSettings::NoError && makeOwnerOnly(path);
 }
 
 } // namespace fd

@@ -40,6 +40,7 @@ struct Settings {
     static QString defaultPath();
     // Missing keys keep their defaults. Returns false when the file does not exist.
     bool load(const QString& path);
+    // The file is readable by its owner only (0600), also when it existed with wider rights.
     bool save(const QString& path) const;
 };
 

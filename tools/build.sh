@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Configures (once) and builds fleetdesk in build/. Extra arguments go to ninja.
+# Configures (once, and again when CI changes the warning rule) and builds fleetdesk in build/.
+# Extra arguments go to ninja.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${FLEETDESK_BUILD_DIR:-$root/build}
@@ -7,9 +8,12 @@ launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # Checkouts in other folders share the compiler cache.
 export CCACHE_BASEDIR=$root
+# Warnings are errors under CI, whatever an earlier configure of this build folder chose.
 werror=OFF
-[ "${CI:-}" = true ] && werror=ON
+case "${CI:-}" in "" | false | 0) ;; *) werror=ON ;; esac
 if [ ! -f "$build/build.ninja" ]; then
   cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" -DFLEETDESK_WERROR=$werror
+elif ! grep -qx "FLEETDESK_WERROR:BOOL=$werror" "$build/CMakeCache.txt" 2>/dev/null; then
+  cmake -S "$root" -B "$build" -DFLEETDESK_WERROR=$werror
 fi
 ninja -C "$build" "$@"

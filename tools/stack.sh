@@ -13,7 +13,9 @@
 # text), and the settings file requires it and verifies the server's certificate.
 #
 # DIR must be short (the server socket lives in it). A second start on a running stack only
-# rewrites the settings file.
+# rewrites the settings file. A port that another program holds is refused before anything starts.
+# Stop ends only the servers this stack started: a pid file whose process now runs something else
+# is left alone. Files holding passwords are readable by their owner only.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -21,6 +23,8 @@ root=$(dirname "$here")
 cmd=${1:-}
 dir=${2:-}
 [ -n "$cmd" ] && [ -n "$dir" ] || { echo "usage: $0 start|cluster|node-stop|node-start|plain|stop DIR [BASE_PORT|N] [VEHICLES]" >&2; exit 2; }
+# One folder, one stack, whichever way it is named.
+if [ -d "$dir" ]; then dir=$(cd "$dir" && pwd); fi
 base=${3:-3310}
 vehicles=${4:-300}
 py=/usr/bin/python3
@@ -42,13 +46,75 @@ ftp_user=ftpuser
 ftp_password=ftppass
 admin_password=123456
 
-alive() { # pid file -> running?
-    local f=$1 pid state
-    [ -f "$f" ] || return 1
-    pid=$(cat "$f" 2>/dev/null) || return 1
+running() { # pid -> running (not a zombie)?
+    local pid=$1 state
     [ -n "$pid" ] && [ -r "/proc/$pid/status" ] || return 1
     state=$(awk '/^State:/{print $2}' "/proc/$pid/status")
     [ "$state" != "Z" ] && [ "$state" != "X" ]
+}
+
+cmdline() { # pid -> its command line, arguments joined by blanks
+    tr '\0' ' ' < "/proc/$1/cmdline" 2>/dev/null || true
+}
+
+# The command-line marks of this stack's servers: a pid file only counts when its process is
+# still the server it names (a pid is reused once its process has ended).
+db_marks() { echo "mariadbd --pid-file=$dir/db/mysqld.pid"; }
+ftp_marks() { echo "ftpserver.py --directory $dir/pic"; }
+web_marks() { echo "http.server --directory $dir/pic"; }
+node_marks() { echo "mariadbd --pid-file=$dir/n$1/m.pid"; }
+plain_marks() { echo "mariadbd --pid-file=$dir/plain/mysqld.pid"; }
+
+ours() { # pid marks... -> does the process's command line carry every mark (each ending an argument)?
+    local pid=$1 line mark
+    shift
+    line=" $(cmdline "$pid") "
+    for mark in "$@"; do
+        case "$line" in *"$mark "*) ;; *) return 1 ;; esac
+    done
+}
+
+alive() { # pid file marks... -> this stack's server running?
+    local f=$1 pid
+    shift
+    [ -f "$f" ] || return 1
+    pid=$(cat "$f" 2>/dev/null) || return 1
+    running "$pid" && ours "$pid" "$@"
+}
+
+port_holder() { # port -> prints who listens on 127.0.0.1/any address at it; false when free
+    local port=$1 hex inodes inode fd pid
+    hex=$(printf '%04X' "$port")
+    inodes=$(awk -v p=":$hex" '$4 == "0A" && substr($2, length($2) - 4) == p {print $10}' \
+        /proc/net/tcp /proc/net/tcp6 2>/dev/null)
+    [ -n "$inodes" ] || return 1
+    for inode in $inodes; do
+        for fd in /proc/[0-9]*/fd/*; do
+            if [ "$(readlink "$fd" 2>/dev/null)" = "socket:[$inode]" ]; then
+                pid=${fd#/proc/}
+                pid=${pid%%/*}
+                echo "pid $pid: $(cmdline "$pid")"
+                return 0
+            fi
+        done
+    done
+    echo "a program this user cannot see"
+}
+
+refuse_held() { # port role
+    local who
+    if who=$(port_holder "$1"); then
+        echo "port $1 ($2) is held by another program ($who); choose another BASE_PORT or stop that program" >&2
+        exit 1
+    fi
+}
+
+write_private() { # file <- stdin, readable by the owner only (a wider existing file is replaced)
+    local f=$1
+    rm -f "$f.tmp"
+    (umask 077 && cat > "$f.tmp")
+    chmod 600 "$f.tmp"
+    mv -f "$f.tmp" "$f"
 }
 
 wait_gone() { # pid
@@ -62,12 +128,14 @@ wait_gone() { # pid
     kill -KILL "$pid" 2>/dev/null || true
 }
 
-stop_pid() { # pid file
+stop_pid() { # pid file marks...
     local f=$1 pid
-    if alive "$f"; then
+    if alive "$@"; then
         pid=$(cat "$f")
         kill -TERM "$pid" 2>/dev/null || true
         wait_gone "$pid"
+    elif [ -f "$f" ] && pid=$(cat "$f" 2>/dev/null) && running "$pid"; then
+        echo "pid $pid of $f is no longer this stack's server ($(cmdline "$pid")): left alone" >&2
     fi
     rm -f "$f"
 }
@@ -83,7 +151,7 @@ PY
 
 write_settings() {
     local ini=$dir/fleetdesk.ini
-    cat > "$ini.tmp" <<INI
+    write_private "$ini" <<INI
 [fleetdesk]
 dbHost=$(encipher "${db_hosts:-127.0.0.1}" $key_a)
 dbUser=$(encipher $db_user $key_b)
@@ -104,8 +172,7 @@ httpConnectTimeoutSeconds=3
 httpTotalTimeoutSeconds=30
 $(tls_settings)
 INI
-    mv "$ini.tmp" "$ini"
-    cat > "$dir/stack.env" <<ENV
+    write_private "$dir/stack.env" <<ENV
 FLEETDESK_CONFIG=$ini
 FD_DB_PORT=$db_port
 FD_FTP_PORT=$ftp_port
@@ -123,7 +190,7 @@ client() { mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$db_port" -uroot 
 
 start_db() {
     local data=$dir/db/data fresh=0
-    if alive "$dir/db/mysqld.pid"; then return 0; fi
+    if alive "$dir/db/mysqld.pid" $(db_marks); then return 0; fi
     mkdir -p "$dir/db"
     if [ ! -d "$data/mysql" ]; then
         rm -rf "$data"
@@ -149,11 +216,14 @@ start_db() {
 
 load_database() { # client command and its first arguments: the schema, the account, the sample fleet
     "$@" < "$root/db/schema.sql"
-    "$@" -e "CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
-             CREATE USER IF NOT EXISTS '$db_user'@'localhost' IDENTIFIED BY '$db_password';
-             GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1' WITH GRANT OPTION;
-             GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'localhost' WITH GRANT OPTION;
-             INSERT INTO yunsugongsi.mimabiao (yonghuming, mima) VALUES ('admin', '$admin_password');"
+    # On standard input: passwords stay out of the process list.
+    "$@" <<SQL
+CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
+CREATE USER IF NOT EXISTS '$db_user'@'localhost' IDENTIFIED BY '$db_password';
+GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1' WITH GRANT OPTION;
+GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'localhost' WITH GRANT OPTION;
+INSERT INTO yunsugongsi.mimabiao (yonghuming, mima) VALUES ('admin', '$admin_password');
+SQL
     if [ "$vehicles" -gt 0 ]; then
         "$py" "$here/samplefleet.py" "$vehicles" --pictures "$sample_pictures" |
             "$@" --default-character-set=utf8mb4 yunsugongsi
@@ -176,14 +246,16 @@ draw_sample_pictures() {
 }
 
 start_ftp() {
-    if alive "$dir/ftp.pid"; then return 0; fi
-    "$py" -m pyftpdlib -i 127.0.0.1 -p "$ftp_port" -u "$ftp_user" -P "$ftp_password" -w -d "$dir/pic" \
-        -r "$pasv_lo-$pasv_hi" >"$dir/ftp.log" 2>&1 &
+    if alive "$dir/ftp.pid" $(ftp_marks); then return 0; fi
+    # The password travels in a file of the owner's, not on the command line.
+    printf '%s\n' "$ftp_password" | write_private "$dir/ftp.secret"
+    "$py" "$here/ftpserver.py" --directory "$dir/pic" --port "$ftp_port" --passive "$pasv_lo-$pasv_hi" \
+        --user "$ftp_user" --password-file "$dir/ftp.secret" >"$dir/ftp.log" 2>&1 &
     echo $! > "$dir/ftp.pid"
 }
 
 start_web() {
-    if alive "$dir/web.pid"; then return 0; fi
+    if alive "$dir/web.pid" $(web_marks); then return 0; fi
     "$py" -m http.server "$web_port" --bind 127.0.0.1 --directory "$dir/pic" >"$dir/web.log" 2>&1 &
     echo $! > "$dir/web.pid"
 }
@@ -271,7 +343,7 @@ node_state() { # N -> wsrep_local_state_comment, or nothing while the node does 
 
 start_node() { # N bootstrap|join
     local n=$1 mode=$2 b=$dir/n$1 fresh=0 i
-    if alive "$b/m.pid"; then return 0; fi
+    if alive "$b/m.pid" $(node_marks "$n"); then return 0; fi
     mkdir -p "$b"
     chown mysql:mysql "$b"
     if [ ! -d "$b/data/mysql" ] && [ "$mode" = bootstrap ]; then
@@ -317,7 +389,8 @@ start_cluster() {
     [ -f "$dir/cluster.base" ] && base_arg=$(cat "$dir/cluster.base")
     echo "$base_arg" > "$dir/cluster.base"
     cluster_ports "$base_arg"
-    if alive "$dir/n1/m.pid" || alive "$dir/n2/m.pid" || alive "$dir/n3/m.pid"; then
+    if alive "$dir/n1/m.pid" $(node_marks 1) || alive "$dir/n2/m.pid" $(node_marks 2) ||
+        alive "$dir/n3/m.pid" $(node_marks 3); then
         local n
         for n in 1 2 3; do start_node "$n" join; done
         return 0
@@ -328,7 +401,7 @@ start_cluster() {
 }
 
 stop_node() { # N
-    stop_pid "$dir/n$1/m.pid"
+    stop_pid "$dir/n$1/m.pid" $(node_marks "$1")
 }
 
 stop_cluster() {
@@ -341,7 +414,7 @@ stop_cluster() {
 
 start_plain_db() { # port
     local port=$1 b=$dir/plain i
-    if alive "$b/mysqld.pid"; then return 0; fi
+    if alive "$b/mysqld.pid" $(plain_marks); then return 0; fi
     mkdir -p "$b"
     if [ ! -d "$b/data/mysql" ]; then
         mariadb-install-db --no-defaults --user=root --datadir="$b/data" --auth-root-authentication-method=normal \
@@ -354,16 +427,23 @@ start_plain_db() { # port
         mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$port" -uroot -e 'select 1' >/dev/null 2>&1 && break
         sleep 0.1
     done
-    mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$port" -uroot -e "
-        CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
-        GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1';" \
-        || { echo "the plain database did not start; see $b/error.log" >&2; exit 1; }
+    mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$port" -uroot <<SQL ||
+CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
+GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1';
+SQL
+        { echo "the plain database did not start; see $b/error.log" >&2; exit 1; }
     echo "database without TLS on $port"
 }
 
 case "$cmd" in
 start)
     mkdir -p "$dir/pic"
+    dir=$(cd "$dir" && pwd)
+    # Refuse before anything starts: a server that cannot bind would leave the stack half up, and
+    # a foreign server answering on the port would pass for ours.
+    alive "$dir/db/mysqld.pid" $(db_marks) || refuse_held "$db_port" database
+    alive "$dir/ftp.pid" $(ftp_marks) || refuse_held "$ftp_port" FTP
+    alive "$dir/web.pid" $(web_marks) || refuse_held "$web_port" web
     make_certificates
     start_db
     start_ftp
@@ -375,6 +455,9 @@ start)
     ;;
 cluster)
     mkdir -p "$dir/pic"
+    dir=$(cd "$dir" && pwd)
+    alive "$dir/ftp.pid" $(ftp_marks) || refuse_held "$ftp_port" FTP
+    alive "$dir/web.pid" $(web_marks) || refuse_held "$web_port" web
     make_certificates
     start_cluster
     start_ftp
@@ -395,11 +478,11 @@ plain)
     start_plain_db "$3"
     ;;
 stop)
-    stop_pid "$dir/web.pid"
-    stop_pid "$dir/ftp.pid"
-    stop_pid "$dir/db/mysqld.pid"
+    stop_pid "$dir/web.pid" $(web_marks)
+    stop_pid "$dir/ftp.pid" $(ftp_marks)
+    stop_pid "$dir/db/mysqld.pid" $(db_marks)
     stop_cluster
-    stop_pid "$dir/plain/mysqld.pid"
+    stop_pid "$dir/plain/mysqld.pid" $(plain_marks)
     echo "stack in $dir stopped"
     ;;
 *)

@@ -6,21 +6,7 @@
 
 namespace fd {
 
-void QtDialogs::message(const QString& text, const QString& caption)
-{
-    QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-}
-
-void QtDialogs::error(const QString& text, const QString& caption)
-{
-    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok);
-    box.setWindowModality(Qt::ApplicationModal);
-    box.exec();
-}
-
-int QtDialogs::ask(const QString& text, Buttons buttons, const QString& caption)
+std::unique_ptr<QMessageBox> QtDialogs::messageBox(const QString& text, Buttons buttons, const QString& caption)
 {
     QMessageBox::StandardButtons qtButtons;
     switch (buttons) {
@@ -29,9 +15,26 @@ int QtDialogs::ask(const QString& text, Buttons buttons, const QString& caption)
     case YesNo: qtButtons = QMessageBox::Yes | QMessageBox::No; break;
     case YesNoCancel: qtButtons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel; break;
     }
-    QMessageBox box(QMessageBox::NoIcon, caption, text, qtButtons);
-    box.setWindowModality(Qt::ApplicationModal);
-    switch (box.exec()) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, caption, text, qtButtons);
+    box->setWindowModality(Qt::ApplicationModal);
+    return box;
+}
+
+void QtDialogs::message(const QString& text, const QString& caption)
+{
+    messageBox(text, OkOnly, caption)->exec();
+}
+
+void QtDialogs::error(const QString& text, const QString& caption)
+{
+    const auto box = messageBox(text, OkOnly, caption);
+    box->setIcon(QMessageBox::Critical);
+    box->exec();
+}
+
+int QtDialogs::ask(const QString& text, Buttons buttons, const QString& caption)
+{
+    switch (messageBox(text, buttons, caption)->exec()) {
     case QMessageBox::Ok: return Ok;
     case QMessageBox::Yes: return Yes;
     case QMessageBox::No: return No;

@@ -2,7 +2,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <memory>
 
+class QMessageBox;
 class QWidget;
 
 namespace fd {
@@ -40,6 +42,10 @@ public:
     bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;
     QString openFileName(const QString& caption, const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
+
+    // The box message and ask show, before it is shown: no icon, application-modal, the standard
+    // buttons in the language of the installed Qt translations.
+    static std::unique_ptr<QMessageBox> messageBox(const QString& text, Buttons buttons, const QString& caption);
 };
 
 } // namespace fd

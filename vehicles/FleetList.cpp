@@ -1,6 +1,7 @@
 #include "vehicles/FleetList.h"
 
 #include "common/AppState.h"
+#include "ui/CutTextTips.h"
 #include "ui/Dialogs.h"
 #include "db/Database.h"
 #include "vehicles/CategoryTree.h"
@@ -141,6 +142,9 @@ void FleetList::attachView(QTableView* view)
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::Text, Qt::black);
     view->setPalette(palette);
+    // A text the 80-pixel columns still cut (a long name, a seven-character header) shows whole
+    // as its tooltip.
+    CutTextTips::install(view);
     d->applyLayout();
 }
 

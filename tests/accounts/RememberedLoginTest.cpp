@@ -1,6 +1,7 @@
 // The remembered login store: what it writes, and that values of another type read as nothing.
 #include "accounts/RememberedLogin.h"
 
+#include <QFile>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -54,6 +55,33 @@ TEST(RememberedLoginTest, TheDefaultStoreIsTheUsersNetworkSettings)
 #else
     EXPECT_TRUE(location.endsWith(QStringLiteral("/fleetdesk/Network.ini"))) << location.toStdString();
 #endif
+}
+
+} // namespace
+
+namespace {
+
+// The remembered password is plain text: a new file, and one that another program left readable
+// by others, are the owner's alone after a write.
+TEST(RememberedLoginTest, TheFileIsReadableByItsOwnerOnly)
+{
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const QFileDevice::Permissions everyone = ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    for (const bool existed : {false, true}) {
+        SCOPED_TRACE(existed ? "existing file readable by all" : "new file");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Network.ini"));
+        if (existed) {
+            QSettings(path, QSettings::IniFormat).setValue(QStringLiteral("yhm"), QStringLiteral("sms"));
+            ASSERT_TRUE(QFile::setPermissions(path, everyone));
+        }
+        RememberedLogin(path).remember(QStringLiteral("admin"), QStringLiteral("123456"));
+        EXPECT_EQ(QFile::permissions(path) & (everyone | QFileDevice::WriteGroup | QFileDevice::WriteOther), ownerOnly);
+        EXPECT_EQ(RememberedLogin(path).password(), QStringLiteral("123456"));
+        // Another writer of the same store (the SMS account) keeps it private.
+        QSettings(path, QSettings::IniFormat).setValue(QStringLiteral("mm"), QStringLiteral("secret"));
+        EXPECT_EQ(QFile::permissions(path) & (everyone | QFileDevice::WriteGroup | QFileDevice::WriteOther), ownerOnly);
+    }
 }
 
 } // namespace

@@ -144,3 +144,31 @@ TEST(SettingsFile, SaveAndLoadKeepEveryValueExactly)
     EXPECT_EQ(in.dbTlsCaFile, out.dbTlsCaFile);
     EXPECT_EQ(in.dbTlsVerifyServer, out.dbTlsVerifyServer);
 }
+
+// The settings hold the enciphered database and FTP accounts: the file is its owner's alone, when
+// it is new and when an existing file was readable by others.
+TEST(SettingsFile, SavedFileIsReadableByItsOwnerOnly)
+{
+    const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    const QFileDevice::Permissions wide = ownerOnly | QFileDevice::ReadGroup | QFileDevice::ReadOther
+        | QFileDevice::WriteGroup;
+    for (const bool existed : {false, true}) {
+        SCOPED_TRACE(existed ? "existing file readable by all" : "new file");
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("fleetdesk.ini"));
+        if (existed) {
+            QFile old(path);
+            ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+            old.write("[fleetdesk]\ndbPort=3306\n");
+            old.close();
+            ASSERT_TRUE(QFile::setPermissions(path, wide));
+        }
+        Settings out;
+        out.dbPassword = QStringLiteral("6B686D746B6A747B6AC8D5E8F4A1C");
+        ASSERT_TRUE(out.save(path));
+        EXPECT_EQ(QFile::permissions(path) & (wide | QFileDevice::WriteOther), ownerOnly);
+        Settings in;
+        ASSERT_TRUE(in.load(path));
+        EXPECT_EQ(in.dbPassword, out.dbPassword);
+    }
+}

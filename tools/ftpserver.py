@@ -1,0 +1,48 @@
+#!/usr/bin/python3
+"""The local stack's FTP server: pyftpdlib with one writable account over one folder.
+
+The password is read from a file (readable by its owner only) instead of the command line, so it
+does not show in other users' process lists.
+
+    ftpserver.py --port P --passive LO-HI --user NAME --password-file FILE --directory DIR
+"""
+import argparse
+import os
+import stat
+import sys
+
+from pyftpdlib.authorizers import DummyAuthorizer
+from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.servers import FTPServer
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port", type=int, required=True)
+    parser.add_argument("--passive", required=True, help="LO-HI")
+    parser.add_argument("--user", required=True)
+    parser.add_argument("--password-file", required=True)
+    parser.add_argument("--directory", required=True)
+    args = parser.parse_args()
+
+    mode = os.stat(args.password_file).st_mode
+    if mode & (stat.S_IRWXG | stat.S_IRWXO):
+        sys.exit(f"{args.password_file} may be read by others (mode {stat.filemode(mode)}); it must be 0600")
+    with open(args.password_file, encoding="utf-8") as f:
+        password = f.read().rstrip("\n")
+
+    lo, hi = (int(p) for p in args.passive.split("-"))
+    authorizer = DummyAuthorizer()
+    authorizer.add_user(args.user, password, args.directory, perm="elradfmwMT")
+    handler = FTPHandler
+    handler.authorizer = authorizer
+    handler.passive_ports = list(range(lo, hi + 1))
+    server = FTPServer(("127.0.0.1", args.port), handler)
+    try:
+        server.serve_forever()
+    finally:
+        server.close_all()
+
+
+if __name__ == "__main__":
+    main()
