@@ -8,6 +8,7 @@
 //
 // Settings from FLEETDESK_CONFIG; the failover mode restarts the killed node with tools/stack.sh
 // (FD_STACK_SCRIPT, FD_STACK_DIR) between runs.
+#include "bench/BenchSupport.h"
 #include "accounts/Accounts.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
@@ -30,35 +31,9 @@
 #include <vector>
 
 using namespace fd;
+using namespace fd::bench;
 
 namespace {
-
-class SilentDialogs final : public Dialogs {
-public:
-    void message(const QString& text, const QString&) override
-    {
-        std::fprintf(stderr, "message: %s\n", qPrintable(text));
-    }
-    int ask(const QString&, Buttons, const QString&) override { return Ok; }
-    bool inputText(const QString&, QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-};
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n == 0 ? 0.0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-}
-
-QString list(const std::vector<double>& v)
-{
-    QStringList s;
-    for (double x : v)
-        s << QString::number(x, 'f', 1);
-    return s.join(QStringLiteral(" "));
-}
 
 db::ConnectionPtr connect(const Settings& s, const QString& hosts, bool tls)
 {

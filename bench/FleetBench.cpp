@@ -5,6 +5,7 @@
 // several times each, and reports medians, memory and, as the last line, the fill/fetch ratio.
 //
 //   fleet_bench [N] [--runs R]     (settings from FLEETDESK_CONFIG, as the program reads them)
+#include "bench/BenchSupport.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "ui/Dialogs.h"
@@ -28,58 +29,9 @@
 #include <vector>
 
 using namespace fd;
+using namespace fd::bench;
 
 namespace {
-
-// Answers nothing and shows nothing: a search that finds nothing is not part of the benchmark.
-class SilentDialogs final : public Dialogs {
-public:
-    void message(const QString& text, const QString&) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    int ask(const QString&, Buttons, const QString&) override { return Ok; }
-    bool inputText(const QString&, QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-};
-
-// A field of /proc/self/status in kB ("VmRSS", "VmHWM").
-qint64 statusKb(const char* field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-// Resets the peak resident size to the present one (Linux 4.0 and later).
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
-double median(std::vector<double> v)
-{
-    if (v.empty())
-        return 0.0;
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-}
-
-QString list(const std::vector<double>& v)
-{
-    QStringList s;
-    for (double x : v)
-        s << QString::number(x, 'f', 1);
-    return s.join(QStringLiteral(" "));
-}
-
-double mb(double bytes) { return bytes / (1024.0 * 1024.0); }
 
 } // namespace
 

@@ -5,6 +5,7 @@
 //     after 200 ms, against one request alone (goal <= 2).
 //
 //   picture_bench [PORT]     (a free port for the slow web server; 4360 by default)
+#include "bench/BenchSupport.h"
 #include "net/Http.h"
 #include "vehicles/JpegConvert.h"
 #include "vehicles/ThumbnailLoader.h"
@@ -26,14 +27,9 @@
 #include <vector>
 
 using namespace fd;
+using namespace fd::bench;
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
 
 // A photo-like 4000 x 3000 picture: smooth areas, edges and sensor noise.
 QImage photo()

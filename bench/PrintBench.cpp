@@ -5,6 +5,7 @@
 //   (c) the PDF of the whole list; (d) the .xlsx; (e) the CSV.
 //
 //   print_bench [N] [--runs R] [--out DIR]   (settings from FLEETDESK_CONFIG, as the program reads them)
+#include "bench/BenchSupport.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "db/Cipher.h"
@@ -29,56 +30,9 @@
 #include <vector>
 
 using namespace fd;
+using namespace fd::bench;
 
 namespace {
-
-class SilentDialogs final : public Dialogs {
-public:
-    void message(const QString& text, const QString&) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
-    int ask(const QString&, Buttons, const QString&) override { return Ok; }
-    bool inputText(const QString&, QString&, const QString&) override { return false; }
-    QString openFileName(const QString&, const QString&) override { return {}; }
-    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
-};
-
-qint64 statusKb(const char* field)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : f.readAll().split('\n'))
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
-    return -1;
-}
-
-void resetPeak()
-{
-    QFile f(QStringLiteral("/proc/self/clear_refs"));
-    if (f.open(QIODevice::WriteOnly))
-        f.write("5");
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    const std::size_t n = v.size();
-    return n == 0 ? 0.0 : n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-}
-
-QString list(const std::vector<double>& v)
-{
-    QStringList s;
-    for (double x : v)
-        s << QString::number(x, 'f', 1);
-    return s.join(QStringLiteral(" "));
-}
-
-double ms(const QElapsedTimer& t)
-{
-    return static_cast<double>(t.nsecsElapsed()) / 1e6;
-}
 
 } // namespace
 

@@ -12,22 +12,8 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 n=${1:-100000}
 runs=${2:-5}
-build=${BUILD_DIR:-$root/build-bench}
-dir=/tmp/fd-bench
-port=3650
+. "$here/bench-lib.sh"
+bench_build fleet_bench
+bench_stack /tmp/fd-bench 3650 "$n"
 
-if [ ! -f "$build/build.ninja" ]; then
-    launcher=()
-    if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache); fi
-    cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DFLEETDESK_TESTS=OFF "${launcher[@]}" >/dev/null
-fi
-ninja -C "$build" fleet_bench >/dev/null
-
-"$root/tools/stack.sh" stop "$dir" >/dev/null 2>&1 || true
-rm -rf "$dir"
-trap '"$root/tools/stack.sh" stop "$dir" >/dev/null' EXIT
-start=$(date +%s.%N)
-"$root/tools/stack.sh" start "$dir" "$port" "$n" >/dev/null
-echo "stack with $n vehicles ready in $(echo "$(date +%s.%N) - $start" | bc) s"
-
-FLEETDESK_CONFIG=$dir/fleetdesk.ini QT_QPA_PLATFORM=offscreen "$build/bench/fleet_bench" "$n" --runs "$runs"
+FLEETDESK_CONFIG=/tmp/fd-bench/fleetdesk.ini QT_QPA_PLATFORM=offscreen "$build/bench/fleet_bench" "$n" --runs "$runs"

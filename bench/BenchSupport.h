@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ui/Dialogs.h"
+
+#include <QElapsedTimer>
+#include <QString>
+#include <vector>
+
+// What the benchmarks share: dialogs that block nothing, memory readings and medians.
+namespace fd::bench {
+
+// Answers nothing and shows nothing; a message goes to standard error.
+class SilentDialogs final : public Dialogs {
+public:
+    void message(const QString& text, const QString& caption) override;
+    int ask(const QString&, Buttons, const QString&) override { return Ok; }
+    bool inputText(const QString&, QString&, const QString&) override { return false; }
+    QString openFileName(const QString&, const QString&) override { return {}; }
+    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
+};
+
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
+qint64 statusKb(const char* field);
+// Resets the peak resident size to the present one (Linux 4.0 and later).
+void resetPeak();
+
+double median(std::vector<double> v);
+// The values with one decimal, separated by blanks.
+QString list(const std::vector<double>& v);
+inline double ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
+inline double mb(double bytes) { return bytes / (1024.0 * 1024.0); }
+
+} // namespace fd::bench
