@@ -2,6 +2,7 @@
 
 #include "db/Database.h"
 #include "vehicles/PictureFiles.h"
+#include "vehicles/VehicleStore.h"
 
 namespace fd::vehicles {
 namespace {
@@ -15,18 +16,7 @@ Escape escaperFor(const db::ConnectionPtr& connection)
 
 std::optional<qint64> countPlateRows(const db::ConnectionPtr& connection, const QString& plate, QString* error)
 {
-    if (!db::dbExecute(connection, countVehiclesSql(QStringLiteral("cepaihao"), plate, escaperFor(connection)))) {
-        if (error)
-            *error = db::dbLastError(connection);
-        return std::nullopt;
-    }
-    db::ResultPtr result = db::dbStoreResult(connection);
-    qint64 count = 0;
-    const bool read = db::dbReadField(result, "suliang", count);
-    db::dbFreeResult(result);
-    if (!read)
-        return std::nullopt;
-    return count;
+    return countVehicles(connection, QStringLiteral("cepaihao"), plate, error);
 }
 
 UploadOutcome uploadWorker(const UploadJob& job)

@@ -50,11 +50,10 @@ VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id
     return record;
 }
 
-std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, const QString& column,
-    const QString& text, QString* error)
+std::optional<qint64> countVehicles(const db::ConnectionPtr& connection, const QString& column, const QString& value,
+    QString* error)
 {
-    const QString sql = countVehiclesSql(column, text::trimSpaces(text), escaperFor(connection));
-    if (!db::dbExecute(connection, sql)) {
+    if (!db::dbExecute(connection, countVehiclesSql(column, value, escaperFor(connection)))) {
         if (error)
             *error = db::dbLastError(connection);
         return std::nullopt;
@@ -69,6 +68,12 @@ std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, con
         return std::nullopt;
     }
     return count;
+}
+
+std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, const QString& column,
+    const QString& text, QString* error)
+{
+    return countVehicles(connection, column, text::trimSpaces(text), error);
 }
 
 WriteResult insertVehicle(const db::ConnectionPtr& connection, const VehicleValues& values)

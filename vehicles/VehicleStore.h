@@ -25,6 +25,11 @@ struct VehicleRecord {
 // ten picture columns.
 VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id);
 
+// How many vehicles hold exactly the value in the column; none when the count could not be run
+// (error set).
+std::optional<qint64> countVehicles(const db::ConnectionPtr& connection, const QString& column, const QString& value,
+    QString* error = nullptr);
+
 // How many vehicles hold the trimmed text in the column (cepaihao or danganbianhao); none when
 // the count could not be run (error set).
 std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, const QString& column,
