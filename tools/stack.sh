@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The local stack on 127.0.0.1: a private MariaDB loaded with the schema, a sample fleet and the
-# user "admin", an FTP server and a web server over one picture folder, and the settings file that
-# points the program at them. Everything is started and stopped by process id.
+# user "admin", an FTP server and a web server over one picture folder, the SMS platform simulator
+# (tools/smssim.py, account "demo" / "demo123" with 1000 messages; what it receives is logged in
+# DIR/sms/messages.jsonl), and the settings file that points the program at them. Everything is
+# started and stopped by process id.
 #
-#   tools/stack.sh start DIR [BASE_PORT] [VEHICLES]   (database BASE, FTP BASE+1, web BASE+2)
+#   tools/stack.sh start DIR [BASE_PORT] [VEHICLES]   (database BASE, FTP BASE+1, web BASE+2, SMS BASE+3)
 #   tools/stack.sh stop DIR
 #
 # DIR must be short (the server socket lives in it). A second start on a running stack only
@@ -22,6 +24,7 @@ py=/usr/bin/python3
 db_port=$base
 ftp_port=$((base + 1))
 web_port=$((base + 2))
+sms_port=$((base + 3))
 pasv_lo=$((base + 10))
 pasv_hi=$((base + 29))
 
@@ -34,6 +37,9 @@ db_password=fleetdesk-2016
 ftp_user=ftpuser
 ftp_password=ftppass
 admin_password=123456
+sms_account=demo:demo123:1000
+# The six pieces: send (before user, password, phone, message), balance (before user, password).
+sms_template="http://127.0.0.1:$sms_port/sms/send?uid=@#\$%&pwd=@#\$%&mobile=@#\$%&content=@#\$%http://127.0.0.1:$sms_port/sms/balance?uid=@#\$%&pwd="
 
 alive() { # pid file -> running?
     local f=$1 pid state
@@ -92,7 +98,7 @@ dbPort=$db_port
 ftpPort=$ftp_port
 webPort=$web_port
 connectivityUrl=http://127.0.0.1:$web_port/
-smsUrlTemplate=
+smsUrlTemplate=$sms_template
 httpConnectTimeoutSeconds=3
 httpTotalTimeoutSeconds=30
 INI
@@ -102,6 +108,8 @@ FLEETDESK_CONFIG=$ini
 FD_DB_PORT=$db_port
 FD_FTP_PORT=$ftp_port
 FD_WEB_PORT=$web_port
+FD_SMS_PORT=$sms_port
+FD_SMS_LOG=$dir/sms/messages.jsonl
 FD_PIC_DIR=$dir/pic
 FD_DB_SOCKET=$dir/db/mysqld.sock
 FD_DB_USER=$db_user
@@ -159,6 +167,14 @@ start_web() {
     echo $! > "$dir/web.pid"
 }
 
+start_sms() {
+    if alive "$dir/sms.pid"; then return 0; fi
+    mkdir -p "$dir/sms"
+    "$py" "$here/smssim.py" --port "$sms_port" --log "$dir/sms/messages.jsonl" --account "$sms_account" \
+        >"$dir/sms/sms.log" 2>&1 &
+    echo $! > "$dir/sms.pid"
+}
+
 wait_port() { # port
     local i
     for i in $(seq 1 100); do
@@ -175,12 +191,15 @@ start)
     start_db
     start_ftp
     start_web
+    start_sms
     wait_port "$ftp_port"
     wait_port "$web_port"
+    wait_port "$sms_port"
     write_settings
-    echo "stack running in $dir (database $db_port, FTP $ftp_port, web $web_port)"
+    echo "stack running in $dir (database $db_port, FTP $ftp_port, web $web_port, SMS $sms_port)"
     ;;
 stop)
+    stop_pid "$dir/sms.pid"
     stop_pid "$dir/web.pid"
     stop_pid "$dir/ftp.pid"
     stop_pid "$dir/db/mysqld.pid"
