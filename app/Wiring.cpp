@@ -2,6 +2,7 @@
 
 #include "accounts/LoginWindow.h"
 #include "common/AppState.h"
+#include "sms/MassSendWindow.h"
 #include "ui/Dialogs.h"
 #include "vehicles/VehicleWindow.h"
 
@@ -26,7 +27,10 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
         });
         form.exec();
     };
-    hooks.openMassSend = [&dialogs] { dialogs.message(QStringLiteral("短信群发尚未开通。")); };
+    hooks.openMassSend = [&state, &dialogs, main] {
+        sms::MassSendWindow window(state, dialogs, main);
+        window.exec();
+    };
     hooks.printGrid = [&dialogs] { dialogs.message(QStringLiteral("打印尚未开通。")); };
     hooks.quit = [] { QApplication::exit(0); };
     return hooks;

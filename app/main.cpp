@@ -5,6 +5,7 @@
 #include "net/Http.h"
 
 #include <QApplication>
+#include <QThreadPool>
 #include <mysql.h>
 
 int main(int argc, char* argv[])
@@ -28,6 +29,9 @@ int main(int argc, char* argv[])
         if (window.start())
             rc = app.exec();
     }
+    // A message still on its way when the program ends is sent and logged before the client
+    // libraries go.
+    QThreadPool::globalInstance()->waitForDone();
     mysql_library_end();
     return rc;
 }

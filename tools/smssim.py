@@ -30,6 +30,7 @@ Control URLs (for tests and people trying things out), all GET, all answering a 
 
 import argparse
 import json
+import re
 import sys
 import threading
 import time
@@ -85,6 +86,12 @@ def decode_query(raw):
 class Handler(BaseHTTPRequestHandler):
     server_version = "SmsPlatform/1.0"
     platform = None  # set by main()
+
+    def parse_request(self):
+        # Raw bytes above 0x7F in the request line (a user name typed in Chinese goes out unencoded)
+        # are taken as their %XX form; the standard parser would split the line at some of them.
+        self.raw_requestline = re.sub(rb"[\x80-\xff]", lambda m: b"%%%02X" % m.group(0)[0], self.raw_requestline)
+        return super().parse_request()
 
     def log_message(self, fmt, *args):
         sys.stderr.write("%s %s\n" % (time.strftime("%H:%M:%S"), fmt % args))
