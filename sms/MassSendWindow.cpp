@@ -213,6 +213,7 @@ QWidget* MassSendWindow::buildSafetyPage()
     m_status = new SendStatusModel(this);
     m_grid->setModel(m_status);
     m_grid->verticalHeader()->hide();
+    m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 4);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     placeOnPage(page, m_grid, QRect(328, 64, 208, 206));

@@ -11,7 +11,8 @@ It answers the two URLs of the template the local stack writes into the settings
       "result=3&msg=..." (number refused). The eighth byte of every reply is the result code.
 
 Every send that reaches it is appended, decoded, as one JSON line to the message log (--log):
-time, user, mobile, content (the text as the platform received it), result and the raw query.
+at (local time), time (seconds since 1970), user, mobile, content (the text as the platform
+received it), result and the raw query.
 
 Control URLs (for tests and people trying things out), all GET, all answering a JSON object:
 
@@ -155,8 +156,10 @@ class Handler(BaseHTTPRequestHandler):
                     account[1] -= 1
                     body = "result=0&msgid=%d" % p.next_id
                     p.next_id += 1
+                now = time.time()
                 p.record({
-                    "time": "%.3f" % time.time(),
+                    "at": time.strftime("%Y-%m-%d %H:%M:%S", time.localtime(now)),
+                    "time": "%.3f" % now,
                     "user": user,
                     "mobile": mobile,
                     "content": content,
