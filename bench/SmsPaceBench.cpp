@@ -124,7 +124,8 @@ int main(int argc, char** argv)
     if (log.open(QIODevice::ReadOnly))
         for (const QByteArray& line : log.readAll().split('\n'))
             if (!line.isEmpty())
-                sentAt.append(QJsonDocument::fromJson(line).object().value(QStringLiteral("time")).toString().toDouble());
+                sentAt.append(
+                    QJsonDocument::fromJson(line).object().value(QStringLiteral("time")).toString().toDouble());
     QList<double> gaps;
     for (int i = 1; i < sentAt.size(); ++i)
         gaps.append((sentAt[i] - sentAt[i - 1]) * 1000.0);
@@ -135,11 +136,12 @@ int main(int argc, char** argv)
         least = std::min(least, g);
     }
     mean = gaps.isEmpty() ? 0 : mean / gaps.size();
-    const double drift = sentAt.size() > 1 ? (sentAt.last() - sentAt.first()) * 1000.0 - 1000.0 * (sentAt.size() - 1) : 0;
+    const double drift
+        = sentAt.size() > 1 ? (sentAt.last() - sentAt.first()) * 1000.0 - 1000.0 * (sentAt.size() - 1) : 0;
     std::printf("recipients %d, simulator delay %d ms: %lld messages received, end message \"%s\"\n", n, slow,
         static_cast<long long>(sentAt.size()), qPrintable(dialogs.last.left(40)));
-    std::printf("gap between sends: mean %.1f ms, smallest %.1f ms, worst deviation from 1000 ms %.1f ms\n", mean, least,
-        worst);
+    std::printf("gap between sends: mean %.1f ms, smallest %.1f ms, worst deviation from 1000 ms %.1f ms\n", mean,
+        least, worst);
     std::printf("drift over the run: %.1f ms (last send − first − (n−1) s)\n", drift);
     std::printf("longest event-loop block: %lld ms\n", static_cast<long long>(worstBlock));
     QThreadPool::globalInstance()->waitForDone();

@@ -10,7 +10,6 @@
 #include "ui/ScreenFit.h"
 
 #include <QCheckBox>
-#include <algorithm>
 #include <QEvent>
 #include <QEventLoop>
 #include <QHeaderView>
@@ -25,63 +24,65 @@
 #include <QTableView>
 #include <QTreeWidget>
 #include <QtConcurrent/QtConcurrentRun>
+#include <algorithm>
 
 namespace fd::sms {
 namespace {
 
-const QString kUserHint = QStringLiteral("请输入短信平台的用户名");
-const QString kPasswordHint = QStringLiteral("请输入短信平台的密码");
-const QString kSuffixHint = QStringLiteral("在“【】”里面输入公司名称，后缀3-8个汉字");
-const QString kBadAccount = QStringLiteral("请输入正确的短信用户名和密码");
-const QString kTestPrompt = QStringLiteral("请在下方输入测试短信手机号，并且发送成功后再群发短信。");
-const QString kTestCaption = QStringLiteral("测试短信");
-const QString kTestAccepted = QStringLiteral("短信提交成功！");
-const QString kTestRefused = QStringLiteral("短信提交失败！");
-const QString kNoTemplate = QStringLiteral("短信平台的地址设置不完整，无法发送短信，请联系软件供应商。");
-const QString kLogTable = QStringLiteral("duanxinbiao");
-constexpr int kValueRole = Qt::UserRole;
-constexpr int kTickMs = 1000;
+    const QString kUserHint = QStringLiteral("请输入短信平台的用户名");
+    const QString kPasswordHint = QStringLiteral("请输入短信平台的密码");
+    const QString kSuffixHint = QStringLiteral("在“【】”里面输入公司名称，后缀3-8个汉字");
+    const QString kBadAccount = QStringLiteral("请输入正确的短信用户名和密码");
+    const QString kTestPrompt = QStringLiteral("请在下方输入测试短信手机号，并且发送成功后再群发短信。");
+    const QString kTestCaption = QStringLiteral("测试短信");
+    const QString kTestAccepted = QStringLiteral("短信提交成功！");
+    const QString kTestRefused = QStringLiteral("短信提交失败！");
+    const QString kNoTemplate = QStringLiteral("短信平台的地址设置不完整，无法发送短信，请联系软件供应商。");
+    const QString kLogTable = QStringLiteral("duanxinbiao");
+    constexpr int kValueRole = Qt::UserRole;
+    constexpr int kTickMs = 1000;
 
-// A tab control that tells where its pages start, also before it is first shown.
-class TabControl : public QTabWidget {
-public:
-    using QTabWidget::QTabWidget;
-    QPoint pageOrigin() const
+    // A tab control that tells where its pages start, also before it is first shown.
+    class TabControl : public QTabWidget {
+    public:
+        using QTabWidget::QTabWidget;
+        QPoint pageOrigin() const
+        {
+            QStyleOptionTabWidgetFrame option;
+            initStyleOption(&option);
+            return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this).topLeft();
+        }
+    };
+
+    QString lowBalance(const QString& balance)
     {
-        QStyleOptionTabWidgetFrame option;
-        initStyleOption(&option);
-        return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this).topLeft();
+        return QStringLiteral("短信余额还有") + balance + QStringLiteral("小于欲发送是数量，请充值后再次发送。");
     }
-};
 
-QString lowBalance(const QString& balance)
-{
-    return QStringLiteral("短信余额还有") + balance + QStringLiteral("小于欲发送是数量，请充值后再次发送。");
-}
-
-QLabel* makeLabel(const QString& name, const QString& text)
-{
-    auto* label = new QLabel(text);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);
-    label->setAttribute(Qt::WA_TranslucentBackground);
-    label->setWordWrap(true);
-    return label;
-}
-
-// The sending thread's part of one recipient: the request, and the log record of an accepted message.
-SendOutcome sendOne(SendOutcome outcome, SmsPlatform platform, QString user, QString password, QString message,
-    QString suffix, QString logDate, db::ConnectionPtr connection)
-{
-    outcome.accepted = smsSendMessage(platform, user, password, outcome.phone, message, suffix);
-    if (outcome.accepted && connection) {
-        const QString assignments = QStringLiteral("cepaihao=%1,dianhua=%2,sijian=%3,neirong=%4")
-                                        .arg(db::dbQuote(connection, outcome.plate), db::dbQuote(connection, outcome.phone),
-                                            db::dbQuote(connection, logDate), db::dbQuote(connection, message));
-        outcome.logged = db::dbInsert(connection, kLogTable, assignments);
+    QLabel* makeLabel(const QString& name, const QString& text)
+    {
+        auto* label = new QLabel(text);
+        label->setObjectName(name);
+        label->setTextFormat(Qt::PlainText);
+        label->setAttribute(Qt::WA_TranslucentBackground);
+        label->setWordWrap(true);
+        return label;
     }
-    return outcome;
-}
+
+    // The sending thread's part of one recipient: the request, and the log record of an accepted message.
+    SendOutcome sendOne(SendOutcome outcome, SmsPlatform platform, QString user, QString password, QString message,
+        QString suffix, QString logDate, db::ConnectionPtr connection)
+    {
+        outcome.accepted = smsSendMessage(platform, user, password, outcome.phone, message, suffix);
+        if (outcome.accepted && connection) {
+            const QString assignments
+                = QStringLiteral("cepaihao=%1,dianhua=%2,sijian=%3,neirong=%4")
+                      .arg(db::dbQuote(connection, outcome.plate), db::dbQuote(connection, outcome.phone),
+                          db::dbQuote(connection, logDate), db::dbQuote(connection, message));
+            outcome.logged = db::dbInsert(connection, kLogTable, assignments);
+        }
+        return outcome;
+    }
 
 } // namespace
 
@@ -122,7 +123,7 @@ void MassSendWindow::buildControls()
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("编辑框_密码"));
     m_password->setGeometry(202, 16, 156, 32);
-    for (QLineEdit* box : {m_user, m_password})
+    for (QLineEdit* box : { m_user, m_password })
         box->installEventFilter(this);
 
     m_remember = new QCheckBox(QStringLiteral("保存用户名和密码"), this);
@@ -142,7 +143,7 @@ void MassSendWindow::buildControls()
     // The pages' controls were placed relative to the tab control, tab strip included; a page
     // starts below the strip.
     const QPoint origin = tabs->pageOrigin();
-    for (QWidget* page : {safety, reminder})
+    for (QWidget* page : { safety, reminder })
         for (QObject* child : page->children())
             if (auto* control = qobject_cast<QWidget*>(child))
                 control->move(control->pos() - origin);
@@ -189,10 +190,10 @@ QWidget* MassSendWindow::buildSafetyPage()
     m_tree->setColumnCount(1);
     const QList<SafetyCategory>& categories = safetyCategories();
     for (int c = 0; c < categories.size(); ++c) {
-        auto* category = new QTreeWidgetItem(m_tree, {categories[c].caption});
+        auto* category = new QTreeWidgetItem(m_tree, { categories[c].caption });
         category->setData(0, kValueRole, 0);
         for (int n = 1; n <= categories[c].texts.size(); ++n) {
-            auto* item = new QTreeWidgetItem(category, {QString::number(n)});
+            auto* item = new QTreeWidgetItem(category, { QString::number(n) });
             item->setData(0, kValueRole, (c + 1) * 100 + n);
         }
     }
@@ -227,16 +228,16 @@ QWidget* MassSendWindow::buildReminderPage()
     auto* page = new QWidget;
     placeOnPage(page, makeLabel(QStringLiteral("透明标签_第一段文本"), QStringLiteral("尊敬的豫P*****车主，您的")),
         QRect(8, 64, 152, 40));
-    m_document = new ListComboBox({QStringLiteral("营运证"), QStringLiteral("行车证"), QStringLiteral("商业险"),
-        QStringLiteral("交强险"), QStringLiteral("驾驶证"), QStringLiteral("资格证")});
+    m_document = new ListComboBox({ QStringLiteral("营运证"), QStringLiteral("行车证"), QStringLiteral("商业险"),
+        QStringLiteral("交强险"), QStringLiteral("驾驶证"), QStringLiteral("资格证") });
     m_document->setObjectName(QStringLiteral("组合框_第一段"));
     placeOnPage(page, m_document, QRect(155, 77, 72, 107));
-    m_tense = new ListComboBox({QStringLiteral("将于"), QStringLiteral("已经"), QStringLiteral("本月")});
+    m_tense = new ListComboBox({ QStringLiteral("将于"), QStringLiteral("已经"), QStringLiteral("本月") });
     m_tense->setObjectName(QStringLiteral("组合框_第二段"));
     placeOnPage(page, m_tense, QRect(229, 78, 72, 66));
     placeOnPage(page, makeLabel(QStringLiteral("透明标签_第二段文本"), QStringLiteral("**年*月*日过期。请及时")),
         QRect(302, 68, 143, 40));
-    m_action = new ListComboBox({QStringLiteral("办理。"), QStringLiteral("审验。"), QStringLiteral("投保。")});
+    m_action = new ListComboBox({ QStringLiteral("办理。"), QStringLiteral("审验。"), QStringLiteral("投保。") });
     m_action->setObjectName(QStringLiteral("组合框_第三段"));
     placeOnPage(page, m_action, QRect(438, 78, 72, 83));
     placeOnPage(page, makeLabel(QStringLiteral("透明标签4"), kSuffixHint), QRect(112, 240, 128, 32));
@@ -256,7 +257,7 @@ void MassSendWindow::open()
     }
     m_tree->collapseAll();
     m_state.smsUrlPieces = smsSplitTemplate(m_state.settings.smsUrlTemplate);
-    const int widths[SendStatusModel::kColumns] = {20, 60, 90, 30};
+    const int widths[SendStatusModel::kColumns] = { 20, 60, 90, 30 };
     for (int c = 0; c < SendStatusModel::kColumns; ++c)
         m_grid->setColumnWidth(c, widths[c]);
     m_state.smsLogDate = logDate(m_state.loginDateTime);
@@ -289,7 +290,7 @@ int MassSendWindow::selectedTag() const
 
 ReminderParts MassSendWindow::reminderParts() const
 {
-    return {m_document->currentText(), m_tense->currentText(), m_action->currentText()};
+    return { m_document->currentText(), m_tense->currentText(), m_action->currentText() };
 }
 
 QString MassSendWindow::messageFor(int k) const
@@ -347,8 +348,8 @@ void MassSendWindow::testSend()
         return;
     }
     const QString message = m_state.smsMessage;
-    const bool accepted
-        = await<bool>([p, user, pass, phone, message, suffix] { return smsSendMessage(p, user, pass, phone, message, suffix); });
+    const bool accepted = await<bool>(
+        [p, user, pass, phone, message, suffix] { return smsSendMessage(p, user, pass, phone, message, suffix); });
     m_dialogs.message(accepted ? kTestAccepted : kTestRefused);
 }
 
@@ -423,8 +424,8 @@ void MassSendWindow::onSendFinished()
 {
     m_inFlight = false;
     const SendOutcome outcome = m_sendWatcher.result();
-    m_status->append({QString::number(outcome.index), outcome.plate, outcome.phone,
-        outcome.accepted ? QStringLiteral("成功") : QStringLiteral("失败")});
+    m_status->append({ QString::number(outcome.index), outcome.plate, outcome.phone,
+        outcome.accepted ? QStringLiteral("成功") : QStringLiteral("失败") });
     m_grid->scrollToBottom();
     if (outcome.run == m_run) {
         if (outcome.accepted) {

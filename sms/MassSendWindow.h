@@ -120,7 +120,7 @@ private:
     ListComboBox* m_action = nullptr;
 
     QTimer m_timer; // 时钟1
-    int m_run = 0;  // numbers the runs, so a late reply of an interrupted run is not counted in the next
+    int m_run = 0; // numbers the runs, so a late reply of an interrupted run is not counted in the next
     bool m_inFlight = false;
     RunCounts m_counts;
     QFutureWatcher<SendOutcome> m_sendWatcher;

@@ -33,8 +33,8 @@ QVariant SendStatusModel::data(const QModelIndex& index, int role) const
 
 QVariant SendStatusModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    static const QString headers[kColumns] = {
-        QStringLiteral("序号"), QStringLiteral("车牌号"), QStringLiteral("手机号"), QStringLiteral("状态")};
+    static const QString headers[kColumns]
+        = { QStringLiteral("序号"), QStringLiteral("车牌号"), QStringLiteral("手机号"), QStringLiteral("状态") };
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns)
         return {};
     return headers[section];

@@ -10,8 +10,8 @@ namespace fd::sms {
 // The three parts the user picks on page 业务提醒类.
 struct ReminderParts {
     QString document; // 营运证, 行车证, …
-    QString tense;    // 将于, 已经, 本月
-    QString action;   // 办理。, 审验。, 投保。
+    QString tense; // 将于, 已经, 本月
+    QString action; // 办理。, 审验。, 投保。
 };
 
 // 尊敬的<plate>车主，你的<document><tense><date>过期。请及时<action>
@@ -26,16 +26,16 @@ QString logDate(double loginDateTime);
 bool isMobileNumber(const QString& phone);
 
 struct RecipientCheck {
-    int noPhone = 0;    // empty phone numbers (skipped by the run)
-    int badNumber = 0;  // not empty, but not 11 digits
+    int noPhone = 0; // empty phone numbers (skipped by the run)
+    int badNumber = 0; // not empty, but not 11 digits
 };
 RecipientCheck checkRecipients(const QStringList& phones);
 
 // The run's counts and the texts that report them.
 struct RunCounts {
-    int sent = 0;     // accepted by the platform
-    int failed = 0;   // refused, or no reply
-    int skipped = 0;  // empty phone number
+    int sent = 0; // accepted by the platform
+    int failed = 0; // refused, or no reply
+    int skipped = 0; // empty phone number
     int unlogged = 0; // accepted, but the log record could not be written
 };
 QString startQuestion(int recipients, const RecipientCheck& check);

@@ -391,7 +391,7 @@ TEST_F(MassSendWindowTest, ASlowPlatformNeverHoldsTheWindowAndOnlyOneMessageIsOn
     QElapsedTimer clock;
     clock.start();
     w->tick();
-    EXPECT_LT(clock.elapsed(), 50);
+    EXPECT_LT(clock.elapsed(), 200); // far below the platform's 800 ms
     EXPECT_TRUE(w->sending());
     w->tick(); // the reply has not come: this tick waits
     EXPECT_EQ(state.smsRecipientIndex, 1);
@@ -417,11 +417,13 @@ TEST_F(MassSendWindowTest, TheTimerSendsOneMessageASecondAndClosingStopsTheRun)
     QTest::qWait(1600);
     const QList<Received> got = Simulator::received();
     ASSERT_EQ(got.size(), 3);
+    // A late tick on a busy machine shortens the next gap: the timer keeps its beat.
     for (int i = 1; i < got.size(); ++i) {
         const double gap = got[i].time - got[i - 1].time;
-        EXPECT_GT(gap, 0.85) << i;
-        EXPECT_LT(gap, 1.25) << i;
+        EXPECT_GT(gap, 0.6) << i;
+        EXPECT_LT(gap, 1.4) << i;
     }
+    EXPECT_NEAR(got.last().time - got.first().time, 2.0, 0.25);
     EXPECT_EQ(statusRows().size(), 3);
     EXPECT_FALSE(dialogs.lastMessage().startsWith(QStringLiteral("短信已经群的完毕")));
 }
