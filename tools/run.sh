@@ -13,6 +13,7 @@ vehicles=${FLEETDESK_VEHICLES:-300}
 "$root/tools/stack.sh" start "$stack" "${FLEETDESK_DEMO_PORT:-3310}" "$vehicles"
 export FLEETDESK_CONFIG=$stack/fleetdesk.ini
 echo "stop the local stack with: tools/stack.sh stop $stack"
+echo "SMS platform simulator: account demo, password demo123; messages received: $stack/sms/messages.jsonl"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$build/app/fleetdesk"
