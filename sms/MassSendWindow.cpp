@@ -293,13 +293,6 @@ ReminderParts MassSendWindow::reminderParts() const
     return { m_document->currentText(), m_tense->currentText(), m_action->currentText() };
 }
 
-QString MassSendWindow::messageFor(int k) const
-{
-    if (selectedTag() == 2)
-        return composeReminder(m_state.smsPlates.value(k - 1), m_state.smsExpiryDates.value(k - 1), reminderParts());
-    return m_safetyText->toPlainText();
-}
-
 void MassSendWindow::showBalance(const QString& balance)
 {
     m_balance->setText(QStringLiteral("短信余额") + balance + QStringLiteral("条。"));

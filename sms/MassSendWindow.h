@@ -68,8 +68,6 @@ public:
     bool sending() const { return m_inFlight; }
     const RunCounts& counts() const { return m_counts; }
     SendStatusModel& statusModel() const { return *m_status; }
-    // The message the selected page gives (mass-send form) for the recipient at 1-based index k.
-    QString messageFor(int k) const;
 
     void done(int result) override;
 
