@@ -2,6 +2,7 @@
 
 #include "accounts/LoginWindow.h"
 #include "common/AppState.h"
+#include "sms/MassSendWindow.h"
 #include "ui/Dialogs.h"
 #include "vehicles/PrintPreview.h"
 #include "vehicles/ShownList.h"
@@ -28,7 +29,10 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
         });
         form.exec();
     };
-    hooks.openMassSend = [&dialogs] { dialogs.message(QStringLiteral("短信群发尚未开通。")); };
+    hooks.openMassSend = [&state, &dialogs, main] {
+        sms::MassSendWindow window(state, dialogs, main);
+        window.exec();
+    };
     hooks.printGrid = [&state, &dialogs, main] {
         if (main)
             vehicles::printList(vehicles::shownList(main->grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),

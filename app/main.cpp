@@ -7,6 +7,7 @@
 #include "vehicles/Workers.h"
 
 #include <QApplication>
+#include <QThreadPool>
 #include <mysql.h>
 
 int main(int argc, char* argv[])
@@ -34,6 +35,9 @@ int main(int argc, char* argv[])
     }
     // Downloads of closed windows end at once; an upload under way is given time to finish.
     fd::vehicles::waitForWorkers(30000);
+    // A message still on its way when the program ends is sent and logged before the client
+    // libraries go.
+    QThreadPool::globalInstance()->waitForDone();
     mysql_library_end();
     return rc;
 }

@@ -18,6 +18,7 @@ else
 fi
 export FLEETDESK_CONFIG=$stack/fleetdesk.ini
 echo "stop the local stack with: tools/stack.sh stop $stack"
+echo "SMS platform simulator: account demo, password demo123; messages received: $stack/sms/messages.jsonl"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$build/app/fleetdesk"

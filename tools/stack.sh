@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The local stack on 127.0.0.1: a private MariaDB loaded with the schema, a sample fleet and the
-# user "admin", an FTP server and a web server over one picture folder, and the settings file that
-# points the program at them. Everything is started and stopped by process id.
+# user "admin", an FTP server and a web server over one picture folder, the SMS platform simulator
+# (tools/smssim.py, account "demo" / "demo123" with 1000 messages; what it receives is logged in
+# DIR/sms/messages.jsonl), and the settings file that points the program at them. Everything is
+# started and stopped by process id.
 #
-#   tools/stack.sh start DIR [BASE_PORT] [VEHICLES]   (database BASE, FTP BASE+1, web BASE+2)
+#   tools/stack.sh start DIR [BASE_PORT] [VEHICLES]   (database BASE, FTP BASE+1, web BASE+2, SMS BASE+3)
 #   tools/stack.sh cluster DIR [BASE_PORT] [VEHICLES] (three Galera nodes instead of one database)
 #   tools/stack.sh node-stop DIR N | node-start DIR N (one cluster node leaves, or rejoins)
 #   tools/stack.sh plain DIR PORT                     (a bare database without TLS, for tests)
@@ -33,6 +35,7 @@ tls=${FLEETDESK_TLS:-1}
 db_port=$base
 ftp_port=$((base + 1))
 web_port=$((base + 2))
+sms_port=$((base + 3))
 pasv_lo=$((base + 10))
 pasv_hi=$((base + 29))
 
@@ -45,6 +48,9 @@ db_password=fleetdesk-2016
 ftp_user=ftpuser
 ftp_password=ftppass
 admin_password=123456
+sms_account=demo:demo123:1000
+# The six pieces: send (before user, password, phone, message), balance (before user, password).
+sms_template="http://127.0.0.1:$sms_port/sms/send?uid=@#\$%&pwd=@#\$%&mobile=@#\$%&content=@#\$%http://127.0.0.1:$sms_port/sms/balance?uid=@#\$%&pwd="
 
 running() { # pid -> running (not a zombie)?
     local pid=$1 state
@@ -63,6 +69,7 @@ db_marks() { echo "mariadbd --pid-file=$dir/db/mysqld.pid"; }
 ftp_marks() { echo "ftpserver.py --directory $dir/pic"; }
 web_marks() { echo "http.server --directory $dir/pic"; }
 node_marks() { echo "mariadbd --pid-file=$dir/n$1/m.pid"; }
+sms_marks() { echo "smssim.py --port $sms_port"; }
 plain_marks() { echo "mariadbd --pid-file=$dir/plain/mysqld.pid"; }
 
 ours() { # pid marks... -> does the process's command line carry every mark (each ending an argument)?
@@ -167,7 +174,7 @@ dbPort=$db_port
 ftpPort=$ftp_port
 webPort=$web_port
 connectivityUrl=http://127.0.0.1:$web_port/
-smsUrlTemplate=
+smsUrlTemplate=$sms_template
 httpConnectTimeoutSeconds=3
 httpTotalTimeoutSeconds=30
 $(tls_settings)
@@ -177,6 +184,8 @@ FLEETDESK_CONFIG=$ini
 FD_DB_PORT=$db_port
 FD_FTP_PORT=$ftp_port
 FD_WEB_PORT=$web_port
+FD_SMS_PORT=$sms_port
+FD_SMS_LOG=$dir/sms/messages.jsonl
 FD_PIC_DIR=$dir/pic
 FD_DB_SOCKET=$dir/db/mysqld.sock
 FD_DB_USER=$db_user
@@ -258,6 +267,14 @@ start_web() {
     if alive "$dir/web.pid" $(web_marks); then return 0; fi
     "$py" -m http.server "$web_port" --bind 127.0.0.1 --directory "$dir/pic" >"$dir/web.log" 2>&1 &
     echo $! > "$dir/web.pid"
+}
+
+start_sms() {
+    if alive "$dir/sms.pid" $(sms_marks); then return 0; fi
+    mkdir -p "$dir/sms"
+    "$py" "$here/smssim.py" --port "$sms_port" --log "$dir/sms/messages.jsonl" --account "$sms_account" \
+        >"$dir/sms/sms.log" 2>&1 &
+    echo $! > "$dir/sms.pid"
 }
 
 wait_port() { # port
@@ -444,28 +461,34 @@ start)
     alive "$dir/db/mysqld.pid" $(db_marks) || refuse_held "$db_port" database
     alive "$dir/ftp.pid" $(ftp_marks) || refuse_held "$ftp_port" FTP
     alive "$dir/web.pid" $(web_marks) || refuse_held "$web_port" web
+    alive "$dir/sms.pid" $(sms_marks) || refuse_held "$sms_port" SMS
     make_certificates
     start_db
     start_ftp
     start_web
+    start_sms
     wait_port "$ftp_port"
     wait_port "$web_port"
+    wait_port "$sms_port"
     write_settings
-    echo "stack running in $dir (database $db_port, FTP $ftp_port, web $web_port)"
+    echo "stack running in $dir (database $db_port, FTP $ftp_port, web $web_port, SMS $sms_port)"
     ;;
 cluster)
     mkdir -p "$dir/pic"
     dir=$(cd "$dir" && pwd)
     alive "$dir/ftp.pid" $(ftp_marks) || refuse_held "$ftp_port" FTP
     alive "$dir/web.pid" $(web_marks) || refuse_held "$web_port" web
+    alive "$dir/sms.pid" $(sms_marks) || refuse_held "$sms_port" SMS
     make_certificates
     start_cluster
     start_ftp
     start_web
+    start_sms
     wait_port "$ftp_port"
     wait_port "$web_port"
+    wait_port "$sms_port"
     write_settings
-    echo "cluster running in $dir (nodes $db_hosts, FTP $ftp_port, web $web_port)"
+    echo "cluster running in $dir (nodes $db_hosts, FTP $ftp_port, web $web_port, SMS $sms_port)"
     ;;
 node-stop)
     stop_node "$3"
@@ -478,6 +501,7 @@ plain)
     start_plain_db "$3"
     ;;
 stop)
+    stop_pid "$dir/sms.pid" $(sms_marks)
     stop_pid "$dir/web.pid" $(web_marks)
     stop_pid "$dir/ftp.pid" $(ftp_marks)
     stop_pid "$dir/db/mysqld.pid" $(db_marks)

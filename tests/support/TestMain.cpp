@@ -5,6 +5,7 @@
 #include <QLocale>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 #include <mysql.h>
 #include <curl/curl.h>
@@ -22,6 +23,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
+    // Work a test left on the pool (a message on its way) ends before the client libraries go.
+    QThreadPool::globalInstance()->waitForDone();
     mysql_library_end();
     return rc;
 }
