@@ -69,7 +69,7 @@ db_marks() { echo "mariadbd --pid-file=$dir/db/mysqld.pid"; }
 ftp_marks() { echo "ftpserver.py --directory $dir/pic"; }
 web_marks() { echo "http.server --directory $dir/pic"; }
 node_marks() { echo "mariadbd --pid-file=$dir/n$1/m.pid"; }
-sms_marks() { echo "smssim.py --port $sms_port"; }
+sms_marks() { echo "smssim.py --log $dir/sms/messages.jsonl"; }
 plain_marks() { echo "mariadbd --pid-file=$dir/plain/mysqld.pid"; }
 
 ours() { # pid marks... -> does the process's command line carry every mark (each ending an argument)?

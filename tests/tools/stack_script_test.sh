@@ -2,7 +2,7 @@
 # tools/stack.sh against the running test stack and a few stand-ins: a port another program holds
 # is refused before anything starts; stop leaves alone a process that is not the stack's own; the
 # FTP password shows in no process list; files with passwords are the owner's alone, also after a
-# second start over a file with wider rights.
+# second start over a file with wider rights; stop ends every server of its stack.
 set -uo pipefail
 src=${FD_SOURCE_DIR:?}
 stack=${FD_STACK_DIR:?}
@@ -14,6 +14,7 @@ cleanup() {
   local p
   # A script that failed to refuse has started servers: they go too.
   [ -e "$work/held/db" ] && "$src/tools/stack.sh" stop "$work/held" >/dev/null 2>&1
+  [ -e "$work/whole" ] && "$src/tools/stack.sh" stop "$work/whole" >/dev/null 2>&1
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; done
   rm -rf "$work"
 }
@@ -25,6 +26,7 @@ check() { # description, command...
   if ! "$@"; then echo "FAIL: $what"; fail=1; fi
 }
 mode() { stat -c %a "$1"; }
+none_running() { ! pgrep -f -- "$1" >/dev/null; } # no process names the folder
 
 # 1. A held port: the FTP port of a stack at base+70 (its ports stay in the block of the test
 # stack) answers for another program.
@@ -77,6 +79,15 @@ chmod 644 "$stack/fleetdesk.ini" "$stack/stack.env"
 for f in fleetdesk.ini stack.env; do
   check "$f is narrowed on the next write (mode $(mode "$stack/$f"))" test "$(mode "$stack/$f")" = 600
 done
+
+# 5. Stop, given the folder alone, ends every server that start began there.
+whole=$work/whole
+if "$src/tools/stack.sh" start "$whole" $((base + 80)) 0 > "$work/whole.out" 2>&1; then
+  "$src/tools/stack.sh" stop "$whole" > "$work/whole-stop.out" 2>&1
+  check "stop ends every server of the stack: $(pgrep -af -- "$whole" | tr '\n' ';')" none_running "$whole"
+else
+  echo "FAIL: a stack of its own did not start"; cat "$work/whole.out"; fail=1
+fi
 
 [ "$fail" = 0 ] && echo "stack script: every case passed"
 exit "$fail"
