@@ -19,6 +19,7 @@ namespace {
 
 const QString kNotFound = QStringLiteral("很遗憾！没有查找到此车辆有关信息！");
 const QString kListCut = QStringLiteral("读取车辆列表中断！");
+const QString kListFailed = QStringLiteral("读取车辆列表失败！");
 const QString kListTooLong = QStringLiteral("车辆列表太长，只显示了前 %1 辆车。");
 
 constexpr int kRowHeight = 24;
@@ -68,13 +69,21 @@ struct FleetList::Private {
     }
 
     // Runs a statement whose rows are read as the server sends them: the grid's own copy is the
-    // only one held in full. None when it failed.
+    // only one held in full. None when it failed; `failure` then says why, for the user (empty
+    // when no statement could be made).
     db::ResultPtr query(const QString& sql)
     {
+        failure.clear();
         if (sql.isEmpty())
             return nullptr;
-        return db::dbStreamQuery(state.dbConnection, sql);
+        db::ResultPtr result = db::dbStreamQuery(state.dbConnection, sql);
+        if (!result) {
+            const QString reason = db::dbLastError(state.dbConnection);
+            failure = kListFailed + QLatin1Char('\n') + (reason.isEmpty() ? QStringLiteral("没有连接数据库") : reason);
+        }
+        return result;
     }
+    QString failure;
 
     // The rows of a result, read to their end and released. A list cut short by a lost
     // connection is not the list: its rows are dropped and `stopped` says why. A list too long for
@@ -86,7 +95,7 @@ struct FleetList::Private {
     };
     Rows read(db::ResultPtr& result, const QStringList& dateFields)
     {
-        Rows r {VehicleRows(static_cast<int>(dateFields.size())), false, QString()};
+        Rows r {VehicleRows(static_cast<int>(dateFields.size())), false, failure};
         if (result) {
             r.rows = fillVehicleRows(*result, dateFields, state.loginDateTime);
             if (result->failed()) {
@@ -181,8 +190,9 @@ bool FleetList::searchVehicles(int fieldValue, const QString& text)
     db::ResultPtr result = d->query(searchStatement(fieldValue, pattern));
     if (!result || (!result->hasRow() && !result->failed())) {
         db::dbFreeResult(result);
-        // The grid, its colours and the selection stay as they were.
-        d->dialogs.message(kNotFound);
+        // The grid, its colours and the selection stay as they were. A search the server could
+        // not run says why rather than that nothing was found.
+        d->dialogs.message(d->failure.isEmpty() ? kNotFound : d->failure);
         return false;
     }
     // The grid keeps its list until the new one is complete.

@@ -108,13 +108,25 @@ TEST_F(FleetListTest, EmptyTableAndMissingConnectionShowTheHeaderOnly)
     insert({QStringLiteral("DA1"), QStringLiteral("豫H00001"), QString(), QString(), {}});
     fleet->loadAllVehicles();
     EXPECT_EQ(gridRows(), 2);
+    // A list the server refuses shows the header only and says why, never an empty fleet and no
+    // word; a search the server refuses keeps the grid and says why, not that nothing was found.
+    ASSERT_TRUE(fleet->searchVehicles(1, QStringLiteral("豫H")));
+    mustExecute(state.dbConnection, QStringLiteral("RENAME TABLE celiangzongbiao TO vehicles_away"));
+    EXPECT_FALSE(fleet->searchVehicles(1, QStringLiteral("豫H")));
+    EXPECT_EQ(gridRows(), 2) << "the search keeps the grid it showed";
+    fleet->loadAllVehicles();
+    mustExecute(state.dbConnection, QStringLiteral("RENAME TABLE vehicles_away TO celiangzongbiao"));
+    EXPECT_EQ(gridRows(), 1);
+    ASSERT_EQ(dialogs.messages().size(), 2);
+    for (const QString& m : dialogs.messages())
+        EXPECT_TRUE(m.startsWith(QStringLiteral("读取车辆列表失败！\n")) && m.contains(QStringLiteral("celiangzongbiao")))
+            << m.toStdString();
+    dialogs.clear();
+
     db::dbClose(state.dbConnection);
     fleet->loadAllVehicles();
     EXPECT_EQ(gridRows(), 1);
-    EXPECT_TRUE(dialogs.shown.isEmpty());
-    // The search without a connection finds nothing and says so.
-    EXPECT_FALSE(fleet->searchVehicles(1, QString()));
-    EXPECT_EQ(dialogs.messages(), QStringList {kNotFound});
+    EXPECT_EQ(dialogs.messages(), QStringList {QStringLiteral("读取车辆列表失败！\n没有连接数据库")});
 }
 
 TEST_F(FleetListTest, BandBoundariesWithLoginOnMay31)
