@@ -87,7 +87,9 @@ void thumbnailFigure(const QString& dir, int port)
         "        time.sleep(0.2)\n"
         "        super().do_GET()\n"
         "    def log_message(self, *a): pass\n"
-        "http.server.ThreadingHTTPServer(('127.0.0.1', %1), functools.partial(H, directory='%2')).serve_forever()\n")
+        "class S(http.server.ThreadingHTTPServer):\n"
+        "    request_queue_size = 128\n"
+        "S(('127.0.0.1', %1), functools.partial(H, directory='%2')).serve_forever()\n")
                                .arg(port)
                                .arg(dir);
     QProcess server;
@@ -111,11 +113,14 @@ void thumbnailFigure(const QString& dir, int port)
         QEventLoop loop;
         int arrived = 0;
         t.restart();
-        vehicles::ThumbnailLoader loader(&receiver, urls, [&](int, const QByteArray& bytes) {
-            arrived += bytes.isEmpty() ? 0 : 1;
-            if (arrived == 10)
-                loop.quit();
-        });
+        vehicles::ThumbnailLoader loader(
+            &receiver, urls,
+            [&](int, const QByteArray& bytes) {
+                arrived += bytes.isEmpty() ? 0 : 1;
+                if (arrived == 10)
+                    loop.quit();
+            },
+            10);
         loop.exec();
         ten.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
         vehicles::waitForWorkers(5000);

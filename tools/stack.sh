@@ -67,7 +67,7 @@ cmdline() { # pid -> its command line, arguments joined by blanks
 # still the server it names (a pid is reused once its process has ended).
 db_marks() { echo "mariadbd --pid-file=$dir/db/mysqld.pid"; }
 ftp_marks() { echo "ftpserver.py --directory $dir/pic"; }
-web_marks() { echo "http.server --directory $dir/pic"; }
+web_marks() { echo "webserver.py --directory $dir/pic"; }
 node_marks() { echo "mariadbd --pid-file=$dir/n$1/m.pid"; }
 sms_marks() { echo "smssim.py --log $dir/sms/messages.jsonl"; }
 plain_marks() { echo "mariadbd --pid-file=$dir/plain/mysqld.pid"; }
@@ -265,7 +265,7 @@ start_ftp() {
 
 start_web() {
     if alive "$dir/web.pid" $(web_marks); then return 0; fi
-    "$py" -m http.server "$web_port" --bind 127.0.0.1 --directory "$dir/pic" >"$dir/web.log" 2>&1 &
+    "$py" "$here/webserver.py" --port "$web_port" --directory "$dir/pic" >"$dir/web.log" 2>&1 &
     echo $! > "$dir/web.pid"
 }
 

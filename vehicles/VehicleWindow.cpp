@@ -41,9 +41,10 @@ const QString kReadFailed = QStringLiteral("读取车辆信息失败！");
 const QString kNoDate = QStringLiteral("无日期");
 const QString kBadCharacter = QStringLiteral("中有无法保存的字符，请修改后再保存。");
 
-// Thumbnails fetched at once: about the listen backlog of a small web server (Python's is 5);
-// more simultaneous connections than that wait for the client's one-second SYN retry.
-constexpr int kParallelDownloads = 5;
+// The ten thumbnails are asked for at once, so that a slow web server shows them all in the time
+// of about one request. (A server whose queue of waiting connections is shorter than ten, like
+// Python's own http.server with five, makes the others wait for the client's one-second retry.)
+constexpr int kParallelDownloads = 10;
 
 constexpr int kPlateMinBytes = 8;
 constexpr int kPlateMaxBytes = 9;
