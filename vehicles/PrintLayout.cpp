@@ -168,10 +168,12 @@ void PrintLayout::paint(QPainter& painter, int index) const
 
 namespace fd::vehicles {
 
-bool renderPages(QPainter& painter, QPagedPaintDevice& device, int dpi, const PrintLayout& layout)
+bool renderPages(QPainter& painter, QPagedPaintDevice& device, int dpi, const PrintLayout& layout,
+    const PageProgress& progress)
 {
     const double scale = dpi / 254.0;
-    for (int i = 0; i < layout.pageCount(); ++i) {
+    const int total = layout.pageCount();
+    for (int i = 0; i < total; ++i) {
         if (i > 0 && !device.newPage())
             return false;
         painter.save();
@@ -180,12 +182,20 @@ bool renderPages(QPainter& painter, QPagedPaintDevice& device, int dpi, const Pr
         painter.restore();
         if (!painter.isActive())
             return false;
+        if (progress && !progress(i + 1, total))
+            return false;
     }
     return true;
 }
 
-bool savePdf(const PrintLayout& layout, const QPageLayout& paper, const QString& path, QString* error)
+bool savePdf(const PrintLayout& layout, const QPageLayout& paper, const QString& path, QString* error,
+    const PageProgress& progress)
 {
+    bool stopped = false;
+    const PageProgress watch = [&](int done, int total) {
+        stopped = progress && !progress(done, total);
+        return !stopped;
+    };
     QSaveFile file(path);
     auto fail = [&](const QString& why) {
         file.cancelWriting();
@@ -204,9 +214,15 @@ bool savePdf(const PrintLayout& layout, const QPageLayout& paper, const QString&
         pdf.setTitle(layout.list().title);
         pdf.setPageLayout(QPageLayout(paper.pageSize(), paper.orientation(), QMarginsF()));
         QPainter painter;
-        drawn = painter.begin(&pdf) && renderPages(painter, pdf, kDpi, layout);
+        drawn = painter.begin(&pdf) && renderPages(painter, pdf, kDpi, layout, watch);
         if (painter.isActive())
             drawn = painter.end() && drawn;
+    }
+    if (stopped) {
+        file.cancelWriting();
+        if (error)
+            error->clear();
+        return false;
     }
     if (!drawn)
         return fail(QStringLiteral("页面无法写出"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "vehicles/PrintMargins.h"
 #include "vehicles/ShownList.h"
 
@@ -64,12 +66,19 @@ class QPageLayout;
 
 namespace fd::vehicles {
 
+// Told after each page with the pages done and the page count; false stops the output there.
+using PageProgress = std::function<bool(int done, int total)>;
+
 // Paints every page of the layout on an open painter of a paged device of the given resolution
-// whose origin is the paper's corner. False when the device stopped taking pages.
-bool renderPages(QPainter& painter, QPagedPaintDevice& device, int dpi, const PrintLayout& layout);
+// whose origin is the paper's corner. False when the device stopped taking pages or progress
+// stopped the output.
+bool renderPages(QPainter& painter, QPagedPaintDevice& device, int dpi, const PrintLayout& layout,
+    const PageProgress& progress = {});
 
 // Writes the pages as a PDF file with the given paper (its margins are ignored: the layout keeps
-// its own). A failure leaves no half-written file under the name; error says why.
-bool savePdf(const PrintLayout& layout, const QPageLayout& paper, const QString& path, QString* error);
+// its own). A failure, or a stop asked by progress, leaves no half-written file under the name;
+// error says why (empty when stopped).
+bool savePdf(const PrintLayout& layout, const QPageLayout& paper, const QString& path, QString* error,
+    const PageProgress& progress = {});
 
 } // namespace fd::vehicles

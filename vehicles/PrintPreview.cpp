@@ -10,6 +10,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -59,12 +60,38 @@ private:
     const int& m_page;
 };
 
-// The wait cursor while every page is written: a long list takes seconds.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
+// While every page is written (a long list takes seconds): the wait cursor, and, once it lasts,
+// how far the output has come with 取消 to stop it. The window keeps answering meanwhile.
+class OutputProgress {
+public:
+    explicit OutputProgress(QWidget* window)
+        : m_dialog(QString(), QStringLiteral("取消"), 0, 1, window)
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        m_dialog.setObjectName(QStringLiteral("outputProgress"));
+        m_dialog.setWindowTitle(QStringLiteral("信息："));
+        m_dialog.setWindowModality(Qt::WindowModal);
+        m_dialog.setMinimumDuration(500);
+        m_dialog.setAutoClose(false);
+        m_dialog.setAutoReset(false);
+    }
+    ~OutputProgress() { QApplication::restoreOverrideCursor(); }
+    OutputProgress(const OutputProgress&) = delete;
+    OutputProgress& operator=(const OutputProgress&) = delete;
+
+    PageProgress callback()
+    {
+        return [this](int done, int total) {
+            m_dialog.setMaximum(total);
+            m_dialog.setLabelText(QStringLiteral("正在输出第 %1 页 / 共 %2 页…").arg(done).arg(total));
+            m_dialog.setValue(done); // a window-modal dialog lets the events through here
+            return !m_dialog.wasCanceled();
+        };
+    }
+    bool canceled() const { return m_dialog.wasCanceled(); }
+
+private:
+    QProgressDialog m_dialog;
 };
 
 std::shared_ptr<QSettings> userSettings()
@@ -265,25 +292,30 @@ void PrintPreview::printPages()
         m_dialogs.error(kPrinterFailed, kErrorCaption);
         return;
     }
-    std::optional<BusyCursor> busy(std::in_place);
+    std::optional<OutputProgress> progress(std::in_place, this);
     if (toFile) {
         // Printing to a file: written whole under a temporary name like every file of the program.
-        const bool saved = savePdf(m_layout, m_printer.pageLayout(), m_printer.outputFileName(), nullptr);
-        busy.reset();
-        if (!saved)
+        const bool saved = savePdf(m_layout, m_printer.pageLayout(), m_printer.outputFileName(), nullptr,
+            progress->callback());
+        const bool canceled = progress->canceled();
+        progress.reset();
+        if (!saved && !canceled)
             m_dialogs.error(kPrintingFailed, kErrorCaption);
         return;
     }
     QPainter painter;
     if (!painter.begin(&m_printer)) {
-        busy.reset();
+        progress.reset();
         m_dialogs.error(kPrinterFailed, kErrorCaption);
         return;
     }
-    const bool printed = renderPages(painter, m_printer, m_printer.resolution(), m_layout);
+    const bool printed = renderPages(painter, m_printer, m_printer.resolution(), m_layout, progress->callback());
+    const bool canceled = progress->canceled();
+    if (canceled)
+        m_printer.abort(); // the pages sent so far are withdrawn from the print queue
     const bool ended = painter.end();
-    busy.reset();
-    if (!printed || !ended || m_printer.printerState() == QPrinter::Error)
+    progress.reset();
+    if (!canceled && (!printed || !ended || m_printer.printerState() == QPrinter::Error))
         m_dialogs.error(kPrintingFailed, kErrorCaption);
 }
 
@@ -293,10 +325,10 @@ void PrintPreview::saveAsPdf()
     if (path.isEmpty())
         return;
     QString error;
-    std::optional<BusyCursor> busy(std::in_place);
-    const bool saved = savePdf(m_layout, m_printer.pageLayout(), path, &error);
-    busy.reset();
-    if (!saved)
+    std::optional<OutputProgress> progress(std::in_place, this);
+    const bool saved = savePdf(m_layout, m_printer.pageLayout(), path, &error, progress->callback());
+    progress.reset();
+    if (!saved && !error.isEmpty())
         m_dialogs.error(error, kErrorCaption);
 }
 

@@ -286,6 +286,20 @@ TEST_F(PrintPreviewTest, PrintingErrorsLeaveNoFileAndTheGridAsItWas)
     EXPECT_TRUE(dialogs.shown[3].text.contains(QStringLiteral("x.pdf")));
     p->saveAsPdf();
     EXPECT_EQ(pdfPages(dir.filePath(QStringLiteral("saved.pdf"))), p->pages().pageCount());
+
+    // Stopped by the user after two pages: the file written before stays as it was, no error.
+    ASSERT_GT(p->pages().pageCount(), 2);
+    const auto shownBefore = dialogs.shown.size();
+    std::vector<std::pair<int, int>> told;
+    QString error = QStringLiteral("not cleared");
+    EXPECT_FALSE(vehicles::savePdf(p->pages(), printer.pageLayout(), out, &error, [&](int done, int total) {
+        told.emplace_back(done, total);
+        return done < 2;
+    }));
+    EXPECT_TRUE(error.isEmpty()) << error.toStdString();
+    EXPECT_EQ(told, (std::vector<std::pair<int, int>> {{1, p->pages().pageCount()}, {2, p->pages().pageCount()}}));
+    EXPECT_EQ(pdfPages(out), p->pages().pageCount());
+    EXPECT_EQ(dialogs.shown.size(), shownBefore);
 }
 
 } // namespace
