@@ -10,6 +10,7 @@
 #include "support/ScriptedDialogs.h"
 
 #include <QCheckBox>
+#include <QFile>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -188,8 +189,13 @@ TEST_F(MassSendWindowTest, OpeningFillsTheRememberedAccountAndTheSafetyTreeFills
     QTest::mouseClick(password, Qt::LeftButton);
     EXPECT_TRUE(password->text().isEmpty());
 
-    // A remembered account is filled in at the next opening, whatever the box shows now.
+    // A remembered account is filled in at the next opening, whatever the box shows now. Its
+    // password is in plain text: a store the account creates is its owner's alone.
+    ASSERT_FALSE(QFile::exists(ini));
     sms::RememberedAccount(ini).remember(QStringLiteral("old"), QStringLiteral("secret"));
+    EXPECT_EQ(QFile::permissions(ini) & ~(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser
+                                            | QFileDevice::WriteUser),
+        QFileDevice::Permissions());
     open();
     EXPECT_TRUE(find<QCheckBox>(QStringLiteral("选择框_保存用户名和密码"))->isChecked());
     EXPECT_EQ(find<QLineEdit>(QStringLiteral("编辑框_用户名"))->text(), QStringLiteral("old"));

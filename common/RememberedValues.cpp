@@ -1,15 +1,11 @@
-#include "accounts/RememberedLogin.h"
+#include "common/RememberedValues.h"
 
 #include "common/OwnerOnlyFile.h"
 
 #include <QSettings>
 
-namespace fd::accounts {
+namespace fd {
 namespace {
-
-    const QString kUserName = QStringLiteral("dlyhm");
-    const QString kPassword = QStringLiteral("dlmm");
-    const QString kTicked = QStringLiteral("dlxz");
 
     bool isIntegerType(int typeId)
     {
@@ -19,7 +15,8 @@ namespace {
 
 } // namespace
 
-RememberedLogin::RememberedLogin()
+RememberedValues::RememberedValues(Names names)
+    : m_names(std::move(names))
 {
 #ifdef Q_OS_WIN
     m_settings = std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Network"), QSettings::NativeFormat);
@@ -30,34 +27,36 @@ RememberedLogin::RememberedLogin()
 #endif
 }
 
-RememberedLogin::RememberedLogin(const QString& iniPath)
-    : m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
+RememberedValues::RememberedValues(Names names, const QString& iniPath)
+    : m_names(std::move(names))
+    , m_settings(std::make_unique<QSettings>(iniPath, QSettings::IniFormat))
 {
 }
 
-RememberedLogin::~RememberedLogin() = default;
-RememberedLogin::RememberedLogin(RememberedLogin&&) noexcept = default;
-RememberedLogin& RememberedLogin::operator=(RememberedLogin&&) noexcept = default;
+RememberedValues::~RememberedValues() = default;
+RememberedValues::RememberedValues(RememberedValues&&) noexcept = default;
+RememberedValues& RememberedValues::operator=(RememberedValues&&) noexcept = default;
 
-QString RememberedLogin::text(const QString& key) const
+QString RememberedValues::text(const QString& key) const
 {
     const QVariant v = m_settings->value(key);
     // A registry value of another type (a number, binary data, a list of texts) is not a text.
     return v.typeId() == QMetaType::QString ? v.toString() : QString();
 }
 
-QString RememberedLogin::userName() const
+QString RememberedValues::userName() const
 {
-    return text(kUserName);
-}
-QString RememberedLogin::password() const
-{
-    return text(kPassword);
+    return text(m_names.userName);
 }
 
-int RememberedLogin::ticked() const
+QString RememberedValues::password() const
 {
-    const QVariant v = m_settings->value(kTicked);
+    return text(m_names.password);
+}
+
+int RememberedValues::ticked() const
+{
+    const QVariant v = m_settings->value(m_names.ticked);
     if (isIntegerType(v.typeId()))
         return v.toInt();
     // An INI file keeps every value as text; in the registry a text is not a DWORD.
@@ -69,22 +68,22 @@ int RememberedLogin::ticked() const
     return 0;
 }
 
-void RememberedLogin::remember(const QString& userName, const QString& password)
+void RememberedValues::remember(const QString& userName, const QString& password)
 {
     // The password is kept in plain text: the file is its owner's alone, before and after the write.
     if (!m_native)
         makeOwnerOnly(m_settings->fileName());
-    m_settings->setValue(kUserName, userName);
-    m_settings->setValue(kPassword, password);
-    m_settings->setValue(kTicked, 1); // an int is stored as REG_DWORD
+    m_settings->setValue(m_names.userName, userName);
+    m_settings->setValue(m_names.password, password);
+    m_settings->setValue(m_names.ticked, 1); // an int is stored as REG_DWORD
     m_settings->sync();
     if (!m_native)
         makeOwnerOnly(m_settings->fileName());
 }
 
-QString RememberedLogin::location() const
+QString RememberedValues::location() const
 {
     return m_settings->fileName();
 }
 
-} // namespace fd::accounts
+} // namespace fd
