@@ -315,19 +315,28 @@ template <typename T> T MassSendWindow::await(std::function<T()> job)
     return watcher.result();
 }
 
-void MassSendWindow::testSend()
+std::optional<MassSendWindow::Account> MassSendWindow::checkedAccount()
 {
     if (!platform().complete()) {
         m_dialogs.message(kNoTemplate);
-        return;
+        return std::nullopt;
     }
-    const SmsPlatform p = platform();
-    const QString user = userName();
-    const QString pass = password();
-    if (!await<bool>([p, user, pass] { return smsCheckAccount(p, user, pass); })) {
+    Account a {platform(), userName(), password()};
+    if (!await<bool>([a] { return smsCheckAccount(a.platform, a.user, a.password); })) {
         m_dialogs.message(kBadAccount);
-        return;
+        return std::nullopt;
     }
+    return a;
+}
+
+void MassSendWindow::testSend()
+{
+    const std::optional<Account> account = checkedAccount();
+    if (!account)
+        return;
+    const SmsPlatform p = account->platform;
+    const QString user = account->user;
+    const QString pass = account->password;
     const QString suffix = m_suffix->text();
     QString phone;
     if (!m_dialogs.inputText(kTestPrompt, phone, kTestCaption))
@@ -348,17 +357,12 @@ void MassSendWindow::testSend()
 
 void MassSendWindow::startRun()
 {
-    if (!platform().complete()) {
-        m_dialogs.message(kNoTemplate);
+    const std::optional<Account> account = checkedAccount();
+    if (!account)
         return;
-    }
-    const SmsPlatform p = platform();
-    const QString user = userName();
-    const QString pass = password();
-    if (!await<bool>([p, user, pass] { return smsCheckAccount(p, user, pass); })) {
-        m_dialogs.message(kBadAccount);
-        return;
-    }
+    const SmsPlatform p = account->platform;
+    const QString user = account->user;
+    const QString pass = account->password;
     if (m_remember->isChecked())
         m_remembered.remember(user, pass);
     const QString balance = await<QString>([p, user, pass] { return smsGetBalance(p, user, pass); });

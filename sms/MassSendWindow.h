@@ -8,6 +8,7 @@
 #include <QFutureWatcher>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 class QCheckBox;
 class QLabel;
@@ -87,6 +88,14 @@ private:
     SmsPlatform platform() const;
     QString userName() const;
     QString password() const;
+    struct Account {
+        SmsPlatform platform;
+        QString user;
+        QString password;
+    };
+    // The platform and the account in the boxes, once the platform has taken the account; none
+    // (and the user told why) when the address template is incomplete or the account is refused.
+    std::optional<Account> checkedAccount();
     int selectedTag() const;
     ReminderParts reminderParts() const;
     void showBalance(const QString& balance);

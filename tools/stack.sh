@@ -452,41 +452,42 @@ SQL
     echo "database without TLS on $port"
 }
 
-case "$cmd" in
-start)
-    mkdir -p "$dir/pic"
-    dir=$(cd "$dir" && pwd)
-    # Refuse before anything starts: a server that cannot bind would leave the stack half up, and
-    # a foreign server answering on the port would pass for ours.
-    alive "$dir/db/mysqld.pid" $(db_marks) || refuse_held "$db_port" database
+# The FTP, web and SMS servers beside the database(s): refused before anything starts when one of
+# their ports is held (a server that cannot bind would leave the stack half up, and a foreign server
+# answering on the port would pass for ours), then started, then waited for.
+refuse_held_servers() {
     alive "$dir/ftp.pid" $(ftp_marks) || refuse_held "$ftp_port" FTP
     alive "$dir/web.pid" $(web_marks) || refuse_held "$web_port" web
     alive "$dir/sms.pid" $(sms_marks) || refuse_held "$sms_port" SMS
-    make_certificates
-    start_db
+}
+start_servers() {
     start_ftp
     start_web
     start_sms
     wait_port "$ftp_port"
     wait_port "$web_port"
     wait_port "$sms_port"
+}
+
+case "$cmd" in
+start)
+    mkdir -p "$dir/pic"
+    dir=$(cd "$dir" && pwd)
+    alive "$dir/db/mysqld.pid" $(db_marks) || refuse_held "$db_port" database
+    refuse_held_servers
+    make_certificates
+    start_db
+    start_servers
     write_settings
     echo "stack running in $dir (database $db_port, FTP $ftp_port, web $web_port, SMS $sms_port)"
     ;;
 cluster)
     mkdir -p "$dir/pic"
     dir=$(cd "$dir" && pwd)
-    alive "$dir/ftp.pid" $(ftp_marks) || refuse_held "$ftp_port" FTP
-    alive "$dir/web.pid" $(web_marks) || refuse_held "$web_port" web
-    alive "$dir/sms.pid" $(sms_marks) || refuse_held "$sms_port" SMS
+    refuse_held_servers
     make_certificates
     start_cluster
-    start_ftp
-    start_web
-    start_sms
-    wait_port "$ftp_port"
-    wait_port "$web_port"
-    wait_port "$sms_port"
+    start_servers
     write_settings
     echo "cluster running in $dir (nodes $db_hosts, FTP $ftp_port, web $web_port, SMS $sms_port)"
     ;;
