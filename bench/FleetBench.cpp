@@ -31,10 +31,6 @@
 using namespace fd;
 using namespace fd::bench;
 
-namespace {
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
