@@ -12,6 +12,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_date_text fuzz_decipher fuzz_fields)
 
+"$root/tools/install-deps.sh" clang libclang-rt-14-dev
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 export CCACHE_BASEDIR=$root

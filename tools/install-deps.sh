@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages fleetdesk needs to build, test and run. A second run installs
-# nothing when everything is there.
+# Installs the Debian 12 packages fleetdesk needs to build, test and run, and any further packages
+# named as arguments (the fuzzing script asks for clang this way). A second run installs nothing
+# when everything is there.
 set -euo pipefail
 
 packages=(
@@ -10,7 +11,7 @@ packages=(
   xvfb xauth x11-utils x11-apps xdotool imagemagick fonts-noto-cjk fonts-wqy-microhei poppler-utils
   libjpeg-turbo-progs libxlsxwriter-dev qt6-translations-l10n unzip
   galera-4 rsync openssl
-  clang libclang-rt-14-dev
+  "$@"
 )
 
 missing=()
