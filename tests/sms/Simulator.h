@@ -18,18 +18,17 @@ namespace fd::test {
 
 // A received message as the simulator logged it.
 struct Received {
-    QString user, mobile, content, result;
+    QString mobile, content;
     double time = 0;
 };
 
 class Simulator {
 public:
     explicit Simulator(const Settings& settings)
+        : m_origin(QUrl(sms::smsSplitTemplate(settings.smsUrlTemplate).value(0))
+                       .adjusted(QUrl::RemovePath | QUrl::RemoveQuery | QUrl::RemoveFragment)
+                       .toString())
     {
-        const QUrl send(sms::smsSplitTemplate(settings.smsUrlTemplate).value(0));
-        m_origin = send.scheme() + QStringLiteral("://") + send.host() + QLatin1Char(':') + QString::number(send.port());
-        if (send.port() <= 0)
-            ADD_FAILURE() << "the settings hold no simulator URL: " << settings.smsUrlTemplate.toStdString();
     }
 
     // Faults off, the message log emptied, the accounts of the stack only.
@@ -40,10 +39,6 @@ public:
     }
     // For example "refuse=13900000002" or "hang=1&scope=all".
     void fault(const QString& query) { control(QStringLiteral("fault?") + query); }
-    int balance(const QString& user)
-    {
-        return control(QStringLiteral("state"))[QStringLiteral("accounts")][user][QStringLiteral("balance")].toInt(-1);
-    }
 
     static QList<Received> received()
     {
@@ -54,26 +49,20 @@ public:
             return out;
         }
         for (const QByteArray& line : file.readAll().split('\n')) {
-            if (line.isEmpty())
-                continue;
             const QJsonObject o = QJsonDocument::fromJson(line).object();
-            out.append({o[QStringLiteral("user")].toString(), o[QStringLiteral("mobile")].toString(),
-                o[QStringLiteral("content")].toString(), o[QStringLiteral("result")].toString(),
-                o[QStringLiteral("time")].toString().toDouble()});
+            if (!o.isEmpty())
+                out.append({o[QStringLiteral("mobile")].toString(), o[QStringLiteral("content")].toString(),
+                    o[QStringLiteral("time")].toString().toDouble()});
         }
         return out;
     }
 
-    QString origin() const { return m_origin; }
-
 private:
-    QJsonObject control(const QString& what)
+    void control(const QString& what)
     {
         const QByteArray reply = net::httpGet(m_origin + QStringLiteral("/sim/") + what);
-        const QJsonObject o = QJsonDocument::fromJson(reply).object();
-        if (o.isEmpty())
+        if (QJsonDocument::fromJson(reply).object().isEmpty())
             ADD_FAILURE() << "the simulator did not answer " << what.toStdString() << ": " << reply.toStdString();
-        return o;
     }
 
     QString m_origin;
