@@ -1,5 +1,4 @@
-// The 文件 menu's exports over a real fleet: the entries in their place, and a search result
-// written to CSV holding only the found rows.
+// The 文件 menu's CSV export over a real fleet: a search result written holding only the found rows.
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
@@ -35,26 +34,21 @@ TEST(MainWindowExportTest, FileMenuExportsTheShownList)
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(window.fleet().searchVehicles(1, QStringLiteral("豫H")));
 
-    QMenu* file = nullptr;
-    for (QAction* a : window.menuBar()->actions())
-        if (a->text() == QStringLiteral("文件"))
-            file = a->menu();
-    ASSERT_NE(file, nullptr);
-    QStringList items;
-    for (QAction* a : file->actions())
-        items << a->text();
-    EXPECT_EQ(items.join(QLatin1Char(' ')), QStringLiteral("打印 导出Excel 导出CSV 退出"));
-
+    QAction* exportCsv = nullptr;
+    for (QAction* menu : window.menuBar()->actions())
+        for (QAction* a : menu->text() == QStringLiteral("文件") ? menu->menu()->actions() : QList<QAction*>())
+            exportCsv = a->text() == QStringLiteral("导出CSV") ? a : exportCsv;
+    ASSERT_NE(exportCsv, nullptr);
     QTemporaryDir dir;
     dialogs.fileNames = {dir.filePath(QStringLiteral("found.csv"))};
-    file->actions()[2]->trigger();
+    exportCsv->trigger();
     QFile csv(dir.filePath(QStringLiteral("found.csv")));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(csv.readAll().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("序号,档案编号,车牌号,")));
-    EXPECT_TRUE(lines[1].contains(QStringLiteral("豫H1000")));
-    EXPECT_TRUE(lines[2].contains(QStringLiteral("豫H1000")));
+    for (int i : {1, 2})
+        EXPECT_TRUE(lines[i].contains(QStringLiteral("豫H1000")));
     EXPECT_EQ(window.fleet().gridRowCount(), 3); // the grid keeps its search result
     db::dbClose(state.dbConnection);
 }
