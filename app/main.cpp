@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 #include "app/Wiring.h"
 #include "common/AppState.h"
+#include "common/Jobs.h"
 #include "ui/Dialogs.h"
 #include "ui/Look.h"
 #include "net/Http.h"
@@ -35,6 +36,7 @@ int main(int argc, char* argv[])
     }
     // Downloads of closed windows end at once; an upload under way is given time to finish.
     fd::vehicles::waitForWorkers(30000);
+    fd::waitForAllJobs(30000);
     // A message still on its way when the program ends is sent and logged before the client
     // libraries go.
     QThreadPool::globalInstance()->waitForDone();

@@ -6,6 +6,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThreadPool>
+#include "common/Jobs.h"
 #include <gtest/gtest.h>
 #include <mysql.h>
 #include <curl/curl.h>
@@ -24,6 +25,7 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     // Work a test left on the pool (a message on its way) ends before the client libraries go.
+    fd::waitForAllJobs(60000);
     QThreadPool::globalInstance()->waitForDone();
     mysql_library_end();
     return rc;

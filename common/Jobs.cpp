@@ -1,0 +1,78 @@
+#include "common/Jobs.h"
+
+#include <QDeadlineTimer>
+#include <QThreadPool>
+
+#include <algorithm>
+
+namespace fd {
+
+JobLane::JobLane(const QString& name, int threads) : m_name(name), m_pool(std::make_unique<QThreadPool>())
+{
+    m_pool->setObjectName(name);
+    m_pool->setMaxThreadCount(std::max(1, threads));
+}
+
+JobLane::~JobLane()
+{
+    m_pool->waitForDone();
+}
+
+int JobLane::threads() const
+{
+    return m_pool->maxThreadCount();
+}
+
+bool JobLane::waitForDone(int milliseconds)
+{
+    return m_pool->waitForDone(milliseconds);
+}
+
+void JobLane::enqueue(std::function<void()> work)
+{
+    m_pool->start(std::move(work));
+}
+
+JobLane& JobLane::network()
+{
+    static JobLane lane(QStringLiteral("network"), 10);
+    return lane;
+}
+
+JobLane& JobLane::sms()
+{
+    static JobLane lane(QStringLiteral("sms"), 1);
+    return lane;
+}
+
+JobLane& JobLane::files()
+{
+    static JobLane lane(QStringLiteral("files"), 2);
+    return lane;
+}
+
+bool waitForAllJobs(int milliseconds)
+{
+    QDeadlineTimer deadline(milliseconds);
+    bool idle = true;
+    for (JobLane* lane : { &JobLane::network(), &JobLane::sms(), &JobLane::files() })
+        idle = lane->waitForDone(static_cast<int>(std::max<qint64>(0, deadline.remainingTime()))) && idle;
+    return idle;
+}
+
+namespace detail {
+
+void JobShared::setProgress(qint64 done, qint64 total, std::function<void(qint64, qint64)> const& deliver)
+{
+    m_done = done;
+    m_total = total;
+    if (!deliver || m_progressQueued.exchange(true))
+        return; // the report already queued will carry these figures
+    post([this, deliver] {
+        m_progressQueued = false;
+        deliver(m_done.load(), m_total.load());
+    });
+}
+
+} // namespace detail
+} // namespace fd
