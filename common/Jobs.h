@@ -36,9 +36,11 @@ public:
 
     void enqueue(std::function<void()> work);
 
-    // The program's lanes. network: requests to the picture servers (ten thumbnails at once);
-    // sms: one request at a time to the SMS platform; files: decoding, exports and printing.
+    // The program's lanes. network: downloads from the picture servers (ten thumbnails at once);
+    // uploads: one picture at a time, never queued behind slow thumbnails; sms: one request at a
+    // time to the SMS platform; files: decoding, exports and printing.
     static JobLane& network();
+    static JobLane& uploads();
     static JobLane& sms();
     static JobLane& files();
 

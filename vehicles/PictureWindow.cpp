@@ -289,7 +289,7 @@ void PictureWindow::savePicture()
     job.name = name;
     job.plate = m_plate;
     m_uploadJob = startJob(
-        JobLane::network(), this,
+        JobLane::uploads(), this,
         [job = std::move(job)](JobControl& control) {
             const UploadOutcome outcome = uploadWorker(job, &control.cancelFlag());
             db::dbThreadEnd(job.db);
