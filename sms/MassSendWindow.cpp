@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "common/Text.h"
 #include "db/Database.h"
+#include "net/Endpoints.h"
 #include "sms/ListComboBox.h"
 #include "sms/SafetyTexts.h"
 #include "sms/SendStatusModel.h"
@@ -256,7 +257,7 @@ void MassSendWindow::open()
         m_password->setText(kPasswordHint);
     }
     m_tree->collapseAll();
-    m_state.smsUrlPieces = smsSplitTemplate(m_state.settings.smsUrlTemplate);
+    m_state.smsUrlPieces = smsSplitTemplate(net::endpointsOf(m_state.settings).smsUrlTemplate);
     const int widths[SendStatusModel::kColumns] = { 20, 60, 90, 30 };
     for (int c = 0; c < SendStatusModel::kColumns; ++c)
         m_grid->setColumnWidth(c, widths[c]);
@@ -267,8 +268,7 @@ SmsPlatform MassSendWindow::platform() const
 {
     SmsPlatform p;
     p.pieces = m_state.smsUrlPieces;
-    p.http.connectTimeoutSeconds = m_state.settings.httpConnectTimeoutSeconds;
-    p.http.totalTimeoutSeconds = m_state.settings.httpTotalTimeoutSeconds;
+    p.http = net::endpointsOf(m_state.settings).http;
     return p;
 }
 

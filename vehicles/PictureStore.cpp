@@ -26,8 +26,12 @@ UploadOutcome uploadWorker(const UploadJob& job)
         out.error = QStringLiteral("文件名中有服务器无法保存的字符");
         return out;
     }
-    if (!net::ftpPutFile(job.ftp, job.localPath, job.remoteName, net::FtpConnection::TransferType::Binary, &out.error))
+    net::Failure failure;
+    if (!net::ftpPutFile(job.ftp, job.localPath, job.remoteName, net::FtpConnection::TransferType::Binary, &failure)) {
+        out.error = failure.text();
+        out.details = failure.technical;
         return out;
+    }
     out.stage = UploadOutcome::ColumnFailed;
     if (!db::dbExecute(job.db, pictureUpdateSql(job.column, job.name, job.plate, escaperFor(job.db)))) {
         out.error = db::dbLastError(job.db);

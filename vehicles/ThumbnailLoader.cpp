@@ -9,13 +9,13 @@ namespace fd::vehicles {
 struct ThumbnailLoader::Shared {
     explicit Shared(QObject* receiver) : link(receiver) {}
     WorkerLink link;
-    QStringList urls;
+    QList<QStringList> urls;
     Deliver deliver;
     net::HttpOptions options;
     std::atomic<int> next {0};
 };
 
-ThumbnailLoader::ThumbnailLoader(QObject* receiver, QStringList urls, Deliver deliver, int parallel,
+ThumbnailLoader::ThumbnailLoader(QObject* receiver, QList<QStringList> urls, Deliver deliver, int parallel,
     net::HttpOptions options)
     : m_shared(std::make_shared<Shared>(receiver))
 {
@@ -29,7 +29,7 @@ ThumbnailLoader::ThumbnailLoader(QObject* receiver, QStringList urls, Deliver de
             for (int i = shared->next++; i < shared->urls.size(); i = shared->next++) {
                 if (shared->link.cancelFlag())
                     return;
-                QByteArray bytes = net::httpGet(shared->urls.at(i), shared->options);
+                QByteArray bytes = net::httpGetFirst(shared->urls.at(i), shared->options);
                 shared->link.post([shared, i, bytes = std::move(bytes)] {
                     if (!shared->link.cancelFlag()) // stopped while this call was queued
                         shared->deliver(i, bytes);

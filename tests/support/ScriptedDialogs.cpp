@@ -9,6 +9,13 @@ void ScriptedDialogs::message(const QString& text, const QString& caption)
         onShown(shown.last());
 }
 
+void ScriptedDialogs::detailedMessage(const QString& text, const QString& details, const QString& caption)
+{
+    shown.append({QStringLiteral("message"), text, caption, details});
+    if (onShown)
+        onShown(shown.last());
+}
+
 void ScriptedDialogs::error(const QString& text, const QString& caption)
 {
     shown.append({QStringLiteral("error"), text, caption});

@@ -4,7 +4,7 @@
 #include "common/AppState.h"
 #include "db/Cipher.h"
 #include "db/Database.h"
-#include "net/Http.h"
+#include "net/Endpoints.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "vehicles/PictureFiles.h"
@@ -223,10 +223,11 @@ protected:
 
 TEST(PictureRules, AddressesEscapeEveryReservedByte)
 {
-    // UTF-8 by default, GBK on request (a name GBK cannot hold is not sent); port 80 left out.
-    EXPECT_EQ(thumbnailUrl(QStringLiteral("10.0.0.5"), 80, QStringLiteral("豫 #?.jpg"), false),
-        QStringLiteral("http://10.0.0.5/%E8%B1%AB%20%23%3F.jpg"));
-    EXPECT_EQ(thumbnailUrl(QStringLiteral("10.0.0.5"), 8080, QStringLiteral("豫"), true), QStringLiteral("http://10.0.0.5:8080/%D4%A5"));
+    // UTF-8 by default, GBK on request (a name GBK cannot hold is not sent); one URL per server.
+    const QStringList bases {QStringLiteral("http://10.0.0.5"), QStringLiteral("http://[::1]:8080")};
+    EXPECT_EQ(thumbnailUrls(bases, QStringLiteral("豫 #?.jpg"), false),
+        QStringList({QStringLiteral("http://10.0.0.5/%E8%B1%AB%20%23%3F.jpg"), QStringLiteral("http://[::1]:8080/%E8%B1%AB%20%23%3F.jpg")}));
+    EXPECT_EQ(thumbnailUrls(bases.mid(0, 1), QStringLiteral("豫"), true), QStringList {QStringLiteral("http://10.0.0.5/%D4%A5")});
     EXPECT_TRUE(serverNameBytes(QString::fromUtf8("\xF0\x9F\x98\x80.jpg"), true).isEmpty());
     EXPECT_EQ(net::ftpUrl(QStringLiteral("h"), 21, "a b/c"), QByteArray("ftp://h:21/a%20b%2Fc"));
 }
@@ -328,7 +329,7 @@ TEST_F(PictureTest, UploadStoresTheFileAndNamesItInEveryRowOfThePlate)
     ASSERT_FALSE(copy.isEmpty());
     EXPECT_EQ(readFile(served(name)), copy);
     const Settings& s = state.settings;
-    EXPECT_EQ(net::httpGet(thumbnailUrl(s.serverAddress, s.webPort, name, s.gbkFileNames)), copy);
+    EXPECT_EQ(net::httpGetFirst(thumbnailUrls(net::endpointsOf(s).webBases, name, s.gbkFileNames)), copy);
     for (const auto& [row, expected] : {std::pair(a, name), {b, name}, {other, QStringLiteral("<null>")}})
         EXPECT_EQ(column(row, QStringLiteral("guacebaoxiantupina")), expected);
 }
@@ -429,9 +430,9 @@ TEST_F(PictureTest, LoaderAsksInOrderAndClosingNeverWaitsNorDeliversLate)
     EXPECT_EQ(QSet<QString>(order.cbegin(), order.cend()).size(), 10);
     {
         SlowWebServer quick(0);
-        QStringList urls;
+        QList<QStringList> urls;
         for (const QString& kind : order)
-            urls << thumbnailUrl(QStringLiteral("127.0.0.1"), quick.serverPort(), kind, false);
+            urls << thumbnailUrls({QStringLiteral("http://127.0.0.1:%1").arg(quick.serverPort())}, kind, false);
         QObject receiver;
         QList<int> delivered;
         ThumbnailLoader loader(&receiver, urls, [&](int i, const QByteArray&) { delivered << i; }, 1);
@@ -454,7 +455,7 @@ TEST_F(PictureTest, LoaderAsksInOrderAndClosingNeverWaitsNorDeliversLate)
     // The same at the loader: a receiver gone before the answers come gets nothing.
     int lateDeliveries = 0;
     auto receiver = std::make_unique<QObject>();
-    const QString url = thumbnailUrl(QStringLiteral("127.0.0.1"), slow.serverPort(), QStringLiteral("x"), false);
+    const QStringList url = thumbnailUrls({QStringLiteral("http://127.0.0.1:%1").arg(slow.serverPort())}, QStringLiteral("x"), false);
     ThumbnailLoader loader(receiver.get(), {url}, [&](int, const QByteArray&) { ++lateDeliveries; });
     QTest::qWait(100);
     loader.stop();
