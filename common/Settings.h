@@ -33,7 +33,7 @@ struct Settings {
     bool gbkFileNames = false;
     QString smsUrlTemplate;
     QString connectivityUrl = QStringLiteral("http://www.baidu.com/");
-    // Connecting to a web or FTP server, and a whole web request.
+    // Connecting to a web server, and a whole web request.
     int httpConnectTimeoutSeconds = 5;
     int httpTotalTimeoutSeconds = 30;
 

@@ -75,7 +75,6 @@ Endpoints endpointsOf(const Settings& s)
     if (e.ftp.user.isEmpty())
         e.ftp.user = QStringLiteral("anonymous");
     e.ftp.password = decipherSetting(s.ftpPassword, s.settingKeyA, s.xorMask);
-    e.ftp.connectTimeoutSeconds = s.httpConnectTimeoutSeconds;
 
     e.webBases = webBasesOf(s.serverAddress, s.webPort > 0 ? s.webPort : 80);
     e.http.connectTimeoutSeconds = s.httpConnectTimeoutSeconds;

@@ -28,7 +28,8 @@ struct Endpoints {
     QString databasePassword;
 
     // The FTP servers: the host of each dbHost entry, in order, each with ftpPort; the deciphered
-    // FTP account; the web time-out for connecting.
+    // FTP account. The connect time-out stays FtpConnection's own: it covers the login too, which
+    // servers slow down by seconds after a wrong password.
     FtpConnection::Options ftp;
 
     // The web servers' base addresses ("http://host[:port]", no "/" at the end): the host of each

@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -334,21 +335,23 @@ TEST_F(PictureTest, UploadStoresTheFileAndNamesItInEveryRowOfThePlate)
         EXPECT_EQ(column(row, QStringLiteral("guacebaoxiantupina")), expected);
 }
 
-TEST_F(PictureTest, FailedUploadSaysSoAndKeepsTheWorkingCopy)
+TEST_F(PictureTest, FailedUploadSaysSoInChineseAndKeepsTheWorkingCopy)
 {
     const QString id = insertVehicle(kPlate, QStringLiteral("F1"));
     const Settings good = state.settings;
     const QString saveFailed = QStringLiteral("保存失败！");
-    const QList<std::tuple<const char*, std::function<void(Settings&)>, QString>> cases = {
-        {"FTP server down", [](Settings& s) { s.ftpPort = s.dbPort + 9; }, saveFailed},
+    // headline, a word of the reason under it, a piece of the technical text in the details
+    const QList<std::tuple<const char*, std::function<void(Settings&)>, QString, QString, QString>> cases = {
+        {"FTP server down", [](Settings& s) { s.ftpPort = s.dbPort + 9; }, saveFailed, QStringLiteral("无法连接"),
+            QStringLiteral("127.0.0.1:%1").arg(good.dbPort + 9)},
         {"wrong password",
             [](Settings& s) { s.ftpPassword = db::encipherSetting(QStringLiteral("wrong"), s.settingKeyA, s.xorMask); },
-            saveFailed},
+            saveFailed, QStringLiteral("拒绝登录"), QStringLiteral("530")},
         {"column update refused", [](Settings&) {
              test::mustExecute(conn, QStringLiteral("create trigger refuse_update before update on celiangzongbiao "
                                                     "for each row signal sqlstate '45000' set message_text = 'locked'"));
-         }, QStringLiteral("图片已上传到服务器，但车辆信息中的图片名称保存失败！")}};
-    for (const auto& [what, spoil, message] : cases) {
+         }, QStringLiteral("图片已上传到服务器，但车辆信息中的图片名称保存失败！"), QString(), QString()}};
+    for (const auto& [what, spoil, message, reason, details] : cases) {
         SCOPED_TRACE(what);
         state.settings = good;
         spoil(state.settings);
@@ -358,6 +361,12 @@ TEST_F(PictureTest, FailedUploadSaysSoAndKeepsTheWorkingCopy)
         const QByteArray copy = readFile(w->workingCopyPath());
         EXPECT_FALSE(upload(*w));
         EXPECT_EQ(dialogs.lastMessage().section(QLatin1Char('\n'), 0, 0), message);
+        if (!reason.isEmpty()) { // the reason in Chinese only, libcurl's words in the details
+            const QString shown = dialogs.lastMessage().section(QLatin1Char('\n'), 1);
+            EXPECT_TRUE(shown.contains(reason)) << shown.toStdString();
+            EXPECT_FALSE(shown.contains(QRegularExpression(QStringLiteral("[A-Za-z0-9]")))) << shown.toStdString();
+            EXPECT_TRUE(dialogs.shown.last().details.contains(details)) << dialogs.shown.last().details.toStdString();
+        }
         EXPECT_EQ(readFile(w->workingCopyPath()), copy);
         EXPECT_TRUE(w->isVisible());
         EXPECT_TRUE(button(*w, "按钮_保存")->isEnabled()); // another try
