@@ -135,7 +135,7 @@ Failure httpFailure(int curlCode, long status, const QString& curlText, const QS
 {
     Failure f;
     f.kind = transportKind(curlCode);
-    if (f.kind == Failure::None && status >= 400)
+    if (f.kind == Failure::None && (status < 200 || status >= 300))
         f.kind = status == 404 || status == 410 ? Failure::NotFound : Failure::Other;
     if (f.kind == Failure::None)
         return f;

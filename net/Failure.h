@@ -33,7 +33,7 @@ struct Failure {
 // text of libcurl's error buffer and the place ("FTP host:port name").
 Failure ftpFailure(int curlCode, long replyCode, const QString& curlText, const QString& where);
 // One HTTP request: libcurl's result code, the status (0: no answer), libcurl's text, the URL. A
-// completed request with a status of 400 or more fails too ("file/page not found" for 404 and 410).
+// completed request fails too unless its status is 2xx ("file/page not found" for 404 and 410).
 Failure httpFailure(int curlCode, long status, const QString& curlText, const QString& url);
 
 } // namespace fd::net

@@ -76,10 +76,14 @@ void globalInit()
 QByteArray httpGetFirst(const QStringList& urls, const HttpOptions& options, Failure* failure)
 {
     Failure tried;
+    if (urls.isEmpty())
+        tried.add(Failure { Failure::CannotConnect, QStringLiteral("no web server") });
     for (const QString& url : urls) {
         Request r;
-        if (!prepare(r, url, kBrowserAgent, options))
-            return QByteArray();
+        if (!prepare(r, url, kBrowserAgent, options)) {
+            tried.add(Failure { Failure::Other, url + QStringLiteral(": no HTTP session") });
+            break;
+        }
         CURL* c = r.curl.get();
         QByteArray body;
         char message[CURL_ERROR_SIZE] = {};
