@@ -1,9 +1,8 @@
 #include "accounts/Accounts.h"
 
 #include "common/Settings.h"
-#include "db/Cipher.h"
 #include "db/Database.h"
-#include "net/Http.h"
+#include "net/Endpoints.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,19 +11,18 @@ namespace fd::accounts {
 
 bool isOnline(const Settings& settings)
 {
-    net::HttpOptions options;
-    options.connectTimeoutSeconds = settings.httpConnectTimeoutSeconds;
-    options.totalTimeoutSeconds = settings.httpTotalTimeoutSeconds;
-    return net::isOnline(settings.connectivityUrl, options);
+    const net::Endpoints servers = net::endpointsOf(settings);
+    return net::isOnline(servers.connectivityUrl, servers.http);
 }
 
 db::Connection::Options connectionOptions(const Settings& settings, const QString& hosts)
 {
+    const net::Endpoints servers = net::endpointsOf(settings);
     db::Connection::Options options;
     options.host = hosts;
-    options.port = settings.dbPort;
-    options.user = db::decipherSetting(settings.dbUser, settings.settingKeyB, settings.xorMask);
-    options.password = db::decipherSetting(settings.dbPassword, settings.settingKeyB, settings.xorMask);
+    options.port = servers.databasePort;
+    options.user = servers.databaseUser;
+    options.password = servers.databasePassword;
     options.database = kDatabase;
     options.tlsRequired = settings.dbTlsRequired;
     options.tlsVerifyServer = settings.dbTlsVerifyServer;
@@ -35,13 +33,12 @@ db::Connection::Options connectionOptions(const Settings& settings, const QStrin
 
 db::ConnectionPtr connectForLogin(const Settings& settings, db::ConnectFailure* failure)
 {
-    return db::dbConnect(connectionOptions(settings, db::decipherSetting(settings.dbHost, settings.settingKeyA, settings.xorMask)),
-        nullptr, failure);
+    return db::dbConnect(connectionOptions(settings, net::endpointsOf(settings).databaseHosts), nullptr, failure);
 }
 
 db::ConnectionPtr connectForPasswordChange(const Settings& settings, db::ConnectFailure* failure)
 {
-    return db::dbConnect(connectionOptions(settings, settings.serverAddress), nullptr, failure);
+    return db::dbConnect(connectionOptions(settings, net::endpointsOf(settings).passwordDatabaseHosts), nullptr, failure);
 }
 
 QString tlsFailureText(db::ConnectFailure failure)

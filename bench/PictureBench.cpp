@@ -116,13 +116,13 @@ void thumbnailFigure(const QString& dir, int port)
         QThread::msleep(50);
 
     std::vector<double> one, ten;
-    QStringList urls;
+    QList<QStringList> urls;
     for (int i = 0; i < 10; ++i)
-        urls << base + QStringLiteral("t%1.jpg").arg(i);
+        urls << QStringList { base + QStringLiteral("t%1.jpg").arg(i) };
     for (int run = 0; run < 5; ++run) {
         QElapsedTimer t;
         t.start();
-        net::httpGet(urls.first());
+        net::httpGet(urls.first().first());
         one.push_back(static_cast<double>(t.nsecsElapsed()) / 1e6);
 
         QObject receiver;

@@ -5,7 +5,7 @@
 namespace fd {
 
 // Deployment settings, read from one INI file. The database host, user and password and the FTP
-// account are kept enciphered (see db/Cipher.h) and are deciphered at each use.
+// account are kept enciphered (see common/Cipher.h) and are deciphered at each use.
 struct Settings {
     // enciphered, key settingKeyA: one host or several in order of preference
     // ("db1.example.com:3306,db2.example.com:3306"); hosts without a port take dbPort.
@@ -33,6 +33,7 @@ struct Settings {
     bool gbkFileNames = false;
     QString smsUrlTemplate;
     QString connectivityUrl = QStringLiteral("http://www.baidu.com/");
+    // Connecting to a web server, and a whole web request.
     int httpConnectTimeoutSeconds = 5;
     int httpTotalTimeoutSeconds = 30;
 

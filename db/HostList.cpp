@@ -1,57 +1,10 @@
 #include "db/HostList.h"
 
-#include <QRegularExpression>
-
 namespace fd::db {
-namespace {
-
-    bool readPort(const QString& text, int& port)
-    {
-        bool ok = false;
-        const int value = text.toInt(&ok, 10);
-        if (!ok || value < 1 || value > 65535 || text.startsWith(QLatin1Char('+')))
-            return false;
-        port = value;
-        return true;
-    }
-
-} // namespace
-
-QList<HostPort> parseHostList(const QString& text, int defaultPort)
-{
-    static const QRegularExpression separators(QStringLiteral("[,;\\s]+"));
-    const QStringList entries = text.split(separators, Qt::SkipEmptyParts);
-    if (entries.isEmpty())
-        return { HostPort { QString(), defaultPort } };
-
-    QList<HostPort> hosts;
-    for (const QString& entry : entries) {
-        HostPort hp { entry, defaultPort };
-        if (entry.startsWith(QLatin1Char('['))) {
-            const qsizetype close = entry.indexOf(QLatin1Char(']'));
-            if (close < 0)
-                continue;
-            hp.host = entry.mid(1, close - 1);
-            const QString rest = entry.mid(close + 1);
-            if (!rest.isEmpty() && !(rest.startsWith(QLatin1Char(':')) && readPort(rest.mid(1), hp.port)))
-                continue;
-        } else if (entry.count(QLatin1Char(':')) == 1) {
-            const qsizetype colon = entry.indexOf(QLatin1Char(':'));
-            hp.host = entry.left(colon);
-            if (!readPort(entry.mid(colon + 1), hp.port))
-                continue;
-        }
-        if (hp.host.isEmpty())
-            continue;
-        hosts.append(hp);
-    }
-    return hosts;
-}
 
 QString hostPortText(const HostPort& hp)
 {
-    const QString host = hp.host.contains(QLatin1Char(':')) ? QLatin1Char('[') + hp.host + QLatin1Char(']') : hp.host;
-    return host + QLatin1Char(':') + QString::number(hp.port == 0 ? 3306 : hp.port);
+    return net::urlHost(hp.host) + QLatin1Char(':') + QString::number(hp.port == 0 ? 3306 : hp.port);
 }
 
 } // namespace fd::db

@@ -1,5 +1,7 @@
 #include "net/Ftp.h"
 
+#include "net/CurlFailure.h"
+
 #include <QFile>
 #include <curl/curl.h>
 
@@ -40,84 +42,117 @@ QByteArray ftpUrl(const QString& host, int port, const QByteArray& remoteName)
 {
     // Every byte outside the unreserved set is escaped, "/" included: a name is never a path, and a
     // raw "#" or "?" would cut it short.
-    return "ftp://" + host.toUtf8() + ':' + QByteArray::number(port) + '/' + remoteName.toPercentEncoding();
+    return "ftp://" + urlHost(host).toUtf8() + ':' + QByteArray::number(port) + '/' + remoteName.toPercentEncoding();
 }
 
-bool FtpConnection::putFile(const QString& localPath, const QByteArray& remoteName, TransferType type, QString* error,
+HostPort FtpConnection::currentHost() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_options.hosts.value(m_current);
+}
+
+bool FtpConnection::putFile(const QString& localPath, const QByteArray& remoteName, TransferType type, Failure* failure,
     const std::atomic_bool* cancel)
 {
-    auto fail = [error](const QString& why) {
-        if (error)
-            *error = why;
+    Failure tried;
+    auto fail = [&](Failure::Kind kind, const QString& why) {
+        tried.add(Failure { kind, why });
+        if (failure)
+            *failure = tried;
         return false;
     };
     if (remoteName.isEmpty())
-        return fail(QStringLiteral("no remote file name"));
+        return fail(Failure::Other, QStringLiteral("no remote file name"));
     QFile file(localPath);
     if (!file.open(QIODevice::ReadOnly))
-        return fail(file.errorString());
+        return fail(Failure::Other, localPath + QStringLiteral(": ") + file.errorString());
 
     std::lock_guard lock(m_mutex);
     CURL* c = m_handle->curl;
-    if (!c)
-        return fail(QStringLiteral("no FTP session"));
-    curl_easy_reset(c); // keeps the open session, forgets the last transfer's options
-    const QByteArray url = ftpUrl(m_options.host, m_options.port, remoteName);
+    if (!c || m_options.hosts.isEmpty())
+        return fail(Failure::CannotConnect, QStringLiteral("no FTP server"));
     const QByteArray user = m_options.user.toUtf8();
     const QByteArray password = m_options.password.toUtf8();
-    char message[CURL_ERROR_SIZE] = {};
-    curl_easy_setopt(c, CURLOPT_URL, url.constData());
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
-    curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
-    curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
-    curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, message);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_options.connectTimeoutSeconds));
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_options.stallTimeoutSeconds));
-    curl_easy_setopt(c, CURLOPT_FTPPORT, nullptr); // passive
-    curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, type == TransferType::Ascii ? 1L : 0L);
-    curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(c, CURLOPT_READFUNCTION, readFile);
-    curl_easy_setopt(c, CURLOPT_READDATA, &file);
-    curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(file.size()));
-    if (cancel) {
-        curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
-        curl_easy_setopt(c, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool*>(cancel));
-        curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    const qsizetype count = m_options.hosts.size();
+    for (qsizetype step = 0; step < count; ++step) {
+        const qsizetype index = (m_current + step) % count;
+        const HostPort& server = m_options.hosts.at(index);
+        const int port = server.port > 0 ? server.port : 21;
+        if (!file.seek(0))
+            return fail(Failure::Other, localPath + QStringLiteral(": ") + file.errorString());
+        curl_easy_reset(c); // keeps the open session, forgets the last transfer's options
+        const QByteArray url = ftpUrl(server.host, port, remoteName);
+        char message[CURL_ERROR_SIZE] = {};
+        curl_easy_setopt(c, CURLOPT_URL, url.constData());
+        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+        curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, message);
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_options.connectTimeoutSeconds));
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_options.stallTimeoutSeconds));
+        curl_easy_setopt(c, CURLOPT_FTPPORT, nullptr); // passive
+        curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, type == TransferType::Ascii ? 1L : 0L);
+        curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
+        curl_easy_setopt(c, CURLOPT_READFUNCTION, readFile);
+        curl_easy_setopt(c, CURLOPT_READDATA, &file);
+        curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(file.size()));
+        if (cancel) {
+            curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
+            curl_easy_setopt(c, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool*>(cancel));
+            curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+        }
+        const CURLcode rc = curl_easy_perform(c);
+        long reply = 0;
+        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply);
+        curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+        if (rc == CURLE_OK) {
+            m_current = index;
+            return true;
+        }
+        const QString where = QStringLiteral("FTP ") + urlHost(server.host) + QLatin1Char(':') + QString::number(port)
+            + QLatin1Char(' ') + QString::fromUtf8(remoteName);
+        tried.add(ftpFailure(rc, reply, QString::fromUtf8(message), where));
+        // Only a server that never sent a single reply is passed over. Once one has answered, its
+        // verdict stands: a refused login would be refused by the others too (one account for
+        // all) and only lock it sooner; a refused or broken STOR may have left part of the file
+        // in the folder the servers share, and a second server writing the same name at once
+        // could leave a mix of both.
+        const bool silent = reply == 0
+            && (serverUnreachable(c, rc) || rc == CURLE_OPERATION_TIMEDOUT || rc == CURLE_GOT_NOTHING
+                || rc == CURLE_RECV_ERROR || rc == CURLE_WEIRD_SERVER_REPLY);
+        if (!silent) {
+            m_current = index;
+            break;
+        }
     }
-    const CURLcode rc = curl_easy_perform(c);
-    curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
-    if (rc != CURLE_OK)
-        return fail(QString::fromUtf8(message[0] ? message : curl_easy_strerror(rc)));
-    return true;
+    if (failure)
+        *failure = tried;
+    return false;
 }
 
-FtpConnectionPtr ftpConnect(const QString& host, const QString& user, const QString& password, int port)
+FtpConnectionPtr ftpConnect(const FtpConnection::Options& options)
 {
-    if (host.isEmpty())
+    if (options.hosts.isEmpty())
         return nullptr;
-    FtpConnection::Options options;
-    options.host = host;
-    if (!user.isEmpty())
-        options.user = user;
-    options.password = password;
-    options.port = port > 0 ? port : 21;
-    auto connection = std::make_shared<FtpConnection>(options);
-    return connection;
+    FtpConnection::Options o = options;
+    if (o.user.isEmpty())
+        o.user = QStringLiteral("anonymous");
+    return std::make_shared<FtpConnection>(o);
 }
 
 bool ftpPutFile(const FtpConnectionPtr& connection, const QString& localPath, const QByteArray& remoteName,
-    FtpConnection::TransferType type, QString* error)
+    FtpConnection::TransferType type, Failure* failure)
 {
     if (!connection) {
-        if (error)
-            *error = QStringLiteral("no FTP session");
+        if (failure)
+            *failure = Failure { Failure::CannotConnect, QStringLiteral("no FTP server") };
         return false;
     }
-    return connection->putFile(localPath, remoteName, type, error);
+    return connection->putFile(localPath, remoteName, type, failure);
 }
 
 void ftpClose(FtpConnectionPtr& connection)

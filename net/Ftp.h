@@ -1,6 +1,10 @@
 #pragma once
 
+#include "net/Failure.h"
+#include "net/HostList.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <atomic>
 #include <memory>
@@ -8,8 +12,10 @@
 
 namespace fd::net {
 
-// A libcurl FTP session to one server and account: passive mode, no proxy. The login happens with
-// the first transfer, and the session is kept for the next one.
+// A libcurl FTP session to one of a list of servers that serve the same folder, with one account:
+// passive mode, no proxy. A transfer goes to the server that answered last (at first, the first of
+// the list) and moves on through the list while a server does not answer at all. The login happens
+// with the first transfer, and the session is kept for the next one.
 //
 // Thread affinity: any thread may transfer, one transfer at a time (a mutex). Shared as
 // std::shared_ptr so that a transfer running on a worker keeps the session valid after the
@@ -17,10 +23,9 @@ namespace fd::net {
 class FtpConnection {
 public:
     struct Options {
-        QString host;
+        QList<HostPort> hosts; // in order of preference; a port of 0 is 21
         QString user = QStringLiteral("anonymous");
         QString password;
-        int port = 21;
         int connectTimeoutSeconds = 10;
         // A server that stops answering fails the transfer after this long without a byte moving.
         int stallTimeoutSeconds = 60;
@@ -34,32 +39,35 @@ public:
 
     // Stores the local file under the remote name (the bytes the server expects in its STOR
     // command) in the login's current folder. False, with the reason, when the whole file was not
-    // stored: no such server, a refused login or file, a broken transfer, the cancel flag set.
+    // stored: no server answered, a refused login or file, a full disk, a broken transfer, the
+    // cancel flag set.
     bool putFile(const QString& localPath, const QByteArray& remoteName, TransferType type = TransferType::Binary,
-        QString* error = nullptr, const std::atomic_bool* cancel = nullptr);
+        Failure* failure = nullptr, const std::atomic_bool* cancel = nullptr);
 
     const Options& options() const { return m_options; }
+    // The server the next transfer goes to first: the one that answered last.
+    HostPort currentHost() const;
 
 private:
     struct Handle;
     Options m_options;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::unique_ptr<Handle> m_handle;
+    qsizetype m_current = 0; // index into m_options.hosts
 };
 
 using FtpConnectionPtr = std::shared_ptr<FtpConnection>;
 
-// Empty texts take the defaults: user "anonymous", empty password, port 21 (for port 0). None when
-// no session could be prepared.
-FtpConnectionPtr ftpConnect(const QString& host, const QString& user = QString(), const QString& password = QString(),
-    int port = 21);
+// An empty user is "anonymous". None when the options name no server.
+FtpConnectionPtr ftpConnect(const FtpConnection::Options& options);
 // None fails at once without contacting any server.
 bool ftpPutFile(const FtpConnectionPtr& connection, const QString& localPath, const QByteArray& remoteName,
-    FtpConnection::TransferType type = FtpConnection::TransferType::Binary, QString* error = nullptr);
+    FtpConnection::TransferType type = FtpConnection::TransferType::Binary, Failure* failure = nullptr);
 // Lets go of the caller's hold on the session: it closes once no running transfer holds it.
 void ftpClose(FtpConnectionPtr& connection);
 
-// "ftp://host:port/" followed by the percent-encoded name: the name relative to the login's folder.
+// "ftp://host:port/" (an IPv6 host in brackets) followed by the percent-encoded name: the name
+// relative to the login's folder.
 QByteArray ftpUrl(const QString& host, int port, const QByteArray& remoteName);
 
 } // namespace fd::net

@@ -1,5 +1,7 @@
 #include "net/Http.h"
 
+#include "net/CurlFailure.h"
+
 #include <curl/curl.h>
 #include <memory>
 
@@ -26,6 +28,8 @@ int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     const auto* cancel = static_cast<const std::atomic_bool*>(user);
     return cancel && cancel->load() ? 1 : 0;
 }
+
+const char* const kBrowserAgent = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)";
 
 struct Request {
     std::unique_ptr<CURL, CurlDeleter> curl;
@@ -69,10 +73,42 @@ void globalInit()
     curl_global_init(CURL_GLOBAL_DEFAULT);
 }
 
+QByteArray httpGetFirst(const QStringList& urls, const HttpOptions& options, Failure* failure)
+{
+    Failure tried;
+    if (urls.isEmpty())
+        tried.add(Failure { Failure::CannotConnect, QStringLiteral("no web server") });
+    for (const QString& url : urls) {
+        Request r;
+        if (!prepare(r, url, kBrowserAgent, options)) {
+            tried.add(Failure { Failure::Other, url + QStringLiteral(": no HTTP session") });
+            break;
+        }
+        CURL* c = r.curl.get();
+        QByteArray body;
+        char message[CURL_ERROR_SIZE] = {};
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, appendBody);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, &body);
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, message);
+        const CURLcode rc = curl_easy_perform(c);
+        long status = 0;
+        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+        const Failure attempt = httpFailure(rc, status, QString::fromUtf8(message), url);
+        if (!attempt.failed() && status >= 200 && status < 300)
+            return body;
+        tried.add(attempt);
+        if (!serverUnreachable(c, rc))
+            break;
+    }
+    if (failure)
+        *failure = tried;
+    return QByteArray();
+}
+
 QByteArray httpGet(const QString& url, const HttpOptions& options)
 {
     Request r;
-    if (!prepare(r, url, "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.0)", options))
+    if (!prepare(r, url, kBrowserAgent, options))
         return QByteArray();
     QByteArray body;
     curl_easy_setopt(r.curl.get(), CURLOPT_WRITEFUNCTION, appendBody);

@@ -2,6 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/Text.h"
+#include "net/Endpoints.h"
 #include "sms/ListComboBox.h"
 #include "sms/SafetyTexts.h"
 #include "sms/SendStatusModel.h"
@@ -260,7 +261,7 @@ void MassSendWindow::open()
         m_password->setText(kPasswordHint);
     }
     m_tree->collapseAll();
-    m_urlPieces = smsSplitTemplate(m_state.settings.smsUrlTemplate);
+    m_urlPieces = smsSplitTemplate(net::endpointsOf(m_state.settings).smsUrlTemplate);
     m_logDate = logDate(m_state.loginDateTime);
 }
 
@@ -268,8 +269,7 @@ SmsPlatform MassSendWindow::platform() const
 {
     SmsPlatform p;
     p.pieces = m_urlPieces;
-    p.http.connectTimeoutSeconds = m_state.settings.httpConnectTimeoutSeconds;
-    p.http.totalTimeoutSeconds = m_state.settings.httpTotalTimeoutSeconds;
+    p.http = net::endpointsOf(m_state.settings).http;
     return p;
 }
 

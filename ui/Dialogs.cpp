@@ -25,6 +25,13 @@ void QtDialogs::message(const QString& text, const QString& caption)
     messageBox(text, OkOnly, caption)->exec();
 }
 
+void QtDialogs::detailedMessage(const QString& text, const QString& details, const QString& caption)
+{
+    const auto box = messageBox(text, OkOnly, caption);
+    box->setDetailedText(details);
+    box->exec();
+}
+
 void QtDialogs::error(const QString& text, const QString& caption)
 {
     const auto box = messageBox(text, OkOnly, caption);

@@ -22,6 +22,12 @@ public:
     virtual ~Dialogs() = default;
     // A message with an OK button only, no icon, modal to the whole program.
     virtual void message(const QString& text, const QString& caption = kCaption) = 0;
+    // A message with a details part the user may open: the technical text kept for support (the
+    // server's own words, the address), under a message the user reads. Without details, a message.
+    virtual void detailedMessage(const QString& text, const QString& /*details*/, const QString& caption = kCaption)
+    {
+        message(text, caption);
+    }
     // A message with an OK button and the error icon.
     virtual void error(const QString& text, const QString& caption) { message(text, caption); }
     // A message with the given buttons; returns the number of the button pressed.
@@ -37,6 +43,7 @@ public:
 class QtDialogs final : public Dialogs {
 public:
     void message(const QString& text, const QString& caption = kCaption) override;
+    void detailedMessage(const QString& text, const QString& details, const QString& caption = kCaption) override;
     void error(const QString& text, const QString& caption) override;
     int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) override;
     bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;

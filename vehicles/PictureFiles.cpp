@@ -1,6 +1,7 @@
 #include "vehicles/PictureFiles.h"
 
 #include "common/Text.h"
+#include "net/Endpoints.h"
 #include "vehicles/VehicleColumns.h"
 
 #include <QCoreApplication>
@@ -61,14 +62,11 @@ QByteArray serverNameBytes(const QString& name, bool gbk)
     return r.ok() ? r.bytes : QByteArray();
 }
 
-QString thumbnailUrl(const QString& serverAddress, int webPort, const QString& name, bool gbk)
+QStringList thumbnailUrls(const QStringList& webBases, const QString& name, bool gbk)
 {
-    QString url = QStringLiteral("http://") + serverAddress;
-    if (webPort > 0 && webPort != 80)
-        url += QLatin1Char(':') + QString::number(webPort);
     // Every byte outside the unreserved set is escaped: a space, "#" or "?" in a stored name
     // would otherwise make a malformed or cut address.
-    return url + QLatin1Char('/') + QString::fromLatin1(serverNameBytes(name, gbk).toPercentEncoding());
+    return net::webUrls(webBases, serverNameBytes(name, gbk));
 }
 
 QString pictureUpdateSql(const QString& column, const QString& name, const QString& plate, const Escape& escape)

@@ -29,9 +29,9 @@ QString pictureNameProblem(const QString& plate);
 // Empty when GBK cannot hold the name.
 QByteArray serverNameBytes(const QString& name, bool gbk);
 
-// "http://" + address (":" + port unless 80) + "/" + the name's bytes percent-encoded. An empty
-// name gives the bare base address.
-QString thumbnailUrl(const QString& serverAddress, int webPort, const QString& name, bool gbk);
+// The picture on each web server (net/Endpoints.h: webBases), in order: base + "/" + the name's
+// bytes percent-encoded. An empty name gives the bare base addresses.
+QStringList thumbnailUrls(const QStringList& webBases, const QString& name, bool gbk);
 
 // update celiangzongbiao set <column>='<name>' where cepaihao='<plate>', values escaped.
 QString pictureUpdateSql(const QString& column, const QString& name, const QString& plate, const Escape& escape);

@@ -30,7 +30,7 @@ UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel)
         return out;
     }
     if (!job.ftp) {
-        out.error = QStringLiteral("no FTP session");
+        out.error = QStringLiteral("无法准备FTP连接");
         return out;
     }
     // The transfer reads a private copy of the bytes: nothing the window does meanwhile (another
@@ -41,14 +41,18 @@ UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel)
         return out;
     }
     snapshot.close();
+    net::Failure failure;
     const bool sent = job.ftp->putFile(
-        snapshot.fileName(), job.remoteName, net::FtpConnection::TransferType::Binary, &out.error, cancel);
+        snapshot.fileName(), job.remoteName, net::FtpConnection::TransferType::Binary, &failure, cancel);
     if (cancel && cancel->load()) {
         out.stage = UploadOutcome::Cancelled;
         return out;
     }
-    if (!sent)
+    if (!sent) {
+        out.error = failure.text();
+        out.details = failure.technical;
         return out;
+    }
     out.stage = UploadOutcome::ColumnFailed;
     if (!db::dbExecute(job.db, pictureUpdateSql(job.column, job.name, job.plate, escaperFor(job.db)))) {
         out.error = db::dbLastError(job.db);

@@ -27,7 +27,8 @@ struct UploadJob {
 struct UploadOutcome {
     enum Stage { Done, FileFailed, ColumnFailed, Cancelled };
     Stage stage = FileFailed;
-    QString error;
+    QString error;   // for the user
+    QString details; // the technical text of a failed transfer, for support
 };
 
 // Stores the bytes on the FTP server, then writes the name into the picture column of every row

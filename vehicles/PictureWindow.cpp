@@ -1,8 +1,8 @@
 #include "vehicles/PictureWindow.h"
 
 #include "common/AppState.h"
-#include "db/Cipher.h"
 #include "db/Database.h"
+#include "net/Endpoints.h"
 #include "ui/Dialogs.h"
 #include "ui/ScreenFit.h"
 #include "vehicles/JpegConvert.h"
@@ -97,10 +97,7 @@ PictureWindow::PictureWindow(AppState& state, Dialogs& dialogs, const QString& d
 
     // The FTP account is deciphered afresh for each window. A session that cannot be prepared is
     // not reported here: the upload then says it failed.
-    const Settings& s = m_state.settings;
-    m_ftp = net::ftpConnect(db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
-        db::decipherSetting(s.ftpUser, s.settingKeyA, s.xorMask),
-        db::decipherSetting(s.ftpPassword, s.settingKeyA, s.xorMask), s.ftpPort);
+    m_ftp = net::ftpConnect(net::endpointsOf(m_state.settings).ftp);
     setWindowTitle(m_state.appTitle);
 
     if (const QString problem = pictureNameProblem(m_plate); !problem.isEmpty()) {
@@ -321,7 +318,7 @@ void PictureWindow::finishUpload(const UploadOutcome& outcome)
         return;
     case UploadOutcome::FileFailed:
         m_save->setEnabled(true);
-        m_dialogs.message(withReason(kSaveFailed, outcome.error));
+        m_dialogs.detailedMessage(withReason(kSaveFailed, outcome.error), outcome.details);
         Q_EMIT uploadEnded(false);
         return;
     case UploadOutcome::ColumnFailed:

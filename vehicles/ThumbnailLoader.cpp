@@ -11,7 +11,7 @@ namespace {
 
 // What the loader's jobs share: the list and the next entry to ask for.
 struct Queue {
-    QStringList urls;
+    QList<QStringList> urls;
     ThumbnailLoader::Deliver deliver;
     net::HttpOptions options;
     QSize box;
@@ -20,7 +20,7 @@ struct Queue {
 
 } // namespace
 
-ThumbnailLoader::ThumbnailLoader(QObject* receiver, QStringList urls, Deliver deliver, int parallel,
+ThumbnailLoader::ThumbnailLoader(QObject* receiver, QList<QStringList> urls, Deliver deliver, int parallel,
     net::HttpOptions options, QSize box, JobLane& lane)
 {
     auto queue = std::make_shared<Queue>();
@@ -36,7 +36,7 @@ ThumbnailLoader::ThumbnailLoader(QObject* receiver, QStringList urls, Deliver de
                 net::HttpOptions options = queue->options;
                 options.cancel = &control.cancelFlag();
                 for (int i = queue->next++; i < queue->urls.size() && !control.cancelled(); i = queue->next++) {
-                    QByteArray bytes = net::httpGet(queue->urls.at(i), options);
+                    QByteArray bytes = net::httpGetFirst(queue->urls.at(i), options);
                     QImage picture = fitPicture(bytes, queue->box);
                     control.post([queue, i, bytes = std::move(bytes), picture = std::move(picture)] {
                         queue->deliver(i, bytes, picture);

@@ -5,6 +5,7 @@
 #include "ui/Dialogs.h"
 #include "ui/ScreenFit.h"
 #include "common/Text.h"
+#include "net/Endpoints.h"
 #include "vehicles/PictureFiles.h"
 #include "vehicles/PictureWindow.h"
 #include "vehicles/ThumbnailLoader.h"
@@ -281,18 +282,14 @@ void VehicleWindow::loadVehicle()
 
 void VehicleWindow::startThumbnailLoader()
 {
-    const Settings& settings = m_state.settings;
-    QStringList urls;
+    const net::Endpoints servers = net::endpointsOf(m_state.settings);
+    QList<QStringList> urls;
     const QStringList& kinds = thumbnailFetchOrder();
     for (const QString& kind : kinds) {
         const VehicleColumn* column = pictureColumnOf(kind);
         // An empty name still asks for the bare base address; what comes back is not a picture.
-        urls << thumbnailUrl(settings.serverAddress, settings.webPort, m_pictureNames.value(column->name),
-            settings.gbkFileNames);
+        urls << thumbnailUrls(servers.webBases, m_pictureNames.value(column->name), m_state.settings.gbkFileNames);
     }
-    net::HttpOptions options;
-    options.connectTimeoutSeconds = settings.httpConnectTimeoutSeconds;
-    options.totalTimeoutSeconds = settings.httpTotalTimeoutSeconds;
     QLabel* first = m_thumbnails.value(kinds.first());
     m_loader = std::make_unique<ThumbnailLoader>(
         this, urls,
@@ -301,7 +298,7 @@ void VehicleWindow::startThumbnailLoader()
             if (!m_uploadedKinds.contains(kinds.at(index)))
                 showThumbnail(kinds.at(index), bytes, picture);
         },
-        kParallelDownloads, options, first ? first->contentsRect().size() : QSize());
+        kParallelDownloads, servers.http, first ? first->contentsRect().size() : QSize());
 }
 
 void VehicleWindow::showThumbnail(const QString& docKind, const QByteArray& bytes, const QImage& image)

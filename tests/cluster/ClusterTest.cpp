@@ -13,14 +13,21 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "vehicles/FleetList.h"
+#include "vehicles/PictureFiles.h"
+#include "vehicles/PictureWindow.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStore.h"
+#include "vehicles/VehicleWindow.h"
+#include "vehicles/Workers.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -312,6 +319,62 @@ TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
     EXPECT_EQ(vehicleCount(node1, saved), QStringLiteral("1"));
     EXPECT_EQ(passwordOf(node1, user), QStringLiteral("new-pw"));
     mustExecute(node1, QStringLiteral("delete from mimabiao where yonghuming='%1'").arg(user));
+}
+
+// Pictures on the cluster: the FTP and web servers are the hosts of the host lists, each with its
+// own port. A picture uploaded through the picture window comes back as the vehicle window's
+// thumbnail, also when the first host of both lists does not answer.
+TEST_F(ClusterTest, APictureRoundTripsOverTheHostListsAlsoWithTheFirstHostDown)
+{
+    QTemporaryDir temp;
+    ASSERT_TRUE(temp.isValid());
+    const QString source = temp.filePath(QStringLiteral("photo.png"));
+    QImage image(64, 48, QImage::Format_RGB32);
+    image.fill(Qt::darkCyan);
+    ASSERT_TRUE(image.save(source));
+    const Settings cluster = state.settings;
+    const QString kind = QStringLiteral("营运证");
+    // 127.0.0.2 is loopback too, but no server of the stack listens there: it refuses.
+    const QString down = QStringLiteral("127.0.0.2:%1,").arg(nodePort(1));
+    Settings firstDown = cluster;
+    firstDown.dbHost = db::encipherSetting(
+        down + db::decipherSetting(cluster.dbHost, cluster.settingKeyA, cluster.xorMask), cluster.settingKeyA, cluster.xorMask);
+    firstDown.serverAddress = down + cluster.serverAddress;
+
+    for (const auto& [what, settings] : {std::pair("cluster", cluster), {"first host down", firstDown}}) {
+        SCOPED_TRACE(what);
+        state.settings = settings;
+        state.dbConnection = accounts::connectForLogin(state.settings);
+        ASSERT_TRUE(state.dbConnection);
+        const QString plate = freshPlate("豫P");
+        ASSERT_TRUE(vehicles::insertVehicle(state.dbConnection, vehicleWithPlate(plate)).ok());
+        const QString id = queryValue(state.dbConnection,
+            QStringLiteral("select ID from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(state.dbConnection, plate)));
+        dialogs.clear();
+        QByteArray uploaded;
+        {
+            vehicles::PictureWindow window(state, dialogs, kind, plate, QByteArray());
+            ASSERT_FALSE(window.refused()) << dialogs.lastMessage().toStdString();
+            window.show();
+            dialogs.fileNames << source;
+            QTest::mouseClick(find<QPushButton>(&window, QStringLiteral("按钮_导入图片")), Qt::LeftButton);
+            QSignalSpy ended(&window, &vehicles::PictureWindow::uploadEnded);
+            QTest::mouseClick(find<QPushButton>(&window, QStringLiteral("按钮_保存")), Qt::LeftButton);
+            ASSERT_TRUE(ended.wait(30000));
+            ASSERT_TRUE(ended.at(0).at(0).toBool()) << dialogs.lastMessage().toStdString();
+            uploaded = window.shownBytes();
+        }
+        ASSERT_FALSE(uploaded.isEmpty());
+
+        state.newFlag = 0;
+        state.modifyFlag = 1;
+        state.editVehicleId = id;
+        vehicles::VehicleWindow form(state, dialogs, [] {});
+        QTRY_VERIFY_WITH_TIMEOUT(!form.thumbnailBytes(kind).isEmpty(), 20000);
+        EXPECT_EQ(form.thumbnailBytes(kind), uploaded);
+        EXPECT_FALSE(find<QLabel>(&form, vehicles::pictureColumnOf(kind)->control)->pixmap().isNull());
+    }
+    EXPECT_TRUE(vehicles::waitForWorkers(20000));
 }
 
 } // namespace

@@ -102,20 +102,6 @@ private:
     QByteArray m_request;
 };
 
-// A port on which nothing listens: bound once and released.
-int closedPort()
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(s);
-    return ntohs(addr.sin_port);
-}
-
 QString webUrl(const QString& path)
 {
     return QStringLiteral("http://127.0.0.1:%1/%2").arg(fd::test::stackSettings().webPort).arg(path);
@@ -130,6 +116,8 @@ HttpOptions quick(int totalSeconds = 5)
 }
 
 } // namespace
+
+using fd::test::closedPort;
 
 TEST(HttpGet, WholeBodyByteExactFromTheWebServer)
 {

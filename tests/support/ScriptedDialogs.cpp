@@ -4,21 +4,28 @@ namespace fd::test {
 
 void ScriptedDialogs::message(const QString& text, const QString& caption)
 {
-    shown.append({QStringLiteral("message"), text, caption});
+    shown.append({QStringLiteral("message"), text, caption, QString()});
+    if (onShown)
+        onShown(shown.last());
+}
+
+void ScriptedDialogs::detailedMessage(const QString& text, const QString& details, const QString& caption)
+{
+    shown.append({QStringLiteral("message"), text, caption, details});
     if (onShown)
         onShown(shown.last());
 }
 
 void ScriptedDialogs::error(const QString& text, const QString& caption)
 {
-    shown.append({QStringLiteral("error"), text, caption});
+    shown.append({QStringLiteral("error"), text, caption, QString()});
     if (onShown)
         onShown(shown.last());
 }
 
 int ScriptedDialogs::ask(const QString& text, Buttons, const QString& caption)
 {
-    shown.append({QStringLiteral("ask"), text, caption});
+    shown.append({QStringLiteral("ask"), text, caption, QString()});
     if (onShown)
         onShown(shown.last());
     return answers.isEmpty() ? Ok : answers.takeFirst();
@@ -26,7 +33,7 @@ int ScriptedDialogs::ask(const QString& text, Buttons, const QString& caption)
 
 bool ScriptedDialogs::inputText(const QString& prompt, QString& text, const QString& caption)
 {
-    shown.append({QStringLiteral("input"), prompt, caption});
+    shown.append({QStringLiteral("input"), prompt, caption, QString()});
     if (inputs.isEmpty())
         return false;
     text = inputs.takeFirst();
@@ -35,13 +42,13 @@ bool ScriptedDialogs::inputText(const QString& prompt, QString& text, const QStr
 
 QString ScriptedDialogs::openFileName(const QString& caption, const QString&)
 {
-    shown.append({QStringLiteral("open"), QString(), caption});
+    shown.append({QStringLiteral("open"), QString(), caption, QString()});
     return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
 }
 
 QString ScriptedDialogs::saveFileName(const QString& caption, const QString&, const QString&)
 {
-    shown.append({QStringLiteral("save"), QString(), caption});
+    shown.append({QStringLiteral("save"), QString(), caption, QString()});
     return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
 }
 

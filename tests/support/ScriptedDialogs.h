@@ -15,9 +15,11 @@ public:
         QString kind; // "message", "error", "ask", "input", "open", "save"
         QString text;
         QString caption;
+        QString details; // the details part of a detailed message
     };
 
     void message(const QString& text, const QString& caption = kCaption) override;
+    void detailedMessage(const QString& text, const QString& details, const QString& caption = kCaption) override;
     void error(const QString& text, const QString& caption) override;
     int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) override;
     bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;

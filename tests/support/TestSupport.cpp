@@ -4,7 +4,11 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace fd::test {
 
@@ -19,6 +23,19 @@ Settings stackSettings()
 
 QString stackDir() { return qEnvironmentVariable("FD_STACK_DIR"); }
 QString sourceDir() { return qEnvironmentVariable("FD_SOURCE_DIR"); }
+
+int closedPort()
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(s);
+    return ntohs(addr.sin_port);
+}
 
 db::ConnectionPtr connectStack(const QString& database)
 {

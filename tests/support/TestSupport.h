@@ -21,5 +21,7 @@ QString queryValue(const db::ConnectionPtr& connection, const QString& sql);
 // The stack's folder and the source folder.
 QString stackDir();
 QString sourceDir();
+// A port of 127.0.0.1 on which nothing listens (bound once and released).
+int closedPort();
 
 } // namespace fd::test

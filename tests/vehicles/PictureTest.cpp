@@ -8,7 +8,7 @@
 #include "common/Text.h"
 #include "db/Cipher.h"
 #include "db/Database.h"
-#include "net/Http.h"
+#include "net/Endpoints.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "vehicles/PictureFiles.h"
@@ -29,6 +29,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -309,10 +310,11 @@ protected:
 
 TEST(PictureRules, AddressesEscapeEveryReservedByte)
 {
-    // UTF-8 by default, GBK on request (a name GBK cannot hold is not sent); port 80 left out.
-    EXPECT_EQ(thumbnailUrl(QStringLiteral("10.0.0.5"), 80, QStringLiteral("豫 #?.jpg"), false),
-        QStringLiteral("http://10.0.0.5/%E8%B1%AB%20%23%3F.jpg"));
-    EXPECT_EQ(thumbnailUrl(QStringLiteral("10.0.0.5"), 8080, QStringLiteral("豫"), true), QStringLiteral("http://10.0.0.5:8080/%D4%A5"));
+    // UTF-8 by default, GBK on request (a name GBK cannot hold is not sent); one URL per server.
+    const QStringList bases {QStringLiteral("http://10.0.0.5"), QStringLiteral("http://[::1]:8080")};
+    EXPECT_EQ(thumbnailUrls(bases, QStringLiteral("豫 #?.jpg"), false),
+        QStringList({QStringLiteral("http://10.0.0.5/%E8%B1%AB%20%23%3F.jpg"), QStringLiteral("http://[::1]:8080/%E8%B1%AB%20%23%3F.jpg")}));
+    EXPECT_EQ(thumbnailUrls(bases.mid(0, 1), QStringLiteral("豫"), true), QStringList {QStringLiteral("http://10.0.0.5/%D4%A5")});
     EXPECT_TRUE(serverNameBytes(QString::fromUtf8("\xF0\x9F\x98\x80.jpg"), true).isEmpty());
     EXPECT_EQ(net::ftpUrl(QStringLiteral("h"), 21, "a b/c"), QByteArray("ftp://h:21/a%20b%2Fc"));
 }
@@ -414,26 +416,28 @@ TEST_F(PictureTest, UploadStoresTheFileAndNamesItInEveryRowOfThePlate)
     ASSERT_FALSE(copy.isEmpty());
     EXPECT_EQ(readFile(served(name)), copy);
     const Settings& s = state.settings;
-    EXPECT_EQ(net::httpGet(thumbnailUrl(s.serverAddress, s.webPort, name, s.gbkFileNames)), copy);
+    EXPECT_EQ(net::httpGetFirst(thumbnailUrls(net::endpointsOf(s).webBases, name, s.gbkFileNames)), copy);
     for (const auto& [row, expected] : {std::pair(a, name), {b, name}, {other, QStringLiteral("<null>")}})
         EXPECT_EQ(column(row, QStringLiteral("guacebaoxiantupina")), expected);
 }
 
-TEST_F(PictureTest, FailedUploadSaysSoAndKeepsTheWorkingCopy)
+TEST_F(PictureTest, FailedUploadSaysSoInChineseAndKeepsTheWorkingCopy)
 {
     const QString id = insertVehicle(kPlate, QStringLiteral("F1"));
     const Settings good = state.settings;
     const QString saveFailed = QStringLiteral("保存失败！");
-    const QList<std::tuple<const char*, std::function<void(Settings&)>, QString>> cases = {
-        {"FTP server down", [](Settings& s) { s.ftpPort = s.dbPort + 9; }, saveFailed},
+    // headline, a word of the reason under it, a piece of the technical text in the details
+    const QList<std::tuple<const char*, std::function<void(Settings&)>, QString, QString, QString>> cases = {
+        {"FTP server down", [](Settings& s) { s.ftpPort = s.dbPort + 9; }, saveFailed, QStringLiteral("无法连接"),
+            QStringLiteral("127.0.0.1:%1").arg(good.dbPort + 9)},
         {"wrong password",
             [](Settings& s) { s.ftpPassword = db::encipherSetting(QStringLiteral("wrong"), s.settingKeyA, s.xorMask); },
-            saveFailed},
+            saveFailed, QStringLiteral("拒绝登录"), QStringLiteral("530")},
         {"column update refused", [](Settings&) {
              test::mustExecute(conn, QStringLiteral("create trigger refuse_update before update on celiangzongbiao "
                                                     "for each row signal sqlstate '45000' set message_text = 'locked'"));
-         }, QStringLiteral("图片已上传到服务器，但车辆信息中的图片名称保存失败！")}};
-    for (const auto& [what, spoil, message] : cases) {
+         }, QStringLiteral("图片已上传到服务器，但车辆信息中的图片名称保存失败！"), QString(), QString()}};
+    for (const auto& [what, spoil, message, reason, details] : cases) {
         SCOPED_TRACE(what);
         state.settings = good;
         spoil(state.settings);
@@ -443,6 +447,12 @@ TEST_F(PictureTest, FailedUploadSaysSoAndKeepsTheWorkingCopy)
         const QByteArray copy = readFile(w->workingCopyPath());
         EXPECT_FALSE(upload(*w));
         EXPECT_EQ(dialogs.lastMessage().section(QLatin1Char('\n'), 0, 0), message);
+        if (!reason.isEmpty()) { // the reason in Chinese only, libcurl's words in the details
+            const QString shown = dialogs.lastMessage().section(QLatin1Char('\n'), 1);
+            EXPECT_TRUE(shown.contains(reason)) << shown.toStdString();
+            EXPECT_FALSE(shown.contains(QRegularExpression(QStringLiteral("[A-Za-z0-9]")))) << shown.toStdString();
+            EXPECT_TRUE(dialogs.shown.last().details.contains(details)) << dialogs.shown.last().details.toStdString();
+        }
         EXPECT_EQ(readFile(w->workingCopyPath()), copy);
         EXPECT_TRUE(w->isVisible());
         EXPECT_TRUE(button(*w, "按钮_保存")->isEnabled()); // another try
@@ -704,9 +714,9 @@ TEST_F(PictureTest, LoaderAsksInOrderAndClosingNeverWaitsNorDeliversLate)
     EXPECT_EQ(QSet<QString>(order.cbegin(), order.cend()).size(), 10);
     {
         SlowWebServer quick(0);
-        QStringList urls;
+        QList<QStringList> urls;
         for (const QString& kind : order)
-            urls << thumbnailUrl(QStringLiteral("127.0.0.1"), quick.serverPort(), kind, false);
+            urls << thumbnailUrls({QStringLiteral("http://127.0.0.1:%1").arg(quick.serverPort())}, kind, false);
         QObject receiver;
         QList<int> delivered;
         ThumbnailLoader loader(&receiver, urls, [&](int i, const QByteArray&, const QImage&) { delivered << i; }, 1);
@@ -729,7 +739,7 @@ TEST_F(PictureTest, LoaderAsksInOrderAndClosingNeverWaitsNorDeliversLate)
     // The same at the loader: a receiver gone before the answers come gets nothing.
     int lateDeliveries = 0;
     auto receiver = std::make_unique<QObject>();
-    const QString url = thumbnailUrl(QStringLiteral("127.0.0.1"), slow.serverPort(), QStringLiteral("x"), false);
+    const QStringList url = thumbnailUrls({QStringLiteral("http://127.0.0.1:%1").arg(slow.serverPort())}, QStringLiteral("x"), false);
     ThumbnailLoader loader(receiver.get(), {url}, [&](int, const QByteArray&, const QImage&) { ++lateDeliveries; });
     QTest::qWait(100);
     loader.stop();

@@ -1,11 +1,11 @@
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 
 #include "common/Text.h"
 
 #include <QCryptographicHash>
 #include <algorithm>
 
-namespace fd::db {
+namespace fd {
 namespace {
 
 QString checkOf(const QString& key)
@@ -74,4 +74,4 @@ QString encipherSetting(const QString& plain, const QString& key, quint8 mask)
     return QString::fromLatin1(masked.toHex()).toUpper() + checkOf(key);
 }
 
-} // namespace fd::db
+} // namespace fd
