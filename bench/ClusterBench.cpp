@@ -24,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTableView>
 #include <QTextStream>
 #include <QThread>
@@ -109,21 +110,30 @@ bool gone(qint64 pid)
 
 enum class Loss { Crash, Shutdown, Freeze };
 
-// Whether node N says it is synced, within the given seconds (a thawed node rejoins by itself).
-bool waitSynced(const QString& hosts, int node, int seconds)
+// Whether the nodes are synced and agree on one view of the cluster within the given seconds (a
+// thawed node rejoins by itself, and reports its old state until it notices it was dropped).
+bool waitWhole(const QString& hosts, int seconds)
 {
-    const QString host = hosts.split(QLatin1Char(',')).value(node - 1);
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < seconds * 1000) {
-        QProcess client;
-        client.start(QStringLiteral("mariadb"),
-            { QStringLiteral("--no-defaults"), QStringLiteral("--protocol=TCP"), QStringLiteral("-h127.0.0.1"),
-                QStringLiteral("-P") + host.section(QLatin1Char(':'), 1), QStringLiteral("-uroot"), QStringLiteral("-N"),
-                QStringLiteral("--connect-timeout=2"), QStringLiteral("-e"),
-                QStringLiteral("SHOW STATUS LIKE 'wsrep_local_state'") });
-        client.waitForFinished(5000);
-        if (client.readAllStandardOutput().contains("\t4"))
+        QSet<QByteArray> views;
+        bool synced = true;
+        for (const QString& host : hosts.split(QLatin1Char(','))) {
+            QProcess client;
+            client.start(QStringLiteral("mariadb"),
+                { QStringLiteral("--no-defaults"), QStringLiteral("--protocol=TCP"), QStringLiteral("-h127.0.0.1"),
+                    QStringLiteral("-P") + host.section(QLatin1Char(':'), 1), QStringLiteral("-uroot"),
+                    QStringLiteral("-N"), QStringLiteral("--connect-timeout=2"), QStringLiteral("-e"),
+                    QStringLiteral("SHOW STATUS WHERE Variable_name IN "
+                                   "('wsrep_local_state','wsrep_cluster_size','wsrep_cluster_conf_id')") });
+            client.waitForFinished(5000);
+            const QByteArray out = client.readAllStandardOutput();
+            synced = synced && out.contains("wsrep_local_state\t4")
+                && out.contains("wsrep_cluster_size\t" + QByteArray::number(hosts.count(QLatin1Char(',')) + 1));
+            views.insert(out.left(out.indexOf("wsrep_local_state")));
+        }
+        if (synced && views.size() == 1)
             return true;
         QThread::msleep(200);
     }
@@ -188,7 +198,7 @@ double failoverOnce(const Settings& s, Loss loss, double* normalListMs, QTextStr
     state.dbConnection.reset();
     if (loss == Loss::Freeze) {
         ::kill(static_cast<pid_t>(pid), SIGCONT);
-        if (!waitSynced(db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask), 1, 120)) {
+        if (!waitWhole(db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask), 120)) {
             std::fprintf(stderr, "node 1 did not sync again after the freeze\n");
             return -1;
         }

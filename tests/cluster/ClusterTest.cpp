@@ -23,6 +23,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSet>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -85,20 +86,29 @@ qint64 nodePid(int node)
     return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0;
 }
 
-// Waits until the node is synced with the others again (after a freeze it may have to rejoin).
-bool waitSynced(int node, int seconds)
+// Waits until the three nodes are synced and agree on one view of the cluster (a node thawed after
+// a freeze still reports its old state until it has noticed that the others dropped it).
+bool waitWhole(int seconds)
 {
     QElapsedTimer t;
     t.start();
     while (t.elapsed() < seconds * 1000) {
-        QProcess client;
-        client.start(QStringLiteral("mariadb"),
-            { QStringLiteral("--no-defaults"), QStringLiteral("--protocol=TCP"), QStringLiteral("-h127.0.0.1"),
-                QStringLiteral("-P%1").arg(nodePort(node)), QStringLiteral("-uroot"), QStringLiteral("-N"),
-                QStringLiteral("--connect-timeout=2"), QStringLiteral("-e"),
-                QStringLiteral("SHOW STATUS LIKE 'wsrep_local_state'") });
-        client.waitForFinished(5000);
-        if (client.readAllStandardOutput().contains("\t4"))
+        QSet<QByteArray> views;
+        bool synced = true;
+        for (int node : { 1, 2, 3 }) {
+            QProcess client;
+            client.start(QStringLiteral("mariadb"),
+                { QStringLiteral("--no-defaults"), QStringLiteral("--protocol=TCP"), QStringLiteral("-h127.0.0.1"),
+                    QStringLiteral("-P%1").arg(nodePort(node)), QStringLiteral("-uroot"), QStringLiteral("-N"),
+                    QStringLiteral("--connect-timeout=2"), QStringLiteral("-e"),
+                    QStringLiteral("SHOW STATUS WHERE Variable_name IN "
+                                   "('wsrep_local_state','wsrep_cluster_size','wsrep_cluster_conf_id')") });
+            client.waitForFinished(5000);
+            const QByteArray out = client.readAllStandardOutput();
+            synced = synced && out.contains("wsrep_local_state\t4") && out.contains("wsrep_cluster_size\t3");
+            views.insert(out.left(out.indexOf("wsrep_local_state")));
+        }
+        if (synced && views.size() == 1)
             return true;
         QTest::qWait(200);
     }
@@ -368,7 +378,7 @@ TEST_F(ClusterTest, ANodeNotSyncedIsPassedOverWhileASyncedOneAnswers)
         ~Resync()
         {
             db::dbExecute(node, QStringLiteral("SET GLOBAL wsrep_desync=OFF"));
-            EXPECT_TRUE(waitSynced(1, 30)) << "node 1 did not sync again";
+            EXPECT_TRUE(waitWhole(30)) << "node 1 did not sync again";
         }
     } resync { node1 };
     QTRY_VERIFY(localState(node1) != QLatin1String("4"));
@@ -502,7 +512,7 @@ TEST_F(ClusterTest, AFrozenNodeCostsSecondsNotTheReadTimeOut)
         ~Thaw()
         {
             ::kill(static_cast<pid_t>(pid), SIGCONT);
-            EXPECT_TRUE(waitSynced(1, 60)) << "node 1 did not sync again";
+            EXPECT_TRUE(waitWhole(60)) << "the cluster did not become whole again";
         }
     } thaw { pid };
 
