@@ -3,8 +3,11 @@
 //   cluster_bench tls [RUNS]       loadAllVehicles filling the grid over TLS and in clear text
 //                                  from the same server, alternately; medians and the ratio
 //   cluster_bench failover [RUNS]  logged in on node 1 of the cluster, node 1 is killed (a crash),
-//                                  then stopped (a shutdown); the time from its end to the result
-//                                  of the next full list, against the same list on a whole cluster
+//                                  then stopped (a shutdown), then frozen (SIGSTOP: a machine that
+//                                  vanished without closing its connections) after the session
+//                                  has been idle for a while; the time from its end (or freeze)
+//                                  to the result of the next full list, against the same list on
+//                                  a whole cluster
 //
 // Settings from FLEETDESK_CONFIG; the failover mode restarts the killed node with tools/stack.sh
 // (FD_STACK_SCRIPT, FD_STACK_DIR) between runs.
@@ -21,6 +24,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QTableView>
 #include <QTextStream>
 #include <QThread>
@@ -104,10 +108,44 @@ bool gone(qint64 pid)
     return (status.contains("State:\tZ") || status.contains("State:\tX")) && status.contains("Threads:\t1\n");
 }
 
-// One failover: logged in on node 1, node 1 is killed (SIGKILL: a crash) or stopped (SIGTERM:
-// a shutdown); the milliseconds from its end to the next full list's result, or -1.
-double failoverOnce(const Settings& s, bool crash, double* normalListMs, QTextStream& out)
+enum class Loss { Crash, Shutdown, Freeze };
+
+// Whether the nodes are synced and agree on one view of the cluster within the given seconds (a
+// thawed node rejoins by itself, and reports its old state until it notices it was dropped).
+bool waitWhole(const QString& hosts, int seconds)
 {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < seconds * 1000) {
+        QSet<QByteArray> views;
+        bool synced = true;
+        for (const QString& host : hosts.split(QLatin1Char(','))) {
+            QProcess client;
+            client.start(QStringLiteral("mariadb"),
+                { QStringLiteral("--no-defaults"), QStringLiteral("--protocol=TCP"), QStringLiteral("-h127.0.0.1"),
+                    QStringLiteral("-P") + host.section(QLatin1Char(':'), 1), QStringLiteral("-uroot"),
+                    QStringLiteral("-N"), QStringLiteral("--connect-timeout=2"), QStringLiteral("-e"),
+                    QStringLiteral("SHOW STATUS WHERE Variable_name IN "
+                                   "('wsrep_local_state','wsrep_cluster_size','wsrep_cluster_conf_id')") });
+            client.waitForFinished(5000);
+            const QByteArray out = client.readAllStandardOutput();
+            synced = synced && out.contains("wsrep_local_state\t4")
+                && out.contains("wsrep_cluster_size\t" + QByteArray::number(hosts.count(QLatin1Char(',')) + 1));
+            views.insert(out.left(out.indexOf("wsrep_local_state")));
+        }
+        if (synced && views.size() == 1)
+            return true;
+        QThread::msleep(200);
+    }
+    return false;
+}
+
+// One failover: logged in on node 1, node 1 is killed (SIGKILL: a crash), stopped (SIGTERM: a
+// shutdown) or frozen (SIGSTOP, after the session has been idle past its check); the
+// milliseconds from its end or freeze to the next full list's result, or -1.
+double failoverOnce(const Settings& s, Loss loss, double* normalListMs, QTextStream& out)
+{
+    const bool crash = loss == Loss::Crash;
     const QString dir = qEnvironmentVariable("FD_STACK_DIR");
     const QString script = qEnvironmentVariable("FD_STACK_SCRIPT");
     SilentDialogs dialogs;
@@ -132,7 +170,11 @@ double failoverOnce(const Settings& s, bool crash, double* normalListMs, QTextSt
     const qint64 pid = nodePid(dir, 1);
     if (pid <= 0)
         return -1;
-    if (crash) {
+    if (loss == Loss::Freeze) {
+        // The office reads the list for a while, and meanwhile the node's machine vanishes.
+        QThread::msleep(static_cast<unsigned long>(db::Connection::Options().idleCheckSeconds) * 1000 + 200);
+        ::kill(static_cast<pid_t>(pid), SIGSTOP);
+    } else if (crash) {
         ::kill(static_cast<pid_t>(pid), SIGKILL);
         while (!gone(pid))
             QThread::usleep(200);
@@ -146,13 +188,22 @@ double failoverOnce(const Settings& s, bool crash, double* normalListMs, QTextSt
     fleet.loadAllVehicles();
     const double ms = static_cast<double>(sinceEnd.nsecsElapsed()) / 1e6;
     const QString now = state.dbConnection->serverAddress();
-    out << (crash ? "  killed: " : "  stopped: ") << first << "; the next list (" << fleet.gridRowCount() - 1
+    static const char* const what[] = { "  killed: ", "  stopped: ", "  frozen: " };
+    out << what[static_cast<int>(loss)] << first << "; the next list (" << fleet.gridRowCount() - 1
         << " vehicles) came from " << now << " after " << QString::number(ms, 'f', 1) << " ms\n";
     out.flush();
     const bool movedOn = now != first && fleet.gridRowCount() >= 2;
     if (!movedOn)
         std::fprintf(stderr, "the list did not move on: %s\n", qPrintable(db::dbLastError(state.dbConnection)));
     state.dbConnection.reset();
+    if (loss == Loss::Freeze) {
+        ::kill(static_cast<pid_t>(pid), SIGCONT);
+        if (!waitWhole(db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask), 120)) {
+            std::fprintf(stderr, "node 1 did not sync again after the freeze\n");
+            return -1;
+        }
+        return movedOn ? ms : -1;
+    }
     if (QProcess::execute(QStringLiteral("bash"), { script, QStringLiteral("node-start"), dir, QStringLiteral("1") })
         != 0)
         return -1;
@@ -161,17 +212,20 @@ double failoverOnce(const Settings& s, bool crash, double* normalListMs, QTextSt
 
 int failoverBench(const Settings& s, int runs, QTextStream& out)
 {
-    std::vector<double> crashMs, stopMs, normalMs;
+    std::vector<double> crashMs, stopMs, freezeMs, normalMs;
     for (int run = 0; run < runs; ++run) {
         double normal = 0.0;
-        const double crash = failoverOnce(s, true, &normal, out);
+        const double crash = failoverOnce(s, Loss::Crash, &normal, out);
         normalMs.push_back(normal);
-        const double stop = failoverOnce(s, false, &normal, out);
+        const double stop = failoverOnce(s, Loss::Shutdown, &normal, out);
         normalMs.push_back(normal);
-        if (crash < 0 || stop < 0)
+        const double freeze = failoverOnce(s, Loss::Freeze, &normal, out);
+        normalMs.push_back(normal);
+        if (crash < 0 || stop < 0 || freeze < 0)
             return 1;
         crashMs.push_back(crash);
         stopMs.push_back(stop);
+        freezeMs.push_back(freeze);
     }
     out << "the same list with every node up (ms): median " << QString::number(median(normalMs), 'f', 1) << "\n";
     out << "shutdown to the next list's result (ms): " << list(stopMs) << "  median "
@@ -179,6 +233,10 @@ int failoverBench(const Settings& s, int runs, QTextStream& out)
     out << "death to the next list's result (ms): " << list(crashMs) << "  median "
         << QString::number(median(crashMs), 'f', 1) << " (connect time-out "
         << db::Connection::Options().connectTimeoutSeconds << " s)\n";
+    out << "freeze to the next list's result (ms): " << list(freezeMs) << "  median "
+        << QString::number(median(freezeMs), 'f', 1) << " (goal 15000; alive check "
+        << db::Connection::Options().aliveCheckMs << " ms after " << db::Connection::Options().idleCheckSeconds
+        << " s idle)\n";
     return 0;
 }
 

@@ -3,8 +3,10 @@
 #   1. the full-list fill of N vehicles (default 100 000) over TLS against the same fill in clear
 #      text, from one database (RUNS alternate pairs, default 5): "TLS/clear fill ratio" line;
 #   2. on a three-node cluster holding 1000 vehicles: logged in on node 1, node 1 is killed (then,
-#      in a second round, shut down) and the next full list is timed from the node's end (RUNS
-#      times each, node 1 rejoining in between): "death to the next list's result" line.
+#      in a second round, shut down, and in a third frozen with SIGSTOP after the session has been
+#      idle for a while) and the next full list is timed from the node's end or freeze (RUNS times
+#      each, node 1 rejoining in between): "death to the next list's result" and "freeze to the
+#      next list's result" lines.
 #
 #   bench/run_cluster_bench.sh [N] [RUNS] [BASE_PORT]
 #
@@ -31,6 +33,6 @@ FLEETDESK_CONFIG=$single/fleetdesk.ini "$build/bench/cluster_bench" tls "$runs"
 "$root/tools/stack.sh" stop "$single" >/dev/null
 
 "$root/tools/stack.sh" cluster "$cluster" $((base + 30)) 1000 >/dev/null
-echo "== failover: node 1 killed, node 1 shut down"
+echo "== failover: node 1 killed, node 1 shut down, node 1 frozen"
 FLEETDESK_CONFIG=$cluster/fleetdesk.ini FD_STACK_DIR=$cluster FD_STACK_SCRIPT=$root/tools/stack.sh \
     "$build/bench/cluster_bench" failover "$runs"

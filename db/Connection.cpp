@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <mysql.h>
 #include <errmsg.h>
+#include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <type_traits>
@@ -15,7 +17,10 @@
 #ifdef _WIN32
 #include <winsock2.h>
 #else
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #endif
 
 namespace fd::db {
@@ -89,18 +94,71 @@ std::optional<QByteArray> firstValue(MYSQL* mysql, const char* sql)
     return value;
 }
 
-// A node of a Galera cluster is usable when it is in the primary component and synced: one that
-// has lost the others (or is still joining) takes connections but refuses every statement. On a
-// usable node the session waits for the writes the cluster has already committed before each
-// read, so what another office (or the node this connection has just lost) saved is never
-// missing from a list. A server that is not a cluster node needs nothing.
-bool prepareClusterSession(MYSQL* mysql)
+enum class NodeState { Usable, NotSynced, NotReady };
+
+// A node of a Galera cluster is ready when it is in the primary component: one that has lost the
+// others (or is still joining) takes connections but refuses every statement. A ready node is
+// usable when it is also synced (wsrep_local_state 4): a donor of a full state transfer blocks
+// writes while it lasts, and a node desynced by hand lags behind; wsrep_ready does not tell them
+// apart. On a ready node the session waits for the writes the cluster has already committed
+// before each read, so what another office (or the node this connection has just lost) saved is
+// never missing from a list. A server that is not a cluster node needs nothing.
+NodeState prepareClusterSession(MYSQL* mysql)
 {
     if (firstValue(mysql, "SELECT @@wsrep_on") != QByteArray("1"))
-        return true;
+        return NodeState::Usable;
     if (firstValue(mysql, "SHOW STATUS LIKE 'wsrep_ready'") != QByteArray("ON"))
-        return false;
-    return mysql_query(mysql, "SET SESSION wsrep_sync_wait=1") == 0;
+        return NodeState::NotReady;
+    if (mysql_query(mysql, "SET SESSION wsrep_sync_wait=1") != 0)
+        return NodeState::NotReady;
+    return firstValue(mysql, "SHOW STATUS LIKE 'wsrep_local_state'") == QByteArray("4") ? NodeState::Usable
+                                                                                        : NodeState::NotSynced;
+}
+
+// TCP keepalive with short periods: when the server's machine vanishes (power cut, cable) while
+// the program waits for an answer, the wait ends after about deadPeerSeconds instead of the read
+// time-out. A server that is only slow still acknowledges the probes.
+void detectDeadPeer(MYSQL* mysql, int deadPeerSeconds)
+{
+    const auto fd = mysql_get_socket(mysql);
+#ifdef _WIN32
+    const BOOL on = TRUE;
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof on);
+#else
+    if (fd < 0)
+        return;
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_KEEPALIVE, &on, sizeof on);
+    const int idle = 5, interval = 2;
+    const int count = std::max(1, (deadPeerSeconds - idle) / interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPIDLE, &idle, sizeof idle);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPINTVL, &interval, sizeof interval);
+    ::setsockopt(fd, IPPROTO_TCP, TCP_KEEPCNT, &count, sizeof count);
+#ifdef TCP_USER_TIMEOUT
+    // Also when a statement has gone out and is never acknowledged.
+    const unsigned userTimeoutMs = static_cast<unsigned>(deadPeerSeconds) * 1000u;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_USER_TIMEOUT, &userTimeoutMs, sizeof userTimeoutMs);
+#endif
+#endif
+}
+
+// Waits until the socket has something to read (or is closed); false after timeoutMs.
+bool waitReadable(MYSQL* mysql, int timeoutMs)
+{
+    const auto fd = mysql_get_socket(mysql);
+    if (fd == static_cast<std::remove_const_t<decltype(fd)>>(-1))
+        return true; // closed: reading reports it at once
+#ifdef _WIN32
+    WSAPOLLFD p { fd, POLLIN, 0 };
+    return WSAPoll(&p, 1, timeoutMs) != 0;
+#else
+    pollfd p { static_cast<int>(fd), POLLIN, 0 };
+    int n;
+    do
+        n = ::poll(&p, 1, timeoutMs);
+    while (n < 0 && errno == EINTR);
+    return n != 0;
+#endif
 }
 
 // TLS failures of the handshake, told apart from the rest.
@@ -125,9 +183,10 @@ ConnectFailure worse(ConnectFailure a, ConnectFailure b)
 
 } // namespace
 
-MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* failure)
+MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* failure, bool* synced)
 {
     *failure = ConnectFailure::Other;
+    *synced = true;
     const QList<HostPort> hosts = parseHostList(m_options.host, m_options.port);
     const HostPort& target = hosts[hostIndex];
     MYSQL* mysql = mysql_init(nullptr);
@@ -182,11 +241,19 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
         mysql_close(mysql);
         return nullptr;
     }
-    if (!prepareClusterSession(mysql)) {
+    switch (prepareClusterSession(mysql)) {
+    case NodeState::NotReady:
         *error = QStringLiteral("the cluster node is not ready for statements");
         mysql_close(mysql);
         return nullptr;
+    case NodeState::NotSynced:
+        *error = QStringLiteral("the cluster node is not synced with the others");
+        *synced = false;
+        break;
+    case NodeState::Usable:
+        break;
     }
+    detectDeadPeer(mysql, m_options.deadPeerSeconds);
     *failure = ConnectFailure::None;
     return mysql;
 }
@@ -212,15 +279,10 @@ bool Connection::connectLocked(QString* error, ConnectFailure* failure, bool reo
 
     QStringList errors;
     ConnectFailure reason = ConnectFailure::None;
-    for (int index : order) {
-        QString message;
-        ConnectFailure why = ConnectFailure::None;
-        MYSQL* mysql = connectOne(index, &message, &why);
-        if (!mysql) {
-            errors << (hosts.size() > 1 ? hostPortText(hosts[index]) + QStringLiteral(": ") + message : message);
-            reason = worse(reason, why);
-            continue;
-        }
+    // The first node that is ready but not synced, kept for when no synced one answers.
+    MYSQL* fallback = nullptr;
+    int fallbackIndex = -1;
+    const auto adopt = [&](MYSQL* mysql, int index) {
         if (m_mysql)
             mysql_close(m_mysql);
         m_mysql = mysql;
@@ -231,12 +293,44 @@ bool Connection::connectLocked(QString* error, ConnectFailure* failure, bool reo
         if (failure)
             *failure = ConnectFailure::None;
         return true;
+    };
+    for (int index : order) {
+        QString message;
+        ConnectFailure why = ConnectFailure::None;
+        bool synced = true;
+        MYSQL* mysql = connectOne(index, &message, &why, &synced);
+        if (!mysql || !synced) {
+            errors << (hosts.size() > 1 ? hostPortText(hosts[index]) + QStringLiteral(": ") + message : message);
+            reason = worse(reason, why);
+            if (mysql && !fallback) {
+                fallback = mysql;
+                fallbackIndex = index;
+            } else if (mysql) {
+                mysql_close(mysql);
+            }
+            continue;
+        }
+        if (fallback)
+            mysql_close(fallback);
+        return adopt(mysql, index);
     }
+    if (fallback)
+        return adopt(fallback, fallbackIndex);
     if (error)
         *error = errors.join(QStringLiteral("; "));
     if (failure)
         *failure = reason;
     return false;
+}
+
+bool Connection::answersLocked()
+{
+    static const char probe[] = "DO 0";
+    if (mysql_send_query(m_mysql, probe, sizeof probe - 1) != 0)
+        return false;
+    if (!waitReadable(m_mysql, m_options.aliveCheckMs))
+        return false; // the session is given up; closing it sends nothing that waits for an answer
+    return mysql_read_query_result(m_mysql) == 0;
 }
 
 bool Connection::peerSpokeLocked() const
@@ -302,10 +396,11 @@ bool Connection::ensureAliveLocked()
     const auto idle = std::chrono::steady_clock::now() - m_lastUsed;
     if (!m_broken && idle < std::chrono::seconds(m_options.idleCheckSeconds) && !peerSpokeLocked())
         return true;
-    if (!m_broken && mysql_ping(m_mysql) == 0)
+    if (!m_broken && answersLocked())
         return true;
-    // The server dropped the session (wait timeout, restart, a cluster node stopped): open a new
-    // one with the same settings, on the next host that takes it. Nothing has been sent yet.
+    // The server dropped the session (wait timeout, restart, a cluster node stopped) or no longer
+    // answers (its machine vanished, the process froze): open a new session with the same
+    // settings, on the next host that takes it. Nothing of the statement has been sent yet.
     QString error;
     if (!connectLocked(&error, nullptr, true)) {
         setErrorLocked(CR_SERVER_GONE_ERROR, error);

@@ -49,22 +49,31 @@ public:
         bool tlsRequired = false;
         QString tlsCaFile;
         bool tlsVerifyServer = true;
-        // A statement after this much idleness first checks that the server still has the
-        // connection, and reopens it with the same settings when it does not.
-        int idleCheckSeconds = 30;
+        // A statement after this much idleness first checks that the server still answers (a
+        // statement that changes nothing, given aliveCheckMs to answer), and reopens the
+        // connection with the same settings when it does not: a server that vanished without
+        // closing its connections (power cut, frozen) costs that check, not the read time-out.
+        // One round trip per user action that follows a pause.
+        int idleCheckSeconds = 2;
+        int aliveCheckMs = 3000;
         int connectTimeoutSeconds = 10;
         // A server that stops answering in the middle of a statement fails it after this long
         // instead of freezing the window for good. No statement of the program comes near it.
+        // When the server's machine is gone (no TCP acknowledgements), keepalive probes end the
+        // wait after about deadPeerSeconds instead.
         int readTimeoutSeconds = 60;
+        int deadPeerSeconds = 13;
     };
 
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
-    // Opens a connection to the first host of the list that accepts it (a cluster node that is
-    // not ready for statements is passed over); empty on failure, with the client library's
-    // messages in error.
+    // Opens a connection to the first host of the list that accepts it; empty on failure, with
+    // the client library's messages in error. A cluster node that is not ready for statements is
+    // passed over, and so is one that is not synced with the others (a donor of a state transfer,
+    // a node desynced by hand) as long as a synced one answers; when none does, the first ready
+    // one is taken.
     static std::shared_ptr<Connection> open(
         const Options& options, QString* error = nullptr, ConnectFailure* failure = nullptr);
 
@@ -124,7 +133,11 @@ private:
     void endStreaming(bool broken);
     // Opens a session on the first host that takes it. A reopen tries the host it lost last.
     bool connectLocked(QString* error, ConnectFailure* failure, bool reopen);
-    st_mysql* connectOne(int hostIndex, QString* error, ConnectFailure* failure);
+    // A session on one host, or none; synced is false for a cluster node that is ready but not
+    // synced with the others.
+    st_mysql* connectOne(int hostIndex, QString* error, ConnectFailure* failure, bool* synced);
+    // Whether the server answers a statement that changes nothing within aliveCheckMs.
+    bool answersLocked();
     // Whether the server has closed this idle session or sent something unasked (its shutdown
     // notice): either way the session must be checked before a statement goes out on it.
     bool peerSpokeLocked() const;

@@ -292,7 +292,7 @@ wait_port() { # port
 make_certificates() {
     [ "$tls" = 1 ] || return 0
     local t=$dir/tls
-    [ -f "$t/server.pem" ] && [ -f "$t/ca.pem" ] && return 0
+    [ -f "$t/server.pem" ] && [ -f "$t/ca.pem" ] && { make_node_certificate; return 0; }
     mkdir -p "$t"
     openssl req -x509 -newkey rsa:2048 -nodes -days 3650 -subj "/CN=fleetdesk local CA" \
         -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
@@ -307,6 +307,22 @@ make_certificates() {
     chmod 640 "$t/server-key.pem"
     # Cluster nodes run as the mysql user and must read the key.
     chgrp mysql "$t/server-key.pem" 2>/dev/null || true
+    make_node_certificate
+}
+
+# The certificate the cluster nodes show one another (replication, state transfers): each node is
+# server and client there, so it carries both uses. Signed by the same CA, for 127.0.0.1.
+make_node_certificate() {
+    local t=$dir/tls
+    [ -f "$t/node.pem" ] && return 0
+    openssl req -newkey rsa:2048 -nodes -subj "/CN=127.0.0.1" -keyout "$t/node-key.pem" \
+        -out "$t/node.csr" >>"$t/openssl.log" 2>&1
+    printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth,clientAuth\n' \
+        > "$t/node.ext"
+    openssl x509 -req -in "$t/node.csr" -CA "$t/ca.pem" -CAkey "$t/ca-key.pem" -CAcreateserial -days 3650 \
+        -extfile "$t/node.ext" -out "$t/node.pem" >>"$t/openssl.log" 2>&1
+    chmod 640 "$t/node-key.pem"
+    chgrp mysql "$t/node-key.pem" 2>/dev/null || true
 }
 
 tls_server_args() {
@@ -379,7 +395,10 @@ start_node() { # N bootstrap|join
         [ -f "$b/data/grastate.dat" ] && sed -i 's/^safe_to_bootstrap: 0/safe_to_bootstrap: 1/' "$b/data/grastate.dat"
     fi
     local members="127.0.0.1:${galera_port[1]},127.0.0.1:${galera_port[2]},127.0.0.1:${galera_port[3]}"
-    /usr/sbin/mariadbd --no-defaults --user=mysql --datadir="$b/data" --bind-address=127.0.0.1 \
+    # The state transfer script reads its TLS settings from the [sst] group of the server's
+    # defaults file; the server itself reads nothing else from it.
+    node_defaults > "$b/node.cnf"
+    /usr/sbin/mariadbd --defaults-file="$b/node.cnf" --user=mysql --datadir="$b/data" --bind-address=127.0.0.1 \
         --port="${node_port[$n]}" --socket="$b/s.sock" --pid-file="$b/m.pid" --log-error="$b/error.log" \
         --innodb-log-file-size=8M --innodb-buffer-pool-size=128M --character-set-server=gbk \
         --collation-server=gbk_chinese_ci --sql-mode=STRICT_TRANS_TABLES,NO_ENGINE_SUBSTITUTION \
@@ -389,7 +408,7 @@ start_node() { # N bootstrap|join
         --wsrep-on=ON --wsrep-provider=/usr/lib/galera/libgalera_smm.so --wsrep-cluster-name=fleetdesk \
         --wsrep-cluster-address="gcomm://$members" --wsrep-node-address="127.0.0.1:${galera_port[$n]}" \
         --wsrep-node-name="node$n" --wsrep-sst-method=rsync --wsrep-sst-receive-address="127.0.0.1:${sst_port[$n]}" \
-        --wsrep-provider-options="gmcast.listen_addr=tcp://127.0.0.1:${galera_port[$n]};ist.recv_addr=127.0.0.1:${ist_port[$n]};gcache.size=32M;evs.suspect_timeout=PT3S;evs.inactive_timeout=PT6S" \
+        --wsrep-provider-options="gmcast.listen_addr=tcp://127.0.0.1:${galera_port[$n]};ist.recv_addr=127.0.0.1:${ist_port[$n]};gcache.size=32M;evs.suspect_timeout=PT3S;evs.inactive_timeout=PT6S$(galera_tls_options)" \
         "${flags[@]}" </dev/null >/dev/null 2>&1 &
     for i in $(seq 1 600); do
         [ "$(node_state "$n")" = Synced ] && break
@@ -398,6 +417,24 @@ start_node() { # N bootstrap|join
     [ "$(node_state "$n")" = Synced ] || { echo "node $n did not join; see $b/error.log" >&2; exit 1; }
     if [ "$fresh" = 1 ] && [ "$mode" = bootstrap ]; then
         load_database node_client "$n"
+    fi
+}
+
+# Replication between the nodes and both kinds of state transfer are encrypted with the stack's
+# CA: Galera's own TLS (socket.ssl_*) carries the write sets and the incremental transfers, and
+# the rsync full transfer goes through stunnel, each side checking that the other's certificate
+# comes from the CA and names the address it talks to. FLEETDESK_TLS=0 leaves all of it in clear.
+galera_tls_options() {
+    [ "$tls" = 1 ] || return 0
+    printf ';socket.ssl=yes;socket.ssl_cert=%s;socket.ssl_key=%s;socket.ssl_ca=%s' \
+        "$dir/tls/node.pem" "$dir/tls/node-key.pem" "$dir/tls/ca.pem"
+}
+
+node_defaults() {
+    echo "[sst]"
+    if [ "$tls" = 1 ]; then
+        printf 'ssl-mode=VERIFY_CA\ntca=%s\ntcert=%s\ntkey=%s\n' \
+            "$dir/tls/ca.pem" "$dir/tls/node.pem" "$dir/tls/node-key.pem"
     fi
 }
 

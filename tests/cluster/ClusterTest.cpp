@@ -8,6 +8,7 @@
 #include "accounts/PasswordWindow.h"
 #include "accounts/RememberedLogin.h"
 #include "common/AppState.h"
+#include "common/Text.h"
 #include "db/Cipher.h"
 #include "db/Database.h"
 #include "support/ScriptedDialogs.h"
@@ -18,19 +19,24 @@
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStore.h"
 #include "vehicles/VehicleWindow.h"
-#include "vehicles/Workers.h"
+#include "common/Jobs.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QImage>
 #include <QLabel>
+#include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
+#include <QSet>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <iostream>
 #include <thread>
 
 using namespace fd;
@@ -71,6 +77,49 @@ bool stack(const QStringList& args)
     return QProcess::execute(
                QStringLiteral("bash"), QStringList { sourceDir() + QStringLiteral("/tools/stack.sh") } + args)
         == 0;
+}
+
+// What a node reports of its place in the cluster (4: synced).
+QString localState(const db::ConnectionPtr& node)
+{
+    return queryValue(node,
+        QStringLiteral("select variable_value from information_schema.global_status "
+                       "where variable_name='WSREP_LOCAL_STATE'"));
+}
+
+qint64 nodePid(int node)
+{
+    QFile f(stackDir() + QStringLiteral("/n%1/m.pid").arg(node));
+    return f.open(QIODevice::ReadOnly) ? f.readAll().trimmed().toLongLong() : 0;
+}
+
+// Waits until the three nodes are synced and agree on one view of the cluster (a node thawed after
+// a freeze still reports its old state until it has noticed that the others dropped it).
+bool waitWhole(int seconds)
+{
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < seconds * 1000) {
+        QSet<QByteArray> views;
+        bool synced = true;
+        for (int node : { 1, 2, 3 }) {
+            QProcess client;
+            client.start(QStringLiteral("mariadb"),
+                { QStringLiteral("--no-defaults"), QStringLiteral("--protocol=TCP"), QStringLiteral("-h127.0.0.1"),
+                    QStringLiteral("-P%1").arg(nodePort(node)), QStringLiteral("-uroot"), QStringLiteral("-N"),
+                    QStringLiteral("--connect-timeout=2"), QStringLiteral("-e"),
+                    QStringLiteral("SHOW STATUS WHERE Variable_name IN "
+                                   "('wsrep_local_state','wsrep_cluster_size','wsrep_cluster_conf_id')") });
+            client.waitForFinished(5000);
+            const QByteArray out = client.readAllStandardOutput();
+            synced = synced && out.contains("wsrep_local_state\t4") && out.contains("wsrep_cluster_size\t3");
+            views.insert(out.left(out.indexOf("wsrep_local_state")));
+        }
+        if (synced && views.size() == 1)
+            return true;
+        QTest::qWait(200);
+    }
+    return false;
 }
 
 // A plate no earlier run has used.
@@ -357,7 +406,10 @@ TEST_F(ClusterTest, APictureRoundTripsOverTheHostListsAlsoWithTheFirstHostDown)
             ASSERT_FALSE(window.refused()) << dialogs.lastMessage().toStdString();
             window.show();
             dialogs.fileNames << source;
+            QSignalSpy imported(&window, &vehicles::PictureWindow::importEnded);
             QTest::mouseClick(find<QPushButton>(&window, QStringLiteral("按钮_导入图片")), Qt::LeftButton);
+            ASSERT_TRUE(imported.count() == 1 || imported.wait(10000));
+            ASSERT_TRUE(imported.at(0).at(0).toBool()) << dialogs.lastMessage().toStdString();
             QSignalSpy ended(&window, &vehicles::PictureWindow::uploadEnded);
             QTest::mouseClick(find<QPushButton>(&window, QStringLiteral("按钮_保存")), Qt::LeftButton);
             ASSERT_TRUE(ended.wait(30000));
@@ -374,7 +426,170 @@ TEST_F(ClusterTest, APictureRoundTripsOverTheHostListsAlsoWithTheFirstHostDown)
         EXPECT_EQ(form.thumbnailBytes(kind), uploaded);
         EXPECT_FALSE(find<QLabel>(&form, vehicles::pictureColumnOf(kind)->control)->pixmap().isNull());
     }
-    EXPECT_TRUE(vehicles::waitForWorkers(20000));
+    EXPECT_TRUE(waitForAllJobs(20000));
+}
+
+// A node that is not synced with the others (desynced by hand here; a donor of a full state
+// transfer is alike) is passed over by the login and by the reopen of a lost session while a
+// synced node answers; when it is the only one that answers it is taken. A server that is not a
+// cluster node is taken as before.
+TEST_F(ClusterTest, ANodeNotSyncedIsPassedOverWhileASyncedOneAnswers)
+{
+    auto node1 = connectNode(1);
+    auto node2 = connectNode(2);
+    ASSERT_TRUE(node1 && node2);
+    mustExecute(node1, QStringLiteral("SET GLOBAL wsrep_desync=ON"));
+    struct Resync {
+        db::ConnectionPtr node;
+        ~Resync()
+        {
+            db::dbExecute(node, QStringLiteral("SET GLOBAL wsrep_desync=OFF"));
+            EXPECT_TRUE(waitWhole(30)) << "node 1 did not sync again";
+        }
+    } resync { node1 };
+    QTRY_VERIFY(localState(node1) != QLatin1String("4"));
+
+    ASSERT_TRUE(login(QStringLiteral("admin"), QStringLiteral("123456"))) << dialogs.lastMessage().toStdString();
+    db::ConnectionPtr session = state.dbConnection;
+    EXPECT_EQ(session->serverAddress(), nodeAddress(2));
+
+    // Its session on node 2 is lost: the reopen tries node 1 first (the node lost comes last).
+    const unsigned long lost = session->threadId();
+    mustExecute(node2, QStringLiteral("KILL %1").arg(lost));
+    QTRY_COMPARE(queryValue(node2,
+                     QStringLiteral("select count(*) from information_schema.processlist where id=%1").arg(lost)),
+        QStringLiteral("0"));
+    EXPECT_EQ(queryValue(session, QStringLiteral("select 1")), QStringLiteral("1"));
+    EXPECT_EQ(session->serverAddress(), nodeAddress(3));
+
+    const Settings s = stackSettings();
+    auto alone = db::dbConnect(accounts::connectionOptions(s, nodeAddress(1)));
+    ASSERT_TRUE(alone);
+    EXPECT_EQ(alone->serverAddress(), nodeAddress(1));
+
+    db::Connection::Options plain = accounts::connectionOptions(s, QStringLiteral("127.0.0.1:") + qEnvironmentVariable("FD_PLAIN_PORT"));
+    plain.tlsRequired = false;
+    plain.database.clear();
+    QString error;
+    EXPECT_TRUE(db::dbConnect(plain, &error)) << error.toStdString();
+}
+
+// The TLS connection of a session is cut on the server's side in the middle of a statement (as
+// when a node dies): the statement fails with the TLS layer's error and is not sent again, and
+// the next statement runs on a reopened, encrypted session.
+TEST_F(ClusterTest, ASessionLostOverTlsIsReopened)
+{
+    ASSERT_TRUE(login(QStringLiteral("admin"), QStringLiteral("123456"))) << dialogs.lastMessage().toStdString();
+    db::ConnectionPtr session = state.dbConnection;
+    ASSERT_EQ(session->serverAddress(), nodeAddress(1));
+    ASSERT_FALSE(session->tlsCipher().isEmpty());
+    auto node1 = connectNode(1);
+    ASSERT_TRUE(node1);
+    const unsigned long lost = session->threadId();
+    const QString clientPort = queryValue(node1,
+        QStringLiteral("select substring_index(host, ':', -1) from information_schema.processlist where id=%1").arg(lost));
+
+    bool ran = true;
+    unsigned code = 0;
+    std::thread worker([&] {
+        ran = db::dbExecute(session, QStringLiteral("select sleep(10)"));
+        code = session->lastErrno();
+    });
+    for (int i = 0; i < 100
+         && queryValue(node1,
+                QStringLiteral("select count(*) from information_schema.processlist where id=%1 and info like 'select sleep%'")
+                    .arg(lost))
+             != QLatin1String("1");
+         ++i)
+        QTest::qWait(20);
+    const int cut = QProcess::execute(QStringLiteral("ss"),
+        { QStringLiteral("-K"), QStringLiteral("-t"), QStringLiteral("src"), QStringLiteral("127.0.0.1"),
+            QStringLiteral("sport"), QStringLiteral("="), QStringLiteral(":%1").arg(nodePort(1)), QStringLiteral("dport"),
+            QStringLiteral("="), QStringLiteral(":") + clientPort });
+    worker.join();
+    ASSERT_EQ(cut, 0) << "ss -K could not cut the connection";
+    EXPECT_FALSE(ran);
+    EXPECT_EQ(code, 2026u) << "CR_SSL_CONNECTION_ERROR expected";
+
+    EXPECT_EQ(queryValue(session, QStringLiteral("select 1")), QStringLiteral("1")) << db::dbLastError(session).toStdString();
+    EXPECT_EQ(session->serverAddress(), nodeAddress(2));
+    EXPECT_FALSE(session->tlsCipher().isEmpty());
+}
+
+// Replication between the nodes is encrypted: a capture of the replication and state transfer
+// ports while a vehicle is saved on one node and read on another holds no byte of its plate.
+TEST_F(ClusterTest, ReplicationCarriesNoPlateInClear)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("replication.pcap"));
+    // Galera on node port + 10, full transfers on + 20, incremental ones on + 30.
+    QStringList ports;
+    for (int node : { 1, 2, 3 })
+        for (int offset : { 10, 20, 30 })
+            ports << QStringLiteral("port %1").arg(nodePort(node) + offset);
+    QProcess capture;
+    capture.start(QStringLiteral("tcpdump"),
+        { QStringLiteral("-i"), QStringLiteral("lo"), QStringLiteral("--immediate-mode"), QStringLiteral("-U"),
+            QStringLiteral("-w"), file,
+            QStringLiteral("tcp and (%1)").arg(ports.join(QStringLiteral(" or "))) });
+    QByteArray log;
+    QTRY_VERIFY_WITH_TIMEOUT((log += capture.readAllStandardError()).contains("listening on"), 10000);
+
+    auto node1 = connectNode(1);
+    auto node3 = connectNode(3);
+    ASSERT_TRUE(node1 && node3);
+    const QString plate = freshPlate("豫Q");
+    ASSERT_TRUE(vehicles::insertVehicle(node1, vehicleWithPlate(plate)).ok()) << db::dbLastError(node1).toStdString();
+    EXPECT_EQ(vehicleCount(node3, plate), QStringLiteral("1"));
+    // The write set did cross the captured ports (the file holds more than its header).
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 1000, 5000);
+
+    capture.terminate();
+    ASSERT_TRUE(capture.waitForFinished(10000));
+    log += capture.readAllStandardError();
+    QFile pcap(file);
+    ASSERT_TRUE(pcap.open(QIODevice::ReadOnly));
+    const QByteArray bytes = pcap.readAll();
+    EXPECT_FALSE(bytes.contains(plate.mid(1).toLatin1())) << "the plate's letters travel in clear";
+    EXPECT_FALSE(bytes.contains(text::toGbk(plate).bytes)) << "the plate travels in clear";
+}
+
+// A node that stops answering without closing its connections (a power cut; frozen here): the
+// next list after a pause runs on another node within seconds instead of waiting for the read
+// time-out, and the list is complete.
+TEST_F(ClusterTest, AFrozenNodeCostsSecondsNotTheReadTimeOut)
+{
+    ASSERT_TRUE(login(QStringLiteral("admin"), QStringLiteral("123456"))) << dialogs.lastMessage().toStdString();
+    db::ConnectionPtr session = state.dbConnection;
+    ASSERT_EQ(session->serverAddress(), nodeAddress(1));
+    vehicles::FleetList fleet(state, dialogs);
+    fleet.loadAllVehicles();
+    auto node3 = connectNode(3);
+    ASSERT_TRUE(node3);
+    const QString expected = queryValue(node3, QStringLiteral("select count(*) from celiangzongbiao"));
+    // The office looks at the list for a while; meanwhile node 1 freezes.
+    QTest::qWait(db::Connection::Options().idleCheckSeconds * 1000 + 200);
+    const qint64 pid = nodePid(1);
+    ASSERT_GT(pid, 0);
+    ASSERT_EQ(::kill(static_cast<pid_t>(pid), SIGSTOP), 0);
+    struct Thaw {
+        qint64 pid;
+        ~Thaw()
+        {
+            ::kill(static_cast<pid_t>(pid), SIGCONT);
+            EXPECT_TRUE(waitWhole(60)) << "the cluster did not become whole again";
+        }
+    } thaw { pid };
+
+    QElapsedTimer sinceFreeze;
+    sinceFreeze.start();
+    fleet.loadAllVehicles();
+    const qint64 ms = sinceFreeze.elapsed();
+    std::cout << "freeze of node 1 to the next list's result: " << ms << " ms" << std::endl;
+    EXPECT_LT(ms, 30000);
+    EXPECT_EQ(session->serverAddress(), nodeAddress(2)) << db::dbLastError(session).toStdString();
+    EXPECT_EQ(QString::number(fleet.gridRowCount() - 1), expected);
 }
 
 } // namespace
