@@ -159,8 +159,9 @@ protected:
     std::optional<bool> output(vehicles::PrintPreview& p, void (vehicles::PrintPreview::*command)())
     {
         QSignalSpy ended(&p, &vehicles::PrintPreview::outputEnded);
+        const auto before = p.findChildren<JobProgress*>().size();
         (p.*command)();
-        if (!p.outputRunning() && ended.isEmpty())
+        if (p.findChildren<JobProgress*>().size() == before)
             return std::nullopt;
         EXPECT_TRUE(ended.size() > 0 || ended.wait(120000));
         return !ended.isEmpty() && ended.at(0).at(0).toBool();
