@@ -64,12 +64,18 @@ public:
         ++m_depth;
         QElapsedTimer clock;
         clock.start();
+        const QByteArray name = receiver->metaObject()->className();
+        const int type = event->type();
         const bool done = QApplication::notify(receiver, event);
-        longest = std::max(longest, clock.nsecsElapsed());
+        if (clock.nsecsElapsed() > longest) {
+            longest = clock.nsecsElapsed();
+            longestWhat = name + " event " + QByteArray::number(type);
+        }
         --m_depth;
         return done;
     }
     qint64 longest = 0; // ns
+    QByteArray longestWhat;
 
 private:
     int m_depth = 0;
@@ -79,6 +85,7 @@ private:
 // handled meanwhile and the latest tick of a 5 ms timer, in ms.
 struct Hold {
     double longestEvent = 0;
+    QByteArray what;
     double latestTick = 0;
 };
 Hold runInLoop(TimingApp& app, const std::function<void()>& start, const std::function<bool()>& finished)
@@ -95,11 +102,12 @@ Hold runInLoop(TimingApp& app, const std::function<void()>& start, const std::fu
     clock.start();
     probe.start(5);
     app.longest = 0;
+    app.longestWhat.clear();
     QTimer::singleShot(0, start);
     while (!finished())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     probe.stop();
-    return {app.longest / 1e6, latest / 1e6};
+    return {app.longest / 1e6, app.longestWhat, latest / 1e6};
 }
 
 } // namespace
@@ -246,7 +254,7 @@ int main(int argc, char** argv)
         out << job.name << " of the whole list: " << QString::number(took / 1000.0, 'f', 2) << " s, "
             << QString::number(QFileInfo(job.path).size() / (1024.0 * 1024.0), 'f', 1) << " MB file, peak memory +"
             << QString::number(static_cast<double>(statusKb("VmHWM") - before) / 1024.0, 'f', 1)
-            << " MB; event loop held at most " << QString::number(hold.longestEvent, 'f', 1) << " ms (longest event), "
+            << " MB; event loop held at most " << QString::number(hold.longestEvent, 'f', 1) << " ms (longest event: " << hold.what << "), "
             << QString::number(hold.latestTick, 'f', 1) << " ms (latest 5 ms tick)\n";
         out.flush();
     }
