@@ -5,6 +5,7 @@
 #include "ui/Dialogs.h"
 #include "common/Text.h"
 #include "db/Database.h"
+#include "ui/JobProgress.h"
 #include "vehicles/ExportCommand.h"
 #include "vehicles/FleetList.h"
 
@@ -226,6 +227,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (m_export) // its file is not made
+        m_export->stop();
     db::dbClose(m_state.dbConnection);
     QMainWindow::closeEvent(event);
 }
@@ -306,9 +309,11 @@ void MainWindow::runSearch()
 
 void MainWindow::exportList(bool excel)
 {
+    if (m_export && m_export->running())
+        return;
     const QString title = vehicles::listTitle(m_state.appTitle, m_state.loginDateTime);
-    vehicles::exportShownList(vehicles::shownList(*m_grid, title), m_dialogs,
-        excel ? vehicles::ExportFormat::xlsx : vehicles::ExportFormat::csv);
+    m_export = vehicles::exportShownList(vehicles::shownList(*m_grid, title), m_dialogs,
+        excel ? vehicles::ExportFormat::xlsx : vehicles::ExportFormat::csv, this);
 }
 
 void MainWindow::onTreeSelectionChanged()

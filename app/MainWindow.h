@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <functional>
 
 class QComboBox;
@@ -13,6 +14,7 @@ class QTreeWidgetItem;
 namespace fd {
 struct AppState;
 class Dialogs;
+class JobProgress;
 namespace vehicles {
 class FleetList;
 }
@@ -57,7 +59,8 @@ public:
     void showAbout();
     void showContact();
     void runSearch();
-    // 文件 → 导出Excel / 导出CSV: the shown list to a file.
+    // 文件 → 导出Excel / 导出CSV: the shown list to a file, written off the window thread while
+    // a progress dialog shows how far it has come. Closing the window stops it.
     void exportList(bool excel);
     // After a vehicle was saved: the tree's root becomes current and the full list reloads.
     void showFullListAfterSave();
@@ -83,6 +86,7 @@ private:
     QLineEdit* m_searchText = nullptr;
     QTreeWidget* m_tree = nullptr;
     QTableView* m_grid = nullptr;
+    QPointer<JobProgress> m_export; // the export running, if one does
 };
 
 } // namespace fd

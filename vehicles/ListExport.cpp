@@ -30,6 +30,25 @@ QByteArray csvField(const QString& text)
     return t.toUtf8();
 }
 
+// Rows between two reports of progress.
+constexpr int kReportEvery = 512;
+
+// Tells the progress every kReportEvery rows and at the end; false when it asks to stop.
+bool tell(const RowProgress& progress, qint64 done, qint64 total)
+{
+    return !progress || (done % kReportEvery != 0 && done != total) || progress(done, total);
+}
+
+// A stop asked by the progress: nothing written, no error.
+bool stopped(QSaveFile* file, QString* error)
+{
+    if (file)
+        file->cancelWriting();
+    if (error)
+        error->clear();
+    return false;
+}
+
 // Commits what was written into a QSaveFile; the target keeps its old content on failure.
 bool commit(QSaveFile& file, bool written, const QString& path, QString* error)
 {
@@ -136,7 +155,7 @@ qint64 sheetRows(const QString& path)
 
 } // namespace
 
-bool writeCsv(const ShownList& list, QIODevice& out)
+bool writeCsv(const ShownList& list, QIODevice& out, const RowProgress& progress)
 {
     QByteArray line("\xEF\xBB\xBF");
     const int columns = list.columnCount();
@@ -157,13 +176,13 @@ bool writeCsv(const ShownList& list, QIODevice& out)
             line += csvField(list.text(r, c));
         }
         line += "\r\n";
-        if (out.write(line) != line.size())
+        if (out.write(line) != line.size() || !tell(progress, r + 1, rows))
             return false;
     }
     return true;
 }
 
-bool saveCsv(const ShownList& list, const QString& path, QString* error)
+bool saveCsv(const ShownList& list, const QString& path, QString* error, const RowProgress& progress)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -171,10 +190,17 @@ bool saveCsv(const ShownList& list, const QString& path, QString* error)
             *error = cannotWrite(path, file.errorString());
         return false;
     }
-    return commit(file, writeCsv(list, file), path, error);
+    bool stop = false;
+    const bool written = writeCsv(list, file, [&](qint64 done, qint64 total) {
+        stop = progress && !progress(done, total);
+        return !stop;
+    });
+    if (stop)
+        return stopped(&file, error);
+    return commit(file, written, path, error);
 }
 
-bool saveXlsx(const ShownList& list, const QString& path, QString* error)
+bool saveXlsx(const ShownList& list, const QString& path, QString* error, const RowProgress& progress)
 {
     // libxlsxwriter writes to a file name of its own: the workbook is made in a private temporary
     // folder and then copied to the chosen name through a QSaveFile.
@@ -238,7 +264,10 @@ bool saveXlsx(const ShownList& list, const QString& path, QString* error)
     for (int c = 0; c < columns; ++c)
         numbered.append(list.header(c) == QStringLiteral("序号"));
     const int rows = list.rowCount();
+    bool stop = false;
     for (int r = 0; r < rows && !failed; ++r) {
+        if ((stop = !tell(progress, r, rows)))
+            break;
         const auto row = static_cast<lxw_row_t>(r + 1);
         for (int c = 0; c < columns && !failed; ++c) {
             const QString text = list.text(r, c);
@@ -256,6 +285,9 @@ bool saveXlsx(const ShownList& list, const QString& path, QString* error)
     }
     lxw_workbook* wb = workbook.release();
     const lxw_error closed = workbook_close(wb);
+    // The last report comes once the workbook is closed: closing it zips every row.
+    if (stop || !tell(progress, rows, rows))
+        return stopped(nullptr, error);
     if (failed || closed) {
         if (error)
             *error = cannotWrite(path, QString::fromUtf8(lxw_strerror(failed ? failed : closed)));
@@ -277,9 +309,13 @@ bool saveXlsx(const ShownList& list, const QString& path, QString* error)
     }
     bool written = true;
     while (written && !made.atEnd()) {
+        if (progress && !progress(rows, rows))
+            return stopped(&file, error);
         const QByteArray chunk = made.read(1 << 20);
         written = !chunk.isEmpty() && file.write(chunk) == chunk.size();
     }
+    if (progress && !progress(rows, rows))
+        return stopped(&file, error);
     return commit(file, written, path, error);
 }
 

@@ -64,13 +64,29 @@ PrintLayout::PrintLayout(ShownList list, QSizeF paper, const PrintMargins& margi
 
     const double width = paper.width() - margins.left - margins.right;
     const int columns = m_list.columnCount();
+    // The columns by which a reader matches a continuation page's rows to the first page's.
+    QList<int> keys;
+    for (int c = 0; c < columns; ++c)
+        if (m_list.header(c) == QStringLiteral("序号") || m_list.header(c) == QStringLiteral("车牌号"))
+            keys.append(c);
     int next = 0;
     do {
         QList<int> group;
         double used = 0;
-        if (next > 0) { // continuation pages repeat the first column
-            group.append(0);
-            used = m_widths[0];
+        // Continuation pages repeat the key columns already printed, when they leave room for
+        // the next column.
+        if (next > 0) {
+            QList<int> repeat;
+            double keyWidth = 0;
+            for (int c : keys)
+                if (c < next) {
+                    repeat.append(c);
+                    keyWidth += m_widths[c];
+                }
+            if (keyWidth + m_widths[next] <= width + 1e-9) {
+                group = repeat;
+                used = keyWidth;
+            }
         }
         const qsizetype repeated = group.size();
         while (next < columns) {

@@ -16,12 +16,13 @@ namespace fd::vehicles {
 // The printed pages of a shown list. Lengths are tenths of a millimetre from the paper's top left
 // corner. Every page has the title line, the header row, its rows with the colours of the grid
 // and the footer "第 n 页 / 共 m 页". Columns that do not fit the width go to further pages, which
-// repeat the first column so that their rows can be matched; pages run across the columns, then
-// down the rows.
+// repeat the row number and the plate (序号, 车牌号) so that a reader matches their rows to the
+// first page's; pages run across the columns, then down the rows.
 //
 // Rows have one fixed height, so any page's rows and columns follow from its number alone: the
 // layout is computed in constant time and a page is painted only when it is asked for, whatever
-// the length of the list.
+// the length of the list. The layout reads only its snapshot of the list and its own fonts: it may
+// be made and painted on a worker thread (on a printer or PDF writer there, never a widget).
 class PrintLayout {
 public:
     // Tenths of a millimetre per screen pixel (96 per inch): the grid's widths carry to paper.

@@ -1,16 +1,16 @@
 #include "vehicles/PrintPreview.h"
 
+#include "common/Jobs.h"
 #include "ui/Dialogs.h"
+#include "ui/JobProgress.h"
 #include "vehicles/MarginDialog.h"
 
-#include <QApplication>
 #include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPrintDialog>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -18,7 +18,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 namespace fd::vehicles {
 namespace {
@@ -60,39 +59,14 @@ private:
     const int& m_page;
 };
 
-// While every page is written (a long list takes seconds): the wait cursor, and, once it lasts,
-// how far the output has come with 取消 to stop it. The window keeps answering meanwhile.
-class OutputProgress {
-public:
-    explicit OutputProgress(QWidget* window)
-        : m_dialog(QString(), QStringLiteral("取消"), 0, 1, window)
-    {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        m_dialog.setObjectName(QStringLiteral("outputProgress"));
-        m_dialog.setWindowTitle(QStringLiteral("信息："));
-        m_dialog.setWindowModality(Qt::WindowModal);
-        m_dialog.setMinimumDuration(500);
-        m_dialog.setAutoClose(false);
-        m_dialog.setAutoReset(false);
-    }
-    ~OutputProgress() { QApplication::restoreOverrideCursor(); }
-    OutputProgress(const OutputProgress&) = delete;
-    OutputProgress& operator=(const OutputProgress&) = delete;
-
-    PageProgress callback()
-    {
-        return [this](int done, int total) {
-            m_dialog.setMaximum(total);
-            m_dialog.setLabelText(QStringLiteral("正在输出第 %1 页 / 共 %2 页…").arg(done).arg(total));
-            m_dialog.setValue(done); // a window-modal dialog lets the events through here
-            return !m_dialog.wasCanceled();
-        };
-    }
-    bool canceled() const { return m_dialog.wasCanceled(); }
-
-private:
-    QProgressDialog m_dialog;
-};
+// The page reports of a job: told to its owner, and false once the job is stopped.
+PageProgress pagesTold(JobControl& control)
+{
+    return [&control](int done, int total) {
+        control.progress(done, total);
+        return !control.cancelled();
+    };
+}
 
 std::shared_ptr<QSettings> userSettings()
 {
@@ -112,12 +86,12 @@ PrintPreview::PrintPreview(ShownList list, Dialogs& dialogs, DialogRunner run, s
     , m_dialogs(dialogs)
     , m_run(std::move(run))
     , m_settings(settings ? std::move(settings) : userSettings())
-    , m_printer(QPrinter::HighResolution)
+    , m_printer(std::make_shared<QPrinter>(QPrinter::HighResolution))
 {
     setObjectName(QStringLiteral("printPreview"));
     setWindowTitle(QStringLiteral("打印预览"));
     setWindowModality(Qt::WindowModal);
-    m_printer.setFullPage(true); // the layout keeps its own margins, measured from the paper's edge
+    m_printer->setFullPage(true); // the layout keeps its own margins, measured from the paper's edge
     m_margins = PrintMargins::load(*m_settings);
 
     auto* row = new QHBoxLayout;
@@ -158,11 +132,30 @@ PrintPreview::PrintPreview(ShownList list, Dialogs& dialogs, DialogRunner run, s
     relayout();
 }
 
-PrintPreview::~PrintPreview() = default;
+PrintPreview::~PrintPreview()
+{
+    if (m_output)
+        m_output->stop();
+}
+
+bool PrintPreview::outputRunning() const
+{
+    return m_output && m_output->running();
+}
+
+void PrintPreview::done(int result)
+{
+    // Closing the preview stops the pages being written.
+    if (m_output)
+        m_output->stop();
+    QDialog::done(result);
+}
 
 void PrintPreview::relayout()
 {
-    const QSizeF paper = m_printer.pageLayout().fullRect(QPageLayout::Millimeter).size() * 10.0;
+    if (outputRunning()) // the printer is in use on the files lane
+        return;
+    const QSizeF paper = m_printer->pageLayout().fullRect(QPageLayout::Millimeter).size() * 10.0;
     m_layout = PrintLayout(m_list, paper, m_margins);
     m_page = std::clamp(m_page, 0, m_layout.pageCount() - 1);
     applyFit();
@@ -264,6 +257,8 @@ void PrintPreview::fitHeight()
 
 void PrintPreview::editMargins()
 {
+    if (outputRunning())
+        return;
     MarginDialog dialog(m_margins, this);
     if (m_run(dialog) != QDialog::Accepted)
         return;
@@ -274,62 +269,92 @@ void PrintPreview::editMargins()
 
 void PrintPreview::setUpPrinter()
 {
-    QPrintDialog dialog(&m_printer, this);
+    if (outputRunning())
+        return;
+    QPrintDialog dialog(m_printer.get(), this);
     dialog.setObjectName(QStringLiteral("printSetup"));
     // Printer, paper and orientation only: the pages are chosen in the preview.
     dialog.setOptions(QAbstractPrintDialog::PrintToFile);
     if (m_run(dialog) != QDialog::Accepted)
         return;
-    m_printer.setFullPage(true);
+    m_printer->setFullPage(true);
     relayout();
+}
+
+void PrintPreview::startOutput(std::function<Outcome(const PrintLayout&, JobControl&)> write)
+{
+    auto* progress = new JobProgress(QStringLiteral("正在输出第 %1 页 / 共 %2 页…"), this);
+    progress->setObjectName(QStringLiteral("outputProgress"));
+    m_output = progress;
+    // The pages are laid out again on the lane from the same snapshot and values: the layout
+    // there owns its fonts and never reads a widget.
+    auto work = [list = m_list, paper = m_layout.paper(), margins = m_margins, write = std::move(write)](JobControl& control) {
+        const PrintLayout layout(list, paper, margins);
+        return write(layout, control);
+    };
+    auto done = [this, progress](Outcome out) {
+        progress->finish();
+        if (!out.written && !out.error.isEmpty())
+            m_dialogs.error(out.error, kErrorCaption);
+        Q_EMIT outputEnded(out.written);
+    };
+    progress->setJob(startJob(JobLane::files(), progress, std::move(work), std::move(done),
+        [progress](qint64 n, qint64 total) { progress->report(n, total); }));
 }
 
 void PrintPreview::printPages()
 {
-    const bool toFile = m_printer.outputFormat() == QPrinter::PdfFormat;
-    const bool ready = m_printer.isValid() && (toFile ? !m_printer.outputFileName().isEmpty() : !m_printer.printerName().isEmpty());
+    if (outputRunning())
+        return;
+    QPrinter& printer = *m_printer;
+    const bool toFile = printer.outputFormat() == QPrinter::PdfFormat;
+    const bool ready = printer.isValid() && (toFile ? !printer.outputFileName().isEmpty() : !printer.printerName().isEmpty());
     if (!ready) {
         m_dialogs.error(kPrinterFailed, kErrorCaption);
         return;
     }
-    std::optional<OutputProgress> progress(std::in_place, this);
     if (toFile) {
         // Printing to a file: written whole under a temporary name like every file of the program.
-        const bool saved = savePdf(m_layout, m_printer.pageLayout(), m_printer.outputFileName(), nullptr,
-            progress->callback());
-        const bool canceled = progress->canceled();
-        progress.reset();
-        if (!saved && !canceled)
-            m_dialogs.error(kPrintingFailed, kErrorCaption);
+        startOutput([path = printer.outputFileName(), paper = printer.pageLayout()](const PrintLayout& layout, JobControl& control) {
+            Outcome out;
+            out.written = savePdf(layout, paper, path, nullptr, pagesTold(control));
+            if (!out.written && !control.cancelled())
+                out.error = kPrintingFailed;
+            return out;
+        });
         return;
     }
-    QPainter painter;
-    if (!painter.begin(&m_printer)) {
-        progress.reset();
-        m_dialogs.error(kPrinterFailed, kErrorCaption);
-        return;
-    }
-    const bool printed = renderPages(painter, m_printer, m_printer.resolution(), m_layout, progress->callback());
-    const bool canceled = progress->canceled();
-    if (canceled)
-        m_printer.abort(); // the pages sent so far are withdrawn from the print queue
-    const bool ended = painter.end();
-    progress.reset();
-    if (!canceled && (!printed || !ended || m_printer.printerState() == QPrinter::Error))
-        m_dialogs.error(kPrintingFailed, kErrorCaption);
+    startOutput([printer = m_printer](const PrintLayout& layout, JobControl& control) {
+        Outcome out;
+        QPainter painter;
+        if (!painter.begin(printer.get())) {
+            out.error = kPrinterFailed;
+            return out;
+        }
+        const bool printed = renderPages(painter, *printer, printer->resolution(), layout, pagesTold(control));
+        const bool stopped = control.cancelled();
+        if (stopped)
+            printer->abort(); // the pages sent so far are withdrawn from the print queue
+        const bool ended = painter.end();
+        out.written = !stopped && printed && ended && printer->printerState() != QPrinter::Error;
+        if (!stopped && !out.written)
+            out.error = kPrintingFailed;
+        return out;
+    });
 }
 
 void PrintPreview::saveAsPdf()
 {
+    if (outputRunning())
+        return;
     const QString path = m_dialogs.saveFileName(QStringLiteral("另存PDF"), QStringLiteral("车辆列表.pdf"), QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty())
         return;
-    QString error;
-    std::optional<OutputProgress> progress(std::in_place, this);
-    const bool saved = savePdf(m_layout, m_printer.pageLayout(), path, &error, progress->callback());
-    progress.reset();
-    if (!saved && !error.isEmpty())
-        m_dialogs.error(error, kErrorCaption);
+    startOutput([path, paper = m_printer->pageLayout()](const PrintLayout& layout, JobControl& control) {
+        Outcome out;
+        out.written = savePdf(layout, paper, path, &out.error, pagesTold(control));
+        return out;
+    });
 }
 
 void printList(const ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run)

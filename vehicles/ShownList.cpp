@@ -1,49 +1,44 @@
 #include "vehicles/ShownList.h"
 
 #include "common/DateTime.h"
+#include "vehicles/VehicleListModel.h"
 
-#include <QAbstractItemModel>
 #include <QHeaderView>
 #include <QTableView>
 
 namespace fd::vehicles {
 
-int ShownList::rowCount() const
-{
-    return model ? model->rowCount() : 0;
-}
-
-QString ShownList::header(int column) const
-{
-    return model->headerData(columns[column].modelColumn, Qt::Horizontal, Qt::DisplayRole).toString();
-}
-
 QString ShownList::text(int row, int column) const
 {
-    return model->index(row, columns[column].modelColumn).data(Qt::DisplayRole).toString();
+    return rows ? gridCellText(*rows, row, columns[column].modelColumn) : QString();
 }
 
 QColor ShownList::background(int row, int column) const
 {
-    return model->index(row, columns[column].modelColumn).data(Qt::BackgroundRole).value<QColor>();
+    return rows ? gridCellBackground(*rows, row, columns[column].modelColumn, searchColours) : QColor();
 }
 
 QColor ShownList::foreground(int row, int column) const
 {
-    return model->index(row, columns[column].modelColumn).data(Qt::ForegroundRole).value<QColor>();
+    return rows ? gridCellForeground(*rows, row, columns[column].modelColumn) : QColor();
 }
 
 ShownList shownList(const QTableView& view, const QString& title)
 {
     ShownList list;
-    list.model = view.model();
     list.title = title;
+    const auto* model = qobject_cast<const VehicleListModel*>(view.model());
+    if (!model)
+        return list;
+    list.rows = model->sharedRows();
+    list.searchColours = model->searchColours();
     const QHeaderView* header = view.horizontalHeader();
     for (int visual = 0; visual < header->count(); ++visual) {
         const int logical = header->logicalIndex(visual);
         if (logical < 0 || view.isColumnHidden(logical) || header->sectionSize(logical) <= 0)
             continue;
-        list.columns.append({logical, header->sectionSize(logical)});
+        list.columns.append({logical, header->sectionSize(logical),
+            model->headerData(logical, Qt::Horizontal, Qt::DisplayRole).toString()});
     }
     return list;
 }

@@ -4,17 +4,16 @@
 
 namespace fd::vehicles {
 namespace {
-// Grid columns before the first text cell: the ID and the row number.
-constexpr int kFirstTextColumn = 2;
-constexpr int kFirstDateColumn = kFirstTextColumn + VehicleRows::kLeadingTexts;
+// Grid columns before the first date: the ID, the row number and the leading texts.
+constexpr int kFirstDateColumn = 2 + VehicleRows::kLeadingTexts;
 } // namespace
 
-VehicleListModel::VehicleListModel(QObject* parent) : QAbstractTableModel(parent) {}
+VehicleListModel::VehicleListModel(QObject* parent) : QAbstractTableModel(parent), m_rows(std::make_shared<VehicleRows>()) {}
 
 void VehicleListModel::clear(const QStringList& headers)
 {
     beginResetModel();
-    m_rows = VehicleRows(std::max(0, static_cast<int>(headers.size()) - kFirstDateColumn));
+    m_rows = std::make_shared<VehicleRows>(std::max(0, static_cast<int>(headers.size()) - kFirstDateColumn));
     m_headers = headers;
     m_searchColours = false;
     endResetModel();
@@ -23,7 +22,7 @@ void VehicleListModel::clear(const QStringList& headers)
 void VehicleListModel::setRows(VehicleRows rows, const QStringList& headers, bool searchColours)
 {
     beginResetModel();
-    m_rows = std::move(rows);
+    m_rows = std::make_shared<VehicleRows>(std::move(rows));
     m_headers = headers;
     m_searchColours = searchColours;
     endResetModel();
@@ -31,21 +30,14 @@ void VehicleListModel::setRows(VehicleRows rows, const QStringList& headers, boo
 
 QString VehicleListModel::cellText(int row, int column) const
 {
-    if (row < 0 || row >= m_rows.size() || column < 0 || column >= columnCount())
+    if (column >= columnCount())
         return {};
-    if (column == 0)
-        return QString::number(m_rows.id(row));
-    if (column == 1)
-        return QString::number(row + 1);
-    const int k = column - kFirstTextColumn;
-    if (k >= m_rows.textColumns())
-        return {};
-    return m_rows.text(row, k);
+    return gridCellText(*m_rows, row, column);
 }
 
 int VehicleListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows->size());
 }
 
 int VehicleListModel::columnCount(const QModelIndex& parent) const
@@ -55,18 +47,15 @@ int VehicleListModel::columnCount(const QModelIndex& parent) const
 
 QVariant VehicleListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= columnCount())
+    if (!index.isValid() || index.row() >= m_rows->size() || index.column() >= columnCount())
         return {};
     switch (role) {
     case Qt::DisplayRole:
         return cellText(index.row(), index.column());
     case Qt::BackgroundRole:
     case Qt::ForegroundRole: {
-        const int dateIndex = index.column() - kFirstDateColumn;
-        if (dateIndex < 0 || dateIndex >= m_rows.dateColumns())
-            return {};
-        const ExpiryBand band = m_rows.band(index.row(), dateIndex);
-        const QColor colour = role == Qt::BackgroundRole ? bandBackground(band, m_searchColours) : bandForeground(band);
+        const QColor colour = role == Qt::BackgroundRole ? gridCellBackground(*m_rows, index.row(), index.column(), m_searchColours)
+                                                         : gridCellForeground(*m_rows, index.row(), index.column());
         return colour.isValid() ? QVariant(colour) : QVariant();
     }
     default:

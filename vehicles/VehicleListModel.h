@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QStringList>
+#include <memory>
 
 namespace fd::vehicles {
 
@@ -21,7 +22,10 @@ public:
     // Shows a new list; searchColours picks the darker orange of search results.
     void setRows(VehicleRows rows, const QStringList& headers, bool searchColours);
 
-    const VehicleRows& rows() const { return m_rows; }
+    const VehicleRows& rows() const { return *m_rows; }
+    // The rows themselves, never changed once shown: a snapshot of the list for work on another
+    // thread holds them while the grid moves on to another list.
+    std::shared_ptr<const VehicleRows> sharedRows() const { return m_rows; }
     bool searchColours() const { return m_searchColours; }
     // The text of a cell as the grid shows it.
     QString cellText(int row, int column) const;
@@ -33,7 +37,7 @@ public:
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 private:
-    VehicleRows m_rows;
+    std::shared_ptr<const VehicleRows> m_rows;
     QStringList m_headers;
     bool m_searchColours = false;
 };

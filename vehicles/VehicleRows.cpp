@@ -79,6 +79,45 @@ std::size_t VehicleRows::memoryBytes() const
         + m_slots.capacity() * sizeof(char*) + m_slots.size() * kBlock;
 }
 
+namespace {
+// Grid columns before the first text cell: the ID and the row number.
+constexpr int kFirstTextColumn = 2;
+constexpr int kFirstDateColumn = kFirstTextColumn + VehicleRows::kLeadingTexts;
+
+// The index of a date column's band, or -1 when the cell holds no date.
+int dateIndex(const VehicleRows& rows, qsizetype row, int column)
+{
+    const int k = column - kFirstDateColumn;
+    return row >= 0 && row < rows.size() && k >= 0 && k < rows.dateColumns() ? k : -1;
+}
+} // namespace
+
+QString gridCellText(const VehicleRows& rows, qsizetype row, int column)
+{
+    if (row < 0 || row >= rows.size() || column < 0)
+        return {};
+    if (column == 0)
+        return QString::number(rows.id(row));
+    if (column == 1)
+        return QString::number(row + 1);
+    const int k = column - kFirstTextColumn;
+    if (k >= rows.textColumns())
+        return {};
+    return rows.text(row, k);
+}
+
+QColor gridCellBackground(const VehicleRows& rows, qsizetype row, int column, bool searchColours)
+{
+    const int k = dateIndex(rows, row, column);
+    return k < 0 ? QColor() : bandBackground(rows.band(row, k), searchColours);
+}
+
+QColor gridCellForeground(const VehicleRows& rows, qsizetype row, int column)
+{
+    const int k = dateIndex(rows, row, column);
+    return k < 0 ? QColor() : bandForeground(rows.band(row, k));
+}
+
 VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, double loginDateTime)
 {
     const int dates = static_cast<int>(dateFields.size());

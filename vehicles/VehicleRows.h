@@ -71,6 +71,14 @@ private:
     std::size_t m_used = 0; // offset of the next free byte
 };
 
+// The cells of the fleet grid over its rows, by model column: 0 the ID, 1 the row number, 2-5 the
+// leading texts, then the dates with the colours of their bands (invalid: the grid's own white
+// background or black text). Empty past the rows or columns. Pure functions of the rows, so a
+// snapshot of the list can be read on any thread.
+QString gridCellText(const VehicleRows& rows, qsizetype row, int column);
+QColor gridCellBackground(const VehicleRows& rows, qsizetype row, int column, bool searchColours);
+QColor gridCellForeground(const VehicleRows& rows, qsizetype row, int column);
+
 // Fills rows from a result (stored or streamed): ID, danganbianhao, cepaihao, cezuxingming, cezudianhua and the
 // named date fields, for every row of the result in order, the dates banded against the login
 // month. The result's cursor is left past its rows.

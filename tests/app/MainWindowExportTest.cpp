@@ -1,16 +1,22 @@
-// The 文件 menu's CSV export over a real fleet: a search result written holding only the found rows.
+// The 文件 menu's exports over a real fleet: a search result written holding only the found rows;
+// closing the window during a long export stops it without a file.
 #include "app/MainWindow.h"
 #include "common/AppState.h"
+#include "common/Jobs.h"
 #include "common/DateTime.h"
 #include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
+#include "ui/JobProgress.h"
 #include "vehicles/FleetList.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenuBar>
+#include <QPointer>
 #include <QTemporaryDir>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace fd;
@@ -34,15 +40,20 @@ TEST(MainWindowExportTest, FileMenuExportsTheShownList)
     ASSERT_TRUE(window.start());
     ASSERT_TRUE(window.fleet().searchVehicles(1, QStringLiteral("豫H")));
 
-    QAction* exportCsv = nullptr;
-    for (QAction* menu : window.menuBar()->actions())
-        for (QAction* a : menu->text() == QStringLiteral("文件") ? menu->menu()->actions() : QList<QAction*>())
-            exportCsv = a->text() == QStringLiteral("导出CSV") ? a : exportCsv;
+    auto fileCommand = [&](const QString& text) {
+        QAction* found = nullptr;
+        for (QAction* menu : window.menuBar()->actions())
+            for (QAction* a : menu->text() == QStringLiteral("文件") ? menu->menu()->actions() : QList<QAction*>())
+                found = a->text() == text ? a : found;
+        return found;
+    };
+    QAction* exportCsv = fileCommand(QStringLiteral("导出CSV"));
     ASSERT_NE(exportCsv, nullptr);
     QTemporaryDir dir;
     dialogs.fileNames = {dir.filePath(QStringLiteral("found.csv"))};
     exportCsv->trigger();
     QFile csv(dir.filePath(QStringLiteral("found.csv")));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return csv.exists(); }, 60000));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(csv.readAll().mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     ASSERT_EQ(lines.size(), 3);
@@ -50,6 +61,20 @@ TEST(MainWindowExportTest, FileMenuExportsTheShownList)
     for (int i : {1, 2})
         EXPECT_TRUE(lines[i].contains(QStringLiteral("豫H1000")));
     EXPECT_EQ(window.fleet().gridRowCount(), 3); // the grid keeps its search result
+
+    // A long workbook, and the window closed while it is written: no file is made.
+    test::mustExecute(state.dbConnection,
+        QStringLiteral("INSERT INTO celiangzongbiao (danganbianhao,cepaihao,zuceyouxiaoriqi) "
+                       "SELECT CONCAT('D',seq),CONCAT('豫K',seq),'2016-06-02' FROM seq_10000_to_39999"));
+    window.fleet().loadAllVehicles();
+    dialogs.fileNames = {dir.filePath(QStringLiteral("all.xlsx"))};
+    fileCommand(QStringLiteral("导出Excel"))->trigger();
+    QPointer<JobProgress> progress = window.findChild<JobProgress*>();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !progress || progress->value() > 0; }, 60000) && progress);
+    window.close();
+    ASSERT_TRUE(JobLane::files().waitForDone(60000));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden), QStringList {QStringLiteral("found.csv")});
+    EXPECT_TRUE(dialogs.messages().isEmpty()) << dialogs.lastMessage().toStdString();
     db::dbClose(state.dbConnection);
 }
 

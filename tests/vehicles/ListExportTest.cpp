@@ -1,11 +1,15 @@
 // Export of the shown list: the CSV and the .xlsx read back (texts, rows, colours), texts that a
-// spreadsheet would run as formulas, and files that cannot be written.
+// spreadsheet would run as formulas, files that cannot be written, and a long export that runs
+// while the window answers and stops without leaving a file.
 #include "PrintFixture.h"
 
-#include "vehicles/ExportCommand.h"
+#include "common/Jobs.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QPushButton>
+#include <QTimer>
 
 using namespace fd;
 using namespace fd::test;
@@ -86,8 +90,8 @@ TEST_F(ListExportTest, CsvAndWorkbookHoldExactlyTheShownList)
                 expected[r] << cell(r, c);
         // Named through the menu's command: the suffix is added to a bare name.
         dialogs.fileNames = {dir.filePath(QStringLiteral("list")), dir.filePath(QStringLiteral("list"))};
-        ASSERT_TRUE(vehicles::exportShownList(shown(), dialogs, vehicles::ExportFormat::csv));
-        ASSERT_TRUE(vehicles::exportShownList(shown(), dialogs, vehicles::ExportFormat::xlsx));
+        ASSERT_TRUE(exportList(vehicles::ExportFormat::csv));
+        ASSERT_TRUE(exportList(vehicles::ExportFormat::xlsx));
 
         const auto sheet = readXlsx(dir.filePath(QStringLiteral("list.xlsx")));
         ASSERT_EQ(sheet.size(), expected.size());
@@ -124,9 +128,9 @@ TEST_F(ListExportTest, AFileThatCannotBeWrittenIsReportedAndLeavesNothingBehind)
         old.close();
         dialogs.clear();
         dialogs.fileNames = {dir.filePath(QStringLiteral("missing/list") + suffix), old.fileName()};
-        EXPECT_FALSE(vehicles::exportShownList(shown(), dialogs, format));
+        EXPECT_FALSE(exportList(format));
         // The disk fills up part-way; libxlsxwriter does not report the rows it could not keep.
-        withFileSizeLimit(8 * 1024, [&] { EXPECT_FALSE(vehicles::exportShownList(shown(), dialogs, format)) << suffix.toStdString(); });
+        withFileSizeLimit(8 * 1024, [&] { EXPECT_FALSE(exportList(format)) << suffix.toStdString(); });
         const QStringList errors = dialogs.messages();
         ASSERT_EQ(errors.size(), 2);
         EXPECT_TRUE(errors[0].contains(QStringLiteral("missing"))) << errors[0].toStdString();
@@ -136,8 +140,73 @@ TEST_F(ListExportTest, AFileThatCannotBeWrittenIsReportedAndLeavesNothingBehind)
         old.close();
     }
     // Nothing else was left in the folder: no temporary files, no missing folder made.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-        (QStringList {QStringLiteral("old.csv"), QStringLiteral("old.xlsx")}));
+    EXPECT_EQ(files(), (QStringList {QStringLiteral("old.csv"), QStringLiteral("old.xlsx")}));
+}
+
+TEST_F(ListExportTest, ALongExportLeavesTheWindowAnsweringAndStopsWithoutAFile)
+{
+    constexpr int kRows = 30000;
+    insertSeries(kRows, QStringLiteral("豫K"), 10000, QStringLiteral("2016-07-09"));
+    fleet->loadAllVehicles();
+    ASSERT_EQ(gridRows(), kRows + 1);
+    view->show();
+
+    // Written to its end: a timer of the window keeps firing meanwhile, and the progress dialog
+    // over the window follows the rows.
+    dialogs.fileNames = {dir.filePath(QStringLiteral("full.xlsx"))};
+    QTimer tick;
+    QElapsedTimer clock;
+    qint64 last = 0, longest = 0;
+    int ticks = 0, progressSeen = 0;
+    QPointer<JobProgress> running;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        longest = std::max(longest, clock.elapsed() - last);
+        last = clock.elapsed();
+        ++ticks;
+        if (running && running->value() > 0 && running->value() < kRows)
+            progressSeen = running->value();
+    });
+    clock.start();
+    tick.start(20);
+    std::optional<bool> written;
+    running = vehicles::exportShownList(shown(), dialogs, vehicles::ExportFormat::xlsx, view.get(), [&](bool w) { written = w; });
+    ASSERT_TRUE(running);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 120000));
+    const int ticksDuringExport = ticks;
+    tick.stop();
+    EXPECT_TRUE(*written);
+    EXPECT_GE(ticksDuringExport, 3);
+    EXPECT_LT(longest, 400) << "the window was held " << longest << " ms";
+    EXPECT_GT(progressSeen, 0);
+    EXPECT_EQ(runTool(QStringLiteral("unzip"), {QStringLiteral("-p"), dir.filePath(QStringLiteral("full.xlsx")), QStringLiteral("xl/worksheets/sheet1.xml")})
+                  .count("<row "),
+        kRows + 1);
+    QTRY_VERIFY(running.isNull()); // the dialog went with the export
+
+    // Stopped with 取消 part-way: no file made, the earlier file of that name as it was, no message.
+    for (const auto format : {vehicles::ExportFormat::xlsx, vehicles::ExportFormat::csv}) {
+        const QString name = format == vehicles::ExportFormat::xlsx ? QStringLiteral("old.xlsx") : QStringLiteral("old.csv");
+        SCOPED_TRACE(name.toStdString());
+        QFile old(dir.filePath(name));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("earlier export") > 0);
+        old.close();
+        dialogs.clear();
+        dialogs.fileNames = {old.fileName()};
+        bool finished = false;
+        QPointer<JobProgress> progress = vehicles::exportShownList(shown(), dialogs, format, view.get(), [&](bool) { finished = true; });
+        // The CSV is quick: stopped at once, where the workbook is stopped once rows are written.
+        ASSERT_TRUE(format == vehicles::ExportFormat::csv || progressReported(progress));
+        progress->findChild<QPushButton*>()->click();
+        EXPECT_TRUE(progress.isNull() || progress->isHidden());
+        ASSERT_TRUE(JobLane::files().waitForDone(60000));
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(finished);
+        EXPECT_TRUE(dialogs.messages().isEmpty());
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        EXPECT_EQ(old.readAll(), QByteArray("earlier export"));
+        old.close();
+    }
+    EXPECT_EQ(files(), (QStringList {QStringLiteral("full.xlsx"), QStringLiteral("old.csv"), QStringLiteral("old.xlsx")}));
 }
 
 } // namespace

@@ -4,15 +4,21 @@
 
 #include "FleetFixture.h"
 
+#include "ui/JobProgress.h"
+#include "vehicles/ExportCommand.h"
 #include "vehicles/PrintPreview.h"
 #include "vehicles/ShownList.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QImage>
+#include <QPointer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTest>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -93,6 +99,22 @@ protected:
             insert({QStringLiteral("F%1").arg(i), series + QString::number(i), QStringLiteral("车主%1").arg(i), QStringLiteral("13700000000"), allDates(date)});
     }
 
+    // `count` vehicles of plates `series` + (`first` + i) in one statement, every date alike.
+    void insertSeries(int count, const QString& series, int first, const QString& date)
+    {
+        auto q = [this](const QString& s) { return db::dbQuote(state.dbConnection, s); };
+        QString columns = QStringLiteral("danganbianhao,cepaihao,cezuxingming,cezudianhua"), values;
+        for (const QString& c : kWatchedDates) {
+            columns += u',' + c;
+            values += u',' + q(date);
+        }
+        mustExecute(state.dbConnection,
+            QStringLiteral("INSERT INTO celiangzongbiao (%1) SELECT CONCAT('F',seq),CONCAT(%2,seq),CONCAT(%3,seq),'13700000000'%4 FROM seq_%5_to_%6")
+                .arg(columns, q(series), q(QStringLiteral("车主")), values)
+                .arg(first)
+                .arg(first + count - 1));
+    }
+
     // One vehicle per colour band (豫A10000..豫A10004) and one far ahead of another series (豫B20000).
     void insertBands()
     {
@@ -121,6 +143,38 @@ protected:
         EXPECT_TRUE(vehicles::savePdf(p.pages(), p.printer().pageLayout(), dir.filePath(name), &error)) << error.toStdString();
         return dir.filePath(name);
     }
+
+    // Runs the export command over the grid to its end; true when the file was written.
+    bool exportList(vehicles::ExportFormat format)
+    {
+        std::optional<bool> written;
+        if (!vehicles::exportShownList(shown(), dialogs, format, view.get(), [&](bool w) { written = w; }))
+            return false;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 120000));
+        return written.value_or(false);
+    }
+
+    // Runs a print run or 另存PDF of the preview to its end; true when it was written, nullopt
+    // when none started.
+    std::optional<bool> output(vehicles::PrintPreview& p, void (vehicles::PrintPreview::*command)())
+    {
+        QSignalSpy ended(&p, &vehicles::PrintPreview::outputEnded);
+        const auto before = p.findChildren<JobProgress*>().size();
+        (p.*command)();
+        if (p.findChildren<JobProgress*>().size() == before)
+            return std::nullopt;
+        EXPECT_TRUE(ended.size() > 0 || ended.wait(120000));
+        return !ended.isEmpty() && ended.at(0).at(0).toBool();
+    }
+
+    // Waits until the job's progress dialog has reported progress; false when it went first.
+    static bool progressReported(const QPointer<JobProgress>& progress)
+    {
+        return QTest::qWaitFor([&] { return !progress || progress->value() > 0; }, 60000) && progress;
+    }
+
+    // The names in the test folder, temporary files included.
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden); }
 
     QTemporaryDir dir;
     std::shared_ptr<QSettings> settings;

@@ -3,6 +3,8 @@
 // errors. Pages are written through the PDF writer and read back with poppler's tools.
 #include "PrintFixture.h"
 
+#include "common/Jobs.h"
+
 #include <QInputDialog>
 #include <QPushButton>
 #include <QSpinBox>
@@ -73,29 +75,28 @@ TEST_F(PrintPreviewTest, LongListRepeatsTheHeaderSplitsColumnsAndPagesWithinTheL
 
     const double printable = layout.paper().width() - p->margins().left - p->margins().right;
     QSet<int> columnsPrinted;
-    QStringList platesPrinted;
+    const QStringList plates = column(3);
     for (int i = 0; i < layout.pageCount(); ++i) {
+        SCOPED_TRACE(i);
         const QString words = pdfWords(pdf, i + 1);
         double width = 0;
         for (int col = 0; col < layout.list().columnCount(); ++col) {
             const bool onPage = layout.page(i).columns.contains(col);
-            EXPECT_EQ(words.contains(layout.list().header(col)), onPage) << i << " " << col;
+            EXPECT_EQ(words.contains(layout.list().header(col)), onPage) << col;
             if (onPage) {
                 columnsPrinted.insert(col);
                 width += layout.list().columns[col].width * vehicles::PrintLayout::kUnitsPerPixel;
             }
         }
         EXPECT_LE(width, printable);
-        for (const QString& plate : column(3))
-            if (words.contains(plate))
-                platesPrinted << plate;
+        // Every page, continuation pages too, shows the row numbers and plates of its rows and
+        // no others, so that its rows can be matched to the first page's.
+        EXPECT_TRUE(words.contains(QStringLiteral("序号")) && words.contains(QStringLiteral("车牌号")));
+        const vehicles::PrintLayout::Page page = layout.page(i);
+        for (int r = 0; r < plates.size(); ++r)
+            EXPECT_EQ(words.contains(plates[r]), r >= page.firstRow && r < page.firstRow + page.rowCount) << plates[r].toStdString();
     }
     EXPECT_EQ(columnsPrinted.size(), layout.list().columnCount());
-    // Each row once, on the pages of the column that holds its plate.
-    QStringList expected = column(3);
-    expected.sort();
-    platesPrinted.sort();
-    EXPECT_EQ(platesPrinted, expected);
 
     // Paging stays within the list; a jump past the end is clamped to the last page by the box.
     const int last = layout.pageCount() - 1;
@@ -177,7 +178,7 @@ TEST_F(PrintPreviewTest, PrintingErrorsLeaveNoFileAndTheGridAsItWas)
     // The disk fills up part-way through the pages.
     const QString out = dir.filePath(QStringLiteral("printed.pdf"));
     printer.setOutputFileName(out);
-    withFileSizeLimit(16 * 1024, [&] { p->printPages(); });
+    withFileSizeLimit(16 * 1024, [&] { EXPECT_EQ(output(*p, &vehicles::PrintPreview::printPages), false); });
     ASSERT_EQ(dialogs.shown.size(), 2);
     const QString errors[] = {QStringLiteral("打印机初始化出错,请检查打印设置!"), QStringLiteral("打印表格出错,请检查打印设置或稍候重试!")};
     for (int i = 0; i < 2; ++i) {
@@ -187,18 +188,18 @@ TEST_F(PrintPreviewTest, PrintingErrorsLeaveNoFileAndTheGridAsItWas)
     }
     EXPECT_FALSE(QFile::exists(out));
 
-    p->printPages();
+    EXPECT_EQ(output(*p, &vehicles::PrintPreview::printPages), true);
     EXPECT_EQ(dialogs.shown.size(), 2);
     EXPECT_EQ(pdfPages(out), p->pages().pageCount());
     EXPECT_EQ(gridRows(), 121);
 
     // 另存PDF: a folder that does not exist is reported, a good name is written.
     dialogs.fileNames = {dir.filePath(QStringLiteral("missing/x.pdf")), dir.filePath(QStringLiteral("saved.pdf"))};
-    p->saveAsPdf();
+    EXPECT_EQ(output(*p, &vehicles::PrintPreview::saveAsPdf), false);
     ASSERT_EQ(dialogs.shown.size(), 4); // the file picker and the error
     EXPECT_EQ(dialogs.shown[3].kind, QStringLiteral("error"));
     EXPECT_TRUE(dialogs.shown[3].text.contains(QStringLiteral("x.pdf")));
-    p->saveAsPdf();
+    EXPECT_EQ(output(*p, &vehicles::PrintPreview::saveAsPdf), true);
     EXPECT_EQ(pdfPages(dir.filePath(QStringLiteral("saved.pdf"))), p->pages().pageCount());
 
     // Stopped by the user after two pages: the file written before stays as it was, no error.
@@ -215,6 +216,41 @@ TEST_F(PrintPreviewTest, PrintingErrorsLeaveNoFileAndTheGridAsItWas)
     EXPECT_EQ(told, (std::vector<std::pair<int, int>> {{1, pages}, {2, pages}}));
     EXPECT_EQ(pdfPages(out), pages);
     EXPECT_EQ(dialogs.shown.size(), shownBefore);
+}
+
+TEST_F(PrintPreviewTest, StoppedOrClosedOutputLeavesNoFile)
+{
+    insertSeries(20000, QStringLiteral("豫L"), 10000, QStringLiteral("2016-07-09"));
+    fleet->loadAllVehicles();
+    auto p = preview();
+    ASSERT_GT(p->pages().pageCount(), 1000);
+    QSignalSpy ended(p.get(), &vehicles::PrintPreview::outputEnded);
+
+    // A print run to a file, stopped with 取消 part-way: no file, no message, the preview open.
+    const QString printed = dir.filePath(QStringLiteral("printed.pdf"));
+    p->printer().setOutputFormat(QPrinter::PdfFormat);
+    p->printer().setOutputFileName(printed);
+    p->printPages();
+    QPointer<JobProgress> progress = p->findChild<JobProgress*>(QStringLiteral("outputProgress"));
+    ASSERT_TRUE(progressReported(progress));
+    EXPECT_LT(progress->value(), p->pages().pageCount());
+    progress->findChild<QPushButton*>()->click();
+    EXPECT_FALSE(p->outputRunning());
+    ASSERT_TRUE(JobLane::files().waitForDone(60000));
+    EXPECT_TRUE(p->isVisible());
+
+    // 另存PDF, and the preview closed while the pages are written.
+    dialogs.fileNames = {dir.filePath(QStringLiteral("saved.pdf"))};
+    p->saveAsPdf();
+    progress = p->findChildren<JobProgress*>().last(); // the stopped one may not be gone yet
+    ASSERT_TRUE(progressReported(progress));
+    p->close();
+    EXPECT_FALSE(p->outputRunning());
+    ASSERT_TRUE(JobLane::files().waitForDone(60000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(ended.isEmpty());
+    EXPECT_EQ(dialogs.messages().size(), 0);
+    EXPECT_TRUE(files().isEmpty()) << files().join(u' ').toStdString();
 }
 
 } // namespace
