@@ -20,6 +20,16 @@ int progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return cancel && cancel->load() ? 1 : 0;
 }
 
+// The commands sent after a transfer; one owner frees them.
+struct CurlList {
+    curl_slist* list = nullptr;
+    CurlList() = default;
+    CurlList(const CurlList&) = delete;
+    CurlList& operator=(const CurlList&) = delete;
+    ~CurlList() { curl_slist_free_all(list); }
+    void append(const QByteArray& line) { list = curl_slist_append(list, line.constData()); }
+};
+
 } // namespace
 
 struct FtpConnection::Handle {
@@ -81,7 +91,16 @@ bool FtpConnection::putFile(const QString& localPath, const QByteArray& remoteNa
         if (!file.seek(0))
             return fail(Failure::Other, localPath + QStringLiteral(": ") + file.errorString());
         curl_easy_reset(c); // keeps the open session, forgets the last transfer's options
-        const QByteArray url = ftpUrl(server.host, port, remoteName);
+        // The file goes up under a name of its own and takes the real name only once it is whole:
+        // a transfer that breaks or is stopped never leaves part of a file where the earlier
+        // picture of that name was. Some servers refuse to rename onto an existing name, so the
+        // old file is deleted first (a missing one is no error: the leading '*').
+        const QByteArray partName = remoteName + ".part";
+        const QByteArray url = ftpUrl(server.host, port, partName);
+        CurlList finish;
+        finish.append("*DELE " + remoteName);
+        finish.append("RNFR " + partName);
+        finish.append("RNTO " + remoteName);
         char message[CURL_ERROR_SIZE] = {};
         curl_easy_setopt(c, CURLOPT_URL, url.constData());
         curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
@@ -99,6 +118,7 @@ bool FtpConnection::putFile(const QString& localPath, const QByteArray& remoteNa
         curl_easy_setopt(c, CURLOPT_READFUNCTION, readFile);
         curl_easy_setopt(c, CURLOPT_READDATA, &file);
         curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(file.size()));
+        curl_easy_setopt(c, CURLOPT_POSTQUOTE, finish.list);
         if (cancel) {
             curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
             curl_easy_setopt(c, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool*>(cancel));
@@ -109,6 +129,7 @@ bool FtpConnection::putFile(const QString& localPath, const QByteArray& remoteNa
         curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply);
         curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+        curl_easy_setopt(c, CURLOPT_POSTQUOTE, nullptr);
         if (rc == CURLE_OK) {
             m_current = index;
             return true;

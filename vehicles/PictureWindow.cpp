@@ -32,7 +32,7 @@ const QString kCannotDecode = QStringLiteral("无法导入此图片！");
 const QString kTooLarge = QStringLiteral("图片太大，无法导入！");
 const QString kBadPlate = QStringLiteral("此车牌号不能用作图片的文件名，无法保存图片！");
 const QString kCloseDuringUpload =
-    QStringLiteral("图片正在上传。关闭窗口会取消这次上传，服务器上的这张图片可能不完整。\n确定要关闭吗？");
+    QStringLiteral("图片正在上传。关闭窗口会取消这次上传，服务器上保留原来的图片。\n确定要关闭吗？");
 // A file larger than this is not read at all: no photo of a document comes near it.
 constexpr qint64 kMaxSourceBytes = 200 * 1024 * 1024;
 const QString kCannotWrite = QStringLiteral("无法保存图片的工作副本！");

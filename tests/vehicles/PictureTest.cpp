@@ -497,7 +497,13 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
     const QString id = insertVehicle(kPlate, QStringLiteral("F1"));
     const QString kind = QStringLiteral("行车证2");
     const QString name = pictureFileName(kPlate, kind);
-    QFile::remove(served(name));
+    // The picture stored before on the server, which a stopped upload must leave whole.
+    const QByteArray earlier = QByteArray("earlier picture ").repeated(64);
+    {
+        QFile old(served(name));
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        ASSERT_EQ(old.write(earlier), earlier.size());
+    }
     // The stack's FTP server over the same folder, taking uploads at 100 kB a second.
     const int port = state.settings.dbPort + 70;
     QProcess ftp;
@@ -519,7 +525,8 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
     import(*w, noisePicture(temp.filePath(QStringLiteral("noise.jpg")), 3000, 2000)); // several MB: about 30 s
     ASSERT_GT(w->shownBytes().size(), 2'500'000);
     QTest::mouseClick(button(*w, "按钮_保存"), Qt::LeftButton);
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(served(name)).size() > 0, 10000); // the transfer is under way
+    // The transfer is under way, under a name of its own.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(served(name + QStringLiteral(".part"))).size() > 0, 10000);
 
     // Answered "no": the window stays open and the upload goes on.
     dialogs.answers << Dialogs::No;
@@ -538,6 +545,9 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
         kinds << shown.kind;
     EXPECT_EQ(kinds, QStringList({QStringLiteral("open"), QStringLiteral("ask"), QStringLiteral("ask")}));
     EXPECT_EQ(column(id, QStringLiteral("xingcezengtupian2")), QStringLiteral("<null>"));
+    QFile kept(served(name));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), earlier) << "the stopped upload replaced the stored picture";
     ftp.kill();
     ftp.waitForFinished();
 }
