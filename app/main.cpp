@@ -5,7 +5,6 @@
 #include "ui/Dialogs.h"
 #include "ui/Look.h"
 #include "net/Http.h"
-#include "vehicles/Workers.h"
 
 #include <QApplication>
 #include <QThreadPool>
@@ -34,8 +33,7 @@ int main(int argc, char* argv[])
         if (window.start())
             rc = app.exec();
     }
-    // Downloads of closed windows end at once; an upload under way is given time to finish.
-    fd::vehicles::waitForWorkers(30000);
+    // Downloads of closed windows end at once; work still under way is given time to finish.
     fd::waitForAllJobs(30000);
     // A message still on its way when the program ends is sent and logged before the client
     // libraries go.

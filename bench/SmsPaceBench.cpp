@@ -3,6 +3,7 @@
 //
 //   sms_bench [N] [SLOW_MS]     N recipients (default 300); the simulator answers each send SLOW_MS late
 #include "common/AppState.h"
+#include "common/Jobs.h"
 #include "db/Cipher.h"
 #include "db/Database.h"
 #include "net/Http.h"
@@ -18,7 +19,6 @@
 #include <QJsonObject>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 #include <algorithm>
@@ -138,6 +138,16 @@ int main(int argc, char** argv)
         [&](int) { handledAt.append(runClock.elapsed()); });
 
     window.startRun();
+    { // the account check and the balance run as jobs: wait for the run to start or be refused
+        QEventLoop starting;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &starting, [&] {
+            if (window.running() || !window.waiting())
+                starting.quit();
+        });
+        poll.start(10);
+        starting.exec();
+    }
     if (!window.running()) {
         std::fprintf(stderr, "the run did not start: %s\n", qPrintable(dialogs.last));
         return 1;
@@ -199,7 +209,7 @@ int main(int argc, char** argv)
     QFile load(QStringLiteral("/proc/loadavg"));
     if (load.open(QIODevice::ReadOnly))
         std::printf("machine load at the end: %s", load.readAll().constData());
-    QThreadPool::globalInstance()->waitForDone();
+    fd::waitForAllJobs(60000);
     mysql_library_end();
     return 0;
 }

@@ -29,17 +29,11 @@ struct AppState {
     qint32 modifyFlag = 0;
     qint32 newFlag = 0;
 
+    // The recipients the main window hands to the mass-send window: parallel lists, entry k of
+    // each from one grid row. A run's own state lives with the run.
     QStringList smsPlates;
     QStringList smsPhones;
     QStringList smsExpiryDates;
-
-    // The mass-send window's own state, kept from one opening of the window to the next.
-    QStringList smsUrlPieces;   // the SMS URL template split, rebuilt at every opening
-    QString smsMessage;         // the message of the test send or of the recipient being processed
-    QString smsLogDate;         // the login date as logged: 2016-5-8
-    qint32 smsRecipientIndex = 0; // 1-based position in smsPhones of the recipient being processed
-    qint32 smsSuccessCount = 0;   // recipients of the current run whose message was accepted
-    qint32 smsFailureCount = 0;   // recipients of the current run whose message was refused or lost
 };
 
 } // namespace fd

@@ -39,6 +39,12 @@ JobLane& JobLane::network()
     return lane;
 }
 
+JobLane& JobLane::uploads()
+{
+    static JobLane lane(QStringLiteral("uploads"), 1);
+    return lane;
+}
+
 JobLane& JobLane::sms()
 {
     static JobLane lane(QStringLiteral("sms"), 1);
@@ -55,7 +61,7 @@ bool waitForAllJobs(int milliseconds)
 {
     QDeadlineTimer deadline(milliseconds);
     bool idle = true;
-    for (JobLane* lane : { &JobLane::network(), &JobLane::sms(), &JobLane::files() })
+    for (JobLane* lane : { &JobLane::network(), &JobLane::uploads(), &JobLane::sms(), &JobLane::files() })
         idle = lane->waitForDone(static_cast<int>(std::max<qint64>(0, deadline.remainingTime()))) && idle;
     return idle;
 }

@@ -36,9 +36,11 @@ public:
 
     void enqueue(std::function<void()> work);
 
-    // The program's lanes. network: requests to the picture servers (ten thumbnails at once);
-    // sms: one request at a time to the SMS platform; files: decoding, exports and printing.
+    // The program's lanes. network: downloads from the picture servers (ten thumbnails at once);
+    // uploads: one picture at a time, never queued behind slow thumbnails; sms: one request at a
+    // time to the SMS platform; files: decoding, exports and printing.
     static JobLane& network();
+    static JobLane& uploads();
     static JobLane& sms();
     static JobLane& files();
 
@@ -86,6 +88,8 @@ public:
     void setProgress(qint64 done, qint64 total, std::function<void(qint64, qint64)> const& deliver);
 
     std::atomic_bool finished {false};
+    // Set on the owner's thread before the job starts; used there only.
+    QMetaObject::Connection ownerWatch;
     // Set by startJob: a queued call holds the job's state until it has run.
     std::weak_ptr<JobShared> self;
 
@@ -150,8 +154,9 @@ JobHandle startJob(JobLane& lane, QObject* owner, Work work, Done done,
 {
     auto shared = std::make_shared<detail::JobShared>(owner);
     shared->self = shared;
-    // The owner's end cancels its jobs. The connection goes with the owner.
-    QObject::connect(
+    // The owner's end cancels its jobs. The connection goes when the result is delivered, so a
+    // long-lived window does not gather one per job; otherwise with the owner.
+    shared->ownerWatch = QObject::connect(
         owner, &QObject::destroyed, owner, [weak = std::weak_ptr(shared)] {
             if (auto s = weak.lock())
                 s->cancel();
@@ -164,11 +169,17 @@ JobHandle startJob(JobLane& lane, QObject* owner, Work work, Done done,
             if constexpr (std::is_void_v<Result>) {
                 work(control);
                 shared->finished = true;
-                shared->post([done = std::move(done)]() mutable { done(); });
+                shared->post([shared, done = std::move(done)]() mutable {
+                    QObject::disconnect(shared->ownerWatch);
+                    done();
+                });
             } else {
                 Result result = work(control);
                 shared->finished = true;
-                shared->post([done = std::move(done), result = std::move(result)]() mutable { done(std::move(result)); });
+                shared->post([shared, done = std::move(done), result = std::move(result)]() mutable {
+                    QObject::disconnect(shared->ownerWatch);
+                    done(std::move(result));
+                });
             }
         }
         shared->finished = true;

@@ -2,29 +2,30 @@
 
 #include "common/AppState.h"
 #include "common/Text.h"
-#include "db/Database.h"
 #include "sms/ListComboBox.h"
 #include "sms/SafetyTexts.h"
 #include "sms/SendStatusModel.h"
+#include "ui/CutTextTips.h"
 #include "ui/Dialogs.h"
 #include "ui/ScreenFit.h"
 
 #include <QCheckBox>
 #include <QEvent>
-#include <QEventLoop>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QStyleOptionTabWidgetFrame>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTreeWidget>
-#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
+#include <cmath>
 
 namespace fd::sms {
 namespace {
@@ -38,9 +39,11 @@ namespace {
     const QString kTestAccepted = QStringLiteral("短信提交成功！");
     const QString kTestRefused = QStringLiteral("短信提交失败！");
     const QString kNoTemplate = QStringLiteral("短信平台的地址设置不完整，无法发送短信，请联系软件供应商。");
-    const QString kLogTable = QStringLiteral("duanxinbiao");
+    const QString kCloseDuringRun = QStringLiteral("群发尚未结束，确定要停止群发并关闭窗口吗？");
     constexpr int kValueRole = Qt::UserRole;
     constexpr int kTickMs = 1000;
+    // The widest the window grows: a 1366-pixel screen less the window's frame.
+    constexpr int kMaxClientWidth = 1366 - kFrameWidth;
 
     // A tab control that tells where its pages start, also before it is first shown.
     class TabControl : public QTabWidget {
@@ -69,19 +72,14 @@ namespace {
         return label;
     }
 
-    // The sending thread's part of one recipient: the request, and the log record of an accepted message.
-    SendOutcome sendOne(SendOutcome outcome, SmsPlatform platform, QString user, QString password, QString message,
-        QString suffix, QString logDate, db::ConnectionPtr connection)
+    // The balance request of a step; a closed window ends it.
+    auto balanceJob(SmsPlatform platform, QString user, QString password)
     {
-        outcome.accepted = smsSendMessage(platform, user, password, outcome.phone, message, suffix);
-        if (outcome.accepted && connection) {
-            const QString assignments
-                = QStringLiteral("cepaihao=%1,dianhua=%2,sijian=%3,neirong=%4")
-                      .arg(db::dbQuote(connection, outcome.plate), db::dbQuote(connection, outcome.phone),
-                          db::dbQuote(connection, logDate), db::dbQuote(connection, message));
-            outcome.logged = db::dbInsert(connection, kLogTable, assignments);
-        }
-        return outcome;
+        return [platform, user, password](JobControl& job) {
+            SmsPlatform p = platform;
+            p.http.cancel = &job.cancelFlag();
+            return smsGetBalance(p, user, password);
+        };
     }
 
 } // namespace
@@ -101,19 +99,17 @@ MassSendWindow::MassSendWindow(AppState& state, Dialogs& dialogs, RememberedAcco
     buildControls();
     move(50, 50);
     resize(556, 454);
+    fitStatusGrid();
     fitToScreen(this);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &MassSendWindow::tick);
-    connect(&m_sendWatcher, &QFutureWatcherBase::finished, this, &MassSendWindow::onSendFinished);
     open();
+    updateButtons();
 }
 
-MassSendWindow::~MassSendWindow()
-{
-    // A message on its way finishes on its own (and is logged when accepted); its reply is not shown.
-    m_timer.stop();
-    m_sendWatcher.disconnect(this);
-}
+// A message on its way finishes on its own (and is logged when accepted); its reply is not shown.
+// The window's jobs are cancelled with it.
+MassSendWindow::~MassSendWindow() = default;
 
 void MassSendWindow::buildControls()
 {
@@ -160,13 +156,20 @@ void MassSendWindow::buildControls()
     m_start->setAutoDefault(false);
     connect(m_start, &QPushButton::clicked, this, &MassSendWindow::startRun);
 
+    // Beside 开始群发; the balance and the test button make room for it.
+    m_stop = new QPushButton(QStringLiteral("停止"), this);
+    m_stop->setObjectName(QStringLiteral("按钮_停止"));
+    m_stop->setGeometry(193, 376, 64, 40);
+    m_stop->setAutoDefault(false);
+    connect(m_stop, &QPushButton::clicked, this, &MassSendWindow::stopRun);
+
     m_balance = makeLabel(QStringLiteral("透明标签_短信余额"), QString());
     m_balance->setParent(this);
-    m_balance->setGeometry(205, 376, 143, 40);
+    m_balance->setGeometry(265, 376, 143, 40);
 
     m_test = new QPushButton(QStringLiteral("发送测试短信"), this);
     m_test->setObjectName(QStringLiteral("按钮_测试短信"));
-    m_test->setGeometry(360, 374, 104, 40);
+    m_test->setGeometry(416, 374, 104, 40);
     m_test->setAutoDefault(false);
     connect(m_test, &QPushButton::clicked, this, &MassSendWindow::testSend);
 
@@ -217,6 +220,7 @@ QWidget* MassSendWindow::buildSafetyPage()
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 4);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    CutTextTips::install(m_grid);
     placeOnPage(page, m_grid, QRect(328, 64, 208, 206));
 
     placeOnPage(page, makeLabel(QStringLiteral("透明标签1"), kSuffixHint), QRect(112, 240, 128, 32));
@@ -256,17 +260,14 @@ void MassSendWindow::open()
         m_password->setText(kPasswordHint);
     }
     m_tree->collapseAll();
-    m_state.smsUrlPieces = smsSplitTemplate(m_state.settings.smsUrlTemplate);
-    const int widths[SendStatusModel::kColumns] = { 20, 60, 90, 30 };
-    for (int c = 0; c < SendStatusModel::kColumns; ++c)
-        m_grid->setColumnWidth(c, widths[c]);
-    m_state.smsLogDate = logDate(m_state.loginDateTime);
+    m_urlPieces = smsSplitTemplate(m_state.settings.smsUrlTemplate);
+    m_logDate = logDate(m_state.loginDateTime);
 }
 
 SmsPlatform MassSendWindow::platform() const
 {
     SmsPlatform p;
-    p.pieces = m_state.smsUrlPieces;
+    p.pieces = m_urlPieces;
     p.http.connectTimeoutSeconds = m_state.settings.httpConnectTimeoutSeconds;
     p.http.totalTimeoutSeconds = m_state.settings.httpTotalTimeoutSeconds;
     return p;
@@ -298,162 +299,255 @@ void MassSendWindow::showBalance(const QString& balance)
     m_balance->setText(QStringLiteral("短信余额") + balance + QStringLiteral("条。"));
 }
 
-template <typename T> T MassSendWindow::await(std::function<T()> job)
+template <typename R, typename Work> void MassSendWindow::request(Work work, std::function<void(R)> then)
 {
-    // The buttons wait too, so a second click cannot start a second check meanwhile.
-    m_start->setEnabled(false);
-    m_test->setEnabled(false);
-    QFutureWatcher<T> watcher;
-    QEventLoop loop;
-    connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
-    watcher.setFuture(QtConcurrent::run(std::move(job)));
-    if (!watcher.isFinished())
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    watcher.waitForFinished();
-    m_start->setEnabled(true);
-    m_test->setEnabled(true);
-    return watcher.result();
+    setWaiting(true);
+    m_stepJob = startJob(JobLane::sms(), this, std::move(work), [this, then = std::move(then)](R result) {
+        setWaiting(false);
+        if (!m_closed)
+            then(std::move(result));
+    });
 }
 
-std::optional<MassSendWindow::Account> MassSendWindow::checkedAccount()
+void MassSendWindow::setWaiting(bool waiting)
+{
+    m_waiting = waiting;
+    updateButtons();
+}
+
+void MassSendWindow::updateButtons()
+{
+    // A new start waits for the end of the run: starting over would send the first recipients
+    // their message a second time.
+    m_start->setEnabled(!m_waiting && !running());
+    m_test->setEnabled(!m_waiting);
+    m_stop->setEnabled(running() && !m_run->stopped());
+}
+
+void MassSendWindow::checkAccount(std::function<void(const Account&)> accepted)
 {
     if (!platform().complete()) {
         m_dialogs.message(kNoTemplate);
-        return std::nullopt;
+        return;
     }
-    Account a {platform(), userName(), password()};
-    if (!await<bool>([a] { return smsCheckAccount(a.platform, a.user, a.password); })) {
-        m_dialogs.message(kBadAccount);
-        return std::nullopt;
-    }
-    return a;
+    const Account account {platform(), userName(), password()};
+    request<bool>(
+        [account](JobControl& job) {
+            SmsPlatform p = account.platform;
+            p.http.cancel = &job.cancelFlag();
+            return smsCheckAccount(p, account.user, account.password);
+        },
+        [this, account, accepted = std::move(accepted)](bool ok) {
+            if (ok)
+                accepted(account);
+            else
+                m_dialogs.message(kBadAccount);
+        });
 }
 
 void MassSendWindow::testSend()
 {
-    const std::optional<Account> account = checkedAccount();
-    if (!account)
+    if (m_waiting)
         return;
-    const SmsPlatform p = account->platform;
-    const QString user = account->user;
-    const QString pass = account->password;
-    const QString suffix = m_suffix->text();
-    QString phone;
-    if (!m_dialogs.inputText(kTestPrompt, phone, kTestCaption))
-        return;
-    m_state.smsMessage = selectedTag() == 2 ? composeTestReminder(reminderParts(), m_state.loginDateTime)
-                                            : m_safetyText->toPlainText();
-    const QString balance = await<QString>([p, user, pass] { return smsGetBalance(p, user, pass); });
-    showBalance(balance);
-    if (text::isBelow(text::toNumber(balance), 1)) {
-        m_dialogs.message(lowBalance(balance));
-        return;
-    }
-    const QString message = m_state.smsMessage;
-    const bool accepted = await<bool>(
-        [p, user, pass, phone, message, suffix] { return smsSendMessage(p, user, pass, phone, message, suffix); });
-    m_dialogs.message(accepted ? kTestAccepted : kTestRefused);
+    checkAccount([this](const Account& account) {
+        const QString suffix = m_suffix->text();
+        QString phone;
+        if (!m_dialogs.inputText(kTestPrompt, phone, kTestCaption) || m_closed)
+            return;
+        // The test text travels with its own requests: the run's ticks never touch it.
+        const QString message = selectedTag() == 2 ? composeTestReminder(reminderParts(), m_state.loginDateTime)
+                                                   : m_safetyText->toPlainText();
+        request<QString>(balanceJob(account.platform, account.user, account.password),
+            [this, account, phone, message, suffix](const QString& balance) {
+                showBalance(balance);
+                if (text::isBelow(text::toNumber(balance), 1)) {
+                    m_dialogs.message(lowBalance(balance));
+                    return;
+                }
+                request<bool>(
+                    [account, phone, message, suffix](JobControl&) {
+                        return smsSendMessage(account.platform, account.user, account.password, phone, message, suffix);
+                    },
+                    [this](bool accepted) { m_dialogs.message(accepted ? kTestAccepted : kTestRefused); });
+            });
+    });
 }
 
 void MassSendWindow::startRun()
 {
-    const std::optional<Account> account = checkedAccount();
-    if (!account)
+    if (m_waiting || running())
         return;
-    const SmsPlatform p = account->platform;
-    const QString user = account->user;
-    const QString pass = account->password;
-    if (m_remember->isChecked())
-        m_remembered.remember(user, pass);
-    const QString balance = await<QString>([p, user, pass] { return smsGetBalance(p, user, pass); });
-    showBalance(balance);
-    const int n = static_cast<int>(m_state.smsPhones.size());
-    if (text::isBelow(text::toNumber(balance), n)) {
-        m_dialogs.message(lowBalance(balance));
-        return;
-    }
-    if (m_dialogs.ask(startQuestion(n, checkRecipients(m_state.smsPhones)), Dialogs::OkCancel) != Dialogs::Ok)
-        return;
-    m_state.smsRecipientIndex = 0;
-    m_state.smsSuccessCount = 0;
-    m_state.smsFailureCount = 0;
-    m_counts = RunCounts();
-    ++m_run;
+    checkAccount([this](const Account& account) {
+        if (m_remember->isChecked())
+            m_remembered.remember(account.user, account.password);
+        request<QString>(balanceJob(account.platform, account.user, account.password), [this](const QString& balance) {
+            showBalance(balance);
+            const int n = static_cast<int>(m_state.smsPhones.size());
+            if (text::isBelow(text::toNumber(balance), n)) {
+                m_dialogs.message(lowBalance(balance));
+                return;
+            }
+            if (m_dialogs.ask(startQuestion(n, checkRecipients(m_state.smsPhones)), Dialogs::OkCancel) != Dialogs::Ok
+                || m_closed)
+                return;
+            beginRun();
+        });
+    });
+}
+
+void MassSendWindow::beginRun()
+{
+    m_run = std::make_unique<SendRun>(m_state.smsPlates, m_state.smsPhones, m_state.smsExpiryDates);
+    m_runEnded = false;
     m_timer.start(kTickMs);
     showProgress();
+    updateButtons();
 }
 
 void MassSendWindow::tick()
 {
     // The previous recipient's reply has not come yet: this tick waits, so that no two messages of
     // a run are on their way together.
-    if (m_inFlight)
+    if (!running() || m_run->inFlight())
         return;
     const int tag = selectedTag();
     const QString suffix = m_suffix->text();
-    const int k = ++m_state.smsRecipientIndex;
-    if (k > m_state.smsPhones.size()) {
-        m_timer.stop();
-        m_counts.sent = m_state.smsSuccessCount;
-        m_counts.failed = m_state.smsFailureCount;
-        showProgress();
-        m_dialogs.message(endMessage(m_counts));
+    const std::optional<SendRun::Recipient> recipient = m_run->next();
+    if (!recipient) {
+        endRun();
         return;
     }
-    SendOutcome job;
-    job.run = m_run;
-    job.index = k;
-    job.phone = m_state.smsPhones.value(k - 1);
-    job.plate = m_state.smsPlates.value(k - 1);
-    m_state.smsMessage = tag == 2 ? composeReminder(job.plate, m_state.smsExpiryDates.value(k - 1), reminderParts())
-                                  : m_safetyText->toPlainText();
-    if (job.phone.isEmpty()) {
-        ++m_counts.skipped;
+    if (recipient->phone.isEmpty()) {
         showProgress();
         return;
     }
-    m_inFlight = true;
-    m_sendWatcher.setFuture(QtConcurrent::run(sendOne, job, platform(), userName(), password(), m_state.smsMessage,
-        suffix, m_state.smsLogDate, m_state.dbConnection));
+    SendRequest request;
+    request.platform = platform();
+    request.user = userName();
+    request.password = password();
+    request.index = recipient->index;
+    request.plate = recipient->plate;
+    request.phone = recipient->phone;
+    request.message = tag == 2 ? composeReminder(recipient->plate, recipient->expiryDate, reminderParts())
+                               : m_safetyText->toPlainText();
+    request.suffix = suffix;
+    request.logDate = m_logDate;
+    m_run->sending();
+    // The message is on its way from here: neither 停止 nor the window's end holds it back, and its
+    // log record is written. Only its reply belongs to the window, which may be gone by then; the
+    // job's owner is a courier of its own, gone once the reply is handed over.
+    auto* courier = new QObject;
+    startJob(
+        JobLane::sms(), courier,
+        [request, connection = m_state.dbConnection](JobControl&) { return sendAndLog(request, connection); },
+        [courier, window = QPointer<MassSendWindow>(this)](const SendOutcome& outcome) {
+            courier->deleteLater();
+            if (window && window->sending())
+                window->onSent(outcome);
+        });
 }
 
-void MassSendWindow::onSendFinished()
+void MassSendWindow::onSent(const SendOutcome& outcome)
 {
-    m_inFlight = false;
-    const SendOutcome outcome = m_sendWatcher.result();
     m_status->append({ QString::number(outcome.index), outcome.plate, outcome.phone,
         outcome.accepted ? QStringLiteral("成功") : QStringLiteral("失败") });
     m_grid->scrollToBottom();
-    if (outcome.run == m_run) {
-        if (outcome.accepted) {
-            ++m_state.smsSuccessCount;
-            if (!outcome.logged)
-                ++m_counts.unlogged;
-        } else {
-            ++m_state.smsFailureCount;
-        }
-        m_counts.sent = m_state.smsSuccessCount;
-        m_counts.failed = m_state.smsFailureCount;
-        showProgress();
-    }
+    m_run->record(outcome);
+    showProgress();
     Q_EMIT recipientHandled(outcome.index);
-}
-
-void MassSendWindow::showProgress()
-{
-    const int remaining = std::max(0, static_cast<int>(m_state.smsPhones.size()) - m_state.smsRecipientIndex);
-    m_progress->setText(progressText(m_counts, remaining));
+    if (m_run->stopped())
+        endRun();
 }
 
 void MassSendWindow::stopRun()
 {
+    if (!running() || m_run->stopped())
+        return;
+    m_run->stop();
     m_timer.stop();
+    if (m_run->inFlight())
+        updateButtons(); // the run ends when the reply of the message on its way is in
+    else
+        endRun();
+}
+
+void MassSendWindow::endRun()
+{
+    m_timer.stop();
+    m_runEnded = true;
+    showProgress();
+    updateButtons();
+    m_dialogs.message(m_run->stopped() ? stopMessage(m_run->counts(), m_run->remaining()) : endMessage(m_run->counts()));
+}
+
+void MassSendWindow::showProgress()
+{
+    if (m_run)
+        m_progress->setText(progressText(m_run->counts(), m_run->remaining()));
 }
 
 void MassSendWindow::done(int result)
 {
-    stopRun();
+    if (running() && m_dialogs.ask(kCloseDuringRun, Dialogs::YesNo) != Dialogs::Yes)
+        return;
+    // Nothing of the window's work reaches it from here on. A message on its way is still sent and
+    // logged by its job; a step waiting on the platform ends without its next request.
+    m_closed = true;
+    m_timer.stop();
+    m_stepJob.cancel();
+    if (running()) {
+        m_run->stop();
+        m_runEnded = true;
+    }
+    setWaiting(false);
     QDialog::done(result);
+}
+
+void MassSendWindow::showEvent(QShowEvent* event)
+{
+    m_closed = false;
+    QDialog::showEvent(event);
+}
+
+void MassSendWindow::fitStatusGrid()
+{
+    // Every text a run can put into each column: the highest position number, the plates and
+    // phone numbers of the list (and any 11-digit number), the two states.
+    const int n = static_cast<int>(m_state.smsPhones.size());
+    const QList<QStringList> texts {
+        { QString::number(std::max(n, 1)) },
+        m_state.smsPlates,
+        m_state.smsPhones + QStringList { QStringLiteral("13800000000") },
+        { QStringLiteral("成功"), QStringLiteral("失败") },
+    };
+    // The item delegate keeps a margin on either side of a cell's text; the grid line takes a pixel.
+    const QFontMetricsF metrics(m_grid->font());
+    const int cellMargin = 2 * (m_grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_grid) + 1)
+        + (m_grid->showGrid() ? 1 : 0);
+    QHeaderView* header = m_grid->horizontalHeader();
+    QList<int> widths;
+    int total = 0;
+    for (int c = 0; c < SendStatusModel::kColumns; ++c) {
+        qreal widest = 0;
+        for (const QString& t : texts[c])
+            widest = std::max(widest, metrics.horizontalAdvance(t));
+        widths.append(std::max(header->sectionSizeHint(c), static_cast<int>(std::ceil(widest)) + cellMargin));
+        total += widths.last();
+    }
+    const int scrollBar = m_grid->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_grid);
+    const int need = total + 2 * m_grid->frameWidth() + scrollBar - m_grid->width();
+    // The window may grow as wide as a 1366-pixel screen allows; past that the plate column gives
+    // way, and its cut cells show their text as a tip.
+    const int grow = std::clamp(need, 0, std::max(0, kMaxClientWidth - width()));
+    if (need > grow)
+        widths[1] = std::max(header->sectionSizeHint(1), widths[1] - (need - grow));
+    for (int c = 0; c < SendStatusModel::kColumns; ++c)
+        m_grid->setColumnWidth(c, widths[c]);
+    if (grow > 0) {
+        m_grid->resize(m_grid->width() + grow, m_grid->height());
+        m_tabs->resize(m_tabs->width() + grow, m_tabs->height());
+        resize(width() + grow, height());
+    }
 }
 
 void MassSendWindow::onSafetySelection()

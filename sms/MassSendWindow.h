@@ -4,10 +4,13 @@
 #include "sms/SmsClient.h"
 #include "sms/SmsMessages.h"
 
+#include "common/Jobs.h"
+#include "sms/SendRun.h"
+
 #include <QDialog>
-#include <QFutureWatcher>
 #include <QTimer>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QCheckBox;
@@ -29,23 +32,17 @@ namespace fd::sms {
 class ListComboBox;
 class SendStatusModel;
 
-// What became of one recipient's message, handed from the sending thread to the window.
-struct SendOutcome {
-    int run = 0;
-    int index = 0; // 1-based position in smsPhones
-    QString plate, phone;
-    bool accepted = false;
-    bool logged = false;
-};
-
 // Sends one message to every vehicle owner listed in the main grid when the window was opened:
 // a stock safety text (page 安全教育类, tag "1") or a reminder composed per vehicle (page
 // 业务提醒类, tag "2"). A one-second timer takes one recipient per tick.
 //
-// The platform requests run on a pool thread, so a slow or silent platform never freezes the
-// window; at most one message of a run is on its way at a time (a tick that finds one still on
-// its way waits for the next). The sending thread also writes the log record of an accepted
-// message, so a message that was sent is logged even when the window closes meanwhile.
+// Every platform request runs as a job on the SMS lane, so a slow or silent platform never
+// freezes the window. A step that needs several requests (account, balance, then the send or the
+// start) is a chain of jobs whose continuations run on the window's thread; the buttons wait
+// while a step waits, and closing the window ends the step. At most one message of a run is on
+// its way at a time (a tick that finds one still on its way waits for the next). The sending
+// job also writes the log record of an accepted message, so a message that went out is logged
+// even when the window closes meanwhile.
 class MassSendWindow : public QDialog {
     Q_OBJECT
 public:
@@ -60,14 +57,19 @@ public:
     void startRun();
     // One tick of 时钟1: one recipient, or the end of the run.
     void tick();
-    // Ends a run at once, without the end message (closing the window does this).
+    // 停止: no further recipient is taken; the message on its way is still logged and counted,
+    // then the run ends with its counts.
     void stopRun();
 
-    bool running() const { return m_timer.isActive(); }
+    // A run has started and not ended (a stopped run ends when its last reply is in).
+    bool running() const { return m_run && !m_runEnded; }
     int timerInterval() const { return m_timer.isActive() ? m_timer.interval() : 0; }
-    // A message of the run is on its way.
-    bool sending() const { return m_inFlight; }
-    const RunCounts& counts() const { return m_counts; }
+    // A message of the run is on its way, and its reply will be shown (not after the window closed).
+    bool sending() const { return running() && m_run->inFlight(); }
+    // A step (test send or start) waits on the platform.
+    bool waiting() const { return m_waiting; }
+    // The counts of the current or last run.
+    RunCounts counts() const { return m_run ? m_run->counts() : RunCounts(); }
     SendStatusModel& statusModel() const { return *m_status; }
 
     void done(int result) override;
@@ -78,6 +80,7 @@ Q_SIGNALS:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void buildControls();
@@ -93,17 +96,24 @@ private:
         QString user;
         QString password;
     };
-    // The platform and the account in the boxes, once the platform has taken the account; none
-    // (and the user told why) when the address template is incomplete or the account is refused.
-    std::optional<Account> checkedAccount();
+    // Runs one request of a step on the SMS lane; then(result) runs on this thread unless the
+    // window has closed meanwhile. The buttons wait until then.
+    template <typename R, typename Work> void request(Work work, std::function<void(R)> then);
+    // The account check of either step; accepted() runs once the platform has taken the account.
+    void checkAccount(std::function<void(const Account&)> accepted);
+    void setWaiting(bool waiting);
+    void updateButtons();
+    void beginRun();
+    void onSent(const SendOutcome& outcome);
+    void endRun();
     int selectedTag() const;
     ReminderParts reminderParts() const;
     void showBalance(const QString& balance);
     void onSafetySelection();
-    void onSendFinished();
     void showProgress();
-    // Runs a request on a pool thread; the window keeps handling events until it is done.
-    template <typename T> T await(std::function<T()> job);
+    // Column widths that show every text the run can put into the status grid, and a grid (and
+    // window) wide enough for them.
+    void fitStatusGrid();
 
     AppState& m_state;
     Dialogs& m_dialogs;
@@ -115,6 +125,7 @@ private:
     QTabWidget* m_tabs = nullptr;
     QLineEdit* m_suffix = nullptr;
     QPushButton* m_start = nullptr;
+    QPushButton* m_stop = nullptr;
     QLabel* m_balance = nullptr;
     QPushButton* m_test = nullptr;
     QLabel* m_progress = nullptr;
@@ -126,11 +137,15 @@ private:
     ListComboBox* m_tense = nullptr;
     ListComboBox* m_action = nullptr;
 
+    QStringList m_urlPieces; // the URL template split, at the opening
+    QString m_logDate; // the login date as logged: 2016-5-8
+
     QTimer m_timer; // 时钟1
-    int m_run = 0; // numbers the runs, so a late reply of an interrupted run is not counted in the next
-    bool m_inFlight = false;
-    RunCounts m_counts;
-    QFutureWatcher<SendOutcome> m_sendWatcher;
+    std::unique_ptr<SendRun> m_run; // the current or last run
+    bool m_runEnded = false;
+    JobHandle m_stepJob; // the request a step waits on
+    bool m_waiting = false;
+    bool m_closed = false;
 };
 
 } // namespace fd::sms

@@ -57,12 +57,29 @@ QString startQuestion(int recipients, const RecipientCheck& check)
     return text;
 }
 
+namespace {
+
+    QString unloggedNote(const RunCounts& counts)
+    {
+        return counts.unlogged > 0 ? QStringLiteral("\n其中%1个发送成功的短信未能记入发送记录。").arg(counts.unlogged)
+                                   : QString();
+    }
+
+} // namespace
+
 QString endMessage(const RunCounts& counts)
 {
-    QString text = QStringLiteral("短信已经群的完毕！成功%1个，失败%2个。").arg(counts.sent).arg(counts.failed);
-    if (counts.unlogged > 0)
-        text += QStringLiteral("\n其中%1个发送成功的短信未能记入发送记录。").arg(counts.unlogged);
-    return text;
+    return QStringLiteral("短信已经群的完毕！成功%1个，失败%2个。").arg(counts.sent).arg(counts.failed)
+        + unloggedNote(counts);
+}
+
+QString stopMessage(const RunCounts& counts, int notReached)
+{
+    return QStringLiteral("群发已停止！成功%1个，失败%2个，未发送%3个。")
+               .arg(counts.sent)
+               .arg(counts.failed)
+               .arg(notReached)
+        + unloggedNote(counts);
 }
 
 QString progressText(const RunCounts& counts, int remaining)

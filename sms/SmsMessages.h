@@ -40,6 +40,8 @@ struct RunCounts {
 };
 QString startQuestion(int recipients, const RecipientCheck& check);
 QString endMessage(const RunCounts& counts);
+// The message of a run stopped by the user, with the recipients it did not reach.
+QString stopMessage(const RunCounts& counts, int notReached);
 // Sent, failed, skipped, remaining and the time left at one message a second.
 QString progressText(const RunCounts& counts, int remaining);
 

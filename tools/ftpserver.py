@@ -4,7 +4,9 @@
 The password is read from a file (readable by its owner only) instead of the command line, so it
 does not show in other users' process lists.
 
-    ftpserver.py --port P --passive LO-HI --user NAME --password-file FILE --directory DIR
+    ftpserver.py --port P --passive LO-HI --user NAME --password-file FILE --directory DIR [--upload-rate B]
+
+--upload-rate limits every upload to B bytes a second, so that a test can act while one runs.
 """
 import argparse
 import os
@@ -12,7 +14,7 @@ import stat
 import sys
 
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
@@ -23,6 +25,7 @@ def main():
     parser.add_argument("--user", required=True)
     parser.add_argument("--password-file", required=True)
     parser.add_argument("--directory", required=True)
+    parser.add_argument("--upload-rate", type=int, default=0)
     args = parser.parse_args()
 
     mode = os.stat(args.password_file).st_mode
@@ -37,6 +40,10 @@ def main():
     handler = FTPHandler
     handler.authorizer = authorizer
     handler.passive_ports = list(range(lo, hi + 1))
+    if args.upload_rate > 0:
+        dtp = ThrottledDTPHandler
+        dtp.read_limit = args.upload_rate
+        handler.dtp_handler = dtp
     server = FTPServer(("127.0.0.1", args.port), handler)
     try:
         server.serve_forever()

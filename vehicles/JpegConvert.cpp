@@ -1,16 +1,19 @@
 #include "vehicles/JpegConvert.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QImageIOHandler>
+#include <QImageReader>
 #include <QPainter>
 #include <QSaveFile>
 #include <algorithm>
-#include <atomic>
-#include <memory>
-#include <thread>
+#include <climits>
+#include <cstdlib>
 #include <csetjmp>
 #include <cstdio> // before jpeglib.h, which uses FILE
 #include <cstdlib>
+#include <memory>
 #include <vector>
 
 #include <jpeglib.h>
@@ -34,164 +37,278 @@ struct ErrorManager {
 
 void ignoreMessage(j_common_ptr) {}
 
-ErrorManager* setUpErrors(ErrorManager& e)
+constexpr int kBatchRows = 16;
+
+// Everything libjpeg touches during one conversion. It lives on the heap, outside the frame that
+// calls setjmp, so that a jump back leaves it intact; its destructor releases whatever was made.
+struct Codec {
+    ErrorManager errors;
+    jpeg_decompress_struct d {};
+    jpeg_compress_struct c {};
+    bool hasDecoder = false;
+    bool hasEncoder = false;
+    unsigned char* out = nullptr; // allocated by libjpeg with malloc
+    unsigned long outSize = 0;
+    std::vector<unsigned char> batch; // rows on their way to the encoder
+    std::vector<unsigned char> whole; // the decoded picture, when it must be turned first
+
+    Codec()
+    {
+        jpeg_std_error(&errors.pub);
+        errors.pub.error_exit = jumpOnError;
+        errors.pub.output_message = ignoreMessage; // a damaged but readable file is not worth a log line
+        errors.message[0] = '\0';
+        d.err = &errors.pub;
+        c.err = &errors.pub;
+    }
+    ~Codec()
+    {
+        if (hasEncoder)
+            jpeg_destroy_compress(&c);
+        if (hasDecoder)
+            jpeg_destroy_decompress(&d);
+        std::free(out);
+    }
+    Codec(const Codec&) = delete;
+    Codec& operator=(const Codec&) = delete;
+
+    QString message() const { return QString::fromLatin1(errors.message); }
+
+    // May jump back to the caller's setjmp.
+    void startEncoder(int width, int height, const JpegOptions& options)
+    {
+        jpeg_create_compress(&c);
+        hasEncoder = true;
+        jpeg_mem_dest(&c, &out, &outSize);
+        c.image_width = static_cast<JDIMENSION>(width);
+        c.image_height = static_cast<JDIMENSION>(height);
+        c.input_components = 3;
+        c.in_color_space = JCS_RGB;
+        jpeg_set_defaults(&c);
+        if (options.grayscale)
+            jpeg_set_colorspace(&c, JCS_GRAYSCALE);
+        jpeg_set_quality(&c, std::clamp(options.quality, 1, 100), TRUE);
+        // After set_defaults, which resets both. No progression call: the file stays baseline.
+        c.optimize_coding = options.optimise ? TRUE : FALSE;
+        c.smoothing_factor = std::clamp(options.smoothing, 0, 100);
+        jpeg_start_compress(&c, TRUE);
+        batch.resize(static_cast<std::size_t>(width) * 3 * kBatchRows);
+    }
+    JSAMPROW batchRow(int i) { return batch.data() + static_cast<std::size_t>(c.image_width) * 3 * static_cast<std::size_t>(i); }
+    QByteArray finishEncoder()
+    {
+        jpeg_finish_compress(&c);
+        return QByteArray(reinterpret_cast<const char*>(out), static_cast<qsizetype>(outSize));
+    }
+};
+
+// Where each pixel of the upright picture comes from, as Qt applies an orientation: mirror and
+// flip first, then a quarter turn clockwise.
+struct Orientation {
+    bool mirror = false;
+    bool flip = false;
+    bool rotate90 = false;
+    bool none() const { return !mirror && !flip && !rotate90; }
+    static Orientation from(QImageIOHandler::Transformations t)
+    {
+        return {t.testFlag(QImageIOHandler::TransformationMirror), t.testFlag(QImageIOHandler::TransformationFlip),
+            t.testFlag(QImageIOHandler::TransformationRotate90)};
+    }
+};
+
+bool cancelled(const JpegWatch& watch)
 {
-    jpeg_std_error(&e.pub);
-    e.pub.error_exit = jumpOnError;
-    e.pub.output_message = ignoreMessage; // a damaged but readable file is not worth a log line
-    e.message[0] = '\0';
-    return &e;
+    return watch.cancel && watch.cancel->load();
 }
 
-struct RgbImage {
-    int width = 0;
-    int height = 0;
-    std::unique_ptr<unsigned char[]> pixels; // width * 3 bytes per row, rows top down
-    std::size_t stride() const { return static_cast<std::size_t>(width) * 3; }
-    void allocate(int w, int h)
-    {
-        width = w;
-        height = h;
-        pixels.reset(new unsigned char[stride() * static_cast<std::size_t>(h)]); // no need to clear
-    }
-    unsigned char* row(std::size_t y) const { return pixels.get() + stride() * y; }
-};
-
-// Rows decoded so far, for an encoder that runs while the decoder still works.
-struct Progress {
-    std::atomic<int> rows {0};
-    std::atomic_bool failed {false};
-};
+void report(const JpegWatch& watch, qint64 done, qint64 total)
+{
+    if (watch.progress)
+        watch.progress(done, total);
+}
 
 bool isJpeg(const QByteArray& bytes)
 {
     return bytes.size() > 3 && static_cast<unsigned char>(bytes[0]) == 0xFF && static_cast<unsigned char>(bytes[1]) == 0xD8;
 }
 
-constexpr int kBatchRows = 16;
-
-struct MemoryDestination {
-    unsigned char* buffer = nullptr; // allocated by libjpeg with malloc
-    unsigned long size = 0;
-    ~MemoryDestination() { std::free(buffer); }
-};
-
-// The decoder's scanline loop, on its own thread; its errors jump back here.
-void decodeRows(jpeg_decompress_struct& d, ErrorManager& errors, const RgbImage& image, Progress& progress)
+// The size that a BMP or GIF header claims, read here because Qt's readers give no size for a
+// header they find implausible (and then no clear reason either). Invalid for other formats.
+QSize claimedSize(const QByteArray& bytes)
 {
-    if (setjmp(errors.jump)) {
-        progress.failed = true;
-        progress.rows.store(image.height);
-        progress.rows.notify_all();
+    const auto at = [&](qsizetype i) { return static_cast<quint32>(static_cast<unsigned char>(bytes.at(i))); };
+    const auto le16 = [&](qsizetype i) { return static_cast<int>(at(i) | at(i + 1) << 8); };
+    const auto le32 = [&](qsizetype i) { return static_cast<qint32>(at(i) | at(i + 1) << 8 | at(i + 2) << 16 | at(i + 3) << 24); };
+    if (bytes.size() >= 26 && bytes.startsWith("BM")) {
+        if (le32(14) == 12) // the old OS/2 header: 16-bit sides
+            return QSize(le16(18), le16(20));
+        const qint64 height = le32(22);
+        return QSize(le32(18), static_cast<int>(std::min<qint64>(std::abs(height), INT_MAX)));
+    }
+    if (bytes.size() >= 10 && (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a")))
+        return QSize(le16(6), le16(8)); // the logical screen every frame is drawn on
+    return QSize();
+}
+
+QString tooLargeText(QSize size)
+{
+    return QStringLiteral("图片为 %1×%2 像素，超过了可以导入的大小（最多 1 亿像素，每边最多 %3 像素）")
+        .arg(size.width())
+        .arg(size.height())
+        .arg(kMaxPictureSide);
+}
+
+// A JPEG that libjpeg can turn into RGB itself (YCbCr, grayscale): decoded and encoded row by row
+// on this thread. Undecodable (the result's status Unreadable) for what it cannot read (CMYK,
+// YCCK, damaged data), so that Qt may try.
+void transcodeJpeg(const QByteArray& source, Orientation turn, const JpegOptions& options, const JpegWatch& watch,
+    JpegResult& result)
+{
+    const auto codec = std::make_unique<Codec>();
+    Codec& k = *codec;
+    if (setjmp(k.errors.jump)) {
+        // Unreadable either way: Qt's own decoder may still read what libjpeg cannot turn into RGB.
+        result.status = JpegResult::Unreadable;
+        result.error = k.message();
         return;
     }
-    JSAMPROW rows[kBatchRows];
-    while (d.output_scanline < d.output_height) {
-        const JDIMENSION first = d.output_scanline;
-        const JDIMENSION count = std::min<JDIMENSION>(kBatchRows, d.output_height - first);
-        for (JDIMENSION i = 0; i < count; ++i)
-            rows[i] = image.row(first + i);
-        JDIMENSION done = 0;
-        while (done < count)
-            done += jpeg_read_scanlines(&d, rows + done, count - done);
-        progress.rows.store(static_cast<int>(d.output_scanline), std::memory_order_release);
-        progress.rows.notify_all();
+    jpeg_create_decompress(&k.d);
+    k.hasDecoder = true;
+    jpeg_mem_src(&k.d, reinterpret_cast<const unsigned char*>(source.constData()), static_cast<unsigned long>(source.size()));
+    jpeg_read_header(&k.d, TRUE);
+    const QSize header(static_cast<int>(k.d.image_width), static_cast<int>(k.d.image_height));
+    result.sourceSize = header;
+    if (!pictureSizeAllowed(header)) { // before the decoder takes any memory for rows
+        result.status = JpegResult::TooLarge;
+        result.error = tooLargeText(header);
+        return;
     }
-    jpeg_finish_decompress(&d);
-}
+    k.d.out_color_space = JCS_RGB;
+    jpeg_start_decompress(&k.d);
+    const int sw = static_cast<int>(k.d.output_width);
+    const int sh = static_cast<int>(k.d.output_height);
+    const std::size_t stride = static_cast<std::size_t>(sw) * 3;
+    JSAMPROW rows[kBatchRows];
 
-// Encodes the image; with progress, each row once the decoder has written it.
-bool encode(const RgbImage& image, const JpegOptions& options, Progress* progress, QByteArray& out, QString& error)
-{
-    jpeg_compress_struct c {};
-    ErrorManager errors;
-    MemoryDestination destination;
-    c.err = &setUpErrors(errors)->pub;
-    if (setjmp(errors.jump)) {
-        error = QString::fromLatin1(errors.message);
-        jpeg_destroy_compress(&c);
-        return false;
-    }
-    jpeg_create_compress(&c);
-    jpeg_mem_dest(&c, &destination.buffer, &destination.size);
-    c.image_width = static_cast<JDIMENSION>(image.width);
-    c.image_height = static_cast<JDIMENSION>(image.height);
-    c.input_components = 3;
-    c.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&c);
-    if (options.grayscale)
-        jpeg_set_colorspace(&c, JCS_GRAYSCALE);
-    jpeg_set_quality(&c, std::clamp(options.quality, 1, 100), TRUE);
-    // After set_defaults, which resets both. No progression call: the file stays baseline.
-    c.optimize_coding = options.optimise ? TRUE : FALSE;
-    c.smoothing_factor = std::clamp(options.smoothing, 0, 100);
-    jpeg_start_compress(&c, TRUE);
-    JSAMPROW rows[kBatchRows];
-    while (c.next_scanline < c.image_height) {
-        int ready = image.height;
-        if (progress) {
-            ready = progress->rows.load(std::memory_order_acquire);
-            while (ready <= static_cast<int>(c.next_scanline)) {
-                progress->rows.wait(ready);
-                ready = progress->rows.load(std::memory_order_acquire);
+    if (turn.none()) { // each batch of rows goes straight from the decoder to the encoder
+        k.startEncoder(sw, sh, options);
+        while (k.d.output_scanline < k.d.output_height) {
+            if (cancelled(watch)) {
+                result.status = JpegResult::Cancelled;
+                return;
             }
-            if (progress->failed) {
-                jpeg_destroy_compress(&c);
-                return false;
-            }
+            const int count = std::min(kBatchRows, sh - static_cast<int>(k.d.output_scanline));
+            for (int i = 0; i < count; ++i)
+                rows[i] = k.batchRow(i);
+            int done = 0;
+            while (done < count)
+                done += static_cast<int>(jpeg_read_scanlines(&k.d, rows + done, static_cast<JDIMENSION>(count - done)));
+            jpeg_write_scanlines(&k.c, rows, static_cast<JDIMENSION>(count));
+            report(watch, k.d.output_scanline, sh);
         }
-        const JDIMENSION first = c.next_scanline;
-        const JDIMENSION count = std::min<JDIMENSION>(kBatchRows, static_cast<JDIMENSION>(ready) - first);
-        for (JDIMENSION i = 0; i < count; ++i)
-            rows[i] = image.row(first + i);
-        jpeg_write_scanlines(&c, rows, count);
+    } else { // a turned picture needs all of its rows before the first upright one
+        const int ow = turn.rotate90 ? sh : sw;
+        const int oh = turn.rotate90 ? sw : sh;
+        const qint64 total = qint64(sh) + oh;
+        k.whole.resize(stride * static_cast<std::size_t>(sh));
+        while (k.d.output_scanline < k.d.output_height) {
+            if (cancelled(watch)) {
+                result.status = JpegResult::Cancelled;
+                return;
+            }
+            const int first = static_cast<int>(k.d.output_scanline);
+            const int count = std::min(kBatchRows, sh - first);
+            for (int i = 0; i < count; ++i)
+                rows[i] = k.whole.data() + stride * static_cast<std::size_t>(first + i);
+            int done = 0;
+            while (done < count)
+                done += static_cast<int>(jpeg_read_scanlines(&k.d, rows + done, static_cast<JDIMENSION>(count - done)));
+            report(watch, k.d.output_scanline, total);
+        }
+        k.startEncoder(ow, oh, options);
+        for (int first = 0; first < oh; first += kBatchRows) {
+            if (cancelled(watch)) {
+                result.status = JpegResult::Cancelled;
+                return;
+            }
+            const int count = std::min(kBatchRows, oh - first);
+            for (int i = 0; i < count; ++i) {
+                const int oy = first + i;
+                unsigned char* to = k.batchRow(i);
+                rows[i] = to;
+                for (int ox = 0; ox < ow; ++ox, to += 3) {
+                    const int ix = turn.rotate90 ? oy : ox;
+                    const int iy = turn.rotate90 ? sh - 1 - ox : oy;
+                    const int sx = turn.mirror ? sw - 1 - ix : ix;
+                    const int sy = turn.flip ? sh - 1 - iy : iy;
+                    const unsigned char* from = k.whole.data() + stride * static_cast<std::size_t>(sy) + std::size_t(sx) * 3;
+                    to[0] = from[0];
+                    to[1] = from[1];
+                    to[2] = from[2];
+                }
+            }
+            jpeg_write_scanlines(&k.c, rows, static_cast<JDIMENSION>(count));
+            report(watch, sh + first + count, total);
+        }
+        std::vector<unsigned char>().swap(k.whole);
     }
-    jpeg_finish_compress(&c);
-    jpeg_destroy_compress(&c);
-    out = QByteArray(reinterpret_cast<const char*>(destination.buffer), static_cast<qsizetype>(destination.size));
-    return true;
+    result.bytes = k.finishEncoder();
+    result.status = JpegResult::Done;
 }
 
-// A JPEG that libjpeg can turn into RGB itself (YCbCr, grayscale): decoded on a second thread
-// while the encoder takes its rows, as a decoder and an encoder joined by a pipe would. False
-// with decodable = false for what it cannot read (CMYK, YCCK, damaged data).
-bool reencodeJpeg(const QByteArray& source, const JpegOptions& options, QByteArray& out, QString& error, bool& decodable)
+// Encodes a decoded picture (RGB888) row by row.
+void encodeImage(const QImage& rgb, const JpegOptions& options, const JpegWatch& watch, JpegResult& result)
 {
-    jpeg_decompress_struct d {};
-    ErrorManager errors;
-    d.err = &setUpErrors(errors)->pub;
-    if (setjmp(errors.jump)) {
-        error = QString::fromLatin1(errors.message);
-        jpeg_destroy_decompress(&d);
-        decodable = false;
-        return false;
+    const auto codec = std::make_unique<Codec>();
+    Codec& k = *codec;
+    if (setjmp(k.errors.jump)) {
+        result.status = JpegResult::Unreadable;
+        result.error = k.message();
+        return;
     }
-    jpeg_create_decompress(&d);
-    jpeg_mem_src(&d, reinterpret_cast<const unsigned char*>(source.constData()), static_cast<unsigned long>(source.size()));
-    jpeg_read_header(&d, TRUE);
-    d.out_color_space = JCS_RGB;
-    jpeg_start_decompress(&d);
-    RgbImage image;
-    image.allocate(static_cast<int>(d.output_width), static_cast<int>(d.output_height));
-    Progress progress;
-    std::thread decoder([&] { decodeRows(d, errors, image, progress); });
-    // Should the encoder fail, the decoder still runs to its end: it only writes the buffer.
-    const bool encoded = encode(image, options, &progress, out, error);
-    decoder.join();
-    if (progress.failed) {
-        error = QString::fromLatin1(errors.message);
-        decodable = false;
+    k.startEncoder(rgb.width(), rgb.height(), options);
+    JSAMPROW rows[kBatchRows];
+    const std::size_t stride = static_cast<std::size_t>(rgb.width()) * 3;
+    for (int first = 0; first < rgb.height(); first += kBatchRows) {
+        if (cancelled(watch)) {
+            result.status = JpegResult::Cancelled;
+            return;
+        }
+        const int count = std::min(kBatchRows, rgb.height() - first);
+        for (int i = 0; i < count; ++i) {
+            std::copy_n(rgb.constScanLine(first + i), stride, k.batchRow(i));
+            rows[i] = k.batchRow(i);
+        }
+        jpeg_write_scanlines(&k.c, rows, static_cast<JDIMENSION>(count));
+        report(watch, first + count, rgb.height());
     }
-    jpeg_destroy_decompress(&d);
-    return encoded && !progress.failed;
+    result.bytes = k.finishEncoder();
+    result.status = JpegResult::Done;
 }
 
-bool decodeWithQt(const QByteArray& source, RgbImage& image, QString& error)
+void encodeWithQt(const QByteArray& source, const JpegOptions& options, const JpegWatch& watch, JpegResult& result)
 {
-    QImage decoded = QImage::fromData(source);
-    if (decoded.isNull()) {
-        error = QStringLiteral("不是可以识别的图片");
-        return false;
+    QBuffer buffer;
+    buffer.setData(source);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    // For a format whose header does not give its size: the decoder stops at the limit itself.
+    reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
+    QImage decoded;
+    if (!reader.read(&decoded) || decoded.isNull()) {
+        result.status = JpegResult::Unreadable;
+        result.error = QStringLiteral("不是可以识别的图片");
+        return;
+    }
+    if (cancelled(watch)) {
+        result.status = JpegResult::Cancelled;
+        return;
+    }
+    if (!pictureSizeAllowed(decoded.size())) {
+        result.status = JpegResult::TooLarge;
+        result.error = tooLargeText(decoded.size());
+        return;
     }
     // Transparent areas become white, as on paper.
     if (decoded.hasAlphaChannel()) {
@@ -200,48 +317,91 @@ bool decodeWithQt(const QByteArray& source, RgbImage& image, QString& error)
         QPainter painter(&flat);
         painter.drawImage(0, 0, decoded);
         painter.end();
-        decoded = flat;
+        decoded = std::move(flat);
     }
-    const QImage rgb = decoded.convertToFormat(QImage::Format_RGB888);
-    image.allocate(rgb.width(), rgb.height());
-    for (int y = 0; y < image.height; ++y)
-        std::copy_n(rgb.constScanLine(y), image.stride(), image.row(static_cast<std::size_t>(y)));
-    return true;
+    encodeImage(decoded.convertToFormat(QImage::Format_RGB888), options, watch, result);
 }
 
 } // namespace
 
-JpegResult encodeJpeg(const QByteArray& source, const JpegOptions& options)
+bool pictureSizeAllowed(QSize size)
+{
+    return size.width() > 0 && size.height() > 0 && size.width() <= kMaxPictureSide
+        && size.height() <= kMaxPictureSide && qint64(size.width()) * size.height() <= kMaxPicturePixels;
+}
+
+JpegResult encodeJpeg(const QByteArray& source, const JpegOptions& options, const JpegWatch& watch)
 {
     JpegResult result;
     if (source.isEmpty()) {
         result.error = QStringLiteral("文件是空的");
         return result;
     }
-    QString jpegError;
-    if (isJpeg(source)) {
-        bool decodable = true;
-        if (reencodeJpeg(source, options, result.bytes, jpegError, decodable))
-            return result;
-        result.bytes.clear();
-        if (decodable) { // read, but not written
-            result.error = jpegError;
+    if (const QSize claimed = claimedSize(source); claimed.isValid() && !pictureSizeAllowed(claimed)) {
+        result.sourceSize = claimed;
+        result.status = JpegResult::TooLarge;
+        result.error = tooLargeText(claimed);
+        return result;
+    }
+    // The header alone: its size, and how the picture must be turned to stand upright.
+    QBuffer buffer;
+    buffer.setData(source);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader header(&buffer);
+    const QSize size = header.size();
+    if (size.isValid()) {
+        result.sourceSize = size;
+        if (!pictureSizeAllowed(size)) {
+            result.status = JpegResult::TooLarge;
+            result.error = tooLargeText(size);
             return result;
         }
     }
-    RgbImage image; // CMYK JPEG, PNG, BMP, ...
-    if (!decodeWithQt(source, image, result.error)) {
-        if (!jpegError.isEmpty())
-            result.error += QStringLiteral("（") + jpegError + QStringLiteral("）");
-        return result;
+    if (isJpeg(source)) {
+        transcodeJpeg(source, Orientation::from(header.transformation()), options, watch, result);
+        if (result.status != JpegResult::Unreadable)
+            return result;
     }
-    if (image.width <= 0 || image.height <= 0 || image.width > JPEG_MAX_DIMENSION || image.height > JPEG_MAX_DIMENSION) {
-        result.error = QStringLiteral("图片尺寸无法保存为 JPEG");
-        return result;
-    }
-    if (!encode(image, options, nullptr, result.bytes, result.error))
+    const QString jpegError = result.error;
+    result = JpegResult();
+    encodeWithQt(source, options, watch, result); // CMYK JPEG, PNG, BMP, GIF, ...
+    if (result.status == JpegResult::Unreadable && !jpegError.isEmpty())
+        result.error += QStringLiteral("（") + jpegError + QStringLiteral("）");
+    if (!result.ok())
         result.bytes.clear();
     return result;
+}
+
+QImage fitPicture(const QByteArray& bytes, QSize box)
+{
+    if (bytes.isEmpty())
+        return QImage();
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(true);
+    reader.setAllocationLimit(static_cast<int>(kMaxPicturePixels * 4 / (1024 * 1024)) + 1);
+    QSize size = reader.size();
+    if (size.isValid()) {
+        if (!pictureSizeAllowed(size))
+            return QImage();
+        if (reader.transformation().testFlag(QImageIOHandler::TransformationRotate90))
+            size.transpose();
+        if (!box.isEmpty() && (size.width() > box.width() || size.height() > box.height())) {
+            QSize fitted = size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+            // The scaled size is applied before the turn.
+            if (reader.transformation().testFlag(QImageIOHandler::TransformationRotate90))
+                fitted.transpose();
+            reader.setScaledSize(fitted);
+        }
+    }
+    QImage picture;
+    if (!reader.read(&picture))
+        return QImage();
+    if (!box.isEmpty() && (picture.width() > box.width() || picture.height() > box.height()))
+        picture = picture.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    return picture;
 }
 
 bool convertToJpeg(const QString& source, const QString& target, const JpegOptions& options, QString* error)

@@ -32,6 +32,27 @@ QString pictureFileName(const QString& plate, const QString& docKind)
     return plate + docKind + QStringLiteral(".jpg");
 }
 
+QString pictureNameProblem(const QString& plate)
+{
+    if (plate.isEmpty())
+        return QStringLiteral("车牌号是空的");
+    if (plate == QLatin1String(".") || plate == QLatin1String(".."))
+        return QStringLiteral("车牌号不能是“%1”").arg(plate);
+    static const QString refused = QStringLiteral("/\\<>:\"|?*");
+    for (const QChar c : plate) {
+        if (refused.contains(c))
+            return QStringLiteral("车牌号中有不能用在文件名中的字符“%1”").arg(c);
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.category() == QChar::Other_Control
+            || c.category() == QChar::Other_Format || c.category() == QChar::Separator_Line
+            || c.category() == QChar::Separator_Paragraph)
+            return QStringLiteral("车牌号中有控制字符（U+%1）").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+    }
+    // 255 bytes is the usual limit of one name; the longest document kind and ".jpg" take 19 of them.
+    if (pictureFileName(plate, QStringLiteral("驾驶员身份证")).toUtf8().size() > 255)
+        return QStringLiteral("车牌号太长");
+    return QString();
+}
+
 QByteArray serverNameBytes(const QString& name, bool gbk)
 {
     if (!gbk)

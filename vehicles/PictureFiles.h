@@ -19,6 +19,12 @@ const VehicleColumn* pictureColumnOf(const QString& docKind);
 // Plate, kind and ".jpg" run together: the working copy, the remote file and the column value.
 QString pictureFileName(const QString& plate, const QString& docKind);
 
+// Why the plate cannot begin a picture file name, or empty when it can. The name must be one path
+// element wherever it goes (working copy, FTP command, web address, picture column): no "/" or
+// "\\", no "." or ".." as the whole plate, no NUL or other control character, none of the
+// characters Windows refuses in file names (< > : " | ? *), and not longer than file systems keep.
+QString pictureNameProblem(const QString& plate);
+
 // The bytes of a file name as the servers expect them: UTF-8, or GBK when the setting says so.
 // Empty when GBK cannot hold the name.
 QByteArray serverNameBytes(const QString& name, bool gbk);

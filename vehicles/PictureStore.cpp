@@ -4,6 +4,9 @@
 #include "vehicles/PictureFiles.h"
 #include "vehicles/VehicleStore.h"
 
+#include <QDir>
+#include <QTemporaryFile>
+
 namespace fd::vehicles {
 namespace {
 
@@ -19,14 +22,32 @@ std::optional<qint64> countPlateRows(const db::ConnectionPtr& connection, const 
     return countVehicles(connection, QStringLiteral("cepaihao"), plate, error);
 }
 
-UploadOutcome uploadWorker(const UploadJob& job)
+UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel)
 {
     UploadOutcome out;
     if (job.remoteName.isEmpty()) {
         out.error = QStringLiteral("文件名中有服务器无法保存的字符");
         return out;
     }
-    if (!net::ftpPutFile(job.ftp, job.localPath, job.remoteName, net::FtpConnection::TransferType::Binary, &out.error))
+    if (!job.ftp) {
+        out.error = QStringLiteral("no FTP session");
+        return out;
+    }
+    // The transfer reads a private copy of the bytes: nothing the window does meanwhile (another
+    // import into the working copy) can change what is sent.
+    QTemporaryFile snapshot(QDir(QDir::tempPath()).filePath(QStringLiteral("fleetdesk-upload-XXXXXX.jpg")));
+    if (!snapshot.open() || snapshot.write(job.bytes) != job.bytes.size() || !snapshot.flush()) {
+        out.error = snapshot.errorString();
+        return out;
+    }
+    snapshot.close();
+    const bool sent = job.ftp->putFile(
+        snapshot.fileName(), job.remoteName, net::FtpConnection::TransferType::Binary, &out.error, cancel);
+    if (cancel && cancel->load()) {
+        out.stage = UploadOutcome::Cancelled;
+        return out;
+    }
+    if (!sent)
         return out;
     out.stage = UploadOutcome::ColumnFailed;
     if (!db::dbExecute(job.db, pictureUpdateSql(job.column, job.name, job.plate, escaperFor(job.db)))) {

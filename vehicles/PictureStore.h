@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <atomic>
 #include <optional>
 
 // The picture window's database and server work. Runs on the calling thread; shows nothing.
@@ -16,7 +17,7 @@ std::optional<qint64> countPlateRows(const db::ConnectionPtr& connection, const 
 struct UploadJob {
     net::FtpConnectionPtr ftp;
     db::ConnectionPtr db;
-    QString localPath;     // the working copy
+    QByteArray bytes;      // the picture as it was when the upload began
     QByteArray remoteName; // the file name as the servers expect its bytes
     QString column;        // the picture column
     QString name;          // the value stored in it
@@ -24,14 +25,15 @@ struct UploadJob {
 };
 
 struct UploadOutcome {
-    enum Stage { Done, FileFailed, ColumnFailed };
+    enum Stage { Done, FileFailed, ColumnFailed, Cancelled };
     Stage stage = FileFailed;
     QString error;
 };
 
-// Stores the working copy on the FTP server, then writes the name into the picture column of
-// every row with the plate. ColumnFailed: the file is on the server but no row holds its name.
-// Meant for a worker thread; the database statement waits for any statement of another thread.
-UploadOutcome uploadWorker(const UploadJob& job);
+// Stores the bytes on the FTP server, then writes the name into the picture column of every row
+// with the plate. ColumnFailed: the file is on the server but no row holds its name. The cancel
+// flag stops the transfer, and once set no column is written (Cancelled). Meant for a job's
+// thread; the database statement waits for any statement of another thread.
+UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel = nullptr);
 
 } // namespace fd::vehicles

@@ -1,41 +1,49 @@
 #include "vehicles/ThumbnailLoader.h"
 
-#include "vehicles/Workers.h"
+#include "vehicles/JpegConvert.h"
 
 #include <algorithm>
+#include <atomic>
+#include <memory>
 
 namespace fd::vehicles {
+namespace {
 
-struct ThumbnailLoader::Shared {
-    explicit Shared(QObject* receiver) : link(receiver) {}
-    WorkerLink link;
+// What the loader's jobs share: the list and the next entry to ask for.
+struct Queue {
     QStringList urls;
-    Deliver deliver;
+    ThumbnailLoader::Deliver deliver;
     net::HttpOptions options;
+    QSize box;
     std::atomic<int> next {0};
 };
 
+} // namespace
+
 ThumbnailLoader::ThumbnailLoader(QObject* receiver, QStringList urls, Deliver deliver, int parallel,
-    net::HttpOptions options)
-    : m_shared(std::make_shared<Shared>(receiver))
+    net::HttpOptions options, QSize box, JobLane& lane)
 {
-    m_shared->urls = std::move(urls);
-    m_shared->deliver = std::move(deliver);
-    m_shared->options = options;
-    m_shared->options.cancel = &m_shared->link.cancelFlag();
-    const int threads = std::clamp(parallel, 1, std::max(1, static_cast<int>(m_shared->urls.size())));
-    for (int t = 0; t < threads && !m_shared->urls.isEmpty(); ++t) {
-        startWorker([shared = m_shared] {
-            for (int i = shared->next++; i < shared->urls.size(); i = shared->next++) {
-                if (shared->link.cancelFlag())
-                    return;
-                QByteArray bytes = net::httpGet(shared->urls.at(i), shared->options);
-                shared->link.post([shared, i, bytes = std::move(bytes)] {
-                    if (!shared->link.cancelFlag()) // stopped while this call was queued
-                        shared->deliver(i, bytes);
-                });
-            }
-        });
+    auto queue = std::make_shared<Queue>();
+    queue->urls = std::move(urls);
+    queue->deliver = std::move(deliver);
+    queue->options = options;
+    queue->box = box;
+    const int jobs = std::clamp(parallel, 1, std::max(1, static_cast<int>(queue->urls.size())));
+    for (int j = 0; j < jobs && !queue->urls.isEmpty(); ++j) {
+        m_jobs.push_back(startJob(
+            lane, receiver,
+            [queue](JobControl& control) {
+                net::HttpOptions options = queue->options;
+                options.cancel = &control.cancelFlag();
+                for (int i = queue->next++; i < queue->urls.size() && !control.cancelled(); i = queue->next++) {
+                    QByteArray bytes = net::httpGet(queue->urls.at(i), options);
+                    QImage picture = fitPicture(bytes, queue->box);
+                    control.post([queue, i, bytes = std::move(bytes), picture = std::move(picture)] {
+                        queue->deliver(i, bytes, picture);
+                    });
+                }
+            },
+            [] {}));
     }
 }
 
@@ -46,7 +54,8 @@ ThumbnailLoader::~ThumbnailLoader()
 
 void ThumbnailLoader::stop()
 {
-    m_shared->link.detach();
+    for (JobHandle& job : m_jobs)
+        job.cancel();
 }
 
 } // namespace fd::vehicles

@@ -1,27 +1,32 @@
 #pragma once
 
+#include "common/Jobs.h"
 #include "net/Http.h"
 
 #include <QByteArray>
+#include <QImage>
+#include <QSize>
 #include <QStringList>
 #include <functional>
-#include <memory>
+#include <vector>
 
 class QObject;
 
 namespace fd::vehicles {
 
-// Fetches a list of pictures with httpGet on background threads and hands each one to the
-// receiver's thread. The requests start in list order, several at once (a slow server answers
-// the ten thumbnails in the time of about two requests). stop() returns at once: downloads under
-// way end through their cancel flag, and no picture is delivered after it.
+// Fetches a list of pictures with httpGet as jobs on a lane (the network lane by default) and
+// hands each one, decoded and fitted into a box, to the receiver's thread. The requests start in
+// list order, `parallel` at once: ten at once answer the ten thumbnails of a slow server in the
+// time of about one request. stop(), or the receiver's end, returns at once: downloads under way
+// end through their cancel flag, and no picture is delivered after it.
 class ThumbnailLoader {
 public:
-    // Runs on the receiver's thread, once per URL (empty bytes when a request failed).
-    using Deliver = std::function<void(int index, const QByteArray& bytes)>;
+    // Runs on the receiver's thread, once per URL: the body (empty when the request failed) and
+    // the picture fitted into the box (null when the body is not a picture).
+    using Deliver = std::function<void(int index, const QByteArray& bytes, const QImage& picture)>;
 
-    ThumbnailLoader(QObject* receiver, QStringList urls, Deliver deliver, int parallel = 5,
-        net::HttpOptions options = {});
+    ThumbnailLoader(QObject* receiver, QStringList urls, Deliver deliver, int parallel = 10,
+        net::HttpOptions options = {}, QSize box = QSize(99, 150), JobLane& lane = JobLane::network());
     ~ThumbnailLoader(); // stops
     ThumbnailLoader(const ThumbnailLoader&) = delete;
     ThumbnailLoader& operator=(const ThumbnailLoader&) = delete;
@@ -29,8 +34,7 @@ public:
     void stop();
 
 private:
-    struct Shared;
-    std::shared_ptr<Shared> m_shared;
+    std::vector<JobHandle> m_jobs;
 };
 
 } // namespace fd::vehicles

@@ -339,22 +339,22 @@ void VehicleWindow::startThumbnailLoader()
     net::HttpOptions options;
     options.connectTimeoutSeconds = settings.httpConnectTimeoutSeconds;
     options.totalTimeoutSeconds = settings.httpTotalTimeoutSeconds;
+    QLabel* first = m_thumbnails.value(kinds.first());
     m_loader = std::make_unique<ThumbnailLoader>(
         this, urls,
-        [this, kinds](int index, const QByteArray& bytes) {
+        [this, kinds](int index, const QByteArray& bytes, const QImage& picture) {
             // A picture uploaded meanwhile is newer than what the loader fetched.
             if (!m_uploadedKinds.contains(kinds.at(index)))
-                showThumbnail(kinds.at(index), bytes);
+                showThumbnail(kinds.at(index), bytes, picture);
         },
-        kParallelDownloads, options);
+        kParallelDownloads, options, first ? first->contentsRect().size() : QSize());
 }
 
-void VehicleWindow::showThumbnail(const QString& docKind, const QByteArray& bytes)
+void VehicleWindow::showThumbnail(const QString& docKind, const QByteArray& bytes, const QImage& image)
 {
     QLabel* box = m_thumbnails.value(docKind);
     if (!box)
         return;
-    const QImage image = QImage::fromData(bytes);
     if (image.isNull()) {
         // An error page, a folder listing, nothing at all: an empty box.
         m_thumbnailBytes.remove(docKind);
@@ -378,7 +378,7 @@ void VehicleWindow::openPictureWindow(const QString& docKind)
     // succeeding leaves the thumbnail as it was.
     if (window.uploaded()) {
         m_uploadedKinds.insert(docKind);
-        showThumbnail(docKind, window.shownBytes());
+        showThumbnail(docKind, window.uploadedBytes(), window.uploadedPicture());
     }
 }
 

@@ -5,6 +5,7 @@
 #include <QDate>
 #include <QDialog>
 #include <QHash>
+#include <QImage>
 #include <QSet>
 #include <utility>
 #include <QStringList>
@@ -92,8 +93,9 @@ private:
     void failSave(const QString& headline, const QString& reason);
     void finishSave();
     void startThumbnailLoader();
-    // Shows the picture; bytes that are not a picture leave the box empty.
-    void showThumbnail(const QString& docKind, const QByteArray& bytes);
+    // Shows the picture (already decoded, off this thread) and keeps its bytes; no picture leaves
+    // the box empty.
+    void showThumbnail(const QString& docKind, const QByteArray& bytes, const QImage& image);
 
     AppState& m_state;
     Dialogs& m_dialogs;

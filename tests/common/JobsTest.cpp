@@ -166,3 +166,22 @@ TEST(Jobs, PartsPostedDuringTheWorkArriveInOrderBeforeTheResult)
     ASSERT_TRUE(runUntil([&] { return order.size() == 4; }));
     EXPECT_EQ(order.join(QLatin1Char(',')), QStringLiteral("0,1,2,end"));
 }
+
+namespace {
+class CountingOwner : public QObject {
+public:
+    int watchers() const { return receivers("2destroyed(QObject*)"); }
+};
+} // namespace
+
+TEST(Jobs, AFinishedJobLetsGoOfItsOwnerSoALongLivedWindowGathersNothing)
+{
+    JobLane lane(QStringLiteral("t"), 2);
+    CountingOwner owner;
+    const int before = owner.watchers();
+    int done = 0;
+    for (int i = 0; i < 50; ++i)
+        startJob(lane, &owner, [](JobControl&) { return 1; }, [&](int) { ++done; });
+    ASSERT_TRUE(runUntil([&] { return done == 50; }));
+    EXPECT_EQ(owner.watchers(), before);
+}

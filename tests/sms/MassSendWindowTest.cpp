@@ -1,25 +1,31 @@
 // The mass-send window driven through its controls, against the simulator and the real database:
 // the opening, the test send, the start with its checks, runs stepped tick by tick, the log rows,
-// and one run on the real timer.
+// runs on the real timer, stopping and closing while the platform is slow, the status grid's fit.
 #include "Simulator.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
+#include "common/Jobs.h"
 #include "sms/ListComboBox.h"
 #include "sms/MassSendWindow.h"
 #include "sms/SendStatusModel.h"
 #include "support/ScriptedDialogs.h"
+#include "ui/CutTextTips.h"
+#include "ui/ScreenFit.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTabWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThreadPool>
+#include <QTimer>
 #include <QTreeWidget>
 #include <gtest/gtest.h>
 
@@ -33,6 +39,7 @@ const QString kUser = u"acme"_s;
 const QString kPassword = u"pw1"_s;
 const QString kStart = u"按钮_群发"_s;
 const QString kTest = u"按钮_测试短信"_s;
+const QString kStop = u"按钮_停止"_s;
 const QString kRemember = u"选择框_保存用户名和密码"_s;
 
 class MassSendWindowTest : public ::testing::Test {
@@ -84,7 +91,22 @@ protected:
         find<QLineEdit>(u"编辑框_用户名"_s)->setText(user);
         find<QLineEdit>(u"编辑框_密码"_s)->setText(password);
     }
-    void click(const QString& button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
+    void press(const QString& button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
+    // Clicks and waits until the step it starts no longer waits on the platform (the test button,
+    // which is disabled only while a step waits, is enabled again).
+    void click(const QString& button)
+    {
+        press(button);
+        EXPECT_TRUE(QTest::qWaitFor([this] { return find<QPushButton>(kTest)->isEnabled(); }, 10000));
+    }
+    // Lets every request of the SMS lane and whatever it would deliver run out.
+    static void drain()
+    {
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_TRUE(JobLane::sms().waitForDone(10000));
+            QTest::qWait(50);
+        }
+    }
     void selectText(int category, int number)
     {
         QTreeWidgetItem* item = find<QTreeWidget>(u"树型框1"_s)->topLevelItem(category)->child(number);
@@ -101,7 +123,7 @@ protected:
     }
     void runToEnd()
     {
-        for (int guard = 0; guard < 100 && w->running(); ++guard)
+        for (int guard = 0; guard < 1000 && w->running(); ++guard)
             ASSERT_TRUE(step());
         EXPECT_FALSE(w->running());
     }
@@ -241,23 +263,17 @@ TEST_F(MassSendWindowTest, StartChecksAccountBalanceAndConfirmation)
 
     // Equal balance: the confirmation counts the rows that cannot receive; Cancel leaves all idle.
     sim.account(kUser, kPassword, 3);
-    state.smsRecipientIndex = 7;
-    state.smsSuccessCount = 5;
     dialogs.answers = {Dialogs::Cancel};
     click(kStart);
     EXPECT_EQ(dialogs.lastMessage(),
         u"本次群发共3个短信。是否现在开始群发。\n其中1个没有手机号（不发送），1个手机号不是11位数字（可能无法送达）。"_s);
     EXPECT_FALSE(w->running());
-    EXPECT_EQ(state.smsRecipientIndex, 7);
-    EXPECT_EQ(state.smsSuccessCount, 5);
 
-    // OK: the counters start over and the timer ticks every second; an unticked box writes nothing.
+    // OK: the timer ticks every second; an unticked box writes nothing.
     QFile::remove(ini);
     remember->setChecked(false);
     start();
     EXPECT_EQ(w->timerInterval(), 1000);
-    EXPECT_EQ(state.smsRecipientIndex, 0);
-    EXPECT_EQ(state.smsSuccessCount, 0);
     EXPECT_FALSE(QFile::exists(ini));
     EXPECT_TRUE(Simulator::received().isEmpty()); // the first recipient waits for the first tick
     w->stopRun();
@@ -343,7 +359,6 @@ TEST_F(MassSendWindowTest, ASlowPlatformNeverHoldsTheWindowAndAMessageOnItsWayAt
     EXPECT_LT(clock.elapsed(), 200); // far below the platform's 800 ms
     EXPECT_TRUE(w->sending());
     w->tick(); // the reply has not come: this tick waits
-    EXPECT_EQ(state.smsRecipientIndex, 1);
     ASSERT_TRUE(idle());
     EXPECT_GE(clock.elapsed(), 750);
     EXPECT_EQ(Simulator::received().size(), 1);
@@ -352,7 +367,7 @@ TEST_F(MassSendWindowTest, ASlowPlatformNeverHoldsTheWindowAndAMessageOnItsWayAt
     w->tick();
     ASSERT_TRUE(w->sending());
     w.reset();
-    QThreadPool::globalInstance()->waitForDone();
+    ASSERT_TRUE(JobLane::sms().waitForDone(10000));
     EXPECT_EQ(Simulator::received().size(), 2);
     EXPECT_EQ(logRows().size(), 2);
 }
@@ -363,7 +378,11 @@ TEST_F(MassSendWindowTest, TheTimerSendsOneMessageASecondAndClosingStopsTheRun)
     selectText(2, 1);
     start();
     ASSERT_TRUE(QTest::qWaitFor([this] { return w->statusModel().rowCount() == 3; }, 6000));
+    // Closing during the run asks first.
+    dialogs.answers = {Dialogs::Yes};
     w->close();
+    EXPECT_EQ(dialogs.lastMessage(), u"群发尚未结束，确定要停止群发并关闭窗口吗？"_s);
+    EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(w->running());
     QTest::qWait(1600);
     const QList<Received> got = Simulator::received();
@@ -376,6 +395,173 @@ TEST_F(MassSendWindowTest, TheTimerSendsOneMessageASecondAndClosingStopsTheRun)
     }
     EXPECT_NEAR(got.last().time - got.first().time, 2.0, 0.25);
     EXPECT_FALSE(dialogs.lastMessage().startsWith(u"短信已经群的完毕"_s));
+}
+
+
+TEST_F(MassSendWindowTest, ATestSendDuringARunSendsTheTestTextWhileThePlatformAnswersLate)
+{
+    openNumbered(3);
+    showPage(1);
+    for (const QString& combo : {u"组合框_第一段"_s, u"组合框_第二段"_s, u"组合框_第三段"_s})
+        find<sms::ListComboBox>(combo)->choose(0);
+    start();
+    // The account check and the balance each answer 1.5 s late, while the timer sends on.
+    sim.fault(u"slow=1500&scope=balance"_s);
+    dialogs.inputs = {u"13900000009"_s};
+    press(kTest);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return dialogs.messages().contains(u"短信提交成功！"_s); }, 15000));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !w->running(); }, 10000));
+
+    const QList<Received> got = Simulator::received();
+    QStringList tests, reminders;
+    int sentBeforeTheTest = 0;
+    for (const Received& r : got) {
+        if (r.mobile == u"13900000009"_s)
+            tests.append(r.content);
+        else if (tests.isEmpty())
+            ++sentBeforeTheTest;
+        if (r.mobile != u"13900000009"_s)
+            reminders.append(r.mobile + u'|' + r.content);
+    }
+    EXPECT_EQ(tests, QStringList {u"尊敬的豫P88888车主你的营运证将于2016年5月8日办理。【】"_s});
+    EXPECT_GE(sentBeforeTheTest, 1); // the run did send while the test send waited
+    const QString tail = u"车主，你的营运证将于过期。请及时办理。【】"_s;
+    EXPECT_EQ(reminders, (QStringList {u"13800000001|尊敬的豫P1"_s + tail, u"13800000002|尊敬的豫P2"_s + tail,
+                             u"13800000003|尊敬的豫P3"_s + tail}));
+}
+
+TEST_F(MassSendWindowTest, ClosingTheWindowWhileAStepWaitsOnThePlatformEndsTheStep)
+{
+    struct Case {
+        const char* name;
+        QString button;
+        int closeAfterMs; // the check and the balance each take 800 ms
+    };
+    for (const Case& c : {Case {"test send, during the balance", kTest, 1200},
+             Case {"test send, during the account check", kTest, 300},
+             Case {"start, during the balance", kStart, 1200}, Case {"start, during the account check", kStart, 300}}) {
+        SCOPED_TRACE(c.name);
+        sim.reset();
+        sim.account(kUser, kPassword, 100);
+        sim.fault(u"slow=800&scope=balance"_s);
+        openNumbered(2);
+        dialogs.clear();
+        dialogs.inputs = {u"13900000009"_s};
+        dialogs.answers = {Dialogs::Ok};
+        QTimer::singleShot(c.closeAfterMs, w.get(), [this] { w->close(); });
+        press(c.button);
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !w->isVisible(); }, 5000));
+        drain();
+        // The step went no further: nothing sent, no confirmation, no run, nothing shown.
+        EXPECT_TRUE(Simulator::received().isEmpty());
+        EXPECT_FALSE(w->running());
+        QStringList shown;
+        for (const auto& d : dialogs.shown)
+            if (d.kind != u"input"_s)
+                shown.append(d.text);
+        EXPECT_EQ(shown, QStringList());
+        state.smsPlates.clear();
+        state.smsPhones.clear();
+    }
+}
+
+TEST_F(MassSendWindowTest, StopEndsTheRunAfterTheMessageOnItsWayAndClosingDuringARunAsksFirst)
+{
+    openNumbered(4);
+    auto* stop = find<QPushButton>(kStop);
+    EXPECT_FALSE(stop->isEnabled());
+    start();
+    EXPECT_TRUE(stop->isEnabled());
+    ASSERT_TRUE(step());
+    sim.fault(u"slow=800"_s);
+    w->tick();
+    ASSERT_TRUE(w->sending());
+    press(kStop);
+    EXPECT_FALSE(stop->isEnabled());
+    EXPECT_EQ(w->timerInterval(), 0);
+    // The message on its way comes back, is counted and logged; then the run ends.
+    ASSERT_TRUE(idle());
+    EXPECT_FALSE(w->running());
+    w->tick();
+    EXPECT_FALSE(w->sending());
+    EXPECT_EQ(statusRows(), (QStringList {u"1|豫P1|13800000001|成功"_s, u"2|豫P2|13800000002|成功"_s}));
+    EXPECT_EQ(logRows().size(), 2);
+    EXPECT_EQ(Simulator::received().size(), 2);
+    EXPECT_EQ(dialogs.lastMessage(), u"群发已停止！成功2个，失败0个，未发送2个。"_s);
+
+    // Closing during a run asks; No keeps it going, Yes (here by Esc) ends it with the window.
+    sim.fault(u"slow=0"_s);
+    start();
+    dialogs.answers = {Dialogs::No};
+    w->close();
+    EXPECT_EQ(dialogs.lastMessage(), u"群发尚未结束，确定要停止群发并关闭窗口吗？"_s);
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->running());
+    ASSERT_TRUE(step());
+    EXPECT_EQ(statusRows().size(), 3);
+    dialogs.answers = {Dialogs::Yes};
+    QTest::keyClick(w.get(), Qt::Key_Escape);
+    EXPECT_FALSE(w->isVisible());
+    EXPECT_FALSE(w->running());
+}
+
+TEST_F(MassSendWindowTest, AMessageOnItsWayWhenTheWindowClosesIsLoggedButNothingReachesTheClosedWindow)
+{
+    openNumbered(2);
+    start();
+    sim.fault(u"slow=600"_s);
+    w->tick();
+    ASSERT_TRUE(w->sending());
+    dialogs.answers = {Dialogs::Yes};
+    w->close();
+    const int shown = static_cast<int>(dialogs.shown.size());
+    drain();
+    EXPECT_EQ(logRows().size(), 1);
+    EXPECT_TRUE(w->statusModel().rows().isEmpty());
+    EXPECT_EQ(w->counts().sent, 0);
+    EXPECT_EQ(dialogs.shown.size(), shown);
+}
+
+TEST_F(MassSendWindowTest, TheStatusGridShowsEveryTextWholeWithinA1366By768Screen)
+{
+    // 120 positions, so 序号 runs to three digits; long plates; one refused number.
+    for (int i = 1; i <= 120; ++i) {
+        state.smsPlates.append(i % 2 ? u"豫AW%1挂"_s.arg(i % 1000, 3, 10, QLatin1Char('0')) : u"WJ豫%1"_s.arg(10000 + i));
+        state.smsPhones.append(i <= 2 || i >= 119 ? u"13800000%1"_s.arg(i, 3, 10, QLatin1Char('0')) : QString());
+    }
+    sim.account(kUser, kPassword, 200);
+    sim.fault(u"refuse=13800000119"_s);
+    open();
+    typeAccount(kUser, kPassword);
+    start();
+    runToEnd();
+
+    auto* grid = find<QTableView>(u"高级表格_发送状态"_s);
+    ASSERT_EQ(grid->model()->rowCount(), 4);
+    EXPECT_EQ(statusRows().at(2).section(u'|', 3), u"失败"_s);
+    const QFontMetricsF metrics(grid->font());
+    const int margin = grid->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, grid) + 1;
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+        for (int column = 0; column < grid->model()->columnCount(); ++column) {
+            const QModelIndex index = grid->model()->index(row, column);
+            const QString text = index.data().toString();
+            EXPECT_LE(metrics.horizontalAdvance(text), grid->visualRect(index).width() - 2 * margin)
+                << text.toStdString();
+        }
+    for (int column = 0; column < grid->model()->columnCount(); ++column)
+        EXPECT_LE(grid->horizontalHeader()->sectionSizeHint(column), grid->columnWidth(column)) << column;
+    // The grid shows whole inside the window, and the window fits the screen with its frame.
+    const QRect onWindow(grid->mapTo(w.get(), QPoint(0, 0)), grid->size());
+    EXPECT_TRUE(w->rect().contains(onWindow)) << onWindow.right() << " " << w->width();
+    EXPECT_TRUE(grid->parentWidget()->rect().contains(grid->geometry()));
+    EXPECT_LE(w->width() + kFrameWidth, 1366);
+    EXPECT_LE(w->height() + kFrameHeight, 768);
+
+    // A cell cut after all (a column narrowed by hand) shows its text as a tip.
+    grid->setColumnWidth(1, 20);
+    auto* tips = grid->findChild<CutTextTips*>();
+    ASSERT_TRUE(tips);
+    EXPECT_EQ(tips->tipAt(grid->viewport(), grid->visualRect(grid->model()->index(0, 1)).center()), u"豫AW001挂"_s);
 }
 
 } // namespace

@@ -1,7 +1,11 @@
-// Document pictures against the stack's database, FTP and web servers: the JPEG the import makes,
-// the picture window's refusals and failures, the upload read back over HTTP, and the thumbnail
-// loader's order and its stop when the vehicle window closes.
+// Document pictures against the stack's database, FTP and web servers: the JPEG the import makes
+// (upright, refused when its header claims too much, decoded off the window's thread), the picture
+// window's refusals and failures, the upload read back over HTTP and what may happen while it
+// runs or after the window closes, and the thumbnail loader's order and its stop when the vehicle
+// window closes.
 #include "common/AppState.h"
+#include "common/Jobs.h"
+#include "common/Text.h"
 #include "db/Cipher.h"
 #include "db/Database.h"
 #include "net/Http.h"
@@ -12,16 +16,19 @@
 #include "vehicles/ThumbnailLoader.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleWindow.h"
-#include "vehicles/Workers.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImageReader>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QPainter>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -90,6 +97,77 @@ QImage samplePicture(int w = 320, int h = 240)
     return image;
 }
 
+// A picture of sensor noise saved as JPEG: large for its size, as a photo is.
+QString noisePicture(const QString& path, int w, int h)
+{
+    QImage image(w, h, QImage::Format_RGB32);
+    QRandomGenerator rng(7);
+    for (int y = 0; y < h; ++y)
+        rng.fillRange(reinterpret_cast<quint32*>(image.scanLine(y)), w);
+    image.save(path, "JPG", 90);
+    return path;
+}
+
+quint32 crc32(const QByteArray& bytes)
+{
+    quint32 crc = 0xFFFFFFFFu;
+    for (const char b : bytes) {
+        crc ^= static_cast<unsigned char>(b);
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+
+// A tiny real file of the format whose header claims 65 500 x 65 500 pixels.
+QByteArray claimingHugeSize(const char* format)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImage(8, 8, QImage::Format_RGB32).save(&buffer, format);
+    const auto put = [&](qsizetype at, quint32 value, int size, bool bigEndian) {
+        for (int i = 0; i < size; ++i)
+            bytes[at + i] = static_cast<char>(value >> (8 * (bigEndian ? size - 1 - i : i)));
+    };
+    if (qstrcmp(format, "jpg") == 0) {
+        const qsizetype sof = bytes.indexOf(QByteArray("\xFF\xC0", 2));
+        put(sof + 5, 65500, 2, true); // height, then width
+        put(sof + 7, 65500, 2, true);
+    } else if (qstrcmp(format, "png") == 0) {
+        put(16, 65500, 4, true); // IHDR width, height, and the chunk's CRC after them
+        put(20, 65500, 4, true);
+        put(29, crc32(bytes.mid(12, 17)), 4, true);
+    } else if (qstrcmp(format, "bmp") == 0) { // BITMAPINFOHEADER width, height
+        put(18, 65500, 4, false);
+        put(22, 65500, 4, false);
+    } else { // GIF (which Qt does not write): a 1 x 1 frame on a 65 500 x 65 500 screen
+        bytes = QByteArray::fromHex("47494638396101000100800000000000ffffff2c00000000010001000002024401003b");
+        put(6, 65500, 2, false);
+        put(8, 65500, 2, false);
+    }
+    return bytes;
+}
+
+// A field of /proc/self/status in kB ("VmHWM": the peak resident size).
+qint64 memoryKb(const char* field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    f.open(QIODevice::ReadOnly);
+    for (const QByteArray& line : f.readAll().split('\n'))
+        if (line.startsWith(field))
+            return line.mid(static_cast<qsizetype>(qstrlen(field)) + 1).trimmed().split(' ').value(0).toLongLong();
+    return -1;
+}
+
+// The peak resident size starts again from the present one.
+void resetPeakMemory()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
 QByteArray readFile(const QString& path)
 {
     QFile f(path);
@@ -140,7 +218,7 @@ protected:
 
     void TearDown() override
     {
-        EXPECT_TRUE(waitForWorkers(20000)); // no worker of this test may outlive it
+        EXPECT_TRUE(waitForAllJobs(20000)); // no job of this test may outlive it
         QCoreApplication::processEvents();
     }
 
@@ -202,7 +280,15 @@ protected:
         dialogs.fileNames << file;
         QTest::mouseClick(button(w, name), Qt::LeftButton);
     }
-    void import(PictureWindow& w, const QString& path) { click(w, "按钮_导入图片", path); }
+    // Imports the file and waits until the import has ended (at once when no file is given).
+    void import(PictureWindow& w, const QString& path)
+    {
+        QSignalSpy ended(&w, &PictureWindow::importEnded);
+        click(w, "按钮_导入图片", path);
+        if (!path.isEmpty()) {
+            EXPECT_TRUE(ended.wait(30000)) << "the import did not end";
+        }
+    }
 
     // Presses 保存 and waits for the upload's end; true when it stored the picture.
     bool upload(PictureWindow& w)
@@ -365,20 +451,209 @@ TEST_F(PictureTest, FailedUploadSaysSoAndKeepsTheWorkingCopy)
     }
 }
 
-TEST_F(PictureTest, ClosingDuringAnUploadNeitherWaitsNorActsOnTheClosedWindow)
+TEST_F(PictureTest, NothingChangesWhatAnUploadSendsAndTheThumbnailShowsWhatWasSent)
 {
     const QString id = insertVehicle(kPlate, QStringLiteral("F1"));
-    {
-        auto w = openPicture(QStringLiteral("行车证2"));
-        import(*w, source(QStringLiteral("png")));
-        QTest::mouseClick(button(*w, "按钮_保存"), Qt::LeftButton);
-        ASSERT_TRUE(w->uploading());
-    } // closed while the worker runs
-    ASSERT_TRUE(waitForWorkers(20000));
+    const QString kind = QStringLiteral("主车强险");
+    auto form = editWindow(id);
+    const QString first = source(QStringLiteral("png")), second = source(QStringLiteral("gray.jpg"));
+    QByteArray sent;
+    form->setPictureOpener([&](PictureWindow& w) {
+        import(w, first);
+        sent = w.shownBytes();
+        QSignalSpy ended(&w, &PictureWindow::uploadEnded);
+        QTest::mouseClick(button(w, "按钮_保存"), Qt::LeftButton);
+        ASSERT_TRUE(w.uploading());
+        // A second import while the first picture is on its way: refused, nothing read or written.
+        EXPECT_FALSE(button(w, "按钮_导入图片")->isEnabled());
+        dialogs.fileNames << second;
+        w.importPicture();
+        EXPECT_EQ(dialogs.fileNames.size(), 1) << "the file dialog was shown";
+        dialogs.fileNames.clear();
+        EXPECT_EQ(readFile(w.workingCopyPath()), sent);
+        ASSERT_TRUE(ended.wait(20000));
+        EXPECT_TRUE(ended.at(0).at(0).toBool());
+        EXPECT_EQ(w.uploadedBytes(), sent);
+    });
+    QTest::mouseDClick(form->findChild<QLabel*>(pictureColumnOf(kind)->control), Qt::LeftButton);
+    ASSERT_FALSE(sent.isEmpty());
+    EXPECT_EQ(readFile(served(pictureFileName(kPlate, kind))), sent);
+    EXPECT_EQ(form->thumbnailBytes(kind), sent);
+    EXPECT_EQ(column(id, pictureColumnOf(kind)->name), pictureFileName(kPlate, kind));
+}
+
+TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothing)
+{
+    const QString id = insertVehicle(kPlate, QStringLiteral("F1"));
+    const QString kind = QStringLiteral("行车证2");
+    const QString name = pictureFileName(kPlate, kind);
+    QFile::remove(served(name));
+    // The stack's FTP server over the same folder, taking uploads at 100 kB a second.
+    const int port = state.settings.dbPort + 70;
+    QProcess ftp;
+    ftp.start(QStringLiteral("/usr/bin/python3"),
+        {qEnvironmentVariable("FD_SOURCE_DIR") + QStringLiteral("/tools/ftpserver.py"), QStringLiteral("--port"),
+            QString::number(port), QStringLiteral("--passive"), QStringLiteral("%1-%2").arg(port + 1).arg(port + 9),
+            QStringLiteral("--user"), QStringLiteral("ftpuser"), QStringLiteral("--password-file"),
+            test::stackDir() + QStringLiteral("/ftp.secret"), QStringLiteral("--directory"),
+            test::stackDir() + QStringLiteral("/pic"), QStringLiteral("--upload-rate"), QStringLiteral("100000")});
+    ASSERT_TRUE(ftp.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(([port] {
+        QTcpSocket probe;
+        probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        return probe.waitForConnected(100);
+    }()), 10000);
+    state.settings.ftpPort = port;
+
+    auto w = openPicture(kind);
+    import(*w, noisePicture(temp.filePath(QStringLiteral("noise.jpg")), 3000, 2000)); // several MB: about 30 s
+    ASSERT_GT(w->shownBytes().size(), 2'500'000);
+    QTest::mouseClick(button(*w, "按钮_保存"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(served(name)).size() > 0, 10000); // the transfer is under way
+
+    // Answered "no": the window stays open and the upload goes on.
+    dialogs.answers << Dialogs::No;
+    w->close();
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_TRUE(w->uploading());
+    // Answered "yes": the window closes, the transfer stops, nothing reaches the column.
+    dialogs.answers << Dialogs::Yes;
+    w->close();
+    EXPECT_FALSE(w->isVisible());
+    w.reset();
+    EXPECT_TRUE(waitForAllJobs(10000)) << "the transfer was not stopped";
     QCoreApplication::processEvents();
-    EXPECT_TRUE(dialogs.messages().isEmpty());
-    // The upload itself went through on its own connection and statement.
-    EXPECT_EQ(column(id, QStringLiteral("xingcezengtupian2")), pictureFileName(kPlate, QStringLiteral("行车证2")));
+    QStringList kinds; // the file dialog of the import, then the two questions, then nothing
+    for (const auto& shown : dialogs.shown)
+        kinds << shown.kind;
+    EXPECT_EQ(kinds, QStringList({QStringLiteral("open"), QStringLiteral("ask"), QStringLiteral("ask")}));
+    EXPECT_EQ(column(id, QStringLiteral("xingcezengtupian2")), QStringLiteral("<null>"));
+    ftp.kill();
+    ftp.waitForFinished();
+}
+
+TEST_F(PictureTest, ImportRunsOffTheWindowThreadAndCancelKeepsTheEarlierCopy)
+{
+    insertVehicle(kPlate, QStringLiteral("F1"));
+    auto w = openPicture(QStringLiteral("营运证"));
+    import(*w, source(QStringLiteral("png")));
+    const QByteArray earlier = readFile(w->workingCopyPath());
+    ASSERT_FALSE(earlier.isEmpty());
+
+    const QString photo = noisePicture(temp.filePath(QStringLiteral("photo.jpg")), 4000, 3000); // 12 MP
+    QSignalSpy ended(w.get(), &PictureWindow::importEnded);
+    click(*w, "按钮_导入图片", photo);
+    // The click returned before the photo was decoded; the window shows how far it has come.
+    ASSERT_TRUE(w->importing());
+    auto* progress = w->findChild<QProgressBar*>(QStringLiteral("进度条_导入图片"));
+    QPushButton* cancel = button(*w, "按钮_取消导入");
+    ASSERT_TRUE(progress && cancel);
+    EXPECT_TRUE(progress->isVisible() && cancel->isVisible());
+    EXPECT_FALSE(button(*w, "按钮_保存")->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(progress->value() > 0, 20000);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    ASSERT_EQ(ended.size(), 1);
+    EXPECT_FALSE(ended.at(0).at(0).toBool());
+    EXPECT_TRUE(waitForAllJobs(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(ended.size(), 1) << "a result arrived after the cancel";
+    EXPECT_EQ(readFile(w->workingCopyPath()), earlier);
+    EXPECT_EQ(w->shownBytes(), earlier);
+    EXPECT_TRUE(button(*w, "按钮_保存")->isEnabled()); // the earlier copy is still ready
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_TRUE(dialogs.messages().isEmpty()) << dialogs.lastMessage().toStdString();
+}
+
+TEST_F(PictureTest, PictureClaimingTooManyPixelsIsRefusedBeforeItIsDecoded)
+{
+    insertVehicle(kPlate, QStringLiteral("F1"));
+    auto w = openPicture(QStringLiteral("营运证"));
+    import(*w, source(QStringLiteral("png")));
+    const QByteArray earlier = readFile(w->workingCopyPath());
+    for (const char* format : {"jpg", "png", "bmp", "gif"}) {
+        SCOPED_TRACE(format);
+        const QString path = temp.filePath(QStringLiteral("huge.") + QLatin1String(format));
+        ASSERT_TRUE(writeFile(path, claimingHugeSize(format)));
+        ASSERT_LT(QFileInfo(path).size(), 2000);
+        dialogs.clear();
+        resetPeakMemory();
+        const qint64 before = memoryKb("VmHWM");
+        import(*w, path);
+        EXPECT_LT(memoryKb("VmHWM") - before, 50 * 1024) << "kB taken for a picture that is refused";
+        EXPECT_EQ(dialogs.lastMessage().section(QLatin1Char('\n'), 0, 0), QStringLiteral("图片太大，无法导入！"));
+        EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("65500×65500"))) << dialogs.lastMessage().toStdString();
+        EXPECT_EQ(readFile(w->workingCopyPath()), earlier);
+        EXPECT_FALSE(button(*w, "按钮_保存")->isEnabled());
+    }
+}
+
+TEST_F(PictureTest, PhotoIsStoredUprightAsItsOrientationSays)
+{
+    insertVehicle(kPlate, QStringLiteral("F1"));
+    // As a phone held upright stores it: lying on its side (320 x 240), with orientation 6 (turn a
+    // quarter clockwise to show). The red corner is stored top left and belongs top right.
+    QImage stored(320, 240, QImage::Format_RGB32);
+    stored.fill(Qt::white);
+    QPainter(&stored).fillRect(0, 0, 60, 60, Qt::red);
+    QByteArray jpeg;
+    {
+        QBuffer buffer(&jpeg);
+        buffer.open(QIODevice::WriteOnly);
+        ASSERT_TRUE(stored.save(&buffer, "JPG", 95));
+    }
+    // APP1 "Exif", big-endian TIFF header, one IFD0 entry: Orientation (0x0112), SHORT, 1, 6.
+    const QByteArray tiff = QByteArray::fromHex("4d4d002a00000008" "0001" "011200030000000100060000" "00000000");
+    const QByteArray exif = QByteArray("Exif", 4) + QByteArray(2, '\0') + tiff;
+    const int length = static_cast<int>(exif.size()) + 2;
+    jpeg.insert(2, QByteArray("\xFF\xE1", 2) + char(length >> 8) + char(length & 0xFF) + exif);
+    const QString path = temp.filePath(QStringLiteral("phone.jpg"));
+    ASSERT_TRUE(writeFile(path, jpeg));
+    {
+        QImageReader reader(path);
+        ASSERT_EQ(reader.transformation(), QImageIOHandler::TransformationRotate90) << "the test photo carries no orientation";
+    }
+
+    auto w = openPicture(QStringLiteral("营运证"));
+    import(*w, path);
+    ASSERT_TRUE(dialogs.messages().isEmpty()) << dialogs.lastMessage().toStdString();
+    QImageReader result(w->workingCopyPath());
+    result.setAutoTransform(false); // the stored pixels themselves
+    const QImage upright = result.read();
+    ASSERT_EQ(upright.size(), QSize(240, 320));
+    const auto red = [&](int x, int y) {
+        const QColor c = upright.pixelColor(x, y);
+        return c.red() > 200 && c.green() < 80 && c.blue() < 80;
+    };
+    EXPECT_TRUE(red(240 - 20, 20));
+    EXPECT_FALSE(red(20, 20));
+    EXPECT_FALSE(red(20, 320 - 20));
+    EXPECT_FALSE(red(240 - 20, 320 - 20));
+}
+
+TEST_F(PictureTest, PlateThatCannotBeOneFileNameIsRefusedForPictures)
+{
+    const QString refusal = QStringLiteral("此车牌号不能用作图片的文件名，无法保存图片！");
+    ASSERT_EQ(text::toGbk(QStringLiteral("../豫A123")).bytes.size(), 9); // a plate the form accepts
+    const QList<std::pair<QString, bool>> plates = {{QStringLiteral("../豫A123"), false},
+        {QStringLiteral("豫A/12345"), false}, {QStringLiteral("豫A\\1234"), false}, {QStringLiteral(".."), false},
+        {QStringLiteral("豫A:1234"), false}, {QStringLiteral("豫A*1234"), false}, {QStringLiteral("豫A?1234"), false},
+        {QStringLiteral("豫A\"1234"), false}, {QStringLiteral("豫A12\t34"), false},
+        {QStringLiteral("豫A123") + QChar(0) + QStringLiteral("4"), false}, {QStringLiteral("豫H12345"), true},
+        {QStringLiteral("豫A..123"), true}};
+    for (const auto& [plate, allowed] : plates) {
+        SCOPED_TRACE(plate.toStdString());
+        insertVehicle(plate, plate);
+        dialogs.clear();
+        auto w = openPicture(QStringLiteral("主车强险"), plate);
+        EXPECT_EQ(w->refused(), !allowed);
+        if (allowed) {
+            EXPECT_TRUE(dialogs.messages().isEmpty());
+            EXPECT_EQ(QFileInfo(w->workingCopyPath()).dir(), QDir(pictureFolder()));
+        } else {
+            EXPECT_EQ(dialogs.lastMessage().section(QLatin1Char('\n'), 0, 0), refusal);
+            EXPECT_TRUE(w->workingCopyPath().isEmpty());
+        }
+    }
 }
 
 TEST_F(PictureTest, ThumbnailShowsOnlyAStoredPicture)
@@ -393,7 +668,7 @@ TEST_F(PictureTest, ThumbnailShowsOnlyAStoredPicture)
     ASSERT_TRUE(writeFile(served(QStringLiteral("note.jpg")), "not a picture"));
     setColumn(id, QStringLiteral("xingcezengtupian1"), QStringLiteral("note.jpg"));
     auto form = editWindow(id);
-    ASSERT_TRUE(waitForWorkers(10000));
+    ASSERT_TRUE(waitForAllJobs(10000));
     QCoreApplication::processEvents();
     for (const QString& k : thumbnailFetchOrder()) { // each thumbnail has its own picture
         SCOPED_TRACE(k.toStdString());
@@ -434,7 +709,7 @@ TEST_F(PictureTest, LoaderAsksInOrderAndClosingNeverWaitsNorDeliversLate)
             urls << thumbnailUrl(QStringLiteral("127.0.0.1"), quick.serverPort(), kind, false);
         QObject receiver;
         QList<int> delivered;
-        ThumbnailLoader loader(&receiver, urls, [&](int i, const QByteArray&) { delivered << i; }, 1);
+        ThumbnailLoader loader(&receiver, urls, [&](int i, const QByteArray&, const QImage&) { delivered << i; }, 1);
         QTRY_COMPARE_WITH_TIMEOUT(delivered.size(), 10, 10000);
         EXPECT_EQ(delivered, QList<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
         EXPECT_EQ(quick.paths, order);
@@ -455,12 +730,12 @@ TEST_F(PictureTest, LoaderAsksInOrderAndClosingNeverWaitsNorDeliversLate)
     int lateDeliveries = 0;
     auto receiver = std::make_unique<QObject>();
     const QString url = thumbnailUrl(QStringLiteral("127.0.0.1"), slow.serverPort(), QStringLiteral("x"), false);
-    ThumbnailLoader loader(receiver.get(), {url}, [&](int, const QByteArray&) { ++lateDeliveries; });
+    ThumbnailLoader loader(receiver.get(), {url}, [&](int, const QByteArray&, const QImage&) { ++lateDeliveries; });
     QTest::qWait(100);
     loader.stop();
     receiver.reset();
     QTest::qWait(1700); // the server answers, and the cancelled downloads end
-    ASSERT_TRUE(waitForWorkers(5000));
+    ASSERT_TRUE(waitForAllJobs(5000));
     QCoreApplication::processEvents();
     EXPECT_EQ(lateDeliveries, 0);
 }
