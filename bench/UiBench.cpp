@@ -29,7 +29,6 @@
 #include "vehicles/PrintPreview.h"
 #include "vehicles/ShownList.h"
 #include "vehicles/VehicleWindow.h"
-#include "vehicles/Workers.h"
 
 #include <QAction>
 #include <QApplication>
@@ -263,7 +262,8 @@ int main(int argc, char** argv)
                 picture->show();
                 picture->importPicture();
             },
-            [&] { return picture && !picture->shownBytes().isEmpty(); }, [&] { dialogs.openPath = photo; },
+            [&] { return picture && !picture->importing() && !picture->shownBytes().isEmpty(); },
+            [&] { dialogs.openPath = photo; },
             [&] { picture.reset(); }},
         {".xlsx export of the full list", [&] { exportXlsx->trigger(); }, [&] { return fileWritten(xlsx); },
             [&] {
@@ -325,7 +325,6 @@ int main(int argc, char** argv)
 
     vehicle.reset();
     picture.reset();
-    vehicles::waitForWorkers(30000);
     waitForAllJobs(30000);
     QThreadPool::globalInstance()->waitForDone();
     mysql_library_end();
