@@ -311,14 +311,16 @@ int main(int argc, char** argv)
         }
         const double worst = *std::max_element(gaps.begin(), gaps.end());
         out << QStringLiteral("  %1 hold median %2 ms, max %3 ms  [%4]   total median %5 ms%6\n")
-                   .arg(QString::fromUtf8(actions[a].name).leftJustified(40), QString::number(median(gaps), 'f', 1).rightJustified(8),
+                   .arg(QString::fromUtf8(actions[a].name).leftJustified(40),
+                       QString::number(median(gaps), 'f', 1).rightJustified(8),
                        QString::number(worst, 'f', 1).rightJustified(8), list(gaps),
                        QString::number(median(totals), 'f', 1).rightJustified(8),
                        finished ? QString() : QStringLiteral("  (did not finish within %1 s)").arg(kTimeoutMs / 1000));
         if (worst > kGoalMs)
             over << QString::fromUtf8(actions[a].name);
     }
-    out << "actions holding the event loop longer than " << kGoalMs << " ms: " << over.size() << " of " << actions.size()
+    out << "actions holding the event loop longer than " << kGoalMs << " ms: " << over.size() << " of "
+        << actions.size()
         << (over.isEmpty() ? QString() : QStringLiteral(" (") + over.join(QStringLiteral(", ")) + QStringLiteral(")"))
         << "\n";
     out.flush();

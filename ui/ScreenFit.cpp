@@ -47,7 +47,8 @@ QScrollArea* wrap(QWidget* window, const QList<QWidget*>& actions)
         lowest = std::max(lowest, child->geometry().bottom() + 1);
         moveInto(child, page, child->pos());
     }
-    page->setFixedSize(design.width(), actions.isEmpty() ? design.height() : std::min(design.height(), lowest + kActionMargin));
+    const int pageHeight = actions.isEmpty() ? design.height() : std::min(design.height(), lowest + kActionMargin);
+    page->setFixedSize(design.width(), pageHeight);
 
     auto* area = new QScrollArea(window);
     area->setObjectName(kScrollName);
