@@ -1,6 +1,7 @@
 #include "bench/BenchSupport.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <QStringList>
 #include <algorithm>
 #include <cstdio>
@@ -46,6 +47,22 @@ QString list(const std::vector<double>& v)
     for (double x : v)
         s << QString::number(x, 'f', 1);
     return s.join(QStringLiteral(" "));
+}
+
+QImage benchPhoto()
+{
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    QRandomGenerator rng(2016);
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int n = static_cast<int>(rng.bounded(24)) - 12;
+            const int band = ((x / 250) + (y / 250)) % 2 ? 40 : 0;
+            line[x] = qRgb(std::clamp(x * 255 / 4000 + n + band, 0, 255), std::clamp(y * 255 / 3000 + n, 0, 255),
+                std::clamp(128 + n - band, 0, 255));
+        }
+    }
+    return image;
 }
 
 } // namespace fd::bench

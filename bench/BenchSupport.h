@@ -3,6 +3,7 @@
 #include "ui/Dialogs.h"
 
 #include <QElapsedTimer>
+#include <QImage>
 #include <QString>
 #include <vector>
 
@@ -29,5 +30,8 @@ double median(std::vector<double> v);
 QString list(const std::vector<double>& v);
 inline double ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
 inline double mb(double bytes) { return bytes / (1024.0 * 1024.0); }
+
+// A photo-like 4000 x 3000 picture (12 megapixels): smooth areas, edges and sensor noise.
+QImage benchPhoto();
 
 } // namespace fd::bench

@@ -1,5 +1,7 @@
 #include "ui/CutTextTips.h"
 
+#include "ui/WrappedHeader.h"
+
 #include <QAbstractItemView>
 #include <QHeaderView>
 #include <QHelpEvent>
@@ -67,6 +69,8 @@ QString CutTextTips::tipAt(QWidget* area, const QPoint& pos) const
         if (section < 0)
             return QString();
         const QString text = m_view->model()->headerData(section, header->orientation(), Qt::DisplayRole).toString();
+        if (auto* wrapped = qobject_cast<WrappedHeader*>(header))
+            return wrapped->showsWhole(section) ? QString() : text;
         const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
         const int size = header->orientation() == Qt::Horizontal ? header->sectionSize(section) : header->width();
         return isCut(text, header->font(), size, margin) ? text : QString();

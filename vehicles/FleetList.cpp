@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "ui/CutTextTips.h"
 #include "ui/Dialogs.h"
+#include "ui/WrappedHeader.h"
 #include "db/Database.h"
 #include "vehicles/CategoryTree.h"
 #include "vehicles/FleetStatements.h"
@@ -138,6 +139,12 @@ void FleetList::attachView(QTableView* view)
 {
     d->view = view;
     view->setModel(&d->model);
+    // The 80-pixel date columns show their headers whole on two lines. The new header keeps what
+    // the window chose for the old one.
+    auto* header = new WrappedHeader(view);
+    header->setSectionsClickable(view->horizontalHeader()->sectionsClickable());
+    header->setHighlightSections(view->horizontalHeader()->highlightSections());
+    view->setHorizontalHeader(header);
     QHeaderView* rows = view->verticalHeader();
     rows->setVisible(false);
     rows->setMinimumSectionSize(1);
@@ -151,8 +158,7 @@ void FleetList::attachView(QTableView* view)
     palette.setColor(QPalette::Base, Qt::white);
     palette.setColor(QPalette::Text, Qt::black);
     view->setPalette(palette);
-    // A text the 80-pixel columns still cut (a long name, a seven-character header) shows whole
-    // as its tooltip.
+    // A text the 80-pixel columns still cut (a long name) shows whole as its tooltip.
     CutTextTips::install(view);
     d->applyLayout();
 }

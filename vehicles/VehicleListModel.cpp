@@ -1,11 +1,14 @@
 #include "vehicles/VehicleListModel.h"
 
+#include "ui/WrappedHeader.h"
+
 #include <algorithm>
 
 namespace fd::vehicles {
 namespace {
 // Grid columns before the first date: the ID, the row number and the leading texts.
 constexpr int kFirstDateColumn = 2 + VehicleRows::kLeadingTexts;
+const QString kValidUntil = QStringLiteral("有效日期");
 } // namespace
 
 VehicleListModel::VehicleListModel(QObject* parent) : QAbstractTableModel(parent), m_rows(std::make_shared<VehicleRows>()) {}
@@ -65,6 +68,13 @@ QVariant VehicleListModel::data(const QModelIndex& index, int role) const
 
 QVariant VehicleListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
+    if (role == kHeaderLinesRole && orientation == Qt::Horizontal && section >= 0 && section < m_headers.size()) {
+        // A date header on two lines, the document above "有效日期": 行车证 / 有效日期.
+        const QString& header = m_headers[section];
+        if (header.size() > kValidUntil.size() && header.endsWith(kValidUntil))
+            return QString(header.chopped(kValidUntil.size()) + QLatin1Char('\n') + kValidUntil);
+        return header;
+    }
     if (role != Qt::DisplayRole)
         return {};
     if (orientation == Qt::Horizontal)

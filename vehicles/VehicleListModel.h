@@ -11,7 +11,7 @@ namespace fd::vehicles {
 // The fleet grid as a table model over plain rows. Model column 0 is the hidden ID, column 1 the
 // row number, columns 2-5 file number, plate, owner and phone, then the date columns with their
 // band colours (Qt::BackgroundRole, Qt::ForegroundRole). The header texts are the horizontal
-// header data. User-interface thread only.
+// header data; kHeaderLinesRole gives a date header on two lines, its document above "有效日期". User-interface thread only.
 class VehicleListModel : public QAbstractTableModel {
     Q_OBJECT
 public:

@@ -5,6 +5,7 @@
 #include "db/Connection.h"
 #include "db/FieldConvert.h"
 
+#include <charconv>
 #include <cstring>
 #include <limits>
 
@@ -12,15 +13,36 @@ namespace fd::vehicles {
 
 VehicleRows::VehicleRows(int dateColumns) : m_dateColumns(dateColumns) {}
 
+QByteArrayView VehicleRows::readCell(const char*& p)
+{
+    std::size_t size = static_cast<quint8>(*p++);
+    if (size == kLongLength) {
+        quint32 longSize = 0;
+        std::memcpy(&longSize, p, sizeof longSize);
+        p += sizeof longSize;
+        size = longSize;
+    }
+    const char* data = p;
+    p += size;
+    return size == 0 ? QByteArrayView() : QByteArrayView(data, static_cast<qsizetype>(size));
+}
+
+qint64 VehicleRows::id(qsizetype row) const
+{
+    const char* p = rowAt(row) + m_dateColumns;
+    const QByteArrayView text = readCell(p);
+    qint64 value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
 QByteArrayView VehicleRows::bytes(qsizetype row, int k) const
 {
-    const std::size_t r = static_cast<std::size_t>(row);
-    const std::size_t cell = r * static_cast<std::size_t>(textColumns()) + static_cast<std::size_t>(k);
-    const std::size_t begin = k == 0 ? m_begins[r] : m_ends[cell - 1];
-    const std::size_t size = m_ends[cell] - begin;
-    if (size == 0)
-        return {};
-    return QByteArrayView(at(begin), static_cast<qsizetype>(size));
+    const char* p = rowAt(row) + m_dateColumns;
+    readCell(p); // the ID
+    for (int i = 0; i < k; ++i)
+        readCell(p);
+    return readCell(p);
 }
 
 QString VehicleRows::text(qsizetype row, int k) const
@@ -31,21 +53,24 @@ QString VehicleRows::text(qsizetype row, int k) const
 
 void VehicleRows::reserve(qsizetype rows)
 {
-    const auto n = static_cast<std::size_t>(rows);
-    m_ids.reserve(n);
-    m_begins.reserve(n);
-    m_ends.reserve(n * static_cast<std::size_t>(textColumns()));
-    m_bands.reserve(n * static_cast<std::size_t>(m_dateColumns));
+    m_begins.reserve(static_cast<std::size_t>(rows));
 }
 
 bool VehicleRows::append(qint64 id, const Cell* texts, const ExpiryBand* bands)
 {
-    std::size_t rowBytes = 0;
-    for (int k = 0; k < textColumns(); ++k)
-        rowBytes += texts[k].data ? texts[k].size : 0;
+    char idText[24];
+    const std::size_t idSize = static_cast<std::size_t>(std::to_chars(idText, idText + sizeof idText, id).ptr - idText);
+    auto stored = [](std::size_t size) { return (size < kLongLength ? 1 : 1 + sizeof(quint32)) + size; };
+    std::size_t rowBytes = static_cast<std::size_t>(m_dateColumns) + stored(idSize);
+    for (int k = 0; k < textColumns(); ++k) {
+        const std::size_t size = texts[k].data ? texts[k].size : 0;
+        if (size > std::numeric_limits<quint32>::max())
+            return false;
+        rowBytes += stored(size);
+    }
     std::size_t begin = m_used;
     const std::size_t allocated = m_slots.size() * kBlock;
-    if (rowBytes > 0 && begin + rowBytes > allocated) {
+    if (begin + rowBytes > allocated) {
         // Start a new block (or a run of slots for a row longer than a block).
         const std::size_t slots = (rowBytes + kBlock - 1) / kBlock;
         if (allocated + slots * kBlock > std::numeric_limits<quint32>::max())
@@ -56,26 +81,33 @@ bool VehicleRows::append(qint64 id, const Cell* texts, const ExpiryBand* bands)
         m_buffers.push_back(std::move(buffer));
         begin = allocated;
     }
-    m_ids.push_back(id);
-    m_begins.push_back(static_cast<quint32>(begin));
-    std::size_t offset = begin;
-    for (int k = 0; k < textColumns(); ++k) {
-        if (texts[k].data && texts[k].size > 0) {
-            std::memcpy(at(offset), texts[k].data, texts[k].size);
-            offset += texts[k].size;
-        }
-        m_ends.push_back(static_cast<quint32>(offset));
-    }
-    m_used = offset;
+    char* p = at(begin);
     for (int k = 0; k < m_dateColumns; ++k)
-        m_bands.push_back(static_cast<quint8>(bands[k]));
+        *p++ = static_cast<char>(bands[k]);
+    auto write = [&p](const char* data, std::size_t size) {
+        if (size < kLongLength) {
+            *p++ = static_cast<char>(size);
+        } else {
+            *p++ = static_cast<char>(kLongLength);
+            const auto longSize = static_cast<quint32>(size);
+            std::memcpy(p, &longSize, sizeof longSize);
+            p += sizeof longSize;
+        }
+        if (size > 0)
+            std::memcpy(p, data, size);
+        p += size;
+    };
+    write(idText, idSize);
+    for (int k = 0; k < textColumns(); ++k)
+        write(texts[k].data, texts[k].data ? texts[k].size : 0);
+    m_begins.push_back(static_cast<quint32>(begin));
+    m_used = begin + rowBytes;
     return true;
 }
 
 std::size_t VehicleRows::memoryBytes() const
 {
-    return sizeof(*this) + m_ids.capacity() * sizeof(qint64) + m_begins.capacity() * sizeof(quint32)
-        + m_ends.capacity() * sizeof(quint32) + m_bands.capacity() + m_buffers.capacity() * sizeof(void*)
+    return sizeof(*this) + m_begins.capacity() * sizeof(quint32) + m_buffers.capacity() * sizeof(void*)
         + m_slots.capacity() * sizeof(char*) + m_slots.size() * kBlock;
 }
 

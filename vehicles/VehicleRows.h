@@ -16,7 +16,7 @@ namespace fd::vehicles {
 
 // The rows of one fill of the fleet grid, kept as plain data: per row the ID, the texts of the
 // file number, plate, owner, phone and the date columns exactly as the database returned them
-// (GBK bytes in one shared buffer), and the band of each date. No per-cell objects, so a list of
+// (GBK bytes), and the band of each date. No per-cell objects, and no per-cell offsets: a list of
 // 100 000 vehicles costs little more than the bytes of its result.
 class VehicleRows {
 public:
@@ -27,17 +27,16 @@ public:
 
     int dateColumns() const { return m_dateColumns; }
     int textColumns() const { return kLeadingTexts + m_dateColumns; }
-    qsizetype size() const { return static_cast<qsizetype>(m_ids.size()); }
-    bool empty() const { return m_ids.empty(); }
+    qsizetype size() const { return static_cast<qsizetype>(m_begins.size()); }
+    bool empty() const { return m_begins.empty(); }
 
-    qint64 id(qsizetype row) const { return m_ids[static_cast<std::size_t>(row)]; }
+    qint64 id(qsizetype row) const;
     // Text cell k (0..textColumns()-1) of a row, as GBK bytes (no copy) or decoded.
     QByteArrayView bytes(qsizetype row, int k) const;
     QString text(qsizetype row, int k) const;
     ExpiryBand band(qsizetype row, int dateIndex) const
     {
-        return static_cast<ExpiryBand>(m_bands[static_cast<std::size_t>(row) * static_cast<std::size_t>(m_dateColumns)
-            + static_cast<std::size_t>(dateIndex)]);
+        return static_cast<ExpiryBand>(static_cast<quint8>(*(rowAt(row) + dateIndex)));
     }
 
     void reserve(qsizetype rows);
@@ -53,19 +52,26 @@ public:
     std::size_t memoryBytes() const;
 
 private:
-    // The texts live in blocks of kBlock bytes that are never moved or grown, so a fill needs no
+    // A row is stored as its date bands (one byte each), then its ID as decimal text and its text
+    // cells, each cell as its length and its bytes. A length below 255 takes one byte; a longer
+    // one is 255 followed by four bytes. A cell is found by walking the few cells before it,
+    // which costs far less than its decoding, and saves the four bytes per cell that an offset
+    // table would hold for every cell of the list.
+    //
+    // The rows live in blocks of kBlock bytes that are never moved or grown, so a fill needs no
     // size estimate and never copies what it has stored. An offset o is at
     // m_slots[o / kBlock] + o % kBlock. A row never straddles two blocks: a row that does not fit
     // in the rest of a block starts the next one, and a row longer than a block gets a buffer of
     // several consecutive slots.
     static constexpr std::size_t kBlock = std::size_t(1) << 20;
+    static constexpr quint8 kLongLength = 255;
     char* at(std::size_t offset) const { return m_slots[offset / kBlock] + offset % kBlock; }
+    const char* rowAt(qsizetype row) const { return at(m_begins[static_cast<std::size_t>(row)]); }
+    // The cell at p: its bytes, and p moved past it.
+    static QByteArrayView readCell(const char*& p);
 
     int m_dateColumns;
-    std::vector<qint64> m_ids;
-    std::vector<quint32> m_begins; // offset of each row's first text cell
-    std::vector<quint32> m_ends;   // end offset of each text cell, row-major
-    std::vector<quint8> m_bands;   // row-major, dateColumns per row
+    std::vector<quint32> m_begins; // offset of each row
     std::vector<std::unique_ptr<char[]>> m_buffers;
     std::vector<char*> m_slots;
     std::size_t m_used = 0; // offset of the next free byte

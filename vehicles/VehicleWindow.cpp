@@ -12,6 +12,7 @@
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStore.h"
 
+#include <QCalendarWidget>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QEvent>
@@ -67,6 +68,39 @@ bool showsNoDate(const QDateEdit* box)
     return !box->specialValueText().isEmpty() && box->date() == box->minimumDate();
 }
 
+// A date box whose calendar opens at a given month while the box shows no date, instead of at
+// the box's first day (September 1752). Opening the calendar picks nothing: the box keeps showing
+// no date until a day is chosen.
+class DateBox final : public QDateEdit {
+public:
+    DateBox(QDate noDateMonth, QWidget* parent) : QDateEdit(parent), m_noDateMonth(noDateMonth) {}
+
+protected:
+    // The calendar opens from a press on the arrow or from the keyboard (Alt+Down, F4).
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        QDateEdit::mousePressEvent(event);
+        turnCalendar();
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        QDateEdit::keyPressEvent(event);
+        turnCalendar();
+    }
+
+private:
+    void turnCalendar()
+    {
+        if (!showsNoDate(this) || !calendarPopup())
+            return;
+        QCalendarWidget* calendar = calendarWidget();
+        if (calendar && calendar->isVisible())
+            calendar->setCurrentPage(m_noDateMonth.year(), m_noDateMonth.month());
+    }
+
+    const QDate m_noDateMonth;
+};
+
 } // namespace
 
 VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<void()> afterSave, QWidget* parent)
@@ -82,7 +116,7 @@ VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<vo
     buildControls();
     move(50, 50);
     resize(892, 965);
-    fitToScreen(this);
+    fitToScreen(this, {m_save});
     setWindowTitle(m_state.appTitle);
     connect(this, &VehicleWindow::pictureRequested, this, &VehicleWindow::openPictureWindow);
 
@@ -101,6 +135,11 @@ VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<vo
     }
 }
 
+void VehicleWindow::fitToArea(const QRect& available)
+{
+    fitToScreen(this, available, {m_save});
+}
+
 VehicleWindow::~VehicleWindow()
 {
     // Before the thumbnails go: returns at once, and no picture arrives after it.
@@ -109,6 +148,13 @@ VehicleWindow::~VehicleWindow()
 
 void VehicleWindow::buildControls()
 {
+    // A date box without a date opens its calendar at the login month.
+    QDate loginDate = QDate::currentDate();
+    if (m_state.loginDateTime > 0) {
+        int y = 0, m = 0, d = 0;
+        datetime::dateOf(m_state.loginDateTime, y, m, d);
+        loginDate = QDate(y, m, d);
+    }
     QHash<Section, QWidget*> groups;
     for (const VehicleSection& s : vehicleSections()) {
         auto* group = new QGroupBox(s.title, this);
@@ -123,7 +169,7 @@ void VehicleWindow::buildControls()
         auto* label = new QLabel(column.label, parent);
         label->move(column.labelPos);
         label->adjustSize();
-        buildControl(column, parent);
+        buildControl(column, parent, loginDate);
     }
 
     m_save = new QPushButton(QStringLiteral("保     存"), this);
@@ -135,7 +181,7 @@ void VehicleWindow::buildControls()
     connect(m_save, &QPushButton::clicked, this, &VehicleWindow::saveVehicle);
 }
 
-QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* parent)
+QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* parent, QDate loginDate)
 {
     QWidget* control = nullptr;
     switch (column.form) {
@@ -150,7 +196,7 @@ QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* paren
         m_edits.insert(column.name, control);
         break;
     case ColumnForm::Date: {
-        auto* date = new QDateEdit(parent);
+        auto* date = new DateBox(loginDate, parent);
         date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         date->setCalendarPopup(true);
         date->setDate(startDate(column));

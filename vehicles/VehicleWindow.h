@@ -33,12 +33,17 @@ class ThumbnailLoader;
 //
 // Controls carry their names as objectNames: edit boxes (QLineEdit, QPlainTextEdit for the six
 // multi-line ones) "编辑框_…", date boxes (QDateEdit) "日期框_…", the status "组合框_车辆状态",
-// the thumbnails (QLabel) "图片框_…", and "按钮_保存".
+// the thumbnails (QLabel) "图片框_…", and "按钮_保存". A date box showing "无日期" opens its
+// calendar at the login month.
 class VehicleWindow : public QDialog {
     Q_OBJECT
 public:
     VehicleWindow(AppState& state, Dialogs& dialogs, std::function<void()> afterSave, QWidget* parent = nullptr);
     ~VehicleWindow() override;
+
+    // Fits the window to an available screen area (the screen less its taskbar), as its creation
+    // does for its own screen: on a smaller screen the form scrolls and 保存 stays in view below it.
+    void fitToArea(const QRect& available);
 
     // Fills the form from the row whose ID is editVehicleId (modify mode). When the row cannot be
     // read (the statement failed) the failure is shown and the form cannot be saved: a blank
@@ -80,7 +85,7 @@ protected:
 
 private:
     void buildControls();
-    QWidget* buildControl(const VehicleColumn& column, QWidget* parent);
+    QWidget* buildControl(const VehicleColumn& column, QWidget* parent, QDate loginDate);
     QString editText(const QString& column) const;
     void setEditText(const QString& column, const QString& text);
     // False, with the message shown, when a value holds a character GBK cannot store.

@@ -1,17 +1,24 @@
 // The plain rows behind the grid: texts kept byte for byte across the blocks they are stored in,
-// a row longer than a block, empty and NULL cells, and the model over them.
+// a row longer than a block, cells around the longest one-byte length, empty and NULL cells, IDs
+// of any size, and the model over them.
 #include "vehicles/VehicleListModel.h"
 #include "vehicles/VehicleRows.h"
 
 #include <QAbstractItemModelTester>
 #include <QByteArray>
 #include <gtest/gtest.h>
+#include <limits>
 
 using namespace fd::vehicles;
 
 namespace {
 
 using Cell = VehicleRows::Cell;
+
+qint64 idOf(qint64 i)
+{
+    return i == 3 ? std::numeric_limits<qint64>::max() : i == 4 ? 0 : i * 1000003 + 1;
+}
 
 TEST(FleetRows, TextsSurviveBlockBoundariesAndLongRows)
 {
@@ -23,19 +30,21 @@ TEST(FleetRows, TextsSurviveBlockBoundariesAndLongRows)
         QByteArray file = "DA" + QByteArray::number(i);
         QByteArray plate = i % 7 == 0 ? QByteArray() : QByteArray("\xd4\xa5H") + QByteArray::number(i * 31);
         QByteArray owner = i == 20000 ? QByteArray(2500000, 'x') : QByteArray(i % 13, 'o');
+        if (i >= 30000 && i < 30004)
+            owner = QByteArray(253 + i - 30000, 'w');
         QByteArray phone = "138" + QByteArray::number(i);
         QByteArray date = i % 5 == 0 ? QByteArray() : QByteArray("2016-06-01");
         const Cell cells[] = {{file.constData(), static_cast<std::size_t>(file.size())},
             {i % 7 == 0 ? nullptr : plate.constData(), static_cast<std::size_t>(plate.size())},
             {owner.constData(), static_cast<std::size_t>(owner.size())},
             {phone.constData(), static_cast<std::size_t>(phone.size())}, {date.constData(), static_cast<std::size_t>(date.size())}};
-        ASSERT_TRUE(rows.append(i + 1, cells, band));
+        ASSERT_TRUE(rows.append(idOf(i), cells, band));
         for (const QByteArray& b : {file, plate, owner, phone, date})
             expected.push_back(b);
     }
     ASSERT_EQ(rows.size(), 40000);
     for (qsizetype r = 0; r < rows.size(); ++r) {
-        ASSERT_EQ(rows.id(r), r + 1);
+        ASSERT_EQ(rows.id(r), idOf(r));
         for (int k = 0; k < 5; ++k)
             ASSERT_EQ(rows.bytes(r, k).toByteArray(), expected[static_cast<std::size_t>(r * 5 + k)]) << r << " " << k;
     }

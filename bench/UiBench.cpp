@@ -1,0 +1,334 @@
+// How long each user action holds the window's event loop, against a running stack holding N
+// vehicles (FLEETDESK_CONFIG): login, the full list, a category, a search, opening a vehicle
+// (modify mode, until its ten thumbnails are in), importing a 12-megapixel photo, the .xlsx and
+// CSV exports of the full list and the print preview.
+//
+// While an action runs, a 1 ms timer ticks on the window thread; the longest gap between two
+// ticks is the longest time the event loop was held (a window that answers has gaps of about
+// 1 ms). Each action is started from the event loop, as a click is, and measured until its result
+// is there (the file written, the thumbnails shown) and 200 ms beyond, so that work it leaves
+// for later events (paints, results of background work) counts too.
+//
+//   ui_bench [N] [--runs R]
+//
+// Every action's driver is one entry of the table in main(): it goes through the windows' public
+// operations and controls as a user would, so that it is easy to adapt when an operation moves
+// off the window thread and its completion is seen another way.
+#include "accounts/LoginWindow.h"
+#include "accounts/RememberedLogin.h"
+#include "app/MainWindow.h"
+#include "bench/BenchSupport.h"
+#include "common/AppState.h"
+#include "common/Jobs.h"
+#include "net/Http.h"
+#include "ui/Look.h"
+#include "vehicles/CategoryTree.h"
+#include "vehicles/FleetList.h"
+#include "vehicles/PictureFiles.h"
+#include "vehicles/PictureWindow.h"
+#include "vehicles/PrintPreview.h"
+#include "vehicles/ShownList.h"
+#include "vehicles/VehicleWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThreadPool>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <mysql.h>
+#include <vector>
+
+using namespace fd;
+using namespace fd::bench;
+
+namespace {
+
+constexpr int kGoalMs = 100;
+constexpr int kProbeMs = 1;
+constexpr int kSettleMs = 200;
+constexpr int kTimeoutMs = 120000;
+
+// Answers the file pickers with the paths set before each action; messages go to standard error.
+class BenchDialogs final : public Dialogs {
+public:
+    void message(const QString& text, const QString&) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(text));
+    }
+    int ask(const QString&, Buttons, const QString&) override { return Ok; }
+    bool inputText(const QString&, QString&, const QString&) override { return false; }
+    QString openFileName(const QString&, const QString&) override { return openPath; }
+    QString saveFileName(const QString&, const QString&, const QString&) override { return savePath; }
+    QString openPath;
+    QString savePath;
+};
+
+// One user action. `start` is what the user's click runs; `done` tells when its result is there
+// (none: when `start` has returned). `before` brings the windows to where the action begins and
+// `after` tidies up; neither is measured.
+struct Action {
+    const char* name;
+    std::function<void()> start;
+    std::function<bool()> done;
+    std::function<void()> before;
+    std::function<void()> after;
+};
+
+struct Measure {
+    double longestGapMs = 0;
+    double totalMs = 0;
+    bool finished = false;
+};
+
+Measure measure(const Action& action)
+{
+    if (action.before)
+        action.before();
+    Measure m;
+    QEventLoop loop;
+    QElapsedTimer clock;
+    qint64 lastTick = 0, longest = 0, doneAt = -1;
+    bool returned = false;
+    QTimer probe;
+    probe.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&probe, &QTimer::timeout, &loop, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, now - lastTick);
+        lastTick = now;
+        if (doneAt < 0 && returned && (!action.done || action.done()))
+            doneAt = now;
+        if ((doneAt >= 0 && now - doneAt > qint64(kSettleMs) * 1000000) || now > qint64(kTimeoutMs) * 1000000)
+            loop.quit();
+    });
+    QTimer::singleShot(0, &loop, [&] {
+        clock.start();
+        probe.start(kProbeMs);
+        action.start();
+        returned = true;
+    });
+    loop.exec();
+    m.longestGapMs = static_cast<double>(longest) / 1e6;
+    m.finished = doneAt >= 0;
+    m.totalMs = static_cast<double>(m.finished ? doneAt : clock.nsecsElapsed()) / 1e6;
+    if (action.after)
+        action.after();
+    return m;
+}
+
+QTreeWidgetItem* treeItemOfValue(QTreeWidget* tree, int value, bool group = false)
+{
+    QTreeWidgetItem* found = nullptr;
+    std::function<void(QTreeWidgetItem*)> walk = [&](QTreeWidgetItem* item) {
+        if (!found && item->data(0, Qt::UserRole).toInt() == value && (!group || item->childCount() > 0))
+            found = item;
+        for (int i = 0; i < item->childCount(); ++i)
+            walk(item->child(i));
+    };
+    for (int i = 0; i < tree->topLevelItemCount(); ++i)
+        walk(tree->topLevelItem(i));
+    return found;
+}
+
+QAction* menuAction(QMainWindow& window, const QString& text)
+{
+    for (QAction* menu : window.menuBar()->actions())
+        if (menu->menu())
+            for (QAction* action : menu->menu()->actions())
+                if (action->text() == text)
+                    return action;
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    mysql_library_init(0, nullptr, nullptr);
+    net::globalInit();
+    QApplication app(argc, argv);
+    applyProgramLook(app);
+    QTextStream out(stdout);
+
+    qint64 expected = 100000;
+    int runs = 3;
+    const QStringList args = app.arguments().mid(1);
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
+            runs = std::max(1, args[++i].toInt());
+        else
+            expected = args[i].toLongLong();
+    }
+
+    AppState state;
+    if (!state.settings.load(Settings::defaultPath())) {
+        std::fprintf(stderr, "no settings file: set FLEETDESK_CONFIG\n");
+        return 2;
+    }
+    QTemporaryDir temp;
+    const QString photo = QDir(temp.path()).filePath(QStringLiteral("photo.jpg"));
+    benchPhoto().save(photo, "JPG", 92);
+    out << "12 MP photo: " << QFileInfo(photo).size() << " bytes\n";
+    out.flush();
+
+    BenchDialogs dialogs;
+    std::unique_ptr<accounts::LoginWindow> login;
+    std::unique_ptr<vehicles::VehicleWindow> vehicle;
+    std::unique_ptr<vehicles::PictureWindow> picture;
+
+    MainWindow main(state, dialogs, {});
+    MainWindowHooks hooks;
+    // The vehicle window and the print preview open as the program opens them, but without a
+    // modal loop of their own: the preview is shown, its first page painted, and closed.
+    hooks.openVehicleWindow = [&] {
+        vehicle = std::make_unique<vehicles::VehicleWindow>(state, dialogs, [&main] { main.showFullListAfterSave(); });
+        vehicle->show();
+    };
+    hooks.printGrid = [&] {
+        vehicles::printList(vehicles::shownList(main.grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),
+            dialogs, &main, [](QDialog& preview) {
+                preview.show();
+                if (auto* sheet = preview.findChild<QWidget*>(QStringLiteral("pageSheet")))
+                    sheet->grab();
+                return int(QDialog::Rejected);
+            });
+    };
+    main.setHooks(hooks);
+    main.show();
+
+    auto* tree = main.findChild<QTreeWidget*>(QStringLiteral("树型框1"));
+    auto* searchText = main.findChild<QLineEdit*>(QStringLiteral("编辑框_车号查询"));
+    auto* searchButton = main.findChild<QPushButton*>(QStringLiteral("按钮_代码查询"));
+    auto* printButton = main.findChild<QPushButton*>(QStringLiteral("按钮_打印"));
+    QAction* exportXlsx = menuAction(main, QStringLiteral("导出Excel"));
+    QAction* exportCsv = menuAction(main, QStringLiteral("导出CSV"));
+    if (!tree || !searchText || !searchButton || !printButton || !exportXlsx || !exportCsv) {
+        std::fprintf(stderr, "the main window lacks a control the benchmark drives\n");
+        return 2;
+    }
+    auto select = [tree](int value, bool group = false) { tree->setCurrentItem(treeItemOfValue(tree, value, group)); };
+    auto search = [&](const QString& text) {
+        searchText->setText(text);
+        searchButton->click();
+    };
+    auto fileWritten = [](const QString& path) { return QFileInfo(path).size() > 0; };
+    const QString xlsx = QDir(temp.path()).filePath(QStringLiteral("list.xlsx"));
+    const QString csv = QDir(temp.path()).filePath(QStringLiteral("list.csv"));
+    const QStringList thumbnailKinds = vehicles::thumbnailFetchOrder();
+
+    const std::vector<Action> actions = {
+        {"login",
+            [&] {
+                login = std::make_unique<accounts::LoginWindow>(
+                    state, dialogs, accounts::RememberedLogin(QDir(temp.path()).filePath(QStringLiteral("login.ini"))));
+                login->show();
+                login->login();
+            },
+            [&] { return login->result() == QDialog::Accepted; }, nullptr, [&] { login.reset(); }},
+        {"full list", [&] { select(vehicles::kRootItemValue); }, nullptr, [&] { select(0, true); }, nullptr},
+        {"category 行车证 正常", [&] { select(5); }, nullptr, [&] { select(vehicles::kRootItemValue); }, nullptr},
+        {"search 豫H1", [&] { search(QStringLiteral("豫H1")); }, nullptr, nullptr, nullptr},
+        {"open a vehicle (modify, 10 thumbnails)", [&] { main.modifyVehicle(); },
+            [&] {
+                return vehicle && std::all_of(thumbnailKinds.begin(), thumbnailKinds.end(),
+                    [&](const QString& kind) { return !vehicle->thumbnailBytes(kind).isEmpty(); });
+            },
+            [&] {
+                search(QStringLiteral("豫H00000"));
+                main.grid().selectRow(0);
+            },
+            [&] { vehicle.reset(); }},
+        {"import a 12 MP photo",
+            [&] {
+                picture = std::make_unique<vehicles::PictureWindow>(
+                    state, dialogs, QStringLiteral("行车证1"), QStringLiteral("豫H00000"), QByteArray());
+                picture->show();
+                picture->importPicture();
+            },
+            [&] { return picture && !picture->importing() && !picture->shownBytes().isEmpty(); },
+            [&] { dialogs.openPath = photo; },
+            [&] { picture.reset(); }},
+        {".xlsx export of the full list", [&] { exportXlsx->trigger(); }, [&] { return fileWritten(xlsx); },
+            [&] {
+                select(vehicles::kRootItemValue);
+                QFile::remove(xlsx);
+                dialogs.savePath = xlsx;
+            },
+            nullptr},
+        {"CSV export of the full list", [&] { exportCsv->trigger(); }, [&] { return fileWritten(csv); },
+            [&] {
+                QFile::remove(csv);
+                dialogs.savePath = csv;
+            },
+            nullptr},
+        {"print preview of the full list", [&] { printButton->click(); }, nullptr, nullptr, nullptr},
+    };
+
+    std::vector<std::vector<Measure>> results(actions.size());
+    for (int run = 0; run < runs; ++run) {
+        for (std::size_t a = 0; a < actions.size(); ++a) {
+            results[a].push_back(measure(actions[a]));
+            if (a == 0 && !state.dbConnection) {
+                std::fprintf(stderr, "the login failed\n");
+                return 2;
+            }
+            if (a == 1 && run == 0) {
+                const int rows = main.fleet().gridRowCount() - 1;
+                out << "vehicles in the grid: " << rows
+                    << (rows == expected ? "" : "  (expected " + QString::number(expected) + ")") << "\n";
+                out.flush();
+            }
+        }
+    }
+
+    out << "longest hold of the event loop per action (" << runs << " runs; goal: " << kGoalMs
+        << " ms; total = from the click to the result):\n";
+    QStringList over;
+    for (std::size_t a = 0; a < actions.size(); ++a) {
+        std::vector<double> gaps, totals;
+        bool finished = true;
+        for (const Measure& m : results[a]) {
+            gaps.push_back(m.longestGapMs);
+            totals.push_back(m.totalMs);
+            finished = finished && m.finished;
+        }
+        const double worst = *std::max_element(gaps.begin(), gaps.end());
+        out << QStringLiteral("  %1 hold median %2 ms, max %3 ms  [%4]   total median %5 ms%6\n")
+                   .arg(QString::fromUtf8(actions[a].name).leftJustified(40),
+                       QString::number(median(gaps), 'f', 1).rightJustified(8),
+                       QString::number(worst, 'f', 1).rightJustified(8), list(gaps),
+                       QString::number(median(totals), 'f', 1).rightJustified(8),
+                       finished ? QString() : QStringLiteral("  (did not finish within %1 s)").arg(kTimeoutMs / 1000));
+        if (worst > kGoalMs)
+            over << QString::fromUtf8(actions[a].name);
+    }
+    out << "actions holding the event loop longer than " << kGoalMs << " ms: " << over.size() << " of "
+        << actions.size()
+        << (over.isEmpty() ? QString() : QStringLiteral(" (") + over.join(QStringLiteral(", ")) + QStringLiteral(")"))
+        << "\n";
+    out.flush();
+
+    vehicle.reset();
+    picture.reset();
+    waitForAllJobs(30000);
+    QThreadPool::globalInstance()->waitForDone();
+    mysql_library_end();
+    return 0;
+}
