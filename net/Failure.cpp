@@ -108,8 +108,9 @@ Failure ftpFailure(int curlCode, long replyCode, const QString& curlText, const 
     if (f.kind == Failure::None)
         return f;
     if (f.kind == Failure::Other || curlCode == CURLE_UPLOAD_FAILED) {
-        // The reply to STOR says why the file was not stored: 452 and 552 are the standard codes for
-        // a full disk or quota, 550 and 553 a refusal (rights, name).
+        // The reply to STOR, or to the rename that gives the whole file its name, says why the file
+        // was not stored: 452 and 552 are the standard codes for a full disk or quota, 550 and 553
+        // a refusal (rights, name).
         switch (replyCode) {
         case 452:
         case 552:
@@ -120,7 +121,8 @@ Failure ftpFailure(int curlCode, long replyCode, const QString& curlText, const 
             break;
         case 550:
         case 553:
-            f.kind = curlCode == CURLE_UPLOAD_FAILED ? Failure::FileRefused : Failure::Other;
+            f.kind = curlCode == CURLE_UPLOAD_FAILED || curlCode == CURLE_QUOTE_ERROR ? Failure::FileRefused
+                                                                                    : Failure::Other;
             break;
         default:
             break;
