@@ -7,7 +7,6 @@
 #include "net/Http.h"
 
 #include <QApplication>
-#include <QThreadPool>
 #include <mysql.h>
 
 int main(int argc, char* argv[])
@@ -33,11 +32,9 @@ int main(int argc, char* argv[])
         if (window.start())
             rc = app.exec();
     }
-    // Downloads of closed windows end at once; work still under way is given time to finish.
+    // Downloads of closed windows end at once; work still under way (an upload, a message on its
+    // way, which is then logged) is given time to finish before the client libraries go.
     fd::waitForAllJobs(30000);
-    // A message still on its way when the program ends is sent and logged before the client
-    // libraries go.
-    QThreadPool::globalInstance()->waitForDone();
     mysql_library_end();
     return rc;
 }
