@@ -1,4 +1,4 @@
-#include "vehicles/VehicleWindow.h"
+#include "app/VehicleWindow.h"
 
 #include "common/AppState.h"
 #include "common/DateTime.h"
@@ -6,9 +6,9 @@
 #include "ui/ScreenFit.h"
 #include "common/Text.h"
 #include "net/Endpoints.h"
-#include "vehicles/PictureFiles.h"
-#include "vehicles/PictureWindow.h"
-#include "vehicles/ThumbnailLoader.h"
+#include "pictures/PictureFiles.h"
+#include "pictures/PictureWindow.h"
+#include "pictures/ThumbnailLoader.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStore.h"
 

@@ -1,4 +1,4 @@
-#include "vehicles/CategoryTree.h"
+#include "fleet/CategoryTree.h"
 
 #include "vehicles/VehicleColumns.h"
 

@@ -1,14 +1,14 @@
-#include "vehicles/FleetList.h"
+#include "fleet/FleetList.h"
 
 #include "common/AppState.h"
 #include "ui/CutTextTips.h"
 #include "ui/Dialogs.h"
 #include "ui/WrappedHeader.h"
 #include "db/Database.h"
-#include "vehicles/CategoryTree.h"
-#include "vehicles/FleetStatements.h"
+#include "fleet/CategoryTree.h"
+#include "fleet/FleetStatements.h"
 #include "vehicles/VehicleColumns.h"
-#include "vehicles/VehicleListModel.h"
+#include "fleet/VehicleListModel.h"
 
 #include <QHeaderView>
 #include <QPointer>

@@ -1,4 +1,4 @@
-#include "vehicles/FleetStatements.h"
+#include "fleet/FleetStatements.h"
 
 #include "common/DateTime.h"
 #include "vehicles/VehicleColumns.h"

@@ -1,7 +1,7 @@
-#include "vehicles/ShownList.h"
+#include "fleet/ShownList.h"
 
 #include "common/DateTime.h"
-#include "vehicles/VehicleListModel.h"
+#include "fleet/VehicleListModel.h"
 
 #include <QHeaderView>
 #include <QTableView>

@@ -1,4 +1,4 @@
-#include "vehicles/VehicleListModel.h"
+#include "fleet/VehicleListModel.h"
 
 #include "ui/WrappedHeader.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vehicles/VehicleRows.h"
+#include "fleet/VehicleRows.h"
 
 #include <QAbstractTableModel>
 #include <QStringList>

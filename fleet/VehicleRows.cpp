@@ -1,4 +1,4 @@
-#include "vehicles/VehicleRows.h"
+#include "fleet/VehicleRows.h"
 
 #include "common/DateTime.h"
 #include "common/Text.h"

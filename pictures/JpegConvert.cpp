@@ -1,4 +1,4 @@
-#include "vehicles/JpegConvert.h"
+#include "pictures/JpegConvert.h"
 
 #include <QBuffer>
 #include <QFile>

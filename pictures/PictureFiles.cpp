@@ -1,4 +1,4 @@
-#include "vehicles/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 
 #include "common/Text.h"
 #include "net/Endpoints.h"

@@ -1,7 +1,7 @@
-#include "vehicles/PictureStore.h"
+#include "pictures/PictureStore.h"
 
 #include "db/Database.h"
-#include "vehicles/PictureFiles.h"
+#include "pictures/PictureFiles.h"
 #include "vehicles/VehicleStore.h"
 
 #include <QDir>

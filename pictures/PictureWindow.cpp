@@ -1,13 +1,13 @@
-#include "vehicles/PictureWindow.h"
+#include "pictures/PictureWindow.h"
 
 #include "common/AppState.h"
 #include "db/Database.h"
 #include "net/Endpoints.h"
 #include "ui/Dialogs.h"
 #include "ui/ScreenFit.h"
-#include "vehicles/JpegConvert.h"
-#include "vehicles/PictureFiles.h"
-#include "vehicles/PictureStore.h"
+#include "pictures/JpegConvert.h"
+#include "pictures/PictureFiles.h"
+#include "pictures/PictureStore.h"
 #include "vehicles/VehicleColumns.h"
 
 #include <QDir>

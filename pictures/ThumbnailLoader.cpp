@@ -1,6 +1,6 @@
-#include "vehicles/ThumbnailLoader.h"
+#include "pictures/ThumbnailLoader.h"
 
-#include "vehicles/JpegConvert.h"
+#include "pictures/JpegConvert.h"
 
 #include <algorithm>
 #include <atomic>

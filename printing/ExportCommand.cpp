@@ -1,9 +1,9 @@
-#include "vehicles/ExportCommand.h"
+#include "printing/ExportCommand.h"
 
 #include "common/Jobs.h"
 #include "ui/Dialogs.h"
 #include "ui/JobProgress.h"
-#include "vehicles/ListExport.h"
+#include "printing/ListExport.h"
 
 namespace fd::vehicles {
 namespace {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vehicles/ShownList.h"
+#include "fleet/ShownList.h"
 
 #include <functional>
 

@@ -1,4 +1,4 @@
-#include "vehicles/ListExport.h"
+#include "printing/ListExport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "vehicles/MarginDialog.h"
+#include "printing/MarginDialog.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vehicles/PrintMargins.h"
+#include "printing/PrintMargins.h"
 
 #include <QDialog>
 

@@ -1,4 +1,4 @@
-#include "vehicles/PrintLayout.h"
+#include "printing/PrintLayout.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -2,8 +2,8 @@
 
 #include <functional>
 
-#include "vehicles/PrintMargins.h"
-#include "vehicles/ShownList.h"
+#include "printing/PrintMargins.h"
+#include "fleet/ShownList.h"
 
 #include <QFont>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "vehicles/PrintMargins.h"
+#include "printing/PrintMargins.h"
 
 #include <QSettings>
 

@@ -1,9 +1,9 @@
-#include "vehicles/PrintPreview.h"
+#include "printing/PrintPreview.h"
 
 #include "common/Jobs.h"
 #include "ui/Dialogs.h"
 #include "ui/JobProgress.h"
-#include "vehicles/MarginDialog.h"
+#include "printing/MarginDialog.h"
 
 #include <QHBoxLayout>
 #include <QInputDialog>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vehicles/PrintLayout.h"
+#include "printing/PrintLayout.h"
 
 #include <QDialog>
 #include <QPointer>

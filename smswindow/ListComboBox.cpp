@@ -1,4 +1,4 @@
-#include "sms/ListComboBox.h"
+#include "smswindow/ListComboBox.h"
 
 #include <QLineEdit>
 #include <QListWidget>

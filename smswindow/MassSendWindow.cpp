@@ -1,9 +1,9 @@
-#include "sms/MassSendWindow.h"
+#include "smswindow/MassSendWindow.h"
 
 #include "common/AppState.h"
 #include "common/Text.h"
 #include "net/Endpoints.h"
-#include "sms/ListComboBox.h"
+#include "smswindow/ListComboBox.h"
 #include "sms/SafetyTexts.h"
 #include "sms/SendStatusModel.h"
 #include "ui/CutTextTips.h"

@@ -11,7 +11,7 @@
 #include <QScrollBar>
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
-#include "vehicles/VehicleWindow.h"
+#include "app/VehicleWindow.h"
 
 #include <QCalendarWidget>
 #include <QComboBox>

@@ -2,7 +2,7 @@
 // both lists), group items doing nothing, the root bringing back the full list.
 #include "FleetFixture.h"
 
-#include "vehicles/CategoryTree.h"
+#include "fleet/CategoryTree.h"
 
 #include <QSignalSpy>
 #include <QTreeWidget>

@@ -7,7 +7,7 @@
 #include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
-#include "vehicles/FleetList.h"
+#include "fleet/FleetList.h"
 #include "vehicles/VehicleColumns.h"
 
 #include <QAbstractItemModelTester>
@@ -33,9 +33,12 @@ inline const QColor kGreen(0, 255, 0), kOrange(255, 128, 0), kSearchOrange(192, 
 
 class FleetFixture : public ::testing::Test {
 protected:
+    // Each test program that uses this fixture takes a database of its own.
+    virtual QString databaseName() const { return QStringLiteral("t_fleet"); }
+
     void SetUp() override
     {
-        state.dbConnection = freshDatabase(QStringLiteral("t_fleet"));
+        state.dbConnection = freshDatabase(databaseName());
         ASSERT_TRUE(state.dbConnection);
         state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
         setLogin(2016, 5, 31);

@@ -1,8 +1,8 @@
 // The plain rows behind the grid: texts kept byte for byte across the blocks they are stored in,
 // a row longer than a block, cells around the longest one-byte length, empty and NULL cells, IDs
 // of any size, and the model over them.
-#include "vehicles/VehicleListModel.h"
-#include "vehicles/VehicleRows.h"
+#include "fleet/VehicleListModel.h"
+#include "fleet/VehicleRows.h"
 
 #include <QAbstractItemModelTester>
 #include <QByteArray>

@@ -6,8 +6,8 @@
 #include "ui/CutTextTips.h"
 #include "ui/Look.h"
 #include "ui/WrappedHeader.h"
-#include "vehicles/FleetList.h"
-#include "vehicles/VehicleListModel.h"
+#include "fleet/FleetList.h"
+#include "fleet/VehicleListModel.h"
 
 #include <QApplication>
 #include <QHeaderView>

@@ -6,16 +6,16 @@
 #include "common/AppState.h"
 #include "common/Jobs.h"
 #include "common/Text.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 #include "db/Database.h"
 #include "net/Endpoints.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
-#include "vehicles/PictureFiles.h"
-#include "vehicles/PictureWindow.h"
-#include "vehicles/ThumbnailLoader.h"
+#include "pictures/PictureFiles.h"
+#include "pictures/PictureWindow.h"
+#include "pictures/ThumbnailLoader.h"
 #include "vehicles/VehicleColumns.h"
-#include "vehicles/VehicleWindow.h"
+#include "app/VehicleWindow.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -308,17 +308,6 @@ protected:
     QTemporaryDir temp;
 };
 
-TEST(PictureRules, AddressesEscapeEveryReservedByte)
-{
-    // UTF-8 by default, GBK on request (a name GBK cannot hold is not sent); one URL per server.
-    const QStringList bases {QStringLiteral("http://10.0.0.5"), QStringLiteral("http://[::1]:8080")};
-    EXPECT_EQ(thumbnailUrls(bases, QStringLiteral("豫 #?.jpg"), false),
-        QStringList({QStringLiteral("http://10.0.0.5/%E8%B1%AB%20%23%3F.jpg"), QStringLiteral("http://[::1]:8080/%E8%B1%AB%20%23%3F.jpg")}));
-    EXPECT_EQ(thumbnailUrls(bases.mid(0, 1), QStringLiteral("豫"), true), QStringList {QStringLiteral("http://10.0.0.5/%D4%A5")});
-    EXPECT_TRUE(serverNameBytes(QString::fromUtf8("\xF0\x9F\x98\x80.jpg"), true).isEmpty());
-    EXPECT_EQ(net::ftpUrl(QStringLiteral("h"), 21, "a b/c"), QByteArray("ftp://h:21/a%20b%2Fc"));
-}
-
 TEST_F(PictureTest, ImportMakesAColourBaselineQuality75JpegFromEverySource)
 {
     insertVehicle(kPlate, QStringLiteral("F1"));
@@ -431,7 +420,7 @@ TEST_F(PictureTest, FailedUploadSaysSoInChineseAndKeepsTheWorkingCopy)
         {"FTP server down", [](Settings& s) { s.ftpPort = s.dbPort + 9; }, saveFailed, QStringLiteral("无法连接"),
             QStringLiteral("127.0.0.1:%1").arg(good.dbPort + 9)},
         {"wrong password",
-            [](Settings& s) { s.ftpPassword = db::encipherSetting(QStringLiteral("wrong"), s.settingKeyA, s.xorMask); },
+            [](Settings& s) { s.ftpPassword = fd::encipherSetting(QStringLiteral("wrong"), s.settingKeyA, s.xorMask); },
             saveFailed, QStringLiteral("拒绝登录"), QStringLiteral("530")},
         {"column update refused", [](Settings&) {
              test::mustExecute(conn, QStringLiteral("create trigger refuse_update before update on celiangzongbiao "

@@ -2,12 +2,12 @@
 // Shared set-up of the printing and export tests: a fleet with one vehicle per colour band, the
 // shown list, a preview whose dialogs are answered at once, and readers of the files written.
 
-#include "FleetFixture.h"
+#include "../fleet/FleetFixture.h"
 
 #include "ui/JobProgress.h"
-#include "vehicles/ExportCommand.h"
-#include "vehicles/PrintPreview.h"
-#include "vehicles/ShownList.h"
+#include "printing/ExportCommand.h"
+#include "printing/PrintPreview.h"
+#include "fleet/ShownList.h"
 
 #include <QDialog>
 #include <QDir>
@@ -85,6 +85,8 @@ void withFileSizeLimit(rlim_t bytes, F f)
 
 class PrintFixture : public FleetFixture {
 protected:
+    QString databaseName() const override { return QStringLiteral("t_print"); }
+
     void SetUp() override
     {
         FleetFixture::SetUp();

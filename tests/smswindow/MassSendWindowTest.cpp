@@ -1,12 +1,12 @@
 // The mass-send window driven through its controls, against the simulator and the real database:
 // the opening, the test send, the start with its checks, runs stepped tick by tick, the log rows,
 // runs on the real timer, stopping and closing while the platform is slow, the status grid's fit.
-#include "Simulator.h"
+#include "../sms/Simulator.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "common/Jobs.h"
-#include "sms/ListComboBox.h"
-#include "sms/MassSendWindow.h"
+#include "smswindow/ListComboBox.h"
+#include "smswindow/MassSendWindow.h"
 #include "sms/SendStatusModel.h"
 #include "support/ScriptedDialogs.h"
 #include "ui/CutTextTips.h"
