@@ -6,8 +6,8 @@
 #include "common/Text.h"
 #include "db/Database.h"
 #include "ui/JobProgress.h"
-#include "vehicles/ExportCommand.h"
-#include "vehicles/FleetList.h"
+#include "printing/ExportCommand.h"
+#include "fleet/FleetList.h"
 
 #include <QComboBox>
 #include <QEvent>

@@ -2,11 +2,11 @@
 
 #include "accounts/LoginWindow.h"
 #include "common/AppState.h"
-#include "sms/MassSendWindow.h"
+#include "smswindow/MassSendWindow.h"
 #include "ui/Dialogs.h"
-#include "vehicles/PrintPreview.h"
-#include "vehicles/ShownList.h"
-#include "vehicles/VehicleWindow.h"
+#include "printing/PrintPreview.h"
+#include "fleet/ShownList.h"
+#include "app/VehicleWindow.h"
 
 #include <QApplication>
 #include <QPointer>

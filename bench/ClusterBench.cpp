@@ -15,10 +15,10 @@
 #include "accounts/Accounts.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 #include "db/Database.h"
 #include "ui/Dialogs.h"
-#include "vehicles/FleetList.h"
+#include "fleet/FleetList.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -66,7 +66,7 @@ double fillMs(AppState& state, SilentDialogs& dialogs, QTableView& view)
 
 int tlsBench(const Settings& s, int runs, QTextStream& out)
 {
-    const QString hosts = db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
+    const QString hosts = fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
     SilentDialogs dialogs;
     QTableView view;
     view.resize(1000, 700);
@@ -152,7 +152,7 @@ double failoverOnce(const Settings& s, Loss loss, double* normalListMs, QTextStr
     AppState state;
     state.settings = s;
     state.loginDateTime = datetime::nowInSeconds();
-    state.dbConnection = connect(s, db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask), true);
+    state.dbConnection = connect(s, fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask), true);
     if (!state.dbConnection)
         return -1;
     const QString first = state.dbConnection->serverAddress();
@@ -198,7 +198,7 @@ double failoverOnce(const Settings& s, Loss loss, double* normalListMs, QTextStr
     state.dbConnection.reset();
     if (loss == Loss::Freeze) {
         ::kill(static_cast<pid_t>(pid), SIGCONT);
-        if (!waitWhole(db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask), 120)) {
+        if (!waitWhole(fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask), 120)) {
             std::fprintf(stderr, "node 1 did not sync again after the freeze\n");
             return -1;
         }

@@ -9,11 +9,11 @@
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "ui/Dialogs.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 #include "db/Database.h"
-#include "vehicles/FleetList.h"
-#include "vehicles/FleetStatements.h"
-#include "vehicles/VehicleListModel.h"
+#include "fleet/FleetList.h"
+#include "fleet/FleetStatements.h"
+#include "fleet/VehicleListModel.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
@@ -55,9 +55,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const Settings& s = state.settings;
-    const QString host = db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
-    const QString user = db::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
-    const QString password = db::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
+    const QString host = fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
+    const QString user = fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
+    const QString password = fd::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
     const QString database = QStringLiteral("yunsugongsi");
     QString error;
     state.dbConnection = db::dbConnect(host, user, password, database, s.dbPort, &error);

@@ -11,12 +11,12 @@
 #include "bench/BenchSupport.h"
 #include "common/AppState.h"
 #include "common/Jobs.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 #include "db/Database.h"
 #include "net/Http.h"
-#include "vehicles/JpegConvert.h"
-#include "vehicles/PictureWindow.h"
-#include "vehicles/ThumbnailLoader.h"
+#include "pictures/JpegConvert.h"
+#include "pictures/PictureWindow.h"
+#include "pictures/ThumbnailLoader.h"
 
 #include <QTimer>
 
@@ -166,8 +166,8 @@ void importFigure(const QString& dir)
         return;
     }
     const Settings& s = state.settings;
-    state.dbConnection = db::dbConnect(db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
-        db::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask), db::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask),
+    state.dbConnection = db::dbConnect(fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
+        fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask), fd::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask),
         QStringLiteral("yunsugongsi"), s.dbPort);
     if (!state.dbConnection) {
         std::printf("import: skipped (no database)\n");

@@ -14,12 +14,12 @@
 #include "common/AppState.h"
 #include "common/Jobs.h"
 #include "common/DateTime.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 #include "db/Database.h"
 #include "ui/Dialogs.h"
-#include "vehicles/ExportCommand.h"
-#include "vehicles/FleetList.h"
-#include "vehicles/PrintPreview.h"
+#include "printing/ExportCommand.h"
+#include "fleet/FleetList.h"
+#include "printing/PrintPreview.h"
 
 #include <QApplication>
 #include <QDir>
@@ -144,8 +144,8 @@ int main(int argc, char** argv)
     }
     const Settings& s = state.settings;
     QString error;
-    state.dbConnection = db::dbConnect(db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
-        db::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask), db::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask),
+    state.dbConnection = db::dbConnect(fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
+        fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask), fd::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask),
         QStringLiteral("yunsugongsi"), s.dbPort, &error);
     if (!state.dbConnection) {
         std::fprintf(stderr, "cannot connect: %s\n", qPrintable(error));

@@ -4,10 +4,10 @@
 //   sms_bench [N] [SLOW_MS]     N recipients (default 300); the simulator answers each send SLOW_MS late
 #include "common/AppState.h"
 #include "common/Jobs.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 #include "db/Database.h"
 #include "net/Http.h"
-#include "sms/MassSendWindow.h"
+#include "smswindow/MassSendWindow.h"
 #include "sms/SmsClient.h"
 #include "ui/Dialogs.h"
 
@@ -88,9 +88,9 @@ int main(int argc, char** argv)
         return 1;
     }
     const fd::Settings& s = state.settings;
-    state.dbConnection = fd::db::dbConnect(fd::db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
-        fd::db::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask),
-        fd::db::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask), QStringLiteral("yunsugongsi"), s.dbPort);
+    state.dbConnection = fd::db::dbConnect(fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
+        fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask),
+        fd::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask), QStringLiteral("yunsugongsi"), s.dbPort);
     if (!state.dbConnection) {
         std::fprintf(stderr, "cannot connect to the stack's database\n");
         return 1;

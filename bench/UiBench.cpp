@@ -22,13 +22,13 @@
 #include "common/Jobs.h"
 #include "net/Http.h"
 #include "ui/Look.h"
-#include "vehicles/CategoryTree.h"
-#include "vehicles/FleetList.h"
-#include "vehicles/PictureFiles.h"
-#include "vehicles/PictureWindow.h"
-#include "vehicles/PrintPreview.h"
-#include "vehicles/ShownList.h"
-#include "vehicles/VehicleWindow.h"
+#include "fleet/CategoryTree.h"
+#include "fleet/FleetList.h"
+#include "pictures/PictureFiles.h"
+#include "pictures/PictureWindow.h"
+#include "printing/PrintPreview.h"
+#include "fleet/ShownList.h"
+#include "app/VehicleWindow.h"
 
 #include <QAction>
 #include <QApplication>

@@ -187,8 +187,8 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
 {
     *failure = ConnectFailure::Other;
     *synced = true;
-    const QList<HostPort> hosts = parseHostList(m_options.host, m_options.port);
-    const HostPort& target = hosts[hostIndex];
+    const QList<net::HostPort> hosts = net::parseHostList(m_options.host, m_options.port);
+    const net::HostPort& target = hosts[hostIndex];
     MYSQL* mysql = mysql_init(nullptr);
     if (!mysql) {
         *error = QStringLiteral("out of memory");
@@ -260,7 +260,7 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
 
 bool Connection::connectLocked(QString* error, ConnectFailure* failure, bool reopen)
 {
-    const QList<HostPort> hosts = parseHostList(m_options.host, m_options.port);
+    const QList<net::HostPort> hosts = net::parseHostList(m_options.host, m_options.port);
     if (hosts.isEmpty()) {
         if (error)
             *error = QStringLiteral("the database host setting names no usable host");

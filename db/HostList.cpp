@@ -2,7 +2,7 @@
 
 namespace fd::db {
 
-QString hostPortText(const HostPort& hp)
+QString hostPortText(const net::HostPort& hp)
 {
     return net::urlHost(hp.host) + QLatin1Char(':') + QString::number(hp.port == 0 ? 3306 : hp.port);
 }

@@ -4,11 +4,8 @@
 
 namespace fd::db {
 
-// The host list is read by net/HostList.h: the FTP and web servers take the same entries.
-using net::HostPort;
-using net::parseHostList;
-
-// "host:port" of a database server for messages ("[::1]:3306" for an IPv6 address).
-QString hostPortText(const HostPort& hostPort);
+// "host:port" of a database server for messages ("[::1]:3306" for an IPv6 address). The host list
+// itself is read by net/HostList.h: the FTP and web servers take the same entries.
+QString hostPortText(const net::HostPort& hostPort);
 
 } // namespace fd::db

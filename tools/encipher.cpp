@@ -1,6 +1,6 @@
 // Enciphers a value for the settings file:
 //   fleetdesk-encipher <key text> <xor mask> <value>
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 
 #include <QCoreApplication>
 #include <QTextStream>
@@ -21,7 +21,7 @@ int main(int argc, char* argv[])
         err << "the mask must be a number from 0 to 255\n";
         return 2;
     }
-    const QString enciphered = fd::db::encipherSetting(args[3], args[1], static_cast<quint8>(mask));
+    const QString enciphered = fd::encipherSetting(args[3], args[1], static_cast<quint8>(mask));
     if (enciphered.isEmpty()) {
         err << "the value holds a character that GBK cannot store\n";
         return 1;

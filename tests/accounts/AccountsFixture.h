@@ -4,7 +4,7 @@
 // connection to yunsugongsi, a remembered-login file of the test's own and test users in mimabiao
 // that are removed again afterwards.
 #include "common/AppState.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 #include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
@@ -72,7 +72,7 @@ protected:
 
     QString encipheredForKeyB(const QString& plain)
     {
-        return db::encipherSetting(plain, state.settings.settingKeyB, state.settings.xorMask);
+        return fd::encipherSetting(plain, state.settings.settingKeyB, state.settings.xorMask);
     }
 
     template <typename T> static T* find(QWidget* window, const QString& name)

@@ -8,7 +8,7 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "ui/JobProgress.h"
-#include "vehicles/FleetList.h"
+#include "fleet/FleetList.h"
 
 #include <QAction>
 #include <QDir>

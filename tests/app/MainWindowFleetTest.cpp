@@ -7,7 +7,7 @@
 #include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
-#include "vehicles/FleetList.h"
+#include "fleet/FleetList.h"
 
 #include <QAbstractItemModel>
 #include <QComboBox>

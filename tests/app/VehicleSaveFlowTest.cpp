@@ -6,8 +6,8 @@
 #include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
-#include "vehicles/FleetList.h"
-#include "vehicles/VehicleWindow.h"
+#include "fleet/FleetList.h"
+#include "app/VehicleWindow.h"
 
 #include <QAbstractItemView>
 #include <QLineEdit>

@@ -9,16 +9,16 @@
 #include "accounts/RememberedLogin.h"
 #include "common/AppState.h"
 #include "common/Text.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 #include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
-#include "vehicles/FleetList.h"
-#include "vehicles/PictureFiles.h"
-#include "vehicles/PictureWindow.h"
+#include "fleet/FleetList.h"
+#include "pictures/PictureFiles.h"
+#include "pictures/PictureWindow.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStore.h"
-#include "vehicles/VehicleWindow.h"
+#include "app/VehicleWindow.h"
 #include "common/Jobs.h"
 
 #include <QDateTime>
@@ -260,7 +260,7 @@ TEST_F(ClusterTest, EncryptionIsRequiredOfEveryServer)
         SCOPED_TRACE(c.hosts.toStdString());
         state = AppState();
         state.settings = stackSettings();
-        state.settings.dbHost = db::encipherSetting(c.hosts, state.settings.settingKeyA, state.settings.xorMask);
+        state.settings.dbHost = fd::encipherSetting(c.hosts, state.settings.settingKeyA, state.settings.xorMask);
         if (!c.caFile.isEmpty())
             state.settings.dbTlsCaFile = c.caFile;
         dialogs.shown.clear();
@@ -386,8 +386,8 @@ TEST_F(ClusterTest, APictureRoundTripsOverTheHostListsAlsoWithTheFirstHostDown)
     // 127.0.0.2 is loopback too, but no server of the stack listens there: it refuses.
     const QString down = QStringLiteral("127.0.0.2:%1,").arg(nodePort(1));
     Settings firstDown = cluster;
-    firstDown.dbHost = db::encipherSetting(
-        down + db::decipherSetting(cluster.dbHost, cluster.settingKeyA, cluster.xorMask), cluster.settingKeyA, cluster.xorMask);
+    firstDown.dbHost = fd::encipherSetting(
+        down + fd::decipherSetting(cluster.dbHost, cluster.settingKeyA, cluster.xorMask), cluster.settingKeyA, cluster.xorMask);
     firstDown.serverAddress = down + cluster.serverAddress;
 
     for (const auto& [what, settings] : {std::pair("cluster", cluster), {"first host down", firstDown}}) {

@@ -1,12 +1,12 @@
 // Enciphered settings, their MD5 check and the tool that writes them.
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 
 #include "../support/TestSupport.h"
 
 #include <QProcess>
 #include <gtest/gtest.h>
 
-using namespace fd::db;
+using namespace fd;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "../support/TestSupport.h"
 #include "common/AppState.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -13,6 +13,7 @@
 #include <thread>
 
 using namespace fd::db;
+using fd::decipherSetting;
 using fd::test::mustExecute;
 using fd::test::queryValue;
 

@@ -4,12 +4,13 @@
 
 #include "../support/TestSupport.h"
 #include "common/DateTime.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 
 #include <gtest/gtest.h>
 #include <limits>
 
 using namespace fd::db;
+using fd::decipherSetting;
 using fd::datetime::kEmptyDate;
 using fd::datetime::toDayNumber;
 using fd::test::mustExecute;

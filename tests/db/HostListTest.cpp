@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-using fd::db::HostPort;
-using fd::db::parseHostList;
+using fd::net::HostPort;
+using fd::net::parseHostList;
 
 TEST(HostList, EntriesInOrderWithTheirPortsOrTheDefault)
 {

@@ -1,6 +1,6 @@
 #include "TestSupport.h"
 
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -42,9 +42,9 @@ db::ConnectionPtr connectStack(const QString& database)
     const Settings s = stackSettings();
     QString error;
     db::Connection::Options options;
-    options.host = db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
-    options.user = db::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
-    options.password = db::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
+    options.host = fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
+    options.user = fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
+    options.password = fd::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
     options.database = database;
     options.port = s.dbPort;
     // The stack's servers speak TLS: the tests run encrypted as the program does.

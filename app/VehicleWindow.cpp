@@ -1,0 +1,518 @@
+#include "app/VehicleWindow.h"
+
+#include "common/AppState.h"
+#include "common/DateTime.h"
+#include "ui/Dialogs.h"
+#include "ui/ScreenFit.h"
+#include "common/Text.h"
+#include "net/Endpoints.h"
+#include "pictures/PictureFiles.h"
+#include "pictures/PictureWindow.h"
+#include "pictures/ThumbnailLoader.h"
+#include "vehicles/VehicleColumns.h"
+#include "vehicles/VehicleStore.h"
+
+#include <QCalendarWidget>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QEvent>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace fd::vehicles {
+namespace {
+
+const QString kPlatePrefix = QStringLiteral("豫H");
+const QStringList kStatusItems = {QStringLiteral("正常"), QStringLiteral("转出"), QStringLiteral("注销")};
+
+const QString kNeedFileNumber = QStringLiteral("请输入档案编号！");
+const QString kBadPlate = QStringLiteral("请输入正确的车牌号！");
+const QString kPlateTaken = QStringLiteral("对不起此车牌号已经存在！");
+const QString kFileNumberTaken = QStringLiteral("对不起此档案编号已经存在！");
+const QString kAdded = QStringLiteral("新增车辆信息成功！");
+const QString kSaved = QStringLiteral("保存车辆信息成功！");
+const QString kAddFailed = QStringLiteral("新增车辆信息失败！");
+const QString kSaveFailed = QStringLiteral("保存车辆信息失败！");
+const QString kVehicleGone = QStringLiteral("此车辆已不存在，可能已被删除。");
+const QString kReadFailed = QStringLiteral("读取车辆信息失败！");
+// Shown by a date box whose column holds no date the box can show.
+const QString kNoDate = QStringLiteral("无日期");
+const QString kBadCharacter = QStringLiteral("中有无法保存的字符，请修改后再保存。");
+
+// The ten thumbnails are asked for at once, so that a slow web server shows them all in the time
+// of about one request. (A server whose queue of waiting connections is shorter than ten, like
+// Python's own http.server with five, makes the others wait for the client's one-second retry.)
+constexpr int kParallelDownloads = 10;
+
+constexpr int kPlateMinBytes = 8;
+constexpr int kPlateMaxBytes = 9;
+
+QDate startDate(const VehicleColumn& column)
+{
+    return column.startsToday ? QDate::currentDate() : QDate(kDateStartYear, 1, 1);
+}
+
+void showNoDate(QDateEdit* box)
+{
+    box->setSpecialValueText(kNoDate);
+    box->setDate(box->minimumDate());
+}
+
+// The box still shows "no date": the user has not picked one.
+bool showsNoDate(const QDateEdit* box)
+{
+    return !box->specialValueText().isEmpty() && box->date() == box->minimumDate();
+}
+
+// A date box whose calendar opens at a given month while the box shows no date, instead of at
+// the box's first day (September 1752). Opening the calendar picks nothing: the box keeps showing
+// no date until a day is chosen.
+class DateBox final : public QDateEdit {
+public:
+    DateBox(QDate noDateMonth, QWidget* parent) : QDateEdit(parent), m_noDateMonth(noDateMonth) {}
+
+protected:
+    // The calendar opens from a press on the arrow or from the keyboard (Alt+Down, F4).
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        QDateEdit::mousePressEvent(event);
+        turnCalendar();
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        QDateEdit::keyPressEvent(event);
+        turnCalendar();
+    }
+
+private:
+    void turnCalendar()
+    {
+        if (!showsNoDate(this) || !calendarPopup())
+            return;
+        QCalendarWidget* calendar = calendarWidget();
+        if (calendar && calendar->isVisible())
+            calendar->setCurrentPage(m_noDateMonth.year(), m_noDateMonth.month());
+    }
+
+    const QDate m_noDateMonth;
+};
+
+} // namespace
+
+VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<void()> afterSave, QWidget* parent)
+    : QDialog(parent)
+    , m_state(state)
+    , m_dialogs(dialogs)
+    , m_afterSave(std::move(afterSave))
+    , m_adding(state.newFlag == 1)
+    , m_modifying(state.modifyFlag == 1)
+    , m_vehicleId(state.editVehicleId)
+{
+    setObjectName(QStringLiteral("vehicleWindow"));
+    buildControls();
+    move(50, 50);
+    resize(892, 965);
+    fitToScreen(this, {m_save});
+    setWindowTitle(m_state.appTitle);
+    connect(this, &VehicleWindow::pictureRequested, this, &VehicleWindow::openPictureWindow);
+
+    QWidget* plate = m_edits.value(QStringLiteral("cepaihao"));
+    QWidget* fileNumber = m_edits.value(QStringLiteral("danganbianhao"));
+    if (m_adding) {
+        plate->setEnabled(true);
+        fileNumber->setEnabled(true);
+        setEditText(QStringLiteral("cepaihao"), kPlatePrefix);
+    }
+    if (m_modifying) {
+        plate->setEnabled(false);
+        fileNumber->setEnabled(false);
+        clearEditBoxes();
+        loadVehicle();
+    }
+}
+
+void VehicleWindow::fitToArea(const QRect& available)
+{
+    fitToScreen(this, available, {m_save});
+}
+
+VehicleWindow::~VehicleWindow()
+{
+    // Before the thumbnails go: returns at once, and no picture arrives after it.
+    m_loader.reset();
+}
+
+void VehicleWindow::buildControls()
+{
+    // A date box without a date opens its calendar at the login month.
+    QDate loginDate = QDate::currentDate();
+    if (m_state.loginDateTime > 0) {
+        int y = 0, m = 0, d = 0;
+        datetime::dateOf(m_state.loginDateTime, y, m, d);
+        loginDate = QDate(y, m, d);
+    }
+    QHash<Section, QWidget*> groups;
+    for (const VehicleSection& s : vehicleSections()) {
+        auto* group = new QGroupBox(s.title, this);
+        group->setObjectName(s.control);
+        group->setGeometry(s.geometry);
+        groups.insert(s.section, group);
+    }
+    for (const VehicleColumn& column : vehicleColumns()) {
+        if (column.form == ColumnForm::Key)
+            continue;
+        QWidget* parent = column.form == ColumnForm::Picture ? this : groups.value(column.section);
+        auto* label = new QLabel(column.label, parent);
+        label->move(column.labelPos);
+        label->adjustSize();
+        buildControl(column, parent, loginDate);
+    }
+
+    m_save = new QPushButton(QStringLiteral("保     存"), this);
+    m_save->setObjectName(QStringLiteral("按钮_保存"));
+    m_save->setGeometry(8, 877, 656, 48);
+    // Enter in an edit box must not save the form.
+    m_save->setAutoDefault(false);
+    m_save->setDefault(false);
+    connect(m_save, &QPushButton::clicked, this, &VehicleWindow::saveVehicle);
+}
+
+QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* parent, QDate loginDate)
+{
+    QWidget* control = nullptr;
+    switch (column.form) {
+    case ColumnForm::Text:
+        if (column.multiLine) {
+            auto* edit = new QPlainTextEdit(parent);
+            edit->setTabChangesFocus(true);
+            control = edit;
+        } else {
+            control = new QLineEdit(parent);
+        }
+        m_edits.insert(column.name, control);
+        break;
+    case ColumnForm::Date: {
+        auto* date = new DateBox(loginDate, parent);
+        date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+        date->setCalendarPopup(true);
+        date->setDate(startDate(column));
+        m_dates.insert(column.name, date);
+        control = date;
+        break;
+    }
+    case ColumnForm::Status:
+        m_status = new QComboBox(parent);
+        m_status->setEditable(false);
+        m_status->addItems(kStatusItems);
+        m_status->setCurrentIndex(0);
+        control = m_status;
+        break;
+    case ColumnForm::Picture: {
+        auto* box = new QLabel(parent);
+        box->setFrameShape(QFrame::Box);
+        box->setAlignment(Qt::AlignCenter);
+        box->installEventFilter(this);
+        m_thumbnailKinds.insert(box, column.docKind);
+        m_thumbnails.insert(column.docKind, box);
+        control = box;
+        break;
+    }
+    case ColumnForm::Key:
+        return nullptr;
+    }
+    control->setObjectName(column.control);
+    control->setGeometry(column.geometry);
+    return control;
+}
+
+bool VehicleWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick) {
+        const auto kind = m_thumbnailKinds.constFind(watched);
+        if (kind != m_thumbnailKinds.constEnd()) {
+            Q_EMIT pictureRequested(kind.value());
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+QString VehicleWindow::editText(const QString& column) const
+{
+    QWidget* w = m_edits.value(column);
+    if (auto* line = qobject_cast<QLineEdit*>(w))
+        return line->text();
+    if (auto* multi = qobject_cast<QPlainTextEdit*>(w)) {
+        // A multi-line box shows "\r\n" as a plain line break: while the user has not changed
+        // the box, the text goes back exactly as it was stored.
+        const QString shown = multi->toPlainText();
+        const auto original = m_multiLineOriginals.constFind(column);
+        if (original != m_multiLineOriginals.constEnd() && original->first == shown)
+            return original->second;
+        return shown;
+    }
+    return {};
+}
+
+void VehicleWindow::setEditText(const QString& column, const QString& text)
+{
+    QWidget* w = m_edits.value(column);
+    if (auto* line = qobject_cast<QLineEdit*>(w))
+        line->setText(text);
+    else if (auto* multi = qobject_cast<QPlainTextEdit*>(w)) {
+        multi->setPlainText(text);
+        m_multiLineOriginals.insert(column, {multi->toPlainText(), text});
+    }
+}
+
+void VehicleWindow::clearEditBoxes()
+{
+    for (auto it = m_edits.cbegin(); it != m_edits.cend(); ++it)
+        setEditText(it.key(), QString());
+}
+
+void VehicleWindow::loadVehicle()
+{
+    const VehicleRecord record = readVehicle(m_state.dbConnection, m_vehicleId);
+    if (!record.error.isEmpty()) {
+        // Nothing is known about the row: an empty form saved over it would wipe the vehicle.
+        m_loadFailed = true;
+        for (QGroupBox* group : findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+            group->setEnabled(false);
+        m_save->setEnabled(false);
+        m_dialogs.message(kReadFailed + QLatin1Char('\n') + record.error);
+        return;
+    }
+    for (const QString& name : loadOrder()) {
+        const VehicleColumn* column = findColumn(name);
+        switch (column->form) {
+        case ColumnForm::Text:
+            setEditText(name, record.texts.value(name));
+            break;
+        case ColumnForm::Date: {
+            QDateEdit* box = m_dates.value(name);
+            if (!record.found) {
+                box->setDate(QDate::currentDate());
+                break;
+            }
+            // A NULL or invalid date (the empty date 100-01-01), or one before the box's first
+            // day, cannot be shown: the box says so, and the save keeps the column as stored.
+            int y = 0, m = 0, d = 0;
+            datetime::dateOf(record.dates.value(name, datetime::kEmptyDate), y, m, d);
+            const QDate date(y, m, d);
+            if (date.isValid() && date > box->minimumDate() && date <= box->maximumDate())
+                box->setDate(date);
+            else
+                showNoDate(box);
+            break;
+        }
+        case ColumnForm::Status: {
+            // Matched exactly; any other text leaves the selection as it is.
+            const qsizetype index = kStatusItems.indexOf(record.texts.value(name));
+            if (index >= 0)
+                m_status->setCurrentIndex(static_cast<int>(index));
+            break;
+        }
+        case ColumnForm::Key:
+        case ColumnForm::Picture:
+            break;
+        }
+    }
+    m_pictureNames = record.pictures;
+    startThumbnailLoader();
+}
+
+void VehicleWindow::startThumbnailLoader()
+{
+    const net::Endpoints servers = net::endpointsOf(m_state.settings);
+    QList<QStringList> urls;
+    const QStringList& kinds = thumbnailFetchOrder();
+    for (const QString& kind : kinds) {
+        const VehicleColumn* column = pictureColumnOf(kind);
+        // An empty name still asks for the bare base address; what comes back is not a picture.
+        urls << thumbnailUrls(servers.webBases, m_pictureNames.value(column->name), m_state.settings.gbkFileNames);
+    }
+    QLabel* first = m_thumbnails.value(kinds.first());
+    m_loader = std::make_unique<ThumbnailLoader>(
+        this, urls,
+        [this, kinds](int index, const QByteArray& bytes, const QImage& picture) {
+            // A picture uploaded meanwhile is newer than what the loader fetched.
+            if (!m_uploadedKinds.contains(kinds.at(index)))
+                showThumbnail(kinds.at(index), bytes, picture);
+        },
+        kParallelDownloads, servers.http, first ? first->contentsRect().size() : QSize());
+}
+
+void VehicleWindow::showThumbnail(const QString& docKind, const QByteArray& bytes, const QImage& image)
+{
+    QLabel* box = m_thumbnails.value(docKind);
+    if (!box)
+        return;
+    if (image.isNull()) {
+        // An error page, a folder listing, nothing at all: an empty box.
+        m_thumbnailBytes.remove(docKind);
+        box->clear();
+        return;
+    }
+    m_thumbnailBytes.insert(docKind, bytes);
+    box->setPixmap(QPixmap::fromImage(image.scaled(box->contentsRect().size(), Qt::KeepAspectRatio, Qt::SmoothTransformation)));
+}
+
+void VehicleWindow::openPictureWindow(const QString& docKind)
+{
+    PictureWindow window(m_state, m_dialogs, docKind, editText(QStringLiteral("cepaihao")), thumbnailBytes(docKind), this);
+    if (window.refused())
+        return;
+    if (m_pictureOpener)
+        m_pictureOpener(window);
+    else
+        window.exec();
+    // Only a stored picture goes into the thumbnail: a window closed without its upload
+    // succeeding leaves the thumbnail as it was.
+    if (window.uploaded()) {
+        m_uploadedKinds.insert(docKind);
+        showThumbnail(docKind, window.uploadedBytes(), window.uploadedPicture());
+    }
+}
+
+bool VehicleWindow::isPlateFree(const QString& text)
+{
+    const auto count = countVehiclesWith(m_state.dbConnection, QStringLiteral("cepaihao"), text);
+    return count && *count == 0;
+}
+
+bool VehicleWindow::isFileNumberFree(const QString& text)
+{
+    const auto count = countVehiclesWith(m_state.dbConnection, QStringLiteral("danganbianhao"), text);
+    return count && *count == 0;
+}
+
+VehicleValues VehicleWindow::currentValues() const
+{
+    VehicleValues values;
+    for (const QString& name : saveOrder()) {
+        const VehicleColumn* column = findColumn(name);
+        switch (column->form) {
+        case ColumnForm::Text: {
+            const QString typed = editText(name);
+            values.insert(name, column->keepSpaces ? typed : text::trimSpaces(typed));
+            break;
+        }
+        case ColumnForm::Date: {
+            const QDateEdit* box = m_dates.value(name);
+            if (!showsNoDate(box))
+                values.insert(name, datetime::dateText(box->date()));
+            break;
+        }
+        case ColumnForm::Status:
+            values.insert(name, m_status->currentText());
+            break;
+        case ColumnForm::Key:
+        case ColumnForm::Picture:
+            break;
+        }
+    }
+    return values;
+}
+
+bool VehicleWindow::checkStorable(const VehicleValues& values)
+{
+    for (const QString& name : saveOrder()) {
+        if (!text::toGbk(values.value(name)).ok()) {
+            m_dialogs.message(fieldName(*findColumn(name)) + kBadCharacter);
+            return false;
+        }
+    }
+    return true;
+}
+
+void VehicleWindow::failSave(const QString& headline, const QString& reason)
+{
+    m_dialogs.message(reason.isEmpty() ? headline : headline + QLatin1Char('\n') + reason);
+}
+
+void VehicleWindow::finishSave()
+{
+    if (m_afterSave)
+        m_afterSave();
+    done(QDialog::Accepted);
+}
+
+void VehicleWindow::saveVehicle()
+{
+    if (m_loadFailed)
+        return;
+    const db::ConnectionPtr& conn = m_state.dbConnection;
+    if (m_adding) {
+        if (editText(QStringLiteral("danganbianhao")).isEmpty()) {
+            m_dialogs.message(kNeedFileNumber);
+            return;
+        }
+        const QString plate = text::trimSpaces(editText(QStringLiteral("cepaihao")));
+        const qsizetype plateBytes = text::gbkLength(plate);
+        if (plateBytes < 0) {
+            m_dialogs.message(fieldName(*findColumn(QStringLiteral("cepaihao"))) + kBadCharacter);
+            return;
+        }
+        if (plateBytes < kPlateMinBytes || plateBytes > kPlateMaxBytes) {
+            m_dialogs.message(kBadPlate);
+            return;
+        }
+        const VehicleValues values = currentValues();
+        if (!checkStorable(values))
+            return;
+
+        QString error;
+        const auto plates = countVehiclesWith(conn, QStringLiteral("cepaihao"), plate, &error);
+        if (!plates) {
+            failSave(kAddFailed, error);
+            return;
+        }
+        if (*plates > 0) {
+            m_dialogs.message(kPlateTaken);
+            setEditText(QStringLiteral("cepaihao"), kPlatePrefix);
+            return;
+        }
+        const auto fileNumbers =
+            countVehiclesWith(conn, QStringLiteral("danganbianhao"), editText(QStringLiteral("danganbianhao")), &error);
+        if (!fileNumbers) {
+            failSave(kAddFailed, error);
+            return;
+        }
+        if (*fileNumbers > 0) {
+            m_dialogs.message(kFileNumberTaken);
+            setEditText(QStringLiteral("danganbianhao"), QString());
+            return;
+        }
+
+        const WriteResult written = insertVehicle(conn, values);
+        if (!written.ok()) {
+            failSave(kAddFailed, written.error);
+            return;
+        }
+        m_dialogs.message(kAdded);
+    } else if (m_modifying) {
+        m_edits.value(QStringLiteral("cepaihao"))->setEnabled(false);
+        m_edits.value(QStringLiteral("danganbianhao"))->setEnabled(false);
+        const VehicleValues values = currentValues();
+        if (!checkStorable(values))
+            return;
+        const WriteResult written = updateVehicle(conn, values, m_vehicleId);
+        if (written.outcome == WriteResult::NoRow) {
+            failSave(kSaveFailed, kVehicleGone);
+            return;
+        }
+        if (!written.ok()) {
+            failSave(kSaveFailed, written.error);
+            return;
+        }
+        m_dialogs.message(kSaved);
+    }
+    finishSave();
+}
+
+} // namespace fd::vehicles

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "fleet/VehicleRows.h"
+
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <memory>
+
+class QTableView;
+
+namespace fd::vehicles {
+
+// One column of the list as the grid shows it: the model column, its width on screen and its
+// header text.
+struct ShownColumn {
+    int modelColumn = 0;
+    int width = 0; // pixels
+    QString header;
+};
+
+// What the vehicle grid shows at one moment: the visible columns in their screen order (the
+// hidden ID column left out), the header texts, the cell texts and colours. A snapshot: it holds
+// the grid's rows (shared, never changed, so taking it costs no copy of them) and a later list in
+// the grid does not change it. It is only read, on any thread: printing and the exports work on
+// it off the window thread.
+struct ShownList {
+    std::shared_ptr<const VehicleRows> rows;
+    bool searchColours = false;
+    QList<ShownColumn> columns;
+    // The line printed above the table: the program's caption and the login date.
+    QString title;
+
+    int rowCount() const { return rows ? static_cast<int>(rows->size()) : 0; }
+    int columnCount() const { return static_cast<int>(columns.size()); }
+    QString header(int column) const { return columns[column].header; }
+    QString text(int row, int column) const;
+    // Invalid when the cell keeps the grid's own white background or black text.
+    QColor background(int row, int column) const;
+    QColor foreground(int row, int column) const;
+};
+
+// The list the fleet grid's view shows: its rows, its visible columns with their widths and
+// headers, in screen order. The view shows the fleet's model (an empty list otherwise).
+ShownList shownList(const QTableView& view, const QString& title);
+
+// The title line: the caption and the login date (2016-05-31).
+QString listTitle(const QString& appTitle, double loginDateTime);
+
+} // namespace fd::vehicles

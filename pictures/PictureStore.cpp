@@ -1,0 +1,70 @@
+#include "pictures/PictureStore.h"
+
+#include "db/Database.h"
+#include "pictures/PictureFiles.h"
+#include "vehicles/VehicleStore.h"
+
+#include <QDir>
+#include <QTemporaryFile>
+
+namespace fd::vehicles {
+namespace {
+
+Escape escaperFor(const db::ConnectionPtr& connection)
+{
+    return [connection](const QString& value) { return db::dbEscape(connection, value); };
+}
+
+} // namespace
+
+std::optional<qint64> countPlateRows(const db::ConnectionPtr& connection, const QString& plate, QString* error)
+{
+    return countVehicles(connection, QStringLiteral("cepaihao"), plate, error);
+}
+
+UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel)
+{
+    UploadOutcome out;
+    if (job.remoteName.isEmpty()) {
+        out.error = QStringLiteral("文件名中有服务器无法保存的字符");
+        return out;
+    }
+    if (!job.ftp) {
+        out.error = QStringLiteral("无法准备FTP连接");
+        return out;
+    }
+    // The transfer reads a private copy of the bytes: nothing the window does meanwhile (another
+    // import into the working copy) can change what is sent.
+    QTemporaryFile snapshot(QDir(QDir::tempPath()).filePath(QStringLiteral("fleetdesk-upload-XXXXXX.jpg")));
+    if (!snapshot.open() || snapshot.write(job.bytes) != job.bytes.size() || !snapshot.flush()) {
+        out.error = snapshot.errorString();
+        return out;
+    }
+    snapshot.close();
+    net::Failure failure;
+    const bool sent = job.ftp->putFile(
+        snapshot.fileName(), job.remoteName, net::FtpConnection::TransferType::Binary, &failure, cancel);
+    if (cancel && cancel->load()) {
+        out.stage = UploadOutcome::Cancelled;
+        return out;
+    }
+    if (!sent) {
+        out.error = failure.text();
+        out.details = failure.technical;
+        return out;
+    }
+    out.stage = UploadOutcome::ColumnFailed;
+    if (!db::dbExecute(job.db, pictureUpdateSql(job.column, job.name, job.plate, escaperFor(job.db)))) {
+        out.error = db::dbLastError(job.db);
+        return out;
+    }
+    if (db::dbMatchedRows(job.db) <= 0) {
+        out.error = QStringLiteral("没有车辆使用此车牌号");
+        return out;
+    }
+    out.stage = UploadOutcome::Done;
+    out.error.clear();
+    return out;
+}
+
+} // namespace fd::vehicles
