@@ -7,7 +7,6 @@
 #include <QLocale>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThreadPool>
 #include <gtest/gtest.h>
 
 namespace fd::test {
@@ -23,13 +22,12 @@ inline void prepareTestProcess(const QTemporaryDir& runtime)
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 }
 
-// Runs every test; work a test left on the pool (a message on its way) ends before this returns.
+// Runs every test; work a test left on a lane (a message on its way) ends before this returns.
 inline int runAllTests(int& argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
     const int rc = RUN_ALL_TESTS();
     fd::waitForAllJobs(60000);
-    QThreadPool::globalInstance()->waitForDone();
     return rc;
 }
 
