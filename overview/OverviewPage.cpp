@@ -201,11 +201,11 @@ void OverviewPage::refresh()
                 m_status->setText(counted.error);
                 return;
             }
-            show(counted.overview);
+            showCounts(counted.overview);
         });
 }
 
-void OverviewPage::show(const Overview& overview)
+void OverviewPage::showCounts(const Overview& overview)
 {
     m_overview = overview;
     m_status->setText(QStringLiteral("共 %1 辆车，转出/注销 %2 辆").arg(overview.vehicles[0] + overview.vehicles[1]).arg(overview.vehicles[1]));

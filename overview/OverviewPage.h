@@ -65,7 +65,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void show(const Overview& overview);
+    void showCounts(const Overview& overview);
     void fillTable();
     void fillChart();
     QImage chartImage(QSize size) const;
