@@ -290,7 +290,8 @@ void OverviewPage::fillChart()
     for (int k = 0; k < kMonths; ++k) {
         int y = 0, m = 0;
         o.month(k, y, m);
-        months << (m == 1 || k == 0 ? QStringLiteral("%1年%2月").arg(y).arg(m) : QStringLiteral("%1月").arg(m));
+        // The year goes in the title: a year on an axis label of this width would be cut.
+        months << QStringLiteral("%1月").arg(m);
     }
     auto* x = new QBarCategoryAxis;
     x->append(months);
@@ -298,6 +299,7 @@ void OverviewPage::fillChart()
     y->setLabelFormat(QStringLiteral("%d"));
     y->setRange(0, std::max<qint64>(4, highest + highest / 8 + 1));
     y->applyNiceNumbers();
+    chart->setTitle(QStringLiteral("%1至%2到期的证件（点击柱子列出车辆）").arg(o.monthTitle(0), o.monthTitle(kMonths - 1)));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     bars->attachAxis(x);
