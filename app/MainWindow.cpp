@@ -5,6 +5,7 @@
 #include "ui/Dialogs.h"
 #include "common/Text.h"
 #include "db/Database.h"
+#include "overview/OverviewPage.h"
 #include "ui/JobProgress.h"
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"
@@ -115,9 +116,14 @@ void MainWindow::buildControls()
     connect(mass, &QPushButton::clicked, this, &MainWindow::startMassSend);
     auto* print = makeButton(central, QStringLiteral("按钮_打印"), QStringLiteral("打印"), QRect(434, 3, 73, 32));
     connect(print, &QPushButton::clicked, this, [this] {
-        if (m_hooks.printGrid)
+        if (m_overview->isVisible())
+            m_overview->print();
+        else if (m_hooks.printGrid)
             m_hooks.printGrid();
     });
+    m_overviewButton = makeButton(central, QStringLiteral("按钮_到期总览"), QStringLiteral("到期总览"), QRect(508, 3, 73, 32));
+    m_overviewButton->setCheckable(true);
+    connect(m_overviewButton, &QPushButton::toggled, this, &MainWindow::showOverview);
 
     m_tree = new QTreeWidget(central);
     m_tree->setObjectName(QStringLiteral("树型框1"));
@@ -136,6 +142,15 @@ void MainWindow::buildControls()
     m_grid->horizontalHeader()->setSectionsClickable(false);
     m_grid->viewport()->installEventFilter(this);
     m_fleet->attachView(m_grid);
+    // The overview takes the grid's place while its button is down; what it lists goes to the grid.
+    m_overview = new overview::OverviewPage(m_state, m_dialogs, central);
+    m_overview->setGeometry(m_grid->geometry());
+    m_overview->hide();
+    connect(m_overview, &overview::OverviewPage::listRequested, this,
+        [this](const QString& sql, const QString& column, const QString& header) {
+            showOverview(false);
+            m_fleet->loadDateList(sql, column, header);
+        });
     // A row selected with the keyboard (arrows, Page Up/Down, Home/End) or by a press is the
     // chosen vehicle as much as a clicked one. The selection changes before the current index
     // does, so the row comes from the selection itself. Refills and the focus frame a view puts on
@@ -158,7 +173,9 @@ void MainWindow::buildMenu()
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
     file->setObjectName(QStringLiteral("menuFile"));
     connect(file->addAction(QStringLiteral("打印")), &QAction::triggered, this, [this] {
-        if (m_hooks.printGrid)
+        if (m_overview->isVisible())
+            m_overview->print();
+        else if (m_hooks.printGrid)
             m_hooks.printGrid();
     });
     connect(file->addAction(QStringLiteral("导出Excel")), &QAction::triggered, this, [this] { exportList(true); });
@@ -205,6 +222,7 @@ void MainWindow::resizeEvent(QResizeEvent* event)
     if (w != width() || h != height())
         resize(w, h); // snaps back; the layout below already uses the corrected size
     m_grid->resize(w - 185, h - 105);
+    m_overview->resize(m_grid->size());
     m_tree->resize(m_tree->width(), h - 105);
 }
 
@@ -319,6 +337,7 @@ void MainWindow::exportList(bool excel)
 void MainWindow::onTreeSelectionChanged()
 {
     const QTreeWidgetItem* item = m_tree->currentItem();
+    showOverview(false);
     m_fleet->categoryHandler(item ? item->data(0, Qt::UserRole).toInt() : 0);
 }
 
@@ -329,6 +348,17 @@ void MainWindow::showFullListAfterSave()
         m_tree->setCurrentItem(m_tree->topLevelItem(0));
     }
     m_fleet->loadAllVehicles();
+    m_overview->fleetChanged();
+}
+
+void MainWindow::showOverview(bool shown)
+{
+    {
+        const QSignalBlocker block(m_overviewButton);
+        m_overviewButton->setChecked(shown);
+    }
+    m_grid->setVisible(!shown);
+    m_overview->setVisible(shown);
 }
 
 } // namespace fd

@@ -18,6 +18,9 @@ class JobProgress;
 namespace vehicles {
 class FleetList;
 }
+namespace overview {
+class OverviewPage;
+}
 
 // The windows the main window opens, behind one seam so that a test replaces them and never
 // waits on a modal exec().
@@ -48,6 +51,10 @@ public:
 
     vehicles::FleetList& fleet() const { return *m_fleet; }
     QTableView& grid() const { return *m_grid; }
+    overview::OverviewPage& overviewPage() const { return *m_overview; }
+
+    // 到期总览 in place of the grid, or the grid again.
+    void showOverview(bool shown);
 
     // The actions of the tool buttons and menu items.
     void addVehicle();
@@ -86,6 +93,8 @@ private:
     QLineEdit* m_searchText = nullptr;
     QTreeWidget* m_tree = nullptr;
     QTableView* m_grid = nullptr;
+    overview::OverviewPage* m_overview = nullptr;
+    QPushButton* m_overviewButton = nullptr;
     QPointer<JobProgress> m_export; // the export running, if one does
 };
 

@@ -217,7 +217,12 @@ void FleetList::loadCategory(const QString& column, int categoryCode, const QStr
     // Only a watched date column may stand in the statement: anything else fails like a
     // statement the server rejected, and the grid shows the header only.
     const QString sql = isWatchedDateColumn(column) ? categoryStatement(column, categoryCode, d->state.loginDateTime) : QString();
-    db::ResultPtr result = d->query(sql);
+    loadDateList(sql, column, header);
+}
+
+void FleetList::loadDateList(const QString& sql, const QString& column, const QString& header)
+{
+    db::ResultPtr result = d->query(isWatchedDateColumn(column) ? sql : QString());
     const QStringList headers = leadingHeaders() + QStringList {header};
     d->model.clear(headers);
     Private::Rows rows = d->read(result, QStringList {column});

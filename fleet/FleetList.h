@@ -37,6 +37,9 @@ public:
     // the rows were cut short (the message has been shown and the grid is unchanged).
     bool searchVehicles(int fieldValue, const QString& text);
     void loadCategory(const QString& column, int categoryCode, const QString& header);
+    // A seven-column list like a category's from a statement of that shape (ID, file number,
+    // plate, owner, phone and the date column named).
+    void loadDateList(const QString& sql, const QString& column, const QString& header);
     // The category tree's selection handler, given the selected item's value (0 when none).
     void categoryHandler(int itemValue);
 

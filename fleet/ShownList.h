@@ -5,8 +5,11 @@
 #include <QColor>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 
+class QPainter;
+class QRectF;
 class QTableView;
 
 namespace fd::vehicles {
@@ -30,6 +33,10 @@ struct ShownList {
     QList<ShownColumn> columns;
     // The line printed above the table: the program's caption and the login date.
     QString title;
+    // A page drawn whole instead of rows (the overview's table and chart): painted below the
+    // title into the given area, in tenths of a millimetre. It must draw from its own copies only,
+    // since printing calls it on the files lane.
+    std::function<void(QPainter&, const QRectF&)> drawing;
 
     int rowCount() const { return rows ? static_cast<int>(rows->size()) : 0; }
     int columnCount() const { return static_cast<int>(columns.size()); }

@@ -120,6 +120,10 @@ void PrintLayout::paint(QPainter& painter, int index) const
     const Page p = page(index);
     if (index < 0 || index >= pageCount())
         return;
+    if (m_list.drawing) {
+        paintDrawing(painter);
+        return;
+    }
     painter.save();
     const double left = m_margins.left;
     const double contentWidth = std::max(1.0, m_paper.width() - m_margins.left - m_margins.right);
@@ -171,6 +175,21 @@ void PrintLayout::paint(QPainter& painter, int index) const
     const QRectF footerRect(left, m_paper.height() - m_margins.bottom - m_footerZone, contentWidth, m_footerZone);
     painter.drawText(footerRect, Qt::AlignCenter | Qt::TextSingleLine,
         QStringLiteral("第 %1 页 / 共 %2 页").arg(index + 1).arg(pageCount()));
+    painter.restore();
+}
+
+void PrintLayout::paintDrawing(QPainter& painter) const
+{
+    painter.save();
+    const double left = m_margins.left;
+    const double contentWidth = std::max(1.0, m_paper.width() - m_margins.left - m_margins.right);
+    painter.setPen(Qt::black);
+    painter.setFont(m_titleFont);
+    painter.drawText(QRectF(left, m_margins.top, contentWidth, m_titleZone), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        QFontMetricsF(m_titleFont).elidedText(m_list.title, Qt::ElideRight, contentWidth));
+    const double top = m_margins.top + m_titleZone + m_margins.gap;
+    const double bottom = m_paper.height() - m_margins.bottom - m_footerZone;
+    m_list.drawing(painter, QRectF(left, top, contentWidth, std::max(1.0, bottom - top)));
     painter.restore();
 }
 

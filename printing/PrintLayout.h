@@ -49,6 +49,9 @@ public:
     void paint(QPainter& painter, int index) const;
 
 private:
+    // A list that is one drawing: its title, then the drawing on the one page.
+    void paintDrawing(QPainter& painter) const;
+
     ShownList m_list;
     QSizeF m_paper;
     PrintMargins m_margins;
