@@ -60,6 +60,8 @@ protected:
     {
         EXPECT_TRUE(!w || idle());
         w.reset();
+        // A message a test left on its way is sent and logged before the next test's database.
+        EXPECT_TRUE(JobLane::sms().waitForDone(20000));
         sim.reset();
     }
 
