@@ -334,11 +334,20 @@ void ReminderWindow::stopRun()
     m_stop->setEnabled(false);
 }
 
-void ReminderWindow::reject()
+void ReminderWindow::done(int result)
 {
-    // Closing ends the run after the message on its way.
+    if (m_sending
+        && m_dialogs.ask(QStringLiteral("提醒短信尚未发送完，确定要停止发送并关闭窗口吗？"), Dialogs::YesNo) != Dialogs::Yes)
+        return;
+    // Nothing of the window's work reaches it from here on. The message on its way is still sent
+    // and its stage given its result by the job; no message follows it.
     m_stopFlag->store(true);
-    QDialog::reject();
+    m_sendJob.cancel();
+    m_planJob.cancel();
+    m_sending = false;
+    m_planning = false;
+    m_stop->setEnabled(false);
+    QDialog::done(result);
 }
 
 void ReminderWindow::refreshHistory()

@@ -52,7 +52,9 @@ public:
     const ReminderPlan& plan() const { return m_plan; }
 
 protected:
-    void reject() override;
+    // Closing during a run asks first; once closed, the run ends after the message on its way and
+    // nothing of it reaches the window.
+    void done(int result) override;
 
 private:
     void buildControls();

@@ -20,6 +20,7 @@ protected:
     {
         state.settings = settings;
         state.dbConnection = db;
+        watch = connectStack(kReminderDb);
         w = std::make_unique<reminders::ReminderWindow>(state, dialogs);
         w->setPaceMs(0);
         w->setToday(datetime::daysFromCivil(2016, 12, 20));
@@ -29,9 +30,24 @@ protected:
     template <typename T> T* find(const QString& name) { return w->findChild<T*>(name); }
     void click(const QString& button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
 
+    // Starts today's run with every send answered a second late, and waits until the first
+    // stage is claimed and its message on its way.
+    void startSlowRun()
+    {
+        sim->fault(u"slow=1000"_s);
+        dialogs.answers.prepend(Dialogs::Ok);
+        click(u"按钮_立即发送"_s);
+        ASSERT_TRUE(w->sending());
+        QTRY_COMPARE_WITH_TIMEOUT(queryValue(watch, u"select count(*) from tixingjilu where jieguo is null"_s), u"1"_s,
+            10000);
+    }
+    QString stages() { return queryValue(watch, u"select group_concat(cepaihao,jieguo) from tixingjilu"_s); }
+
     AppState state;
     ScriptedDialogs dialogs;
     std::unique_ptr<reminders::ReminderWindow> w;
+    // A connection of the test's own, read while the window's run uses the window's.
+    db::ConnectionPtr watch;
 };
 
 TEST_F(ReminderWindowTest, EditedRulesAreStored)
@@ -89,6 +105,50 @@ TEST_F(ReminderWindowTest, RunsTodaysPlanAndShowsTheHistory)
     ASSERT_EQ(history->rowCount(), 1);
     EXPECT_EQ(history->rows()[0].value(1), u"豫A00005"_s);
     EXPECT_EQ(history->rows()[0].value(6), u"成功"_s);
+}
+
+TEST_F(ReminderWindowTest, StopEndsTheRunAfterTheMessageOnItsWay)
+{
+    open();
+    startSlowRun();
+    click(u"按钮_停止"_s);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->sending(), 10000);
+    // The message on its way went out and its stage has its result; no other was sent.
+    EXPECT_EQ(Simulator::received().size(), 1);
+    EXPECT_TRUE(stages().endsWith(u"成功"_s)) << stages().toStdString();
+    EXPECT_EQ(queryValue(watch, u"select count(*) from tixingjilu"_s), u"1"_s);
+    EXPECT_EQ(queryValue(watch, u"select count(*) from duanxinbiao"_s), u"1"_s);
+    EXPECT_TRUE(dialogs.lastMessage().contains(u"发送成功1条"_s) && dialogs.lastMessage().contains(u"4条未发送"_s))
+        << dialogs.lastMessage().toStdString();
+    auto* history = qobject_cast<reminders::TextTableModel*>(find<QTableView>(u"表格_发送记录"_s)->model());
+    EXPECT_EQ(history->rowCount(), 1);
+    QTRY_VERIFY(!w->planning());
+    EXPECT_EQ(w->plan().count(reminders::PlanEntry::Status::Send), 4);
+}
+
+TEST_F(ReminderWindowTest, ClosingDuringARunAsksAndNothingReachesTheClosedWindow)
+{
+    open();
+    dialogs.answers = {Dialogs::No, Dialogs::Yes};
+    startSlowRun();
+    w->close();
+    EXPECT_TRUE(dialogs.lastMessage().contains(u"尚未发送完"_s));
+    EXPECT_TRUE(w->isVisible()); // answered No: the run goes on
+    w->close();
+    ASSERT_FALSE(w->isVisible());
+    const qsizetype shown = dialogs.shown.size();
+
+    // The message on its way is still sent and recorded; nothing is sent after it.
+    QTRY_COMPARE_WITH_TIMEOUT(queryValue(watch, u"select count(*) from tixingjilu where jieguo is not null"_s),
+        u"1"_s, 10000);
+    ASSERT_TRUE(waitForAllJobs(10000));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Simulator::received().size(), 1);
+    EXPECT_EQ(queryValue(watch, u"select count(*) from tixingjilu"_s), u"1"_s);
+    // No summary, no replanning, no history read for a window that is gone.
+    EXPECT_EQ(dialogs.shown.size(), shown) << dialogs.lastMessage().toStdString();
+    auto* history = qobject_cast<reminders::TextTableModel*>(find<QTableView>(u"表格_发送记录"_s)->model());
+    EXPECT_EQ(history->rowCount(), 0);
 }
 
 } // namespace
