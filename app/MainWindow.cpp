@@ -189,6 +189,10 @@ void MainWindow::buildMenu()
     connect(vehicles->addAction(QStringLiteral("新增车辆")), &QAction::triggered, this, &MainWindow::addVehicle);
     connect(vehicles->addAction(QStringLiteral("修改车辆")), &QAction::triggered, this, &MainWindow::modifyVehicle);
     connect(vehicles->addAction(QStringLiteral("短信群发")), &QAction::triggered, this, &MainWindow::startMassSend);
+    connect(vehicles->addAction(QStringLiteral("自动提醒")), &QAction::triggered, this, [this] {
+        if (m_hooks.openReminders)
+            m_hooks.openReminders();
+    });
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
     help->setObjectName(QStringLiteral("menuHelp"));
     connect(help->addAction(QStringLiteral("联系我们")), &QAction::triggered, this, &MainWindow::showContact);

@@ -31,6 +31,8 @@ struct MainWindowHooks {
     std::function<void()> openVehicleWindow;
     // Opens the mass-send window modally with the main window as owner; the lists are set.
     std::function<void()> openMassSend;
+    // Opens the window 自动提醒 modally (menu 车辆管理).
+    std::function<void()> openReminders;
     // Prints the shown list.
     std::function<void()> printGrid;
     // Ends the program at once (menu 退出).

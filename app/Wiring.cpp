@@ -2,6 +2,7 @@
 
 #include "accounts/LoginWindow.h"
 #include "common/AppState.h"
+#include "reminders/window/ReminderWindow.h"
 #include "smswindow/MassSendWindow.h"
 #include "ui/Dialogs.h"
 #include "printing/PrintPreview.h"
@@ -31,6 +32,10 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
     };
     hooks.openMassSend = [&state, &dialogs, main] {
         sms::MassSendWindow window(state, dialogs, main);
+        window.exec();
+    };
+    hooks.openReminders = [&state, &dialogs, main] {
+        reminders::ReminderWindow window(state, dialogs, main);
         window.exec();
     };
     hooks.printGrid = [&state, &dialogs, main] {

@@ -12,7 +12,7 @@
 #include "common/DateTime.h"
 #include "common/Jobs.h"
 #include "common/Settings.h"
-#include "db/Cipher.h"
+#include "common/Cipher.h"
 #include "db/Database.h"
 #include "overview/OverviewCounts.h"
 #include "overview/OverviewPage.h"
@@ -48,9 +48,9 @@ int main(int argc, char** argv)
         return 2;
     }
     const Settings& s = state.settings;
-    const QString host = db::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
-    const QString user = db::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
-    const QString password = db::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
+    const QString host = fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
+    const QString user = fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
+    const QString password = fd::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
     const QString database = QStringLiteral("yunsugongsi");
     QString error;
     state.dbConnection = db::dbConnect(host, user, password, database, s.dbPort, &error);

@@ -76,6 +76,8 @@ bool Settings::load(const QString& path)
     dbPassword = text("dbPassword", dbPassword);
     ftpUser = text("ftpUser", ftpUser);
     ftpPassword = text("ftpPassword", ftpPassword);
+    smsUser = text("smsUser", smsUser);
+    smsPassword = text("smsPassword", smsPassword);
     settingKeyA = text("settingKeyA", settingKeyA);
     settingKeyB = text("settingKeyB", settingKeyB);
     xorMask = static_cast<quint8>(number("xorMask", xorMask));
@@ -106,6 +108,8 @@ bool Settings::save(const QString& path) const
     ini.setValue(QStringLiteral("dbPassword"), dbPassword);
     ini.setValue(QStringLiteral("ftpUser"), ftpUser);
     ini.setValue(QStringLiteral("ftpPassword"), ftpPassword);
+    ini.setValue(QStringLiteral("smsUser"), smsUser);
+    ini.setValue(QStringLiteral("smsPassword"), smsPassword);
     ini.setValue(QStringLiteral("settingKeyA"), settingKeyA);
     ini.setValue(QStringLiteral("settingKeyB"), settingKeyB);
     ini.setValue(QStringLiteral("xorMask"), xorMask);

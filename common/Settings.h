@@ -14,6 +14,10 @@ struct Settings {
     QString dbPassword;  // enciphered, key settingKeyB
     QString ftpUser;     // enciphered, key settingKeyA
     QString ftpPassword; // enciphered, key settingKeyA
+    // The SMS platform account of the unattended reminder run (fleetdesk-remind): enciphered, key
+    // settingKeyA. The windows ask the user for theirs.
+    QString smsUser;
+    QString smsPassword;
     QString settingKeyA; // 11 decimal digits
     QString settingKeyB; // 11 decimal digits
     quint8 xorMask = 0;

@@ -108,3 +108,45 @@ CREATE TABLE IF NOT EXISTS `duanxinbiao` (
   `neirong` TEXT NULL,
   PRIMARY KEY (`ID`)
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- Reminder rules: for each watched expiry date (a column of celiangzongbiao) how the reminder
+-- names the document and what it asks, the days before expiry to remind ("30,7"), once more on
+-- the day after expiry, on or off. fleetdesk-remind creates this and the next two when missing.
+CREATE TABLE IF NOT EXISTS `tixingguize` (
+  `wendang` VARCHAR(64) NOT NULL,
+  `mingcheng` VARCHAR(64) NOT NULL DEFAULT '',
+  `banli` VARCHAR(64) NOT NULL DEFAULT '',
+  `tiqiantianshu` VARCHAR(255) NOT NULL DEFAULT '30,7',
+  `guoqicitian` TINYINT NOT NULL DEFAULT 1,
+  `qiyong` TINYINT NOT NULL DEFAULT 1,
+  PRIMARY KEY (`wendang`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- Options of the reminders: houzhui, the signature every reminder ends with.
+CREATE TABLE IF NOT EXISTS `tixingshezhi` (
+  `mingcheng` VARCHAR(64) NOT NULL,
+  `zhi` VARCHAR(255) NOT NULL DEFAULT '',
+  PRIMARY KEY (`mingcheng`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- One row per reminder stage (vehicle, document, expiry date, stage: days before expiry, -1 the
+-- day after): claimed before the request (jieguo NULL), given its result after it. The unique key
+-- lets one run of several claim a stage.
+CREATE TABLE IF NOT EXISTS `tixingjilu` (
+  `ID` INT NOT NULL AUTO_INCREMENT,
+  `cheliangid` INT NOT NULL,
+  `cepaihao` VARCHAR(64) NULL,
+  `wendang` VARCHAR(64) NOT NULL,
+  `youxiaoqi` DATE NOT NULL,
+  `jieduan` INT NOT NULL,
+  `dianhua` VARCHAR(64) NULL,
+  `neirong` TEXT NULL,
+  `biaojishijian` DATETIME NOT NULL,
+  `jieguo` VARCHAR(16) NULL,
+  `jieguoshijian` DATETIME NULL,
+  `jiqi` VARCHAR(64) NULL,
+  PRIMARY KEY (`ID`),
+  UNIQUE KEY `uk_jieduan` (`cheliangid`,`wendang`,`youxiaoqi`,`jieduan`),
+  KEY `idx_cepaihao` (`cepaihao`),
+  KEY `idx_youxiaoqi` (`youxiaoqi`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;

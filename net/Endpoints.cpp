@@ -82,6 +82,8 @@ Endpoints endpointsOf(const Settings& s)
     e.connectivityUrl = s.connectivityUrl;
 
     e.smsUrlTemplate = s.smsUrlTemplate;
+    e.smsUser = decipherSetting(s.smsUser, s.settingKeyA, s.xorMask);
+    e.smsPassword = decipherSetting(s.smsPassword, s.settingKeyA, s.xorMask);
     return e;
 }
 

@@ -41,6 +41,9 @@ struct Endpoints {
 
     // The SMS platform: its URL template (six pieces, see sms/SmsClient.h).
     QString smsUrlTemplate;
+    // The deciphered account of the unattended reminder run; empty when the settings hold none.
+    QString smsUser;
+    QString smsPassword;
 };
 
 Endpoints endpointsOf(const Settings& settings);

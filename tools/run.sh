@@ -19,6 +19,9 @@ fi
 export FLEETDESK_CONFIG=$stack/fleetdesk.ini
 echo "stop the local stack with: tools/stack.sh stop $stack"
 echo "SMS platform simulator: account demo, password demo123; messages received: $stack/sms/messages.jsonl"
+# Today's reminders of the demo fleet, planned and not sent: 车辆管理 → 自动提醒 sends them, or
+# $build/reminders/fleetdesk-remind without --dry-run.
+"$build/reminders/fleetdesk-remind" --dry-run | tail -n 3 || true
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
   exec "$build/app/fleetdesk"

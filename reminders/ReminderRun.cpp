@@ -1,0 +1,215 @@
+#include "reminders/ReminderRun.h"
+
+#include "common/DateTime.h"
+#include "common/Text.h"
+#include "db/Database.h"
+#include "sms/SendRun.h"
+
+#include <QThread>
+#include <chrono>
+
+namespace fd::reminders {
+namespace {
+
+    using Clock = std::chrono::steady_clock;
+    constexpr unsigned kDuplicateKey = 1062;
+
+    QString dayText(qint64 day)
+    {
+        int y = 0, m = 0, d = 0;
+        datetime::civilFromDays(day, y, m, d);
+        return datetime::dateText(y, m, d);
+    }
+
+    QString stageCondition(const db::ConnectionPtr& c, const PlanEntry& e)
+    {
+        return QStringLiteral("cheliangid=%1 and wendang=%2 and youxiaoqi='%3' and jieduan=%4")
+            .arg(e.vehicleId)
+            .arg(db::dbQuote(c, e.column), dayText(e.expiryDay))
+            .arg(e.stage);
+    }
+
+    enum class Claim { Won, TakenElsewhere, Failed };
+
+    Claim claim(const db::ConnectionPtr& c, const PlanEntry& e, const QString& runner, QString& reason)
+    {
+        const QString assignments
+            = QStringLiteral("cheliangid=%1,cepaihao=%2,wendang=%3,youxiaoqi='%4',jieduan=%5,dianhua=%6,neirong=%7,"
+                             "biaojishijian=now(),jiqi=%8")
+                  .arg(e.vehicleId)
+                  .arg(db::dbQuote(c, e.plate), db::dbQuote(c, e.column), dayText(e.expiryDay))
+                  .arg(e.stage)
+                  .arg(db::dbQuote(c, e.phone), db::dbQuote(c, e.message), db::dbQuote(c, runner.left(64)));
+        if (db::dbInsert(c, kStagesTable, assignments))
+            return Claim::Won;
+        if (c && c->lastErrno() == kDuplicateKey)
+            return Claim::TakenElsewhere;
+        // Not known to be claimed (the insert may even have reached the server): not sent. A
+        // claim that did land stays without a result and is reported by the next run.
+        reason = db::dbLastError(c);
+        return Claim::Failed;
+    }
+
+    // Waits until the moment, in short steps so that a stop is heard. False when stopped.
+    bool waitUntil(Clock::time_point at, const std::atomic_bool* stop)
+    {
+        while (Clock::now() < at) {
+            if (stop && stop->load())
+                return false;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(at - Clock::now()).count();
+            QThread::msleep(static_cast<unsigned long>(std::clamp<qint64>(left, 1, 50)));
+        }
+        return !(stop && stop->load());
+    }
+
+} // namespace
+
+RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& account, const ReminderPlan& plan,
+    const RunOptions& options, const std::atomic_bool* stop, const std::function<void(const StageOutcome&)>& each)
+{
+    RunSummary s;
+    s.planned = plan.count(PlanEntry::Status::Send);
+    if (s.planned == 0)
+        return s;
+    if (account.user.isEmpty()) {
+        s.error = QStringLiteral("设置文件中没有自动提醒的短信平台账号（smsUser、smsPassword）。");
+        return s;
+    }
+    if (!account.platform.complete()) {
+        s.error = QStringLiteral("设置文件中的短信平台地址（smsUrlTemplate）不完整。");
+        return s;
+    }
+    if (!sms::smsCheckAccount(account.platform, account.user, account.password)) {
+        s.error = QStringLiteral("短信平台不接受自动提醒的账号，或者连接不上短信平台。");
+        return s;
+    }
+    const QString balance = sms::smsGetBalance(account.platform, account.user, account.password);
+    if (text::isBelow(text::toNumber(balance), s.planned)) {
+        s.error = QStringLiteral("短信余额还有%1条，少于今天要发送的%2条，请充值后再发送。").arg(balance).arg(s.planned);
+        return s;
+    }
+
+    int index = 0;
+    Clock::time_point nextAt = Clock::now();
+    for (const PlanEntry& e : plan.entries) {
+        if (e.status != PlanEntry::Status::Send)
+            continue;
+        ++index;
+        if (!waitUntil(nextAt, stop)) {
+            s.notReached = s.planned - index + 1;
+            break;
+        }
+        StageOutcome outcome {&e, QString(), false};
+        QString reason;
+        const Claim claimed = claim(connection, e, options.runner, reason);
+        if (claimed == Claim::TakenElsewhere) {
+            ++s.takenElsewhere;
+            outcome.result = QStringLiteral("已由另一次运行发送");
+            outcome.ok = true;
+        } else if (claimed == Claim::Failed) {
+            ++s.failed;
+            outcome.result = QStringLiteral("失败：无法登记（%1），未发送").arg(reason);
+        } else {
+            nextAt = Clock::now() + std::chrono::milliseconds(options.paceMs);
+            sms::SendRequest request;
+            request.platform = account.platform;
+            request.user = account.user;
+            request.password = account.password;
+            request.index = index;
+            request.plate = e.plate;
+            request.phone = e.phone;
+            request.message = e.message;
+            request.suffix = plan.rules.signature;
+            request.logDate = dayText(plan.today);
+            const sms::SendOutcome sent = sms::sendAndLog(request, connection);
+            const QString result = sent.accepted ? QStringLiteral("成功") : QStringLiteral("失败");
+            if (sent.accepted) {
+                ++s.sent;
+                outcome.ok = true;
+                outcome.result = result;
+                if (!sent.logged) {
+                    ++s.unlogged;
+                    outcome.result += QStringLiteral("（未能记入短信记录）");
+                }
+            } else {
+                ++s.failed;
+                outcome.result = QStringLiteral("失败：短信平台拒绝或没有回答");
+            }
+            if (!db::dbUpdate(connection, kStagesTable,
+                    QStringLiteral("jieguo='%1',jieguoshijian=now()").arg(result), stageCondition(connection, e))) {
+                // The message went (or not); the stage stays marked and is reported, never re-sent.
+                if (outcome.ok)
+                    ++s.failed;
+                outcome.ok = false;
+                outcome.result += QStringLiteral("；结果未能登记（%1）").arg(db::dbLastError(connection));
+            }
+        }
+        if (each)
+            each(outcome);
+    }
+    return s;
+}
+
+namespace {
+
+    QString line(const PlanEntry& e)
+    {
+        return QStringLiteral("%1 %2 %3 %4 %5 %6").arg(e.plate, e.phone.isEmpty() ? QStringLiteral("-") : e.phone,
+            e.document, e.expiryText, stageText(e.stage), statusText(e.status));
+    }
+
+} // namespace
+
+QString planReport(const ReminderPlan& plan, bool dryRun)
+{
+    int y = 0, m = 0, d = 0;
+    datetime::civilFromDays(plan.today, y, m, d);
+    QStringList out;
+    out << QStringLiteral("自动提醒 %1：车辆%2辆，今天到期的提醒%3条").arg(datetime::dateText(y, m, d)).arg(plan.vehicles).arg(
+        plan.entries.size());
+    for (const PlanEntry& e : plan.entries) {
+        if (e.status == PlanEntry::Status::AlreadySent)
+            continue;
+        QString l = line(e);
+        if (dryRun && e.status == PlanEntry::Status::Send)
+            l += QStringLiteral("：") + e.message + plan.rules.signature;
+        out << l;
+    }
+    const int already = plan.count(PlanEntry::Status::AlreadySent);
+    if (already > 0)
+        out << QStringLiteral("已经处理过的%1条不再发送").arg(already);
+    return out.join(QLatin1Char('\n'));
+}
+
+QString summaryReport(const ReminderPlan& plan, const RunSummary& s)
+{
+    QStringList out;
+    if (!s.error.isEmpty())
+        out << QStringLiteral("未发送：") + s.error;
+    out << QStringLiteral("发送成功%1条，失败%2条；跳过：已处理%3条，另一次运行发送%4条，车辆转出或注销%5条，"
+                          "没有手机号%6条，手机号不是11位数字%7条；结果不明待人工确认%8条")
+               .arg(s.sent)
+               .arg(s.failed)
+               .arg(plan.count(PlanEntry::Status::AlreadySent))
+               .arg(s.takenElsewhere)
+               .arg(plan.count(PlanEntry::Status::OutOfService))
+               .arg(plan.count(PlanEntry::Status::NoPhone))
+               .arg(plan.count(PlanEntry::Status::BadPhone))
+               .arg(plan.count(PlanEntry::Status::Unresolved));
+    if (s.unlogged > 0)
+        out << QStringLiteral("其中%1条发送成功的短信未能记入短信记录").arg(s.unlogged);
+    if (s.notReached > 0)
+        out << QStringLiteral("运行被停止，%1条未发送").arg(s.notReached);
+    return out.join(QLatin1Char('\n'));
+}
+
+int exitStatus(const ReminderPlan& plan, const RunSummary& s)
+{
+    if (!s.error.isEmpty())
+        return 2;
+    if (s.failed > 0 || s.unlogged > 0 || s.notReached > 0 || plan.count(PlanEntry::Status::Unresolved) > 0)
+        return 1;
+    return 0;
+}
+
+} // namespace fd::reminders

@@ -1,0 +1,112 @@
+// fleetdesk-remind: today's reminders, sent by themselves. Meant for a daily systemd timer or cron
+// line; reads the settings file of fleetdesk and writes a report for the scheduler's log.
+#include "common/DateTime.h"
+#include "common/Jobs.h"
+#include "common/Settings.h"
+#include "db/Database.h"
+#include "reminders/ReminderPlan.h"
+#include "reminders/ReminderRun.h"
+#include "reminders/ReminderSetup.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDate>
+#include <QSysInfo>
+#include <cstdio>
+#include <curl/curl.h>
+#include <mysql.h>
+
+namespace {
+
+void say(const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+int run(const QCoreApplication& app)
+{
+    using namespace fd;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("发送今天到期的证件提醒短信（每个阶段只发一次）。"));
+    parser.addHelpOption();
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("只列出今天的计划，不发送"));
+    const QCommandLineOption today(QStringLiteral("today"), QStringLiteral("按这一天计划（YYYY-MM-DD），默认今天"),
+        QStringLiteral("date"));
+    const QCommandLineOption config(QStringLiteral("config"),
+        QStringLiteral("设置文件，默认 FLEETDESK_CONFIG 或程序旁边的 fleetdesk.ini"), QStringLiteral("file"));
+    const QCommandLineOption pace(QStringLiteral("pace-ms"),
+        QStringLiteral("两条短信之间的毫秒数（测试用，默认1000）"), QStringLiteral("ms"), QStringLiteral("1000"));
+    parser.addOptions({dryRun, today, config, pace});
+    parser.process(app);
+
+    QDate day = QDate::currentDate();
+    if (parser.isSet(today)) {
+        day = QDate::fromString(parser.value(today), QStringLiteral("yyyy-MM-dd"));
+        if (!day.isValid()) {
+            say(QStringLiteral("日期不对：%1（应为YYYY-MM-DD）").arg(parser.value(today)));
+            return 2;
+        }
+    }
+    bool paceOk = false;
+    const int paceMs = parser.value(pace).toInt(&paceOk);
+    if (!paceOk || paceMs < 0) {
+        say(QStringLiteral("--pace-ms 应为不小于0的整数"));
+        return 2;
+    }
+
+    Settings settings;
+    const QString path = parser.isSet(config) ? parser.value(config) : Settings::defaultPath();
+    if (!settings.load(path)) {
+        say(QStringLiteral("读不到设置文件 %1").arg(path));
+        return 2;
+    }
+    QString error;
+    db::ConnectionPtr connection = db::dbConnect(reminders::databaseOptions(settings), &error);
+    if (!connection) {
+        say(QStringLiteral("连接不上数据库：%1").arg(error));
+        return 2;
+    }
+
+    reminders::ReminderPlan plan;
+    const qint64 dayNumber = datetime::daysFromCivil(day.year(), day.month(), day.day());
+    if (!reminders::planReminders(connection, dayNumber, plan, &error)) {
+        say(QStringLiteral("读取车辆或提醒规则失败：%1").arg(error));
+        return 2;
+    }
+    say(reminders::planReport(plan, parser.isSet(dryRun)));
+    if (parser.isSet(dryRun)) {
+        say(QStringLiteral("试运行：没有发送任何短信，待发送%1条").arg(plan.count(reminders::PlanEntry::Status::Send)));
+        return 0;
+    }
+
+    reminders::RunOptions options;
+    options.paceMs = paceMs;
+    options.runner = QSysInfo::machineHostName();
+    const reminders::RunSummary summary = reminders::sendPlan(connection, reminders::smsAccountOf(settings), plan,
+        options, nullptr, [](const reminders::StageOutcome& o) {
+            say(QStringLiteral("%1 %2 %3 %4：%5").arg(o.entry->plate, o.entry->phone, o.entry->document,
+                reminders::stageText(o.entry->stage), o.result));
+        });
+    say(reminders::summaryReport(plan, summary));
+    return reminders::exitStatus(plan, summary);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    mysql_library_init(0, nullptr, nullptr);
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    int rc = 0;
+    {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("fleetdesk-remind"));
+        rc = run(app);
+        fd::waitForAllJobs(60000);
+    }
+    curl_global_cleanup();
+    mysql_library_end();
+    return rc;
+}

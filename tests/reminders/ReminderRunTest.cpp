@@ -1,0 +1,134 @@
+// The reminder run against the stack's database and the SMS simulator: exactly the due messages,
+// once per stage across reruns, killed runs, failures and two runs at once.
+#include "ReminderFixture.h"
+
+#include <thread>
+
+namespace fd::test {
+namespace {
+
+using reminders::PlanEntry;
+using Status = reminders::PlanEntry::Status;
+
+const QStringList kDueToday = {
+    u"13800000001 尊敬的豫A00001车主，你的主车保险将于2017-01-10过期。请及时投保。【测试运输】"_s,
+    u"13800000001 尊敬的豫A00001车主，你的管理费已经2016-12-19过期。请及时缴纳。【测试运输】"_s,
+    u"13800000001 尊敬的豫A00001车主，你的营运证将于2016-12-27过期。请及时审验。【测试运输】"_s,
+    u"13800000001 尊敬的豫A00001车主，你的行车证将于2017-01-19过期。请及时审验。【测试运输】"_s,
+    u"13800000005 尊敬的豫A00005车主，你的行车证将于2016-12-22过期。请及时审验。【测试运输】"_s,
+};
+
+int countOf(const reminders::ReminderPlan& plan, const QString& plate, Status status)
+{
+    return static_cast<int>(std::count_if(plan.entries.begin(), plan.entries.end(),
+        [&](const PlanEntry& e) { return e.plate == plate && e.status == status; }));
+}
+
+TEST_F(ReminderFixture, SendsTheDueStagesOnceAndReportsTheSkipped)
+{
+    const reminders::ReminderPlan plan = today();
+    EXPECT_EQ(plan.count(Status::Send), 5);
+    EXPECT_EQ(countOf(plan, u"豫A00002"_s, Status::OutOfService), 1);
+    EXPECT_EQ(countOf(plan, u"豫A00003"_s, Status::NoPhone), 1);
+    EXPECT_EQ(countOf(plan, u"豫A00004"_s, Status::BadPhone), 1);
+    EXPECT_EQ(countOf(plan, u"豫A00006"_s, Status::OutOfService), 0); // expired long ago: not due at all
+    const QString report = reminders::planReport(plan, true);
+    EXPECT_TRUE(report.contains(u"豫A00004 1380000 行车证 2017-01-19 提前30天 手机号不是11位数字"_s))
+        << report.toStdString();
+
+    const reminders::RunSummary run = reminders::sendPlan(db, account, plan, options);
+    EXPECT_EQ(run.sent, 5);
+    EXPECT_EQ(run.failed, 0);
+    EXPECT_EQ(reminders::exitStatus(plan, run), 0);
+    EXPECT_EQ(receivedTexts(), kDueToday);
+    // The log of the mass send holds every accepted message, with the day of the run.
+    EXPECT_EQ(queryValue(db, u"select count(*) from duanxinbiao where sijian='2016-12-20'"_s), u"5"_s);
+    EXPECT_EQ(queryValue(db, u"select count(*) from duanxinbiao where cepaihao='豫A00005' and neirong like "
+                              "'%2016-12-22过期%'"_s),
+        u"1"_s);
+    EXPECT_EQ(queryValue(db, u"select count(*) from tixingjilu where jieguo='成功'"_s), u"5"_s);
+
+    // The same day again: nothing new. The next day neither (no new stage has come).
+    for (const auto& again : {today(), planFor(2016, 12, 21)}) {
+        EXPECT_EQ(again.count(Status::Send), 0);
+        EXPECT_EQ(again.count(Status::AlreadySent), 5);
+        EXPECT_EQ(reminders::sendPlan(db, account, again, options).sent, 0);
+    }
+    EXPECT_EQ(Simulator::received().size(), 5);
+
+    // A renewed driving permit starts its stages again.
+    mustExecute(db, u"update celiangzongbiao set zuceyouxiaoriqi='2018-1-19' where cepaihao='豫A00001'"_s);
+    EXPECT_EQ(countOf(planFor(2017, 12, 20), u"豫A00001"_s, Status::Send), 1);
+}
+
+TEST_F(ReminderFixture, AStageMarkedWithoutResultIsReportedNotResent)
+{
+    // A run killed between the mark and the result left 豫A00005's stage like this.
+    mustExecute(db, u"insert into tixingjilu (cheliangid,cepaihao,wendang,youxiaoqi,jieduan,dianhua,neirong,"
+                     "biaojishijian) select ID,cepaihao,'zuceyouxiaoriqi','2016-12-22',7,cezudianhua,'',now() "
+                     "from celiangzongbiao where cepaihao='豫A00005'"_s);
+    const reminders::ReminderPlan plan = today();
+    EXPECT_EQ(countOf(plan, u"豫A00005"_s, Status::Unresolved), 1);
+    const reminders::RunSummary run = reminders::sendPlan(db, account, plan, options);
+    EXPECT_EQ(run.sent, 4);
+    for (const Received& r : Simulator::received())
+        EXPECT_NE(r.mobile, u"13800000005"_s);
+    EXPECT_EQ(reminders::exitStatus(plan, run), 1);
+    EXPECT_TRUE(reminders::summaryReport(plan, run).contains(u"结果不明待人工确认1条"_s));
+}
+
+TEST_F(ReminderFixture, RefusedAndUnansweredSendsFailAndAreNotLogged)
+{
+    sim->fault(u"refuse=13800000005"_s);
+    reminders::ReminderPlan plan = today();
+    reminders::RunSummary run = reminders::sendPlan(db, account, plan, options);
+    EXPECT_EQ(run.sent, 4);
+    EXPECT_EQ(run.failed, 1);
+    EXPECT_EQ(reminders::exitStatus(plan, run), 1);
+    EXPECT_EQ(queryValue(db, u"select count(*) from duanxinbiao where cepaihao='豫A00005'"_s), u"0"_s);
+    EXPECT_EQ(queryValue(db, u"select jieguo from tixingjilu where cepaihao='豫A00005'"_s), u"失败"_s);
+
+    // A platform that never answers: the stage fails after the time-out and is not logged.
+    mustExecute(db, u"update celiangzongbiao set zucebaoxianyouxiaoqi='2017-1-11' where cepaihao='豫A00001'"_s);
+    sim->fault(u"refuse=&hang=1"_s);
+    plan = today();
+    ASSERT_EQ(plan.count(Status::Send), 1);
+    run = reminders::sendPlan(db, account, plan, options);
+    EXPECT_EQ(run.failed, 1);
+    EXPECT_EQ(queryValue(db, u"select count(*) from duanxinbiao where neirong like '%2017-01-11%'"_s), u"0"_s);
+    EXPECT_EQ(queryValue(db, u"select jieguo from tixingjilu where youxiaoqi='2017-1-11'"_s), u"失败"_s);
+}
+
+TEST_F(ReminderFixture, TwoRunsAtOnceSendEachStageOnce)
+{
+    db::ConnectionPtr other = connectStack(kReminderDb);
+    ASSERT_TRUE(other);
+    // Both offices planned before either sent anything.
+    const reminders::ReminderPlan first = today();
+    const reminders::ReminderPlan second = planFor(2016, 12, 20, other);
+    ASSERT_EQ(second.count(Status::Send), 5);
+    reminders::RunSummary a, b;
+    std::thread t([&] {
+        b = reminders::sendPlan(other, account, second, options);
+        db::dbThreadEnd(other);
+    });
+    a = reminders::sendPlan(db, account, first, options);
+    t.join();
+    EXPECT_EQ(a.sent + b.sent, 5);
+    EXPECT_EQ(a.takenElsewhere + b.takenElsewhere, 5);
+    EXPECT_EQ(receivedTexts(), kDueToday);
+}
+
+TEST_F(ReminderFixture, KeepsTheOneSecondPace)
+{
+    options.paceMs = 300;
+    const reminders::ReminderPlan plan = today();
+    reminders::sendPlan(db, account, plan, options);
+    const QList<Received> got = Simulator::received();
+    ASSERT_EQ(got.size(), 5);
+    for (int i = 1; i < got.size(); ++i)
+        EXPECT_GE(got[i].time - got[i - 1].time, 0.29);
+}
+
+} // namespace
+} // namespace fd::test
