@@ -49,8 +49,9 @@ TEST(DueStage, StagesBeforeOnAndAfterExpiry)
     for (const Case& c : cases) {
         const std::optional<DueStage> due = dueStage(c.days, c.after, c.expiry, c.today);
         EXPECT_EQ(due ? due->stage : kNone, c.stage) << c.what;
-        if (due && due->stage != kAfterExpiry)
+        if (due && due->stage != kAfterExpiry) {
             EXPECT_EQ(due->day, c.expiry - due->stage) << c.what;
+        }
     }
 }
 
@@ -73,8 +74,9 @@ TEST(DueStage, DaysAsTyped)
     for (const auto& c : cases) {
         QList<int> days {99};
         EXPECT_EQ(parseDays(QString::fromUtf16(c.text), days), c.ok) << QString::fromUtf16(c.text).toStdString();
-        if (c.ok)
+        if (c.ok) {
             EXPECT_EQ(days, c.days);
+        }
     }
 }
 
