@@ -67,6 +67,8 @@ TEST(MainWindowExportTest, FileMenuExportsTheShownList)
         QStringLiteral("INSERT INTO celiangzongbiao (danganbianhao,cepaihao,zuceyouxiaoriqi) "
                        "SELECT CONCAT('D',seq),CONCAT('豫K',seq),'2016-06-02' FROM seq_10000_to_39999"));
     window.fleet().loadAllVehicles();
+    // The CSV's progress dialog has gone, so the one found next is the workbook's.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.findChildren<JobProgress*>().isEmpty(); }, 10000));
     dialogs.fileNames = {dir.filePath(QStringLiteral("all.xlsx"))};
     fileCommand(QStringLiteral("导出Excel"))->trigger();
     QPointer<JobProgress> progress = window.findChild<JobProgress*>();
