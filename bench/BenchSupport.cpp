@@ -1,5 +1,6 @@
 #include "bench/BenchSupport.h"
 
+
 #include <QFile>
 #include <QRandomGenerator>
 #include <QStringList>
@@ -63,6 +64,19 @@ QImage benchPhoto()
         }
     }
     return image;
+}
+
+BenchArgs readBenchArgs(const QStringList& args, int defaultRuns)
+{
+    BenchArgs a;
+    a.runs = defaultRuns;
+    for (int i = 0; i < args.size(); ++i) {
+        if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
+            a.runs = std::max(1, args[++i].toInt());
+        else
+            a.expected = args[i].toLongLong();
+    }
+    return a;
 }
 
 } // namespace fd::bench

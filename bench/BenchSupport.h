@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 // What the benchmarks share: dialogs that block nothing, memory readings and medians.
@@ -30,6 +31,13 @@ double median(std::vector<double> v);
 QString list(const std::vector<double>& v);
 inline double ms(const QElapsedTimer& t) { return static_cast<double>(t.nsecsElapsed()) / 1e6; }
 inline double mb(double bytes) { return bytes / (1024.0 * 1024.0); }
+
+// The command line of the fleet benchmarks: the number of vehicles expected and "--runs N".
+struct BenchArgs {
+    qint64 expected = 100000;
+    int runs = 5;
+};
+BenchArgs readBenchArgs(const QStringList& args, int defaultRuns);
 
 // A photo-like 4000 x 3000 picture (12 megapixels): smooth areas, edges and sensor noise.
 QImage benchPhoto();

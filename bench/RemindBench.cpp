@@ -38,15 +38,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
 
-    qint64 expected = 100000;
-    int runs = 5;
-    const QStringList args = app.arguments().mid(1);
-    for (int i = 0; i < args.size(); ++i) {
-        if (args[i] == QLatin1String("--runs") && i + 1 < args.size())
-            runs = std::max(1, args[++i].toInt());
-        else
-            expected = args[i].toLongLong();
-    }
+    const bench::BenchArgs benchArgs = bench::readBenchArgs(app.arguments().mid(1), 5);
+    const qint64 expected = benchArgs.expected;
+    const int runs = benchArgs.runs;
 
     Settings settings;
     if (!settings.load(Settings::defaultPath())) {
