@@ -27,7 +27,6 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QThread>
 #include <algorithm>
@@ -41,27 +40,10 @@ using namespace fd::bench;
 
 namespace {
 
-// A photo-like 4000 x 3000 picture: smooth areas, edges and sensor noise.
-QImage photo()
-{
-    QImage image(4000, 3000, QImage::Format_RGB32);
-    QRandomGenerator rng(2016);
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int n = static_cast<int>(rng.bounded(24)) - 12;
-            const int band = ((x / 250) + (y / 250)) % 2 ? 40 : 0;
-            line[x] = qRgb(std::clamp(x * 255 / 4000 + n + band, 0, 255), std::clamp(y * 255 / 3000 + n, 0, 255),
-                std::clamp(128 + n - band, 0, 255));
-        }
-    }
-    return image;
-}
-
 void reencodeFigure(const QString& dir)
 {
     const QString source = QDir(dir).filePath(QStringLiteral("photo.jpg"));
-    photo().save(source, "JPG", 92);
+    benchPhoto().save(source, "JPG", 92);
     std::printf("source: 12 MP, %lld bytes\n", static_cast<long long>(QFileInfo(source).size()));
     std::vector<double> ours, tools, peaks;
     for (int run = 0; run < 5; ++run) {
