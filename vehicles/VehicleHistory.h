@@ -1,0 +1,92 @@
+#pragma once
+
+#include "db/Connection.h"
+#include "vehicles/VehicleStatements.h"
+#include "vehicles/VehicleStore.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+#include <vector>
+
+// Saving a vehicle when several offices edit the register at once, and the history of every
+// change. A save never overwrites silently what another office saved after the form read the row:
+// the stored row is compared with what the form read in the same transaction as the update. Every
+// insert, update and picture upload leaves history rows (who, when by the server's clock, from
+// which machine, each changed column's old and new value) written in the same transaction as the
+// change itself. Runs on the calling thread; shows nothing.
+namespace fd::vehicles {
+
+// The history table, created when missing: one row per changed column.
+inline const QString kHistoryTable = QStringLiteral("xiugaijilu");
+
+// What kind of change a history row belongs to (the caozuo column).
+inline const QString kActionAdd = QStringLiteral("新增");
+inline const QString kActionModify = QStringLiteral("修改");
+inline const QString kActionPicture = QStringLiteral("图片");
+
+// Who makes a change: the login user and this machine's host name.
+struct ChangeAuthor {
+    QString user;
+    QString host;
+};
+
+// Creates the history table when it is missing. Outside any transaction (a CREATE ends one).
+bool ensureHistoryTable(const db::ConnectionPtr& connection, QString* error = nullptr);
+
+// A column that both this form and another office changed, to different values.
+struct FieldConflict {
+    QString column; // column of celiangzongbiao
+    QString read;   // the stored value when the form read the row
+    QString theirs; // the value stored now
+    QString mine;   // the form's value
+};
+
+struct SaveResult {
+    enum Outcome {
+        Written,  // the form's changes are stored with their history
+        Conflict, // nothing written: another office changed some of the same columns
+        NoRow,    // nothing written: no row has the ID any more
+        Failed,   // nothing written: the statement or the connection failed (error)
+    };
+    Outcome outcome = Failed;
+    QString error;
+    // Conflict: the columns both sides changed to different values, in the window's reading order.
+    QList<FieldConflict> conflicts;
+    // Written and Conflict: the row as stored after the save (Written) or now (Conflict). A
+    // Conflict's row is what a second save, with the user's choices, compares against.
+    VehicleRecord stored;
+};
+
+// Saves the form's values (as currentValues gives them) over the vehicle with the ID. In one
+// transaction the row is read FOR UPDATE and compared with `read`, what the form read when it
+// opened: columns only the form changed are written; columns only the other office changed keep
+// what is stored (the two merge without asking); columns both changed to the same value are
+// fine; columns both changed to different values are a Conflict and nothing is written. A
+// certification failure of a cluster (error 1213) is such a race too: the row is read and
+// compared again, never re-sent as it was. The history rows of the written columns go in the same
+// transaction. Saving an unchanged form writes nothing and is Written.
+SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
+    const QString& id, const ChangeAuthor& author);
+
+// Adds a vehicle with a history row for each column given a value, in one transaction. The new
+// vehicle's ID in `stored.texts["ID"]` when Written.
+SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author);
+
+// One history row.
+struct HistoryEntry {
+    QString time;   // the server's time of the change, "yyyy-MM-dd hh:mm:ss"
+    QString user;
+    QString host;
+    QString action; // kActionAdd, kActionModify or kActionPicture
+    QString column; // column of celiangzongbiao
+    QString oldValue;
+    QString newValue;
+};
+
+// The vehicle's history, newest first; none when it could not be read (error set). A missing
+// history table reads as no history.
+std::optional<std::vector<HistoryEntry>> readHistory(const db::ConnectionPtr& connection, const QString& id,
+    QString* error = nullptr);
+
+} // namespace fd::vehicles
