@@ -3,6 +3,7 @@
 #include "app/Texts.h"
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
+#include "ui/HelpWindow.h"
 #include "common/Text.h"
 #include "db/Database.h"
 #include "overview/OverviewPage.h"
@@ -10,7 +11,9 @@
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"
 
+#include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -195,6 +198,13 @@ void MainWindow::buildMenu()
     });
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
     help->setObjectName(QStringLiteral("menuHelp"));
+    QAction* manual = help->addAction(QStringLiteral("使用说明"));
+    manual->setObjectName(QStringLiteral("actionManual"));
+    manual->setShortcut(QKeySequence(Qt::Key_F1));
+    // F1 wherever the focus is in the program, unless a modal window blocks the main window.
+    manual->setShortcutContext(Qt::ApplicationShortcut);
+    addAction(manual);
+    connect(manual, &QAction::triggered, this, &MainWindow::showManual);
     connect(help->addAction(QStringLiteral("联系我们")), &QAction::triggered, this, &MainWindow::showContact);
     connect(help->addAction(QStringLiteral("关于软件")), &QAction::triggered, this, &MainWindow::showAbout);
 }
@@ -322,6 +332,24 @@ void MainWindow::showAbout()
 void MainWindow::showContact()
 {
     m_dialogs.message(texts::kContactText + m_state.settings.supportContact + QStringLiteral("。"), texts::kContactCaption);
+}
+
+void MainWindow::showManual()
+{
+    if (!m_help) {
+        const QString folder = manualFolder();
+        if (folder.isEmpty()) {
+            QStringList looked;
+            for (const QString& f : manualFolders())
+                looked.append(QDir::toNativeSeparators(f));
+            m_dialogs.message(texts::kManualMissing + looked.join(QLatin1Char('\n')));
+            return;
+        }
+        m_help = new HelpWindow(folder, this);
+    }
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
 }
 
 void MainWindow::runSearch()

@@ -14,6 +14,7 @@ class QTreeWidgetItem;
 namespace fd {
 struct AppState;
 class Dialogs;
+class HelpWindow;
 class JobProgress;
 namespace vehicles {
 class FleetList;
@@ -67,6 +68,8 @@ public:
     void recordSelection();
     void showAbout();
     void showContact();
+    // 帮助 → 使用说明 and F1: the manual in its window, which is made once and shown again.
+    void showManual();
     void runSearch();
     // 文件 → 导出Excel / 导出CSV: the shown list to a file, written off the window thread while
     // a progress dialog shows how far it has come. Closing the window stops it.
@@ -98,6 +101,7 @@ private:
     overview::OverviewPage* m_overview = nullptr;
     QPushButton* m_overviewButton = nullptr;
     QPointer<JobProgress> m_export; // the export running, if one does
+    QPointer<HelpWindow> m_help;
 };
 
 } // namespace fd

@@ -17,5 +17,7 @@ inline const QString kAboutText = QStringLiteral(
     "让软件帮您解决不断奔走在出差的路上而浪费时间和机会的烦恼。");
 inline const QString kContactCaption = QStringLiteral("联系我们");
 inline const QString kContactText = QStringLiteral("如果您想使用本系统请联系我们，我们会给您提供优质的客服服务和技术服务，服务");
+inline const QString kManualMissing = QStringLiteral(
+    "找不到使用说明，请与管理员联系，重新安装本软件。\n程序在这些文件夹中找过 index.html：\n");
 
 } // namespace fd::texts
