@@ -4,9 +4,6 @@
 #include "db/Database.h"
 #include "net/Endpoints.h"
 
-#include <QCoreApplication>
-#include <QDir>
-
 namespace fd::accounts {
 
 bool isOnline(const Settings& settings)
@@ -27,7 +24,7 @@ db::Connection::Options connectionOptions(const Settings& settings, const QStrin
     options.tlsRequired = settings.dbTlsRequired;
     options.tlsVerifyServer = settings.dbTlsVerifyServer;
     if (!settings.dbTlsCaFile.isEmpty())
-        options.tlsCaFile = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(settings.dbTlsCaFile);
+        options.tlsCaFile = settings.tlsCaFilePath();
     return options;
 }
 

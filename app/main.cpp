@@ -7,6 +7,7 @@
 #include "net/Http.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <mysql.h>
 
 int main(int argc, char* argv[])
@@ -17,6 +18,12 @@ int main(int argc, char* argv[])
 
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("fleetdesk"));
+    // The desktop entry's name, so the window manager ties the windows to the menu entry and its icon.
+    app.setDesktopFileName(QStringLiteral("fleetdesk"));
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/fleetdesk.png").arg(size));
+    app.setWindowIcon(icon);
     // Chinese standard buttons and dialogs and a CJK font, whatever the machine's locale.
     fd::applyProgramLook(app);
 

@@ -45,18 +45,48 @@ QHash<QString, QString> unquotedValues(const QString& path)
 
 } // namespace
 
-QString Settings::defaultPath()
+QString Settings::userPath()
+{
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG base directory rules say.
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (config.isEmpty() || QDir::isRelativePath(config))
+        config = QDir::home().filePath(QStringLiteral(".config"));
+    return QDir(config).filePath(QStringLiteral("fleetdesk/fleetdesk.ini"));
+}
+
+QString Settings::defaultPath(const QString& systemFolder)
 {
     const QString fromEnv = qEnvironmentVariable("FLEETDESK_CONFIG");
     if (!fromEnv.isEmpty())
         return fromEnv;
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("fleetdesk.ini"));
+    const QString name = QStringLiteral("fleetdesk.ini");
+    const QString user = userPath();
+    for (const QString& path : {QDir(QCoreApplication::applicationDirPath()).filePath(name), user,
+             QDir(systemFolder).filePath(name)}) {
+        if (QFileInfo(path).isFile())
+            return path;
+    }
+    return user;
+}
+
+QString Settings::tlsCaFilePath() const
+{
+    if (dbTlsCaFile.isEmpty() || QDir::isAbsolutePath(dbTlsCaFile))
+        return dbTlsCaFile;
+    const QString program = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(dbTlsCaFile);
+    if (loadedFrom.isEmpty())
+        return program;
+    const QString beside = QFileInfo(loadedFrom).absoluteDir().absoluteFilePath(dbTlsCaFile);
+    if (!QFileInfo::exists(beside) && QFileInfo::exists(program))
+        return program;
+    return beside;
 }
 
 bool Settings::load(const QString& path)
 {
     if (!QFileInfo::exists(path))
         return false;
+    loadedFrom = path;
     QSettings ini(path, QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("fleetdesk"));
     const QHash<QString, QString> unquoted = unquotedValues(path);

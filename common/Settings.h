@@ -25,7 +25,7 @@ struct Settings {
     QString supportContact; // shown after two connection failure messages
     int dbPort = 0;         // 0: the client library's default, 3306
     // Encryption of the database connections: with dbTlsRequired a server without TLS is
-    // refused. dbTlsCaFile (PEM; a relative path is beside the program) signs the servers'
+    // refused. dbTlsCaFile (PEM; see tlsCaFilePath for a relative path) signs the servers'
     // certificates, checked with their addresses when dbTlsVerifyServer is set.
     bool dbTlsRequired = false;
     QString dbTlsCaFile;
@@ -41,8 +41,21 @@ struct Settings {
     int httpConnectTimeoutSeconds = 5;
     int httpTotalTimeoutSeconds = 30;
 
-    // The file named by FLEETDESK_CONFIG, else fleetdesk.ini beside the program.
-    static QString defaultPath();
+    // The file the settings were last loaded from (not a setting of its own).
+    QString loadedFrom;
+
+    // The file named by FLEETDESK_CONFIG when it is set. Otherwise the first fleetdesk.ini that
+    // exists: beside the program, in the user's configuration folder ($XDG_CONFIG_HOME/fleetdesk,
+    // by default ~/.config/fleetdesk), in systemFolder (an administrator's file for every user of
+    // the machine). Where none exists, the user's file.
+    static QString defaultPath(const QString& systemFolder = QStringLiteral("/etc/fleetdesk"));
+    // The user's own settings file. A program that saves settings saves them here, never into the
+    // system folder, whose file it only reads.
+    static QString userPath();
+    // dbTlsCaFile as a full path. A relative path lies in the folder of the settings file that
+    // named it; where that folder has no such file but the program's folder has, that one (the
+    // way an older settings file beside the program meant it).
+    QString tlsCaFilePath() const;
     // Missing keys keep their defaults. Returns false when the file does not exist.
     bool load(const QString& path);
     // The file is readable by its owner only (0600), also when it existed with wider rights.

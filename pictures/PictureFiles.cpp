@@ -1,5 +1,6 @@
 #include "pictures/PictureFiles.h"
 
+#include "common/ProgramFolder.h"
 #include "common/Text.h"
 #include "net/Endpoints.h"
 #include "vehicles/VehicleColumns.h"
@@ -89,9 +90,12 @@ bool writableFolder(const QString& path)
 
 QString pictureFolder()
 {
-    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("pic"));
-    if (writableFolder(beside))
-        return beside;
+    // Beside a program run from its own folder; an installed one writes only into the user's folders.
+    if (!runsFromSystemFolder()) {
+        const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("pic"));
+        if (writableFolder(beside))
+            return beside;
+    }
     const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     if (!data.isEmpty()) {
         const QString fallback = QDir(data).filePath(QStringLiteral("pic"));

@@ -37,7 +37,8 @@ QStringList thumbnailUrls(const QStringList& webBases, const QString& name, bool
 QString pictureUpdateSql(const QString& column, const QString& name, const QString& plate, const Escape& escape);
 
 // The folder of the working copies: "pic" beside the program, created when missing; where that
-// cannot be written, "pic" in the user's data folder. Empty when neither can be made.
+// cannot be written, or the program is installed in the system's program folder, "pic" in the
+// user's data folder. Empty when neither can be made.
 QString pictureFolder();
 
 } // namespace fd::vehicles

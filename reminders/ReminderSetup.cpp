@@ -2,9 +2,6 @@
 
 #include "net/Endpoints.h"
 
-#include <QCoreApplication>
-#include <QDir>
-
 namespace fd::reminders {
 
 db::Connection::Options databaseOptions(const Settings& settings)
@@ -19,7 +16,7 @@ db::Connection::Options databaseOptions(const Settings& settings)
     options.tlsRequired = settings.dbTlsRequired;
     options.tlsVerifyServer = settings.dbTlsVerifyServer;
     if (!settings.dbTlsCaFile.isEmpty())
-        options.tlsCaFile = QDir(QCoreApplication::applicationDirPath()).absoluteFilePath(settings.dbTlsCaFile);
+        options.tlsCaFile = settings.tlsCaFilePath();
     return options;
 }
 

@@ -35,7 +35,7 @@ int run(const QCoreApplication& app)
     const QCommandLineOption today(QStringLiteral("today"), QStringLiteral("按这一天计划（YYYY-MM-DD），默认今天"),
         QStringLiteral("date"));
     const QCommandLineOption config(QStringLiteral("config"),
-        QStringLiteral("设置文件，默认 FLEETDESK_CONFIG 或程序旁边的 fleetdesk.ini"), QStringLiteral("file"));
+        QStringLiteral("设置文件，默认 FLEETDESK_CONFIG，否则依次为程序旁边、~/.config/fleetdesk/、/etc/fleetdesk/ 的 fleetdesk.ini"), QStringLiteral("file"));
     const QCommandLineOption pace(QStringLiteral("pace-ms"),
         QStringLiteral("两条短信之间的毫秒数（测试用，默认1000）"), QStringLiteral("ms"), QStringLiteral("1000"));
     parser.addOptions({dryRun, today, config, pace});

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -44,16 +45,75 @@ private:
 
 } // namespace
 
-TEST(SettingsFile, FoundThroughTheEnvironmentElseBesideTheProgram)
+// Which settings file the program reads: FLEETDESK_CONFIG alone when set, else the first file that
+// exists beside the program, in the user's configuration folder, in the system folder; the user's
+// file when there is none. An installed program (in /usr/bin) finds an administrator's file in
+// /etc/fleetdesk, and a user's own file comes before it.
+TEST(SettingsFile, LookedUpInOrderTheFirstThatExistsWins)
 {
-    {
-        EnvScope env("FLEETDESK_CONFIG", "/some/where/desk.ini");
-        EXPECT_EQ(Settings::defaultPath(), QStringLiteral("/some/where/desk.ini"));
+    enum Place { Env = 1, Beside = 2, User = 4, System = 8 };
+    struct Row {
+        const char* what;
+        int existing;   // the places holding a fleetdesk.ini
+        bool envSet;    // FLEETDESK_CONFIG names the file at Env (existing or not)
+        int xdg;        // 0 XDG_CONFIG_HOME unset, 1 set, 2 relative (to be ignored)
+        Place expected;
+    };
+    const Row rows[] = {
+        {"the environment's file before all others", Env | Beside | User | System, true, 1, Env},
+        {"the environment's file even when it is missing", Beside | User | System, true, 1, Env},
+        {"beside the program before the user's file", Beside | User | System, false, 1, Beside},
+        {"the user's file before the system's", User | System, false, 1, User},
+        {"the system's file when it is the only one", System, false, 1, System},
+        {"none: the user's file, where a saved one would go", 0, false, 1, User},
+        {"no XDG_CONFIG_HOME: ~/.config", User | System, false, 0, User},
+        {"a relative XDG_CONFIG_HOME is ignored", User | System, false, 2, User},
+    };
+    const QString name = QStringLiteral("fleetdesk.ini");
+    const QString beside = QDir(QCoreApplication::applicationDirPath()).filePath(name);
+    ASSERT_FALSE(QFileInfo::exists(beside)) << "a settings file lies beside the test program";
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        QTemporaryDir home, config, system, env;
+        const QString configHome = row.xdg == 1 ? config.path() : QDir(home.path()).filePath(QStringLiteral(".config"));
+        EnvScope homeScope("HOME", home.path().toLocal8Bit());
+        EnvScope xdgScope("XDG_CONFIG_HOME",
+            row.xdg == 0 ? QByteArray() : row.xdg == 1 ? config.path().toLocal8Bit() : QByteArray("relative/config"));
+        const QString envFile = env.filePath(name);
+        EnvScope envScope("FLEETDESK_CONFIG", row.envSet ? envFile.toLocal8Bit() : QByteArray());
+        const QString userFile = QDir(configHome).filePath(QStringLiteral("fleetdesk/") + name);
+        const QString systemFile = QDir(system.path()).filePath(name);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(userFile).path()));
+
+        const std::pair<Place, QString> places[] = {{Env, envFile}, {Beside, beside}, {User, userFile}, {System, systemFile}};
+        for (const auto& [place, path] : places) {
+            if (row.existing & place)
+                writeFile(path, "[fleetdesk]\n");
+        }
+        QString expected;
+        for (const auto& [place, path] : places) {
+            if (place == row.expected)
+                expected = path;
+        }
+        EXPECT_EQ(Settings::defaultPath(system.path()).toStdString(), expected.toStdString());
+        EXPECT_EQ(Settings::userPath().toStdString(), userFile.toStdString());
+        QFile::remove(beside);
     }
-    {
-        EnvScope env("FLEETDESK_CONFIG", QByteArray());
-        EXPECT_EQ(Settings::defaultPath(), QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("fleetdesk.ini")));
-    }
+}
+
+// A relative CA file lies beside the settings file that names it, wherever the program is.
+TEST(SettingsFile, RelativeCaFileIsBesideTheSettingsFile)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("fleetdesk.ini"));
+    writeFile(path, "[fleetdesk]\ndbTlsCaFile=tls/ca.pem\n");
+    Settings s;
+    ASSERT_TRUE(s.load(path));
+    EXPECT_EQ(s.tlsCaFilePath().toStdString(), dir.filePath(QStringLiteral("tls/ca.pem")).toStdString());
+    s.dbTlsCaFile = QStringLiteral("/etc/ssl/company-ca.pem");
+    EXPECT_EQ(s.tlsCaFilePath(), QStringLiteral("/etc/ssl/company-ca.pem"));
+    s.dbTlsCaFile.clear();
+    EXPECT_TRUE(s.tlsCaFilePath().isEmpty());
 }
 
 TEST(SettingsFile, ReadsValuesAndKeepsDefaultsForMissingKeys)
