@@ -205,3 +205,49 @@ TEST_F(ConnectionLife, AServerThatStopsAnsweringFailsTheStatementInsteadOfFreezi
     // the next statement works again on a new session
     EXPECT_TRUE(conn->execute(QStringLiteral("SELECT 1")));
 }
+
+// A session lost inside a transaction is not replaced under it: the rest of the transaction and
+// its COMMIT would otherwise run on a new session, each statement committed on its own.
+TEST_F(ConnectionLife, ASessionLostInATransactionFailsItsRestAndItsCommit)
+{
+    ConnectionPtr conn = fd::test::connectStack(kDatabase);
+    ASSERT_TRUE(conn);
+    ASSERT_TRUE(dbExecute(conn, QStringLiteral("START TRANSACTION")));
+    ASSERT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=1, note='first'")));
+    const unsigned long session = conn->threadId();
+    mustExecute(s_observer, QStringLiteral("KILL %1").arg(session));
+    ASSERT_TRUE(sessionGone(s_observer, session));
+
+    EXPECT_FALSE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=2, note='second'")));
+    EXPECT_FALSE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=3, note='third'")));
+    EXPECT_FALSE(dbExecute(conn, QStringLiteral("COMMIT")));
+    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal")), QStringLiteral("0"));
+
+    // After the transaction has ended the connection goes on with a new session.
+    EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=4, note='after'")));
+    EXPECT_NE(conn->threadId(), session);
+    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("4"));
+}
+
+// While one thread has a transaction open, another thread's statement waits for its end instead
+// of landing inside it (and being rolled back with it).
+TEST_F(ConnectionLife, AnotherThreadsStatementWaitsForTheOpenTransaction)
+{
+    ConnectionPtr shared = fd::test::connectStack(kDatabase);
+    ASSERT_TRUE(shared);
+    ASSERT_TRUE(dbExecute(shared, QStringLiteral("START TRANSACTION")));
+    ASSERT_TRUE(dbInsert(shared, QStringLiteral("journal"), QStringLiteral("n=1, note='undone'")));
+    std::atomic_bool workerDone { false };
+    bool workerWrote = false;
+    std::thread worker([&] {
+        workerWrote = dbInsert(shared, QStringLiteral("journal"), QStringLiteral("n=2, note='worker'"));
+        dbThreadEnd(shared);
+        workerDone = true;
+    });
+    QThread::msleep(300);
+    EXPECT_FALSE(workerDone.load()) << "the worker's statement ran inside another thread's transaction";
+    ASSERT_TRUE(dbExecute(shared, QStringLiteral("ROLLBACK")));
+    worker.join();
+    EXPECT_TRUE(workerWrote);
+    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("2"));
+}
