@@ -15,11 +15,13 @@ Escape escaperFor(const db::ConnectionPtr& connection)
 
 } // namespace
 
-VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id)
+namespace {
+
+VehicleRecord readVehicleBy(const db::ConnectionPtr& connection, const QString& sql)
 {
     VehicleRecord record;
     db::ResultPtr result;
-    if (db::dbExecute(connection, selectVehicleSql(id, escaperFor(connection))))
+    if (db::dbExecute(connection, sql))
         result = db::dbStoreResult(connection);
     if (!result) {
         record.error = db::dbLastError(connection);
@@ -48,6 +50,18 @@ VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id
     }
     db::dbFreeResult(result);
     return record;
+}
+
+} // namespace
+
+VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id)
+{
+    return readVehicleBy(connection, selectVehicleSql(id, escaperFor(connection)));
+}
+
+VehicleRecord readVehicleForUpdate(const db::ConnectionPtr& connection, const QString& id)
+{
+    return readVehicleBy(connection, selectVehicleSql(id, escaperFor(connection)) + QStringLiteral(" FOR UPDATE"));
 }
 
 std::optional<qint64> countVehicles(const db::ConnectionPtr& connection, const QString& column, const QString& value,

@@ -24,6 +24,8 @@ struct VehicleRecord {
 // Reads the row whose ID is the text: the 69 data columns in the window's reading order, then the
 // ten picture columns.
 VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id);
+// The same inside a transaction, locking the row until it ends (SELECT ... FOR UPDATE).
+VehicleRecord readVehicleForUpdate(const db::ConnectionPtr& connection, const QString& id);
 
 // How many vehicles hold exactly the value in the column; none when the count could not be run
 // (error set).
