@@ -40,8 +40,9 @@ std::function<void()>& afterRowWrittenHook()
 
 void afterRowWritten()
 {
-    if (afterRowWrittenHook())
-        afterRowWrittenHook()();
+    // A copy: the hook may replace itself while it runs.
+    if (const std::function<void()> hook = afterRowWrittenHook())
+        hook();
 }
 
 QString quoted(const db::ConnectionPtr& connection, const QString& value)
