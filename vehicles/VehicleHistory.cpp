@@ -40,8 +40,9 @@ std::function<void()>& afterRowWrittenHook()
 
 void afterRowWritten()
 {
-    if (afterRowWrittenHook())
-        afterRowWrittenHook()();
+    // A copy: the hook may replace itself while it runs.
+    if (const std::function<void()> hook = afterRowWrittenHook())
+        hook();
 }
 
 QString quoted(const db::ConnectionPtr& connection, const QString& value)
@@ -297,8 +298,6 @@ Attempt pictureOnce(const db::ConnectionPtr& connection, const QString& column, 
     {
         db::ResultPtr rows = db::dbStoreResult(connection);
         for (bool more = rows && rows->hasRow(); more && !rows->atEnd(); more = db::dbNextRow(rows)) {
-            if (rows->atEnd())
-                break;
             HistoryRow row;
             row.column = column;
             row.newValue = name;
@@ -400,8 +399,6 @@ std::optional<std::vector<HistoryEntry>> readHistory(const db::ConnectionPtr& co
               column = rows->columnIndex("ziduan"), oldValue = rows->columnIndex("jiuzhi"),
               newValue = rows->columnIndex("xinzhi");
     for (bool more = rows->hasRow(); more && !rows->atEnd(); more = db::dbNextRow(rows)) {
-        if (rows->atEnd())
-            break;
         HistoryEntry e;
         db::dbReadField(rows.get(), time, e.time);
         db::dbReadField(rows.get(), user, e.user);
