@@ -57,6 +57,8 @@ ConflictDialog::ConflictDialog(const QList<ConflictRow>& rows, QWidget* parent) 
     m_table->setSelectionMode(QAbstractItemView::NoSelection);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setWordWrap(false);
+    // The ticks are clicked; a focus frame on the first cell would only look like a selection.
+    m_table->setFocusPolicy(Qt::NoFocus);
     for (int r = 0; r < rows.size(); ++r) {
         const ConflictRow& row = rows.at(r);
         m_table->setItem(r, FieldColumn, valueItem(row.field, false));
@@ -77,7 +79,7 @@ ConflictDialog::ConflictDialog(const QList<ConflictRow>& rows, QWidget* parent) 
     int rowsHeight = header->sizeHint().height() + 2 * m_table->frameWidth();
     for (int r = 0; r < m_table->rowCount(); ++r)
         rowsHeight += m_table->rowHeight(r);
-    m_table->setMinimumHeight(std::min(rowsHeight, kMaxTableHeight));
+    m_table->setFixedHeight(std::min(rowsHeight, kMaxTableHeight));
     connect(m_table, &QTableWidget::itemChanged, this, &ConflictDialog::keepOneTicked);
 
     auto* hint = new QLabel(kHint, this);
@@ -98,10 +100,10 @@ ConflictDialog::ConflictDialog(const QList<ConflictRow>& rows, QWidget* parent) 
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(headline);
-    layout->addWidget(m_table, 1);
+    layout->addWidget(m_table);
     layout->addWidget(hint);
     layout->addWidget(buttons);
-    resize(kWidth, sizeHint().height());
+    resize(kWidth, minimumSizeHint().height());
 }
 
 void ConflictDialog::keepOneTicked(QTableWidgetItem* item)
