@@ -231,8 +231,10 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
         return nullptr;
     }
     // CLIENT_FOUND_ROWS: an update reports the rows it matched, so saving an unchanged row counts.
+    // CLIENT_MULTI_STATEMENTS: executeMany sends the steps of a transaction in one round trip
+    // (every value in a statement is escaped, so a value can never add a statement).
     if (!mysql_real_connect(mysql, orNull(host), orNull(user), orNull(password), orNull(database),
-            static_cast<unsigned>(target.port), nullptr, CLIENT_FOUND_ROWS)) {
+            static_cast<unsigned>(target.port), nullptr, CLIENT_FOUND_ROWS | CLIENT_MULTI_STATEMENTS)) {
         *error = text::fromGbk(QByteArray(mysql_error(mysql)));
         *failure = failureOf(mysql, m_options.tlsRequired);
         mysql_close(mysql);
@@ -532,6 +534,50 @@ bool Connection::execute(const QString& sql)
         setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
         return false;
     }
+    return true;
+}
+
+bool Connection::executeMany(const QStringList& statements)
+{
+    if (streamingOnThisThread())
+        return false;
+    const auto lock = lockUnlessStreaming();
+    const QString sql = statements.join(QStringLiteral(";\n"));
+    switch (afterLostTransactionLocked(sql)) {
+    case AfterLoss::Answered: return true;
+    case AfterLoss::Refused: return false;
+    case AfterLoss::Send: break;
+    }
+    Pending* p = sendLocked(sql);
+    if (!p)
+        return false;
+    for (;;) {
+        if (mysql_field_count(m_mysql) == 0) {
+            p->affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
+        } else if (MYSQL_RES* res = mysql_store_result(m_mysql)) {
+            if (p->result)
+                mysql_free_result(p->result);
+            p->result = res;
+        } else {
+            setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
+            return false;
+        }
+        const int next = mysql_next_result(m_mysql);
+        if (next < 0)
+            break;
+        if (next > 0) {
+            // A later statement failed; the server ran none after it.
+            const unsigned code = mysql_errno(m_mysql);
+            setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
+            if (sessionLost(code)) {
+                m_broken = true;
+                if (m_inTransaction)
+                    loseTransactionLocked();
+            }
+            return false;
+        }
+    }
+    noteTransactionLocked();
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -87,6 +88,11 @@ public:
     // Runs one statement. The text is sent as GBK; a character GBK cannot hold fails the statement
     // before anything is sent. A statement is sent at most once.
     bool execute(const QString& sql);
+    // Runs the statements in one round trip (sent together, each still at most once); the server
+    // stops at the first that fails, and the ones after it do not run. The rows of the last
+    // statement that produced some are kept for takeResult(); affectedRows() is that of the last
+    // statement without rows. False when one failed, with its error.
+    bool executeMany(const QStringList& statements);
     // Takes the result of the last statement this thread ran (empty when it produced no rows).
     ResultPtr takeResult();
     // Runs a statement whose rows come one by one as the server sends them, so that a long list

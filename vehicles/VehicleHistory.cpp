@@ -32,16 +32,16 @@ const char kCreateHistory[] = "CREATE TABLE IF NOT EXISTS `xiugaijilu` ("
                               " KEY `idx_cheliang_shijian` (`cheliangid`,`shijian`)"
                               ") ENGINE=InnoDB DEFAULT CHARSET=gbk";
 
-std::function<void()>& afterRowWrittenHook()
+std::function<void()>& afterRowLockedHook()
 {
     static std::function<void()> hook;
     return hook;
 }
 
-void afterRowWritten()
+void afterRowLocked()
 {
     // A copy: the hook may replace itself while it runs.
-    if (const std::function<void()> hook = afterRowWrittenHook())
+    if (const std::function<void()> hook = afterRowLockedHook())
         hook();
 }
 
@@ -189,9 +189,7 @@ bool begin(const db::ConnectionPtr& connection)
 Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
     const QString& id, const ChangeAuthor& author)
 {
-    if (!begin(connection))
-        return failedStep(connection);
-    VehicleRecord theirs = readVehicleForUpdate(connection, id);
+    VehicleRecord theirs = beginAndReadVehicleForUpdate(connection, id);
     if (!theirs.error.isEmpty())
         return failedStep(connection, theirs.error);
     if (!theirs.found) {
@@ -234,13 +232,12 @@ Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read,
         return finished(result);
     }
 
-    if (!db::dbExecute(connection, QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET ") + assignments
-                + QStringLiteral(" WHERE ID=") + quoted(connection, id)))
-        return failedStep(connection);
-    afterRowWritten();
-    if (!db::dbExecute(connection, historyInsertSql(connection, kActionModify, author, history)))
-        return failedStep(connection);
-    if (!db::dbExecute(connection, QStringLiteral("COMMIT")))
+    // The row, its history and the commit in one round trip: the server runs none after a failed one.
+    afterRowLocked();
+    if (!db::dbExecuteMany(connection,
+            {QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET ") + assignments + QStringLiteral(" WHERE ID=")
+                    + quoted(connection, id),
+                historyInsertSql(connection, kActionModify, author, history), QStringLiteral("COMMIT")}))
         return failedStep(connection);
 
     for (const HistoryRow& row : history)
@@ -264,7 +261,7 @@ Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values
     if (!db::dbReadField(idResult, "ID", id) || id.isEmpty())
         return failedStep(connection, QStringLiteral("没有读到新车辆的编号"));
     db::dbFreeResult(idResult);
-    afterRowWritten();
+    afterRowLocked();
 
     SaveResult result;
     result.stored.found = true;
@@ -289,10 +286,10 @@ Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values
 Attempt pictureOnce(const db::ConnectionPtr& connection, const QString& column, const QString& name,
     const QString& plate, const ChangeAuthor& author)
 {
-    if (!begin(connection))
-        return failedStep(connection);
-    if (!db::dbExecute(connection, QStringLiteral("SELECT ID,") + column + QStringLiteral(" FROM ") + kVehicleTable
-                + QStringLiteral(" WHERE cepaihao=") + quoted(connection, plate) + QStringLiteral(" FOR UPDATE")))
+    if (!db::dbExecuteMany(connection,
+            {QStringLiteral("START TRANSACTION"),
+                QStringLiteral("SELECT ID,") + column + QStringLiteral(" FROM ") + kVehicleTable
+                    + QStringLiteral(" WHERE cepaihao=") + quoted(connection, plate) + QStringLiteral(" FOR UPDATE")}))
         return failedStep(connection);
     std::vector<HistoryRow> history;
     {
@@ -313,14 +310,11 @@ Attempt pictureOnce(const db::ConnectionPtr& connection, const QString& column, 
         r.error = QStringLiteral("没有车辆使用此车牌号");
         return finished(r);
     }
-    if (!db::dbExecute(connection, QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET ") + column
-                + QLatin1Char('=') + quoted(connection, name) + QStringLiteral(" WHERE cepaihao=")
-                + quoted(connection, plate)))
-        return failedStep(connection);
-    afterRowWritten();
-    if (!db::dbExecute(connection, historyInsertSql(connection, kActionPicture, author, history)))
-        return failedStep(connection);
-    if (!db::dbExecute(connection, QStringLiteral("COMMIT")))
+    afterRowLocked();
+    if (!db::dbExecuteMany(connection,
+            {QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET ") + column + QLatin1Char('=')
+                    + quoted(connection, name) + QStringLiteral(" WHERE cepaihao=") + quoted(connection, plate),
+                historyInsertSql(connection, kActionPicture, author, history), QStringLiteral("COMMIT")}))
         return failedStep(connection);
     SaveResult r;
     r.outcome = SaveResult::Written;
@@ -329,9 +323,9 @@ Attempt pictureOnce(const db::ConnectionPtr& connection, const QString& column, 
 
 } // namespace
 
-void setAfterRowWrittenHook(std::function<void()> hook)
+void setAfterRowLockedHook(std::function<void()> hook)
 {
-    afterRowWrittenHook() = std::move(hook);
+    afterRowLockedHook() = std::move(hook);
 }
 
 ChangeAuthor changeAuthor(const AppState& state)

@@ -108,8 +108,10 @@ VehicleValues storedValues(const VehicleRecord& record);
 SaveResult savePictureName(const db::ConnectionPtr& connection, const QString& column, const QString& name,
     const QString& plate, const ChangeAuthor& author);
 
-// For tests: called inside the transaction of every save, add and picture name right after the
-// vehicle's row is written and before its history rows are; none by default.
-void setAfterRowWrittenHook(std::function<void()> hook);
+// For tests: called inside the transaction of every change, once the vehicle's row is held and
+// before its history rows are sent: for a save and a picture name after the rows are read and
+// locked, before the writes and the history go out together; for an add after the new row is
+// inserted. None by default.
+void setAfterRowLockedHook(std::function<void()> hook);
 
 } // namespace fd::vehicles

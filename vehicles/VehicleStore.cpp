@@ -17,11 +17,11 @@ Escape escaperFor(const db::ConnectionPtr& connection)
 
 namespace {
 
-VehicleRecord readVehicleBy(const db::ConnectionPtr& connection, const QString& sql)
+VehicleRecord readVehicleBy(const db::ConnectionPtr& connection, const QStringList& statements)
 {
     VehicleRecord record;
     db::ResultPtr result;
-    if (db::dbExecute(connection, sql))
+    if (statements.size() == 1 ? db::dbExecute(connection, statements.front()) : db::dbExecuteMany(connection, statements))
         result = db::dbStoreResult(connection);
     if (!result) {
         record.error = db::dbLastError(connection);
@@ -56,12 +56,13 @@ VehicleRecord readVehicleBy(const db::ConnectionPtr& connection, const QString& 
 
 VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id)
 {
-    return readVehicleBy(connection, selectVehicleSql(id, escaperFor(connection)));
+    return readVehicleBy(connection, {selectVehicleSql(id, escaperFor(connection))});
 }
 
-VehicleRecord readVehicleForUpdate(const db::ConnectionPtr& connection, const QString& id)
+VehicleRecord beginAndReadVehicleForUpdate(const db::ConnectionPtr& connection, const QString& id)
 {
-    return readVehicleBy(connection, selectVehicleSql(id, escaperFor(connection)) + QStringLiteral(" FOR UPDATE"));
+    return readVehicleBy(connection,
+        {QStringLiteral("START TRANSACTION"), selectVehicleSql(id, escaperFor(connection)) + QStringLiteral(" FOR UPDATE")});
 }
 
 std::optional<qint64> countVehicles(const db::ConnectionPtr& connection, const QString& column, const QString& value,

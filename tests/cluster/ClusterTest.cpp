@@ -629,12 +629,12 @@ TEST_F(ClusterTest, SavesOfOneVehicleOnTwoNodesAtOnceMergeOrConflict)
         mineB.insert(c.columnB, c.valueB);
         // A's row is written on node 1 and locked there; B saves through node 2 before A commits.
         vehicles::SaveResult savedB;
-        vehicles::setAfterRowWrittenHook([&] {
-            vehicles::setAfterRowWrittenHook(nullptr);
+        vehicles::setAfterRowLockedHook([&] {
+            vehicles::setAfterRowLockedHook(nullptr);
             savedB = vehicles::saveVehicle(node2, readB, mineB, id, officeB);
         });
         const vehicles::SaveResult savedA = vehicles::saveVehicle(node1, readA, mineA, id, officeA);
-        vehicles::setAfterRowWrittenHook(nullptr);
+        vehicles::setAfterRowLockedHook(nullptr);
 
         EXPECT_EQ(savedB.outcome, vehicles::SaveResult::Written) << savedB.error.toStdString();
         EXPECT_EQ(savedA.outcome, c.outcomeA) << savedA.error.toStdString();

@@ -251,3 +251,26 @@ TEST_F(ConnectionLife, AnotherThreadsStatementWaitsForTheOpenTransaction)
     EXPECT_TRUE(workerWrote);
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("2"));
 }
+
+// Several statements in one round trip: the server stops at the first that fails, its error is
+// told, and the connection stays in step for the next statement.
+TEST_F(ConnectionLife, StatementsSentTogetherStopAtTheFirstFailure)
+{
+    ConnectionPtr conn = fd::test::connectStack(kDatabase);
+    ASSERT_TRUE(conn);
+    EXPECT_FALSE(dbExecuteMany(conn,
+        { QStringLiteral("INSERT INTO journal SET n=1"), QStringLiteral("INSERT INTO no_such_table SET n=2"),
+            QStringLiteral("INSERT INTO journal SET n=3") }));
+    EXPECT_EQ(conn->lastErrno(), 1146u);
+    EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("1"));
+
+    ASSERT_TRUE(dbExecuteMany(conn, { QStringLiteral("START TRANSACTION"),
+                                        QStringLiteral("SELECT n FROM journal WHERE n=1 FOR UPDATE") }));
+    ResultPtr rows = dbStoreResult(conn);
+    qint32 n = 0;
+    EXPECT_TRUE(dbReadField(rows, "n", n));
+    EXPECT_EQ(n, 1);
+    ASSERT_TRUE(dbExecuteMany(conn, { QStringLiteral("UPDATE journal SET n=5"), QStringLiteral("COMMIT") }));
+    EXPECT_EQ(dbMatchedRows(conn), 0); // the COMMIT's
+    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("5"));
+}

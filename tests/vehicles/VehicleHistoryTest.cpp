@@ -58,7 +58,7 @@ protected:
         id = added.stored.texts.value(QStringLiteral("ID"));
         ASSERT_FALSE(id.isEmpty());
     }
-    void TearDown() override { setAfterRowWrittenHook(nullptr); }
+    void TearDown() override { setAfterRowLockedHook(nullptr); }
 
     QString stored(const QString& column)
     {
@@ -179,15 +179,16 @@ TEST_F(VehicleHistory, TwoOfficesChangingDifferentColumnsKeepBothWithTheirHistor
     EXPECT_EQ((*history)[0].time.size(), 19);
 }
 
-// The connection dies after the row is written and before its history: the server rolls the
-// row back, and nothing of the save may reach the database on a new session.
+// The connection dies inside the transaction: for a save once the row is locked, before the
+// write and its history go out; for an add between the new row and its history. The server rolls
+// back what was done, and nothing of the change may reach the database on a new session.
 TEST_F(VehicleHistory, AConnectionLostBetweenTheRowAndItsHistoryLeavesNeither)
 {
     const VehicleRecord read = readVehicle(a, id);
     VehicleValues mine = storedValues(read);
     mine.insert(QStringLiteral("cezuxingming"), QStringLiteral("赵六"));
     const unsigned long session = a->threadId();
-    setAfterRowWrittenHook([&] { killSession(s_observer, session); });
+    setAfterRowLockedHook([&] { killSession(s_observer, session); });
     const SaveResult saved = saveVehicle(a, read, mine, id, kOfficeA);
     EXPECT_EQ(saved.outcome, SaveResult::Failed);
     EXPECT_EQ(stored(QStringLiteral("cezuxingming")), QStringLiteral("王五"));
@@ -195,10 +196,10 @@ TEST_F(VehicleHistory, AConnectionLostBetweenTheRowAndItsHistoryLeavesNeither)
 
     const QString historyRows = queryValue(s_observer, QStringLiteral("SELECT count(*) FROM xiugaijilu"));
     const unsigned long addSession = b->threadId();
-    setAfterRowWrittenHook([&] { killSession(s_observer, addSession); });
+    setAfterRowLockedHook([&] { killSession(s_observer, addSession); });
     const SaveResult added = addVehicle(b, newVehicle(QStringLiteral("豫H99999")), kOfficeB);
     EXPECT_EQ(added.outcome, SaveResult::Failed);
-    setAfterRowWrittenHook(nullptr);
+    setAfterRowLockedHook(nullptr);
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE cepaihao='豫H99999'")),
         QStringLiteral("0"));
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM xiugaijilu")), historyRows);
