@@ -12,7 +12,6 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
-#include <optional>
 
 class QComboBox;
 class QDateEdit;
@@ -70,8 +69,6 @@ public:
     // The Save button: validates, writes, refreshes the list and closes; on failure, and when the
     // user goes back from a conflict, the form stays open with its input.
     void saveVehicle();
-    // The row the form was filled from (modify mode): what a save compares the stored row with.
-    const VehicleRecord& readRecord() const { return m_read; }
 
     // The stored picture file names of the loaded vehicle, by picture column; empty in add mode.
     QString pictureName(const QString& column) const { return m_pictureNames.value(column); }
@@ -140,7 +137,7 @@ private:
     QHash<QObject*, QString> m_thumbnailKinds; // thumbnail -> document kind
     QPushButton* m_save = nullptr;
     QPushButton* m_history = nullptr;
-    VehicleRecord m_read;
+    VehicleRecord m_read;       // the row the form was filled from: what a save compares with
     VehicleValues m_readValues; // what the form gave right after it showed m_read
     QHash<QString, QString> m_pictureNames;
     bool m_loadFailed = false;
