@@ -246,3 +246,28 @@ TEST_F(VehicleHistory, AMissingTableIsCreatedByTheNextChange)
     ASSERT_EQ(history->size(), 1u);
     EXPECT_EQ(history->front().newValue, QStringLiteral("500"));
 }
+
+// A conflict writes nothing, not even the columns only this form changed, and lists the
+// conflicting columns in the order the form shows them.
+TEST_F(VehicleHistory, AConflictWritesNothingAndListsItsColumnsInTheFormsOrder)
+{
+    const VehicleRecord readA = readVehicle(a, id), readB = readVehicle(b, id);
+    VehicleValues mineA = storedValues(readA), mineB = storedValues(readB);
+    // The form shows the clerk of the basic data (jibenjingbanren) well before the management remark,
+    // which the insert's list puts the other way round. B saves first.
+    mineB.insert(QStringLiteral("guanlibeizu"), QStringLiteral("乙的备注"));
+    mineB.insert(QStringLiteral("jibenjingbanren"), QStringLiteral("乙"));
+    ASSERT_EQ(saveVehicle(b, readB, mineB, id, kOfficeB).outcome, SaveResult::Written);
+    mineA.insert(QStringLiteral("guanlibeizu"), QStringLiteral("甲的备注"));
+    mineA.insert(QStringLiteral("jibenjingbanren"), QStringLiteral("甲"));
+    mineA.insert(QStringLiteral("fadongjihao"), QStringLiteral("ENGINE-1"));
+
+    const SaveResult r = saveVehicle(a, readA, mineA, id, kOfficeA);
+    ASSERT_EQ(r.outcome, SaveResult::Conflict);
+    ASSERT_EQ(r.conflicts.size(), 2);
+    EXPECT_EQ(r.conflicts[0].column, QStringLiteral("jibenjingbanren"));
+    EXPECT_EQ(r.conflicts[1].column, QStringLiteral("guanlibeizu"));
+    EXPECT_EQ(stored(QStringLiteral("fadongjihao")), QString());
+    EXPECT_EQ(stored(QStringLiteral("jibenjingbanren")), QStringLiteral("乙"));
+    EXPECT_EQ(historyCount(kActionModify, kOfficeA), QStringLiteral("0"));
+}
