@@ -203,10 +203,10 @@ Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read,
     SaveResult result;
     QString assignments;
     std::vector<HistoryRow> history;
-    const QStringList& order = saveOrder();
-    // The file number and the plate never change after the vehicle is added.
-    for (qsizetype i = 2; i < order.size(); ++i) {
-        const QString& column = order[i];
+    // In the window's reading order, so that conflicts are listed as the form shows the fields.
+    for (const QString& column : loadOrder()) {
+        if (column == QLatin1String("danganbianhao") || column == QLatin1String("cepaihao"))
+            continue; // the file number and the plate never change after the vehicle is added
         const bool date = isDate(column);
         if (date && !mine.contains(column))
             continue; // a box that shows no date leaves the column as stored

@@ -206,29 +206,6 @@ TEST_F(ConnectionLife, AServerThatStopsAnsweringFailsTheStatementInsteadOfFreezi
     EXPECT_TRUE(conn->execute(QStringLiteral("SELECT 1")));
 }
 
-// A session lost inside a transaction is not replaced under it: the rest of the transaction and
-// its COMMIT would otherwise run on a new session, each statement committed on its own.
-TEST_F(ConnectionLife, ASessionLostInATransactionFailsItsRestAndItsCommit)
-{
-    ConnectionPtr conn = fd::test::connectStack(kDatabase);
-    ASSERT_TRUE(conn);
-    ASSERT_TRUE(dbExecute(conn, QStringLiteral("START TRANSACTION")));
-    ASSERT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=1, note='first'")));
-    const unsigned long session = conn->threadId();
-    mustExecute(s_observer, QStringLiteral("KILL %1").arg(session));
-    ASSERT_TRUE(sessionGone(s_observer, session));
-
-    EXPECT_FALSE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=2, note='second'")));
-    EXPECT_FALSE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=3, note='third'")));
-    EXPECT_FALSE(dbExecute(conn, QStringLiteral("COMMIT")));
-    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal")), QStringLiteral("0"));
-
-    // After the transaction has ended the connection goes on with a new session.
-    EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=4, note='after'")));
-    EXPECT_NE(conn->threadId(), session);
-    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("4"));
-}
-
 // While one thread has a transaction open, another thread's statement waits for its end instead
 // of landing inside it (and being rolled back with it).
 TEST_F(ConnectionLife, AnotherThreadsStatementWaitsForTheOpenTransaction)
@@ -250,27 +227,4 @@ TEST_F(ConnectionLife, AnotherThreadsStatementWaitsForTheOpenTransaction)
     worker.join();
     EXPECT_TRUE(workerWrote);
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("2"));
-}
-
-// Several statements in one round trip: the server stops at the first that fails, its error is
-// told, and the connection stays in step for the next statement.
-TEST_F(ConnectionLife, StatementsSentTogetherStopAtTheFirstFailure)
-{
-    ConnectionPtr conn = fd::test::connectStack(kDatabase);
-    ASSERT_TRUE(conn);
-    EXPECT_FALSE(dbExecuteMany(conn,
-        { QStringLiteral("INSERT INTO journal SET n=1"), QStringLiteral("INSERT INTO no_such_table SET n=2"),
-            QStringLiteral("INSERT INTO journal SET n=3") }));
-    EXPECT_EQ(conn->lastErrno(), 1146u);
-    EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("1"));
-
-    ASSERT_TRUE(dbExecuteMany(conn, { QStringLiteral("START TRANSACTION"),
-                                        QStringLiteral("SELECT n FROM journal WHERE n=1 FOR UPDATE") }));
-    ResultPtr rows = dbStoreResult(conn);
-    qint32 n = 0;
-    EXPECT_TRUE(dbReadField(rows, "n", n));
-    EXPECT_EQ(n, 1);
-    ASSERT_TRUE(dbExecuteMany(conn, { QStringLiteral("UPDATE journal SET n=5"), QStringLiteral("COMMIT") }));
-    EXPECT_EQ(dbMatchedRows(conn), 0); // the COMMIT's
-    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("5"));
 }
