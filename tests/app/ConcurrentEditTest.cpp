@@ -175,10 +175,9 @@ TEST_F(ConcurrentEditTest, EachAnswerToTheConflictDoesWhatItSays)
         ASSERT_EQ(b.dialogs.conflicts.size(), c.asked);
         const QList<ConflictRow>& rows = b.dialogs.conflicts.first();
         ASSERT_EQ(rows.size(), 2);
-        EXPECT_EQ((QStringList {rows[0].field, rows[0].read, rows[0].theirs, rows[0].mine}),
-            (QStringList {QStringLiteral("车主姓名"), QStringLiteral("原车主"), QStringLiteral("甲的车主"), QStringLiteral("乙的车主")}));
-        EXPECT_EQ((QStringList {rows[1].read, rows[1].theirs, rows[1].mine}),
-            (QStringList {QStringLiteral("原备注"), QStringLiteral("甲的备注"), QStringLiteral("乙的备注")}));
+        EXPECT_EQ(QStringList({rows[0].field, rows[0].read, rows[0].theirs, rows[0].mine}).join('|').toStdString(),
+            "车主姓名|原车主|甲的车主|乙的车主");
+        EXPECT_EQ(QStringList({rows[1].read, rows[1].theirs, rows[1].mine}).join('|').toStdString(), "原备注|甲的备注|乙的备注");
         EXPECT_EQ(rowWhenAsked.first(), QStringLiteral("甲的车主")) << "nothing written before the answer";
         if (c.asked == 2) {
             EXPECT_EQ(b.dialogs.conflicts[1].size(), 1);
