@@ -184,6 +184,7 @@ void LoginWindow::login()
     if (m_remember->isChecked())
         m_remembered.remember(userName, password);
     m_state.loginDateTime = datetime::nowInSeconds();
+    m_state.loginUser = userName;
     accept();
 }
 

@@ -1,5 +1,6 @@
 #include "app/VehicleWindow.h"
 
+#include "app/HistoryWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "ui/Dialogs.h"
@@ -10,6 +11,7 @@
 #include "pictures/PictureWindow.h"
 #include "pictures/ThumbnailLoader.h"
 #include "vehicles/VehicleColumns.h"
+#include "vehicles/VehicleHistory.h"
 #include "vehicles/VehicleStore.h"
 
 #include <QCalendarWidget>
@@ -22,6 +24,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <optional>
 
 namespace fd::vehicles {
 namespace {
@@ -50,6 +54,51 @@ constexpr int kParallelDownloads = 10;
 
 constexpr int kPlateMinBytes = 8;
 constexpr int kPlateMaxBytes = 9;
+
+// 修改记录: beside 保存 in the row of buttons below a scrolled form, under the thumbnails on a
+// window shown whole.
+const QRect kHistoryInRow(671, 877, 204, 48);
+const QRect kHistoryUnderThumbnails(671, 930, 204, 30);
+
+// The first day a date box can show.
+const QDate kFirstShownDay(1752, 9, 14);
+
+// The date a date box shows for a stored day number; none when the box cannot show it (NULL, a
+// zero date, the empty date, a day before the box's first).
+std::optional<QDate> shownDate(double days)
+{
+    int y = 0, m = 0, d = 0;
+    datetime::dateOf(days, y, m, d);
+    const QDate date(y, m, d);
+    if (date.isValid() && date > kFirstShownDay)
+        return date;
+    return std::nullopt;
+}
+
+// How the conflict window shows a value: dates as the date boxes show them, no date as empty.
+QString readableDate(const std::optional<QDate>& date)
+{
+    return date ? date->toString(QStringLiteral("yyyy-MM-dd")) : QString();
+}
+
+QString readableStored(const VehicleRecord& record, const VehicleColumn& column)
+{
+    if (column.form != ColumnForm::Date)
+        return record.texts.value(column.name);
+    return readableDate(shownDate(record.dates.value(column.name, datetime::kEmptyDate)));
+}
+
+QString readableValue(const VehicleValues& values, const VehicleColumn& column)
+{
+    const QString value = values.value(column.name);
+    if (column.form != ColumnForm::Date)
+        return value;
+    const QStringList parts = value.split(QLatin1Char('-'));
+    if (parts.size() != 3)
+        return value;
+    const QDate date(parts.at(0).toInt(), parts.at(1).toInt(), parts.at(2).toInt());
+    return date.isValid() ? readableDate(date) : value;
+}
 
 QDate startDate(const VehicleColumn& column)
 {
@@ -116,7 +165,7 @@ VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<vo
     buildControls();
     move(50, 50);
     resize(892, 965);
-    fitToScreen(this, {m_save});
+    fitTo(nullptr);
     setWindowTitle(m_state.appTitle);
     connect(this, &VehicleWindow::pictureRequested, this, &VehicleWindow::openPictureWindow);
 
@@ -137,7 +186,23 @@ VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<vo
 
 void VehicleWindow::fitToArea(const QRect& available)
 {
-    fitToScreen(this, available, {m_save});
+    fitTo(&available);
+}
+
+void VehicleWindow::fitTo(const QRect* available)
+{
+    QList<QWidget*> actions {m_save};
+    // Placed for the row of buttons unless it is there already; back under the thumbnails when
+    // the window is shown whole.
+    const bool inRow = m_history && m_history->parentWidget() != this;
+    if (m_history) {
+        actions.append(m_history);
+        if (!inRow)
+            m_history->setGeometry(kHistoryInRow);
+    }
+    const QScrollArea* area = available ? fitToScreen(this, *available, actions) : fitToScreen(this, actions);
+    if (m_history && !area && !inRow)
+        m_history->setGeometry(kHistoryUnderThumbnails);
 }
 
 VehicleWindow::~VehicleWindow()
@@ -179,6 +244,15 @@ void VehicleWindow::buildControls()
     m_save->setAutoDefault(false);
     m_save->setDefault(false);
     connect(m_save, &QPushButton::clicked, this, &VehicleWindow::saveVehicle);
+
+    if (m_modifying) {
+        m_history = new QPushButton(QStringLiteral("修改记录"), this);
+        m_history->setObjectName(QStringLiteral("按钮_修改记录"));
+        m_history->setGeometry(kHistoryUnderThumbnails);
+        m_history->setAutoDefault(false);
+        m_history->setEnabled(false); // until a stored vehicle is shown
+        connect(m_history, &QPushButton::clicked, this, &VehicleWindow::openHistoryWindow);
+    }
 }
 
 QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* parent, QDate loginDate)
@@ -287,6 +361,11 @@ void VehicleWindow::loadVehicle()
         m_dialogs.message(kReadFailed + QLatin1Char('\n') + record.error);
         return;
     }
+    showRecord(record);
+}
+
+void VehicleWindow::showRecord(const VehicleRecord& record)
+{
     for (const QString& name : loadOrder()) {
         const VehicleColumn* column = findColumn(name);
         switch (column->form) {
@@ -301,11 +380,9 @@ void VehicleWindow::loadVehicle()
             }
             // A NULL or invalid date (the empty date 100-01-01), or one before the box's first
             // day, cannot be shown: the box says so, and the save keeps the column as stored.
-            int y = 0, m = 0, d = 0;
-            datetime::dateOf(record.dates.value(name, datetime::kEmptyDate), y, m, d);
-            const QDate date(y, m, d);
-            if (date.isValid() && date > box->minimumDate() && date <= box->maximumDate())
-                box->setDate(date);
+            const auto date = shownDate(record.dates.value(name, datetime::kEmptyDate));
+            if (date && *date > box->minimumDate() && *date <= box->maximumDate())
+                box->setDate(*date);
             else
                 showNoDate(box);
             break;
@@ -322,8 +399,15 @@ void VehicleWindow::loadVehicle()
             break;
         }
     }
-    m_pictureNames = record.pictures;
-    startThumbnailLoader();
+    m_read = record;
+    m_readValues = currentValues();
+    if (m_history)
+        m_history->setEnabled(record.found);
+    // A row shown again after a conflict brings new thumbnails only when its pictures changed.
+    if (!m_loader || m_pictureNames != record.pictures) {
+        m_pictureNames = record.pictures;
+        startThumbnailLoader();
+    }
 }
 
 void VehicleWindow::startThumbnailLoader()
@@ -489,30 +573,108 @@ void VehicleWindow::saveVehicle()
             return;
         }
 
-        const WriteResult written = insertVehicle(conn, values);
-        if (!written.ok()) {
-            failSave(kAddFailed, written.error);
+        const SaveResult added = addVehicle(conn, values, changeAuthor(m_state));
+        if (added.outcome != SaveResult::Written) {
+            failSave(kAddFailed, added.error);
             return;
         }
         m_dialogs.message(kAdded);
     } else if (m_modifying) {
         m_edits.value(QStringLiteral("cepaihao"))->setEnabled(false);
         m_edits.value(QStringLiteral("danganbianhao"))->setEnabled(false);
-        const VehicleValues values = currentValues();
-        if (!checkStorable(values))
+        if (!saveModified())
             return;
-        const WriteResult written = updateVehicle(conn, values, m_vehicleId);
-        if (written.outcome == WriteResult::NoRow) {
-            failSave(kSaveFailed, kVehicleGone);
-            return;
-        }
-        if (!written.ok()) {
-            failSave(kSaveFailed, written.error);
-            return;
-        }
-        m_dialogs.message(kSaved);
     }
     finishSave();
+}
+
+bool VehicleWindow::saveModified()
+{
+    VehicleValues values = currentValues();
+    if (!checkStorable(values))
+        return false;
+    const ChangeAuthor author = changeAuthor(m_state);
+    SaveResult result = vehicles::saveVehicle(m_state.dbConnection, m_read, values, m_vehicleId, author);
+    // Fields the user handed to the other side in an earlier round stay theirs.
+    QSet<QString> takenTheirs;
+    while (result.outcome == SaveResult::Conflict) {
+        const ConflictChoice choice = m_dialogs.resolveConflict(conflictRows(result, values));
+        switch (choice.action) {
+        case ConflictChoice::BackToEditing:
+            return false;
+        case ConflictChoice::TakeTheirs:
+            showRecord(result.stored);
+            return false;
+        case ConflictChoice::KeepMine:
+            break;
+        }
+        for (qsizetype i = 0; i < result.conflicts.size(); ++i)
+            if (choice.takeTheirs.value(i))
+                takenTheirs.insert(result.conflicts.at(i).column);
+        // Compared with the row as it is now, so the user's choices are the changes made to it.
+        values = valuesOverStored(result.stored, takenTheirs);
+        const VehicleRecord stored = result.stored;
+        result = vehicles::saveVehicle(m_state.dbConnection, stored, values, m_vehicleId, author);
+    }
+    switch (result.outcome) {
+    case SaveResult::Written:
+        m_dialogs.message(kSaved);
+        return true;
+    case SaveResult::NoRow:
+        failSave(kSaveFailed, kVehicleGone);
+        return false;
+    case SaveResult::Failed:
+    case SaveResult::Conflict:
+        break;
+    }
+    failSave(kSaveFailed, result.error);
+    return false;
+}
+
+VehicleValues VehicleWindow::valuesOverStored(const VehicleRecord& stored, const QSet<QString>& takenTheirs) const
+{
+    VehicleValues values = currentValues();
+    const VehicleValues now = storedValues(stored);
+    for (const QString& name : saveOrder()) {
+        // The user's own change stays, unless it was given up for the other side's.
+        const bool changed = values.contains(name) != m_readValues.contains(name)
+            || values.value(name) != m_readValues.value(name);
+        if (changed && !takenTheirs.contains(name))
+            continue;
+        // Otherwise the row keeps what it holds now, whoever wrote it since the form was filled.
+        const auto value = now.constFind(name);
+        if (value != now.constEnd())
+            values.insert(name, *value);
+        else
+            values.remove(name);
+    }
+    return values;
+}
+
+QList<ConflictRow> VehicleWindow::conflictRows(const SaveResult& result, const VehicleValues& mine) const
+{
+    QList<ConflictRow> rows;
+    for (const FieldConflict& conflict : result.conflicts) {
+        const VehicleColumn* column = findColumn(conflict.column);
+        if (!column) {
+            rows.append({conflict.column, conflict.read, conflict.theirs, conflict.mine});
+            continue;
+        }
+        rows.append({fieldName(*column), readableStored(m_read, *column), readableStored(result.stored, *column),
+            readableValue(mine, *column)});
+    }
+    return rows;
+}
+
+void VehicleWindow::openHistoryWindow()
+{
+    if (!m_read.found)
+        return;
+    HistoryWindow window(m_state, m_vehicleId, editText(QStringLiteral("cepaihao")), this);
+    if (m_historyOpener)
+        m_historyOpener(window);
+    else
+        window.exec();
 }
 
 } // namespace fd::vehicles

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "vehicles/VehicleStatements.h"
+#include "vehicles/VehicleStore.h"
 
 #include <QDate>
 #include <QDialog>
@@ -19,12 +20,15 @@ class QPushButton;
 
 namespace fd {
 struct AppState;
+struct ConflictRow;
 class Dialogs;
 }
 
 namespace fd::vehicles {
 
 struct VehicleColumn;
+struct SaveResult;
+class HistoryWindow;
 class PictureWindow;
 class ThumbnailLoader;
 
@@ -33,8 +37,12 @@ class ThumbnailLoader;
 //
 // Controls carry their names as objectNames: edit boxes (QLineEdit, QPlainTextEdit for the six
 // multi-line ones) "编辑框_…", date boxes (QDateEdit) "日期框_…", the status "组合框_车辆状态",
-// the thumbnails (QLabel) "图片框_…", and "按钮_保存". A date box showing "无日期" opens its
-// calendar at the login month.
+// the thumbnails (QLabel) "图片框_…", "按钮_保存" and, in modify mode, "按钮_修改记录" (the
+// vehicle's history). A date box showing "无日期" opens its calendar at the login month.
+//
+// In modify mode the form keeps the row it read. A save that finds another user's changes to the
+// same fields writes nothing and asks the conflict window (Dialogs::resolveConflict); changes
+// only one side made go together without asking.
 class VehicleWindow : public QDialog {
     Q_OBJECT
 public:
@@ -58,8 +66,8 @@ public:
     // count could not be run.
     bool isPlateFree(const QString& text);
     bool isFileNumberFree(const QString& text);
-    // The Save button: validates, writes, refreshes the list and closes; on failure the form stays
-    // open with its input.
+    // The Save button: validates, writes, refreshes the list and closes; on failure, and when the
+    // user goes back from a conflict, the form stays open with its input.
     void saveVehicle();
 
     // The stored picture file names of the loaded vehicle, by picture column; empty in add mode.
@@ -76,6 +84,12 @@ public:
     // The bytes of the picture a thumbnail shows; empty when it shows none.
     QByteArray thumbnailBytes(const QString& docKind) const { return m_thumbnailBytes.value(docKind); }
 
+    // Shows the history window modally; a test replaces it so that nothing waits on exec().
+    using HistoryOpener = std::function<void(HistoryWindow&)>;
+    void setHistoryOpener(HistoryOpener opener) { m_historyOpener = std::move(opener); }
+    // The 修改记录 button: the history of the loaded vehicle.
+    void openHistoryWindow();
+
 Q_SIGNALS:
     // A thumbnail was double-clicked: the picture window of that document kind is to open.
     void pictureRequested(const QString& docKind);
@@ -85,6 +99,8 @@ protected:
 
 private:
     void buildControls();
+    // Fits the window to the area (none: its screen's), 修改记录 beside 保存.
+    void fitTo(const QRect* available);
     QWidget* buildControl(const VehicleColumn& column, QWidget* parent, QDate loginDate);
     QString editText(const QString& column) const;
     void setEditText(const QString& column, const QString& text);
@@ -92,6 +108,15 @@ private:
     bool checkStorable(const VehicleValues& values);
     void failSave(const QString& headline, const QString& reason);
     void finishSave();
+    // Fills the form from a row and makes it the row a save compares with.
+    void showRecord(const VehicleRecord& record);
+    // The modify mode's save: true when the row was written.
+    bool saveModified();
+    // A second save after a conflict: this form's changes, the stored row's values for the fields
+    // the user did not change or gave to the other side.
+    VehicleValues valuesOverStored(const VehicleRecord& stored, const QSet<QString>& takenTheirs) const;
+    // The conflict window's rows: each field's name and its three values as the user reads them.
+    QList<ConflictRow> conflictRows(const SaveResult& result, const VehicleValues& mine) const;
     void startThumbnailLoader();
     // Shows the picture (already decoded, off this thread) and keeps its bytes; no picture leaves
     // the box empty.
@@ -111,6 +136,9 @@ private:
     QComboBox* m_status = nullptr;
     QHash<QObject*, QString> m_thumbnailKinds; // thumbnail -> document kind
     QPushButton* m_save = nullptr;
+    QPushButton* m_history = nullptr;
+    VehicleRecord m_read;       // the row the form was filled from: what a save compares with
+    VehicleValues m_readValues; // what the form gave right after it showed m_read
     QHash<QString, QString> m_pictureNames;
     bool m_loadFailed = false;
     QHash<QString, QLabel*> m_thumbnails;         // document kind -> thumbnail
@@ -118,6 +146,7 @@ private:
     QSet<QString> m_uploadedKinds;                // stored by a picture window since the load
     std::unique_ptr<ThumbnailLoader> m_loader;
     PictureOpener m_pictureOpener;
+    HistoryOpener m_historyOpener;
 };
 
 } // namespace fd::vehicles

@@ -23,6 +23,8 @@ struct AppState {
     std::shared_ptr<db::Connection> dbConnection;
 
     QString appTitle;
+    // The user name the login accepted (trimmed), written into the history of every change.
+    QString loginUser;
     double loginDateTime = 0.0; // days since 1899-12-30, whole seconds
     QString currentVehicleId;
     QString editVehicleId;

@@ -31,6 +31,8 @@ struct Connection::Pending {
     qint64 affected = 0;
     unsigned errorCode = 0;
     QString error;
+    // This thread's transaction was lost with the session: its statements fail until ROLLBACK.
+    bool transactionLost = false;
 };
 
 namespace {
@@ -49,6 +51,8 @@ const char* orNull(const QByteArray& bytes) { return bytes.isEmpty() ? nullptr :
 constexpr unsigned kNodeNotReady = 1047;     // ER_UNKNOWN_COM_ERROR: WSREP has not yet prepared node
 constexpr unsigned kServerShutdown = 1053;   // ER_SERVER_SHUTDOWN
 constexpr unsigned kConnectionKilled = 1927; // ER_CONNECTION_KILLED
+
+const QString kTransactionLostText = QStringLiteral("与数据库的连接在事务中断开，事务中的修改都没有保存");
 
 // After this error the session is no use: the next statement opens a new one. Over TLS a
 // connection that the server closed is reported as a TLS error.
@@ -227,8 +231,10 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
         return nullptr;
     }
     // CLIENT_FOUND_ROWS: an update reports the rows it matched, so saving an unchanged row counts.
+    // CLIENT_MULTI_STATEMENTS: executeMany sends the steps of a transaction in one round trip
+    // (every value in a statement is escaped, so a value can never add a statement).
     if (!mysql_real_connect(mysql, orNull(host), orNull(user), orNull(password), orNull(database),
-            static_cast<unsigned>(target.port), nullptr, CLIENT_FOUND_ROWS)) {
+            static_cast<unsigned>(target.port), nullptr, CLIENT_FOUND_ROWS | CLIENT_MULTI_STATEMENTS)) {
         *error = text::fromGbk(QByteArray(mysql_error(mysql)));
         *failure = failureOf(mysql, m_options.tlsRequired);
         mysql_close(mysql);
@@ -289,6 +295,7 @@ bool Connection::connectLocked(QString* error, ConnectFailure* failure, bool reo
         m_hostIndex = index;
         m_serverAddress = hostPortText(hosts[index]);
         m_broken = false;
+        endTransactionHoldLocked();
         m_lastUsed = std::chrono::steady_clock::now();
         if (failure)
             *failure = ConnectFailure::None;
@@ -365,6 +372,7 @@ void Connection::close()
             mysql_free_result(p->result);
     }
     m_pending.clear();
+    endTransactionHoldLocked();
     if (m_mysql) {
         mysql_close(m_mysql);
         m_mysql = nullptr;
@@ -398,6 +406,14 @@ bool Connection::ensureAliveLocked()
         return true;
     if (!m_broken && answersLocked())
         return true;
+    if (m_inTransaction) {
+        // What the transaction did so far died with the session; a new session would run the
+        // rest (and the COMMIT) on its own, half a change.
+        m_broken = true;
+        loseTransactionLocked();
+        setErrorLocked(CR_SERVER_LOST, kTransactionLostText);
+        return false;
+    }
     // The server dropped the session (wait timeout, restart, a cluster node stopped) or no longer
     // answers (its machine vanished, the process froze): open a new session with the same
     // settings, on the next host that takes it. Nothing of the statement has been sent yet.
@@ -435,13 +451,65 @@ Connection::Pending* Connection::sendLocked(const QString& sql)
         // The statement may or may not have reached the server: it is not sent again, but the
         // next statement starts on a checked connection. A server shutting down, a killed
         // session and a cluster node that left the primary component (1047) count alike.
-        if (sessionLost(code))
+        if (sessionLost(code)) {
             m_broken = true;
+            if (m_inTransaction)
+                loseTransactionLocked();
+        }
         return nullptr;
     }
+    noteTransactionLocked();
     p.errorCode = 0;
     p.error.clear();
     return &p;
+}
+
+void Connection::noteTransactionLocked()
+{
+    unsigned status = 0;
+    mariadb_get_infov(m_mysql, MARIADB_CONNECTION_SERVER_STATUS, &status);
+    if (status & SERVER_STATUS_IN_TRANS) {
+        m_inTransaction = true;
+        m_transactionThread = std::this_thread::get_id();
+    } else {
+        endTransactionHoldLocked();
+    }
+}
+
+void Connection::endTransactionHoldLocked()
+{
+    m_inTransaction = false;
+    if (m_transactionThread != std::thread::id()) {
+        m_transactionThread = std::thread::id();
+        m_streamEnded.notify_all();
+    }
+}
+
+void Connection::loseTransactionLocked()
+{
+    pendingForThisThreadLocked().transactionLost = true;
+    endTransactionHoldLocked();
+}
+
+Connection::AfterLoss Connection::afterLostTransactionLocked(const QString& sql)
+{
+    Pending& p = pendingForThisThreadLocked();
+    if (!p.transactionLost)
+        return AfterLoss::Send;
+    const QString word = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
+    if (word == QLatin1String("ROLLBACK")) {
+        // The server rolled the transaction back when the session ended.
+        p.transactionLost = false;
+        p.affected = 0;
+        p.errorCode = 0;
+        p.error.clear();
+        return AfterLoss::Answered;
+    }
+    if (word == QLatin1String("COMMIT"))
+        p.transactionLost = false;
+    p.errorCode = CR_SERVER_LOST;
+    p.error = kTransactionLostText;
+    return AfterLoss::Refused;
 }
 
 bool Connection::execute(const QString& sql)
@@ -449,6 +517,11 @@ bool Connection::execute(const QString& sql)
     if (streamingOnThisThread())
         return false;
     const auto lock = lockUnlessStreaming();
+    switch (afterLostTransactionLocked(sql)) {
+    case AfterLoss::Answered: return true;
+    case AfterLoss::Refused: return false;
+    case AfterLoss::Send: break;
+    }
     Pending* p = sendLocked(sql);
     if (!p)
         return false;
@@ -464,11 +537,57 @@ bool Connection::execute(const QString& sql)
     return true;
 }
 
+bool Connection::executeMany(const QStringList& statements)
+{
+    if (streamingOnThisThread())
+        return false;
+    const auto lock = lockUnlessStreaming();
+    const QString sql = statements.join(QStringLiteral(";\n"));
+    switch (afterLostTransactionLocked(sql)) {
+    case AfterLoss::Answered: return true;
+    case AfterLoss::Refused: return false;
+    case AfterLoss::Send: break;
+    }
+    Pending* p = sendLocked(sql);
+    if (!p)
+        return false;
+    for (;;) {
+        if (mysql_field_count(m_mysql) == 0) {
+            p->affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
+        } else if (MYSQL_RES* res = mysql_store_result(m_mysql)) {
+            if (p->result)
+                mysql_free_result(p->result);
+            p->result = res;
+        } else {
+            setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
+            return false;
+        }
+        const int next = mysql_next_result(m_mysql);
+        if (next < 0)
+            break;
+        if (next > 0) {
+            // A later statement failed; the server ran none after it.
+            const unsigned code = mysql_errno(m_mysql);
+            setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
+            if (sessionLost(code)) {
+                m_broken = true;
+                if (m_inTransaction)
+                    loseTransactionLocked();
+            }
+            return false;
+        }
+    }
+    noteTransactionLocked();
+    return true;
+}
+
 ResultPtr Connection::executeStreamed(const QString& sql)
 {
     if (streamingOnThisThread())
         return nullptr;
     const auto lock = lockUnlessStreaming();
+    if (afterLostTransactionLocked(sql) != AfterLoss::Send)
+        return nullptr;
     Pending* p = sendLocked(sql);
     if (!p)
         return nullptr;
@@ -511,6 +630,12 @@ void Connection::forgetThisThread()
 {
     const auto lock = lockUnlessStreaming();
     const auto id = std::this_thread::get_id();
+    if (m_transactionThread == id) {
+        // A thread that ends with its transaction open leaves nothing half done behind.
+        if (m_mysql)
+            mysql_query(m_mysql, "ROLLBACK");
+        endTransactionHoldLocked();
+    }
     for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
         if ((*it)->thread == id) {
             if ((*it)->result)

@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -34,6 +35,10 @@ using ResultPtr = std::unique_ptr<Result>;
 // thread that ran the statement, so a worker's statement cannot take the user-interface thread's
 // result. While a streamed result is open, statements of other threads wait until it is
 // released (on whichever thread releases it). A worker calls forgetThisThread() before it ends.
+// Likewise, while a thread has a transaction open (START TRANSACTION until COMMIT or ROLLBACK) the
+// session serves that thread only: another thread's statement would otherwise land inside it.
+// A session lost inside a transaction is never replaced under it: the transaction's statements
+// and its COMMIT fail (the server has rolled it back) until the thread sends ROLLBACK.
 // Share a connection as std::shared_ptr<Connection>; the handle closes with the last owner or on
 // close().
 class Connection : public std::enable_shared_from_this<Connection> {
@@ -83,6 +88,11 @@ public:
     // Runs one statement. The text is sent as GBK; a character GBK cannot hold fails the statement
     // before anything is sent. A statement is sent at most once.
     bool execute(const QString& sql);
+    // Runs the statements in one round trip (sent together, each still at most once); the server
+    // stops at the first that fails, and the ones after it do not run. The rows of the last
+    // statement that produced some are kept for takeResult(); affectedRows() is that of the last
+    // statement without rows. False when one failed, with its error.
+    bool executeMany(const QStringList& statements);
     // Takes the result of the last statement this thread ran (empty when it produced no rows).
     ResultPtr takeResult();
     // Runs a statement whose rows come one by one as the server sends them, so that a long list
@@ -126,7 +136,10 @@ private:
         if (streamingOnThisThread())
             return std::unique_lock<std::mutex>();
         std::unique_lock<std::mutex> lock(m_mutex);
-        m_streamEnded.wait(lock, [this] { return !m_streaming; });
+        const std::thread::id me = std::this_thread::get_id();
+        m_streamEnded.wait(lock, [this, me] {
+            return !m_streaming && (m_transactionThread == std::thread::id() || m_transactionThread == me);
+        });
         return lock;
     }
     // Called by a streamed result when it is released, on any thread.
@@ -143,6 +156,16 @@ private:
     bool peerSpokeLocked() const;
     bool ensureAliveLocked();
     void setErrorLocked(unsigned code, const QString& message);
+    // After a statement went through: whether the session now has a transaction open, and so
+    // whose statements it serves.
+    void noteTransactionLocked();
+    // The session's transaction is gone with the session: the thread that had it open is told so
+    // at its next statements, and the session serves every thread again.
+    void loseTransactionLocked();
+    void endTransactionHoldLocked();
+    enum class AfterLoss { Send, Answered, Refused };
+    // What becomes of a statement of a thread whose transaction was lost with its session.
+    AfterLoss afterLostTransactionLocked(const QString& sql);
 
     struct Pending;
     Pending& pendingForThisThreadLocked() const;
@@ -160,6 +183,9 @@ private:
     std::chrono::steady_clock::time_point m_lastUsed;
     mutable std::vector<std::unique_ptr<Pending>> m_pending;
     std::atomic<std::thread::id> m_streamingThread {};
+    // The thread whose transaction is open on the session (guarded by m_mutex); none outside one.
+    std::thread::id m_transactionThread {};
+    bool m_inTransaction = false;
 };
 
 using ConnectionPtr = std::shared_ptr<Connection>;

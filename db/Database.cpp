@@ -40,6 +40,11 @@ bool dbExecute(const ConnectionPtr& connection, const QString& sql)
     return connection && connection->execute(sql);
 }
 
+bool dbExecuteMany(const ConnectionPtr& connection, const QStringList& statements)
+{
+    return connection && connection->executeMany(statements);
+}
+
 ResultPtr dbStoreResult(const ConnectionPtr& connection)
 {
     return connection ? connection->takeResult() : nullptr;

@@ -23,6 +23,8 @@ ConnectionPtr dbConnect(const Connection::Options& options, QString* error = nul
 // Closes the connection and leaves none in the handle. None is ignored.
 void dbClose(ConnectionPtr& connection);
 bool dbExecute(const ConnectionPtr& connection, const QString& sql);
+// Runs the statements in one round trip, stopping at the first that fails (Connection::executeMany).
+bool dbExecuteMany(const ConnectionPtr& connection, const QStringList& statements);
 ResultPtr dbStoreResult(const ConnectionPtr& connection);
 void dbFreeResult(ResultPtr& result);
 // Runs a statement and hands its rows over as the server sends them (see

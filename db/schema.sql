@@ -150,3 +150,21 @@ CREATE TABLE IF NOT EXISTS `tixingjilu` (
   KEY `idx_cepaihao` (`cepaihao`),
   KEY `idx_youxiaoqi` (`youxiaoqi`)
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The history of the vehicles: one row per changed column of a vehicle (cheliangid is its ID)
+-- for every add (新增), change (修改) and picture upload (图片): who (the login user), from which
+-- machine, the server's time of the change, the old and the new value. Written in the same
+-- transaction as the change; the program creates it when missing.
+CREATE TABLE IF NOT EXISTS `xiugaijilu` (
+  `ID` BIGINT NOT NULL AUTO_INCREMENT,
+  `cheliangid` INT NOT NULL,
+  `caozuo` VARCHAR(16) NOT NULL DEFAULT '',
+  `yonghu` VARCHAR(64) NOT NULL DEFAULT '',
+  `jiqi` VARCHAR(255) NOT NULL DEFAULT '',
+  `shijian` DATETIME NOT NULL,
+  `ziduan` VARCHAR(64) NOT NULL,
+  `jiuzhi` TEXT NULL,
+  `xinzhi` TEXT NULL,
+  PRIMARY KEY (`ID`),
+  KEY `idx_cheliang_shijian` (`cheliangid`,`shijian`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;

@@ -70,12 +70,6 @@ QStringList thumbnailUrls(const QStringList& webBases, const QString& name, bool
     return net::webUrls(webBases, serverNameBytes(name, gbk));
 }
 
-QString pictureUpdateSql(const QString& column, const QString& name, const QString& plate, const Escape& escape)
-{
-    return QStringLiteral("update ") + kVehicleTable + QStringLiteral(" set ") + column + QStringLiteral("='")
-        + escape(name) + QStringLiteral("' where cepaihao='") + escape(plate) + QLatin1Char('\'');
-}
-
 namespace {
 
 bool writableFolder(const QString& path)

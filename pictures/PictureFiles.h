@@ -33,9 +33,6 @@ QByteArray serverNameBytes(const QString& name, bool gbk);
 // bytes percent-encoded. An empty name gives the bare base addresses.
 QStringList thumbnailUrls(const QStringList& webBases, const QString& name, bool gbk);
 
-// update celiangzongbiao set <column>='<name>' where cepaihao='<plate>', values escaped.
-QString pictureUpdateSql(const QString& column, const QString& name, const QString& plate, const Escape& escape);
-
 // The folder of the working copies: "pic" beside the program, created when missing; where that
 // cannot be written, or the program is installed in the system's program folder, "pic" in the
 // user's data folder. Empty when neither can be made.

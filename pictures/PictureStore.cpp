@@ -8,15 +8,6 @@
 #include <QTemporaryFile>
 
 namespace fd::vehicles {
-namespace {
-
-Escape escaperFor(const db::ConnectionPtr& connection)
-{
-    return [connection](const QString& value) { return db::dbEscape(connection, value); };
-}
-
-} // namespace
-
 std::optional<qint64> countPlateRows(const db::ConnectionPtr& connection, const QString& plate, QString* error)
 {
     return countVehicles(connection, QStringLiteral("cepaihao"), plate, error);
@@ -54,12 +45,9 @@ UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel)
         return out;
     }
     out.stage = UploadOutcome::ColumnFailed;
-    if (!db::dbExecute(job.db, pictureUpdateSql(job.column, job.name, job.plate, escaperFor(job.db)))) {
-        out.error = db::dbLastError(job.db);
-        return out;
-    }
-    if (db::dbMatchedRows(job.db) <= 0) {
-        out.error = QStringLiteral("没有车辆使用此车牌号");
+    const SaveResult written = savePictureName(job.db, job.column, job.name, job.plate, job.author);
+    if (written.outcome != SaveResult::Written) {
+        out.error = written.error;
         return out;
     }
     out.stage = UploadOutcome::Done;

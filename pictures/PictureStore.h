@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 #include "net/Ftp.h"
+#include "vehicles/VehicleHistory.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,6 +23,7 @@ struct UploadJob {
     QString column;        // the picture column
     QString name;          // the value stored in it
     QString plate;         // the rows to update
+    ChangeAuthor author;   // who uploads, for the history of the rows
 };
 
 struct UploadOutcome {
@@ -32,7 +34,7 @@ struct UploadOutcome {
 };
 
 // Stores the bytes on the FTP server, then writes the name into the picture column of every row
-// with the plate. ColumnFailed: the file is on the server but no row holds its name. The cancel
+// with the plate, with its history rows in the same transaction. ColumnFailed: the file is on the server but no row holds its name. The cancel
 // flag stops the transfer, and once set no column is written (Cancelled). Meant for a job's
 // thread; the database statement waits for any statement of another thread.
 UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel = nullptr);

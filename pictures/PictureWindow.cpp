@@ -9,6 +9,7 @@
 #include "pictures/PictureFiles.h"
 #include "pictures/PictureStore.h"
 #include "vehicles/VehicleColumns.h"
+#include "vehicles/VehicleHistory.h"
 
 #include <QDir>
 #include <QFile>
@@ -285,6 +286,7 @@ void PictureWindow::savePicture()
     job.column = m_column;
     job.name = name;
     job.plate = m_plate;
+    job.author = changeAuthor(m_state);
     m_uploadJob = startJob(
         JobLane::uploads(), this,
         [job = std::move(job)](JobControl& control) {

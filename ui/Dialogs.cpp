@@ -1,5 +1,7 @@
 #include "ui/Dialogs.h"
 
+#include "ui/ConflictDialog.h"
+
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -66,6 +68,14 @@ QString QtDialogs::openFileName(const QString& caption, const QString& filter)
 QString QtDialogs::saveFileName(const QString& caption, const QString& suggested, const QString& filter)
 {
     return QFileDialog::getSaveFileName(nullptr, caption, suggested, filter);
+}
+
+ConflictChoice QtDialogs::resolveConflict(const QList<ConflictRow>& rows)
+{
+    ConflictDialog window(rows);
+    window.setWindowModality(Qt::ApplicationModal);
+    window.exec();
+    return window.choice();
 }
 
 } // namespace fd

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 #include <memory>
@@ -8,6 +9,27 @@ class QMessageBox;
 class QWidget;
 
 namespace fd {
+
+// One field that this form and another user both changed, to different values, as the conflict
+// window shows it: the field's name for the user and the three values.
+struct ConflictRow {
+    QString field;
+    QString read;   // when the form was opened
+    QString theirs; // what the other user saved
+    QString mine;   // what this form holds
+};
+
+// What the user decided about a save that met another user's changes.
+struct ConflictChoice {
+    enum Action {
+        KeepMine,      // save again, each field as picked in takeTheirs
+        TakeTheirs,    // drop this form's changes and show what is stored
+        BackToEditing, // save nothing, the form stays as it is
+    };
+    Action action = BackToEditing;
+    // KeepMine: per row, in the rows' order, true where the other user's value is to be kept.
+    QList<bool> takeTheirs;
+};
 
 // Every message box, question, input box and file dialog of the program goes through this
 // interface, so that tests answer them by script and never block on a modal dialog.
@@ -37,6 +59,9 @@ public:
     // File pickers; an empty text means cancelled.
     virtual QString openFileName(const QString& caption, const QString& filter) = 0;
     virtual QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) = 0;
+    // The conflict window: the fields both sides changed, and the user's choice. Without a window
+    // to ask in, nothing is saved.
+    virtual ConflictChoice resolveConflict(const QList<ConflictRow>& /*rows*/) { return {}; }
 };
 
 // The real dialogs: application-modal, without owner window.
@@ -49,6 +74,7 @@ public:
     bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;
     QString openFileName(const QString& caption, const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
+    ConflictChoice resolveConflict(const QList<ConflictRow>& rows) override;
 
     // The box message and ask show, before it is shown: no icon, application-modal, the standard
     // buttons in the language of the installed Qt translations.

@@ -6,8 +6,13 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <vector>
+
+namespace fd {
+struct AppState;
+}
 
 // Saving a vehicle when several offices edit the register at once, and the history of every
 // change. A save never overwrites silently what another office saved after the form read the row:
@@ -30,6 +35,9 @@ struct ChangeAuthor {
     QString user;
     QString host;
 };
+
+// The login user of the state and this machine's host name.
+ChangeAuthor changeAuthor(const AppState& state);
 
 // Creates the history table when it is missing. Outside any transaction (a CREATE ends one).
 bool ensureHistoryTable(const db::ConnectionPtr& connection, QString* error = nullptr);
@@ -88,5 +96,22 @@ struct HistoryEntry {
 // history table reads as no history.
 std::optional<std::vector<HistoryEntry>> readHistory(const db::ConnectionPtr& connection, const QString& id,
     QString* error = nullptr);
+
+// The row as the form shows it: every data column in the form's value texts (trimmed text as
+// stored, dates as dateText); a date column that holds no date (NULL, invalid) has no entry, as
+// the form leaves out a box that shows no date. What saveVehicle compares `mine` with.
+VehicleValues storedValues(const VehicleRecord& record);
+
+// Writes the picture's file name into the picture column of every vehicle with the plate, with a
+// history row (kActionPicture, old file name to new) for each, in one transaction. NoRow when no
+// vehicle has the plate.
+SaveResult savePictureName(const db::ConnectionPtr& connection, const QString& column, const QString& name,
+    const QString& plate, const ChangeAuthor& author);
+
+// For tests: called inside the transaction of every change, once the vehicle's row is held and
+// before its history rows are sent: for a save and a picture name after the rows are read and
+// locked, before the writes and the history go out together; for an add after the new row is
+// inserted. None by default.
+void setAfterRowLockedHook(std::function<void()> hook);
 
 } // namespace fd::vehicles

@@ -15,11 +15,13 @@ Escape escaperFor(const db::ConnectionPtr& connection)
 
 } // namespace
 
-VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id)
+namespace {
+
+VehicleRecord readVehicleBy(const db::ConnectionPtr& connection, const QStringList& statements)
 {
     VehicleRecord record;
     db::ResultPtr result;
-    if (db::dbExecute(connection, selectVehicleSql(id, escaperFor(connection))))
+    if (statements.size() == 1 ? db::dbExecute(connection, statements.front()) : db::dbExecuteMany(connection, statements))
         result = db::dbStoreResult(connection);
     if (!result) {
         record.error = db::dbLastError(connection);
@@ -48,6 +50,19 @@ VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id
     }
     db::dbFreeResult(result);
     return record;
+}
+
+} // namespace
+
+VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id)
+{
+    return readVehicleBy(connection, {selectVehicleSql(id, escaperFor(connection))});
+}
+
+VehicleRecord beginAndReadVehicleForUpdate(const db::ConnectionPtr& connection, const QString& id)
+{
+    return readVehicleBy(connection,
+        {QStringLiteral("START TRANSACTION"), selectVehicleSql(id, escaperFor(connection)) + QStringLiteral(" FOR UPDATE")});
 }
 
 std::optional<qint64> countVehicles(const db::ConnectionPtr& connection, const QString& column, const QString& value,

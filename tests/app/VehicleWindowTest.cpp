@@ -318,6 +318,24 @@ TEST_F(VehicleWindowTest, OnASmallScreenTheFormScrollsAndSaveStaysInView)
         EXPECT_EQ(save->size(), QSize(656, 48));
     }
 
+    // In modify mode 修改记录 sits beside 保存, below the scrolled form, in view on a laptop's screen.
+    const QString id = insertFullVehicle(QStringLiteral("豫H90100"), QStringLiteral("F100"), QStringLiteral("正常"));
+    auto m = openModify(id);
+    m->fitToArea(QRect(0, 0, 1366, 768));
+    QCoreApplication::processEvents();
+    auto* history = m->findChild<QPushButton*>(QStringLiteral("按钮_修改记录"));
+    auto* saveButton = m->findChild<QPushButton*>(QStringLiteral("按钮_保存"));
+    auto* area = m->findChild<QScrollArea*>(QStringLiteral("windowScroll"));
+    ASSERT_TRUE(history && saveButton && area);
+    EXPECT_TRUE(history->isVisible());
+    EXPECT_TRUE(history->isEnabled());
+    EXPECT_FALSE(area->isAncestorOf(history));
+    const QRect at(history->mapTo(m.get(), QPoint(0, 0)), history->size());
+    const QRect saveAt(saveButton->mapTo(m.get(), QPoint(0, 0)), saveButton->size());
+    EXPECT_TRUE(m->rect().contains(at));
+    EXPECT_FALSE(at.intersects(saveAt));
+    EXPECT_EQ(at.top(), saveAt.top());
+
     // A screen large enough leaves the window as designed.
     QDialog roomy;
     roomy.resize(892, 965);

@@ -17,6 +17,7 @@
 #include "pictures/PictureFiles.h"
 #include "pictures/PictureWindow.h"
 #include "vehicles/VehicleColumns.h"
+#include "vehicles/VehicleHistory.h"
 #include "vehicles/VehicleStore.h"
 #include "app/VehicleWindow.h"
 #include "common/Jobs.h"
@@ -590,6 +591,70 @@ TEST_F(ClusterTest, AFrozenNodeCostsSecondsNotTheReadTimeOut)
     EXPECT_LT(ms, 30000);
     EXPECT_EQ(session->serverAddress(), nodeAddress(2)) << db::dbLastError(session).toStdString();
     EXPECT_EQ(QString::number(fleet.gridRowCount() - 1), expected);
+}
+
+// Two offices save one vehicle at the same moment through two nodes: each passes the lock of its
+// own node, and the later commit fails the cluster's certification (1213). That save reads the row
+// again and decides again: different columns merge, the same column is a conflict. Never an
+// overwrite, never a failure as if the connection were lost.
+TEST_F(ClusterTest, SavesOfOneVehicleOnTwoNodesAtOnceMergeOrConflict)
+{
+    auto node1 = connectNode(1);
+    auto node2 = connectNode(2);
+    auto node3 = connectNode(3);
+    ASSERT_TRUE(node1 && node2 && node3);
+    const vehicles::ChangeAuthor officeA { QStringLiteral("甲"), QStringLiteral("office-a") };
+    const vehicles::ChangeAuthor officeB { QStringLiteral("乙"), QStringLiteral("office-b") };
+    const vehicles::SaveResult added = vehicles::addVehicle(node1, vehicleWithPlate(freshPlate("豫D")), officeA);
+    ASSERT_EQ(added.outcome, vehicles::SaveResult::Written) << added.error.toStdString();
+    const QString id = added.stored.texts.value(QStringLiteral("ID"));
+
+    struct Case {
+        const char* name;
+        QString columnA, valueA, columnB, valueB;
+        vehicles::SaveResult::Outcome outcomeA;
+    };
+    const Case cases[] = {
+        { "different columns", QStringLiteral("cezudianhua"), QStringLiteral("13911110001"),
+            QStringLiteral("baoxianbeizu"), QStringLiteral("已续保"), vehicles::SaveResult::Written },
+        { "the same column", QStringLiteral("cezudianhua"), QStringLiteral("13911110002"),
+            QStringLiteral("cezudianhua"), QStringLiteral("13911110003"), vehicles::SaveResult::Conflict },
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const vehicles::VehicleRecord readA = vehicles::readVehicle(node1, id);
+        const vehicles::VehicleRecord readB = vehicles::readVehicle(node2, id);
+        vehicles::VehicleValues mineA = vehicles::storedValues(readA), mineB = vehicles::storedValues(readB);
+        mineA.insert(c.columnA, c.valueA);
+        mineB.insert(c.columnB, c.valueB);
+        // A's row is written on node 1 and locked there; B saves through node 2 before A commits.
+        vehicles::SaveResult savedB;
+        vehicles::setAfterRowLockedHook([&] {
+            vehicles::setAfterRowLockedHook(nullptr);
+            savedB = vehicles::saveVehicle(node2, readB, mineB, id, officeB);
+        });
+        const vehicles::SaveResult savedA = vehicles::saveVehicle(node1, readA, mineA, id, officeA);
+        vehicles::setAfterRowLockedHook(nullptr);
+
+        EXPECT_EQ(savedB.outcome, vehicles::SaveResult::Written) << savedB.error.toStdString();
+        EXPECT_EQ(savedA.outcome, c.outcomeA) << savedA.error.toStdString();
+        const auto value = [&](const QString& column) {
+            return queryValue(node3, QStringLiteral("select %1 from celiangzongbiao where ID=%2").arg(column, id));
+        };
+        EXPECT_EQ(value(c.columnB), c.valueB);
+        const QString historyOfA = queryValue(node3,
+            QStringLiteral("select count(*) from xiugaijilu where cheliangid=%1 and yonghu='甲' and xinzhi='%2'")
+                .arg(id, c.valueA));
+        if (c.outcomeA == vehicles::SaveResult::Written) {
+            EXPECT_EQ(value(c.columnA), c.valueA);
+            EXPECT_EQ(historyOfA, QStringLiteral("1"));
+        } else {
+            ASSERT_EQ(savedA.conflicts.size(), 1);
+            EXPECT_EQ(savedA.conflicts[0].theirs, c.valueB);
+            EXPECT_EQ(savedA.conflicts[0].mine, c.valueA);
+            EXPECT_EQ(historyOfA, QStringLiteral("0"));
+        }
+    }
 }
 
 } // namespace

@@ -205,3 +205,26 @@ TEST_F(ConnectionLife, AServerThatStopsAnsweringFailsTheStatementInsteadOfFreezi
     // the next statement works again on a new session
     EXPECT_TRUE(conn->execute(QStringLiteral("SELECT 1")));
 }
+
+// While one thread has a transaction open, another thread's statement waits for its end instead
+// of landing inside it (and being rolled back with it).
+TEST_F(ConnectionLife, AnotherThreadsStatementWaitsForTheOpenTransaction)
+{
+    ConnectionPtr shared = fd::test::connectStack(kDatabase);
+    ASSERT_TRUE(shared);
+    ASSERT_TRUE(dbExecute(shared, QStringLiteral("START TRANSACTION")));
+    ASSERT_TRUE(dbInsert(shared, QStringLiteral("journal"), QStringLiteral("n=1, note='undone'")));
+    std::atomic_bool workerDone { false };
+    bool workerWrote = false;
+    std::thread worker([&] {
+        workerWrote = dbInsert(shared, QStringLiteral("journal"), QStringLiteral("n=2, note='worker'"));
+        dbThreadEnd(shared);
+        workerDone = true;
+    });
+    QThread::msleep(300);
+    EXPECT_FALSE(workerDone.load()) << "the worker's statement ran inside another thread's transaction";
+    ASSERT_TRUE(dbExecute(shared, QStringLiteral("ROLLBACK")));
+    worker.join();
+    EXPECT_TRUE(workerWrote);
+    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("2"));
+}

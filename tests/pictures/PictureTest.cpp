@@ -15,6 +15,7 @@
 #include "pictures/PictureWindow.h"
 #include "pictures/ThumbnailLoader.h"
 #include "vehicles/VehicleColumns.h"
+#include "vehicles/VehicleHistory.h"
 #include "app/VehicleWindow.h"
 
 #include <QBuffer>
@@ -30,6 +31,7 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QSysInfo>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -213,6 +215,7 @@ protected:
         ASSERT_TRUE(conn && temp.isValid());
         test::mustExecute(conn, QStringLiteral("drop trigger if exists refuse_update"));
         test::mustExecute(conn, QStringLiteral("delete from celiangzongbiao"));
+        test::mustExecute(conn, QStringLiteral("delete from ") + kHistoryTable);
         state.settings = test::stackSettings();
         state.dbConnection = conn;
     }
@@ -394,6 +397,7 @@ TEST_F(PictureTest, UploadStoresTheFileAndNamesItInEveryRowOfThePlate)
     const QString other = insertVehicle(QStringLiteral("豫H99999"), QStringLiteral("F3"));
     const QString name = pictureFileName(plate, QStringLiteral("挂车保险"));
     QFile::remove(served(name));
+    state.loginUser = QStringLiteral("王会计");
 
     auto w = openPicture(QStringLiteral("挂车保险"), plate);
     import(*w, source(QStringLiteral("png")));
@@ -408,6 +412,18 @@ TEST_F(PictureTest, UploadStoresTheFileAndNamesItInEveryRowOfThePlate)
     EXPECT_EQ(net::httpGetFirst(thumbnailUrls(net::endpointsOf(s).webBases, name, s.gbkFileNames)), copy);
     for (const auto& [row, expected] : {std::pair(a, name), {b, name}, {other, QStringLiteral("<null>")}})
         EXPECT_EQ(column(row, QStringLiteral("guacebaoxiantupina")), expected);
+
+    // Each row of the plate records who stored which picture over what; the other row nothing.
+    for (const auto& [row, expected] : {std::pair(a, 1u), {b, 1u}, {other, 0u}}) {
+        const auto history = readHistory(conn, row);
+        ASSERT_TRUE(history && history->size() == expected);
+        for (const HistoryEntry& e : *history)
+            EXPECT_EQ(QStringList({e.user, e.host, e.action, e.column, e.oldValue, e.newValue}).join('|').toStdString(),
+                QStringList({QStringLiteral("王会计"), QSysInfo::machineHostName(), kActionPicture,
+                                QStringLiteral("guacebaoxiantupina"), QString(), name})
+                    .join('|')
+                    .toStdString());
+    }
 }
 
 TEST_F(PictureTest, FailedUploadSaysSoInChineseAndKeepsTheWorkingCopy)

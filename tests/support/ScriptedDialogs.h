@@ -12,7 +12,7 @@ namespace fd::test {
 class ScriptedDialogs final : public Dialogs {
 public:
     struct Shown {
-        QString kind; // "message", "error", "ask", "input", "open", "save"
+        QString kind; // "message", "error", "ask", "input", "open", "save", "conflict"
         QString text;
         QString caption;
         QString details; // the details part of a detailed message
@@ -25,11 +25,16 @@ public:
     bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;
     QString openFileName(const QString& caption, const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
+    ConflictChoice resolveConflict(const QList<ConflictRow>& rows) override;
 
     // Scripted answers, taken in order; when none is left: Ok, cancelled input, cancelled picker.
     QList<int> answers;
     QList<QString> inputs;
     QList<QString> fileNames;
+    // Answers of the conflict window; when none is left: back to editing.
+    QList<ConflictChoice> conflictChoices;
+    // The rows of every conflict window shown, in order.
+    QList<QList<ConflictRow>> conflicts;
     // Runs when a message is shown (for example to check the state at that moment).
     std::function<void(const Shown&)> onShown;
 
