@@ -231,10 +231,10 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
         return nullptr;
     }
     // CLIENT_FOUND_ROWS: an update reports the rows it matched, so saving an unchanged row counts.
-    // CLIENT_MULTI_STATEMENTS: executeMany sends the steps of a transaction in one round trip
-    // (every value in a statement is escaped, so a value can never add a statement).
+    // No CLIENT_MULTI_STATEMENTS: one query is one statement, whatever a value might hold.
+    // executeMany sends its steps as one compound statement instead.
     if (!mysql_real_connect(mysql, orNull(host), orNull(user), orNull(password), orNull(database),
-            static_cast<unsigned>(target.port), nullptr, CLIENT_FOUND_ROWS | CLIENT_MULTI_STATEMENTS)) {
+            static_cast<unsigned>(target.port), nullptr, CLIENT_FOUND_ROWS)) {
         *error = text::fromGbk(QByteArray(mysql_error(mysql)));
         *failure = failureOf(mysql, m_options.tlsRequired);
         mysql_close(mysql);
@@ -542,7 +542,10 @@ bool Connection::executeMany(const QStringList& statements)
     if (streamingOnThisThread())
         return false;
     const auto lock = lockUnlessStreaming();
-    const QString sql = statements.join(QStringLiteral(";\n"));
+    // One compound statement, so the session needs no multi-statement queries: the server runs
+    // the steps in order and stops at the first that fails, leaving an open transaction open.
+    const QString sql = QStringLiteral("BEGIN NOT ATOMIC ") + statements.join(QStringLiteral(";\n"))
+        + QStringLiteral(";\nEND");
     switch (afterLostTransactionLocked(sql)) {
     case AfterLoss::Answered: return true;
     case AfterLoss::Refused: return false;

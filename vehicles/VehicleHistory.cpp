@@ -2,6 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/DateTime.h"
+#include "common/Text.h"
 #include "db/Database.h"
 #include "vehicles/VehicleColumns.h"
 
@@ -82,6 +83,14 @@ bool isDate(const QString& column)
 QString storedValue(const VehicleRecord& record, const QString& column)
 {
     return isDate(column) ? dateValue(record, column) : record.texts.value(column);
+}
+
+// The value as the form would save it unchanged: the form trims the texts it stores (all but
+// the few kept as typed), so a stored " 张三" the user left alone comes back as "张三".
+QString asFormSaves(const QString& column, const QString& value)
+{
+    const VehicleColumn* c = findColumn(column);
+    return c && c->form == ColumnForm::Text && !c->keepSpaces ? text::trimSpaces(value) : value;
 }
 
 // The record after the values were written into it.
@@ -213,7 +222,7 @@ Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read,
         const QString readValue = storedValue(read, column);
         const QString theirValue = storedValue(theirs, column);
         const QString myValue = date ? normalDate(mine.value(column)) : mine.value(column);
-        if (myValue == readValue || myValue == theirValue)
+        if (myValue == readValue || myValue == asFormSaves(column, readValue) || myValue == theirValue)
             continue; // unchanged here, or both sides agree: what is stored stays
         if (theirValue != readValue) {
             result.conflicts.append(FieldConflict { column, readValue, theirValue, myValue });

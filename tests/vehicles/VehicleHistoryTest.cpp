@@ -145,6 +145,25 @@ TEST_F(VehicleHistory, ReadTheirsMineDecideEachColumn)
     }
 }
 
+// The form trims the texts it saves: a stored " 王五 " left alone in the form is not this form's
+// change, so another office's new value for it stays, without a conflict.
+TEST_F(VehicleHistory, TextTheFormOnlyTrimsIsNotAChange)
+{
+    const QString column = QStringLiteral("cezuxingming");
+    mustExecute(s_observer, QStringLiteral("UPDATE celiangzongbiao SET cezuxingming=' 王五 ' WHERE ID=%1").arg(id));
+    const VehicleRecord read = readVehicle(a, id);
+    VehicleValues mine = storedValues(read);
+    mine.insert(column, QStringLiteral("王五"));
+    VehicleValues theirs = storedValues(readVehicle(b, id));
+    theirs.insert(column, QStringLiteral("赵六"));
+    ASSERT_EQ(saveVehicle(b, readVehicle(b, id), theirs, id, kOfficeB).outcome, SaveResult::Written);
+
+    const SaveResult r = saveVehicle(a, read, mine, id, kOfficeA);
+    EXPECT_EQ(r.outcome, SaveResult::Written) << r.error.toStdString();
+    EXPECT_EQ(stored(column), QStringLiteral("赵六"));
+    EXPECT_EQ(historyCount(kActionModify, kOfficeA), QStringLiteral("0"));
+}
+
 TEST_F(VehicleHistory, TwoOfficesChangingDifferentColumnsKeepBothWithTheirHistory)
 {
     const VehicleRecord readA = readVehicle(a, id), readB = readVehicle(b, id);
