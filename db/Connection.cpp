@@ -446,22 +446,27 @@ Connection::Pending* Connection::sendLocked(const QString& sql)
     }
     m_lastUsed = std::chrono::steady_clock::now();
     if (mysql_real_query(m_mysql, gbk.bytes.constData(), static_cast<unsigned long>(gbk.bytes.size())) != 0) {
-        const unsigned code = mysql_errno(m_mysql);
-        setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
-        // The statement may or may not have reached the server: it is not sent again, but the
-        // next statement starts on a checked connection. A server shutting down, a killed
-        // session and a cluster node that left the primary component (1047) count alike.
-        if (sessionLost(code)) {
-            m_broken = true;
-            if (m_inTransaction)
-                loseTransactionLocked();
-        }
+        // The statement may or may not have reached the server: it is not sent again.
+        failSentLocked();
         return nullptr;
     }
     noteTransactionLocked();
     p.errorCode = 0;
     p.error.clear();
     return &p;
+}
+
+void Connection::failSentLocked()
+{
+    const unsigned code = mysql_errno(m_mysql);
+    setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
+    // A server shutting down, a killed session and a cluster node that left the primary
+    // component (1047) count alike.
+    if (sessionLost(code)) {
+        m_broken = true;
+        if (m_inTransaction)
+            loseTransactionLocked();
+    }
 }
 
 void Connection::noteTransactionLocked()
@@ -570,13 +575,7 @@ bool Connection::executeMany(const QStringList& statements)
             break;
         if (next > 0) {
             // A later statement failed; the server ran none after it.
-            const unsigned code = mysql_errno(m_mysql);
-            setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
-            if (sessionLost(code)) {
-                m_broken = true;
-                if (m_inTransaction)
-                    loseTransactionLocked();
-            }
+            failSentLocked();
             return false;
         }
     }

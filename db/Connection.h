@@ -156,6 +156,9 @@ private:
     bool peerSpokeLocked() const;
     bool ensureAliveLocked();
     void setErrorLocked(unsigned code, const QString& message);
+    // Records the failure of what was just sent. After a lost session the next statement starts
+    // on a checked connection, and an open transaction is lost with it.
+    void failSentLocked();
     // After a statement went through: whether the session now has a transaction open, and so
     // whose statements it serves.
     void noteTransactionLocked();
