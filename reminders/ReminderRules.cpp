@@ -115,6 +115,26 @@ QString daysText(const QList<int>& days)
     return parts.join(QLatin1Char(','));
 }
 
+namespace {
+
+// Writes one rule: "insert ignore" keeps a rule already stored, "replace" overwrites it.
+bool writeRule(const db::ConnectionPtr& connection, const QString& verb, const ReminderRule& rule, QString* error)
+{
+    const QString sql = verb
+        + QStringLiteral(" into tixingguize set wendang=%1,mingcheng=%2,banli=%3,tiqiantianshu=%4,guoqicitian=%5,qiyong=%6")
+              .arg(db::dbQuote(connection, rule.column), db::dbQuote(connection, rule.document),
+                  db::dbQuote(connection, rule.action), db::dbQuote(connection, daysText(rule.daysBefore)))
+              .arg(rule.afterExpiry ? 1 : 0)
+              .arg(rule.enabled ? 1 : 0);
+    if (!db::dbExecute(connection, sql)) {
+        fail(error, db::dbLastError(connection));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool ensureReminderTables(const db::ConnectionPtr& connection, QString* error)
 {
     for (const char* sql : kCreateStatements)
@@ -123,17 +143,8 @@ bool ensureReminderTables(const db::ConnectionPtr& connection, QString* error)
             return false;
         }
     for (const ReminderRule& rule : defaultRules().rules) {
-        const QString sql = QStringLiteral("insert ignore into tixingguize set wendang=%1,mingcheng=%2,banli=%3,"
-                                           "tiqiantianshu=%4,guoqicitian=%5,qiyong=%6")
-                                .arg(db::dbQuote(connection, rule.column), db::dbQuote(connection, rule.document),
-                                    db::dbQuote(connection, rule.action),
-                                    db::dbQuote(connection, daysText(rule.daysBefore)))
-                                .arg(rule.afterExpiry ? 1 : 0)
-                                .arg(rule.enabled ? 1 : 0);
-        if (!db::dbExecute(connection, sql)) {
-            fail(error, db::dbLastError(connection));
+        if (!writeRule(connection, QStringLiteral("insert ignore"), rule, error))
             return false;
-        }
     }
     if (!db::dbExecute(connection, QStringLiteral("insert ignore into tixingshezhi set mingcheng='houzhui',zhi=''"))) {
         fail(error, db::dbLastError(connection));
@@ -192,17 +203,8 @@ bool saveRules(const db::ConnectionPtr& connection, const ReminderRules& rules, 
         return false;
     }
     for (const ReminderRule& rule : rules.rules) {
-        const QString sql = QStringLiteral("replace into tixingguize set wendang=%1,mingcheng=%2,banli=%3,"
-                                           "tiqiantianshu=%4,guoqicitian=%5,qiyong=%6")
-                                .arg(db::dbQuote(connection, rule.column), db::dbQuote(connection, rule.document),
-                                    db::dbQuote(connection, rule.action),
-                                    db::dbQuote(connection, daysText(rule.daysBefore)))
-                                .arg(rule.afterExpiry ? 1 : 0)
-                                .arg(rule.enabled ? 1 : 0);
-        if (!db::dbExecute(connection, sql)) {
-            fail(error, db::dbLastError(connection));
+        if (!writeRule(connection, QStringLiteral("replace"), rule, error))
             return false;
-        }
     }
     if (!db::dbExecute(connection,
             QStringLiteral("replace into tixingshezhi set mingcheng='houzhui',zhi=%1")
