@@ -28,8 +28,14 @@ int main(int argc, char* argv[])
     fd::applyProgramLook(app);
 
     fd::AppState state;
-    state.settings.load(fd::Settings::defaultPath());
     fd::QtDialogs dialogs;
+    // A missing file leaves the defaults, and the login says what it cannot reach; a file that is
+    // there but cannot be read is said as such, not as the database failure its empty values cause.
+    QString settingsError;
+    if (!state.settings.load(fd::Settings::defaultPath(), &settingsError) && !settingsError.isEmpty()) {
+        dialogs.message(settingsError);
+        return 2;
+    }
 
     int rc = 0;
     {

@@ -82,10 +82,27 @@ QString Settings::tlsCaFilePath() const
     return beside;
 }
 
-bool Settings::load(const QString& path)
+bool Settings::load(const QString& path, QString* error)
 {
-    if (!QFileInfo::exists(path))
+    const QFileInfo info(path);
+    if (!info.exists())
         return false;
+    // QSettings reads a file it cannot open as an empty one: look first.
+    QFile file(path);
+    if (info.isDir() || !file.open(QIODevice::ReadOnly)) {
+        if (error) {
+            QString reason;
+            if (info.isDir())
+                reason = QStringLiteral("这是一个文件夹");
+            else if (!info.isReadable())
+                reason = QStringLiteral("没有读取权限（请管理员检查文件的所有者和权限）");
+            else
+                reason = file.errorString();
+            *error = QStringLiteral("读不到设置文件 %1：%2").arg(QDir::toNativeSeparators(path), reason);
+        }
+        return false;
+    }
+    file.close();
     loadedFrom = path;
     QSettings ini(path, QSettings::IniFormat);
     ini.beginGroup(QStringLiteral("fleetdesk"));

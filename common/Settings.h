@@ -56,8 +56,10 @@ struct Settings {
     // named it; where that folder has no such file but the program's folder has, that one (the
     // way an older settings file beside the program meant it).
     QString tlsCaFilePath() const;
-    // Missing keys keep their defaults. Returns false when the file does not exist.
-    bool load(const QString& path);
+    // Missing keys keep their defaults. Returns false when the file does not exist, or when it
+    // exists but cannot be read: then error (when given) names the file and the reason, for the
+    // user to see instead of the failures that empty settings would cause later.
+    bool load(const QString& path, QString* error = nullptr);
     // The file is readable by its owner only (0600), also when it existed with wider rights.
     bool save(const QString& path) const;
 };

@@ -58,8 +58,9 @@ int run(const QCoreApplication& app)
 
     Settings settings;
     const QString path = parser.isSet(config) ? parser.value(config) : Settings::defaultPath();
-    if (!settings.load(path)) {
-        say(QStringLiteral("读不到设置文件 %1").arg(path));
+    QString settingsError;
+    if (!settings.load(path, &settingsError)) {
+        say(settingsError.isEmpty() ? QStringLiteral("读不到设置文件 %1：文件不存在").arg(path) : settingsError);
         return 2;
     }
     QString error;

@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using fd::Settings;
 
@@ -158,6 +160,54 @@ TEST(SettingsFile, ReadsValuesAndKeepsDefaultsForMissingKeys)
     Settings missing;
     EXPECT_FALSE(missing.load(dir.filePath(QStringLiteral("absent.ini"))));
     EXPECT_EQ(missing.dbPort, 0);
+}
+
+// A file that is there but cannot be read is not taken for an empty one: load says which file and
+// why. The owner-only file of another user is read as a user who is not its owner (as root, a
+// child process that drops to nobody; root itself reads every file).
+TEST(SettingsFile, FileThatCannotBeReadIsNamedNotTakenAsEmpty)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner
+        | QFileDevice::ExeOwner | QFileDevice::ExeGroup | QFileDevice::ExeOther));
+    const QString folder = dir.filePath(QStringLiteral("folder.ini"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    const QString locked = dir.filePath(QStringLiteral("fleetdesk.ini"));
+    writeFile(locked, "[fleetdesk]\ndbPort=3307\n");
+    ASSERT_TRUE(QFile::setPermissions(locked, geteuid() == 0 ? QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                              : QFileDevice::Permissions{}));
+
+    struct Case {
+        const char* what;
+        QString path;
+        const char* reason;
+    };
+    for (const Case& c : {Case{"a folder", folder, "这是一个文件夹"}, Case{"no read permission", locked, "没有读取权限"}}) {
+        SCOPED_TRACE(c.what);
+        auto expectNamed = [&c] {
+            Settings s;
+            QString error;
+            const bool loaded = s.load(c.path, &error);
+            return !loaded && error.contains(QStringLiteral("读不到设置文件 ") + c.path)
+                && error.contains(QString::fromUtf8(c.reason)) && s.dbPort == 0;
+        };
+        if (c.path == locked && geteuid() == 0) {
+            const pid_t child = fork();
+            ASSERT_NE(child, -1);
+            if (child == 0)
+                _exit(setgid(65534) == 0 && setuid(65534) == 0 && expectNamed() ? 0 : 1);
+            int status = 0;
+            ASSERT_EQ(waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+        } else {
+            EXPECT_TRUE(expectNamed());
+        }
+    }
+    // A file that does not exist is no error: the defaults stay and nothing is said.
+    Settings missing;
+    QString error;
+    EXPECT_FALSE(missing.load(dir.filePath(QStringLiteral("absent.ini")), &error));
+    EXPECT_TRUE(error.isEmpty());
 }
 
 TEST(SettingsFile, SaveAndLoadKeepEveryValueExactly)
