@@ -13,6 +13,25 @@ endforeach()
 install(FILES ${fd_packaging}/fleetdesk.ini.example DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
   RENAME fleetdesk.ini)
 
+# What Debian asks of every package: the copyright, the changelog and a manual page per program,
+# the last two compressed as Debian's tools do (gzip -9n: no name or time stamp, so the same text
+# makes the same file). Made when the project is configured; an edit configures again.
+set(fd_doc_out ${PROJECT_BINARY_DIR}/packaging)
+file(MAKE_DIRECTORY ${fd_doc_out})
+function(fd_gzip source target)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${source})
+  execute_process(COMMAND gzip -9n -c ${source} OUTPUT_FILE ${target} RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "gzip ${source}: ${rc}")
+  endif()
+endfunction()
+fd_gzip(${fd_packaging}/changelog ${fd_doc_out}/changelog.gz)
+install(FILES ${fd_packaging}/copyright ${fd_doc_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+foreach(program fleetdesk fleetdesk-remind fleetdesk-encipher)
+  fd_gzip(${fd_packaging}/man/${program}.1 ${fd_doc_out}/${program}.1.gz)
+  install(FILES ${fd_doc_out}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME fleetdesk)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -20,14 +39,18 @@ set(CPACK_PACKAGING_INSTALL_PREFIX ${FD_PACKAGE_PREFIX})
 set(CPACK_PACKAGE_CONTACT "fleetdesk maintainers <maintainers@fleetdesk.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "register of affiliated lorries / 挂靠车辆管理系统")
 # The summary is the first line of the package's description; this is the text under it.
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The register of the lorries affiliated to a road-transport company in one MySQL/MariaDB
-database: owners, drivers, vehicles, fees and the expiry dates of their documents in a grid
-coloured by the months left, document pictures (FTP up, HTTP back), printing, PDF, Excel and
-CSV export, and SMS reminders through an SMS platform, by hand or daily (fleetdesk-remind).
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "The register of the lorries affiliated to a road-transport company
+in one MySQL/MariaDB database: owners, drivers, vehicles, fees and the
+expiry dates of their documents in a grid coloured by the months left,
+document pictures (FTP up, HTTP back), printing, PDF, Excel and CSV
+export, and SMS reminders through an SMS platform, by hand or daily
+(fleetdesk-remind).
 .
-运输公司挂靠车辆的登记与管理：车主、驾驶员、车辆与挂车、费用，以及行车证、营运证、保险、
-资格证、驾驶证和管理费的到期日期（表格按剩余月数着色）；证件图片上传与查看；打印与导出
-PDF、Excel、CSV；通过短信平台手动或每天自动（fleetdesk-remind）发送到期提醒。")
+运输公司挂靠车辆的登记与管理：车主、驾驶员、车辆与挂车、费用，
+以及行车证、营运证、保险、资格证、驾驶证和管理费的到期日期
+（表格按剩余月数着色）；证件图片上传与查看；打印与导出 PDF、
+Excel、CSV；通过短信平台手动或每天自动（fleetdesk-remind）
+发送到期提醒。")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION database)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -11,7 +11,7 @@ packages=(
   xvfb xauth x11-utils x11-apps xdotool imagemagick fonts-noto-cjk fonts-wqy-microhei poppler-utils
   libjpeg-turbo-progs libxlsxwriter-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev unzip
   galera-4 rsync openssl stunnel4 tcpdump time
-  dpkg-dev desktop-file-utils librsvg2-bin
+  dpkg-dev desktop-file-utils librsvg2-bin lintian
   "$@"
 )
 

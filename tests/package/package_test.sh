@@ -47,6 +47,11 @@ no_dev() { ! grep -Eq -- '-dev( |,|$)' <<<"$depends"; }
 runtime_libraries() { grep -q libqt6widgets6 <<<"$depends" && grep -q libmariadb3 <<<"$depends" && grep -q libcurl4 <<<"$depends"; }
 check "the package depends on no development package" no_dev
 check "the package depends on Qt, MariaDB Connector/C and libcurl from Debian" runtime_libraries
+# What Debian itself would refuse (lintian's errors; its warnings and notes are for a person).
+lintian "$deb" >"$work/lintian.log" 2>&1
+no_lintian_errors() { ! grep -q '^E:' "$work/lintian.log"; }
+check "lintian finds no error in the package" no_lintian_errors
+grep '^E:' "$work/lintian.log"
 
 apt_get install --no-install-recommends "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; echo "FAIL: apt-get install"; exit 1; }
 installed=1
@@ -58,6 +63,8 @@ for f in /usr/bin/fleetdesk /usr/bin/fleetdesk-remind /usr/bin/fleetdesk-enciphe
   /usr/share/applications/fleetdesk.desktop /usr/share/icons/hicolor/scalable/apps/fleetdesk.svg \
   /usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/fleetdesk.png \
   /usr/share/doc/fleetdesk/examples/fleetdesk.ini /usr/share/fleetdesk/help/index.html \
+  /usr/share/doc/fleetdesk/copyright /usr/share/doc/fleetdesk/changelog.gz \
+  /usr/share/man/man1/{fleetdesk,fleetdesk-remind,fleetdesk-encipher}.1.gz \
   /usr/share/fleetdesk/help/images/main-window.png; do
   check "installed: $f" grep -qx "$f" "$work/own"
 done
