@@ -40,7 +40,13 @@ if xdpyinfo -display "$display" >/dev/null 2>&1; then
 fi
 Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
-for _ in $(seq 1 100); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.05; done
+up=0
+for _ in $(seq 1 300); do
+    xdpyinfo -display "$display" >/dev/null 2>&1 && { up=1; break; }
+    kill -0 "$xvfb" 2>/dev/null || break
+    sleep 0.1
+done
+[ $up = 1 ] || { echo "the virtual display $display did not come up within 30 s" >&2; exit 1; }
 export DISPLAY=$display
 export FLEETDESK_CONFIG=$stack/fleetdesk.ini
 # UTF-8 whatever this machine's locale (the program's own texts and dialogs are Chinese in any).
@@ -49,10 +55,19 @@ export LC_ALL=C.UTF-8
 # The program's visible top-level windows with a given caption (all of its windows but the print
 # preview, 自动提醒 and the help carry the program's name).
 windows() { xdotool search --onlyvisible --name "${1:-$title}" 2>/dev/null | sort || true; }
+# Ends the script when the program has ended, with its last output.
+still_running() {
+    if [ -z "$app" ] || ! kill -0 "$app" 2>/dev/null || grep -q '^State:.*Z' "/proc/$app/status" 2>/dev/null; then
+        echo "fleetdesk ended while the pictures were made; its last output:" >&2
+        tail -n 20 "$stack/fleetdesk.log" >&2
+        exit 1
+    fi
+}
 # Waits for a window with the caption that is not among the ones given, and prints it.
 new_window() {
     local name=$1 before=$2 w
     for _ in $(seq 1 150); do
+        still_running
         w=$(comm -13 <(printf '%s\n' "$before") <(windows "$name") | head -n 1)
         if [ -n "$w" ]; then
             sleep 1.5 # the window's first paint and what it loads at once
@@ -80,7 +95,13 @@ gone() {
 shot() {
     local file=$out/$2.png
     case $2 in /*) file=$2 ;; esac
+    still_running
     import -display "$display" -window "$1" "$stack/shot.png"
+    # A window's picture has the program's text and colours; a blank one a colour or two.
+    if [ "$(convert "$stack/shot.png" -format %k info:)" -le 4 ]; then
+        echo "the picture for $2 is blank" >&2
+        exit 1
+    fi
     convert "$stack/shot.png" -resize "${3:-100000}x>" -strip -colors 256 "PNG8:$file"
     echo "$file $(identify -format '%wx%h' "$file") $(stat -c %s "$file") bytes"
 }
@@ -179,3 +200,5 @@ click "$main" "$b_overview" "$button_y"
 key "$main" F1
 help=$(new_window 使用说明 "")
 shot "$help" "$stack-help-window.png"
+still_running
+echo "all pictures made in $out"
