@@ -6,8 +6,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${FLEETDESK_BUILD_DIR:-$root/build}
 launcher=()
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-# Checkouts in other folders share the compiler cache.
+# Checkouts in other folders share the compiler cache: paths below the checkout are hashed as
+# relative ones, and so is the working folder that -g would otherwise put into every hash.
 export CCACHE_BASEDIR=$root
+export CCACHE_NOHASHDIR=true
 # Warnings are errors under CI, whatever an earlier configure of this build folder chose.
 werror=OFF
 case "${CI:-}" in "" | false | 0) ;; *) werror=ON ;; esac
