@@ -21,7 +21,7 @@ int dryRunDay(const db::ConnectionPtr& connection, qint64 today, const std::func
 QString otherRunText(const QString& holder)
 {
     return QStringLiteral("另一次自动提醒正在发送本公司的提醒（%1），本次运行不发送，今天的提醒由它完成。")
-        .arg(holder.trimmed().isEmpty() ? QStringLiteral("电脑不明") : holder.trimmed());
+        .arg(holder.isEmpty() ? QStringLiteral("电脑不明") : holder);
 }
 
 int runDay(const db::ConnectionPtr& connection, const SmsAccount& account, qint64 today, RunOptions options,

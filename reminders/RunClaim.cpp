@@ -44,7 +44,7 @@ RunClaim claimRun(const db::ConnectionPtr& connection, const QString& runner)
         QString machine, started;
         db::dbReadField(r, "jiqi", machine);
         db::dbReadField(r, "kaishishijian", started);
-        claim.holder = machine + QLatin1Char(' ') + started;
+        claim.holder = QStringLiteral("电脑 %1，%2开始").arg(machine, started);
     }
     return claim;
 }

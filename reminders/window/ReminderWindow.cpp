@@ -384,6 +384,7 @@ void ReminderWindow::done(int result)
     m_planJob.cancel();
     m_sending = false;
     m_planning = false;
+    m_runAfterPlan = false;
     m_stop->setEnabled(false);
     QDialog::done(result);
 }
