@@ -111,7 +111,7 @@ CREATE TABLE IF NOT EXISTS `duanxinbiao` (
 
 -- Reminder rules: for each watched expiry date (a column of celiangzongbiao) how the reminder
 -- names the document and what it asks, the days before expiry to remind ("30,7"), once more on
--- the day after expiry, on or off. fleetdesk-remind creates this and the next two when missing.
+-- the day after expiry, on or off. fleetdesk-remind creates this and the next three when missing.
 CREATE TABLE IF NOT EXISTS `tixingguize` (
   `wendang` VARCHAR(64) NOT NULL,
   `mingcheng` VARCHAR(64) NOT NULL DEFAULT '',
@@ -149,6 +149,18 @@ CREATE TABLE IF NOT EXISTS `tixingjilu` (
   UNIQUE KEY `uk_jieduan` (`cheliangid`,`wendang`,`youxiaoqi`,`jieduan`),
   KEY `idx_cepaihao` (`cepaihao`),
   KEY `idx_youxiaoqi` (`youxiaoqi`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The run sending the reminders now, one at a time for the company (mingcheng 'fasong'): the
+-- token of the run that holds it (empty when free), its machine, its start and its heartbeat,
+-- refreshed before each message; a heartbeat older than five minutes is a dead run's.
+CREATE TABLE IF NOT EXISTS `tixingyunxing` (
+  `mingcheng` VARCHAR(16) NOT NULL,
+  `pingzheng` VARCHAR(64) NOT NULL DEFAULT '',
+  `jiqi` VARCHAR(64) NULL,
+  `kaishishijian` DATETIME NULL,
+  `xintiaoshijian` DATETIME NULL,
+  PRIMARY KEY (`mingcheng`)
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;
 
 -- The history of the vehicles: one row per changed column of a vehicle (cheliangid is its ID)

@@ -19,7 +19,7 @@ bool readHistory(const db::ConnectionPtr& connection, const QString& plateFilter
         escaped.replace(QLatin1String("%"), QLatin1String("\\%")).replace(QLatin1String("_"), QLatin1String("\\_"));
         sql += QStringLiteral(" where j.cepaihao like '%") + escaped + QStringLiteral("%'");
     }
-    sql += QStringLiteral(" order by j.biaojishijian desc, j.ID desc limit %1").arg(limit);
+    sql += QStringLiteral(" order by j.biaojishijian desc, j.ID desc limit ") + QString::number(limit);
     if (!db::dbExecute(connection, sql)) {
         if (error)
             *error = db::dbLastError(connection);

@@ -11,6 +11,8 @@
 namespace fd::reminders {
 namespace {
 
+    constexpr unsigned kNoSuchTable = 1146;
+
     QString stageKey(qint64 vehicleId, const QString& column, qint64 expiryDay, int stage)
     {
         return QStringLiteral("%1|%2|%3|%4").arg(vehicleId).arg(column).arg(expiryDay).arg(stage);
@@ -44,7 +46,8 @@ namespace {
                                 .arg(dayText(today - kAfterExpiryCatchUpDays - 1), dayText(today + longestLead));
         db::ResultPtr result = db::dbStreamQuery(connection, sql);
         if (!result) {
-            if (!db::dbLastError(connection).isEmpty()) {
+            // No stage table yet (a dry run that creates nothing): no stage was ever recorded.
+            if (!db::dbLastError(connection).isEmpty() && connection->lastErrno() != kNoSuchTable) {
                 if (error)
                     *error = db::dbLastError(connection);
                 return false;
@@ -106,11 +109,14 @@ QString statusText(PlanEntry::Status status)
     return QString();
 }
 
-bool planReminders(const db::ConnectionPtr& connection, qint64 today, ReminderPlan& plan, QString* error)
+bool planReminders(
+    const db::ConnectionPtr& connection, qint64 today, ReminderPlan& plan, QString* error, PlanTables tables)
 {
     plan = ReminderPlan();
     plan.today = today;
-    if (!ensureReminderTables(connection, error) || !loadRules(connection, plan.rules, error))
+    if (tables == PlanTables::Create && !ensureReminderTables(connection, error))
+        return false;
+    if (!loadRules(connection, plan.rules, error))
         return false;
 
     int longestLead = 0;
@@ -174,9 +180,11 @@ bool planReminders(const db::ConnectionPtr& connection, qint64 today, ReminderPl
             e.message = sms::composeReminder(e.plate, e.expiryText, parts);
             const auto record = records.constFind(stageKey(e.vehicleId, e.column, expiry, e.stage));
             const QString status = text::trimSpaces(e.vehicleStatus);
-            if (record != records.constEnd()) {
-                e.status = record->isEmpty() ? PlanEntry::Status::Unresolved : PlanEntry::Status::AlreadySent;
+            if (record != records.constEnd())
                 e.earlierResult = *record;
+            // A stage tried before whose message did not go out is due again.
+            if (record != records.constEnd() && *record != kNotSentResult) {
+                e.status = record->isEmpty() ? PlanEntry::Status::Unresolved : PlanEntry::Status::AlreadySent;
             } else if (status == outOfService[0] || status == outOfService[1]) {
                 e.status = PlanEntry::Status::OutOfService;
             } else if (e.phone.isEmpty()) {

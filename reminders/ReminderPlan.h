@@ -13,7 +13,7 @@ namespace fd::reminders {
 
 struct PlanEntry {
     enum class Status {
-        Send,         // due and not sent yet
+        Send,         // due and not sent yet (earlierResult kNotSentResult: an earlier try did not go out)
         AlreadySent,  // the stage has a result: sent (or tried) before
         Unresolved,   // marked by a run that ended before the result came: a person decides
         OutOfService, // 车辆状态 转出 or 注销
@@ -28,7 +28,7 @@ struct PlanEntry {
     int stage = 0; // days before expiry, or kAfterExpiry
     Status status = Status::Send;
     QString message; // the reminder without the signature
-    QString earlierResult; // AlreadySent: the result recorded then
+    QString earlierResult; // the result recorded by an earlier run, if any
 };
 
 struct ReminderPlan {
@@ -43,9 +43,14 @@ struct ReminderPlan {
 QString stageText(int stage);
 QString statusText(PlanEntry::Status status);
 
+// Whether planning may create the reminder tables (and the default rules) when they are missing.
+// A dry run writes nothing: missing tables read as the default rules and no stage recorded.
+enum class PlanTables { Create, ReadOnly };
+
 // Reads the rules, the fleet (streamed: 100 000 vehicles are never held twice) and the stage
-// records, and plans `today` (a day number). The tables are created first when missing. False,
-// with the server's reason, when a statement fails.
-bool planReminders(const db::ConnectionPtr& connection, qint64 today, ReminderPlan& plan, QString* error = nullptr);
+// records, and plans `today` (a day number). False, with the server's reason, when a statement
+// fails.
+bool planReminders(const db::ConnectionPtr& connection, qint64 today, ReminderPlan& plan, QString* error = nullptr,
+    PlanTables tables = PlanTables::Create);
 
 } // namespace fd::reminders

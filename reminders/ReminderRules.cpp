@@ -6,6 +6,7 @@
 
 #include <QRegularExpression>
 #include <algorithm>
+#include <optional>
 
 namespace fd::reminders {
 namespace {
@@ -46,7 +47,17 @@ namespace {
         " KEY `idx_cepaihao` (`cepaihao`),"
         " KEY `idx_youxiaoqi` (`youxiaoqi`)"
         ") ENGINE=InnoDB DEFAULT CHARSET=gbk",
+        "CREATE TABLE IF NOT EXISTS `tixingyunxing` ("
+        " `mingcheng` VARCHAR(16) NOT NULL,"
+        " `pingzheng` VARCHAR(64) NOT NULL DEFAULT '',"
+        " `jiqi` VARCHAR(64) NULL,"
+        " `kaishishijian` DATETIME NULL,"
+        " `xintiaoshijian` DATETIME NULL,"
+        " PRIMARY KEY (`mingcheng`)"
+        ") ENGINE=InnoDB DEFAULT CHARSET=gbk",
     };
+
+    constexpr unsigned kNoSuchTable = 1146;
 
     void fail(QString* error, const QString& text)
     {
@@ -117,16 +128,21 @@ QString daysText(const QList<int>& days)
 
 namespace {
 
-// Writes one rule: "insert ignore" keeps a rule already stored, "replace" overwrites it.
-bool writeRule(const db::ConnectionPtr& connection, const QString& verb, const ReminderRule& rule, QString* error)
+// The statement writing one rule: "insert ignore" keeps a rule already stored, "replace"
+// overwrites it. The texts are filled in one pass: a "%5" in a rule's text stays as typed.
+QString ruleStatement(const db::ConnectionPtr& connection, const QString& verb, const ReminderRule& rule)
 {
-    const QString sql = verb
+    return verb
         + QStringLiteral(" into tixingguize set wendang=%1,mingcheng=%2,banli=%3,tiqiantianshu=%4,guoqicitian=%5,qiyong=%6")
               .arg(db::dbQuote(connection, rule.column), db::dbQuote(connection, rule.document),
-                  db::dbQuote(connection, rule.action), db::dbQuote(connection, daysText(rule.daysBefore)))
-              .arg(rule.afterExpiry ? 1 : 0)
-              .arg(rule.enabled ? 1 : 0);
-    if (!db::dbExecute(connection, sql)) {
+                  db::dbQuote(connection, rule.action), db::dbQuote(connection, daysText(rule.daysBefore)),
+                  rule.afterExpiry ? QStringLiteral("1") : QStringLiteral("0"),
+                  rule.enabled ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool writeRule(const db::ConnectionPtr& connection, const QString& verb, const ReminderRule& rule, QString* error)
+{
+    if (!db::dbExecute(connection, ruleStatement(connection, verb, rule))) {
         fail(error, db::dbLastError(connection));
         return false;
     }
@@ -156,12 +172,20 @@ bool ensureReminderTables(const db::ConnectionPtr& connection, QString* error)
 bool loadRules(const db::ConnectionPtr& connection, ReminderRules& rules, QString* error)
 {
     ReminderRules r = defaultRules();
-    if (!db::dbExecute(connection,
-            QStringLiteral("select wendang,mingcheng,banli,tiqiantianshu,guoqicitian,qiyong from tixingguize"))) {
+    // A table not made yet (a read-only account's dry run) holds no rows.
+    auto read = [&](const QString& sql) -> std::optional<db::ResultPtr> {
+        if (db::dbExecute(connection, sql))
+            return db::dbStoreResult(connection);
+        if (connection && connection->lastErrno() == kNoSuchTable)
+            return db::ResultPtr();
         fail(error, db::dbLastError(connection));
+        return std::nullopt;
+    };
+    std::optional<db::ResultPtr> rows
+        = read(QStringLiteral("select wendang,mingcheng,banli,tiqiantianshu,guoqicitian,qiyong from tixingguize"));
+    if (!rows)
         return false;
-    }
-    for (db::ResultPtr result = db::dbStoreResult(connection); result && !result->atEnd(); result->next()) {
+    for (db::ResultPtr& result = *rows; result && !result->atEnd(); result->next()) {
         QString column, days;
         qint32 after = 1, enabled = 1;
         db::dbReadField(result, "wendang", column);
@@ -180,11 +204,10 @@ bool loadRules(const db::ConnectionPtr& connection, ReminderRules& rules, QStrin
             rule.enabled = enabled != 0;
         }
     }
-    if (!db::dbExecute(connection, QStringLiteral("select zhi from tixingshezhi where mingcheng='houzhui'"))) {
-        fail(error, db::dbLastError(connection));
+    rows = read(QStringLiteral("select zhi from tixingshezhi where mingcheng='houzhui'"));
+    if (!rows)
         return false;
-    }
-    if (db::ResultPtr result = db::dbStoreResult(connection); result && !result->atEnd())
+    if (const db::ResultPtr& result = *rows; result && !result->atEnd())
         db::dbReadField(result, "zhi", r.signature);
     rules = r;
     return true;
@@ -202,14 +225,16 @@ bool saveRules(const db::ConnectionPtr& connection, const ReminderRules& rules, 
         fail(error, QStringLiteral("“%1”含有无法保存的字符。").arg(rules.signature));
         return false;
     }
-    for (const ReminderRule& rule : rules.rules) {
-        if (!writeRule(connection, QStringLiteral("replace"), rule, error))
-            return false;
-    }
-    if (!db::dbExecute(connection,
-            QStringLiteral("replace into tixingshezhi set mingcheng='houzhui',zhi=%1")
-                .arg(db::dbQuote(connection, rules.signature)))) {
+    // Every rule and the signature, or none of them.
+    QStringList statements {QStringLiteral("START TRANSACTION")};
+    for (const ReminderRule& rule : rules.rules)
+        statements << ruleStatement(connection, QStringLiteral("replace"), rule);
+    statements << QStringLiteral("replace into tixingshezhi set mingcheng='houzhui',zhi=")
+            + db::dbQuote(connection, rules.signature)
+               << QStringLiteral("COMMIT");
+    if (!db::dbExecuteMany(connection, statements)) {
         fail(error, db::dbLastError(connection));
+        db::dbExecute(connection, QStringLiteral("ROLLBACK"));
         return false;
     }
     return true;

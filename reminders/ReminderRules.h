@@ -14,6 +14,15 @@ namespace fd::reminders {
 inline const QString kRulesTable = QStringLiteral("tixingguize");
 inline const QString kOptionsTable = QStringLiteral("tixingshezhi");
 inline const QString kStagesTable = QStringLiteral("tixingjilu");
+// One row per company: the run sending the reminders now (one at a time, see ReminderClaim.h).
+inline const QString kRunTable = QStringLiteral("tixingyunxing");
+
+// The result of a stage whose message certainly did not go out (the platform refused it, or could
+// not be reached): a later run sends it again while the stage is due. "成功" is a sent stage; any
+// other result (also the "失败" of older runs, which did not tell a refusal from a missing answer)
+// is never sent again, and a stage without a result waits for a person.
+inline const QString kSentResult = QStringLiteral("成功");
+inline const QString kNotSentResult = QStringLiteral("未发出");
 
 struct ReminderRule {
     QString column;   // the watched date column of celiangzongbiao
@@ -40,12 +49,14 @@ ReminderRules defaultRules();
 bool parseDays(const QString& text, QList<int>& days);
 QString daysText(const QList<int>& days);
 
-// Creates the rule, option and stage tables when they are missing, and the default rule of each
+// Creates the rule, option, stage and run tables when they are missing, and the default rule of each
 // watched date that has none. Existing tables and rules are left as they are.
 bool ensureReminderTables(const db::ConnectionPtr& connection, QString* error = nullptr);
-// The stored rules (the defaults for a document without a row), the stored signature.
+// The stored rules (the defaults for a document without a row), the stored signature. A table
+// not made yet reads as no rows.
 bool loadRules(const db::ConnectionPtr& connection, ReminderRules& rules, QString* error = nullptr);
-// Stores every rule and the signature. A text GBK cannot hold is refused before anything is written.
+// Stores every rule and the signature in one transaction: all of them or, on any failure, none. A
+// text GBK cannot hold is refused before anything is written.
 bool saveRules(const db::ConnectionPtr& connection, const ReminderRules& rules, QString* error = nullptr);
 
 } // namespace fd::reminders

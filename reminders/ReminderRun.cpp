@@ -3,6 +3,8 @@
 #include "common/DateTime.h"
 #include "common/Text.h"
 #include "db/Database.h"
+#include "net/Http.h"
+#include "reminders/RunClaim.h"
 #include "sms/SendRun.h"
 
 #include <QThread>
@@ -24,9 +26,7 @@ namespace {
     QString stageCondition(const db::ConnectionPtr& c, const PlanEntry& e)
     {
         return QStringLiteral("cheliangid=%1 and wendang=%2 and youxiaoqi='%3' and jieduan=%4")
-            .arg(e.vehicleId)
-            .arg(db::dbQuote(c, e.column), dayText(e.expiryDay))
-            .arg(e.stage);
+            .arg(QString::number(e.vehicleId), db::dbQuote(c, e.column), dayText(e.expiryDay), QString::number(e.stage));
     }
 
     enum class Claim { Won, TakenElsewhere, Failed };
@@ -34,20 +34,70 @@ namespace {
     Claim claim(const db::ConnectionPtr& c, const PlanEntry& e, const QString& runner, QString& reason)
     {
         const QString assignments
-            = QStringLiteral("cheliangid=%1,cepaihao=%2,wendang=%3,youxiaoqi='%4',jieduan=%5,dianhua=%6,neirong=%7,"
-                             "biaojishijian=now(),jiqi=%8")
-                  .arg(e.vehicleId)
-                  .arg(db::dbQuote(c, e.plate), db::dbQuote(c, e.column), dayText(e.expiryDay))
-                  .arg(e.stage)
-                  .arg(db::dbQuote(c, e.phone), db::dbQuote(c, e.message), db::dbQuote(c, runner.left(64)));
-        if (db::dbInsert(c, kStagesTable, assignments))
+            = QStringLiteral("cepaihao=%1,dianhua=%2,neirong=%3,biaojishijian=now(),jiqi=%4")
+                  .arg(db::dbQuote(c, e.plate), db::dbQuote(c, e.phone), db::dbQuote(c, e.message),
+                      db::dbQuote(c, runner.left(64)));
+        if (db::dbInsert(c, kStagesTable,
+                QStringLiteral("cheliangid=%1,wendang=%2,youxiaoqi='%3',jieduan=%4,")
+                        .arg(QString::number(e.vehicleId), db::dbQuote(c, e.column), dayText(e.expiryDay),
+                            QString::number(e.stage))
+                    + assignments))
             return Claim::Won;
-        if (c && c->lastErrno() == kDuplicateKey)
-            return Claim::TakenElsewhere;
+        if (c && c->lastErrno() == kDuplicateKey) {
+            // Tried before without the message going out: claimed anew, by one run only.
+            if (!db::dbUpdate(c, kStagesTable, assignments + QStringLiteral(",jieguo=null,jieguoshijian=null"),
+                    stageCondition(c, e) + QStringLiteral(" and jieguo=") + db::dbQuote(c, kNotSentResult))) {
+                reason = db::dbLastError(c);
+                return Claim::Failed;
+            }
+            return db::dbMatchedRows(c) == 1 ? Claim::Won : Claim::TakenElsewhere;
+        }
         // Not known to be claimed (the insert may even have reached the server): not sent. A
         // claim that did land stays without a result and is reported by the next run.
         reason = db::dbLastError(c);
         return Claim::Failed;
+    }
+
+    // What became of one request.
+    struct Delivery {
+        enum Kind { Accepted, NotSent, Unknown } kind = Unknown;
+        QString reason; // NotSent: why, for the report
+        bool logged = false;
+    };
+
+    // The message goes out and, when accepted, is logged as the mass send logs it. Nothing went out
+    // when the platform could not be reached, or when it answered with a refusal ("result=" and a
+    // code other than 0). A request that went and had no answer (a time-out, an empty or error
+    // page) may have been sent.
+    Delivery deliver(const SmsAccount& account, const ReminderPlan& plan, const PlanEntry& e, int index,
+        const db::ConnectionPtr& connection)
+    {
+        sms::SendRequest request;
+        request.platform = account.platform;
+        request.user = account.user;
+        request.password = account.password;
+        request.index = index;
+        request.plate = e.plate;
+        request.phone = e.phone;
+        request.message = e.message;
+        request.suffix = plan.rules.signature;
+        request.logDate = dayText(plan.today);
+        const QString url
+            = sms::smsSendUrl(account.platform, account.user, account.password, e.phone, e.message, request.suffix);
+        net::Failure failure;
+        const QByteArray reply = net::httpGetFirst({url}, account.platform.http, &failure);
+        Delivery d;
+        if (sms::smsReadSendReply(reply)) {
+            d.kind = Delivery::Accepted;
+            d.logged = sms::logSentMessage(request, connection);
+        } else if (failure.kind == net::Failure::CannotConnect) {
+            d.kind = Delivery::NotSent;
+            d.reason = QStringLiteral("连接不上短信平台");
+        } else if (reply.startsWith("result=")) {
+            d.kind = Delivery::NotSent;
+            d.reason = QStringLiteral("短信平台拒绝：") + text::fromGbk(reply.left(80)).trimmed();
+        }
+        return d;
     }
 
     // Waits until the moment, in short steps so that a stop is heard. False when stopped.
@@ -90,6 +140,7 @@ RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& accou
     }
 
     int index = 0;
+    int failuresInARow = 0;
     Clock::time_point nextAt = Clock::now();
     for (const PlanEntry& e : plan.entries) {
         if (e.status != PlanEntry::Status::Send)
@@ -99,11 +150,18 @@ RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& accou
             s.notReached = s.planned - index + 1;
             break;
         }
+        if (!options.claimToken.isEmpty() && !keepRunClaim(connection, options.claimToken)) {
+            s.claimLost = true;
+            s.notReached = s.planned - index + 1;
+            break;
+        }
         StageOutcome outcome {&e, QString(), false};
         QString reason;
+        bool tried = true; // false: another run had the stage
         const Claim claimed = claim(connection, e, options.runner, reason);
         if (claimed == Claim::TakenElsewhere) {
             ++s.takenElsewhere;
+            tried = false;
             outcome.result = QStringLiteral("已由另一次运行发送");
             outcome.ok = true;
         } else if (claimed == Claim::Failed) {
@@ -111,32 +169,32 @@ RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& accou
             outcome.result = QStringLiteral("失败：无法登记（%1），未发送").arg(reason);
         } else {
             nextAt = Clock::now() + std::chrono::milliseconds(options.paceMs);
-            sms::SendRequest request;
-            request.platform = account.platform;
-            request.user = account.user;
-            request.password = account.password;
-            request.index = index;
-            request.plate = e.plate;
-            request.phone = e.phone;
-            request.message = e.message;
-            request.suffix = plan.rules.signature;
-            request.logDate = dayText(plan.today);
-            const sms::SendOutcome sent = sms::sendAndLog(request, connection);
-            const QString result = sent.accepted ? QStringLiteral("成功") : QStringLiteral("失败");
-            if (sent.accepted) {
+            const Delivery sent = deliver(account, plan, e, index, connection);
+            QString result; // what the stage keeps; empty: no result, a person decides
+            switch (sent.kind) {
+            case Delivery::Accepted:
                 ++s.sent;
                 outcome.ok = true;
-                outcome.result = result;
+                result = outcome.result = kSentResult;
                 if (!sent.logged) {
                     ++s.unlogged;
                     outcome.result += QStringLiteral("（未能记入短信记录）");
                 }
-            } else {
+                break;
+            case Delivery::NotSent:
                 ++s.failed;
-                outcome.result = QStringLiteral("失败：短信平台拒绝或没有回答");
+                result = kNotSentResult;
+                outcome.result = QStringLiteral("失败：%1，未发出，下次运行再发").arg(sent.reason);
+                break;
+            case Delivery::Unknown:
+                ++s.unknown;
+                outcome.result = QStringLiteral("结果不明，待人工确认");
+                break;
             }
-            if (!db::dbUpdate(connection, kStagesTable,
-                    QStringLiteral("jieguo='%1',jieguoshijian=now()").arg(result), stageCondition(connection, e))) {
+            const QString assignments = result.isEmpty()
+                ? QStringLiteral("jieguoshijian=now()")
+                : QStringLiteral("jieguo=%1,jieguoshijian=now()").arg(db::dbQuote(connection, result));
+            if (!db::dbUpdate(connection, kStagesTable, assignments, stageCondition(connection, e))) {
                 // The message went (or not); the stage stays marked and is reported, never re-sent.
                 if (outcome.ok)
                     ++s.failed;
@@ -146,6 +204,13 @@ RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& accou
         }
         if (each)
             each(outcome);
+        if (tried)
+            failuresInARow = outcome.ok ? 0 : failuresInARow + 1;
+        if (failuresInARow >= options.maxFailuresInARow && index < s.planned) {
+            s.gaveUpAfter = failuresInARow;
+            s.notReached = s.planned - index;
+            break;
+        }
     }
     return s;
 }
@@ -195,10 +260,14 @@ QString summaryReport(const ReminderPlan& plan, const RunSummary& s)
                .arg(plan.count(PlanEntry::Status::OutOfService))
                .arg(plan.count(PlanEntry::Status::NoPhone))
                .arg(plan.count(PlanEntry::Status::BadPhone))
-               .arg(plan.count(PlanEntry::Status::Unresolved));
+               .arg(plan.count(PlanEntry::Status::Unresolved) + s.unknown);
     if (s.unlogged > 0)
         out << QStringLiteral("其中%1条发送成功的短信未能记入短信记录").arg(s.unlogged);
-    if (s.notReached > 0)
+    if (s.gaveUpAfter > 0)
+        out << QStringLiteral("连续%1条没有发送成功，运行停止，其余%2条留给下一次运行").arg(s.gaveUpAfter).arg(s.notReached);
+    else if (s.claimLost)
+        out << QStringLiteral("另一次运行接手了今天的发送，其余%1条留给它").arg(s.notReached);
+    else if (s.notReached > 0)
         out << QStringLiteral("运行被停止，%1条未发送").arg(s.notReached);
     return out.join(QLatin1Char('\n'));
 }
@@ -207,7 +276,8 @@ int exitStatus(const ReminderPlan& plan, const RunSummary& s)
 {
     if (!s.error.isEmpty())
         return 2;
-    if (s.failed > 0 || s.unlogged > 0 || s.notReached > 0 || plan.count(PlanEntry::Status::Unresolved) > 0)
+    if (s.failed > 0 || s.unknown > 0 || s.unlogged > 0 || s.notReached > 0
+        || plan.count(PlanEntry::Status::Unresolved) > 0)
         return 1;
     return 0;
 }

@@ -4,8 +4,7 @@
 #include "common/Jobs.h"
 #include "common/Settings.h"
 #include "db/Database.h"
-#include "reminders/ReminderPlan.h"
-#include "reminders/ReminderRun.h"
+#include "reminders/DailyRun.h"
 #include "reminders/ReminderSetup.h"
 
 #include <QCommandLineParser>
@@ -70,28 +69,13 @@ int run(const QCoreApplication& app)
         return 2;
     }
 
-    reminders::ReminderPlan plan;
     const qint64 dayNumber = datetime::daysFromCivil(day.year(), day.month(), day.day());
-    if (!reminders::planReminders(connection, dayNumber, plan, &error)) {
-        say(QStringLiteral("读取车辆或提醒规则失败：%1").arg(error));
-        return 2;
-    }
-    say(reminders::planReport(plan, parser.isSet(dryRun)));
-    if (parser.isSet(dryRun)) {
-        say(QStringLiteral("试运行：没有发送任何短信，待发送%1条").arg(plan.count(reminders::PlanEntry::Status::Send)));
-        return 0;
-    }
-
+    if (parser.isSet(dryRun))
+        return reminders::dryRunDay(connection, dayNumber, say);
     reminders::RunOptions options;
     options.paceMs = paceMs;
     options.runner = QSysInfo::machineHostName();
-    const reminders::RunSummary summary = reminders::sendPlan(connection, reminders::smsAccountOf(settings), plan,
-        options, nullptr, [](const reminders::StageOutcome& o) {
-            say(QStringLiteral("%1 %2 %3 %4：%5").arg(o.entry->plate, o.entry->phone, o.entry->document,
-                reminders::stageText(o.entry->stage), o.result));
-        });
-    say(reminders::summaryReport(plan, summary));
-    return reminders::exitStatus(plan, summary);
+    return reminders::runDay(connection, reminders::smsAccountOf(settings), dayNumber, options, say);
 }
 
 } // namespace

@@ -12,15 +12,19 @@ SendOutcome sendAndLog(const SendRequest& request, const db::ConnectionPtr& conn
     outcome.phone = request.phone;
     outcome.accepted = smsSendMessage(
         request.platform, request.user, request.password, request.phone, request.message, request.suffix);
-    if (outcome.accepted && connection) {
-        const QString assignments = QStringLiteral("cepaihao=%1,dianhua=%2,sijian=%3,neirong=%4")
-                                        .arg(db::dbQuote(connection, request.plate),
-                                            db::dbQuote(connection, request.phone),
-                                            db::dbQuote(connection, request.logDate),
-                                            db::dbQuote(connection, request.message));
-        outcome.logged = db::dbInsert(connection, QStringLiteral("duanxinbiao"), assignments);
-    }
+    if (outcome.accepted)
+        outcome.logged = logSentMessage(request, connection);
     return outcome;
+}
+
+bool logSentMessage(const SendRequest& request, const db::ConnectionPtr& connection)
+{
+    if (!connection)
+        return false;
+    const QString assignments = QStringLiteral("cepaihao=%1,dianhua=%2,sijian=%3,neirong=%4")
+                                    .arg(db::dbQuote(connection, request.plate), db::dbQuote(connection, request.phone),
+                                        db::dbQuote(connection, request.logDate), db::dbQuote(connection, request.message));
+    return db::dbInsert(connection, QStringLiteral("duanxinbiao"), assignments);
 }
 
 SendRun::SendRun(QStringList plates, QStringList phones, QStringList expiryDates)

@@ -36,6 +36,8 @@ struct SendOutcome {
 // message. Runs to its end once begun, so a message that went out is logged whatever the window
 // does meanwhile. Blocks the calling thread.
 SendOutcome sendAndLog(const SendRequest& request, const db::ConnectionPtr& connection);
+// The log record (duanxinbiao) of a message the platform accepted. False when it was not written.
+bool logSentMessage(const SendRequest& request, const db::ConnectionPtr& connection);
 
 // The state of one run. Thread affinity: the window's thread.
 class SendRun {

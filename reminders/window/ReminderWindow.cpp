@@ -4,7 +4,9 @@
 #include "common/DateTime.h"
 #include "db/Database.h"
 #include "reminders/ReminderHistory.h"
+#include "reminders/DailyRun.h"
 #include "reminders/ReminderRun.h"
+#include "reminders/RunClaim.h"
 #include "reminders/ReminderSetup.h"
 #include "reminders/window/TextTableModel.h"
 #include "ui/Dialogs.h"
@@ -33,10 +35,18 @@ namespace {
         ReminderPlan plan;
     };
 
+    QString planStatus(const PlanEntry& e)
+    {
+        if (e.status == PlanEntry::Status::AlreadySent)
+            return QStringLiteral("已处理：") + e.earlierResult;
+        if (e.status == PlanEntry::Status::Send && e.earlierResult == kNotSentResult)
+            return statusText(e.status) + QStringLiteral("（上次未发出）");
+        return statusText(e.status);
+    }
+
     QStringList planRow(const PlanEntry& e, const QString& signature)
     {
-        return {e.plate, e.owner, e.phone, e.document, e.expiryText, stageText(e.stage),
-            e.status == PlanEntry::Status::AlreadySent ? QStringLiteral("已处理：") + e.earlierResult : statusText(e.status),
+        return {e.plate, e.owner, e.phone, e.document, e.expiryText, stageText(e.stage), planStatus(e),
             e.message + signature};
     }
 
@@ -55,8 +65,10 @@ ReminderWindow::ReminderWindow(AppState& state, Dialogs& dialogs, QWidget* paren
 {
     setObjectName(QStringLiteral("自动提醒"));
     setWindowTitle(QStringLiteral("自动提醒"));
-    const QDate d = QDate::currentDate();
-    m_today = datetime::daysFromCivil(d.year(), d.month(), d.day());
+    m_today = [] {
+        const QDate d = QDate::currentDate();
+        return datetime::daysFromCivil(d.year(), d.month(), d.day());
+    };
     buildControls();
     loadRules();
     refreshPlan();
@@ -167,10 +179,15 @@ void ReminderWindow::buildControls()
     layout->addWidget(tabs);
 }
 
+void ReminderWindow::setTodaySource(std::function<qint64()> today)
+{
+    m_today = std::move(today);
+    refreshPlan();
+}
+
 void ReminderWindow::setToday(qint64 day)
 {
-    m_today = day;
-    refreshPlan();
+    setTodaySource([day] { return day; });
 }
 
 void ReminderWindow::loadRules()
@@ -241,7 +258,7 @@ void ReminderWindow::refreshPlan()
     m_planLabel->setText(QStringLiteral("正在计划…"));
     m_run->setEnabled(false);
     auto connection = m_state.dbConnection;
-    const qint64 today = m_today;
+    const qint64 today = m_today();
     m_planJob = startJob(
         JobLane::files(), this,
         [connection, today](JobControl&) {
@@ -252,6 +269,7 @@ void ReminderWindow::refreshPlan()
         },
         [this](PlanResult r) {
             m_planning = false;
+            const bool runAfter = std::exchange(m_runAfterPlan, false);
             if (!r.ok) {
                 m_planLabel->setText(QStringLiteral("计划失败"));
                 m_dialogs.detailedMessage(QStringLiteral("读取车辆或提醒规则失败！"), r.error);
@@ -259,6 +277,8 @@ void ReminderWindow::refreshPlan()
             }
             m_plan = std::move(r.plan);
             showPlan();
+            if (runAfter)
+                runNow();
         });
 }
 
@@ -285,6 +305,12 @@ void ReminderWindow::runNow()
 {
     if (sending() || planning())
         return;
+    if (m_plan.today != m_today()) {
+        // The window was opened on an earlier day: today's plan first, then the question.
+        m_runAfterPlan = true;
+        refreshPlan();
+        return;
+    }
     const int toSend = m_plan.count(PlanEntry::Status::Send);
     if (toSend == 0) {
         m_dialogs.message(QStringLiteral("今天没有要发送的提醒。"));
@@ -307,10 +333,22 @@ void ReminderWindow::runNow()
     auto plan = std::make_shared<const ReminderPlan>(m_plan);
     m_sendJob = startJob(
         JobLane::sms(), this,
-        [connection, account, options, stop, plan, toSend](JobControl& control) {
+        [connection, account, options, stop, plan, toSend](JobControl& control) mutable {
             int done = 0;
-            RunSummary summary = sendPlan(connection, account, *plan, options, stop.get(),
-                [&](const StageOutcome&) { control.progress(++done, toSend); });
+            RunSummary summary;
+            // One run at a time for the company: not beside the daily run or another office's.
+            const RunClaim claim = claimRun(connection, options.runner);
+            if (claim.outcome == RunClaim::Outcome::Claimed) {
+                options.claimToken = claim.token;
+                summary = sendPlan(connection, account, *plan, options, stop.get(),
+                    [&](const StageOutcome&) { control.progress(++done, toSend); });
+                releaseRun(connection, claim.token);
+            } else {
+                summary.planned = toSend;
+                summary.error = claim.outcome == RunClaim::Outcome::Busy
+                    ? otherRunText(claim.holder) + QStringLiteral("请稍后再试。")
+                    : QStringLiteral("无法登记本次运行：%1").arg(claim.error);
+            }
             db::dbThreadEnd(connection);
             return std::make_pair(summary, plan);
         },
@@ -346,6 +384,7 @@ void ReminderWindow::done(int result)
     m_planJob.cancel();
     m_sending = false;
     m_planning = false;
+    m_runAfterPlan = false;
     m_stop->setEnabled(false);
     QDialog::done(result);
 }

@@ -5,6 +5,7 @@
 
 #include <QDialog>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 class QCheckBox;
@@ -33,7 +34,10 @@ public:
     ReminderWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
     ~ReminderWindow() override;
 
-    // The day planned (a day number); today unless a test sets another. Replans.
+    // Where the window reads "today" (a day number) each time it plans or sends: the clock's date
+    // unless a test sets another source. Replans.
+    void setTodaySource(std::function<qint64()> today);
+    // A fixed day planned instead of the clock's. Replans.
     void setToday(qint64 day);
     // Between the starts of two messages (tests shorten it).
     void setPaceMs(int ms) { m_paceMs = ms; }
@@ -62,7 +66,9 @@ private:
 
     AppState& m_state;
     Dialogs& m_dialogs;
-    qint64 m_today = 0;
+    std::function<qint64()> m_today;
+    // 立即发送 was pressed on a plan of another day: it goes on once today's plan is read.
+    bool m_runAfterPlan = false;
     int m_paceMs = 1000;
     ReminderPlan m_plan;
     ReminderRules m_rules;

@@ -16,6 +16,8 @@
 #include "fleet/FleetList.h"
 #include "pictures/PictureFiles.h"
 #include "pictures/PictureWindow.h"
+#include "reminders/ReminderRules.h"
+#include "reminders/RunClaim.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleHistory.h"
 #include "vehicles/VehicleStore.h"
@@ -654,6 +656,32 @@ TEST_F(ClusterTest, SavesOfOneVehicleOnTwoNodesAtOnceMergeOrConflict)
             EXPECT_EQ(savedA.conflicts[0].mine, c.valueA);
             EXPECT_EQ(historyOfA, QStringLiteral("0"));
         }
+    }
+}
+
+TEST_F(ClusterTest, OneReminderRunAtATimeAcrossNodes)
+{
+    auto node1 = connectNode(1);
+    auto node2 = connectNode(2);
+    ASSERT_TRUE(node1 && node2);
+    ASSERT_TRUE(reminders::ensureReminderTables(node1));
+    // Two offices' timers at the same moment, on two nodes: one run takes the day, every time.
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        mustExecute(node1, QStringLiteral("delete from tixingyunxing"));
+        QTRY_COMPARE(queryValue(node2, QStringLiteral("select count(*) from tixingyunxing")), QStringLiteral("0"));
+        reminders::RunClaim a, b;
+        std::thread t([&] {
+            b = reminders::claimRun(node2, QStringLiteral("office-b"));
+            db::dbThreadEnd(node2);
+        });
+        a = reminders::claimRun(node1, QStringLiteral("office-a"));
+        t.join();
+        const int claimed = (a.outcome == reminders::RunClaim::Outcome::Claimed)
+            + (b.outcome == reminders::RunClaim::Outcome::Claimed);
+        EXPECT_EQ(claimed, 1) << a.error.toStdString() << b.error.toStdString();
+        EXPECT_NE(a.outcome, reminders::RunClaim::Outcome::Failed) << a.error.toStdString();
+        EXPECT_NE(b.outcome, reminders::RunClaim::Outcome::Failed) << b.error.toStdString();
     }
 }
 

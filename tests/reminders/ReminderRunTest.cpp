@@ -77,26 +77,79 @@ TEST_F(ReminderFixture, AStageMarkedWithoutResultIsReportedNotResent)
     EXPECT_TRUE(reminders::summaryReport(plan, run).contains(u"结果不明待人工确认1条"_s));
 }
 
-TEST_F(ReminderFixture, RefusedAndUnansweredSendsFailAndAreNotLogged)
+// Only the entries of one vehicle, for faults that hit every request.
+reminders::ReminderPlan onlyOf(reminders::ReminderPlan plan, const QString& plate)
 {
-    sim->fault(u"refuse=13800000005"_s);
-    reminders::ReminderPlan plan = today();
-    reminders::RunSummary run = reminders::sendPlan(db, account, plan, options);
-    EXPECT_EQ(run.sent, 4);
-    EXPECT_EQ(run.failed, 1);
-    EXPECT_EQ(reminders::exitStatus(plan, run), 1);
-    EXPECT_EQ(queryValue(db, u"select count(*) from duanxinbiao where cepaihao='豫A00005'"_s), u"0"_s);
-    EXPECT_EQ(queryValue(db, u"select jieguo from tixingjilu where cepaihao='豫A00005'"_s), u"失败"_s);
+    std::erase_if(plan.entries, [&](const PlanEntry& e) { return e.plate != plate; });
+    return plan;
+}
 
-    // A platform that never answers: the stage fails after the time-out and is not logged.
-    mustExecute(db, u"update celiangzongbiao set zucebaoxianyouxiaoqi='2017-1-11' where cepaihao='豫A00001'"_s);
-    sim->fault(u"refuse=&hang=1"_s);
-    plan = today();
-    ASSERT_EQ(plan.count(Status::Send), 1);
-    run = reminders::sendPlan(db, account, plan, options);
-    EXPECT_EQ(run.failed, 1);
-    EXPECT_EQ(queryValue(db, u"select count(*) from duanxinbiao where neirong like '%2017-01-11%'"_s), u"0"_s);
-    EXPECT_EQ(queryValue(db, u"select jieguo from tixingjilu where youxiaoqi='2017-1-11'"_s), u"失败"_s);
+TEST_F(ReminderFixture, AStageNotSentGoesAgainAndOneWithoutAnswerWaitsForAPerson)
+{
+    const reminders::SmsAccount working = account;
+    reminders::SmsAccount stopped = account; // the platform gone after the run's first requests
+    stopped.platform.pieces[0] = u"http://127.0.0.1:%1/sms/send?uid="_s.arg(closedPort());
+    struct Case {
+        const char* name;
+        QString fault;
+        const reminders::SmsAccount* account;
+        QString stored, said;
+        bool sentAgain;
+    };
+    const Case cases[] = {
+        {"refused", u"refuse=13800000005"_s, &working, u"未发出"_s, u"短信平台拒绝"_s, true},
+        {"platform stopped", QString(), &stopped, u"未发出"_s, u"连接不上短信平台"_s, true},
+        {"no answer", u"hang=1"_s, &working, u"<null>"_s, u"结果不明，待人工确认"_s, false},
+        {"empty answer", u"empty=1"_s, &working, u"<null>"_s, u"结果不明，待人工确认"_s, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        mustExecute(db, u"delete from tixingjilu"_s);
+        mustExecute(db, u"delete from duanxinbiao"_s);
+        sim->reset();
+        sim->fault(c.fault);
+        const reminders::ReminderPlan plan = onlyOf(today(), u"豫A00005"_s);
+        QStringList said;
+        const reminders::RunSummary run = reminders::sendPlan(db, *c.account, plan, options, nullptr,
+            [&](const reminders::StageOutcome& o) { said << o.result; });
+        ASSERT_EQ(said.size(), 1);
+        EXPECT_TRUE(said[0].contains(c.said)) << said[0].toStdString();
+        EXPECT_EQ(reminders::exitStatus(plan, run), 1);
+        EXPECT_EQ(queryValue(db, u"select jieguo from tixingjilu"_s), c.stored);
+        EXPECT_EQ(queryValue(db, u"select count(*) from duanxinbiao"_s), u"0"_s);
+
+        // The next run, the platform well again: a message that did not go out goes now, once.
+        sim->reset();
+        const reminders::ReminderPlan next = onlyOf(today(), u"豫A00005"_s);
+        EXPECT_EQ(next.count(Status::Send), c.sentAgain ? 1 : 0);
+        EXPECT_EQ(next.count(Status::Unresolved), c.sentAgain ? 0 : 1);
+        const reminders::RunSummary again = reminders::sendPlan(db, working, next, options);
+        EXPECT_EQ(again.sent, c.sentAgain ? 1 : 0);
+        EXPECT_EQ(reminders::exitStatus(next, again), c.sentAgain ? 0 : 1);
+        EXPECT_EQ(queryValue(db, u"select count(*) from tixingjilu"_s), u"1"_s);
+        EXPECT_EQ(countOf(onlyOf(today(), u"豫A00005"_s), u"豫A00005"_s, Status::Send), 0);
+    }
+}
+
+TEST_F(ReminderFixture, APlatformGoneStopsTheRunAfterFiveFailuresAndTheNextRunSendsThem)
+{
+    vehicle(u"豫A00007"_s, u"13800000007"_s, u"正常"_s, u"zuceyouxiaoriqi='2017-1-19'"_s);
+    vehicle(u"豫A00008"_s, u"13800000008"_s, u"正常"_s, u"zuceyouxiaoriqi='2017-1-19'"_s);
+    reminders::SmsAccount stopped = account;
+    stopped.platform.pieces[0] = u"http://127.0.0.1:%1/sms/send?uid="_s.arg(closedPort());
+    for (int day = 0; day < 2; ++day) { // the same on the next run while the platform is away
+        const reminders::ReminderPlan plan = today();
+        ASSERT_EQ(plan.count(Status::Send), 7);
+        const reminders::RunSummary run = reminders::sendPlan(db, stopped, plan, options);
+        EXPECT_EQ(run.failed, 5);
+        EXPECT_EQ(run.notReached, 2);
+        EXPECT_EQ(reminders::exitStatus(plan, run), 1);
+        EXPECT_TRUE(reminders::summaryReport(plan, run).contains(u"连续5条没有发送成功，运行停止，其余2条留给下一次运行"_s))
+            << reminders::summaryReport(plan, run).toStdString();
+    }
+    const reminders::ReminderPlan plan = today();
+    EXPECT_EQ(reminders::sendPlan(db, account, plan, options).sent, 7);
+    EXPECT_EQ(Simulator::received().size(), 7);
 }
 
 TEST_F(ReminderFixture, TwoRunsAtOnceSendEachStageOnce)

@@ -107,6 +107,28 @@ TEST_F(ReminderWindowTest, RunsTodaysPlanAndShowsTheHistory)
     EXPECT_EQ(history->rows()[0].value(6), u"成功"_s);
 }
 
+TEST_F(ReminderWindowTest, RefreshAndSendUseTheDayTheyArePressedOn)
+{
+    open();
+    qint64 day = datetime::daysFromCivil(2016, 12, 20);
+    w->setTodaySource([&day] { return day; });
+    QTRY_VERIFY(!w->planning());
+    // Left open past midnight.
+    day = datetime::daysFromCivil(2016, 12, 21);
+    click(u"按钮_刷新计划"_s);
+    QTRY_VERIFY(!w->planning());
+    EXPECT_EQ(w->plan().today, day);
+
+    day = datetime::daysFromCivil(2016, 12, 22);
+    dialogs.answers = {Dialogs::Ok};
+    click(u"按钮_立即发送"_s); // plans the new day first, then asks and sends it
+    QTRY_VERIFY_WITH_TIMEOUT(!w->planning() && !w->sending(), 20000);
+    EXPECT_TRUE(dialogs.messages().last().startsWith(u"发送成功5条"_s)) << dialogs.messages().last().toStdString();
+    EXPECT_EQ(queryValue(watch, u"select count(*) from duanxinbiao where sijian='2016-12-22'"_s), u"5"_s);
+    QTRY_VERIFY(!w->planning());
+    EXPECT_EQ(w->plan().today, day);
+}
+
 TEST_F(ReminderWindowTest, StopEndsTheRunAfterTheMessageOnItsWay)
 {
     open();
