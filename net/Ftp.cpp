@@ -3,6 +3,7 @@
 #include "net/CurlFailure.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <curl/curl.h>
 
 namespace fd::net {
@@ -41,7 +42,9 @@ struct FtpConnection::Handle {
     }
 };
 
-FtpConnection::FtpConnection(const Options& options) : m_options(options), m_handle(std::make_unique<Handle>())
+FtpConnection::FtpConnection(const Options& options)
+    : m_options(options), m_user(options.user.toUtf8()), m_password(options.password.toUtf8()),
+      m_handle(std::make_unique<Handle>())
 {
     m_handle->curl = curl_easy_init();
 }
@@ -59,6 +62,85 @@ HostPort FtpConnection::currentHost() const
 {
     std::lock_guard lock(m_mutex);
     return m_options.hosts.value(m_current);
+}
+
+namespace {
+
+// A name no other upload uses: the part file of one upload, or the earlier file set aside while
+// the new one takes its name. Two offices storing the same picture at once never share one.
+QByteArray uniqueName(const QByteArray& remoteName, const char* what)
+{
+    static std::atomic<quint32> counter {0};
+    const quint64 random = QRandomGenerator::system()->generate64();
+    return remoteName + '.' + what + '-' + QByteArray::number(random & 0xFFFFFFFFFFFFull, 16) + '-'
+        + QByteArray::number(++counter, 16);
+}
+
+} // namespace
+
+void FtpConnection::prepare(const QByteArray& url, char* message) const
+{
+    CURL* c = m_handle->curl;
+    curl_easy_reset(c); // keeps the open session, forgets the last transfer's options
+    curl_easy_setopt(c, CURLOPT_URL, url.constData());
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(c, CURLOPT_USERNAME, m_user.constData());
+    curl_easy_setopt(c, CURLOPT_PASSWORD, m_password.constData());
+    curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, message);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_options.connectTimeoutSeconds));
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_options.stallTimeoutSeconds));
+    curl_easy_setopt(c, CURLOPT_FTPPORT, nullptr); // passive
+}
+
+FtpConnection::Reply FtpConnection::commands(const HostPort& server, const QList<QByteArray>& lines, int timeoutSeconds)
+{
+    // No transfer: the commands alone, in order, on the login's folder; the first refused one
+    // ends the list.
+    CURL* c = m_handle->curl;
+    const int port = server.port > 0 ? server.port : 21;
+    char message[CURL_ERROR_SIZE] = {};
+    prepare(ftpUrl(server.host, port, QByteArray()), message);
+    CurlList list;
+    for (const QByteArray& line : lines)
+        list.append(line);
+    curl_easy_setopt(c, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(c, CURLOPT_QUOTE, list.list);
+    if (timeoutSeconds > 0)
+        curl_easy_setopt(c, CURLOPT_TIMEOUT, static_cast<long>(timeoutSeconds));
+    Reply r;
+    r.code = curl_easy_perform(c);
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &r.reply);
+    r.message = QString::fromUtf8(message);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+    curl_easy_setopt(c, CURLOPT_QUOTE, nullptr);
+    return r;
+}
+
+FtpConnection::Reply FtpConnection::giveName(const HostPort& server, const QByteArray& partName, const QByteArray& remoteName)
+{
+    // The whole new file takes the name in one step; the earlier file is never deleted before
+    // it. A server that renames onto an existing name (most, this program's own among them)
+    // replaces it at once.
+    Reply r = commands(server, {"RNFR " + partName, "RNTO " + remoteName});
+    if (r.code != CURLE_QUOTE_ERROR || r.reply < 500)
+        return r;
+    // Some servers refuse to rename onto an existing name: the earlier file steps aside under a
+    // name of its own, the new one takes its place, and only then is the earlier one deleted. Should
+    // the new one still not take the name, the earlier one gets it back.
+    // Only a file steps aside (MDTM answers for files alone): a folder of that name is no earlier
+    // picture, and the refusal stands.
+    const QByteArray aside = uniqueName(remoteName, "old");
+    if (commands(server, {"MDTM " + remoteName, "RNFR " + remoteName, "RNTO " + aside}).code != CURLE_OK)
+        return r; // nothing stood in the way, or it cannot be moved: the first refusal says why
+    r = commands(server, {"RNFR " + partName, "RNTO " + remoteName});
+    if (r.code == CURLE_OK)
+        commands(server, {"*DELE " + aside});
+    else
+        commands(server, {"RNFR " + aside, "RNTO " + remoteName});
+    return r;
 }
 
 bool FtpConnection::putFile(const QString& localPath, const QByteArray& remoteName, TransferType type, Failure* failure,
@@ -81,72 +163,59 @@ bool FtpConnection::putFile(const QString& localPath, const QByteArray& remoteNa
     CURL* c = m_handle->curl;
     if (!c || m_options.hosts.isEmpty())
         return fail(Failure::CannotConnect, QStringLiteral("no FTP server"));
-    const QByteArray user = m_options.user.toUtf8();
-    const QByteArray password = m_options.password.toUtf8();
     const qsizetype count = m_options.hosts.size();
+    // The file goes up under a name of its own and takes the real name only once it is whole: a
+    // transfer that breaks or is stopped never leaves part of a file where the earlier picture of
+    // that name was, and two uploads of one name at once never write into one file.
+    const QByteArray partName = uniqueName(remoteName, "part");
     for (qsizetype step = 0; step < count; ++step) {
         const qsizetype index = (m_current + step) % count;
         const HostPort& server = m_options.hosts.at(index);
         const int port = server.port > 0 ? server.port : 21;
         if (!file.seek(0))
             return fail(Failure::Other, localPath + QStringLiteral(": ") + file.errorString());
-        curl_easy_reset(c); // keeps the open session, forgets the last transfer's options
-        // The file goes up under a name of its own and takes the real name only once it is whole:
-        // a transfer that breaks or is stopped never leaves part of a file where the earlier
-        // picture of that name was. Some servers refuse to rename onto an existing name, so the
-        // old file is deleted first (a missing one is no error: the leading '*').
-        const QByteArray partName = remoteName + ".part";
-        const QByteArray url = ftpUrl(server.host, port, partName);
-        CurlList finish;
-        finish.append("*DELE " + remoteName);
-        finish.append("RNFR " + partName);
-        finish.append("RNTO " + remoteName);
         char message[CURL_ERROR_SIZE] = {};
-        curl_easy_setopt(c, CURLOPT_URL, url.constData());
-        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
-        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
-        curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
-        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, message);
-        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(m_options.connectTimeoutSeconds));
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_options.stallTimeoutSeconds));
-        curl_easy_setopt(c, CURLOPT_FTPPORT, nullptr); // passive
+        prepare(ftpUrl(server.host, port, partName), message);
         curl_easy_setopt(c, CURLOPT_TRANSFERTEXT, type == TransferType::Ascii ? 1L : 0L);
         curl_easy_setopt(c, CURLOPT_UPLOAD, 1L);
         curl_easy_setopt(c, CURLOPT_READFUNCTION, readFile);
         curl_easy_setopt(c, CURLOPT_READDATA, &file);
         curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(file.size()));
-        curl_easy_setopt(c, CURLOPT_POSTQUOTE, finish.list);
         if (cancel) {
             curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, progress);
             curl_easy_setopt(c, CURLOPT_XFERINFODATA, const_cast<std::atomic_bool*>(cancel));
             curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
         }
-        const CURLcode rc = curl_easy_perform(c);
-        long reply = 0;
-        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &reply);
+        Reply r;
+        r.code = curl_easy_perform(c);
+        curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &r.reply);
+        r.message = QString::fromUtf8(message);
         curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
-        curl_easy_setopt(c, CURLOPT_POSTQUOTE, nullptr);
-        if (rc == CURLE_OK) {
+        const bool stored = r.code == CURLE_OK;
+        if (stored && cancel && cancel->load())
+            r = Reply {CURLE_ABORTED_BY_CALLBACK, 0, QStringLiteral("stopped before the file took its name")};
+        else if (stored)
+            r = giveName(server, partName, remoteName);
+        if (r.code == CURLE_OK) {
             m_current = index;
             return true;
         }
         const QString where = QStringLiteral("FTP ") + urlHost(server.host) + QLatin1Char(':') + QString::number(port)
             + QLatin1Char(' ') + QString::fromUtf8(remoteName);
-        tried.add(ftpFailure(rc, reply, QString::fromUtf8(message), where));
+        tried.add(ftpFailure(r.code, r.reply, r.message, where));
         // Only a server that never sent a single reply is passed over. Once one has answered, its
         // verdict stands: a refused login would be refused by the others too (one account for
         // all) and only lock it sooner; a refused or broken STOR may have left part of the file
-        // in the folder the servers share, and a second server writing the same name at once
-        // could leave a mix of both.
-        const bool silent = reply == 0
-            && (serverUnreachable(c, rc) || rc == CURLE_OPERATION_TIMEDOUT || rc == CURLE_GOT_NOTHING
-                || rc == CURLE_RECV_ERROR || rc == CURLE_WEIRD_SERVER_REPLY);
+        // in the folder the servers share.
+        const bool silent = !stored && r.reply == 0
+            && (serverUnreachable(c, static_cast<CURLcode>(r.code)) || r.code == CURLE_OPERATION_TIMEDOUT || r.code == CURLE_GOT_NOTHING
+                || r.code == CURLE_RECV_ERROR || r.code == CURLE_WEIRD_SERVER_REPLY);
         if (!silent) {
             m_current = index;
+            // What this upload left behind goes, where the server still takes a command (a
+            // missing part file is no error: the leading '*').
+            commands(server, {"*DELE " + partName}, m_options.connectTimeoutSeconds);
             break;
         }
     }

@@ -38,9 +38,11 @@ public:
     FtpConnection& operator=(const FtpConnection&) = delete;
 
     // Stores the local file under the remote name (the bytes the server expects in its STOR
-    // command) in the login's current folder. False, with the reason, when the whole file was not
-    // stored: no server answered, a refused login or file, a full disk, a broken transfer, the
-    // cancel flag set.
+    // command) in the login's current folder. The file goes up under a part name of its own and is
+    // then renamed over the earlier file, which stays readable until then and stays in place when
+    // anything fails. False, with the reason, when the whole file did not take the name: no server
+    // answered, a refused login, file or rename, a full disk, a broken transfer, the cancel flag
+    // set; the part file is then deleted where the server still answers.
     bool putFile(const QString& localPath, const QByteArray& remoteName, TransferType type = TransferType::Binary,
         Failure* failure = nullptr, const std::atomic_bool* cancel = nullptr);
 
@@ -49,8 +51,21 @@ public:
     HostPort currentHost() const;
 
 private:
+    struct Reply {
+        int code = 0;   // CURLcode
+        long reply = 0; // the server's last reply code, 0 when none came
+        QString message;
+    };
+    // Sets the options every request of the session shares; the caller holds the mutex.
+    void prepare(const QByteArray& url, char* message) const;
+    // Sends FTP commands without a transfer; a limit of 0 seconds is none beyond the stall time.
+    Reply commands(const HostPort& server, const QList<QByteArray>& lines, int timeoutSeconds = 0);
+    // Renames the uploaded part file to the remote name, over the earlier file of that name.
+    Reply giveName(const HostPort& server, const QByteArray& partName, const QByteArray& remoteName);
+
     struct Handle;
     Options m_options;
+    QByteArray m_user, m_password;
     mutable std::mutex m_mutex;
     std::unique_ptr<Handle> m_handle;
     qsizetype m_current = 0; // index into m_options.hosts

@@ -1,6 +1,7 @@
 #include "overview/OverviewCounts.h"
 
 #include "common/DateTime.h"
+#include "common/Money.h"
 #include "common/Text.h"
 #include "db/Connection.h"
 #include "vehicles/VehicleColumns.h"
@@ -105,6 +106,20 @@ QString Overview::monthTitle(int k) const
     return QStringLiteral("%1年%2月").arg(y).arg(m);
 }
 
+qint64 Overview::unreadableFees() const
+{
+    qint64 sum = 0;
+    for (qint64 n : feeUnreadable)
+        sum += n;
+    return sum;
+}
+
+QString unreadableFeesNote(const Overview& o)
+{
+    const qint64 n = o.unreadableFees();
+    return n > 0 ? QStringLiteral("无法识别的金额 %1 条，未计入应收管理费").arg(n) : QString();
+}
+
 QString overviewStatement()
 {
     return QStringLiteral("Select celiangzuangtai,guanliyingjiaofei,") + vehicles::watchedDates().join(QLatin1Char(','))
@@ -129,9 +144,14 @@ void addVehicle(Overview& o, const VehicleDates& v)
             continue;
         const int k = static_cast<int>(offset);
         ++o.forecast[k][d];
-        if (d == static_cast<int>(vehicles::WatchedDate::ManagementFee) && v.fee && v.feeSize > 0) {
-            o.fee[k] += text::toNumber(text::fromGbk(v.fee, static_cast<qsizetype>(v.feeSize)));
-            ++o.feeVehicles[k];
+        if (d == static_cast<int>(vehicles::WatchedDate::ManagementFee) && v.fee) {
+            const money::Amount fee = money::readAmount(text::fromGbk(v.fee, static_cast<qsizetype>(v.feeSize)));
+            if (fee.state == money::Amount::Read) {
+                o.feeFen[k] += fee.fen;
+                ++o.feeVehicles[k];
+            } else if (fee.state == money::Amount::Unreadable) {
+                ++o.feeUnreadable[k];
+            }
         }
     }
 }

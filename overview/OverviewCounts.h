@@ -18,8 +18,10 @@ class Result;
 namespace fd::overview {
 
 // The columns of the band table: the five bands in the order time runs, then the vehicles with no
-// date (NULL or a zero date). The colours' own band of a missing date is expiredLong; the table
-// keeps them apart because "no date" needs other work than "expired long ago".
+// date: NULL, or a text datetime::readDateTimeText does not read as a calendar day (2016-05-00,
+// 0000-00-00; a date in year 0 such as 0000-01-01 is one, expired long ago). The colours' own band
+// of a missing date is expiredLong; the table keeps them apart because "no date" needs other work
+// than "expired long ago".
 enum class Column : int { expiredLong, expiredRecently, dueThisMonth, dueNextMonth, farAhead, noDate };
 inline constexpr int kColumns = 6;
 inline constexpr int kDocuments = 7; // in the order of vehicles::WatchedDate
@@ -42,10 +44,12 @@ struct Overview {
     std::array<std::array<std::array<qint64, kColumns>, kDocuments>, 2> counts {};
     // Active vehicles whose document expires in login month + k (k = 0..11): [k][document].
     std::array<std::array<qint64, kDocuments>, kMonths> forecast {};
-    // The management fee due (guanliyingjiaofei) of the active vehicles whose fee runs out in
-    // month k, and how many of them hold an amount.
-    std::array<double, kMonths> fee {};
+    // The management fee due (guanliyingjiaofei, read by money::readAmount) of the active
+    // vehicles whose fee runs out in month k, in fen; how many of them hold an amount; how many
+    // hold a text that is no amount (not in the sum).
+    std::array<qint64, kMonths> feeFen {};
     std::array<qint64, kMonths> feeVehicles {};
+    std::array<qint64, kMonths> feeUnreadable {};
 
     qint64 count(Fleet fleet, int document, Column column) const
     {
@@ -56,7 +60,12 @@ struct Overview {
     // Year and month of forecast month k.
     void month(int k, int& year, int& month) const;
     QString monthTitle(int k) const; // 2016年5月
+    qint64 unreadableFees() const;
 };
+
+// Where the fee sums are shown: "无法识别的金额 N 条" and that they are not in the sums; empty when
+// every fee text was read.
+QString unreadableFeesNote(const Overview& overview);
 
 // The select the counts are read from: status, fee due and the seven dates of every vehicle.
 QString overviewStatement();

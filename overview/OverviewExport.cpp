@@ -1,5 +1,7 @@
 #include "overview/OverviewExport.h"
 
+#include "common/Money.h"
+
 #include <QDir>
 #include <QFile>
 #include <cerrno>
@@ -32,6 +34,8 @@ bool saveOverviewXlsx(const Overview& o, bool withGone, const QString& title, co
         return fail(QStringLiteral("无法创建文件"));
     lxw_format* bold = workbook_add_format(book);
     format_set_bold(bold);
+    lxw_format* money2 = workbook_add_format(book);
+    format_set_num_format(money2, "0.00");
     const QByteArray tableName = QStringLiteral("到期总览").toUtf8();
     const QByteArray forecastName = QStringLiteral("到期预测").toUtf8();
     auto put = [](lxw_worksheet* sheet, int row, int col, const QString& text, lxw_format* f = nullptr) {
@@ -68,13 +72,17 @@ bool saveOverviewXlsx(const Overview& o, bool withGone, const QString& title, co
         put(forecast, 0, d + 1, documentTitle(d), bold);
     put(forecast, 0, kDocuments + 1, QStringLiteral("合计"), bold);
     put(forecast, 0, kDocuments + 2, QStringLiteral("应收管理费"), bold);
-    worksheet_set_column(forecast, 0, kDocuments + 2, 11, nullptr);
+    put(forecast, 0, kDocuments + 3, QStringLiteral("无法识别的金额"), bold);
+    worksheet_set_column(forecast, 0, kDocuments + 3, 11, nullptr);
     for (int k = 0; k < kMonths; ++k) {
         put(forecast, k + 1, 0, o.monthTitle(k));
         for (int d = 0; d < kDocuments; ++d)
             number(forecast, k + 1, d + 1, static_cast<double>(o.forecast[k][d]));
         number(forecast, k + 1, kDocuments + 1, static_cast<double>(o.monthTotal(k)));
-        number(forecast, k + 1, kDocuments + 2, o.fee[k]);
+        // The sum as the screen shows it, two decimals, read back as a number by the spreadsheet.
+        worksheet_write_number(forecast, static_cast<lxw_row_t>(k + 1), static_cast<lxw_col_t>(kDocuments + 2),
+            money::formatFen(o.feeFen[k]).toDouble(), money2);
+        number(forecast, k + 1, kDocuments + 3, static_cast<double>(o.feeUnreadable[k]));
     }
     lxw_chart* chart = workbook_add_chart(book, LXW_CHART_COLUMN_STACKED);
     for (int d = 0; d < kDocuments; ++d) {

@@ -1,6 +1,7 @@
 #include "overview/OverviewPage.h"
 
 #include "common/AppState.h"
+#include "common/Money.h"
 #include "db/Database.h"
 #include "overview/OverviewExport.h"
 #include "overview/OverviewPrint.h"
@@ -137,6 +138,11 @@ OverviewPage::OverviewPage(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_fees->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_fees->setFixedHeight(m_fees->horizontalHeader()->sizeHint().height() + 26);
     layout->addWidget(m_fees);
+    m_unreadableFees = new QLabel(this);
+    m_unreadableFees->setObjectName(QStringLiteral("标签_无法识别的金额"));
+    m_unreadableFees->setStyleSheet(QStringLiteral("color: #c00000"));
+    m_unreadableFees->hide();
+    layout->addWidget(m_unreadableFees);
     fillTable();
 }
 
@@ -243,11 +249,17 @@ void OverviewPage::fillTable()
     if (m_overview)
         for (int k = 0; k < kMonths; ++k) {
             m_fees->setHorizontalHeaderItem(k, new QTableWidgetItem(m_overview->monthTitle(k)));
-            auto* item = new QTableWidgetItem(QString::number(m_overview->fee[k], 'f', 2));
+            auto* item = new QTableWidgetItem(money::formatFen(m_overview->feeFen[k]));
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-            item->setToolTip(QStringLiteral("%1 辆车的管理费在本月到期").arg(m_overview->feeVehicles[k]));
+            QString tip = QStringLiteral("%1 辆车的管理费在本月到期").arg(m_overview->feeVehicles[k]);
+            if (m_overview->feeUnreadable[k] > 0)
+                tip += QStringLiteral("\n无法识别的金额 %1 条，未计入").arg(m_overview->feeUnreadable[k]);
+            item->setToolTip(tip);
             m_fees->setItem(0, k, item);
         }
+    const QString note = m_overview ? unreadableFeesNote(*m_overview) : QString();
+    m_unreadableFees->setText(note);
+    m_unreadableFees->setVisible(!note.isEmpty());
 }
 
 void OverviewPage::fillChart()

@@ -83,6 +83,7 @@ private:
     QTableWidget* m_table = nullptr;
     QChartView* m_chartView = nullptr;
     QTableWidget* m_fees = nullptr;
+    QLabel* m_unreadableFees = nullptr; // how many fee texts are not in the sums, when any
 };
 
 } // namespace fd::overview

@@ -1,5 +1,7 @@
 #include "overview/OverviewPrint.h"
 
+#include "common/Money.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPainter>
@@ -84,7 +86,8 @@ void paintOverview(QPainter& painter, const QRectF& area, const Overview& o, boo
     }
 
     // The fee due per month closes the page; the chart takes the room between.
-    const double feeHeight = 2 * rowHeight;
+    const QString unreadable = unreadableFeesNote(o);
+    const double feeHeight = (unreadable.isEmpty() ? 2 : 3) * rowHeight;
     y += rowHeight / 2;
     const QRectF chartArea(area.left(), y, area.width(), std::max(0.0, area.bottom() - feeHeight - rowHeight / 2 - y));
     if (!chart.isNull() && chartArea.height() > 0) {
@@ -110,7 +113,13 @@ void paintOverview(QPainter& painter, const QRectF& area, const Overview& o, boo
     painter.setFont(printFont(22));
     drawCell(feeRect(-1, y), QStringLiteral("应收管理费"), Qt::white, Qt::black, Qt::AlignLeft);
     for (int k = 0; k < kMonths; ++k)
-        drawCell(feeRect(k, y), QString::number(o.fee[k], 'f', 0), Qt::white, Qt::black, Qt::AlignRight);
+        drawCell(feeRect(k, y), money::formatFen(o.feeFen[k]), Qt::white, Qt::black, Qt::AlignRight);
+    if (!unreadable.isEmpty()) {
+        y += rowHeight;
+        painter.setPen(Qt::black);
+        painter.drawText(QRectF(area.left(), y, area.width(), rowHeight).adjusted(8, 0, -8, 0),
+            Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, unreadable);
+    }
     painter.restore();
 }
 

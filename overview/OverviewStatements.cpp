@@ -29,10 +29,19 @@ QString listStatement(const QString& c, const QString& condition)
         + QStringLiteral(" desc");
 }
 
+// A real calendar day, as datetime::readDateTimeText reads one (the counts, the grid's colours):
+// a zero month or day ("2016-05-00", "0000-00-00") or a day past the month's end (a server that
+// allows invalid dates) is no date; a date in year 0 with a real month and day is one. The server
+// itself compares "2016-05-00" as the day before the first of May.
+QString realDate(const QString& c)
+{
+    return QStringLiteral("Month(%1)>0 and DayOfMonth(%1) between 1 and DayOfMonth(Last_Day(%1))").arg(c);
+}
+
 // Dates in the months [from, to) counted from the login month.
 QString between(const QString& c, double login, int from, int to)
 {
-    return QStringLiteral("%1>=%2 and %1<%3").arg(c, monthStart(login, from), monthStart(login, to));
+    return QStringLiteral("%1>=%2 and %1<%3 and ").arg(c, monthStart(login, from), monthStart(login, to)) + realDate(c);
 }
 
 } // namespace
@@ -49,11 +58,11 @@ QString cellStatement(int document, Column column, Fleet fleet, double login)
     const QString c = vehicles::watchedDates()[document];
     QString condition;
     // The month bounds follow the bands of the colours: farAhead from two months on, dueNextMonth
-    // the next month, dueThisMonth this month, expiredRecently the two months before it. A zero
-    // date (year 0) is no date, as it is for the colours.
+    // the next month, dueThisMonth this month, expiredRecently the two months before it. What is
+    // no real date is no date, as it is for the counts.
     switch (column) {
     case Column::farAhead:
-        condition = QStringLiteral("%1>=%2").arg(c, monthStart(login, 2));
+        condition = QStringLiteral("%1>=%2 and ").arg(c, monthStart(login, 2)) + realDate(c);
         break;
     case Column::dueNextMonth:
         condition = between(c, login, 1, 2);
@@ -65,10 +74,10 @@ QString cellStatement(int document, Column column, Fleet fleet, double login)
         condition = between(c, login, -2, 0);
         break;
     case Column::expiredLong:
-        condition = QStringLiteral("%1<%2 and Year(%1)>0").arg(c, monthStart(login, -2));
+        condition = QStringLiteral("%1<%2 and ").arg(c, monthStart(login, -2)) + realDate(c);
         break;
     case Column::noDate:
-        condition = QStringLiteral("(%1 is null or Year(%1)=0)").arg(c);
+        condition = QStringLiteral("(%1 is null or not (%2))").arg(c, realDate(c));
         break;
     default:
         return {};

@@ -5,8 +5,11 @@ The password is read from a file (readable by its owner only) instead of the com
 does not show in other users' process lists.
 
     ftpserver.py --port P --passive LO-HI --user NAME --password-file FILE --directory DIR [--upload-rate B]
+                 [--refuse-rename all|over]
 
 --upload-rate limits every upload to B bytes a second, so that a test can act while one runs.
+--refuse-rename makes the server answer 550 to every RNTO ("all"), or to an RNTO onto a name that
+exists ("over", as some servers do), so that a test can see what a refused rename leaves behind.
 """
 import argparse
 import os
@@ -18,6 +21,17 @@ from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
 from pyftpdlib.servers import FTPServer
 
 
+class Handler(FTPHandler):
+    refuse_rename = ""
+
+    def ftp_RNTO(self, path):
+        if self._rnfr and (self.refuse_rename == "all" or (self.refuse_rename == "over" and os.path.exists(path))):
+            self._rnfr = None
+            self.respond("550 Rename refused.")
+            return None
+        return super().ftp_RNTO(path)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port", type=int, required=True)
@@ -26,6 +40,7 @@ def main():
     parser.add_argument("--password-file", required=True)
     parser.add_argument("--directory", required=True)
     parser.add_argument("--upload-rate", type=int, default=0)
+    parser.add_argument("--refuse-rename", choices=["all", "over"], default="")
     args = parser.parse_args()
 
     mode = os.stat(args.password_file).st_mode
@@ -37,7 +52,8 @@ def main():
     lo, hi = (int(p) for p in args.passive.split("-"))
     authorizer = DummyAuthorizer()
     authorizer.add_user(args.user, password, args.directory, perm="elradfmwMT")
-    handler = FTPHandler
+    handler = Handler
+    handler.refuse_rename = args.refuse_rename
     handler.authorizer = authorizer
     handler.passive_ports = list(range(lo, hi + 1))
     if args.upload_rate > 0:

@@ -3,6 +3,7 @@
 // over, and the common failures read in Chinese with libcurl's own text kept for support.
 #include "net/Endpoints.h"
 
+#include "../support/FtpServer.h"
 #include "../support/TestSupport.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace fd;
@@ -113,6 +115,36 @@ TEST_F(Transfers, TheFirstServerThatAnswersTakesTheFileAndIsAskedFirstNextTime)
     // back over HTTP, from the first web server that answers
     const QStringList urls = webUrls({web(kDown, {}).chopped(1), web(kUp, {}).chopped(1)}, name);
     EXPECT_EQ(httpGetFirst(urls, quick(), &failure), bytes) << failure.technical.toStdString();
+}
+
+// Two offices store the same name at once, each its own file, on a server slow enough that the
+// transfers overlap: each reports that it stored its file, the name ends with one of the two whole
+// files, and no part file is left.
+TEST_F(Transfers, TwoUploadsOfOneNameAtOnceEndWithOneWholeFile)
+{
+    const int port = test::stackSettings().dbPort + 80;
+    test::FtpServer server(port, {QStringLiteral("--upload-rate"), QStringLiteral("50000")});
+    ASSERT_TRUE(server.started());
+    const QByteArray name = "fd_both.bin";
+    QFile::remove(served(QString::fromUtf8(name)));
+    const QString otherLocal = temp.filePath(QStringLiteral("other.bin"));
+    const QByteArray other = QByteArray(bytes.size(), 'x');
+    QFile f(otherLocal);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly) && f.write(other) == other.size());
+    f.close();
+    bool stored[2] = {false, false};
+    Failure failures[2];
+    auto put = [&](int i, const QString& path) {
+        stored[i] = ftpConnect(stackFtp({{kUp, port}}))->putFile(path, name, FtpConnection::TransferType::Binary, &failures[i]);
+    };
+    std::thread first(put, 0, local), second(put, 1, otherLocal);
+    first.join();
+    second.join();
+    EXPECT_TRUE(stored[0]) << failures[0].technical.toStdString();
+    EXPECT_TRUE(stored[1]) << failures[1].technical.toStdString();
+    const QByteArray kept = readFile(served(QString::fromUtf8(name)));
+    EXPECT_TRUE(kept == bytes || kept == other) << kept.size() << " bytes";
+    EXPECT_EQ(QDir(served({})).entryList({QStringLiteral("fd_both.bin.*")}, QDir::Files), QStringList());
 }
 
 // Every request names a second server that does not answer: it is tried only after a first

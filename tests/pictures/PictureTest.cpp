@@ -10,6 +10,7 @@
 #include "db/Database.h"
 #include "net/Endpoints.h"
 #include "support/ScriptedDialogs.h"
+#include "support/FtpServer.h"
 #include "support/TestSupport.h"
 #include "pictures/PictureFiles.h"
 #include "pictures/PictureWindow.h"
@@ -466,6 +467,43 @@ TEST_F(PictureTest, FailedUploadSaysSoInChineseAndKeepsTheWorkingCopy)
     }
 }
 
+// The new picture takes the stored one's name only by a rename, never after deleting it: on a
+// server that refuses the rename the stored picture stays readable and named by its column; on a
+// server that refuses to rename onto an existing name it is set aside, then deleted. Nothing of
+// the upload is left behind either way.
+TEST_F(PictureTest, ARefusedRenameKeepsTheStoredPictureAndItsName)
+{
+    const QString kind = QStringLiteral("营运证");
+    const QString name = pictureFileName(kPlate, kind);
+    const QString columnName = pictureColumnOf(kind)->name;
+    const QByteArray earlier = QByteArray("earlier picture ").repeated(64);
+    const int port = state.settings.dbPort + 90;
+    const QDir folder(test::stackDir() + QStringLiteral("/pic"));
+    for (const auto& [refused, stored] : {std::pair("all", false), {"over", true}}) {
+        SCOPED_TRACE(refused);
+        const QString id = insertVehicle(kPlate, QStringLiteral("F1"));
+        setColumn(id, columnName, name);
+        ASSERT_TRUE(writeFile(served(name), earlier));
+        test::FtpServer ftp(port, {QStringLiteral("--refuse-rename"), QString::fromLatin1(refused)});
+        ASSERT_TRUE(ftp.started());
+        state.settings.ftpPort = port;
+        dialogs.clear();
+        auto w = openPicture(kind);
+        import(*w, source(QStringLiteral("png")));
+        EXPECT_EQ(upload(*w), stored) << dialogs.lastMessage().toStdString();
+        const QByteArray expected = stored ? readFile(w->workingCopyPath()) : earlier;
+        EXPECT_EQ(readFile(served(name)), expected);
+        const Settings& s = state.settings;
+        EXPECT_EQ(net::httpGetFirst(thumbnailUrls(net::endpointsOf(s).webBases, name, s.gbkFileNames)), expected);
+        EXPECT_EQ(column(id, columnName), name);
+        EXPECT_EQ(readHistory(conn, id)->size(), stored ? 1u : 0u);
+        EXPECT_EQ(folder.entryList({name + QStringLiteral(".*")}, QDir::Files), QStringList()) << "left behind";
+        if (!stored) {
+            EXPECT_EQ(dialogs.lastMessage().section(QLatin1Char('\n'), 0, 0), QStringLiteral("保存失败！"));
+        }
+    }
+}
+
 TEST_F(PictureTest, NothingChangesWhatAnUploadSendsAndTheThumbnailShowsWhatWasSent)
 {
     const QString id = insertVehicle(kPlate, QStringLiteral("F1"));
@@ -511,19 +549,8 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
     }
     // The stack's FTP server over the same folder, taking uploads at 100 kB a second.
     const int port = state.settings.dbPort + 70;
-    QProcess ftp;
-    ftp.start(QStringLiteral("/usr/bin/python3"),
-        {qEnvironmentVariable("FD_SOURCE_DIR") + QStringLiteral("/tools/ftpserver.py"), QStringLiteral("--port"),
-            QString::number(port), QStringLiteral("--passive"), QStringLiteral("%1-%2").arg(port + 1).arg(port + 9),
-            QStringLiteral("--user"), QStringLiteral("ftpuser"), QStringLiteral("--password-file"),
-            test::stackDir() + QStringLiteral("/ftp.secret"), QStringLiteral("--directory"),
-            test::stackDir() + QStringLiteral("/pic"), QStringLiteral("--upload-rate"), QStringLiteral("100000")});
-    ASSERT_TRUE(ftp.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(([port] {
-        QTcpSocket probe;
-        probe.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-        return probe.waitForConnected(100);
-    }()), 10000);
+    test::FtpServer ftp(port, {QStringLiteral("--upload-rate"), QStringLiteral("100000")});
+    ASSERT_TRUE(ftp.started());
     state.settings.ftpPort = port;
 
     auto w = openPicture(kind);
@@ -531,7 +558,9 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
     ASSERT_GT(w->shownBytes().size(), 2'500'000);
     QTest::mouseClick(button(*w, "按钮_保存"), Qt::LeftButton);
     // The transfer is under way, under a name of its own.
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(served(name + QStringLiteral(".part"))).size() > 0, 10000);
+    const QString partPattern = name + QStringLiteral(".part-*");
+    auto parts = [&] { return QDir(test::stackDir() + QStringLiteral("/pic")).entryInfoList({partPattern}, QDir::Files); };
+    QTRY_VERIFY_WITH_TIMEOUT(parts().size() == 1 && parts().first().size() > 0, 10000);
 
     // Answered "no": the window stays open and the upload goes on.
     dialogs.answers << Dialogs::No;
@@ -553,8 +582,7 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
     QFile kept(served(name));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), earlier) << "the stopped upload replaced the stored picture";
-    ftp.kill();
-    ftp.waitForFinished();
+    EXPECT_TRUE(parts().isEmpty()) << "the stopped upload left its part file";
 }
 
 TEST_F(PictureTest, ImportRunsOffTheWindowThreadAndCancelKeepsTheEarlierCopy)
