@@ -387,13 +387,10 @@ void VehicleWindow::showRecord(const VehicleRecord& record)
                 showNoDate(box);
             break;
         }
-        case ColumnForm::Status: {
-            // Matched exactly; any other text leaves the selection as it is.
-            const qsizetype index = kStatusItems.indexOf(record.texts.value(name));
-            if (index >= 0)
-                m_status->setCurrentIndex(static_cast<int>(index));
+        case ColumnForm::Status:
+            if (record.found)
+                showStatus(record.texts.value(name));
             break;
-        }
         case ColumnForm::Key:
         case ColumnForm::Picture:
             break;
@@ -408,6 +405,24 @@ void VehicleWindow::showRecord(const VehicleRecord& record)
         m_pictureNames = record.pictures;
         startThumbnailLoader();
     }
+}
+
+void VehicleWindow::showStatus(const QString& stored)
+{
+    // Only the three items and the stored status the box shows now.
+    while (m_status->count() > kStatusItems.size())
+        m_status->removeItem(m_status->count() - 1);
+    // An item as stored, or once trimmed ("转出 "), which the save takes for the stored text.
+    qsizetype index = kStatusItems.indexOf(stored);
+    if (index < 0)
+        index = kStatusItems.indexOf(text::trimSpaces(stored));
+    if (index < 0) {
+        // Any other text (an older program's, none at all) is shown as it is, as one more item:
+        // saved untouched, the vehicle keeps it.
+        m_status->addItem(stored);
+        index = m_status->count() - 1;
+    }
+    m_status->setCurrentIndex(static_cast<int>(index));
 }
 
 void VehicleWindow::startThumbnailLoader()
@@ -514,9 +529,24 @@ bool VehicleWindow::checkStorable(const VehicleValues& values)
     return true;
 }
 
-void VehicleWindow::failSave(const QString& headline, const QString& reason)
+void VehicleWindow::failSave(const QString& headline, const QString& reason, const QString& details)
 {
-    m_dialogs.message(reason.isEmpty() ? headline : headline + QLatin1Char('\n') + reason);
+    const QString text = reason.isEmpty() ? headline : headline + QLatin1Char('\n') + reason;
+    if (details.isEmpty())
+        m_dialogs.message(text);
+    else
+        m_dialogs.detailedMessage(text, details);
+}
+
+void VehicleWindow::refuseTaken(const QString& column)
+{
+    if (column == QLatin1String("cepaihao")) {
+        m_dialogs.message(kPlateTaken);
+        setEditText(QStringLiteral("cepaihao"), kPlatePrefix);
+    } else {
+        m_dialogs.message(kFileNumberTaken);
+        setEditText(QStringLiteral("danganbianhao"), QString());
+    }
 }
 
 void VehicleWindow::finishSave()
@@ -557,8 +587,7 @@ void VehicleWindow::saveVehicle()
             return;
         }
         if (*plates > 0) {
-            m_dialogs.message(kPlateTaken);
-            setEditText(QStringLiteral("cepaihao"), kPlatePrefix);
+            refuseTaken(QStringLiteral("cepaihao"));
             return;
         }
         const auto fileNumbers =
@@ -568,14 +597,18 @@ void VehicleWindow::saveVehicle()
             return;
         }
         if (*fileNumbers > 0) {
-            m_dialogs.message(kFileNumberTaken);
-            setEditText(QStringLiteral("danganbianhao"), QString());
+            refuseTaken(QStringLiteral("danganbianhao"));
             return;
         }
 
+        // Another office may add the same plate meanwhile: the add decides again in its transaction.
         const SaveResult added = addVehicle(conn, values, changeAuthor(m_state));
+        if (added.outcome == SaveResult::Taken) {
+            refuseTaken(added.takenColumn);
+            return;
+        }
         if (added.outcome != SaveResult::Written) {
-            failSave(kAddFailed, added.error);
+            failSave(kAddFailed, added.error, added.details);
             return;
         }
         m_dialogs.message(kAdded);
@@ -603,7 +636,9 @@ bool VehicleWindow::saveModified()
         case ConflictChoice::BackToEditing:
             return false;
         case ConflictChoice::TakeTheirs:
-            showRecord(result.stored);
+            for (const FieldConflict& conflict : result.conflicts)
+                takenTheirs.insert(conflict.column);
+            showOverStored(result.stored, takenTheirs);
             return false;
         case ConflictChoice::KeepMine:
             break;
@@ -625,21 +660,73 @@ bool VehicleWindow::saveModified()
         return false;
     case SaveResult::Failed:
     case SaveResult::Conflict:
+    case SaveResult::Taken:
         break;
     }
-    failSave(kSaveFailed, result.error);
+    failSave(kSaveFailed, result.error, result.details);
     return false;
+}
+
+QSet<QString> VehicleWindow::changedColumns() const
+{
+    const VehicleValues values = currentValues();
+    QSet<QString> changed;
+    for (const QString& name : saveOrder())
+        if (values.contains(name) != m_readValues.contains(name) || values.value(name) != m_readValues.value(name))
+            changed.insert(name);
+    return changed;
+}
+
+void VehicleWindow::showOverStored(const VehicleRecord& stored, const QSet<QString>& takenTheirs)
+{
+    // What the user changed, as the controls show it, before the stored row replaces it.
+    struct Shown {
+        QString text;
+        QDate date;
+        bool noDate = false;
+    };
+    QHash<QString, Shown> kept;
+    for (const QString& name : changedColumns()) {
+        if (takenTheirs.contains(name))
+            continue;
+        Shown shown;
+        if (QWidget* edit = m_edits.value(name)) {
+            auto* line = qobject_cast<QLineEdit*>(edit);
+            shown.text = line ? line->text() : qobject_cast<QPlainTextEdit*>(edit)->toPlainText();
+        } else if (const QDateEdit* box = m_dates.value(name)) {
+            shown.noDate = showsNoDate(box);
+            shown.date = box->date();
+        } else {
+            shown.text = m_status->currentText();
+        }
+        kept.insert(name, shown);
+    }
+    // The row as stored now becomes the one the next save compares with; the user's other
+    // changes go back into the form over it, still unsaved.
+    showRecord(stored);
+    for (auto it = kept.cbegin(); it != kept.cend(); ++it) {
+        const QString& name = it.key();
+        if (m_edits.contains(name)) {
+            setEditText(name, it->text);
+        } else if (QDateEdit* box = m_dates.value(name)) {
+            if (it->noDate)
+                showNoDate(box);
+            else
+                box->setDate(it->date);
+        } else if (m_status->findText(it->text) >= 0) {
+            m_status->setCurrentIndex(m_status->findText(it->text));
+        }
+    }
 }
 
 VehicleValues VehicleWindow::valuesOverStored(const VehicleRecord& stored, const QSet<QString>& takenTheirs) const
 {
     VehicleValues values = currentValues();
     const VehicleValues now = storedValues(stored);
+    const QSet<QString> changed = changedColumns();
     for (const QString& name : saveOrder()) {
         // The user's own change stays, unless it was given up for the other side's.
-        const bool changed = values.contains(name) != m_readValues.contains(name)
-            || values.value(name) != m_readValues.value(name);
-        if (changed && !takenTheirs.contains(name))
+        if (changed.contains(name) && !takenTheirs.contains(name))
             continue;
         // Otherwise the row keeps what it holds now, whoever wrote it since the form was filled.
         const auto value = now.constFind(name);

@@ -42,7 +42,11 @@ class ThumbnailLoader;
 //
 // In modify mode the form keeps the row it read. A save that finds another user's changes to the
 // same fields writes nothing and asks the conflict window (Dialogs::resolveConflict); changes
-// only one side made go together without asking.
+// only one side made go together without asking. 采用对方的 there fills the conflicting fields
+// with the stored values and keeps the user's other changes in the form, saved only by 保存.
+//
+// A status that is none of the three items (an older program's text, none) is shown as one more
+// item of the status box: the form never shows, nor saves, 正常 in its place.
 class VehicleWindow : public QDialog {
     Q_OBJECT
 public:
@@ -106,7 +110,19 @@ private:
     void setEditText(const QString& column, const QString& text);
     // False, with the message shown, when a value holds a character GBK cannot store.
     bool checkStorable(const VehicleValues& values);
-    void failSave(const QString& headline, const QString& reason);
+    // The headline and the reason on a second line; the server's own words, when given, in the
+    // message's details.
+    void failSave(const QString& headline, const QString& reason, const QString& details = QString());
+    // Another vehicle holds the plate (cepaihao) or the file number (danganbianhao): says so and
+    // empties the box, as the check before an add does.
+    void refuseTaken(const QString& column);
+    // Selects the stored status; a text that is none of the items is shown as one more item.
+    void showStatus(const QString& stored);
+    // The columns whose values the user changed since the form showed m_read.
+    QSet<QString> changedColumns() const;
+    // 采用对方的: shows the stored row and makes it the one a save compares with, with the user's
+    // changes to the other fields kept in the form (unsaved); takenTheirs show the stored values.
+    void showOverStored(const VehicleRecord& stored, const QSet<QString>& takenTheirs);
     void finishSave();
     // Fills the form from a row and makes it the row a save compares with.
     void showRecord(const VehicleRecord& record);

@@ -119,6 +119,28 @@ NodeState prepareClusterSession(MYSQL* mysql)
                                                                                         : NodeState::NotSynced;
 }
 
+// A server in a lenient mode (many are run so) cuts a text too long for its column, clamps a
+// number out of range and stores '?' for a character its set lacks, and reports success. Every
+// session of the program is strict, so that such a statement fails instead; the server's other
+// flags stay. Zero dates stay as a lenient server treats them (stored data holds them): the
+// zero-date flags, which strict mode would turn from warnings into refusals, are left out. A
+// server that is strict already is left as it is.
+bool makeSessionStrict(MYSQL* mysql)
+{
+    const std::optional<QByteArray> mode = firstValue(mysql, "SELECT @@SESSION.sql_mode");
+    if (!mode)
+        return false;
+    QList<QByteArray> flags = mode->split(',');
+    flags.removeAll(QByteArray());
+    if (flags.contains("STRICT_TRANS_TABLES") || flags.contains("STRICT_ALL_TABLES"))
+        return true;
+    flags.removeAll("NO_ZERO_DATE");
+    flags.removeAll("NO_ZERO_IN_DATE");
+    flags.append("STRICT_TRANS_TABLES");
+    const QByteArray sql = "SET SESSION sql_mode='" + flags.join(',') + "'";
+    return mysql_query(mysql, sql.constData()) == 0;
+}
+
 // TCP keepalive with short periods: when the server's machine vanishes (power cut, cable) while
 // the program waits for an answer, the wait ends after about deadPeerSeconds instead of the read
 // time-out. A server that is only slow still acknowledges the probes.
@@ -258,6 +280,11 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
         break;
     case NodeState::Usable:
         break;
+    }
+    if (!makeSessionStrict(mysql)) {
+        *error = QStringLiteral("cannot make the session strict (sql_mode): ") + text::fromGbk(QByteArray(mysql_error(mysql)));
+        mysql_close(mysql);
+        return nullptr;
     }
     detectDeadPeer(mysql, m_options.deadPeerSeconds);
     *failure = ConnectFailure::None;

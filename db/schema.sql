@@ -180,3 +180,14 @@ CREATE TABLE IF NOT EXISTS `xiugaijilu` (
   PRIMARY KEY (`ID`),
   KEY `idx_cheliang_shijian` (`cheliangid`,`shijian`)
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The plates (ziduan cepaihao) and file numbers (danganbianhao) claimed by the adds: an add writes
+-- the claim of its values inside its transaction, so that two offices adding one plate at once,
+-- also through two cluster nodes, end with one vehicle. Whether a value is taken is decided by
+-- celiangzongbiao; cishu counts the adds that claimed it. The program creates it when missing.
+CREATE TABLE IF NOT EXISTS `haomazhanyong` (
+  `ziduan` VARCHAR(32) NOT NULL,
+  `zhi` VARCHAR(255) NOT NULL,
+  `cishu` INT NOT NULL DEFAULT 1,
+  PRIMARY KEY (`ziduan`,`zhi`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;

@@ -48,6 +48,7 @@ UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel)
     const SaveResult written = savePictureName(job.db, job.column, job.name, job.plate, job.author);
     if (written.outcome != SaveResult::Written) {
         out.error = written.error;
+        out.details = written.details;
         return out;
     }
     out.stage = UploadOutcome::Done;

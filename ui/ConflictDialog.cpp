@@ -16,7 +16,8 @@ const QString kTitle = QStringLiteral("保存冲突");
 const QString kHeadline = QStringLiteral("其他用户在您打开此车辆后修改并保存了以下项目：");
 const QString kHint = QStringLiteral(
     "请在每一项中勾选要保存的值（默认为您填写的），再点“保留我的”保存。\n"
-    "点“采用对方的”放弃您在此窗口中的全部修改，显示对方保存后的车辆信息；点“返回修改”暂不保存。");
+    "点“采用对方的”在这些项目上采用对方保存的值，您对其他项目的修改仍留在窗口中，点“保存”后才保存；"
+    "点“返回修改”暂不保存。");
 const QString kKeepMine = QStringLiteral("保留我的");
 const QString kTakeTheirs = QStringLiteral("采用对方的");
 const QString kBack = QStringLiteral("返回修改");

@@ -23,7 +23,7 @@ struct ConflictRow {
 struct ConflictChoice {
     enum Action {
         KeepMine,      // save again, each field as picked in takeTheirs
-        TakeTheirs,    // drop this form's changes and show what is stored
+        TakeTheirs,    // the stored values into the conflicting fields; the form's other changes stay, unsaved
         BackToEditing, // save nothing, the form stays as it is
     };
     Action action = BackToEditing;

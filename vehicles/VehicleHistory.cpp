@@ -4,6 +4,7 @@
 #include "common/DateTime.h"
 #include "common/Text.h"
 #include "db/Database.h"
+#include "db/ServerErrors.h"
 #include "vehicles/VehicleColumns.h"
 
 #include <QSysInfo>
@@ -12,7 +13,7 @@ namespace fd::vehicles {
 namespace {
 
 // Server errors that decide what a failed step means (mysqld_error.h names).
-constexpr unsigned kDeadlock = 1213;     // ER_LOCK_DEADLOCK; also a cluster's failed certification
+constexpr unsigned kDeadlock = db::kErLockDeadlock;
 constexpr unsigned kNoSuchTable = 1146;  // ER_NO_SUCH_TABLE
 
 // How often a save is read and decided again after losing a race to another office's save.
@@ -32,6 +33,17 @@ const char kCreateHistory[] = "CREATE TABLE IF NOT EXISTS `xiugaijilu` ("
                               " PRIMARY KEY (`ID`),"
                               " KEY `idx_cheliang_shijian` (`cheliangid`,`shijian`)"
                               ") ENGINE=InnoDB DEFAULT CHARSET=gbk";
+
+// The program's own statement, also in db/schema.sql for a new database.
+const char kCreateClaims[] = "CREATE TABLE IF NOT EXISTS `haomazhanyong` ("
+                             " `ziduan` VARCHAR(32) NOT NULL,"
+                             " `zhi` VARCHAR(255) NOT NULL,"
+                             " `cishu` INT NOT NULL DEFAULT 1,"
+                             " PRIMARY KEY (`ziduan`,`zhi`)"
+                             ") ENGINE=InnoDB DEFAULT CHARSET=gbk";
+
+// The columns whose values the adds claim, and the message of a value taken.
+const char* const kClaimedColumns[] = {"cepaihao", "danganbianhao"};
 
 std::function<void()>& afterRowLockedHook()
 {
@@ -86,11 +98,15 @@ QString storedValue(const VehicleRecord& record, const QString& column)
 }
 
 // The value as the form would save it unchanged: the form trims the texts it stores (all but
-// the few kept as typed), so a stored " 张三" the user left alone comes back as "张三".
+// the few kept as typed), so a stored " 张三" the user left alone comes back as "张三"; so does
+// the status.
 QString asFormSaves(const QString& column, const QString& value)
 {
     const VehicleColumn* c = findColumn(column);
-    return c && c->form == ColumnForm::Text && !c->keepSpaces ? text::trimSpaces(value) : value;
+    // The status box selects the item a stored status is once trimmed ("转出 " shows as 转出).
+    return c && ((c->form == ColumnForm::Text && !c->keepSpaces) || c->form == ColumnForm::Status)
+        ? text::trimSpaces(value)
+        : value;
 }
 
 // The record after the values were written into it.
@@ -143,6 +159,16 @@ struct Attempt {
     bool noTable = false;
 };
 
+// The field a refusal names, as the form calls it; empty for a column the form does not show.
+QString refusedField(const db::Refusal& refusal)
+{
+    const VehicleColumn* column = findColumn(refusal.column);
+    // A key is named after its column, perhaps with a prefix (idx_cepaihao).
+    if (!column && refusal.kind == db::Refusal::Duplicate)
+        column = findColumn(refusal.column.section(QLatin1Char('_'), 1));
+    return column && column->form != ColumnForm::Key ? fieldName(*column) : QString();
+}
+
 Attempt failedStep(const db::ConnectionPtr& connection, const QString& fallback = QString())
 {
     Attempt a;
@@ -154,6 +180,23 @@ Attempt failedStep(const db::ConnectionPtr& connection, const QString& fallback 
     a.raced = code == kDeadlock;
     a.noTable = code == kNoSuchTable;
     db::dbExecute(connection, QStringLiteral("ROLLBACK"));
+    // The server's common refusals in the user's words, its own message kept for the details.
+    db::Refusal refusal = db::refusalOf(code, a.result.error);
+    const VehicleColumn* column = findColumn(refusal.column);
+    // No character GBK cannot hold reaches the server (the connection refuses to send it), so a
+    // text the GBK column calls incorrect was cut in the middle of a character: too long for a
+    // column that counts bytes (TEXT).
+    if (refusal.kind == db::Refusal::BadValue && code == db::kErWrongValueForField && column
+        && column->form == ColumnForm::Text && a.result.error.startsWith(QLatin1String("Incorrect string value")))
+        refusal.kind = db::Refusal::TooLong;
+    if (refusal.kind != db::Refusal::None) {
+        const bool known = column != nullptr;
+        const QString limit = refusal.kind == db::Refusal::TooLong && known
+            ? columnLimitText(connection, refusal.column)
+            : QString();
+        a.result.details = a.result.error;
+        a.result.error = db::refusalText(refusal, refusedField(refusal), limit);
+    }
     return a;
 }
 
@@ -188,11 +231,6 @@ template <typename Once> SaveResult runChecked(const db::ConnectionPtr& connecti
     last.result.outcome = SaveResult::Failed;
     last.result.error = QStringLiteral("其他人正同时保存此车辆，请稍后再保存：") + last.result.error;
     return last.result;
-}
-
-bool begin(const db::ConnectionPtr& connection)
-{
-    return db::dbExecute(connection, QStringLiteral("START TRANSACTION"));
 }
 
 Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
@@ -256,10 +294,59 @@ Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read,
     return finished(result);
 }
 
+// Claims the plate and the file number for this transaction: a claim row written (or, when one
+// is there, changed) holds a lock until the end of the transaction, and on a cluster makes the
+// later of two transactions claiming one value fail its certification. Written always, so that
+// an existing claim is in the cluster's write set too.
+QString claimSql(const db::ConnectionPtr& connection, const VehicleValues& values)
+{
+    QString rows;
+    for (const char* column : kClaimedColumns) {
+        if (!rows.isEmpty())
+            rows += QLatin1Char(',');
+        rows += QLatin1Char('(') + quoted(connection, QString::fromLatin1(column)) + QLatin1Char(',')
+            + quoted(connection, values.value(QString::fromLatin1(column))) + QLatin1Char(')');
+    }
+    return QStringLiteral("INSERT INTO ") + kClaimTable + QStringLiteral(" (ziduan,zhi) VALUES ") + rows
+        + QStringLiteral(" ON DUPLICATE KEY UPDATE cishu=cishu+1");
+}
+
+// Once the claims are held: the first claimed column that a stored vehicle holds already, or
+// empty. The count is the transaction's first read, so it sees every add of the value that
+// claimed it before (they have committed); the vehicles decide, not the claims.
+std::optional<QString> takenColumn(const db::ConnectionPtr& connection, const VehicleValues& values)
+{
+    const Escape escape = [connection](const QString& value) { return db::dbEscape(connection, value); };
+    for (const char* name : kClaimedColumns) {
+        const QString column = QString::fromLatin1(name);
+        if (!db::dbExecute(connection, countVehiclesSql(column, values.value(column), escape)))
+            return std::nullopt;
+        db::ResultPtr result = db::dbStoreResult(connection);
+        qint64 count = 0;
+        const bool read = db::dbReadField(result, "suliang", count);
+        db::dbFreeResult(result);
+        if (!read)
+            return std::nullopt;
+        if (count > 0)
+            return column;
+    }
+    return QString();
+}
+
 Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author)
 {
-    if (!begin(connection))
+    if (!db::dbExecuteMany(connection, {QStringLiteral("START TRANSACTION"), claimSql(connection, values)}))
         return failedStep(connection);
+    const std::optional<QString> taken = takenColumn(connection, values);
+    if (!taken)
+        return failedStep(connection, QStringLiteral("查询车辆数量没有结果"));
+    if (!taken->isEmpty()) {
+        db::dbExecute(connection, QStringLiteral("ROLLBACK"));
+        SaveResult r;
+        r.outcome = SaveResult::Taken;
+        r.takenColumn = *taken;
+        return finished(r);
+    }
     const Escape escape = [connection](const QString& value) { return db::dbEscape(connection, value); };
     if (!db::dbInsert(connection, kVehicleTable, insertAssignments(values, escape)))
         return failedStep(connection);
@@ -344,7 +431,8 @@ ChangeAuthor changeAuthor(const AppState& state)
 
 bool ensureHistoryTable(const db::ConnectionPtr& connection, QString* error)
 {
-    if (db::dbExecute(connection, QString::fromLatin1(kCreateHistory)))
+    if (db::dbExecute(connection, QString::fromLatin1(kCreateHistory))
+        && db::dbExecute(connection, QString::fromLatin1(kCreateClaims)))
         return true;
     if (error)
         *error = db::dbLastError(connection);

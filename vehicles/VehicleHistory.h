@@ -39,7 +39,8 @@ struct ChangeAuthor {
 // The login user of the state and this machine's host name.
 ChangeAuthor changeAuthor(const AppState& state);
 
-// Creates the history table when it is missing. Outside any transaction (a CREATE ends one).
+// Creates the history table (and the claim table of the adds) when missing. Outside any
+// transaction (a CREATE ends one).
 bool ensureHistoryTable(const db::ConnectionPtr& connection, QString* error = nullptr);
 
 // A column that both this form and another office changed, to different values.
@@ -56,9 +57,16 @@ struct SaveResult {
         Conflict, // nothing written: another office changed some of the same columns
         NoRow,    // nothing written: no row has the ID any more
         Failed,   // nothing written: the statement or the connection failed (error)
+        Taken,    // nothing written (an add): another vehicle holds the plate or file number (takenColumn)
     };
     Outcome outcome = Failed;
+    // Failed: why. A refusal of the server's that names a column (a text too long, a value out
+    // of range or not accepted, a duplicate) or a lock wait that timed out is said in Chinese with
+    // the field's name, and the server's own message is in details.
     QString error;
+    QString details;
+    // Taken: cepaihao or danganbianhao.
+    QString takenColumn;
     // Conflict: the columns both sides changed to different values, in the window's reading order.
     QList<FieldConflict> conflicts;
     // Written and Conflict: the row as stored after the save (Written) or now (Conflict). A
@@ -78,8 +86,18 @@ SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord&
     const QString& id, const ChangeAuthor& author);
 
 // Adds a vehicle with a history row for each column given a value, in one transaction. The new
-// vehicle's ID in `stored.texts["ID"]` when Written.
+// vehicle's ID in `stored.texts["ID"]` when Written. Taken when another vehicle holds the plate or
+// the file number: the add first claims both in the claim table (kClaimTable, a unique key per
+// value), so that of two offices adding one plate at once, also through two cluster nodes (whose
+// certification refuses the second claim, error 1213, after which the add is decided again), one
+// adds it and the other is told it is taken. A claim only orders the adds: whether a value is
+// taken is always decided by the vehicles stored, so a claim left by a vehicle that no longer
+// holds the value blocks nothing, and duplicates stored earlier stay as they are.
 SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author);
+
+// The claim table, created when missing: one row per plate (ziduan cepaihao) and file number
+// (danganbianhao) ever added.
+inline const QString kClaimTable = QStringLiteral("haomazhanyong");
 
 // One history row.
 struct HistoryEntry {

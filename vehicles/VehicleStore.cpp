@@ -91,6 +91,28 @@ std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, con
     return countVehicles(connection, column, text::trimSpaces(text), error);
 }
 
+QString columnLimitText(const db::ConnectionPtr& connection, const QString& column)
+{
+    const QString sql = QStringLiteral("SELECT DATA_TYPE AS leixing, CHARACTER_MAXIMUM_LENGTH AS zifu, "
+                                       "CHARACTER_OCTET_LENGTH AS zijie FROM information_schema.COLUMNS "
+                                       "WHERE TABLE_SCHEMA=DATABASE() AND TABLE_NAME=")
+        + db::dbQuote(connection, kVehicleTable) + QStringLiteral(" AND COLUMN_NAME=") + db::dbQuote(connection, column);
+    if (!db::dbExecute(connection, sql))
+        return QString();
+    db::ResultPtr result = db::dbStoreResult(connection);
+    QString type;
+    qint64 characters = 0, bytes = 0;
+    const bool read = db::dbReadField(result, "leixing", type) && db::dbReadField(result, "zifu", characters)
+        && db::dbReadField(result, "zijie", bytes);
+    db::dbFreeResult(result);
+    if (!read || characters <= 0)
+        return QString();
+    // CHAR and VARCHAR count characters; the TEXT kinds count bytes.
+    if (type.endsWith(QLatin1String("text"), Qt::CaseInsensitive))
+        return QStringLiteral("%1 个字节（一个汉字占 2 个字节）").arg(bytes);
+    return QStringLiteral("%1 个字符").arg(characters);
+}
+
 WriteResult insertVehicle(const db::ConnectionPtr& connection, const VehicleValues& values)
 {
     WriteResult r;

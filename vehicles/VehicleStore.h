@@ -38,6 +38,11 @@ std::optional<qint64> countVehicles(const db::ConnectionPtr& connection, const Q
 std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, const QString& column,
     const QString& text, QString* error = nullptr);
 
+// How much the column of celiangzongbiao holds, as a message tells the user: "255 个字符" for a
+// column that counts characters, "65535 个字节（一个汉字占 2 个字节）" for one that counts GBK bytes
+// (TEXT). Empty when the server does not say.
+QString columnLimitText(const db::ConnectionPtr& connection, const QString& column);
+
 struct WriteResult {
     enum Outcome { Written, Failed, NoRow };
     Outcome outcome = Failed;

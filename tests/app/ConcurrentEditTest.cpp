@@ -5,6 +5,7 @@
 #include "app/HistoryWindow.h"
 #include "app/VehicleWindow.h"
 #include "common/AppState.h"
+#include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
@@ -17,7 +18,11 @@
 #include <QSignalSpy>
 #include <QSysInfo>
 #include <QTest>
+#include <atomic>
+#include <chrono>
+#include <future>
 #include <gtest/gtest.h>
+#include <thread>
 
 using namespace fd;
 using namespace fd::vehicles;
@@ -125,8 +130,9 @@ TEST_F(ConcurrentEditTest, ChangesToDifferentFieldsAreBothStoredWithoutAsking)
 // Office A saves three fields; office B, which opened the vehicle before, changes two of them and
 // one other, then saves and answers the question. Keep mine writes the values picked and leaves
 // A's change to the field B did not touch; a save meeting yet another change (a third office,
-// while the first question is open) asks again. Take theirs shows the stored row and makes it
-// the one compared with. Back changes nothing, and the next save asks again.
+// while the first question is open) asks again. Take theirs puts A's values into the two fields
+// and keeps B's other change in the form, unsaved until B saves. Back changes nothing, and the
+// next save asks again.
 TEST_F(ConcurrentEditTest, EachAnswerToTheConflictDoesWhatItSays)
 {
     const Fields byA {{QStringLiteral("cezuxingming"), QStringLiteral("甲的车主")},
@@ -138,18 +144,22 @@ TEST_F(ConcurrentEditTest, EachAnswerToTheConflictDoesWhatItSays)
     Fields picked = afterA;
     picked.insert(QStringLiteral("cezuxingming"), QStringLiteral("乙的车主"));
     picked.insert(QStringLiteral("cezudianhua"), QStringLiteral("13922222222"));
+    // A's values in the two fields both changed, B's change to the field only B changed.
+    Fields theirsAndMine = afterA;
+    theirsAndMine.insert(QStringLiteral("cezudianhua"), QStringLiteral("13922222222"));
     const auto keepMine = [](QList<bool> theirs) { return ConflictChoice {ConflictChoice::KeepMine, theirs}; };
     struct Case {
         const char* answer;
         QList<ConflictChoice> answers;
         int asked;
-        Fields row;  // stored afterwards
-        Fields form; // shown afterwards, while the form stays open
+        Fields row;     // stored afterwards
+        Fields form;    // shown afterwards, while the form stays open
+        Fields resaved; // stored after the form is saved once more
     };
     const Case cases[] = {
-        {"keep mine", {keepMine({false, true}), keepMine({false})}, 2, picked, {}},
-        {"take theirs", {ConflictChoice {ConflictChoice::TakeTheirs, {}}}, 1, afterA, afterA},
-        {"back", {ConflictChoice {ConflictChoice::BackToEditing, {}}}, 1, afterA, byB},
+        {"keep mine", {keepMine({false, true}), keepMine({false})}, 2, picked, {}, {}},
+        {"take theirs", {ConflictChoice {ConflictChoice::TakeTheirs, {}}}, 1, afterA, theirsAndMine, theirsAndMine},
+        {"back", {ConflictChoice {ConflictChoice::BackToEditing, {}}}, 1, afterA, byB, afterA},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
@@ -191,10 +201,10 @@ TEST_F(ConcurrentEditTest, EachAnswerToTheConflictDoesWhatItSays)
         EXPECT_EQ(shown, c.form);
         if (c.form.isEmpty())
             continue;
-        // Saved again: the row shown after take theirs saves without a question; back asks again.
+        // Saved again: the form after take theirs saves without a question; back asks again.
         b.save();
         EXPECT_EQ(b.dialogs.conflicts.size(), c.form == byB ? 2 : 1);
-        EXPECT_EQ(storedFields(id, c.row), c.row);
+        EXPECT_EQ(storedFields(id, c.resaved), c.resaved);
     }
 }
 
@@ -246,6 +256,62 @@ TEST_F(ConcurrentEditTest, HistoryWindowListsTheChangesNewestFirstInChinese)
         added << rows[r][4];
     }
     EXPECT_TRUE(added.contains(QStringLiteral("主车牌号")) && added.contains(QStringLiteral("车主姓名"))) << added.join(',').toStdString();
+}
+
+// Two offices add one plate at once: A's add is held open inside its transaction while B saves.
+// One vehicle is stored and B is told that the plate is taken.
+TEST_F(ConcurrentEditTest, TwoOfficesAddingOnePlateAtOnceEndWithOneVehicle)
+{
+    test::mustExecute(s_conn, QStringLiteral("delete from celiangzongbiao"));
+    const QString plate = QStringLiteral("豫A12345");
+    db::ConnectionPtr connA = test::connectStack(kDatabase);
+    db::ConnectionPtr watcher = test::connectStack(kDatabase);
+    ASSERT_TRUE(connA && watcher);
+    VehicleValues byA {{QStringLiteral("danganbianhao"), QStringLiteral("F-甲")}, {QStringLiteral("cepaihao"), plate}};
+    for (const QString& column : saveOrder())
+        if (findColumn(column)->form == ColumnForm::Date)
+            byA.insert(column, QStringLiteral("2016-5-31"));
+
+    std::promise<void> aHolds, release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<int> calls {0};
+    setAfterRowLockedHook([&] {
+        if (calls++ == 0) {
+            aHolds.set_value();
+            released.wait();
+        }
+    });
+    SaveResult addedByA;
+    std::thread a([&] {
+        addedByA = addVehicle(connA, byA, ChangeAuthor {QStringLiteral("甲"), QStringLiteral("office-a")});
+        db::dbThreadEnd(connA);
+    });
+    ASSERT_EQ(aHolds.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
+    // A goes on once B waits for it, or after a while when B does not (and so stores a second vehicle).
+    std::thread watch([&] {
+        for (int i = 0; i < 100; ++i) {
+            if (test::queryValue(watcher, QStringLiteral("select count(*) from information_schema.innodb_trx "
+                                                         "where trx_state='LOCK WAIT'")) != QStringLiteral("0"))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        release.set_value();
+        db::dbThreadEnd(watcher);
+    });
+    Office b(QStringLiteral("乙"));
+    b.state.newFlag = 1;
+    b.state.modifyFlag = 0;
+    b.form = std::make_unique<VehicleWindow>(b.state, b.dialogs, [] {});
+    b.type({{QStringLiteral("danganbianhao"), QStringLiteral("F-乙")}, {QStringLiteral("cepaihao"), plate}});
+    b.save();
+    watch.join();
+    a.join();
+    setAfterRowLockedHook({});
+
+    EXPECT_EQ(addedByA.outcome, SaveResult::Written) << addedByA.error.toStdString();
+    EXPECT_EQ(b.dialogs.messages(), QStringList {QStringLiteral("对不起此车牌号已经存在！")});
+    EXPECT_EQ(test::queryValue(s_conn, QStringLiteral("select count(*) from celiangzongbiao where cepaihao=") + db::dbQuote(s_conn, plate)),
+        QStringLiteral("1"));
 }
 
 } // namespace

@@ -529,21 +529,35 @@ TEST_F(VehicleWindowTest, ModifyLoadsAndSavesEveryColumnButPlateAndFileNumber)
     EXPECT_EQ(stored(id, QStringLiteral("celiangzuangtai")), QStringLiteral("转出"));
 }
 
-TEST_F(VehicleWindowTest, StatusIsMatchedExactly)
+// A status the box has no item for (an older program's text, none at all) is shown as stored,
+// and a save that leaves the box alone keeps it: a transferred vehicle never comes back as 正常.
+TEST_F(VehicleWindowTest, AStoredStatusIsShownAndKeptAsStored)
 {
-    const QString odd = insertFullVehicle(QStringLiteral("豫H50002"), QStringLiteral("F51"), QStringLiteral("报废"));
-    {
-        auto w = openModify(odd);
-        EXPECT_EQ(statusBox(*w)->currentText(), QStringLiteral("正常"));
+    const QString id = insertFullVehicle(QStringLiteral("豫H50002"), QStringLiteral("F51"), QStringLiteral("正常"));
+    struct Case {
+        QString stored; // null: NULL
+        QString shown;
+    };
+    const Case cases[] = {{QStringLiteral("注销"), QStringLiteral("注销")}, {QStringLiteral("转出 "), QStringLiteral("转出")},
+        {QStringLiteral("报废"), QStringLiteral("报废")}, {QStringLiteral(""), QString()}, {QString(), QString()}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored.isNull() ? std::string("NULL") : c.stored.toStdString());
+        test::mustExecute(conn, QStringLiteral("update celiangzongbiao set celiangzuangtai=%1 where ID=%2")
+                                    .arg(c.stored.isNull() ? QStringLiteral("NULL") : db::dbQuote(conn, c.stored), id));
+        auto w = openModify(id);
+        EXPECT_EQ(statusBox(*w)->currentText(), c.shown);
+        type(*w, QStringLiteral("cezuxingming"), QStringLiteral("新车主") + c.shown);
         save(*w);
-        EXPECT_EQ(stored(odd, QStringLiteral("celiangzuangtai")), QStringLiteral("正常"));
+        EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("保存车辆信息成功！"));
+        EXPECT_EQ(stored(id, QStringLiteral("celiangzuangtai")), c.stored.isNull() ? QStringLiteral("<null>") : c.stored);
+        EXPECT_EQ(test::queryValue(conn, QStringLiteral("select count(*) from xiugaijilu where ziduan='celiangzuangtai' and cheliangid=") + id),
+            QStringLiteral("0"));
     }
-    for (const QString& status : {QStringLiteral("转出"), QStringLiteral("注销"), QStringLiteral("转出 ")}) {
-        test::mustExecute(conn,
-            QStringLiteral("update celiangzongbiao set celiangzuangtai=%1 where ID=%2").arg(db::dbQuote(conn, status), odd));
-        auto w = openModify(odd);
-        EXPECT_EQ(statusBox(*w)->currentText(), status == QStringLiteral("转出 ") ? QStringLiteral("正常") : status);
-    }
+    // The extra item goes with the vehicle: the next one shows only its own.
+    test::mustExecute(conn, QStringLiteral("update celiangzongbiao set celiangzuangtai='转出' where ID=") + id);
+    auto w = openModify(id);
+    EXPECT_EQ(statusBox(*w)->count(), 3);
+    EXPECT_EQ(statusBox(*w)->currentText(), QStringLiteral("转出"));
 }
 
 TEST_F(VehicleWindowTest, QuotesBackslashesAndGbkTrailBytesRoundTrip)
@@ -677,6 +691,54 @@ TEST_F(VehicleWindowTest, SavingAnUnchangedFormIsASuccess)
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("保存车辆信息成功！")});
     EXPECT_EQ(refreshes, 1);
     EXPECT_FALSE(w->isVisible());
+}
+
+// On a server that is not strict (as many are run) the program's session still is: a text longer
+// than its column is refused, named by its field and limit, and never stored cut.
+TEST_F(VehicleWindowTest, ATextTooLongIsRefusedByFieldAndLimitOnALenientServerToo)
+{
+    const QString id = insertFullVehicle(QStringLiteral("豫H95101"), QStringLiteral("F95"), QStringLiteral("正常"));
+    const QString mode = test::queryValue(conn, QStringLiteral("select @@global.sql_mode"));
+    test::mustExecute(conn, QStringLiteral("set global sql_mode=''"));
+    state.dbConnection = test::connectStack(QStringLiteral("t_vehicle"));
+    test::mustExecute(conn, QStringLiteral("set global sql_mode=") + db::dbQuote(conn, mode));
+    ASSERT_TRUE(state.dbConnection);
+    const QString history = test::queryValue(conn, QStringLiteral("select count(*) from xiugaijilu"));
+
+    struct Case {
+        bool adding;
+        QString column;
+        QString text;
+        QString message;
+    };
+    const Case cases[] = {
+        {false, QStringLiteral("fadongjihao"), QString(300, QLatin1Char('A')),
+            QStringLiteral("保存车辆信息失败！\n发动机号太长：最多 255 个字符")},
+        {false, QStringLiteral("jibenbeizu"), QString(33000, QChar(0x5907)), // 66000 GBK bytes
+            QStringLiteral("保存车辆信息失败！\n基本信息的备注太长：最多 65535 个字节（一个汉字占 2 个字节）")},
+        {true, QStringLiteral("fadongjihao"), QString(300, QLatin1Char('A')),
+            QStringLiteral("新增车辆信息失败！\n发动机号太长：最多 255 个字符")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message.toStdString());
+        dialogs.clear();
+        auto w = c.adding ? openAdd() : openModify(id);
+        if (c.adding) {
+            type(*w, QStringLiteral("danganbianhao"), QStringLiteral("F95102"));
+            type(*w, QStringLiteral("cepaihao"), QStringLiteral("豫H95102"));
+        }
+        type(*w, c.column, c.text);
+        save(*w);
+        ASSERT_EQ(dialogs.messages(), QStringList {c.message});
+        // The server's own words: "Data too long for column ...", or for a text cut inside a
+        // character "Incorrect string value ... for column ...".
+        EXPECT_TRUE(dialogs.shown.last().details.contains(c.column)) << dialogs.shown.last().details.toStdString();
+        EXPECT_TRUE(w->isVisible());
+    }
+    EXPECT_EQ(stored(id, QStringLiteral("fadongjihao")), QStringLiteral("原 fadongjihao"));
+    EXPECT_EQ(stored(id, QStringLiteral("jibenbeizu")), QStringLiteral("原 jibenbeizu"));
+    EXPECT_EQ(rowCount(), 1);
+    EXPECT_EQ(test::queryValue(conn, QStringLiteral("select count(*) from xiugaijilu")), history);
 }
 
 TEST_F(VehicleWindowTest, CharactersGbkCannotHoldAreRefusedByField)

@@ -685,4 +685,31 @@ TEST_F(ClusterTest, OneReminderRunAtATimeAcrossNodes)
     }
 }
 
+// Two offices add one plate through two nodes at once: A's add is held open on node 1 while B's
+// commits on node 2. A's claim of the plate then fails certification, A decides again and is
+// told the plate is taken: one vehicle.
+TEST_F(ClusterTest, AddsOfOnePlateOnTwoNodesAtOnceStoreOneVehicle)
+{
+    auto node1 = connectNode(1);
+    auto node2 = connectNode(2);
+    auto node3 = connectNode(3);
+    ASSERT_TRUE(node1 && node2 && node3);
+    const QString plate = freshPlate("豫E");
+    vehicles::VehicleValues byB = vehicleWithPlate(plate);
+    byB.insert(QStringLiteral("danganbianhao"), QStringLiteral("B") + plate);
+    vehicles::SaveResult addedB;
+    vehicles::setAfterRowLockedHook([&] {
+        vehicles::setAfterRowLockedHook(nullptr);
+        addedB = vehicles::addVehicle(node2, byB, { QStringLiteral("乙"), QStringLiteral("office-b") });
+    });
+    const vehicles::SaveResult addedA =
+        vehicles::addVehicle(node1, vehicleWithPlate(plate), { QStringLiteral("甲"), QStringLiteral("office-a") });
+    vehicles::setAfterRowLockedHook(nullptr);
+
+    EXPECT_EQ(addedB.outcome, vehicles::SaveResult::Written) << addedB.error.toStdString();
+    EXPECT_EQ(addedA.outcome, vehicles::SaveResult::Taken) << addedA.error.toStdString();
+    EXPECT_EQ(addedA.takenColumn, QStringLiteral("cepaihao"));
+    EXPECT_EQ(vehicleCount(node3, plate), QStringLiteral("1"));
+}
+
 } // namespace
