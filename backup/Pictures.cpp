@@ -48,6 +48,9 @@ namespace {
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(ftp.connectTimeoutSeconds));
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(ftp.stallTimeoutSeconds));
+        // Plain PASV on IPv4: some servers answer a second EPSV of one session only after a second.
+        if (!url.startsWith("ftp://["))
+            curl_easy_setopt(c, CURLOPT_FTP_USE_EPSV, 0L);
         curl_easy_setopt(c, CURLOPT_DIRLISTONLY, listOnly ? 1L : 0L);
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, write);
         curl_easy_setopt(c, CURLOPT_WRITEDATA, sink);
