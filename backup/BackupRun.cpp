@@ -332,6 +332,14 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
             return false;
         }
         manifestFile.close();
+        // The archive holds the whole register: made readable by its owner only before tar fills it.
+        QFile archive(partPath);
+        if (!archive.open(QIODevice::WriteOnly | QIODevice::Truncate, QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+            || !archive.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            out.reason = QStringLiteral("写不了备份文件 %1：%2").arg(partPath, archive.errorString());
+            return false;
+        }
+        archive.close();
         if (!runTool(QStringLiteral("tar"),
                 { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-cf"), partPath, QStringLiteral("-C"),
                     work.path(), kManifest, kDump, kPictures },
