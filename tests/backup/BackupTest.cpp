@@ -214,4 +214,22 @@ TEST_F(BackupTest, FailedBackupLeavesNoArchiveExitsNonZeroAndIsRecorded)
     EXPECT_TRUE(last.reason.startsWith(QStringLiteral("图片备份失败"))) << last.reason.toStdString();
 }
 
+TEST(BackupAccount, BackupUserOfTheSettingsFileIsTheOneThatConnects)
+{
+    Settings settings = test::stackSettings();
+    settings.backupUser = encipherSetting(QStringLiteral("no_such_backup_user"), settings.settingKeyB, settings.xorMask);
+    settings.backupPassword = encipherSetting(QStringLiteral("wrong"), settings.settingKeyB, settings.xorMask);
+    QTemporaryDir work;
+    const QString ini = work.filePath(QStringLiteral("backup.ini"));
+    ASSERT_TRUE(settings.save(ini));
+    Settings loaded;
+    ASSERT_TRUE(loaded.load(ini));
+
+    const Outcome made = makeBackup(setupOf(loaded), work.filePath(QStringLiteral("out")), Keep {}, [](const QString&) {});
+    EXPECT_FALSE(made.ok);
+    EXPECT_TRUE(made.reason.startsWith(QStringLiteral("连接不上数据库"))) << made.reason.toStdString();
+    EXPECT_EQ(QDir(work.filePath(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList());
+}
+
 } // namespace
