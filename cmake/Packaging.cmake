@@ -13,6 +13,10 @@ endforeach()
 install(FILES ${fd_packaging}/fleetdesk.ini.example DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples
   RENAME fleetdesk.ini)
 
+# The backup's service and timer, installed but not enabled: the administrator turns the timer on.
+install(FILES ${fd_packaging}/systemd/fleetdesk-backup.service ${fd_packaging}/systemd/fleetdesk-backup.timer
+  DESTINATION lib/systemd/system)
+
 # What Debian asks of every package: the copyright, the changelog and a manual page per program,
 # the last two compressed as Debian's tools do (gzip -9n: no name or time stamp, so the same text
 # makes the same file). Made when the project is configured; an edit configures again.
@@ -27,7 +31,7 @@ function(fd_gzip source target)
 endfunction()
 fd_gzip(${fd_packaging}/changelog ${fd_doc_out}/changelog.gz)
 install(FILES ${fd_packaging}/copyright ${fd_doc_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
-foreach(program fleetdesk fleetdesk-remind fleetdesk-encipher)
+foreach(program fleetdesk fleetdesk-remind fleetdesk-encipher fleetdesk-backup)
   fd_gzip(${fd_packaging}/man/${program}.1 ${fd_doc_out}/${program}.1.gz)
   install(FILES ${fd_doc_out}/${program}.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endforeach()
@@ -58,6 +62,8 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Qt's Chinese dialogs and a CJK font for the Chinese interface.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk")
+# fleetdesk-backup runs mariadb-dump, mariadb, tar and zstd.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mariadb-client | default-mysql-client, zstd")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -125,6 +125,8 @@ bool Settings::load(const QString& path, QString* error)
     ftpPassword = text("ftpPassword", ftpPassword);
     smsUser = text("smsUser", smsUser);
     smsPassword = text("smsPassword", smsPassword);
+    backupUser = text("backupUser", backupUser);
+    backupPassword = text("backupPassword", backupPassword);
     settingKeyA = text("settingKeyA", settingKeyA);
     settingKeyB = text("settingKeyB", settingKeyB);
     xorMask = static_cast<quint8>(number("xorMask", xorMask));
@@ -157,6 +159,11 @@ bool Settings::save(const QString& path) const
     ini.setValue(QStringLiteral("ftpPassword"), ftpPassword);
     ini.setValue(QStringLiteral("smsUser"), smsUser);
     ini.setValue(QStringLiteral("smsPassword"), smsPassword);
+    // Written only when set: a file without them keeps reading as the program's account.
+    if (!backupUser.isEmpty() || !backupPassword.isEmpty()) {
+        ini.setValue(QStringLiteral("backupUser"), backupUser);
+        ini.setValue(QStringLiteral("backupPassword"), backupPassword);
+    }
     ini.setValue(QStringLiteral("settingKeyA"), settingKeyA);
     ini.setValue(QStringLiteral("settingKeyB"), settingKeyB);
     ini.setValue(QStringLiteral("xorMask"), xorMask);

@@ -18,6 +18,10 @@ struct Settings {
     // settingKeyA. The windows ask the user for theirs.
     QString smsUser;
     QString smsPassword;
+    // The database account of the backup program (fleetdesk-backup), which creates and drops a
+    // scratch database to prove each backup: enciphered, key settingKeyB. Empty: dbUser/dbPassword.
+    QString backupUser;
+    QString backupPassword;
     QString settingKeyA; // 11 decimal digits
     QString settingKeyB; // 11 decimal digits
     quint8 xorMask = 0;

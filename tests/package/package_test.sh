@@ -59,12 +59,13 @@ dpkg -L fleetdesk >"$work/files"
 # What the package put on the machine: its files (not the folders it shares with others).
 : >"$work/own"
 while read -r f; do [ -f "$f" ] || [ -L "$f" ] && echo "$f" >>"$work/own"; done <"$work/files"
-for f in /usr/bin/fleetdesk /usr/bin/fleetdesk-remind /usr/bin/fleetdesk-encipher \
+for f in /usr/bin/fleetdesk /usr/bin/fleetdesk-remind /usr/bin/fleetdesk-encipher /usr/bin/fleetdesk-backup \
+  /usr/lib/systemd/system/fleetdesk-backup.service /usr/lib/systemd/system/fleetdesk-backup.timer \
   /usr/share/applications/fleetdesk.desktop /usr/share/icons/hicolor/scalable/apps/fleetdesk.svg \
   /usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/fleetdesk.png \
   /usr/share/doc/fleetdesk/examples/fleetdesk.ini /usr/share/fleetdesk/help/index.html \
   /usr/share/doc/fleetdesk/copyright /usr/share/doc/fleetdesk/changelog.gz \
-  /usr/share/man/man1/{fleetdesk,fleetdesk-remind,fleetdesk-encipher}.1.gz \
+  /usr/share/man/man1/{fleetdesk,fleetdesk-remind,fleetdesk-encipher,fleetdesk-backup}.1.gz \
   /usr/share/fleetdesk/help/images/main-window.png; do
   check "installed: $f" grep -qx "$f" "$work/own"
 done

@@ -1,0 +1,532 @@
+#include "backup/BackupRun.h"
+
+#include "backup/Pictures.h"
+#include "backup/Tools.h"
+#include "db/Database.h"
+#include "common/Cipher.h"
+#include "net/Endpoints.h"
+#include "reminders/ReminderSetup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+namespace fd::backup {
+namespace {
+
+    const QString kManifest = QStringLiteral("manifest.json");
+    const QString kDump = QStringLiteral("database.sql");
+    const QString kPictures = QStringLiteral("pictures");
+    constexpr int kFormat = 1;
+
+    // MariaDB's programs write and read the dump in this set: it holds every character of any table.
+    const QString kDumpCharset = QStringLiteral("--default-character-set=utf8mb4");
+
+    // The same account, pinned to the server that answered first, so that every connection and
+    // program of one run talks to one server.
+    db::Connection::Options pinned(db::Connection::Options options, const QString& serverAddress)
+    {
+        options.host = serverAddress;
+        options.database.clear();
+        return options;
+    }
+
+    QString quoteName(const QString& name) { return QLatin1Char('`') + QString(name).replace(QLatin1Char('`'), QStringLiteral("``")) + QLatin1Char('`'); }
+
+    QJsonArray factsJson(const QList<TableFacts>& facts)
+    {
+        QJsonArray tables;
+        for (const TableFacts& t : facts)
+            tables.append(QJsonObject { { QStringLiteral("name"), t.name }, { QStringLiteral("rows"), t.rows },
+                { QStringLiteral("checksum"), t.checksum } });
+        return tables;
+    }
+
+    QList<TableFacts> factsOf(const QJsonObject& manifest)
+    {
+        QList<TableFacts> facts;
+        for (const QJsonValue& v : manifest.value(QStringLiteral("tables")).toArray()) {
+            const QJsonObject t = v.toObject();
+            facts.append({ t.value(QStringLiteral("name")).toString(), t.value(QStringLiteral("rows")).toInteger(),
+                t.value(QStringLiteral("checksum")).toString() });
+        }
+        return facts;
+    }
+
+    // Unpacks the archive into folder and checks every file against the manifest. Nothing else is
+    // touched before this has passed.
+    bool unpackAndCheck(const QString& archive, const QString& folder, QJsonObject* manifest, QString* error)
+    {
+        QString why;
+        if (!runTool(QStringLiteral("tar"), { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-xf"), archive,
+                                                QStringLiteral("-C"), folder },
+                QString(), QString(), &why)) {
+            *error = QStringLiteral("备份文件 %1 损坏或不完整，解不开：%2").arg(archive, why);
+            return false;
+        }
+        QFile file(QDir(folder).filePath(kManifest));
+        const QJsonDocument doc = file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()) : QJsonDocument();
+        *manifest = doc.object();
+        if (manifest->value(QStringLiteral("format")).toInt() != kFormat) {
+            *error = QStringLiteral("备份文件 %1 里没有可读的清单").arg(archive);
+            return false;
+        }
+        auto mismatch = [&](const QString& path, const QString& sha) {
+            return fileSha256(QDir(folder).filePath(path)) != sha || sha.isEmpty();
+        };
+        const QJsonObject dump = manifest->value(QStringLiteral("dump")).toObject();
+        if (mismatch(kDump, dump.value(QStringLiteral("sha256")).toString())) {
+            *error = QStringLiteral("备份文件 %1 已损坏：数据库部分的校验值不符").arg(archive);
+            return false;
+        }
+        for (const QJsonValue& v : manifest->value(QStringLiteral("pictures")).toObject().value(QStringLiteral("files")).toArray()) {
+            const QJsonObject p = v.toObject();
+            const QString name = p.value(QStringLiteral("name")).toString();
+            if (mismatch(kPictures + QLatin1Char('/') + name, p.value(QStringLiteral("sha256")).toString())) {
+                *error = QStringLiteral("备份文件 %1 已损坏：图片 %2 的校验值不符").arg(archive, name);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Creates the database, loads the dump into it and compares every table with the manifest.
+    // A database that could not be loaded or does not match is dropped again.
+    bool loadAndCompare(const db::ConnectionPtr& connection, const ClientDefaults& defaults, const QString& folder,
+        const QJsonObject& manifest, const QString& database, QString* error)
+    {
+        const QString charset = manifest.value(QStringLiteral("charset")).toString(QStringLiteral("gbk"));
+        const QString collation = manifest.value(QStringLiteral("collation")).toString(QStringLiteral("gbk_chinese_ci"));
+        if (!db::dbExecute(connection, QStringLiteral("CREATE DATABASE %1 CHARACTER SET %2 COLLATE %3")
+                                           .arg(quoteName(database), charset, collation))) {
+            *error = QStringLiteral("建不了数据库 %1：%2").arg(database, db::dbLastError(connection));
+            return false;
+        }
+        QString why;
+        QList<TableFacts> facts;
+        bool ok = runTool(QStringLiteral("mariadb"), { defaults.argument(), kDumpCharset, database },
+            QDir(folder).filePath(kDump), QString(), &why);
+        if (!ok)
+            *error = QStringLiteral("数据库 %1 恢复失败：%2").arg(database, why);
+        else if (!readTableFacts(connection, database, &facts, &why)) {
+            ok = false;
+            *error = why;
+        } else if (const QString difference = compareTableFacts(factsOf(manifest), facts); !difference.isEmpty()) {
+            ok = false;
+            *error = QStringLiteral("恢复出的数据库与备份时不一致：%1").arg(difference);
+        }
+        if (!ok)
+            db::dbExecute(connection, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(database));
+        return ok;
+    }
+
+    struct Dumped {
+        QList<TableFacts> facts;
+        QString server;
+        QString charset;
+        QString collation;
+    };
+
+    // The dump and the facts of the tables from one moment: while a global read lock holds every
+    // writer back, this run's transaction and the dump's both start; the lock is let go once the
+    // dump's transaction is seen open on the server (or the dump has ended under it).
+    bool dumpDatabase(const Setup& setup, const db::ConnectionPtr& locker, const ClientDefaults& defaults,
+        const QString& dumpPath, Dumped* dumped, QString* error)
+    {
+        const QString database = setup.program.database;
+        auto failed = [&](const db::ConnectionPtr& c, const QString& what) {
+            *error = QStringLiteral("%1：%2").arg(what, db::dbLastError(c));
+            return false;
+        };
+        QString connectError;
+        db::ConnectionPtr reader = db::dbConnect(pinned(setup.backup, dumped->server), &connectError);
+        if (!reader) {
+            *error = QStringLiteral("连接不上数据库：%1").arg(connectError);
+            return false;
+        }
+        if (!db::dbExecute(reader, QStringLiteral("SELECT DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME FROM "
+                                                  "information_schema.SCHEMATA WHERE SCHEMA_NAME = '%1'")
+                                       .arg(db::dbEscape(reader, database))))
+            return failed(reader, QStringLiteral("读不到数据库 %1").arg(database));
+        db::ResultPtr schema = db::dbStoreResult(reader);
+        if (!schema || db::dbRowCount(schema) == 0) {
+            *error = QStringLiteral("服务器 %1 上没有数据库 %2").arg(dumped->server, database);
+            return false;
+        }
+        db::dbReadField(schema, 0, dumped->charset);
+        db::dbReadField(schema, 1, dumped->collation);
+
+        if (!db::dbExecute(locker, QStringLiteral("SELECT IFNULL(MAX(ID), 0) FROM information_schema.PROCESSLIST")))
+            return failed(locker, QStringLiteral("读不到服务器的连接列表"));
+        qint64 lastId = 0;
+        db::dbReadField(db::dbStoreResult(locker), 0, lastId);
+        if (!db::dbExecute(locker, QStringLiteral("FLUSH TABLES WITH READ LOCK")))
+            return failed(locker, QStringLiteral("备份账号锁不了表（需要 RELOAD 权限）"));
+        struct Unlock {
+            db::ConnectionPtr c;
+            ~Unlock() { db::dbExecute(c, QStringLiteral("UNLOCK TABLES")); }
+        } unlock { locker };
+        if (!db::dbExecute(reader, QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT")))
+            return failed(reader, QStringLiteral("开始不了事务"));
+
+        QProcess dump;
+        dump.setStandardOutputFile(dumpPath);
+        dump.start(QStringLiteral("mariadb-dump"),
+            { defaults.argument(), QStringLiteral("--single-transaction"), QStringLiteral("--routines"),
+                QStringLiteral("--triggers"), QStringLiteral("--hex-blob"), kDumpCharset, database });
+        if (!dump.waitForStarted(-1)) {
+            *error = QStringLiteral("mariadb-dump 无法运行：%1").arg(dump.errorString());
+            return false;
+        }
+        const QString opened = QStringLiteral(
+            "SELECT COUNT(*) FROM information_schema.INNODB_TRX t JOIN information_schema.PROCESSLIST p ON "
+            "p.ID = t.trx_mysql_thread_id WHERE p.ID > %1 AND p.USER = '%2'")
+                                   .arg(lastId)
+                                   .arg(db::dbEscape(locker, setup.backup.user));
+        QElapsedTimer waited;
+        waited.start();
+        for (;;) {
+            if (dump.waitForFinished(20) || dump.state() == QProcess::NotRunning)
+                break;
+            qint64 seen = 0;
+            if (db::dbExecute(locker, opened))
+                db::dbReadField(db::dbStoreResult(locker), 0, seen);
+            if (seen > 0)
+                break;
+            if (waited.elapsed() > 120000) {
+                dump.kill();
+                dump.waitForFinished(-1);
+                *error = QStringLiteral("mariadb-dump 两分钟内没有开始读数据");
+                return false;
+            }
+        }
+        db::dbExecute(locker, QStringLiteral("UNLOCK TABLES"));
+
+        QString why;
+        const bool factsRead = readTableFacts(reader, database, &dumped->facts, &why);
+        db::dbExecute(reader, QStringLiteral("COMMIT"));
+        dump.waitForFinished(-1);
+        if (dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
+            *error = QStringLiteral("mariadb-dump 失败（退出码 %1）：%2")
+                         .arg(dump.exitCode())
+                         .arg(QString::fromUtf8(dump.readAllStandardError()).trimmed().left(600));
+            return false;
+        }
+        if (!factsRead)
+            *error = why;
+        return factsRead;
+    }
+
+    void rotate(const QString& outDir, const Keep& keep, const QString& justMade, const Say& say)
+    {
+        QDir dir(outDir);
+        for (const QString& name : archivesToDelete(dir.entryList(QDir::Files), keep, justMade)) {
+            if (dir.remove(name))
+                say(QStringLiteral("删除旧备份 %1").arg(name));
+            else
+                say(QStringLiteral("删不掉旧备份 %1").arg(name));
+        }
+    }
+
+} // namespace
+
+Setup setupOf(const Settings& settings)
+{
+    Setup setup;
+    setup.program = reminders::databaseOptions(settings);
+    setup.backup = setup.program;
+    const QString user = decipherSetting(settings.backupUser, settings.settingKeyB, settings.xorMask);
+    if (!user.isEmpty()) {
+        setup.backup.user = user;
+        setup.backup.password = decipherSetting(settings.backupPassword, settings.settingKeyB, settings.xorMask);
+    }
+    setup.backup.database.clear();
+    setup.ftp = net::endpointsOf(settings).ftp;
+    return setup;
+}
+
+Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, const Say& say)
+{
+    Outcome out;
+    out.started = QDateTime::currentDateTime();
+    QElapsedTimer timer;
+    timer.start();
+    const QString finalPath = QDir(outDir).absoluteFilePath(archiveName(out.started));
+    const QString partPath = finalPath + QStringLiteral(".part");
+
+    auto body = [&]() -> bool {
+        if (!QDir().mkpath(outDir)) {
+            out.reason = QStringLiteral("建不了备份目录 %1").arg(outDir);
+            return false;
+        }
+        QTemporaryDir work(QDir(outDir).absoluteFilePath(QStringLiteral(".fleetdesk-backup-XXXXXX")));
+        if (!work.isValid()) {
+            out.reason = QStringLiteral("在 %1 里建不了临时目录：%2").arg(outDir, work.errorString());
+            return false;
+        }
+        QString error;
+        db::ConnectionPtr locker = db::dbConnect(setup.backup, &error);
+        if (!locker) {
+            out.reason = QStringLiteral("连接不上数据库：%1").arg(error);
+            return false;
+        }
+        Dumped dumped;
+        dumped.server = locker->serverAddress();
+        const QList<net::HostPort> servers = net::parseHostList(dumped.server, setup.backup.port);
+        ClientDefaults defaults(work.path(), setup.backup, servers.value(0));
+        if (servers.isEmpty() || !defaults.ok()) {
+            out.reason = QStringLiteral("写不了数据库程序的账号文件（%1）").arg(work.path());
+            return false;
+        }
+        say(QStringLiteral("导出数据库 %1（服务器 %2）").arg(setup.program.database, dumped.server));
+        if (!dumpDatabase(setup, locker, defaults, QDir(work.path()).filePath(kDump), &dumped, &error)) {
+            out.reason = QStringLiteral("数据库导出失败：%1").arg(error);
+            return false;
+        }
+        say(QStringLiteral("从 FTP 服务器取图片"));
+        const QString pictureFolder = QDir(work.path()).filePath(kPictures);
+        QList<PictureFile> pictures;
+        if (!QDir().mkpath(pictureFolder) || !downloadPictures(setup.ftp, pictureFolder, &pictures, &error)) {
+            out.reason = QStringLiteral("图片备份失败：%1").arg(error);
+            return false;
+        }
+
+        QJsonArray pictureList;
+        qint64 pictureBytes = 0;
+        for (const PictureFile& p : pictures) {
+            pictureList.append(QJsonObject { { QStringLiteral("name"), p.name }, { QStringLiteral("bytes"), p.bytes },
+                { QStringLiteral("sha256"), p.sha256 } });
+            pictureBytes += p.bytes;
+        }
+        const QString dumpPath = QDir(work.path()).filePath(kDump);
+        const QJsonObject manifest {
+            { QStringLiteral("format"), kFormat },
+            { QStringLiteral("program"), QStringLiteral("fleetdesk-backup") },
+            { QStringLiteral("version"), setup.version },
+            { QStringLiteral("created"), out.started.toString(Qt::ISODate) },
+            { QStringLiteral("server"), dumped.server },
+            { QStringLiteral("database"), setup.program.database },
+            { QStringLiteral("charset"), dumped.charset },
+            { QStringLiteral("collation"), dumped.collation },
+            { QStringLiteral("seconds"), timer.elapsed() / 1000.0 },
+            { QStringLiteral("tables"), factsJson(dumped.facts) },
+            { QStringLiteral("dump"),
+                QJsonObject { { QStringLiteral("file"), kDump }, { QStringLiteral("bytes"), QFileInfo(dumpPath).size() },
+                    { QStringLiteral("sha256"), fileSha256(dumpPath) } } },
+            { QStringLiteral("pictures"),
+                QJsonObject { { QStringLiteral("count"), pictures.size() }, { QStringLiteral("bytes"), pictureBytes },
+                    { QStringLiteral("files"), pictureList } } },
+        };
+        QFile manifestFile(QDir(work.path()).filePath(kManifest));
+        if (!manifestFile.open(QIODevice::WriteOnly) || manifestFile.write(QJsonDocument(manifest).toJson()) < 0
+            || !manifestFile.flush()) {
+            out.reason = QStringLiteral("写不了清单：%1").arg(manifestFile.errorString());
+            return false;
+        }
+        manifestFile.close();
+        // The archive holds the whole register: made readable by its owner only before tar fills it.
+        QFile archive(partPath);
+        if (!archive.open(QIODevice::WriteOnly | QIODevice::Truncate, QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+            || !archive.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            out.reason = QStringLiteral("写不了备份文件 %1：%2").arg(partPath, archive.errorString());
+            return false;
+        }
+        archive.close();
+        if (!runTool(QStringLiteral("tar"),
+                { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-cf"), partPath, QStringLiteral("-C"),
+                    work.path(), kManifest, kDump, kPictures },
+                QString(), QString(), &error)) {
+            out.reason = QStringLiteral("打包失败：%1").arg(error);
+            return false;
+        }
+
+        // The proof: the archive as written, unpacked and checked, loaded into a scratch database
+        // and compared table by table with the moment of the dump.
+        say(QStringLiteral("验证备份：恢复到临时数据库并逐表比较"));
+        const QString proofFolder = QDir(work.path()).filePath(QStringLiteral("proof"));
+        QDir().mkpath(proofFolder);
+        QJsonObject unpacked;
+        if (!unpackAndCheck(partPath, proofFolder, &unpacked, &error)) {
+            out.reason = QStringLiteral("备份未通过验证：%1").arg(error);
+            return false;
+        }
+        const QString scratch = QStringLiteral("%1_proof_%2").arg(setup.program.database).arg(QCoreApplication::applicationPid());
+        db::dbExecute(locker, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(scratch));
+        const bool proven = loadAndCompare(locker, defaults, proofFolder, unpacked, scratch, &error);
+        db::dbExecute(locker, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(scratch));
+        if (!proven) {
+            out.reason = QStringLiteral("备份未通过验证：%1").arg(error);
+            return false;
+        }
+        if (!QFile::rename(partPath, finalPath)) {
+            out.reason = QStringLiteral("备份文件改不了名：%1").arg(finalPath);
+            return false;
+        }
+        out.archive = finalPath;
+        say(QStringLiteral("备份完成：%1（%2 张表，%3 张图片）").arg(finalPath).arg(dumped.facts.size()).arg(pictures.size()));
+        return true;
+    };
+
+    out.ok = body();
+    if (!out.ok) {
+        QFile::remove(partPath);
+        out.archive = finalPath;
+    }
+    out.seconds = timer.elapsed() / 1000.0;
+    if (out.ok)
+        rotate(outDir, keep, QFileInfo(finalPath).fileName(), say);
+    return out;
+}
+
+Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreTarget& target, const Say& say)
+{
+    Outcome out;
+    out.started = QDateTime::currentDateTime();
+    out.archive = archive;
+    QElapsedTimer timer;
+    timer.start();
+    auto body = [&]() -> bool {
+        if (!plainDatabaseName(target.database)) {
+            out.reason = QStringLiteral("数据库名 %1 不可用：只能有字母、数字和下划线").arg(target.database);
+            return false;
+        }
+        if (!QFileInfo(archive).isFile()) {
+            out.reason = QStringLiteral("备份文件 %1 不存在").arg(archive);
+            return false;
+        }
+        QTemporaryDir work;
+        if (!work.isValid()) {
+            out.reason = QStringLiteral("建不了临时目录：%1").arg(work.errorString());
+            return false;
+        }
+        say(QStringLiteral("检查备份文件 %1").arg(archive));
+        QJsonObject manifest;
+        QString error;
+        if (!unpackAndCheck(archive, work.path(), &manifest, &error)) {
+            out.reason = error;
+            return false;
+        }
+        db::ConnectionPtr connection = db::dbConnect(setup.backup, &error);
+        if (!connection) {
+            out.reason = QStringLiteral("连接不上数据库：%1").arg(error);
+            return false;
+        }
+        bool exists = true;
+        if (!databaseExists(connection, target.database, &exists)) {
+            out.reason = QStringLiteral("查不了数据库 %1 是否存在：%2").arg(target.database, db::dbLastError(connection));
+            return false;
+        }
+        if (exists) {
+            out.reason = QStringLiteral("数据库 %1 已经存在，不会覆盖：请换一个名字").arg(target.database);
+            return false;
+        }
+        const QList<net::HostPort> servers = net::parseHostList(connection->serverAddress(), setup.backup.port);
+        QTemporaryDir secrets;
+        ClientDefaults defaults(secrets.path(), setup.backup, servers.value(0));
+        if (servers.isEmpty() || !defaults.ok()) {
+            out.reason = QStringLiteral("写不了数据库程序的账号文件");
+            return false;
+        }
+        say(QStringLiteral("恢复数据库到 %1").arg(target.database));
+        if (!loadAndCompare(connection, defaults, work.path(), manifest, target.database, &error)) {
+            out.reason = error;
+            return false;
+        }
+        const QJsonArray pictures = manifest.value(QStringLiteral("pictures")).toObject().value(QStringLiteral("files")).toArray();
+        const QDir from(QDir(work.path()).filePath(kPictures));
+        if (!target.picturesFolder.isEmpty()) {
+            if (!QDir().mkpath(target.picturesFolder)) {
+                out.reason = QStringLiteral("建不了图片目录 %1").arg(target.picturesFolder);
+                return false;
+            }
+            for (const QJsonValue& v : pictures) {
+                const QString name = v.toObject().value(QStringLiteral("name")).toString();
+                const QString to = QDir(target.picturesFolder).filePath(name);
+                QFile::remove(to);
+                if (!QFile::copy(from.filePath(name), to)) {
+                    out.reason = QStringLiteral("图片 %1 放不进 %2").arg(name, target.picturesFolder);
+                    return false;
+                }
+            }
+            say(QStringLiteral("%1 张图片放进 %2").arg(pictures.size()).arg(target.picturesFolder));
+        }
+        if (target.picturesToFtp) {
+            net::FtpConnectionPtr ftp = net::ftpConnect(setup.ftp);
+            for (const QJsonValue& v : pictures) {
+                const QString name = v.toObject().value(QStringLiteral("name")).toString();
+                net::Failure failure;
+                if (!net::ftpPutFile(ftp, from.filePath(name), QFile::encodeName(name), net::FtpConnection::TransferType::Binary, &failure)) {
+                    out.reason = QStringLiteral("图片 %1 传不上 FTP 服务器").arg(name);
+                    return false;
+                }
+            }
+            say(QStringLiteral("%1 张图片传回 FTP 服务器").arg(pictures.size()));
+        }
+        say(QStringLiteral("恢复完成：数据库 %1").arg(target.database));
+        return true;
+    };
+    out.ok = body();
+    out.seconds = timer.elapsed() / 1000.0;
+    return out;
+}
+
+namespace {
+    const QString kCreateResults = QStringLiteral(
+        "CREATE TABLE IF NOT EXISTS `beifenjilu` ("
+        "`ID` INT NOT NULL AUTO_INCREMENT PRIMARY KEY,"
+        "`kaishi` DATETIME NOT NULL,"
+        "`haoshi` DOUBLE NOT NULL DEFAULT 0,"
+        "`dangan` VARCHAR(500) NOT NULL DEFAULT '',"
+        "`chenggong` TINYINT NOT NULL DEFAULT 0,"
+        "`yuanyin` TEXT NULL,"
+        "`jiqi` VARCHAR(255) NOT NULL DEFAULT ''"
+        ") ENGINE=InnoDB DEFAULT CHARSET=gbk");
+}
+
+bool recordOutcome(const db::ConnectionPtr& connection, const Outcome& outcome, const QString& machine)
+{
+    if (!db::dbExecute(connection, kCreateResults))
+        return false;
+    auto insert = [&](const QString& reason) {
+        return db::dbExecute(connection,
+            QStringLiteral("INSERT INTO `beifenjilu` (kaishi, haoshi, dangan, chenggong, yuanyin, jiqi) VALUES "
+                           "('%1', %2, %3, %4, %5, %6)")
+                .arg(outcome.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
+                .arg(outcome.seconds)
+                .arg(db::dbQuote(connection, outcome.archive.left(500)))
+                .arg(outcome.ok ? 1 : 0)
+                .arg(db::dbQuote(connection, reason))
+                .arg(db::dbQuote(connection, machine.left(255))));
+    };
+    // A reason quoting a server message may hold a character GBK cannot: then its Chinese part.
+    return insert(outcome.reason) || insert(outcome.reason.section(QStringLiteral("："), 0, 0));
+}
+
+LastBackup lastBackup(const db::ConnectionPtr& connection)
+{
+    LastBackup last;
+    if (!db::dbExecute(connection,
+            QStringLiteral("SELECT kaishi, chenggong, dangan, yuanyin FROM `beifenjilu` ORDER BY ID DESC LIMIT 1")))
+        return last;
+    db::ResultPtr r = db::dbStoreResult(connection);
+    if (!r || db::dbRowCount(r) == 0)
+        return last;
+    QString when;
+    last.known = true;
+    db::dbReadField(r, 0, when);
+    db::dbReadField(r, 1, last.ok);
+    db::dbReadField(r, 2, last.archive);
+    db::dbReadField(r, 3, last.reason);
+    last.when = QDateTime::fromString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return last;
+}
+
+} // namespace fd::backup

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "backup/Rotation.h"
+#include "common/Settings.h"
+#include "db/Connection.h"
+#include "net/Ftp.h"
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+// A backup of the fleet: the database (mariadb-dump in one transaction) and the picture folder of
+// the FTP servers in one archive with a manifest, proven by restoring it into a scratch database
+// and comparing every table before it gets its name; and the way back.
+namespace fd::backup {
+
+using Say = std::function<void(const QString&)>;
+
+struct Setup {
+    // The program's account and database (the result of each backup is recorded there).
+    db::Connection::Options program;
+    // The account that dumps, creates and drops the scratch database, restores.
+    db::Connection::Options backup;
+    net::FtpConnection::Options ftp;
+    QString version;
+};
+
+// The program's database and FTP account from the settings; the backup account is backupUser /
+// backupPassword when set, else the program's.
+Setup setupOf(const Settings& settings);
+
+struct Outcome {
+    bool ok = false;
+    QString archive; // full path (of the archive made, or restored from)
+    QString reason;  // why it failed, in words for the administrator
+    QDateTime started;
+    double seconds = 0;
+};
+
+// Makes outDir/fleetdesk-YYYYMMDD-HHMMSS.tar.zst. It carries that name only once it is proven;
+// until then, and for good when it fails, it is a ".part" file (removed on failure). After a
+// good backup the older archives beyond keep are deleted. The result is recorded in the program's
+// table of backup results whatever it is.
+Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, const Say& say);
+
+struct RestoreTarget {
+    QString database;       // a new database; an existing one is refused
+    QString picturesFolder; // the pictures into this folder (created); empty: not restored there
+    bool picturesToFtp = false; // the pictures back onto the FTP server
+};
+// Checks the archive whole (unpacks it, every file against the manifest's SHA-256) before it
+// touches anything; then creates the database, loads it and compares every table with the manifest
+// (a database that does not match is dropped again), then the pictures.
+Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreTarget& target, const Say& say);
+
+// The program's table of backup results, created when missing; the latest result.
+struct LastBackup {
+    bool known = false;
+    bool ok = false;
+    QDateTime when;
+    QString archive;
+    QString reason;
+};
+bool recordOutcome(const db::ConnectionPtr& connection, const Outcome& outcome, const QString& machine);
+LastBackup lastBackup(const db::ConnectionPtr& connection);
+
+} // namespace fd::backup

@@ -1,0 +1,123 @@
+#include "backup/Pictures.h"
+
+#include "backup/Tools.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <curl/curl.h>
+
+namespace fd::backup {
+namespace {
+
+    size_t toBytes(char* data, size_t size, size_t count, void* user)
+    {
+        static_cast<QByteArray*>(user)->append(data, static_cast<qsizetype>(size * count));
+        return size * count;
+    }
+
+    size_t toFile(char* data, size_t size, size_t count, void* user)
+    {
+        const qint64 n = static_cast<QFile*>(user)->write(data, static_cast<qint64>(size * count));
+        return n < 0 ? 0 : static_cast<size_t>(n);
+    }
+
+    struct Curl {
+        CURL* handle = curl_easy_init();
+        Curl() = default;
+        Curl(const Curl&) = delete;
+        Curl& operator=(const Curl&) = delete;
+        ~Curl() { curl_easy_cleanup(handle); }
+    };
+
+    // One transfer of the session: the URL, the account, passive mode, no proxy.
+    CURLcode transfer(CURL* c, const net::FtpConnection::Options& ftp, const QByteArray& url, bool listOnly,
+        curl_write_callback write, void* sink, QString* message)
+    {
+        const QByteArray user = ftp.user.toUtf8();
+        const QByteArray password = ftp.password.toUtf8();
+        char buffer[CURL_ERROR_SIZE] = {};
+        curl_easy_reset(c); // keeps the session open
+        curl_easy_setopt(c, CURLOPT_URL, url.constData());
+        curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+        curl_easy_setopt(c, CURLOPT_USERNAME, user.constData());
+        curl_easy_setopt(c, CURLOPT_PASSWORD, password.constData());
+        curl_easy_setopt(c, CURLOPT_NOPROXY, "*");
+        curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, buffer);
+        curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(ftp.connectTimeoutSeconds));
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(ftp.stallTimeoutSeconds));
+        // Plain PASV on IPv4: some servers answer a second EPSV of one session only after a second.
+        if (!url.startsWith("ftp://["))
+            curl_easy_setopt(c, CURLOPT_FTP_USE_EPSV, 0L);
+        curl_easy_setopt(c, CURLOPT_DIRLISTONLY, listOnly ? 1L : 0L);
+        curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, write);
+        curl_easy_setopt(c, CURLOPT_WRITEDATA, sink);
+        const CURLcode rc = curl_easy_perform(c);
+        curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
+        *message = QString::fromUtf8(buffer[0] ? buffer : curl_easy_strerror(rc));
+        return rc;
+    }
+
+} // namespace
+
+bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& folder, QList<PictureFile>* files,
+    QString* error)
+{
+    files->clear();
+    Curl curl;
+    if (!curl.handle) {
+        *error = QStringLiteral("libcurl 无法初始化");
+        return false;
+    }
+    QByteArray listing;
+    QString message;
+    QString host;
+    int port = 21;
+    QStringList tried;
+    for (const net::HostPort& server : ftp.hosts) {
+        host = server.host;
+        port = server.port > 0 ? server.port : 21;
+        listing.clear();
+        const CURLcode rc = transfer(curl.handle, ftp, net::ftpUrl(host, port, QByteArray()), true, toBytes, &listing, &message);
+        if (rc == CURLE_OK) {
+            tried.clear();
+            break;
+        }
+        tried.append(QStringLiteral("%1:%2 %3").arg(host).arg(port).arg(message));
+    }
+    if (ftp.hosts.isEmpty() || !tried.isEmpty()) {
+        *error = QStringLiteral("读不到 FTP 服务器上的图片目录：%1").arg(tried.isEmpty() ? QStringLiteral("设置里没有服务器") : tried.join(QStringLiteral("；")));
+        return false;
+    }
+    for (QByteArray name : listing.split('\n')) {
+        name = name.trimmed();
+        if (name.isEmpty() || name.startsWith('.') || name.contains('/') || name.endsWith(".part"))
+            continue;
+        PictureFile picture;
+        picture.name = QFile::decodeName(name);
+        const QString path = QDir(folder).filePath(picture.name);
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            *error = QStringLiteral("写不了 %1：%2").arg(path, file.errorString());
+            return false;
+        }
+        const CURLcode rc = transfer(curl.handle, ftp, net::ftpUrl(host, port, name), false, toFile, &file, &message);
+        file.close();
+        if (rc == CURLE_REMOTE_FILE_NOT_FOUND) { // deleted meanwhile, or a folder
+            QFile::remove(path);
+            continue;
+        }
+        if (rc != CURLE_OK) {
+            *error = QStringLiteral("从 FTP 服务器取不到图片 %1：%2").arg(picture.name, message);
+            return false;
+        }
+        picture.bytes = QFileInfo(path).size();
+        picture.sha256 = fileSha256(path);
+        files->append(picture);
+    }
+    return true;
+}
+
+} // namespace fd::backup

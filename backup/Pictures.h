@@ -1,0 +1,25 @@
+#pragma once
+
+#include "net/Ftp.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The picture folder of the FTP servers, taken whole into a local folder.
+namespace fd::backup {
+
+struct PictureFile {
+    QString name; // as stored in the local folder and the manifest
+    qint64 bytes = 0;
+    QString sha256;
+};
+
+// Lists the login's folder on the first server that answers and retrieves every file of it into
+// folder (names ending in ".part" are uploads under way and left out; a name that vanished between
+// the listing and its retrieval, or that is a folder, is passed over). False, with the reason, when
+// no server answered or a retrieval broke.
+bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& folder, QList<PictureFile>* files,
+    QString* error);
+
+} // namespace fd::backup

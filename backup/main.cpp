@@ -1,0 +1,111 @@
+// fleetdesk-backup: a proven copy of the fleet's database and pictures in one dated archive, and
+// the way back. Meant for a daily systemd timer or cron line; reads the settings file of fleetdesk.
+#include "backup/BackupRun.h"
+#include "common/Jobs.h"
+#include "common/Settings.h"
+#include "db/Database.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSysInfo>
+#include <cstdio>
+#include <curl/curl.h>
+#include <mysql.h>
+
+namespace {
+
+void say(const QString& text)
+{
+    std::fputs(text.toUtf8().constData(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+int run(const QCoreApplication& app)
+{
+    using namespace fd;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("备份车辆数据库和证件图片（恢复到临时数据库验证后才算成功），或从备份恢复。"));
+    parser.addHelpOption();
+    const QCommandLineOption config(QStringLiteral("config"),
+        QStringLiteral("设置文件，默认 FLEETDESK_CONFIG，否则依次为程序旁边、~/.config/fleetdesk/、/etc/fleetdesk/ 的 fleetdesk.ini"),
+        QStringLiteral("file"));
+    const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("备份目录，默认 /var/backups/fleetdesk"),
+        QStringLiteral("dir"), QStringLiteral("/var/backups/fleetdesk"));
+    const QCommandLineOption daily(QStringLiteral("keep-daily"), QStringLiteral("保留最近几天的备份（默认7）"), QStringLiteral("n"), QStringLiteral("7"));
+    const QCommandLineOption weekly(QStringLiteral("keep-weekly"), QStringLiteral("保留最近几周的备份（默认4）"), QStringLiteral("n"), QStringLiteral("4"));
+    const QCommandLineOption monthly(QStringLiteral("keep-monthly"), QStringLiteral("保留最近几个月的备份（默认12）"), QStringLiteral("n"), QStringLiteral("12"));
+    const QCommandLineOption restore(QStringLiteral("restore"), QStringLiteral("从这个备份文件恢复"), QStringLiteral("archive"));
+    const QCommandLineOption into(QStringLiteral("into"), QStringLiteral("恢复到这个新数据库（已存在的不会覆盖）"), QStringLiteral("name"));
+    const QCommandLineOption picturesInto(QStringLiteral("pictures-into"), QStringLiteral("图片恢复到这个目录"), QStringLiteral("dir"));
+    const QCommandLineOption picturesToFtp(QStringLiteral("pictures-to-ftp"), QStringLiteral("图片传回 FTP 服务器"));
+    parser.addOptions({ config, out, daily, weekly, monthly, restore, into, picturesInto, picturesToFtp });
+    parser.process(app);
+
+    backup::Keep keep;
+    for (auto [option, target] : { std::pair { &daily, &keep.daily }, { &weekly, &keep.weekly }, { &monthly, &keep.monthly } }) {
+        bool ok = false;
+        *target = parser.value(*option).toInt(&ok);
+        if (!ok || *target < 0) {
+            say(QStringLiteral("--%1 应为不小于0的整数").arg(option->names().constFirst()));
+            return 2;
+        }
+    }
+    if (parser.isSet(restore) != parser.isSet(into)) {
+        say(QStringLiteral("恢复要同时给出 --restore 备份文件 和 --into 新数据库名"));
+        return 2;
+    }
+
+    Settings settings;
+    const QString path = parser.isSet(config) ? parser.value(config) : Settings::defaultPath();
+    QString settingsError;
+    if (!settings.load(path, &settingsError)) {
+        say(settingsError.isEmpty() ? QStringLiteral("读不到设置文件 %1：文件不存在").arg(path) : settingsError);
+        return 2;
+    }
+    backup::Setup setup = backup::setupOf(settings);
+    setup.version = QCoreApplication::applicationVersion();
+
+    if (parser.isSet(restore)) {
+        backup::RestoreTarget target;
+        target.database = parser.value(into);
+        target.picturesFolder = parser.value(picturesInto);
+        target.picturesToFtp = parser.isSet(picturesToFtp);
+        const backup::Outcome outcome = backup::restoreBackup(setup, parser.value(restore), target, say);
+        if (!outcome.ok) {
+            say(QStringLiteral("恢复失败：%1").arg(outcome.reason));
+            return 1;
+        }
+        say(QStringLiteral("用时 %1 秒").arg(outcome.seconds, 0, 'f', 1));
+        return 0;
+    }
+
+    const backup::Outcome outcome = backup::makeBackup(setup, parser.value(out), keep, say);
+    if (!outcome.ok)
+        say(QStringLiteral("备份失败：%1").arg(outcome.reason));
+    say(QStringLiteral("用时 %1 秒").arg(outcome.seconds, 0, 'f', 1));
+    QString error;
+    db::ConnectionPtr connection = db::dbConnect(setup.program, &error);
+    if (!connection || !backup::recordOutcome(connection, outcome, QSysInfo::machineHostName()))
+        say(QStringLiteral("备份结果记不进数据库：%1").arg(connection ? db::dbLastError(connection) : error));
+    return outcome.ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    mysql_library_init(0, nullptr, nullptr);
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    int rc = 0;
+    {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("fleetdesk-backup"));
+        QCoreApplication::setApplicationVersion(QStringLiteral(FD_VERSION));
+        rc = run(app);
+        fd::waitForAllJobs(60000);
+    }
+    curl_global_cleanup();
+    mysql_library_end();
+    return rc;
+}

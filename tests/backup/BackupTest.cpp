@@ -1,0 +1,235 @@
+// Backups against the stack: a round trip, damaged archives refused, a backup taken while vehicles
+// are being saved, and a failed backup that leaves no archive and is recorded.
+#include "backup/BackupRun.h"
+#include "backup/Tools.h"
+#include "common/Cipher.h"
+#include "support/TestSupport.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <atomic>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace fd;
+using namespace fd::backup;
+using fd::test::mustExecute;
+using fd::test::queryValue;
+
+namespace {
+
+const QString kFleet = QStringLiteral("t_backup");
+
+class BackupTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        db = test::freshDatabase(kFleet);
+        for (int i = 0; i < 40; ++i)
+            addVehicle(db, i);
+    }
+    static void TearDownTestSuite() { db.reset(); }
+
+    static void addVehicle(const db::ConnectionPtr& c, int i)
+    {
+        mustExecute(c, QStringLiteral("insert into %1.celiangzongbiao set cepaihao='豫H%2',cezudianhua='139%3',"
+                                      "cezuxingming='车主%2',jibenbeizu='备注''引号''\\\\'")
+                           .arg(kFleet)
+                           .arg(i, 5, 10, QLatin1Char('0'))
+                           .arg(i, 8, 10, QLatin1Char('0')));
+    }
+
+    static backup::Setup setup()
+    {
+        backup::Setup s = setupOf(test::stackSettings());
+        s.program.database = kFleet;
+        s.version = QStringLiteral("test");
+        return s;
+    }
+
+    static QList<TableFacts> factsOf(const QString& database)
+    {
+        QList<TableFacts> facts;
+        QString error;
+        EXPECT_TRUE(readTableFacts(db, database, &facts, &error)) << error.toStdString();
+        return facts;
+    }
+
+    static bool exists(const QString& database)
+    {
+        bool there = true;
+        EXPECT_TRUE(databaseExists(db, database, &there));
+        return there;
+    }
+
+    static void quiet(const QString&) {}
+
+    inline static db::ConnectionPtr db;
+};
+
+TEST_F(BackupTest, RoundTripRestoresTheFleetAsItWasAndThePictures)
+{
+    // A picture of our own on the FTP server (the folder is shared with the other tests).
+    QTemporaryDir work;
+    const QString picture = work.filePath(QStringLiteral("src.jpg"));
+    QFile file(picture);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray("\xFF\xD8 backup round trip \xFF\xD9", 24));
+    file.close();
+    const QString pictureName = QStringLiteral("豫H备份往返行车证.jpg");
+    ASSERT_TRUE(net::ftpPutFile(net::ftpConnect(setup().ftp), picture, pictureName.toUtf8()));
+
+    const QList<TableFacts> before = factsOf(kFleet);
+    const Outcome made = makeBackup(setup(), work.filePath(QStringLiteral("out")), Keep {}, quiet);
+    ASSERT_TRUE(made.ok) << made.reason.toStdString();
+    EXPECT_TRUE(QFile::exists(made.archive));
+    EXPECT_FALSE(exists(kFleet + QStringLiteral("_proof_") + QString::number(QCoreApplication::applicationPid())));
+
+    mustExecute(db, QStringLiteral("delete from %1.celiangzongbiao order by ID limit 5").arg(kFleet));
+    ASSERT_NE(factsOf(kFleet), before);
+
+    const QString into = QStringLiteral("t_backup_restored");
+    mustExecute(db, QStringLiteral("DROP DATABASE IF EXISTS ") + into);
+    RestoreTarget target { into, work.filePath(QStringLiteral("pictures")), false };
+    const Outcome restored = restoreBackup(setup(), made.archive, target, quiet);
+    ASSERT_TRUE(restored.ok) << restored.reason.toStdString();
+    EXPECT_EQ(factsOf(into), before);
+    QFile back(QDir(target.picturesFolder).filePath(pictureName));
+    ASSERT_TRUE(back.open(QIODevice::ReadOnly));
+    EXPECT_EQ(back.readAll(), QByteArray("\xFF\xD8 backup round trip \xFF\xD9", 24));
+
+    // A second restore under the same name is refused and leaves the database as it is.
+    mustExecute(db, QStringLiteral("delete from %1.celiangzongbiao").arg(into));
+    const Outcome again = restoreBackup(setup(), made.archive, target, quiet);
+    EXPECT_FALSE(again.ok);
+    EXPECT_TRUE(again.reason.contains(QStringLiteral("已经存在"))) << again.reason.toStdString();
+    EXPECT_EQ(queryValue(db, QStringLiteral("select count(*) from %1.celiangzongbiao").arg(into)), QStringLiteral("0"));
+    mustExecute(db, QStringLiteral("DROP DATABASE ") + into);
+}
+
+TEST_F(BackupTest, DamagedArchiveIsRefusedAndNothingIsCreated)
+{
+    QTemporaryDir work;
+    const Outcome made = makeBackup(setup(), work.filePath(QStringLiteral("out")), Keep {}, quiet);
+    ASSERT_TRUE(made.ok) << made.reason.toStdString();
+    QFile file(made.archive);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QByteArray whole = file.readAll();
+    QByteArray flipped = whole;
+    flipped[flipped.size() / 2] = static_cast<char>(flipped.at(flipped.size() / 2) ^ 0x40);
+
+    const struct {
+        const char* what;
+        QByteArray bytes;
+    } cases[] = {
+        { "cut in the middle", whole.left(whole.size() / 2) },
+        { "cut near the end", whole.left(whole.size() - 20) },
+        { "one byte changed", flipped },
+        { "empty", QByteArray() },
+    };
+    const QString into = QStringLiteral("t_backup_never");
+    mustExecute(db, QStringLiteral("DROP DATABASE IF EXISTS ") + into);
+    for (const auto& c : cases) {
+        const QString path = work.filePath(QStringLiteral("damaged.tar.zst"));
+        QFile damaged(path);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        damaged.write(c.bytes);
+        damaged.close();
+        const QString pictures = work.filePath(QStringLiteral("pictures-never"));
+        const Outcome restored = restoreBackup(setup(), path, RestoreTarget { into, pictures, false }, quiet);
+        EXPECT_FALSE(restored.ok) << c.what;
+        EXPECT_TRUE(restored.reason.contains(QStringLiteral("损坏"))) << c.what << ": " << restored.reason.toStdString();
+        EXPECT_FALSE(exists(into)) << c.what;
+        EXPECT_FALSE(QFileInfo::exists(pictures)) << c.what;
+    }
+}
+
+TEST_F(BackupTest, BackupWhileVehiclesAreSavedIsConsistent)
+{
+    std::atomic_bool stop { false };
+    std::atomic_int saved { 0 };
+    std::thread writer([&] {
+        db::ConnectionPtr c = test::connectStack(kFleet);
+        for (int i = 1000; !stop.load(); ++i) {
+            // Two tables in one transaction: a copy that caught one without the other would differ.
+            db::dbExecute(c, QStringLiteral("START TRANSACTION"));
+            addVehicle(c, i);
+            db::dbExecute(c, QStringLiteral("insert into %1.xiugaijilu set cheliangid=LAST_INSERT_ID(),caozuo='新增',"
+                                            "shijian=NOW(),ziduan='cepaihao'")
+                                 .arg(kFleet));
+            db::dbExecute(c, QStringLiteral("COMMIT"));
+            saved.fetch_add(1);
+        }
+        db::dbThreadEnd(c);
+    });
+    while (saved.load() < 20)
+        std::this_thread::yield();
+    QTemporaryDir work;
+    const int savedBefore = saved.load();
+    const Outcome made = makeBackup(setup(), work.filePath(QStringLiteral("out")), Keep {}, quiet);
+    const int savedAfter = saved.load();
+    stop = true;
+    writer.join();
+    ASSERT_TRUE(made.ok) << made.reason.toStdString();
+    EXPECT_GT(savedAfter, savedBefore) << "the vehicles were meant to be saved during the backup";
+
+    // The copy holds every vehicle together with its record, as one moment of the fleet.
+    const QString into = QStringLiteral("t_backup_busy");
+    mustExecute(db, QStringLiteral("DROP DATABASE IF EXISTS ") + into);
+    const Outcome restored = restoreBackup(setup(), made.archive, RestoreTarget { into, QString(), false }, quiet);
+    ASSERT_TRUE(restored.ok) << restored.reason.toStdString();
+    EXPECT_EQ(queryValue(db, QStringLiteral("select (select count(*) from %1.celiangzongbiao where cepaihao >= '豫H01000' and "
+                                            "ID not in (select cheliangid from %1.xiugaijilu)) + (select count(*) from "
+                                            "%1.xiugaijilu where cheliangid not in (select ID from %1.celiangzongbiao))")
+                                 .arg(into)),
+        QStringLiteral("0"));
+    EXPECT_NE(queryValue(db, QStringLiteral("select count(*) from %1.xiugaijilu").arg(into)), QStringLiteral("0"));
+    mustExecute(db, QStringLiteral("DROP DATABASE ") + into);
+}
+
+TEST_F(BackupTest, FailedBackupLeavesNoArchiveExitsNonZeroAndIsRecorded)
+{
+    // The program's own settings with an FTP server that does not answer.
+    Settings settings = test::stackSettings();
+    settings.ftpPort = test::closedPort();
+    QTemporaryDir work;
+    const QString ini = work.filePath(QStringLiteral("fleetdesk.ini"));
+    ASSERT_TRUE(settings.save(ini));
+    const QString out = work.filePath(QStringLiteral("out"));
+
+    QProcess tool;
+    tool.start(qEnvironmentVariable("FD_BACKUP_TOOL"), { QStringLiteral("--config"), ini, QStringLiteral("--out"), out });
+    ASSERT_TRUE(tool.waitForFinished(300000));
+    const QString said = QString::fromUtf8(tool.readAllStandardOutput());
+    EXPECT_EQ(tool.exitCode(), 1) << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("备份失败：图片备份失败"))) << said.toStdString();
+    EXPECT_EQ(QDir(out).entryList(QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+
+    const LastBackup last = lastBackup(test::connectStack(QStringLiteral("yunsugongsi")));
+    ASSERT_TRUE(last.known);
+    EXPECT_FALSE(last.ok);
+    EXPECT_TRUE(last.reason.startsWith(QStringLiteral("图片备份失败"))) << last.reason.toStdString();
+}
+
+TEST(BackupAccount, BackupUserOfTheSettingsFileIsTheOneThatConnects)
+{
+    Settings settings = test::stackSettings();
+    settings.backupUser = encipherSetting(QStringLiteral("no_such_backup_user"), settings.settingKeyB, settings.xorMask);
+    settings.backupPassword = encipherSetting(QStringLiteral("wrong"), settings.settingKeyB, settings.xorMask);
+    QTemporaryDir work;
+    const QString ini = work.filePath(QStringLiteral("backup.ini"));
+    ASSERT_TRUE(settings.save(ini));
+    Settings loaded;
+    ASSERT_TRUE(loaded.load(ini));
+
+    const Outcome made = makeBackup(setupOf(loaded), work.filePath(QStringLiteral("out")), Keep {}, [](const QString&) {});
+    EXPECT_FALSE(made.ok);
+    EXPECT_TRUE(made.reason.startsWith(QStringLiteral("连接不上数据库"))) << made.reason.toStdString();
+    EXPECT_EQ(QDir(work.filePath(QStringLiteral("out"))).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+        QStringList());
+}
+
+} // namespace
