@@ -168,8 +168,10 @@ RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& accou
             ++s.failed;
             outcome.result = QStringLiteral("失败：无法登记（%1），未发送").arg(reason);
         } else {
-            nextAt = Clock::now() + std::chrono::milliseconds(options.paceMs);
             const Delivery sent = deliver(account, plan, e, index, connection);
+            // The pace counts from the answer, not from the request: the platform counts arrivals,
+            // and a request held up on its way must not arrive close behind the one before it.
+            nextAt = Clock::now() + std::chrono::milliseconds(options.paceMs);
             QString result; // what the stage keeps; empty: no result, a person decides
             switch (sent.kind) {
             case Delivery::Accepted:
