@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Texts.h"
+#include "backup/BackupRun.h"
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
 #include "ui/HelpWindow.h"
@@ -224,6 +225,12 @@ bool MainWindow::start()
     if (m_hooks.openLogin && !m_hooks.openLogin())
         return false;
     // The outcome of the login is not checked: without a connection the list is the header only.
+    if (m_state.dbConnection) {
+        const backup::LastBackup last = backup::lastBackup(m_state.dbConnection);
+        if (last.known && !last.ok)
+            m_dialogs.message(QStringLiteral("最近一次备份失败\n时间：%1\n原因：%2")
+                                  .arg(last.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), last.reason));
+    }
     m_fleet->loadAllVehicles();
     return true;
 }
