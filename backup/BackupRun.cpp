@@ -490,6 +490,7 @@ namespace {
         return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 ("
                               "`ID` INT NOT NULL AUTO_INCREMENT PRIMARY KEY,"
                               "`shijian` DATETIME NOT NULL,"
+                              "`beifenshijian` DATETIME NULL,"
                               "`dangan` VARCHAR(500) NOT NULL DEFAULT '',"
                               "`jiqi` VARCHAR(255) NOT NULL DEFAULT ''"
                               ") ENGINE=InnoDB DEFAULT CHARSET=gbk")
@@ -621,11 +622,7 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
             out.reason = QStringLiteral("换不进恢复的表（数据库 %1 没有改动）：%2").arg(database, db::dbLastError(connection));
             return false;
         }
-        const QString restores = quoteName(database) + QLatin1Char('.') + quoteName(kRestoresTable);
-        if (!db::dbExecute(connection, createRestores(restores))
-            || !db::dbExecute(connection, QStringLiteral("INSERT INTO %1 (shijian, dangan, jiqi) VALUES (NOW(), %2, %3)")
-                                              .arg(restores, db::dbQuote(connection, archive.left(500)),
-                                                  db::dbQuote(connection, QSysInfo::machineHostName().left(255)))))
+        if (!recordRestore(connection, database, archive, created))
             say(QStringLiteral("恢复记不进数据库（已打开的程序不会提示重新登录）：%1").arg(db::dbLastError(connection)));
         say(QStringLiteral("恢复完成：数据库 %1 已恢复为 %2 的备份").arg(database, created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
         return true;
@@ -635,10 +632,20 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
     return out;
 }
 
+bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive, const QDateTime& backedUp)
+{
+    const QString restores = quoteName(database) + QLatin1Char('.') + quoteName(kRestoresTable);
+    return db::dbExecute(connection, createRestores(restores))
+        && db::dbExecute(connection, QStringLiteral("INSERT INTO %1 (shijian, beifenshijian, dangan, jiqi) VALUES (NOW(), %2, %3, %4)")
+                                         .arg(restores, db::dbQuote(connection, backedUp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+                                             db::dbQuote(connection, archive.left(500)),
+                                             db::dbQuote(connection, QSysInfo::machineHostName().left(255))));
+}
+
 LastRestore lastRestore(const db::ConnectionPtr& connection)
 {
     LastRestore last;
-    if (!db::dbExecute(connection, QStringLiteral("SELECT ID, shijian, dangan FROM `huifujilu` ORDER BY ID DESC LIMIT 1")))
+    if (!db::dbExecute(connection, QStringLiteral("SELECT ID, shijian, dangan, beifenshijian FROM `huifujilu` ORDER BY ID DESC LIMIT 1")))
         return last;
     db::ResultPtr r = db::dbStoreResult(connection);
     if (!r || db::dbRowCount(r) == 0)
@@ -648,6 +655,9 @@ LastRestore lastRestore(const db::ConnectionPtr& connection)
     db::dbReadField(r, 1, when);
     db::dbReadField(r, 2, last.archive);
     last.when = QDateTime::fromString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QString backedUp;
+    db::dbReadField(r, 3, backedUp);
+    last.backedUp = QDateTime::fromString(backedUp, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     return last;
 }
 

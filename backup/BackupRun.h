@@ -64,13 +64,17 @@ QString companyName(const db::ConnectionPtr& connection, const QString& database
 // results stay as they are. The restore is recorded in the table of restores (see lastRestore).
 Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QString& confirm, const Say& say);
 
-// The last restore over the program's database recorded there: its ID (0 for none) and time.
+// The last restore over the program's database recorded there: its ID (0 for none), its time and
+// the time of the backup it restored.
 struct LastRestore {
     qint64 id = 0;
     QDateTime when;
+    QDateTime backedUp;
     QString archive;
 };
 LastRestore lastRestore(const db::ConnectionPtr& connection);
+// Records a restore over database of a backup made at backedUp (the table is created when missing).
+bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive, const QDateTime& backedUp);
 
 // The program's table of backup results, created when missing; the latest result.
 struct LastBackup {

@@ -10,6 +10,7 @@
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -114,6 +115,18 @@ TEST_F(LoginFlowTest, AFailedLastBackupIsToldOnceAtLogin)
     EXPECT_EQ(dialogs.lastMessage(),
         QStringLiteral("最近一次备份失败\n时间：2026-03-04 02:30:00\n原因：图片备份失败：连不上 FTP 服务器"));
     EXPECT_TRUE(listed(kPlate));
+}
+
+TEST_F(LoginFlowTest, ARestoreAfterTheLoginEndsTheSessionBeforeTheNextList)
+{
+    window = std::make_unique<MainWindow>(state, dialogs, hooks("按钮_登录"));
+    ASSERT_TRUE(window->start());
+    window->show();
+    const QDateTime backedUp = QDateTime::fromString(QStringLiteral("2026-03-04 02:30:00"), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    ASSERT_TRUE(backup::recordRestore(admin, QStringLiteral("yunsugongsi"), QStringLiteral("/tmp/a.tar.zst"), backedUp));
+    QTest::keyClick(window->findChild<QLineEdit*>(QStringLiteral("编辑框_车号查询")), Qt::Key_Return);
+    EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("数据库已恢复为 2026-03-04 02:30:00 的备份，请重新登录"));
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(LoginFlowTest, CancelEndsTheProgramBeforeAnyList)
