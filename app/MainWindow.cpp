@@ -1,6 +1,7 @@
 #include "app/MainWindow.h"
 
 #include "app/Texts.h"
+#include "backup/BackupRun.h"
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
 #include "ui/HelpWindow.h"
@@ -152,7 +153,8 @@ void MainWindow::buildControls()
     connect(m_overview, &overview::OverviewPage::listRequested, this,
         [this](const QString& sql, const QString& column, const QString& header) {
             showOverview(false);
-            m_fleet->loadDateList(sql, column, header);
+            if (!restoredSinceLogin())
+                m_fleet->loadDateList(sql, column, header);
         });
     // A row selected with the keyboard (arrows, Page Up/Down, Home/End) or by a press is the
     // chosen vehicle as much as a clicked one. The selection changes before the current index
@@ -224,6 +226,13 @@ bool MainWindow::start()
     if (m_hooks.openLogin && !m_hooks.openLogin())
         return false;
     // The outcome of the login is not checked: without a connection the list is the header only.
+    if (m_state.dbConnection) {
+        const backup::LastBackup last = backup::lastBackup(m_state.dbConnection);
+        if (last.known && !last.ok)
+            m_dialogs.message(QStringLiteral("最近一次备份失败\n时间：%1\n原因：%2")
+                                  .arg(last.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), last.reason));
+        m_restoreAtLogin = backup::lastRestore(m_state.dbConnection).id;
+    }
     m_fleet->loadAllVehicles();
     return true;
 }
@@ -282,6 +291,8 @@ void MainWindow::recordRow(int modelRow)
 
 void MainWindow::addVehicle()
 {
+    if (restoredSinceLogin())
+        return;
     m_state.modifyFlag = 0;
     m_state.newFlag = 1;
     if (m_hooks.openVehicleWindow)
@@ -299,6 +310,8 @@ void MainWindow::modifyVehicle()
 
 void MainWindow::openSelectedVehicle()
 {
+    if (restoredSinceLogin())
+        return;
     m_state.modifyFlag = 1;
     m_state.newFlag = 0;
     if (m_hooks.openVehicleWindow)
@@ -352,8 +365,25 @@ void MainWindow::showManual()
     m_help->activateWindow();
 }
 
+bool MainWindow::restoredSinceLogin()
+{
+    if (!m_state.dbConnection)
+        return false;
+    const backup::LastRestore last = backup::lastRestore(m_state.dbConnection);
+    if (m_restoreAtLogin < 0) // connected otherwise than by the login: from now on
+        m_restoreAtLogin = last.id;
+    if (last.id <= m_restoreAtLogin)
+        return false;
+    m_dialogs.message(QStringLiteral("数据库已恢复为 %1 的备份，请重新登录")
+                          .arg(last.backedUp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    close();
+    return true;
+}
+
 void MainWindow::runSearch()
 {
+    if (restoredSinceLogin())
+        return;
     m_fleet->searchVehicles(m_searchField->currentData().toInt(), m_searchText->text());
 }
 
@@ -370,6 +400,8 @@ void MainWindow::onTreeSelectionChanged()
 {
     const QTreeWidgetItem* item = m_tree->currentItem();
     showOverview(false);
+    if (restoredSinceLogin())
+        return;
     m_fleet->categoryHandler(item ? item->data(0, Qt::UserRole).toInt() : 0);
 }
 
@@ -379,6 +411,8 @@ void MainWindow::showFullListAfterSave()
         const QSignalBlocker block(m_tree);
         m_tree->setCurrentItem(m_tree->topLevelItem(0));
     }
+    if (restoredSinceLogin())
+        return;
     m_fleet->loadAllVehicles();
     m_overview->fleetChanged();
 }

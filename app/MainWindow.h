@@ -88,6 +88,9 @@ private:
     void onTreeSelectionChanged();
     // Records the given model row's vehicle in currentVehicleId and editVehicleId.
     void recordRow(int modelRow);
+    // True, after telling the user and closing the window, when the database was restored from a
+    // backup since the login: what the session shows or would save belongs to the replaced register.
+    bool restoredSinceLogin();
 
     AppState& m_state;
     Dialogs& m_dialogs;
@@ -102,6 +105,7 @@ private:
     QPushButton* m_overviewButton = nullptr;
     QPointer<JobProgress> m_export; // the export running, if one does
     QPointer<HelpWindow> m_help;
+    qint64 m_restoreAtLogin = -1; // the last restore recorded when the user logged in; -1: not read
 };
 
 } // namespace fd

@@ -8,6 +8,7 @@
 #include "reminders/ReminderSetup.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -16,6 +17,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -476,6 +478,187 @@ Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreT
     out.ok = body();
     out.seconds = timer.elapsed() / 1000.0;
     return out;
+}
+
+namespace {
+    const QString kRestoresTable = QStringLiteral("huifujilu");
+    // Not swapped by a restore over the current database: what was backed up and restored when.
+    const QStringList kKeptTables { QStringLiteral("beifenjilu"), kRestoresTable };
+
+    QString createRestores(const QString& qualifiedName)
+    {
+        return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 ("
+                              "`ID` INT NOT NULL AUTO_INCREMENT PRIMARY KEY,"
+                              "`shijian` DATETIME NOT NULL,"
+                              "`beifenshijian` DATETIME NULL,"
+                              "`dangan` VARCHAR(500) NOT NULL DEFAULT '',"
+                              "`jiqi` VARCHAR(255) NOT NULL DEFAULT ''"
+                              ") ENGINE=InnoDB DEFAULT CHARSET=gbk")
+            .arg(qualifiedName);
+    }
+
+    bool baseTables(const db::ConnectionPtr& connection, const QString& database, QStringList* names)
+    {
+        if (!db::dbExecute(connection, QStringLiteral("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = '%1' "
+                                                      "AND TABLE_TYPE = 'BASE TABLE' ORDER BY TABLE_NAME")
+                                           .arg(db::dbEscape(connection, database))))
+            return false;
+        for (db::ResultPtr r = db::dbStoreResult(connection); r && !r->atEnd(); r->next()) {
+            QString name;
+            db::dbReadField(r, 0, name);
+            names->append(name);
+        }
+        return true;
+    }
+} // namespace
+
+QString companyName(const db::ConnectionPtr& connection, const QString& database)
+{
+    QString signature;
+    if (db::dbExecute(connection, QStringLiteral("SELECT zhi FROM %1.`tixingshezhi` WHERE mingcheng = 'houzhui'").arg(quoteName(database))))
+        if (db::ResultPtr r = db::dbStoreResult(connection); r && db::dbRowCount(r) > 0)
+            db::dbReadField(r, 0, signature);
+    signature.remove(QChar(0x3010)).remove(QChar(0x3011));
+    signature = signature.trimmed();
+    return signature.isEmpty() ? database : signature;
+}
+
+Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QString& confirm, const Say& say)
+{
+    Outcome out;
+    out.started = QDateTime::currentDateTime();
+    out.archive = archive;
+    QElapsedTimer timer;
+    timer.start();
+    const QString database = setup.program.database;
+    auto body = [&]() -> bool {
+        if (!plainDatabaseName(database)) {
+            out.reason = QStringLiteral("数据库名 %1 不可用：只能有字母、数字和下划线").arg(database);
+            return false;
+        }
+        if (!QFileInfo(archive).isFile()) {
+            out.reason = QStringLiteral("备份文件 %1 不存在").arg(archive);
+            return false;
+        }
+        QTemporaryDir work;
+        if (!work.isValid()) {
+            out.reason = QStringLiteral("建不了临时目录：%1").arg(work.errorString());
+            return false;
+        }
+        say(QStringLiteral("检查备份文件 %1").arg(archive));
+        QJsonObject manifest;
+        QString error;
+        if (!unpackAndCheck(archive, work.path(), &manifest, &error)) {
+            out.reason = error;
+            return false;
+        }
+        const QDateTime created = QDateTime::fromString(manifest.value(QStringLiteral("created")).toString(), Qt::ISODate);
+        say(QStringLiteral("备份时间：%1，数据库 %2").arg(created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
+            manifest.value(QStringLiteral("database")).toString()));
+        // An archive of an earlier version lists its last table twice.
+        QList<TableFacts> facts;
+        for (const TableFacts& t : factsOf(manifest))
+            if (std::none_of(facts.cbegin(), facts.cend(), [&](const TableFacts& f) { return f.name == t.name; }))
+                facts.append(t);
+        for (const TableFacts& t : facts)
+            say(QStringLiteral("  表 %1：%2 行").arg(t.name).arg(t.rows));
+        say(QStringLiteral("  图片：%1 张").arg(manifest.value(QStringLiteral("pictures")).toObject().value(QStringLiteral("count")).toInt()));
+
+        db::ConnectionPtr connection = db::dbConnect(setup.backup, &error);
+        if (!connection) {
+            out.reason = QStringLiteral("连接不上数据库：%1").arg(error);
+            return false;
+        }
+        const QString company = companyName(connection, database);
+        if (confirm != company) {
+            out.reason = QStringLiteral("确认文字与公司名称“%1”不符，数据库没有改动").arg(company);
+            return false;
+        }
+        const QList<net::HostPort> servers = net::parseHostList(connection->serverAddress(), setup.backup.port);
+        QTemporaryDir secrets;
+        ClientDefaults defaults(secrets.path(), setup.backup, servers.value(0));
+        if (servers.isEmpty() || !defaults.ok()) {
+            out.reason = QStringLiteral("写不了数据库程序的账号文件");
+            return false;
+        }
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        const QString scratch = database + QStringLiteral("_restore_") + pid;
+        const QString old = database + QStringLiteral("_old_") + pid;
+        struct Drop {
+            db::ConnectionPtr c;
+            QStringList names;
+            ~Drop()
+            {
+                for (const QString& n : names)
+                    db::dbExecute(c, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(n));
+            }
+        } drop { connection, { scratch, old } };
+        for (const QString& n : drop.names)
+            db::dbExecute(connection, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(n));
+        say(QStringLiteral("先恢复到临时数据库 %1 并逐表比较").arg(scratch));
+        if (!loadAndCompare(connection, defaults, work.path(), manifest, scratch, &error)) {
+            out.reason = error;
+            return false;
+        }
+        QStringList current;
+        if (!baseTables(connection, database, &current)) {
+            out.reason = QStringLiteral("读不到数据库 %1 的表：%2").arg(database, db::dbLastError(connection));
+            return false;
+        }
+        if (!db::dbExecute(connection, QStringLiteral("CREATE DATABASE %1").arg(quoteName(old)))) {
+            out.reason = QStringLiteral("建不了数据库 %1：%2").arg(old, db::dbLastError(connection));
+            return false;
+        }
+        // One statement: either every table is the restored one or none is.
+        QStringList renames;
+        for (const QString& t : current)
+            if (!kKeptTables.contains(t))
+                renames << QStringLiteral("%1.%2 TO %3.%2").arg(quoteName(database), quoteName(t), quoteName(old));
+        for (const TableFacts& t : facts)
+            if (!kKeptTables.contains(t.name))
+                renames << QStringLiteral("%1.%2 TO %3.%2").arg(quoteName(scratch), quoteName(t.name), quoteName(database));
+        say(QStringLiteral("换入恢复的表"));
+        if (!db::dbExecute(connection, QStringLiteral("RENAME TABLE ") + renames.join(QStringLiteral(", ")))) {
+            out.reason = QStringLiteral("换不进恢复的表（数据库 %1 没有改动）：%2").arg(database, db::dbLastError(connection));
+            return false;
+        }
+        if (!recordRestore(connection, database, archive, created))
+            say(QStringLiteral("恢复记不进数据库（已打开的程序不会提示重新登录）：%1").arg(db::dbLastError(connection)));
+        say(QStringLiteral("恢复完成：数据库 %1 已恢复为 %2 的备份").arg(database, created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+        return true;
+    };
+    out.ok = body();
+    out.seconds = timer.elapsed() / 1000.0;
+    return out;
+}
+
+bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive, const QDateTime& backedUp)
+{
+    const QString restores = quoteName(database) + QLatin1Char('.') + quoteName(kRestoresTable);
+    return db::dbExecute(connection, createRestores(restores))
+        && db::dbExecute(connection, QStringLiteral("INSERT INTO %1 (shijian, beifenshijian, dangan, jiqi) VALUES (NOW(), %2, %3, %4)")
+                                         .arg(restores, db::dbQuote(connection, backedUp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
+                                             db::dbQuote(connection, archive.left(500)),
+                                             db::dbQuote(connection, QSysInfo::machineHostName().left(255))));
+}
+
+LastRestore lastRestore(const db::ConnectionPtr& connection)
+{
+    LastRestore last;
+    if (!db::dbExecute(connection, QStringLiteral("SELECT ID, shijian, dangan, beifenshijian FROM `huifujilu` ORDER BY ID DESC LIMIT 1")))
+        return last;
+    db::ResultPtr r = db::dbStoreResult(connection);
+    if (!r || db::dbRowCount(r) == 0)
+        return last;
+    QString when;
+    db::dbReadField(r, 0, last.id);
+    db::dbReadField(r, 1, when);
+    db::dbReadField(r, 2, last.archive);
+    last.when = QDateTime::fromString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    QString backedUp;
+    db::dbReadField(r, 3, backedUp);
+    last.backedUp = QDateTime::fromString(backedUp, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    return last;
 }
 
 namespace {

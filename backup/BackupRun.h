@@ -53,6 +53,29 @@ struct RestoreTarget {
 // (a database that does not match is dropped again), then the pictures.
 Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreTarget& target, const Say& say);
 
+// The name the confirmation of a restore over the current database must repeat: the company's
+// name of the reminders' signature (without its 【】), else the database's name.
+QString companyName(const db::ConnectionPtr& connection, const QString& database);
+
+// Restores the archive over the program's own database. The archive is checked whole and its date
+// and contents are said first; nothing is touched unless confirm equals companyName(). The dump is
+// loaded into a scratch database and compared with the manifest, then every table is swapped in by
+// one RENAME TABLE (the tables before it are dropped after); the tables of backup and restore
+// results stay as they are. The restore is recorded in the table of restores (see lastRestore).
+Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QString& confirm, const Say& say);
+
+// The last restore over the program's database recorded there: its ID (0 for none), its time and
+// the time of the backup it restored.
+struct LastRestore {
+    qint64 id = 0;
+    QDateTime when;
+    QDateTime backedUp;
+    QString archive;
+};
+LastRestore lastRestore(const db::ConnectionPtr& connection);
+// Records a restore over database of a backup made at backedUp (the table is created when missing).
+bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive, const QDateTime& backedUp);
+
 // The program's table of backup results, created when missing; the latest result.
 struct LastBackup {
     bool known = false;

@@ -117,7 +117,7 @@ bool readTableFacts(const db::ConnectionPtr& connection, const QString& database
                 .arg(db::dbEscape(connection, database))))
         return failed(QStringLiteral("读不到数据库 %1 的表").arg(database));
     db::ResultPtr names = db::dbStoreResult(connection);
-    for (bool more = names && db::dbRowCount(names) > 0; more; more = db::dbNextRow(names)) {
+    for (; names && !names->atEnd(); names->next()) {
         TableFacts table;
         db::dbReadField(names, 0, table.name);
         facts->append(table);

@@ -39,7 +39,10 @@ int run(const QCoreApplication& app)
     const QCommandLineOption into(QStringLiteral("into"), QStringLiteral("恢复到这个新数据库（已存在的不会覆盖）"), QStringLiteral("name"));
     const QCommandLineOption picturesInto(QStringLiteral("pictures-into"), QStringLiteral("图片恢复到这个目录"), QStringLiteral("dir"));
     const QCommandLineOption picturesToFtp(QStringLiteral("pictures-to-ftp"), QStringLiteral("图片传回 FTP 服务器"));
-    parser.addOptions({ config, out, daily, weekly, monthly, restore, into, picturesInto, picturesToFtp });
+    const QCommandLineOption overCurrent(QStringLiteral("over-current"), QStringLiteral("恢复覆盖程序正在用的数据库（先显示备份的时间和内容）"));
+    const QCommandLineOption confirm(QStringLiteral("confirm"), QStringLiteral("覆盖当前数据库时的确认：公司名称（提醒短信的署名，没有署名时为数据库名）"),
+        QStringLiteral("text"));
+    parser.addOptions({ config, out, daily, weekly, monthly, restore, into, picturesInto, picturesToFtp, overCurrent, confirm });
     parser.process(app);
 
     backup::Keep keep;
@@ -51,7 +54,12 @@ int run(const QCoreApplication& app)
             return 2;
         }
     }
-    if (parser.isSet(restore) != parser.isSet(into)) {
+    if (parser.isSet(overCurrent)) {
+        if (!parser.isSet(restore) || parser.isSet(into) || !parser.isSet(confirm)) {
+            say(QStringLiteral("覆盖当前数据库要给出 --restore 备份文件、--over-current 和 --confirm 公司名称（不能同时给 --into）"));
+            return 2;
+        }
+    } else if (parser.isSet(restore) != parser.isSet(into)) {
         say(QStringLiteral("恢复要同时给出 --restore 备份文件 和 --into 新数据库名"));
         return 2;
     }
@@ -66,6 +74,15 @@ int run(const QCoreApplication& app)
     backup::Setup setup = backup::setupOf(settings);
     setup.version = QCoreApplication::applicationVersion();
 
+    if (parser.isSet(overCurrent)) {
+        const backup::Outcome outcome = backup::restoreOverCurrent(setup, parser.value(restore), parser.value(confirm), say);
+        if (!outcome.ok) {
+            say(QStringLiteral("恢复失败：%1").arg(outcome.reason));
+            return 1;
+        }
+        say(QStringLiteral("用时 %1 秒").arg(outcome.seconds, 0, 'f', 1));
+        return 0;
+    }
     if (parser.isSet(restore)) {
         backup::RestoreTarget target;
         target.database = parser.value(into);

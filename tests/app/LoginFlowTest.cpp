@@ -3,12 +3,14 @@
 #include "accounts/LoginWindow.h"
 #include "accounts/RememberedLogin.h"
 #include "app/MainWindow.h"
+#include "backup/BackupRun.h"
 #include "common/AppState.h"
 #include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -30,6 +32,7 @@ protected:
         ASSERT_TRUE(admin);
         mustExecute(
             admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
+        recordBackup(true, QString());
         mustExecute(admin,
             QStringLiteral("insert into celiangzongbiao (danganbianhao, cepaihao, cezuxingming) "
                            "values ('DL-01', %1, '王五')")
@@ -40,6 +43,16 @@ protected:
     {
         mustExecute(
             admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
+    }
+
+    // A backup result as the last one of the program's table of backup results.
+    void recordBackup(bool ok, const QString& reason)
+    {
+        backup::Outcome outcome;
+        outcome.ok = ok;
+        outcome.reason = reason;
+        outcome.started = QDateTime::fromString(QStringLiteral("2026-03-04 02:30:00"), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        ASSERT_TRUE(backup::recordOutcome(admin, outcome, QStringLiteral("test")));
     }
 
     // Runs the login window with its initial contents (the sample login), presses a button and
@@ -90,6 +103,30 @@ TEST_F(LoginFlowTest, ASuccessfulLoginClosesTheWindowAndTheFullListLoads)
     EXPECT_EQ(window->windowTitle(), QStringLiteral("路衡通挂靠运输公司车辆管理软件"));
     EXPECT_TRUE(listed(kPlate));
     EXPECT_TRUE(listed(QStringLiteral("王五")));
+}
+
+TEST_F(LoginFlowTest, AFailedLastBackupIsToldOnceAtLogin)
+{
+    recordBackup(false, QStringLiteral("图片备份失败：连不上 FTP 服务器"));
+    window = std::make_unique<MainWindow>(state, dialogs, hooks("按钮_登录"));
+    ASSERT_TRUE(window->start());
+    recordBackup(true, QString());
+    ASSERT_EQ(dialogs.messages().size(), 1);
+    EXPECT_EQ(dialogs.lastMessage(),
+        QStringLiteral("最近一次备份失败\n时间：2026-03-04 02:30:00\n原因：图片备份失败：连不上 FTP 服务器"));
+    EXPECT_TRUE(listed(kPlate));
+}
+
+TEST_F(LoginFlowTest, ARestoreAfterTheLoginEndsTheSessionBeforeTheNextList)
+{
+    window = std::make_unique<MainWindow>(state, dialogs, hooks("按钮_登录"));
+    ASSERT_TRUE(window->start());
+    window->show();
+    const QDateTime backedUp = QDateTime::fromString(QStringLiteral("2026-03-04 02:30:00"), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    ASSERT_TRUE(backup::recordRestore(admin, QStringLiteral("yunsugongsi"), QStringLiteral("/tmp/a.tar.zst"), backedUp));
+    QTest::keyClick(window->findChild<QLineEdit*>(QStringLiteral("编辑框_车号查询")), Qt::Key_Return);
+    EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("数据库已恢复为 2026-03-04 02:30:00 的备份，请重新登录"));
+    EXPECT_FALSE(window->isVisible());
 }
 
 TEST_F(LoginFlowTest, CancelEndsTheProgramBeforeAnyList)

@@ -214,6 +214,43 @@ TEST_F(BackupTest, FailedBackupLeavesNoArchiveExitsNonZeroAndIsRecorded)
     EXPECT_TRUE(last.reason.startsWith(QStringLiteral("图片备份失败"))) << last.reason.toStdString();
 }
 
+TEST_F(BackupTest, RestoreOverCurrentNeedsTheCompanyNameAndSwapsEveryTable)
+{
+    mustExecute(db, QStringLiteral("replace into %1.tixingshezhi set mingcheng='houzhui',zhi='【豫运物流】'").arg(kFleet));
+    auto register_ = [] {
+        QList<TableFacts> facts = factsOf(kFleet);
+        facts.removeIf([](const TableFacts& t) { return t.name == QStringLiteral("beifenjilu") || t.name == QStringLiteral("huifujilu"); });
+        return facts;
+    };
+    const QList<TableFacts> before = register_();
+    QTemporaryDir work;
+    const Outcome made = makeBackup(setup(), work.filePath(QStringLiteral("out")), Keep {}, quiet);
+    ASSERT_TRUE(made.ok) << made.reason.toStdString();
+    mustExecute(db, QStringLiteral("delete from %1.celiangzongbiao order by ID limit 3").arg(kFleet));
+    mustExecute(db, QStringLiteral("create table %1.zanshi (a int)").arg(kFleet));
+    const QList<TableFacts> changed = register_();
+    const qint64 restoresBefore = lastRestore(test::connectStack(kFleet)).id;
+
+    QString said;
+    const Outcome refused = restoreOverCurrent(setup(), made.archive, QStringLiteral("豫运"), [&](const QString& t) { said += t + '\n'; });
+    EXPECT_FALSE(refused.ok);
+    EXPECT_TRUE(refused.reason.contains(QStringLiteral("豫运物流"))) << refused.reason.toStdString();
+    const qint64 vehicles = std::find_if(before.begin(), before.end(), [](const TableFacts& t) { return t.name == QStringLiteral("celiangzongbiao"); })->rows;
+    EXPECT_TRUE(said.contains(QStringLiteral("表 celiangzongbiao：%1 行").arg(vehicles))) << said.toStdString();
+    EXPECT_EQ(register_(), changed);
+
+    const Outcome restored = restoreOverCurrent(setup(), made.archive, QStringLiteral("豫运物流"), quiet);
+    ASSERT_TRUE(restored.ok) << restored.reason.toStdString();
+    EXPECT_EQ(register_(), before);
+    const LastRestore last = lastRestore(test::connectStack(kFleet));
+    EXPECT_GT(last.id, restoresBefore);
+    EXPECT_EQ(last.archive, made.archive);
+    EXPECT_EQ(queryValue(db, QStringLiteral("select count(*) from information_schema.SCHEMATA where SCHEMA_NAME like '%1\\_restore\\_%%' "
+                                            "or SCHEMA_NAME like '%1\\_old\\_%%'")
+                                 .arg(kFleet)),
+        QStringLiteral("0"));
+}
+
 TEST(BackupAccount, BackupUserOfTheSettingsFileIsTheOneThatConnects)
 {
     Settings settings = test::stackSettings();
