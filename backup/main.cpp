@@ -2,6 +2,7 @@
 // the way back. Meant for a daily systemd timer or cron line; reads the settings file of fleetdesk.
 #include "backup/BackupRun.h"
 #include "common/Jobs.h"
+#include "common/CommandLine.h"
 #include "common/Settings.h"
 #include "db/Database.h"
 
@@ -14,12 +15,7 @@
 
 namespace {
 
-void say(const QString& text)
-{
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+using fd::cli::say;
 
 int run(const QCoreApplication& app)
 {
@@ -27,9 +23,7 @@ int run(const QCoreApplication& app)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("备份车辆数据库和证件图片（恢复到临时数据库验证后才算成功），或从备份恢复。"));
     parser.addHelpOption();
-    const QCommandLineOption config(QStringLiteral("config"),
-        QStringLiteral("设置文件，默认 FLEETDESK_CONFIG，否则依次为程序旁边、~/.config/fleetdesk/、/etc/fleetdesk/ 的 fleetdesk.ini"),
-        QStringLiteral("file"));
+    const QCommandLineOption config = cli::configOption();
     const QCommandLineOption out(QStringLiteral("out"), QStringLiteral("备份目录，默认 /var/backups/fleetdesk"),
         QStringLiteral("dir"), QStringLiteral("/var/backups/fleetdesk"));
     const QCommandLineOption daily(QStringLiteral("keep-daily"), QStringLiteral("保留最近几天的备份（默认7）"), QStringLiteral("n"), QStringLiteral("7"));
@@ -65,10 +59,7 @@ int run(const QCoreApplication& app)
     }
 
     Settings settings;
-    const QString path = parser.isSet(config) ? parser.value(config) : Settings::defaultPath();
-    QString settingsError;
-    if (!settings.load(path, &settingsError)) {
-        say(settingsError.isEmpty() ? QStringLiteral("读不到设置文件 %1：文件不存在").arg(path) : settingsError);
+    if (!cli::loadSettings(parser, config, settings)) {
         return 2;
     }
     backup::Setup setup = backup::setupOf(settings);

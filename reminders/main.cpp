@@ -2,6 +2,7 @@
 // line; reads the settings file of fleetdesk and writes a report for the scheduler's log.
 #include "common/DateTime.h"
 #include "common/Jobs.h"
+#include "common/CommandLine.h"
 #include "common/Settings.h"
 #include "db/Database.h"
 #include "reminders/DailyRun.h"
@@ -17,12 +18,7 @@
 
 namespace {
 
-void say(const QString& text)
-{
-    std::fputs(text.toUtf8().constData(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-}
+using fd::cli::say;
 
 int run(const QCoreApplication& app)
 {
@@ -33,8 +29,7 @@ int run(const QCoreApplication& app)
     const QCommandLineOption dryRun(QStringLiteral("dry-run"), QStringLiteral("只列出今天的计划，不发送"));
     const QCommandLineOption today(QStringLiteral("today"), QStringLiteral("按这一天计划（YYYY-MM-DD），默认今天"),
         QStringLiteral("date"));
-    const QCommandLineOption config(QStringLiteral("config"),
-        QStringLiteral("设置文件，默认 FLEETDESK_CONFIG，否则依次为程序旁边、~/.config/fleetdesk/、/etc/fleetdesk/ 的 fleetdesk.ini"), QStringLiteral("file"));
+    const QCommandLineOption config = cli::configOption();
     const QCommandLineOption pace(QStringLiteral("pace-ms"),
         QStringLiteral("两条短信之间的毫秒数（测试用，默认1000）"), QStringLiteral("ms"), QStringLiteral("1000"));
     parser.addOptions({dryRun, today, config, pace});
@@ -56,10 +51,7 @@ int run(const QCoreApplication& app)
     }
 
     Settings settings;
-    const QString path = parser.isSet(config) ? parser.value(config) : Settings::defaultPath();
-    QString settingsError;
-    if (!settings.load(path, &settingsError)) {
-        say(settingsError.isEmpty() ? QStringLiteral("读不到设置文件 %1：文件不存在").arg(path) : settingsError);
+    if (!cli::loadSettings(parser, config, settings)) {
         return 2;
     }
     QString error;
