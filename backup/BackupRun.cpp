@@ -388,6 +388,27 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
     return out;
 }
 
+// What both restores check before anything changes: a database name fit to stand in a statement,
+// the archive there, unpacked into work and whole against its manifest. False with the reason.
+static bool openArchive(const QString& database, const QString& archive, const QTemporaryDir& work, QJsonObject* manifest,
+    QString* reason, const Say& say)
+{
+    if (!plainDatabaseName(database)) {
+        *reason = QStringLiteral("数据库名 %1 不可用：只能有字母、数字和下划线").arg(database);
+        return false;
+    }
+    if (!QFileInfo(archive).isFile()) {
+        *reason = QStringLiteral("备份文件 %1 不存在").arg(archive);
+        return false;
+    }
+    if (!work.isValid()) {
+        *reason = QStringLiteral("建不了临时目录：%1").arg(work.errorString());
+        return false;
+    }
+    say(QStringLiteral("检查备份文件 %1").arg(archive));
+    return unpackAndCheck(archive, work.path(), manifest, reason);
+}
+
 Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreTarget& target, const Say& say)
 {
     Outcome out;
@@ -396,26 +417,11 @@ Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreT
     QElapsedTimer timer;
     timer.start();
     auto body = [&]() -> bool {
-        if (!plainDatabaseName(target.database)) {
-            out.reason = QStringLiteral("数据库名 %1 不可用：只能有字母、数字和下划线").arg(target.database);
-            return false;
-        }
-        if (!QFileInfo(archive).isFile()) {
-            out.reason = QStringLiteral("备份文件 %1 不存在").arg(archive);
-            return false;
-        }
         QTemporaryDir work;
-        if (!work.isValid()) {
-            out.reason = QStringLiteral("建不了临时目录：%1").arg(work.errorString());
-            return false;
-        }
-        say(QStringLiteral("检查备份文件 %1").arg(archive));
         QJsonObject manifest;
         QString error;
-        if (!unpackAndCheck(archive, work.path(), &manifest, &error)) {
-            out.reason = error;
+        if (!openArchive(target.database, archive, work, &manifest, &out.reason, say))
             return false;
-        }
         db::ConnectionPtr connection = db::dbConnect(setup.backup, &error);
         if (!connection) {
             out.reason = QStringLiteral("连接不上数据库：%1").arg(error);
@@ -532,26 +538,11 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
     timer.start();
     const QString database = setup.program.database;
     auto body = [&]() -> bool {
-        if (!plainDatabaseName(database)) {
-            out.reason = QStringLiteral("数据库名 %1 不可用：只能有字母、数字和下划线").arg(database);
-            return false;
-        }
-        if (!QFileInfo(archive).isFile()) {
-            out.reason = QStringLiteral("备份文件 %1 不存在").arg(archive);
-            return false;
-        }
         QTemporaryDir work;
-        if (!work.isValid()) {
-            out.reason = QStringLiteral("建不了临时目录：%1").arg(work.errorString());
-            return false;
-        }
-        say(QStringLiteral("检查备份文件 %1").arg(archive));
         QJsonObject manifest;
         QString error;
-        if (!unpackAndCheck(archive, work.path(), &manifest, &error)) {
-            out.reason = error;
+        if (!openArchive(database, archive, work, &manifest, &out.reason, say))
             return false;
-        }
         const QDateTime created = QDateTime::fromString(manifest.value(QStringLiteral("created")).toString(), Qt::ISODate);
         say(QStringLiteral("备份时间：%1，数据库 %2").arg(created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
             manifest.value(QStringLiteral("database")).toString()));
