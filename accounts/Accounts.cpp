@@ -1,7 +1,7 @@
 #include "accounts/Accounts.h"
 
 #include "common/Settings.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "net/Endpoints.h"
 
 namespace fd::accounts {

@@ -2,7 +2,7 @@
 
 #include "app/HistoryModel.h"
 #include "common/AppState.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "ui/ScreenFit.h"
 
 #include <QHBoxLayout>

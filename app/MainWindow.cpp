@@ -6,7 +6,7 @@
 #include "ui/Dialogs.h"
 #include "ui/HelpWindow.h"
 #include "common/Text.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "overview/OverviewPage.h"
 #include "ui/JobProgress.h"
 #include "printing/ExportCommand.h"

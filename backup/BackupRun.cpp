@@ -2,7 +2,7 @@
 
 #include "backup/Pictures.h"
 #include "backup/Tools.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "common/Cipher.h"
 #include "net/Endpoints.h"
 #include "reminders/ReminderSetup.h"
@@ -282,7 +282,7 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
         }
         Dumped dumped;
         dumped.server = locker->serverAddress();
-        const QList<net::HostPort> servers = net::parseHostList(dumped.server, setup.backup.port);
+        const QList<HostPort> servers = parseHostList(dumped.server, setup.backup.port);
         ClientDefaults defaults(work.path(), setup.backup, servers.value(0));
         if (servers.isEmpty() || !defaults.ok()) {
             out.reason = QStringLiteral("写不了数据库程序的账号文件（%1）").arg(work.path());
@@ -436,7 +436,7 @@ Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreT
             out.reason = QStringLiteral("数据库 %1 已经存在，不会覆盖：请换一个名字").arg(target.database);
             return false;
         }
-        const QList<net::HostPort> servers = net::parseHostList(connection->serverAddress(), setup.backup.port);
+        const QList<HostPort> servers = parseHostList(connection->serverAddress(), setup.backup.port);
         QTemporaryDir secrets;
         ClientDefaults defaults(secrets.path(), setup.backup, servers.value(0));
         if (servers.isEmpty() || !defaults.ok()) {
@@ -509,7 +509,7 @@ namespace {
                                                       "AND TABLE_TYPE = 'BASE TABLE' ORDER BY TABLE_NAME")
                                            .arg(db::dbEscape(connection, database))))
             return false;
-        for (db::ResultPtr r = db::dbStoreResult(connection); r && !r->atEnd(); r->next()) {
+        for (db::ResultPtr r = db::dbStoreResult(connection); r && !r->atEnd(); r->skipRow()) {
             QString name;
             db::dbReadField(r, 0, name);
             names->append(name);
@@ -565,7 +565,7 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
             out.reason = QStringLiteral("确认文字与公司名称“%1”不符，数据库没有改动").arg(company);
             return false;
         }
-        const QList<net::HostPort> servers = net::parseHostList(connection->serverAddress(), setup.backup.port);
+        const QList<HostPort> servers = parseHostList(connection->serverAddress(), setup.backup.port);
         QTemporaryDir secrets;
         ClientDefaults defaults(secrets.path(), setup.backup, servers.value(0));
         if (servers.isEmpty() || !defaults.ok()) {

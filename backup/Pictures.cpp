@@ -76,7 +76,7 @@ bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& fol
     QString host;
     int port = 21;
     QStringList tried;
-    for (const net::HostPort& server : ftp.hosts) {
+    for (const HostPort& server : ftp.hosts) {
         host = server.host;
         port = server.port > 0 ? server.port : 21;
         listing.clear();

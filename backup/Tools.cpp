@@ -1,6 +1,6 @@
 #include "backup/Tools.h"
 
-#include "db/Database.h"
+#include "db/Legacy.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -22,7 +22,7 @@ namespace {
 
 } // namespace
 
-ClientDefaults::ClientDefaults(const QString& folder, const db::Connection::Options& account, const net::HostPort& server)
+ClientDefaults::ClientDefaults(const QString& folder, const db::Connection::Options& account, const HostPort& server)
     : m_path(QDir(folder).filePath(QStringLiteral("client.cnf")))
 {
     QByteArray text = "[client]\n";
@@ -117,7 +117,7 @@ bool readTableFacts(const db::ConnectionPtr& connection, const QString& database
                 .arg(db::dbEscape(connection, database))))
         return failed(QStringLiteral("读不到数据库 %1 的表").arg(database));
     db::ResultPtr names = db::dbStoreResult(connection);
-    for (; names && !names->atEnd(); names->next()) {
+    for (; names && !names->atEnd(); names->skipRow()) {
         TableFacts table;
         db::dbReadField(names, 0, table.name);
         facts->append(table);

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "db/Connection.h"
-#include "net/HostList.h"
+#include "common/HostList.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,7 +16,7 @@ namespace fd::backup {
 // argument goes first on the command line.
 class ClientDefaults {
 public:
-    ClientDefaults(const QString& folder, const db::Connection::Options& account, const net::HostPort& server);
+    ClientDefaults(const QString& folder, const db::Connection::Options& account, const HostPort& server);
     ~ClientDefaults();
     ClientDefaults(const ClientDefaults&) = delete;
     ClientDefaults& operator=(const ClientDefaults&) = delete;

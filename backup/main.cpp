@@ -4,7 +4,7 @@
 #include "common/Jobs.h"
 #include "common/CommandLine.h"
 #include "common/Settings.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

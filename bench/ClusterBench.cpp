@@ -16,7 +16,7 @@
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "common/Cipher.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "ui/Dialogs.h"
 #include "fleet/FleetList.h"
 

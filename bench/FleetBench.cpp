@@ -10,7 +10,7 @@
 #include "common/DateTime.h"
 #include "ui/Dialogs.h"
 #include "common/Cipher.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "fleet/FleetList.h"
 #include "fleet/FleetStatements.h"
 #include "fleet/VehicleListModel.h"
@@ -79,7 +79,7 @@ int main(int argc, char** argv)
         for (qint64 r = 0; r < rows; ++r) {
             for (int c = 0; c < result->columnCount(); ++c)
                 resultBytes += static_cast<qint64>(result->size(c));
-            result->next();
+            result->skipRow();
         }
     }
     out << "vehicles: " << rows << (rows == expected ? "" : "  (expected " + QString::number(expected) + ")") << "\n";

@@ -11,7 +11,7 @@
 #include "bench/BenchSupport.h"
 #include "common/AppState.h"
 #include "common/Jobs.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleHistory.h"
 #include "vehicles/VehicleStore.h"

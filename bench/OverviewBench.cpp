@@ -13,7 +13,7 @@
 #include "common/Jobs.h"
 #include "common/Settings.h"
 #include "common/Cipher.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "overview/OverviewCounts.h"
 #include "overview/OverviewPage.h"
 #include "vehicles/VehicleColumns.h"

@@ -12,7 +12,7 @@
 #include "common/AppState.h"
 #include "common/Jobs.h"
 #include "common/Cipher.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "net/Http.h"
 #include "pictures/JpegConvert.h"
 #include "pictures/PictureWindow.h"

@@ -15,7 +15,7 @@
 #include "common/Jobs.h"
 #include "common/DateTime.h"
 #include "common/Cipher.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "ui/Dialogs.h"
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"

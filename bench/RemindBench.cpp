@@ -11,7 +11,7 @@
 #include "bench/BenchSupport.h"
 #include "common/DateTime.h"
 #include "common/Settings.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "net/Endpoints.h"
 #include "reminders/ReminderPlan.h"
 #include "reminders/ReminderSetup.h"

@@ -7,7 +7,7 @@
 #include "bench/BenchSupport.h"
 #include "common/AppState.h"
 #include "common/Settings.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "reminders/ReminderSetup.h"
 #include "vehicles/VehicleHistory.h"
 #include "vehicles/VehicleStore.h"

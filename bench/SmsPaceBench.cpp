@@ -5,7 +5,7 @@
 #include "common/AppState.h"
 #include "common/Jobs.h"
 #include "common/Cipher.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "net/Http.h"
 #include "smswindow/MassSendWindow.h"
 #include "sms/SmsClient.h"

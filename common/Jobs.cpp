@@ -7,10 +7,12 @@
 
 namespace fd {
 
-JobLane::JobLane(const QString& name, int threads) : m_name(name), m_pool(std::make_unique<QThreadPool>())
+JobLane::JobLane(const QString& name, int threads, Idle idle) : m_name(name), m_pool(std::make_unique<QThreadPool>())
 {
     m_pool->setObjectName(name);
     m_pool->setMaxThreadCount(std::max(1, threads));
+    if (idle == Keep)
+        m_pool->setExpiryTimeout(-1);
 }
 
 JobLane::~JobLane()
@@ -51,6 +53,15 @@ JobLane& JobLane::sms()
     return lane;
 }
 
+JobLane& JobLane::database()
+{
+    // Two threads, so that a long list never makes a short read wait; threads that never end
+    // while the program runs, since each keeps its own database session (reopening one to a
+    // distant server costs more than the read).
+    static JobLane lane(QStringLiteral("database"), 2, JobLane::Keep);
+    return lane;
+}
+
 JobLane& JobLane::files()
 {
     static JobLane lane(QStringLiteral("files"), 2);
@@ -61,7 +72,7 @@ bool waitForAllJobs(int milliseconds)
 {
     QDeadlineTimer deadline(milliseconds);
     bool idle = true;
-    for (JobLane* lane : { &JobLane::network(), &JobLane::uploads(), &JobLane::sms(), &JobLane::files() })
+    for (JobLane* lane : { &JobLane::network(), &JobLane::uploads(), &JobLane::sms(), &JobLane::files(), &JobLane::database() })
         idle = lane->waitForDone(static_cast<int>(std::max<qint64>(0, deadline.remainingTime()))) && idle;
     return idle;
 }

@@ -23,7 +23,10 @@ namespace fd {
 // Thread affinity: any thread.
 class JobLane {
 public:
-    JobLane(const QString& name, int threads);
+    // Idle threads end after a while (Expire), or only when the lane waits for its jobs (Keep:
+    // for threads that hold something costly to open again, such as a database session).
+    enum Idle { Expire, Keep };
+    JobLane(const QString& name, int threads, Idle idle = Expire);
     ~JobLane(); // waits for the jobs it runs
     JobLane(const JobLane&) = delete;
     JobLane& operator=(const JobLane&) = delete;
@@ -38,11 +41,14 @@ public:
 
     // The program's lanes. network: downloads from the picture servers (ten thumbnails at once);
     // uploads: one picture at a time, never queued behind slow thumbnails; sms: one request at a
-    // time to the SMS platform; files: decoding, exports and printing.
+    // time to the SMS platform; files: decoding, exports and printing; database: statements off
+    // the window thread, each thread with a session of its own (db/ThreadSession.h): lists,
+    // history, counts, the columns an upload changes, the mass send's log.
     static JobLane& network();
     static JobLane& uploads();
     static JobLane& sms();
     static JobLane& files();
+    static JobLane& database();
 
 private:
     QString m_name;

@@ -1,11 +1,12 @@
 #include "db/Connection.h"
 
 #include "common/Text.h"
-
 #include "db/HostList.h"
+#include "db/ServerErrors.h"
 
 #include <QFile>
 #include <QStringList>
+#include <QThread>
 #include <mysql.h>
 #include <errmsg.h>
 #include <algorithm>
@@ -13,7 +14,6 @@
 #include <cstring>
 #include <optional>
 #include <type_traits>
-#include <thread>
 #ifdef _WIN32
 #include <winsock2.h>
 #else
@@ -24,16 +24,6 @@
 #endif
 
 namespace fd::db {
-
-struct Connection::Pending {
-    std::thread::id thread;
-    MYSQL_RES* result = nullptr;
-    qint64 affected = 0;
-    unsigned errorCode = 0;
-    QString error;
-    // This thread's transaction was lost with the session: its statements fail until ROLLBACK.
-    bool transactionLost = false;
-};
 
 namespace {
 
@@ -47,11 +37,6 @@ QByteArray bytesOrNull(const QString& text, bool& ok)
 
 const char* orNull(const QByteArray& bytes) { return bytes.isEmpty() ? nullptr : bytes.constData(); }
 
-// Server errors after which the session is no use (mysqld_error.h names).
-constexpr unsigned kNodeNotReady = 1047;     // ER_UNKNOWN_COM_ERROR: WSREP has not yet prepared node
-constexpr unsigned kServerShutdown = 1053;   // ER_SERVER_SHUTDOWN
-constexpr unsigned kConnectionKilled = 1927; // ER_CONNECTION_KILLED
-
 const QString kTransactionLostText = QStringLiteral("与数据库的连接在事务中断开，事务中的修改都没有保存");
 
 // After this error the session is no use: the next statement opens a new one. Over TLS a
@@ -59,23 +44,49 @@ const QString kTransactionLostText = QStringLiteral("与数据库的连接在事
 bool sessionLost(unsigned code)
 {
     return code == CR_SERVER_GONE_ERROR || code == CR_SERVER_LOST || code == CR_SSL_CONNECTION_ERROR
-        || code == kServerShutdown || code == kConnectionKilled || code == kNodeNotReady;
+        || code == errors::kServerShutdown || code == errors::kConnectionKilled || code == errors::kNodeNotReady;
+}
+
+void setError(Reply& reply, unsigned code, const QString& message)
+{
+    reply.ok = false;
+    reply.errorCode = code;
+    reply.error = message;
+}
+
+void setMysqlError(Reply& reply, MYSQL* mysql)
+{
+    setError(reply, mysql_errno(mysql), text::fromGbk(QByteArray(mysql_error(mysql))));
 }
 
 } // namespace
 
-Connection::Connection(const Options& options) : m_options(options) {}
+Connection::Connection(const Options& options) : m_options(options)
+{
+#ifdef FLEETDESK_THREAD_CHECKS
+    m_thread = QThread::currentThread();
+#endif
+}
 
 Connection::~Connection()
 {
-    close();
+    m_kept.rows.reset();
+    if (m_mysql)
+        mysql_close(m_mysql);
+}
+
+void Connection::checkThread() const
+{
+#ifdef FLEETDESK_THREAD_CHECKS
+    if (QThread::currentThread() != m_thread)
+        qFatal("a database session was used on a thread other than its own");
+#endif
 }
 
 std::shared_ptr<Connection> Connection::open(const Options& options, QString* error, ConnectFailure* failure)
 {
     std::shared_ptr<Connection> conn(new Connection(options));
-    std::lock_guard lock(conn->m_mutex);
-    if (!conn->connectLocked(error, failure, false))
+    if (!conn->connect(error, failure, false))
         return nullptr;
     return conn;
 }
@@ -213,8 +224,8 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
 {
     *failure = ConnectFailure::Other;
     *synced = true;
-    const QList<net::HostPort> hosts = net::parseHostList(m_options.host, m_options.port);
-    const net::HostPort& target = hosts[hostIndex];
+    const QList<HostPort> hosts = parseHostList(m_options.host, m_options.port);
+    const HostPort& target = hosts[hostIndex];
     MYSQL* mysql = mysql_init(nullptr);
     if (!mysql) {
         *error = QStringLiteral("out of memory");
@@ -291,9 +302,9 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
     return mysql;
 }
 
-bool Connection::connectLocked(QString* error, ConnectFailure* failure, bool reopen)
+bool Connection::connect(QString* error, ConnectFailure* failure, bool reopen)
 {
-    const QList<net::HostPort> hosts = net::parseHostList(m_options.host, m_options.port);
+    const QList<HostPort> hosts = parseHostList(m_options.host, m_options.port);
     if (hosts.isEmpty()) {
         if (error)
             *error = QStringLiteral("the database host setting names no usable host");
@@ -322,7 +333,7 @@ bool Connection::connectLocked(QString* error, ConnectFailure* failure, bool reo
         m_hostIndex = index;
         m_serverAddress = hostPortText(hosts[index]);
         m_broken = false;
-        endTransactionHoldLocked();
+        m_serverTransaction = false;
         m_lastUsed = std::chrono::steady_clock::now();
         if (failure)
             *failure = ConnectFailure::None;
@@ -357,7 +368,7 @@ bool Connection::connectLocked(QString* error, ConnectFailure* failure, bool reo
     return false;
 }
 
-bool Connection::answersLocked()
+bool Connection::answers()
 {
     static const char probe[] = "DO 0";
     if (mysql_send_query(m_mysql, probe, sizeof probe - 1) != 0)
@@ -367,7 +378,7 @@ bool Connection::answersLocked()
     return mysql_read_query_result(m_mysql) == 0;
 }
 
-bool Connection::peerSpokeLocked() const
+bool Connection::peerSpoke() const
 {
     // Between statements the server sends nothing; anything readable is its farewell (an
     // error packet, a TLS alert) or the end of the connection. No round trip is spent.
@@ -385,385 +396,254 @@ bool Connection::peerSpokeLocked() const
 
 bool Connection::isOpen() const
 {
-    const auto lock = lockUnlessStreaming();
+    checkThread();
     return m_mysql != nullptr;
 }
 
 void Connection::close()
 {
-    if (streamingOnThisThread())
-        return; // released with the streamed result; closing now would wait for ourselves
-    const auto lock = lockUnlessStreaming();
-    for (auto& p : m_pending) {
-        if (p->result)
-            mysql_free_result(p->result);
-    }
-    m_pending.clear();
-    endTransactionHoldLocked();
+    checkThread();
+    m_kept.rows.reset();
+    if (m_streaming)
+        return; // closed with the streamed result
+    m_transactionOpen = m_serverTransaction = m_transactionLost = false;
     if (m_mysql) {
         mysql_close(m_mysql);
         m_mysql = nullptr;
     }
 }
 
-Connection::Pending& Connection::pendingForThisThreadLocked() const
+bool Connection::inTransaction() const
 {
-    const auto id = std::this_thread::get_id();
-    for (auto& p : m_pending)
-        if (p->thread == id)
-            return *p;
-    m_pending.push_back(std::make_unique<Pending>());
-    m_pending.back()->thread = id;
-    return *m_pending.back();
+    return m_transactionOpen || m_serverTransaction;
 }
 
-void Connection::setErrorLocked(unsigned code, const QString& message)
+bool Connection::refused(Reply& reply) const
 {
-    Pending& p = pendingForThisThreadLocked();
-    p.errorCode = code;
-    p.error = message;
+    checkThread();
+    if (m_streaming) {
+        setError(reply, CR_COMMANDS_OUT_OF_SYNC, QStringLiteral("a list is still being read on this session"));
+        return true;
+    }
+    if (m_transactionLost) {
+        setError(reply, CR_SERVER_LOST, kTransactionLostText);
+        return true;
+    }
+    return false;
 }
 
-bool Connection::ensureAliveLocked()
+bool Connection::ensureAlive(Reply& reply)
 {
-    if (!m_mysql)
+    if (!m_mysql) {
+        setError(reply, CR_CONNECTION_ERROR, QStringLiteral("没有连接数据库"));
         return false;
+    }
     const auto idle = std::chrono::steady_clock::now() - m_lastUsed;
-    if (!m_broken && idle < std::chrono::seconds(m_options.idleCheckSeconds) && !peerSpokeLocked())
+    if (!m_broken && idle < std::chrono::seconds(m_options.idleCheckSeconds) && !peerSpoke())
         return true;
-    if (!m_broken && answersLocked())
+    if (!m_broken && answers())
         return true;
-    if (m_inTransaction) {
+    if (inTransaction()) {
         // What the transaction did so far died with the session; a new session would run the
-        // rest (and the COMMIT) on its own, half a change.
+        // rest (and the commit) on its own, half a change.
         m_broken = true;
-        loseTransactionLocked();
-        setErrorLocked(CR_SERVER_LOST, kTransactionLostText);
+        m_serverTransaction = false;
+        m_transactionLost = m_transactionOpen;
+        setError(reply, CR_SERVER_LOST, kTransactionLostText);
         return false;
     }
     // The server dropped the session (wait timeout, restart, a cluster node stopped) or no longer
     // answers (its machine vanished, the process froze): open a new session with the same
     // settings, on the next host that takes it. Nothing of the statement has been sent yet.
     QString error;
-    if (!connectLocked(&error, nullptr, true)) {
-        setErrorLocked(CR_SERVER_GONE_ERROR, error);
+    if (!connect(&error, nullptr, true)) {
+        setError(reply, CR_SERVER_GONE_ERROR, error);
         m_broken = true;
         return false;
     }
     return true;
 }
 
-Connection::Pending* Connection::sendLocked(const QString& sql)
+bool Connection::send(const QString& sql, Reply& reply)
 {
-    Pending& p = pendingForThisThreadLocked();
-    if (p.result) {
-        mysql_free_result(p.result);
-        p.result = nullptr;
-    }
-    p.affected = 0;
+    m_kept.rows.reset();
     const text::GbkResult gbk = text::toGbk(sql);
     if (!gbk.ok()) {
-        setErrorLocked(0, QStringLiteral("语句中第 %1 个字符无法用 GBK 保存").arg(gbk.badIndex + 1));
-        return nullptr;
+        setError(reply, 0, QStringLiteral("语句中第 %1 个字符无法用 GBK 保存").arg(gbk.badIndex + 1));
+        return false;
     }
-    if (!ensureAliveLocked()) {
-        if (!m_mysql)
-            setErrorLocked(CR_CONNECTION_ERROR, QStringLiteral("没有连接数据库"));
-        return nullptr;
-    }
+    if (!ensureAlive(reply))
+        return false;
     m_lastUsed = std::chrono::steady_clock::now();
     if (mysql_real_query(m_mysql, gbk.bytes.constData(), static_cast<unsigned long>(gbk.bytes.size())) != 0) {
         // The statement may or may not have reached the server: it is not sent again.
-        failSentLocked();
-        return nullptr;
-    }
-    noteTransactionLocked();
-    p.errorCode = 0;
-    p.error.clear();
-    return &p;
-}
-
-void Connection::failSentLocked()
-{
-    const unsigned code = mysql_errno(m_mysql);
-    setErrorLocked(code, text::fromGbk(QByteArray(mysql_error(m_mysql))));
-    // A server shutting down, a killed session and a cluster node that left the primary
-    // component (1047) count alike.
-    if (sessionLost(code)) {
-        m_broken = true;
-        if (m_inTransaction)
-            loseTransactionLocked();
-    }
-}
-
-void Connection::noteTransactionLocked()
-{
-    unsigned status = 0;
-    mariadb_get_infov(m_mysql, MARIADB_CONNECTION_SERVER_STATUS, &status);
-    if (status & SERVER_STATUS_IN_TRANS) {
-        m_inTransaction = true;
-        m_transactionThread = std::this_thread::get_id();
-    } else {
-        endTransactionHoldLocked();
-    }
-}
-
-void Connection::endTransactionHoldLocked()
-{
-    m_inTransaction = false;
-    if (m_transactionThread != std::thread::id()) {
-        m_transactionThread = std::thread::id();
-        m_streamEnded.notify_all();
-    }
-}
-
-void Connection::loseTransactionLocked()
-{
-    pendingForThisThreadLocked().transactionLost = true;
-    endTransactionHoldLocked();
-}
-
-Connection::AfterLoss Connection::afterLostTransactionLocked(const QString& sql)
-{
-    Pending& p = pendingForThisThreadLocked();
-    if (!p.transactionLost)
-        return AfterLoss::Send;
-    const QString word = sql.trimmed().section(QLatin1Char(' '), 0, 0).toUpper();
-    if (word == QLatin1String("ROLLBACK")) {
-        // The server rolled the transaction back when the session ended.
-        p.transactionLost = false;
-        p.affected = 0;
-        p.errorCode = 0;
-        p.error.clear();
-        return AfterLoss::Answered;
-    }
-    if (word == QLatin1String("COMMIT"))
-        p.transactionLost = false;
-    p.errorCode = CR_SERVER_LOST;
-    p.error = kTransactionLostText;
-    return AfterLoss::Refused;
-}
-
-bool Connection::execute(const QString& sql)
-{
-    if (streamingOnThisThread())
-        return false;
-    const auto lock = lockUnlessStreaming();
-    switch (afterLostTransactionLocked(sql)) {
-    case AfterLoss::Answered: return true;
-    case AfterLoss::Refused: return false;
-    case AfterLoss::Send: break;
-    }
-    Pending* p = sendLocked(sql);
-    if (!p)
-        return false;
-    if (mysql_field_count(m_mysql) == 0) {
-        p->affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
-        return true;
-    }
-    p->result = mysql_store_result(m_mysql);
-    if (!p->result) {
-        setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
+        failSent(reply);
         return false;
     }
+    reply.ok = true;
     return true;
 }
 
-bool Connection::executeMany(const QStringList& statements)
+void Connection::failSent(Reply& reply)
 {
-    if (streamingOnThisThread())
-        return false;
-    const auto lock = lockUnlessStreaming();
+    setMysqlError(reply, m_mysql);
+    // A server shutting down, a killed session and a cluster node that left the primary
+    // component (1047) count alike.
+    if (sessionLost(reply.errorCode)) {
+        m_broken = true;
+        if (m_transactionOpen)
+            m_transactionLost = true;
+        m_serverTransaction = false;
+    }
+}
+
+void Connection::noteServerTransaction()
+{
+    unsigned status = 0;
+    mariadb_get_infov(m_mysql, MARIADB_CONNECTION_SERVER_STATUS, &status);
+    m_serverTransaction = (status & SERVER_STATUS_IN_TRANS) != 0;
+}
+
+namespace {
+
+// The text of a statement with its values escaped by the session in GBK.
+QString rendered(MYSQL* mysql, const Statement& statement, Reply& reply)
+{
+    QString error;
+    const QString sql = statement.render(
+        [mysql](const QString& value) {
+            const text::GbkResult gbk = text::toGbk(value);
+            if (!gbk.ok() || !mysql) {
+                // Nothing can be sent in this state (the statement fails before it leaves the
+                // program), but escape alike so that the text never reads as a changed statement.
+                return Statement::escapeOffline(value);
+            }
+            QByteArray escaped(gbk.bytes.size() * 2 + 1, Qt::Uninitialized);
+            const unsigned long n = mysql_real_escape_string(mysql, escaped.data(), gbk.bytes.constData(),
+                static_cast<unsigned long>(gbk.bytes.size()));
+            escaped.resize(static_cast<qsizetype>(n));
+            return text::fromGbk(escaped);
+        },
+        &error);
+    if (!error.isEmpty())
+        setError(reply, 0, error);
+    return sql;
+}
+
+} // namespace
+
+Reply Connection::run(const Statement& statement)
+{
+    Reply reply;
+    if (refused(reply))
+        return reply;
+    const QString sql = rendered(m_mysql, statement, reply);
+    if (!reply.error.isEmpty() || !send(sql, reply))
+        return reply;
+    if (mysql_field_count(m_mysql) == 0) {
+        reply.matchedRows = static_cast<qint64>(mysql_affected_rows(m_mysql));
+    } else if (MYSQL_RES* res = mysql_store_result(m_mysql)) {
+        reply.rows = std::make_unique<Result>(res);
+    } else {
+        failSent(reply);
+        return reply;
+    }
+    noteServerTransaction();
+    return reply;
+}
+
+Reply Connection::runAll(const QList<Statement>& statements)
+{
+    if (statements.size() == 1)
+        return run(statements.front());
+    Reply reply;
+    if (refused(reply))
+        return reply;
     // One compound statement, so the session needs no multi-statement queries: the server runs
     // the steps in order and stops at the first that fails, leaving an open transaction open.
-    const QString sql = QStringLiteral("BEGIN NOT ATOMIC ") + statements.join(QStringLiteral(";\n"))
-        + QStringLiteral(";\nEND");
-    switch (afterLostTransactionLocked(sql)) {
-    case AfterLoss::Answered: return true;
-    case AfterLoss::Refused: return false;
-    case AfterLoss::Send: break;
+    QStringList texts;
+    for (const Statement& s : statements) {
+        texts << rendered(m_mysql, s, reply);
+        if (!reply.error.isEmpty())
+            return reply;
     }
-    Pending* p = sendLocked(sql);
-    if (!p)
-        return false;
+    const QString sql = QStringLiteral("BEGIN NOT ATOMIC ") + texts.join(QStringLiteral(";\n")) + QStringLiteral(";\nEND");
+    if (!send(sql, reply))
+        return reply;
     for (;;) {
         if (mysql_field_count(m_mysql) == 0) {
-            p->affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
+            reply.matchedRows = static_cast<qint64>(mysql_affected_rows(m_mysql));
         } else if (MYSQL_RES* res = mysql_store_result(m_mysql)) {
-            if (p->result)
-                mysql_free_result(p->result);
-            p->result = res;
+            reply.rows = std::make_unique<Result>(res);
         } else {
-            setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
-            return false;
+            failSent(reply);
+            return reply;
         }
         const int next = mysql_next_result(m_mysql);
         if (next < 0)
             break;
         if (next > 0) {
             // A later statement failed; the server ran none after it.
-            failSentLocked();
-            return false;
+            failSent(reply);
+            reply.rows.reset();
+            noteServerTransaction();
+            return reply;
         }
     }
-    noteTransactionLocked();
-    return true;
+    noteServerTransaction();
+    return reply;
 }
 
-ResultPtr Connection::executeStreamed(const QString& sql)
+Reply Connection::stream(const Statement& statement)
 {
-    if (streamingOnThisThread())
-        return nullptr;
-    const auto lock = lockUnlessStreaming();
-    if (afterLostTransactionLocked(sql) != AfterLoss::Send)
-        return nullptr;
-    Pending* p = sendLocked(sql);
-    if (!p)
-        return nullptr;
+    Reply reply;
+    if (refused(reply))
+        return reply;
+    const QString sql = rendered(m_mysql, statement, reply);
+    if (!reply.error.isEmpty() || !send(sql, reply))
+        return reply;
     if (mysql_field_count(m_mysql) == 0) {
-        p->affected = static_cast<qint64>(mysql_affected_rows(m_mysql));
-        return nullptr;
+        reply.matchedRows = static_cast<qint64>(mysql_affected_rows(m_mysql));
+        noteServerTransaction();
+        return reply;
     }
     MYSQL_RES* res = mysql_use_result(m_mysql);
     if (!res) {
-        setErrorLocked(mysql_errno(m_mysql), text::fromGbk(QByteArray(mysql_error(m_mysql))));
-        return nullptr;
+        failSent(reply);
+        return reply;
     }
-    // The result has the connection to itself until it is released; other threads' statements
-    // wait for that, without this thread holding the mutex meanwhile.
     m_streaming = true;
-    m_streamingThread.store(std::this_thread::get_id());
-    return std::make_unique<Result>(res, shared_from_this());
+    reply.rows = std::make_unique<Result>(res, shared_from_this());
+    return reply;
 }
 
-ResultPtr Connection::takeResult()
+void Connection::endStreaming(bool giveUp)
 {
-    if (streamingOnThisThread())
-        return nullptr;
-    const auto lock = lockUnlessStreaming();
-    Pending& p = pendingForThisThreadLocked();
-    MYSQL_RES* res = p.result;
-    p.result = nullptr;
-    if (!res)
-        return nullptr;
-    return std::make_unique<Result>(res);
+    m_streaming = false;
+    if (giveUp)
+        m_broken = true;
 }
 
-qint64 Connection::affectedRows() const
+void Connection::keepReply(Reply reply)
 {
-    const auto lock = lockUnlessStreaming();
-    return pendingForThisThreadLocked().affected;
-}
-
-void Connection::forgetThisThread()
-{
-    const auto lock = lockUnlessStreaming();
-    const auto id = std::this_thread::get_id();
-    if (m_transactionThread == id) {
-        // A thread that ends with its transaction open leaves nothing half done behind.
-        if (m_mysql)
-            mysql_query(m_mysql, "ROLLBACK");
-        endTransactionHoldLocked();
-    }
-    for (auto it = m_pending.begin(); it != m_pending.end(); ++it) {
-        if ((*it)->thread == id) {
-            if ((*it)->result)
-                mysql_free_result((*it)->result);
-            m_pending.erase(it);
-            return;
-        }
-    }
-}
-
-std::size_t Connection::threadsKept() const
-{
-    const auto lock = lockUnlessStreaming();
-    return m_pending.size();
-}
-
-void Connection::endStreaming(bool broken)
-{
-    {
-        std::lock_guard lock(m_mutex);
-        if (broken)
-            m_broken = true;
-        m_streaming = false;
-        m_streamingThread.store(std::thread::id());
-    }
-    m_streamEnded.notify_all();
-}
-
-QString Connection::escape(const QString& value)
-{
-    const text::GbkResult gbk = text::toGbk(value);
-    const auto lock = lockUnlessStreaming();
-    if (!gbk.ok() || !m_mysql) {
-        // Nothing can be sent in this state (the statement fails before it leaves the program),
-        // but escape alike so that the text never reads as a changed statement.
-        return escapeOffline(value);
-    }
-    QByteArray escaped(gbk.bytes.size() * 2 + 1, Qt::Uninitialized);
-    const unsigned long n = mysql_real_escape_string(m_mysql, escaped.data(), gbk.bytes.constData(),
-        static_cast<unsigned long>(gbk.bytes.size()));
-    escaped.resize(static_cast<qsizetype>(n));
-    return text::fromGbk(escaped);
-}
-
-QString Connection::escapeOffline(const QString& value)
-{
-    QString out;
-    out.reserve(value.size() + 8);
-    for (QChar c : value) {
-        switch (c.unicode()) {
-        case 0: out += QLatin1String("\\0"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case 0x1a: out += QLatin1String("\\Z"); break;
-        case '\\': out += QLatin1String("\\\\"); break;
-        // Doubled, not \': a server with NO_BACKSLASH_ESCAPES would take \' as a backslash
-        // followed by the end of the literal.
-        case '\'': out += QLatin1String("''"); break;
-        case '"': out += QLatin1String("\\\""); break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
-QString Connection::lastError() const
-{
-    const auto lock = lockUnlessStreaming();
-    return pendingForThisThreadLocked().error;
-}
-
-unsigned Connection::lastErrno() const
-{
-    const auto lock = lockUnlessStreaming();
-    return pendingForThisThreadLocked().errorCode;
-}
-
-void Connection::setIdleCheckSeconds(int seconds)
-{
-    const auto lock = lockUnlessStreaming();
-    m_options.idleCheckSeconds = seconds;
+    m_kept = std::move(reply);
 }
 
 QString Connection::serverAddress() const
 {
-    const auto lock = lockUnlessStreaming();
     return m_mysql ? m_serverAddress : QString();
 }
 
 QString Connection::tlsCipher() const
 {
-    const auto lock = lockUnlessStreaming();
+    checkThread();
     const char* cipher = m_mysql ? mysql_get_ssl_cipher(m_mysql) : nullptr;
     return cipher ? QString::fromLatin1(cipher) : QString();
 }
 
 unsigned long Connection::threadId() const
 {
-    const auto lock = lockUnlessStreaming();
+    checkThread();
     return m_mysql ? mysql_thread_id(m_mysql) : 0;
 }
 
@@ -805,10 +685,22 @@ void Result::noteEndOfStream()
 
 Result::~Result()
 {
-    mysql_free_result(m_res); // a streamed result reads and drops the rows left on the wire
-    if (m_owner) {
-        m_owner->endStreaming(sessionLost(mysql_errno(m_owner->m_mysql)));
+    if (!m_owner) {
+        mysql_free_result(m_res);
+        return;
     }
+    m_owner->checkThread();
+    // Rows left on the wire would all have to be read before the session could be used again:
+    // a list cancelled after its first rows gives up the connection instead, and the session
+    // opens a new one for its next statement.
+    const bool giveUp = !m_pastEnd && m_row != nullptr;
+    if (giveUp) {
+        const auto fd = mysql_get_socket(m_owner->m_mysql);
+        if (fd != static_cast<std::remove_const_t<decltype(fd)>>(-1))
+            ::shutdown(fd, SHUT_RDWR);
+    }
+    mysql_free_result(m_res);
+    m_owner->endStreaming(giveUp || sessionLost(mysql_errno(m_owner->m_mysql)));
 }
 
 void Result::loadRow(char** row)
@@ -821,7 +713,7 @@ void Result::loadRow(char** row)
         m_lengths[i] = lengths ? lengths[i] : 0;
 }
 
-bool Result::next()
+bool Result::advance()
 {
     if (!m_row || m_pastEnd)
         return false;
@@ -829,7 +721,7 @@ bool Result::next()
     if (!row) {
         m_pastEnd = true; // the last row stays readable
         if (m_owner) {
-            // A streamed row lives in the connection's buffer, which the end of the rows reuses.
+            // A streamed row lives in the session's buffer, which the end of the rows reuses.
             m_row = nullptr;
             noteEndOfStream();
         }
@@ -839,6 +731,22 @@ bool Result::next()
         ++m_rowCount;
     loadRow(row);
     return true;
+}
+
+bool Result::skipRow()
+{
+    m_started = true;
+    return advance();
+}
+
+bool Result::next()
+{
+    if (!m_started) {
+        m_started = true;
+        return m_row != nullptr;
+    }
+    advance();
+    return m_row != nullptr && !m_pastEnd;
 }
 
 int Result::columnIndex(const char* name) const

@@ -35,31 +35,24 @@ void dbClose(ConnectionPtr& connection)
     connection.reset();
 }
 
-bool dbExecute(const ConnectionPtr& connection, const QString& sql)
+bool dbExecute(const ConnectionPtr& connection, const Statement& statement)
 {
-    return connection && connection->execute(sql);
+    if (!connection)
+        return false;
+    Reply reply = connection->run(statement);
+    const bool ok = reply.ok;
+    connection->keepReply(std::move(reply));
+    return ok;
 }
 
-bool dbExecuteMany(const ConnectionPtr& connection, const QStringList& statements)
+bool dbExecute(const ConnectionPtr& connection, const QString& sql)
 {
-    return connection && connection->executeMany(statements);
+    return dbExecute(connection, Statement::verbatim(sql));
 }
 
 ResultPtr dbStoreResult(const ConnectionPtr& connection)
 {
-    return connection ? connection->takeResult() : nullptr;
-}
-
-ResultPtr dbStreamQuery(const ConnectionPtr& connection, const QString& sql)
-{
-    return connection ? connection->executeStreamed(sql) : nullptr;
-}
-
-void dbThreadEnd(const ConnectionPtr& connection)
-{
-    if (connection)
-        connection->forgetThisThread();
-    mysql_thread_end();
+    return connection ? std::move(connection->keptReply().rows) : nullptr;
 }
 
 void dbFreeResult(ResultPtr& result)
@@ -74,7 +67,7 @@ qint64 dbRowCount(const Result* result)
 
 bool dbNextRow(Result* result)
 {
-    return result && result->next();
+    return result && result->skipRow();
 }
 
 namespace {
@@ -181,35 +174,34 @@ bool dbReadField(const Result* result, int column, DateTimeValue& value)
     return true;
 }
 
-bool dbInsert(const ConnectionPtr& connection, const QString& table, const QString& assignments)
+QString Result::text(int column) const
 {
-    return dbExecute(connection, QStringLiteral("insert into ") + table + QStringLiteral(" set ") + assignments);
+    QString value;
+    dbReadField(this, column, value);
+    return value;
 }
 
-bool dbUpdate(const ConnectionPtr& connection, const QString& table, const QString& assignments,
-    const QString& condition)
+qint64 Result::integer(int column) const
 {
-    QString sql = QStringLiteral("update ") + table + QStringLiteral(" set ") + assignments;
+    qint64 value = 0;
+    dbReadField(this, column, value);
+    return value;
+}
+
+bool dbInsert(const ConnectionPtr& connection, const QString& table, const Statement& assignments)
+{
+    return dbExecute(connection,
+        Statement(QStringLiteral("insert into ") + table + QStringLiteral(" set ")).append(assignments));
+}
+
+bool dbUpdate(const ConnectionPtr& connection, const QString& table, const Statement& assignments,
+    const Statement& condition)
+{
+    Statement sql(QStringLiteral("update ") + table + QStringLiteral(" set "));
+    sql.append(assignments);
     if (!condition.isEmpty())
-        sql += QStringLiteral(" where ") + condition;
+        sql.append(QStringLiteral(" where ")).append(condition);
     return dbExecute(connection, sql);
-}
-
-qint64 dbMatchedRows(const ConnectionPtr& connection)
-{
-    return connection ? connection->affectedRows() : -1;
-}
-
-QString dbLastError(const ConnectionPtr& connection)
-{
-    return connection ? connection->lastError() : QStringLiteral("没有连接数据库");
-}
-
-QString dbEscape(const ConnectionPtr& connection, const QString& value)
-{
-    if (connection)
-        return connection->escape(value);
-    return Connection::escapeOffline(value);
 }
 
 } // namespace fd::db

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Connection.h"
+#include "db/Statement.h"
 
 #include <QByteArray>
 #include <QString>
@@ -22,17 +23,16 @@ ConnectionPtr dbConnect(const QString& host, const QString& user, const QString&
 ConnectionPtr dbConnect(const Connection::Options& options, QString* error = nullptr, ConnectFailure* failure = nullptr);
 // Closes the connection and leaves none in the handle. None is ignored.
 void dbClose(ConnectionPtr& connection);
+// Runs one statement; its rows are kept for dbStoreResult. A text is sent as it stands (a "?" in
+// it is text); a Statement has its values filled in and escaped by the session.
 bool dbExecute(const ConnectionPtr& connection, const QString& sql);
-// Runs the statements in one round trip, stopping at the first that fails (Connection::executeMany).
-bool dbExecuteMany(const ConnectionPtr& connection, const QStringList& statements);
+bool dbExecute(const ConnectionPtr& connection, const Statement& statement);
+// The rows of the statement just run by dbExecute; none when it produced no rows.
 ResultPtr dbStoreResult(const ConnectionPtr& connection);
 void dbFreeResult(ResultPtr& result);
-// Runs a statement and hands its rows over as the server sends them (see
-// Connection::executeStreamed): for long lists that should not sit in memory twice. Read the rows
-// to the end and release the result before the next statement. None when the statement failed.
-ResultPtr dbStreamQuery(const ConnectionPtr& connection, const QString& sql);
 qint64 dbRowCount(const Result* result);
 inline qint64 dbRowCount(const ResultPtr& result) { return dbRowCount(result.get()); }
+// Moves the cursor past the row it stands on: true when it stood on one.
 bool dbNextRow(Result* result);
 inline bool dbNextRow(const ResultPtr& result) { return dbNextRow(result.get()); }
 
@@ -63,27 +63,9 @@ template <typename C, typename T> bool dbReadField(const ResultPtr& result, cons
 }
 
 // "insert into " table " set " assignments
-bool dbInsert(const ConnectionPtr& connection, const QString& table, const QString& assignments);
+bool dbInsert(const ConnectionPtr& connection, const QString& table, const Statement& assignments);
 // "update " table " set " assignments, then " where " condition unless the condition is empty
-bool dbUpdate(const ConnectionPtr& connection, const QString& table, const QString& assignments,
-    const QString& condition);
-
-// Rows matched by the last insert or update this thread ran on the connection; -1 for none.
-qint64 dbMatchedRows(const ConnectionPtr& connection);
-// The last error this thread met on the connection, for logs and failure messages.
-QString dbLastError(const ConnectionPtr& connection);
-
-// For a worker thread that used the connection, before it ends: frees what the connection and
-// the client library keep for the thread. None is ignored.
-void dbThreadEnd(const ConnectionPtr& connection);
-
-// The value escaped for use between single quotes. "%" and "_" are left alone, so a LIKE pattern
-// keeps its wildcards.
-QString dbEscape(const ConnectionPtr& connection, const QString& value);
-// Escaped and between single quotes.
-inline QString dbQuote(const ConnectionPtr& connection, const QString& value)
-{
-    return QLatin1Char('\'') + dbEscape(connection, value) + QLatin1Char('\'');
-}
+bool dbUpdate(const ConnectionPtr& connection, const QString& table, const Statement& assignments,
+    const Statement& condition);
 
 } // namespace fd::db

@@ -2,9 +2,9 @@
 
 namespace fd::db {
 
-QString hostPortText(const net::HostPort& hp)
+QString hostPortText(const HostPort& hp)
 {
-    return net::urlHost(hp.host) + QLatin1Char(':') + QString::number(hp.port == 0 ? 3306 : hp.port);
+    return urlHost(hp.host) + QLatin1Char(':') + QString::number(hp.port == 0 ? 3306 : hp.port);
 }
 
 } // namespace fd::db

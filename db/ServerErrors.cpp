@@ -20,20 +20,20 @@ Refusal refusalOf(unsigned code, const QString& message)
 {
     Refusal r;
     switch (code) {
-    case kErDataTooLong:
+    case errors::kDataTooLong:
         r.kind = Refusal::TooLong;
         break;
-    case kErOutOfRange:
+    case errors::kOutOfRange:
         r.kind = Refusal::OutOfRange;
         break;
-    case kErWrongValue:
-    case kErWrongValueForField:
+    case errors::kWrongValue:
+    case errors::kWrongValueForField:
         r.kind = Refusal::BadValue;
         break;
-    case kErLockWaitTimeout:
+    case errors::kLockWaitTimeout:
         r.kind = Refusal::LockWait;
         return r;
-    case kErDupEntry: {
+    case errors::kDuplicateKey: {
         // "Duplicate entry 'v' for key 'k'"; MySQL 8 names the key as 'table.k'.
         static const QRegularExpression pattern(QStringLiteral("Duplicate entry '(.*)' for key [`']([^`']+)[`']"));
         const QRegularExpressionMatch m = pattern.match(message);

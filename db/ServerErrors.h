@@ -1,19 +1,12 @@
 #pragma once
 
+#include "db/ErrorCodes.h"
+
 #include <QString>
 
 // The server's common refusals of a statement, told in the user's words: what was refused and in
 // which column, while the server's own message is kept for the details.
 namespace fd::db {
-
-// Server error numbers (mysqld_error.h names).
-inline constexpr unsigned kErDupEntry = 1062;          // ER_DUP_ENTRY
-inline constexpr unsigned kErLockWaitTimeout = 1205;   // ER_LOCK_WAIT_TIMEOUT
-inline constexpr unsigned kErLockDeadlock = 1213;      // ER_LOCK_DEADLOCK; also a cluster's failed certification
-inline constexpr unsigned kErOutOfRange = 1264;        // ER_WARN_DATA_OUT_OF_RANGE
-inline constexpr unsigned kErWrongValue = 1292;        // ER_TRUNCATED_WRONG_VALUE (dates, numbers)
-inline constexpr unsigned kErWrongValueForField = 1366; // ER_TRUNCATED_WRONG_VALUE_FOR_FIELD
-inline constexpr unsigned kErDataTooLong = 1406;       // ER_DATA_TOO_LONG
 
 struct Refusal {
     enum Kind { None, TooLong, Duplicate, OutOfRange, BadValue, LockWait };

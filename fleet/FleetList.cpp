@@ -4,7 +4,7 @@
 #include "ui/CutTextTips.h"
 #include "ui/Dialogs.h"
 #include "ui/WrappedHeader.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "fleet/CategoryTree.h"
 #include "fleet/FleetStatements.h"
 #include "vehicles/VehicleColumns.h"

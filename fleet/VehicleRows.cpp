@@ -195,7 +195,7 @@ VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, d
         }
         if (!rows.append(id, cells.data(), bands.data()))
             break; // offsets are 32-bit: a list past 4 GB of text ends here
-        result.next();
+        result.skipRow();
     }
     return rows;
 }

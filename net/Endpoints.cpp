@@ -69,6 +69,16 @@ Endpoints endpointsOf(const Settings& s)
     e.databasePort = s.dbPort;
     e.databaseUser = decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
     e.databasePassword = decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
+    e.database.host = e.databaseHosts;
+    e.database.port = e.databasePort;
+    e.database.user = e.databaseUser;
+    e.database.password = e.databasePassword;
+    e.database.tlsRequired = s.dbTlsRequired;
+    e.database.tlsVerifyServer = s.dbTlsVerifyServer;
+    if (!s.dbTlsCaFile.isEmpty())
+        e.database.tlsCaFile = s.tlsCaFilePath();
+    e.passwordDatabase = e.database;
+    e.passwordDatabase.host = e.passwordDatabaseHosts;
 
     e.ftp.hosts = serversOf(dbHost, s.ftpPort > 0 ? s.ftpPort : 21);
     e.ftp.user = decipherSetting(s.ftpUser, s.settingKeyA, s.xorMask);

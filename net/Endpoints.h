@@ -1,7 +1,8 @@
 #pragma once
 
 #include "net/Ftp.h"
-#include "net/HostList.h"
+#include "common/DatabaseOptions.h"
+#include "common/HostList.h"
 #include "net/Http.h"
 
 #include <QByteArray>
@@ -26,6 +27,10 @@ struct Endpoints {
     int databasePort = 0;
     QString databaseUser;
     QString databasePassword;
+    // Every option of a session on the login's servers (database, account, TLS), and the same on
+    // the password window's servers.
+    DatabaseOptions database;
+    DatabaseOptions passwordDatabase;
 
     // The FTP servers: the host of each dbHost entry, in order, each with ftpPort; the deciphered
     // FTP account. The connect time-out stays FtpConnection's own: it covers the login too, which

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "net/Failure.h"
-#include "net/HostList.h"
+#include "common/HostList.h"
 
 #include <QByteArray>
 #include <QList>

@@ -191,7 +191,7 @@ Overview countOverview(db::Result& result, double loginDateTime, const std::atom
                 v.dateSizes[d] = result.size(dates[d]);
             }
         addVehicle(o, v);
-        result.next();
+        result.skipRow();
     }
     return o;
 }

@@ -2,7 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/Money.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "overview/OverviewExport.h"
 #include "overview/OverviewPrint.h"
 #include "overview/OverviewStatements.h"

@@ -1,6 +1,6 @@
 #include "pictures/PictureStore.h"
 
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "pictures/PictureFiles.h"
 #include "vehicles/VehicleStore.h"
 

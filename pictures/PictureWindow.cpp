@@ -1,7 +1,7 @@
 #include "pictures/PictureWindow.h"
 
 #include "common/AppState.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "net/Endpoints.h"
 #include "ui/Dialogs.h"
 #include "ui/ScreenFit.h"

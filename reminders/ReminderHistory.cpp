@@ -1,6 +1,6 @@
 #include "reminders/ReminderHistory.h"
 
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "reminders/ReminderPlan.h"
 #include "reminders/ReminderRules.h"
 
@@ -25,7 +25,7 @@ bool readHistory(const db::ConnectionPtr& connection, const QString& plateFilter
             *error = db::dbLastError(connection);
         return false;
     }
-    for (db::ResultPtr r = db::dbStoreResult(connection); r && !r->atEnd(); r->next()) {
+    for (db::ResultPtr r = db::dbStoreResult(connection); r && !r->atEnd(); r->skipRow()) {
         HistoryRow row;
         qint32 stage = 0;
         db::dbReadField(r, "biaojishijian", row.marked);

@@ -2,7 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/Text.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "sms/SmsMessages.h"
 
 #include <QHash>
@@ -47,14 +47,14 @@ namespace {
         db::ResultPtr result = db::dbStreamQuery(connection, sql);
         if (!result) {
             // No stage table yet (a dry run that creates nothing): no stage was ever recorded.
-            if (!db::dbLastError(connection).isEmpty() && connection->lastErrno() != kNoSuchTable) {
+            if (!db::dbLastError(connection).isEmpty() && db::dbLastErrno(connection) != kNoSuchTable) {
                 if (error)
                     *error = db::dbLastError(connection);
                 return false;
             }
             return true; // no rows
         }
-        for (; !result->atEnd(); result->next()) {
+        for (; !result->atEnd(); result->skipRow()) {
             qint64 id = 0, expiry = 0;
             qint32 stage = 0;
             QString column, outcome;
@@ -147,7 +147,7 @@ bool planReminders(
         dateColumns.push_back(result->columnIndex(rule->column));
 
     const QString outOfService[] = {QStringLiteral("转出"), QStringLiteral("注销")};
-    for (; !result->atEnd(); result->next()) {
+    for (; !result->atEnd(); result->skipRow()) {
         ++plan.vehicles;
         PlanEntry base;
         bool vehicleRead = false;

@@ -1,7 +1,7 @@
 #include "reminders/ReminderRules.h"
 
 #include "common/Text.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "vehicles/VehicleColumns.h"
 
 #include <QRegularExpression>
@@ -176,7 +176,7 @@ bool loadRules(const db::ConnectionPtr& connection, ReminderRules& rules, QStrin
     auto read = [&](const QString& sql) -> std::optional<db::ResultPtr> {
         if (db::dbExecute(connection, sql))
             return db::dbStoreResult(connection);
-        if (connection && connection->lastErrno() == kNoSuchTable)
+        if (connection && db::dbLastErrno(connection) == kNoSuchTable)
             return db::ResultPtr();
         fail(error, db::dbLastError(connection));
         return std::nullopt;
@@ -185,7 +185,7 @@ bool loadRules(const db::ConnectionPtr& connection, ReminderRules& rules, QStrin
         = read(QStringLiteral("select wendang,mingcheng,banli,tiqiantianshu,guoqicitian,qiyong from tixingguize"));
     if (!rows)
         return false;
-    for (db::ResultPtr& result = *rows; result && !result->atEnd(); result->next()) {
+    for (db::ResultPtr& result = *rows; result && !result->atEnd(); result->skipRow()) {
         QString column, days;
         qint32 after = 1, enabled = 1;
         db::dbReadField(result, "wendang", column);

@@ -2,7 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/Text.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "net/Http.h"
 #include "reminders/RunClaim.h"
 #include "sms/SendRun.h"
@@ -43,7 +43,7 @@ namespace {
                             QString::number(e.stage))
                     + assignments))
             return Claim::Won;
-        if (c && c->lastErrno() == kDuplicateKey) {
+        if (db::dbLastErrno(c) == kDuplicateKey) {
             // Tried before without the message going out: claimed anew, by one run only.
             if (!db::dbUpdate(c, kStagesTable, assignments + QStringLiteral(",jieguo=null,jieguoshijian=null"),
                     stageCondition(c, e) + QStringLiteral(" and jieguo=") + db::dbQuote(c, kNotSentResult))) {

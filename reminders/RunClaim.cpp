@@ -1,6 +1,6 @@
 #include "reminders/RunClaim.h"
 
-#include "db/Database.h"
+#include "db/Legacy.h"
 
 #include <QUuid>
 
@@ -33,7 +33,7 @@ RunClaim claimRun(const db::ConnectionPtr& connection, const QString& runner)
             return claim;
         }
     }
-    if (!ok && connection && connection->lastErrno() != kDeadlock) {
+    if (!ok && connection && db::dbLastErrno(connection) != kDeadlock) {
         claim.error = db::dbLastError(connection);
         return claim;
     }

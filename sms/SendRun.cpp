@@ -1,6 +1,6 @@
 #include "sms/SendRun.h"
 
-#include "db/Database.h"
+#include "db/Legacy.h"
 
 namespace fd::sms {
 

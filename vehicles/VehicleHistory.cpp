@@ -3,7 +3,7 @@
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "common/Text.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "db/ServerErrors.h"
 #include "vehicles/VehicleColumns.h"
 
@@ -13,7 +13,7 @@ namespace fd::vehicles {
 namespace {
 
 // Server errors that decide what a failed step means (mysqld_error.h names).
-constexpr unsigned kDeadlock = db::kErLockDeadlock;
+constexpr unsigned kDeadlock = db::errors::kDeadlock;
 constexpr unsigned kNoSuchTable = 1146;  // ER_NO_SUCH_TABLE
 
 // How often a save is read and decided again after losing a race to another office's save.
@@ -172,7 +172,7 @@ QString refusedField(const db::Refusal& refusal)
 Attempt failedStep(const db::ConnectionPtr& connection, const QString& fallback = QString())
 {
     Attempt a;
-    const unsigned code = connection ? connection->lastErrno() : 0;
+    const unsigned code = connection ? db::dbLastErrno(connection) : 0;
     a.result.outcome = SaveResult::Failed;
     a.result.error = db::dbLastError(connection);
     if (a.result.error.isEmpty())
@@ -186,7 +186,7 @@ Attempt failedStep(const db::ConnectionPtr& connection, const QString& fallback 
     // No character GBK cannot hold reaches the server (the connection refuses to send it), so a
     // text the GBK column calls incorrect was cut in the middle of a character: too long for a
     // column that counts bytes (TEXT).
-    if (refusal.kind == db::Refusal::BadValue && code == db::kErWrongValueForField && column
+    if (refusal.kind == db::Refusal::BadValue && code == db::errors::kWrongValueForField && column
         && column->form == ColumnForm::Text && a.result.error.startsWith(QLatin1String("Incorrect string value")))
         refusal.kind = db::Refusal::TooLong;
     if (refusal.kind != db::Refusal::None) {
@@ -475,7 +475,7 @@ std::optional<std::vector<HistoryEntry>> readHistory(const db::ConnectionPtr& co
         + QStringLiteral(" ORDER BY shijian DESC, ID DESC");
     std::vector<HistoryEntry> entries;
     if (!db::dbExecute(connection, sql)) {
-        if (connection && connection->lastErrno() == kNoSuchTable)
+        if (connection && db::dbLastErrno(connection) == kNoSuchTable)
             return entries; // nothing was ever recorded
         if (error)
             *error = db::dbLastError(connection);

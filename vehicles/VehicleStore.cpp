@@ -2,7 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/Text.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "vehicles/VehicleColumns.h"
 
 namespace fd::vehicles {

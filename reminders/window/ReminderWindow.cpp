@@ -2,7 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "reminders/ReminderHistory.h"
 #include "reminders/DailyRun.h"
 #include "reminders/ReminderRun.h"

@@ -5,7 +5,7 @@
 // that are removed again afterwards.
 #include "common/AppState.h"
 #include "common/Cipher.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 

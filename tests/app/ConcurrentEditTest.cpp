@@ -5,7 +5,7 @@
 #include "app/HistoryWindow.h"
 #include "app/VehicleWindow.h"
 #include "common/AppState.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"

@@ -5,7 +5,7 @@
 #include "app/MainWindow.h"
 #include "backup/BackupRun.h"
 #include "common/AppState.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"

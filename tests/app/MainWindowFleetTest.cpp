@@ -4,7 +4,7 @@
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"

@@ -3,7 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/Texts.h"
 #include "common/AppState.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 

@@ -2,7 +2,7 @@
 // before an insert, every column written and read back, and the failures that must keep the input.
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "support/ScriptedDialogs.h"
 #include "ui/ScreenFit.h"
 

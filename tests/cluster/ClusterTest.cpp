@@ -10,7 +10,7 @@
 #include "common/AppState.h"
 #include "common/Text.h"
 #include "common/Cipher.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"
@@ -32,6 +32,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
+#include <QThread>
 #include <QSet>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -492,24 +493,26 @@ TEST_F(ClusterTest, ASessionLostOverTlsIsReopened)
     const QString clientPort = queryValue(node1,
         QStringLiteral("select substring_index(host, ':', -1) from information_schema.processlist where id=%1").arg(lost));
 
-    bool ran = true;
-    unsigned code = 0;
-    std::thread worker([&] {
-        ran = db::dbExecute(session, QStringLiteral("select sleep(10)"));
-        code = session->lastErrno();
+    // The cut is made from a thread with a session of its own while this one waits on the statement.
+    int cut = -1;
+    std::thread cutter([&] {
+        auto watcher = connectNode(1);
+        for (int i = 0; watcher && i < 100
+             && queryValue(watcher,
+                    QStringLiteral("select count(*) from information_schema.processlist where id=%1 and info like 'select sleep%'")
+                        .arg(lost))
+                 != QLatin1String("1");
+             ++i)
+            QThread::msleep(20);
+        cut = QProcess::execute(QStringLiteral("ss"),
+            { QStringLiteral("-K"), QStringLiteral("-t"), QStringLiteral("src"), QStringLiteral("127.0.0.1"),
+                QStringLiteral("sport"), QStringLiteral("="), QStringLiteral(":%1").arg(nodePort(1)), QStringLiteral("dport"),
+                QStringLiteral("="), QStringLiteral(":") + clientPort });
     });
-    for (int i = 0; i < 100
-         && queryValue(node1,
-                QStringLiteral("select count(*) from information_schema.processlist where id=%1 and info like 'select sleep%'")
-                    .arg(lost))
-             != QLatin1String("1");
-         ++i)
-        QTest::qWait(20);
-    const int cut = QProcess::execute(QStringLiteral("ss"),
-        { QStringLiteral("-K"), QStringLiteral("-t"), QStringLiteral("src"), QStringLiteral("127.0.0.1"),
-            QStringLiteral("sport"), QStringLiteral("="), QStringLiteral(":%1").arg(nodePort(1)), QStringLiteral("dport"),
-            QStringLiteral("="), QStringLiteral(":") + clientPort });
-    worker.join();
+    const db::Reply reply = session->run(db::Statement("select sleep(10)"));
+    const bool ran = reply.ok;
+    const unsigned code = reply.errorCode;
+    cutter.join();
     ASSERT_EQ(cut, 0) << "ss -K could not cut the connection";
     EXPECT_FALSE(ran);
     EXPECT_EQ(code, 2026u) << "CR_SSL_CONNECTION_ERROR expected";

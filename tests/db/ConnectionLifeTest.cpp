@@ -1,6 +1,6 @@
-// The life of a connection: two threads sharing it, replacing and closing it, and reopening one
-// the server dropped, without ever running a statement twice.
-#include "db/Database.h"
+// The life of a session: replacing and closing it, and reopening one the server dropped, without
+// ever running a statement twice.
+#include "db/Legacy.h"
 
 #include "../support/TestSupport.h"
 #include "common/AppState.h"
@@ -53,44 +53,6 @@ protected:
 };
 
 } // namespace
-
-TEST_F(ConnectionLife, TwoThreadsOnOneConnectionEachGetTheirOwnResults)
-{
-    ConnectionPtr shared = fd::test::connectStack(kDatabase);
-    ASSERT_TRUE(shared);
-    std::atomic<int> wrong{0};
-    std::atomic<int> failed{0};
-    auto hammer = [&](int thread) {
-        for (int i = 0; i < 300; ++i) {
-            const QString marker = QStringLiteral("%1-%2").arg(thread).arg(i);
-            if (i % 10 == 0) {
-                if (!dbInsert(shared, QStringLiteral("journal"), QStringLiteral("n=%1, note='%2'").arg(thread).arg(marker))
-                    || dbMatchedRows(shared) != 1)
-                    ++failed;
-                continue;
-            }
-            if (!dbExecute(shared, QStringLiteral("SELECT '%1' AS marker, %2 AS n").arg(marker).arg(thread))) {
-                ++failed;
-                continue;
-            }
-            ResultPtr r = dbStoreResult(shared);
-            QString got;
-            qint32 n = -1;
-            if (!dbReadField(r, "marker", got) || !dbReadField(r, "n", n) || got != marker || n != thread)
-                ++wrong;
-        }
-    };
-    std::thread a(hammer, 1);
-    std::thread b(hammer, 2);
-    hammer(3);
-    a.join();
-    b.join();
-    EXPECT_EQ(failed.load(), 0);
-    EXPECT_EQ(wrong.load(), 0) << "a thread read another thread's result";
-    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal")), QStringLiteral("90"));
-    for (int thread = 1; thread <= 3; ++thread)
-        EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=%1").arg(thread)), QStringLiteral("30"));
-}
 
 TEST_F(ConnectionLife, StoringANewConnectionClosesTheOneItReplaces)
 {
@@ -200,31 +162,9 @@ TEST_F(ConnectionLife, AServerThatStopsAnsweringFailsTheStatementInsteadOfFreezi
     QElapsedTimer timer;
     timer.start();
     // the server keeps the statement for 20 s without a word
-    EXPECT_FALSE(conn->execute(QStringLiteral("SELECT SLEEP(20)")));
+    EXPECT_FALSE(conn->run(Statement("SELECT SLEEP(20)")).ok);
     EXPECT_LT(timer.elapsed(), 8000);
     // the next statement works again on a new session
-    EXPECT_TRUE(conn->execute(QStringLiteral("SELECT 1")));
+    EXPECT_TRUE(conn->run(Statement("SELECT 1")).ok);
 }
 
-// While one thread has a transaction open, another thread's statement waits for its end instead
-// of landing inside it (and being rolled back with it).
-TEST_F(ConnectionLife, AnotherThreadsStatementWaitsForTheOpenTransaction)
-{
-    ConnectionPtr shared = fd::test::connectStack(kDatabase);
-    ASSERT_TRUE(shared);
-    ASSERT_TRUE(dbExecute(shared, QStringLiteral("START TRANSACTION")));
-    ASSERT_TRUE(dbInsert(shared, QStringLiteral("journal"), QStringLiteral("n=1, note='undone'")));
-    std::atomic_bool workerDone { false };
-    bool workerWrote = false;
-    std::thread worker([&] {
-        workerWrote = dbInsert(shared, QStringLiteral("journal"), QStringLiteral("n=2, note='worker'"));
-        dbThreadEnd(shared);
-        workerDone = true;
-    });
-    QThread::msleep(300);
-    EXPECT_FALSE(workerDone.load()) << "the worker's statement ran inside another thread's transaction";
-    ASSERT_TRUE(dbExecute(shared, QStringLiteral("ROLLBACK")));
-    worker.join();
-    EXPECT_TRUE(workerWrote);
-    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT group_concat(n) FROM journal")), QStringLiteral("2"));
-}

@@ -1,6 +1,6 @@
 // The database operations against the real server: connecting, running statements, reading
 // every kind of variable and every date rule, inserts and updates, and their failure results.
-#include "db/Database.h"
+#include "db/Legacy.h"
 
 #include "../support/TestSupport.h"
 #include "common/DateTime.h"

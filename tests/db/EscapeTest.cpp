@@ -1,6 +1,6 @@
 // Values between single quotes can never change a statement: quotes, backslashes, NUL and GBK
 // characters whose second byte is the backslash, with a connection and without one.
-#include "db/Database.h"
+#include "db/Legacy.h"
 
 #include "../support/TestSupport.h"
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-using fd::net::HostPort;
-using fd::net::parseHostList;
+using fd::HostPort;
+using fd::parseHostList;
 
 TEST(HostList, EntriesInOrderWithTheirPortsOrTheDefault)
 {

@@ -1,6 +1,6 @@
 // What a session of the program lets the server store, and how the server's refusals are read:
 // every session is strict, also on a server that is not, and each common refusal names its column.
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "db/ServerErrors.h"
 
 #include "../support/TestSupport.h"
@@ -41,8 +41,9 @@ TEST(ServerRefusal, ASessionIsStrictOnALenientServerAndKeepsZeroDates)
         session = fd::test::connectStack(kDatabase);
     }
     ASSERT_TRUE(session);
-    EXPECT_FALSE(dbExecute(session, QStringLiteral("INSERT INTO t (v) VALUES ('123456')")));
-    EXPECT_EQ(session->lastErrno(), kErDataTooLong);
+    const Reply tooLong = session->run(Statement("INSERT INTO t (v) VALUES (?)").bind(QStringLiteral("123456")));
+    EXPECT_FALSE(tooLong.ok);
+    EXPECT_EQ(tooLong.errorCode, errors::kDataTooLong);
     // Stored zero dates go on being written and read as a lenient server takes them.
     mustExecute(session, QStringLiteral("INSERT INTO t (v, d) VALUES ('12345', '0000-00-00')"));
     EXPECT_EQ(queryValue(admin, QStringLiteral("SELECT CONCAT(v, '|', d) FROM t")), QStringLiteral("12345|0000-00-00"));
@@ -63,21 +64,24 @@ TEST(ServerRefusal, EachCommonRefusalNamesItsColumn)
         const char* column;
     };
     const Case cases[] = {
-        {"INSERT INTO r (ID, v) VALUES (2, '123456')", kErDataTooLong, Refusal::TooLong, "v"},
-        {"INSERT INTO r (ID, n) VALUES (2, 300)", kErOutOfRange, Refusal::OutOfRange, "n"},
-        {"INSERT INTO r (ID, n) VALUES (2, 'abc')", kErWrongValueForField, Refusal::BadValue, "n"},
-        {"INSERT INTO r (ID, d) VALUES (2, '2016-02-31')", kErWrongValue, Refusal::BadValue, "d"},
-        {"INSERT INTO r (ID, v) VALUES (2, '豫A1')", kErDupEntry, Refusal::Duplicate, "uk_v"},
+        {"INSERT INTO r (ID, v) VALUES (2, '123456')", errors::kDataTooLong, Refusal::TooLong, "v"},
+        {"INSERT INTO r (ID, n) VALUES (2, 300)", errors::kOutOfRange, Refusal::OutOfRange, "n"},
+        {"INSERT INTO r (ID, n) VALUES (2, 'abc')", errors::kWrongValueForField, Refusal::BadValue, "n"},
+        {"INSERT INTO r (ID, d) VALUES (2, '2016-02-31')", errors::kWrongValue, Refusal::BadValue, "d"},
+        {"INSERT INTO r (ID, v) VALUES (2, '豫A1')", errors::kDuplicateKey, Refusal::Duplicate, "uk_v"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.statement);
-        ASSERT_FALSE(dbExecute(conn, QString::fromUtf8(c.statement)));
-        EXPECT_EQ(conn->lastErrno(), c.code);
-        const Refusal refusal = refusalOf(conn->lastErrno(), conn->lastError());
+        const Reply reply = conn->run(Statement::verbatim(QString::fromUtf8(c.statement)));
+        ASSERT_FALSE(reply.ok);
+        EXPECT_EQ(reply.errorCode, c.code);
+        const Refusal refusal = refusalOf(reply.errorCode, reply.error);
         EXPECT_EQ(refusal.kind, c.kind);
         EXPECT_EQ(refusal.column, QString::fromUtf8(c.column));
+        if (c.kind == Refusal::Duplicate) {
+            EXPECT_EQ(refusal.value, QStringLiteral("豫A1"));
+        }
     }
-    EXPECT_EQ(refusalOf(conn->lastErrno(), conn->lastError()).value, QStringLiteral("豫A1"));
 }
 
 } // namespace

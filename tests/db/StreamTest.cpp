@@ -1,13 +1,11 @@
-// Streamed results: rows read as the server sends them, the connection reserved for the reading
-// thread until the result is released, and no way for that thread to wait on itself.
-#include "db/Database.h"
+// Streamed results: rows read as the server sends them, the session reserved for them until they
+// are released, and a list given up half read.
+#include "db/Legacy.h"
 
 #include "../support/TestSupport.h"
 
 #include <QElapsedTimer>
-#include <atomic>
 #include <gtest/gtest.h>
-#include <thread>
 
 using namespace fd::db;
 using fd::test::mustExecute;
@@ -43,7 +41,7 @@ TEST_F(Streamed, GivesTheSameRowsAsAStoredResultAndCountsAsItGoes)
     const QString sql = QStringLiteral("SELECT n, name, d FROM t ORDER BY n");
     ASSERT_TRUE(dbExecute(s_conn, sql));
     ResultPtr stored = dbStoreResult(s_conn);
-    ResultPtr streamed = dbStreamQuery(s_conn, sql);
+    ResultPtr streamed = s_conn->stream(Statement::verbatim(sql)).rows;
     ASSERT_TRUE(stored);
     ASSERT_TRUE(streamed);
     EXPECT_EQ(stored->rowCount(), 2000);
@@ -62,8 +60,8 @@ TEST_F(Streamed, GivesTheSameRowsAsAStoredResultAndCountsAsItGoes)
         dbReadField(streamed.get(), "d", db);
         EXPECT_EQ(da.days, db.days);
         EXPECT_EQ(streamed->rowCount(), rows);
-        stored->next();
-        streamed->next();
+        stored->skipRow();
+        streamed->skipRow();
     }
     EXPECT_EQ(rows, 2000);
     EXPECT_FALSE(streamed->failed());
@@ -75,62 +73,55 @@ TEST_F(Streamed, GivesTheSameRowsAsAStoredResultAndCountsAsItGoes)
     EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM t")), QStringLiteral("2000"));
 }
 
-TEST_F(Streamed, TheReadingThreadCannotWaitOnItself)
+TEST_F(Streamed, TheSessionRunsNothingElseUntilTheRowsAreReleased)
 {
-    ResultPtr streamed = dbStreamQuery(s_conn, QStringLiteral("SELECT n FROM t"));
-    ASSERT_TRUE(streamed);
+    Reply streamed = s_conn->stream(Statement("SELECT n FROM t"));
+    ASSERT_TRUE(streamed.ok);
+    ASSERT_TRUE(streamed.rows);
     QElapsedTimer timer;
     timer.start();
-    // Each of these would wait for the lock the result holds: they fail at once instead.
-    EXPECT_FALSE(dbExecute(s_conn, QStringLiteral("SELECT 1")));
-    EXPECT_FALSE(dbStoreResult(s_conn));
-    EXPECT_FALSE(dbStreamQuery(s_conn, QStringLiteral("SELECT 1")));
+    // Each of these fails at once instead of mixing with the rows on the wire.
+    EXPECT_FALSE(s_conn->run(Statement("SELECT 1")).ok);
+    EXPECT_FALSE(s_conn->stream(Statement("SELECT 1")).ok);
     EXPECT_LT(timer.elapsed(), 1000);
-    // Escaping and reading the connection's state need no statement: they answer while streaming.
-    EXPECT_EQ(dbEscape(s_conn, QStringLiteral("它's")), QStringLiteral("它\\'s"));
     EXPECT_TRUE(s_conn->isOpen());
-    EXPECT_NE(s_conn->threadId(), 0u);
-    EXPECT_EQ(dbMatchedRows(s_conn), 0);
-    dbLastError(s_conn);
-    // Released half read: the rest is dropped and the connection serves the next statement.
-    for (int i = 0; i < 10; ++i)
-        streamed->next();
-    dbFreeResult(streamed);
+    // The whole list read: the session serves the next statement on the same connection.
+    const unsigned long id = s_conn->threadId();
+    while (streamed.rows->next()) {
+    }
+    EXPECT_EQ(streamed.rows->rowCount(), 2000);
+    streamed.rows.reset();
     EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM t WHERE d IS NULL")), QStringLiteral("285"));
+    EXPECT_EQ(s_conn->threadId(), id);
 }
 
-TEST_F(Streamed, AnotherThreadWaitsUntilTheResultIsReleased)
+// A list given up after its first rows (a new selection) does not wait for the rest to arrive:
+// the session leaves that connection and opens a new one for its next statement.
+TEST_F(Streamed, RowsReleasedHalfReadGiveUpTheConnectionAtOnce)
 {
-    ResultPtr streamed = dbStreamQuery(s_conn, QStringLiteral("SELECT n FROM t ORDER BY n"));
-    ASSERT_TRUE(streamed);
-    std::atomic<bool> done{false};
-    std::atomic<bool> ok{false};
-    std::thread worker([&] {
-        ok = dbExecute(s_conn, QStringLiteral("UPDATE t SET name='改' WHERE n=1"));
-        done = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_FALSE(done.load()) << "the worker's statement must not interleave with the rows being read";
-    qint64 rows = 0;
-    while (!streamed->atEnd()) {
-        ++rows;
-        streamed->next();
-    }
-    EXPECT_EQ(rows, 2000);
-    dbFreeResult(streamed);
-    worker.join();
-    EXPECT_TRUE(ok.load());
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT name FROM t WHERE n=1")), QStringLiteral("改"));
-    mustExecute(s_conn, QStringLiteral("UPDATE t SET name='车1' WHERE n=1"));
+    ConnectionPtr conn = fd::test::connectStack(kDatabase);
+    ASSERT_TRUE(conn);
+    const unsigned long id = conn->threadId();
+    Reply streamed = conn->stream(Statement("SELECT a.n, b.name FROM t a, t b")); // 4 000 000 rows
+    ASSERT_TRUE(streamed.rows);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_TRUE(streamed.rows->next());
+    QElapsedTimer timer;
+    timer.start();
+    streamed.rows.reset();
+    EXPECT_LT(timer.elapsed(), 500) << "the rest of the rows were read before the release";
+    EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT count(*) FROM t")), QStringLiteral("2000"));
+    EXPECT_NE(conn->threadId(), id);
 }
 
 TEST_F(Streamed, FailedStatementsAndStatementsWithoutRowsGiveNone)
 {
-    EXPECT_FALSE(dbStreamQuery(s_conn, QStringLiteral("SELECT nosuchcolumn FROM t")));
-    EXPECT_FALSE(dbStreamQuery(s_conn, QStringLiteral("UPDATE t SET n=n WHERE n=1")));
-    EXPECT_EQ(dbMatchedRows(s_conn), 1);
-    EXPECT_FALSE(dbStreamQuery(nullptr, QStringLiteral("SELECT 1")));
-    ResultPtr empty = dbStreamQuery(s_conn, QStringLiteral("SELECT n FROM t WHERE n < 0"));
+    EXPECT_FALSE(s_conn->stream(Statement("SELECT nosuchcolumn FROM t")).ok);
+    const Reply update = s_conn->stream(Statement("UPDATE t SET n=n WHERE n=1"));
+    EXPECT_TRUE(update.ok);
+    EXPECT_FALSE(update.rows);
+    EXPECT_EQ(update.matchedRows, 1);
+    ResultPtr empty = s_conn->stream(Statement("SELECT n FROM t WHERE n < 0")).rows;
     ASSERT_TRUE(empty);
     EXPECT_TRUE(empty->atEnd());
     EXPECT_FALSE(empty->hasRow());
@@ -146,52 +137,17 @@ TEST_F(Streamed, RowsCutShortByALostConnectionAreReportedAndTheNextStatementReco
     ASSERT_TRUE(conn);
     const unsigned long id = conn->threadId();
     // enough rows that the server is still sending when the session is killed
-    ResultPtr streamed = dbStreamQuery(conn, QStringLiteral("SELECT a.n, b.name FROM t a, t b"));
+    ResultPtr streamed = conn->stream(Statement("SELECT a.n, b.name FROM t a, t b")).rows;
     ASSERT_TRUE(streamed);
-    streamed->next();
+    streamed->skipRow();
     mustExecute(s_conn, QStringLiteral("KILL %1").arg(id));
     qint64 rows = 0;
     while (!streamed->atEnd() && rows < 5000000) {
-        streamed->next();
+        streamed->skipRow();
         ++rows;
     }
     EXPECT_TRUE(streamed->failed()) << "read " << rows << " of 4000000 rows";
     dbFreeResult(streamed);
     EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT count(*) FROM t")), QStringLiteral("2000"));
     EXPECT_NE(conn->threadId(), id);
-}
-
-TEST_F(Streamed, ReleasedOnAnotherThreadFreesTheConnectionForEveryThread)
-{
-    ResultPtr streamed = dbStreamQuery(s_conn, QStringLiteral("SELECT n FROM t ORDER BY n"));
-    ASSERT_TRUE(streamed);
-    // A worker's statement waits while this thread streams...
-    std::atomic_bool workerDone {false};
-    bool workerOk = false;
-    std::thread worker([&] {
-        workerOk = dbExecute(s_conn, QStringLiteral("UPDATE t SET name=name WHERE n=1"));
-        workerDone = true;
-        dbThreadEnd(s_conn);
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    EXPECT_FALSE(workerDone);
-    // ...until the result is released, here by a third thread (the mutex is never unlocked by a
-    // thread that does not hold it: ThreadSanitizer checks that).
-    std::thread([r = std::move(streamed)]() mutable { r.reset(); }).join();
-    worker.join();
-    EXPECT_TRUE(workerOk);
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT COUNT(*) FROM t")), QStringLiteral("2000"));
-}
-
-TEST_F(Streamed, WorkersLeaveNoBookkeepingBehind)
-{
-    ASSERT_TRUE(dbExecute(s_conn, QStringLiteral("SELECT 1")));
-    const std::size_t before = s_conn->threadsKept();
-    for (int i = 0; i < 8; ++i) {
-        std::thread([] {
-            ASSERT_TRUE(dbExecute(s_conn, QStringLiteral("SELECT n FROM t LIMIT 3"))); // its result never taken
-            dbThreadEnd(s_conn);
-        }).join();
-    }
-    EXPECT_EQ(s_conn->threadsKept(), before);
 }

@@ -5,7 +5,7 @@
 
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "overview/OverviewPage.h"
 #include "overview/OverviewPrint.h"
 #include "overview/OverviewStatements.h"
@@ -107,7 +107,7 @@ protected:
         QList<qint64> out;
         EXPECT_TRUE(db::dbExecute(state.dbConnection, sql)) << sql.toStdString();
         db::ResultPtr r = db::dbStoreResult(state.dbConnection);
-        for (; r && !r->atEnd(); r->next()) {
+        for (; r && !r->atEnd(); r->skipRow()) {
             qint64 id = 0;
             db::dbReadField(r, "ID", id);
             out << id;

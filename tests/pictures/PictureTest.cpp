@@ -7,7 +7,7 @@
 #include "common/Jobs.h"
 #include "common/Text.h"
 #include "common/Cipher.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "net/Endpoints.h"
 #include "support/ScriptedDialogs.h"
 #include "support/FtpServer.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/Settings.h"
-#include "db/Database.h"
+#include "db/Legacy.h"
 
 #include <QString>
 

@@ -1,5 +1,5 @@
 // The vehicle columns table against the real table, and the statements built from it.
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStatements.h"

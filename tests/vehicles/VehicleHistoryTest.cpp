@@ -1,6 +1,6 @@
 // Two offices saving one vehicle: what merges, what is a conflict, and that every written change
 // has its history and no failed one has any.
-#include "db/Database.h"
+#include "db/Legacy.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleHistory.h"

@@ -3,7 +3,7 @@
 #include <QList>
 #include <QString>
 
-namespace fd::net {
+namespace fd {
 
 // One server of a host list.
 struct HostPort {
@@ -23,4 +23,4 @@ QList<HostPort> parseHostList(const QString& text, int defaultPort);
 // The host as it goes into a URL or a "host:port" text: an IPv6 address in brackets.
 QString urlHost(const QString& host);
 
-} // namespace fd::net
+} // namespace fd

@@ -1,8 +1,8 @@
-#include "net/HostList.h"
+#include "common/HostList.h"
 
 #include <QRegularExpression>
 
-namespace fd::net {
+namespace fd {
 namespace {
 
     bool readPort(const QString& text, int& port)
@@ -53,4 +53,4 @@ QString urlHost(const QString& host)
     return host.contains(QLatin1Char(':')) ? QLatin1Char('[') + host + QLatin1Char(']') : host;
 }
 
-} // namespace fd::net
+} // namespace fd
