@@ -12,7 +12,7 @@ namespace fd::fees {
 namespace {
 
 // How often a payment is read and decided again after losing a race to another office's write.
-constexpr int kAttempts = 5;
+constexpr int kAttempts = 8;
 
 std::function<void()>& beforeCommitHook()
 {
