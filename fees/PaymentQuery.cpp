@@ -13,10 +13,13 @@ namespace fd::fees {
 
 db::Statement paymentQueryStatement(const PaymentFilter& filter)
 {
+    // A month is a large part of a year's ledger: left alone the server reads the whole table and
+    // sorts it; walking the time index (or the clerk's) gives the rows in order at once.
     db::Statement s("SELECT s.ID,s.shoujuhao,s.shijian,s.cepaihao,s.cezuxingming,s.feiyong,s.qitamingcheng,s.qijian,"
                     "s.jine,s.fangshi,s.jiaokuanren,s.beizhu,s.jingbanren,z.ID AS zuofei,z.zuofeiyuanyin"
-                    " FROM shoufeijilu s LEFT JOIN shoufeijilu z ON z.zuofeiid=s.ID"
+                    " FROM shoufeijilu s FORCE INDEX (?) LEFT JOIN shoufeijilu z ON z.zuofeiid=s.ID"
                     " WHERE s.leixing='收费' AND s.shijian>=? AND s.shijian<?");
+    s.bindSql(filter.clerk.isEmpty() ? QStringLiteral("k_shijian") : QStringLiteral("k_jingbanren"));
     s.bind(QDateTime(filter.from, QTime(0, 0))).bind(QDateTime(filter.to.addDays(1), QTime(0, 0)));
     if (!filter.clerk.isEmpty())
         s.append(db::Statement(" AND s.jingbanren=?").bind(filter.clerk));
