@@ -25,7 +25,10 @@ QFont paperFont(double size, bool bold = false)
     // Faces whose Chinese glyphs keep their text in the PDF; the first one found is used.
     f.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun")});
     f.setPixelSize(std::max(1, qRound(size)));
-    f.setBold(bold);
+    // The face has no bold of its own, and a drawn-on bold smears the strokes of Chinese: a bold
+    // text is only a little larger.
+    if (bold)
+        f.setPixelSize(std::max(1, qRound(size * 1.08)));
     f.setHintingPreference(QFont::PreferNoHinting);
     return f;
 }
