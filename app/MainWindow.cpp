@@ -20,6 +20,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -127,6 +128,8 @@ void MainWindow::buildControls()
     });
     m_overviewButton = makeButton(central, QStringLiteral("按钮_到期总览"), QStringLiteral("到期总览"), QRect(508, 3, 73, 32));
     m_overviewButton->setCheckable(true);
+    auto* pay = makeButton(central, QStringLiteral("按钮_收费"), QStringLiteral("收费"), QRect(582, 3, 73, 32));
+    connect(pay, &QPushButton::clicked, this, &MainWindow::takePayment);
     connect(m_overviewButton, &QPushButton::toggled, this, &MainWindow::showOverview);
 
     m_tree = new QTreeWidget(central);
@@ -145,6 +148,8 @@ void MainWindow::buildControls()
     // A click on the header row must not move the current row (it keeps the earlier selection).
     m_grid->horizontalHeader()->setSectionsClickable(false);
     m_grid->viewport()->installEventFilter(this);
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid, &QWidget::customContextMenuRequested, this, &MainWindow::showGridMenu);
     m_fleet->attachView(m_grid);
     // The overview takes the grid's place while its button is down; what it lists goes to the grid.
     m_overview = new overview::OverviewPage(m_state, m_dialogs, central);
@@ -198,6 +203,7 @@ void MainWindow::buildMenu()
         if (m_hooks.openReminders)
             m_hooks.openReminders();
     });
+    buildFeeMenu();
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
     help->setObjectName(QStringLiteral("menuHelp"));
     QAction* manual = help->addAction(QStringLiteral("使用说明"));
@@ -209,6 +215,47 @@ void MainWindow::buildMenu()
     connect(manual, &QAction::triggered, this, &MainWindow::showManual);
     connect(help->addAction(QStringLiteral("联系我们")), &QAction::triggered, this, &MainWindow::showContact);
     connect(help->addAction(QStringLiteral("关于软件")), &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+void MainWindow::buildFeeMenu()
+{
+    QMenu* fees = menuBar()->addMenu(QStringLiteral("收费管理"));
+    fees->setObjectName(QStringLiteral("menuFees"));
+    const std::pair<const char16_t*, std::function<void()> MainWindowHooks::*> items[] = {
+        {u"收费查询", &MainWindowHooks::openPaymentQuery},
+        {u"日结", &MainWindowHooks::openTakings},
+    };
+    for (const auto& [text, hook] : items)
+        connect(fees->addAction(QString::fromUtf16(text)), &QAction::triggered, this, [this, hook] {
+            if (!restoredSinceLogin() && m_hooks.*hook)
+                (m_hooks.*hook)();
+        });
+}
+
+void MainWindow::showGridMenu(const QPoint& position)
+{
+    const QModelIndex index = m_grid->indexAt(position);
+    if (!index.isValid())
+        return;
+    m_grid->selectRow(index.row());
+    recordRow(index.row());
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("gridMenu"));
+    connect(menu.addAction(QStringLiteral("收费")), &QAction::triggered, this, &MainWindow::takePayment);
+    connect(menu.addAction(QStringLiteral("修改车辆")), &QAction::triggered, this, &MainWindow::openSelectedVehicle);
+    menu.exec(m_grid->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::takePayment()
+{
+    if (text::isEqual(text::toNumber(m_state.currentVehicleId), 0.0)) {
+        m_dialogs.message(texts::kSelectVehicleFirst);
+        return;
+    }
+    if (restoredSinceLogin())
+        return;
+    if (m_hooks.openPayment)
+        m_hooks.openPayment();
 }
 
 void MainWindow::setHooks(MainWindowHooks hooks)

@@ -36,6 +36,11 @@ struct MainWindowHooks {
     std::function<void()> openReminders;
     // Prints the shown list.
     std::function<void()> printGrid;
+    // 收费登记 of the vehicle currentVehicleId, modally.
+    std::function<void()> openPayment;
+    // The windows of the menu 收费管理, modally: 收费查询, 日结.
+    std::function<void()> openPaymentQuery;
+    std::function<void()> openTakings;
     // Ends the program at once (menu 退出).
     std::function<void()> quit;
 };
@@ -64,6 +69,8 @@ public:
     void modifyVehicle();
     void openSelectedVehicle(); // double-click on the grid: no selection check
     void startMassSend();
+    // 收费 (tool button and the grid's context menu): 收费登记 of the chosen vehicle.
+    void takePayment();
     // Records the grid's current row (a button release on the grid) as the vehicle to modify.
     void recordSelection();
     void showAbout();
@@ -85,6 +92,10 @@ protected:
 private:
     void buildControls();
     void buildMenu();
+    // The menu 收费管理: every window of the fee desk that is not about one vehicle.
+    void buildFeeMenu();
+    // The grid's context menu at a point of its viewport: the row under it becomes the chosen one.
+    void showGridMenu(const QPoint& position);
     void onTreeSelectionChanged();
     // Records the given model row's vehicle in currentVehicleId and editVehicleId.
     void recordRow(int modelRow);

@@ -252,7 +252,32 @@ void VehicleWindow::buildControls()
         m_history->setAutoDefault(false);
         m_history->setEnabled(false); // until a stored vehicle is shown
         connect(m_history, &QPushButton::clicked, this, &VehicleWindow::openHistoryWindow);
+        // In the management fee's group, right of its first row.
+        for (QGroupBox* group : findChildren<QGroupBox*>(QStringLiteral("分组框_管理费用"))) {
+            m_pay = new QPushButton(QStringLiteral("收费"), group);
+            m_pay->setObjectName(QStringLiteral("按钮_收费"));
+            m_pay->setGeometry(562, 20, 76, 32);
+            m_pay->setAutoDefault(false);
+            m_pay->setVisible(false); // until the program gives it a payment window
+            connect(m_pay, &QPushButton::clicked, this, &VehicleWindow::openPaymentWindow);
+        }
     }
+}
+
+void VehicleWindow::setPaymentOpener(PaymentOpener opener)
+{
+    m_paymentOpener = std::move(opener);
+    if (m_pay)
+        m_pay->setVisible(static_cast<bool>(m_paymentOpener));
+}
+
+void VehicleWindow::openPaymentWindow()
+{
+    if (!m_paymentOpener || !m_modifying || m_loadFailed)
+        return;
+    const bool unsaved = !changedColumns().isEmpty();
+    if (m_paymentOpener(m_vehicleId.toLongLong()) && !unsaved)
+        loadVehicle();
 }
 
 QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* parent, QDate loginDate)

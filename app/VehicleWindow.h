@@ -88,6 +88,13 @@ public:
     // The bytes of the picture a thumbnail shows; empty when it shows none.
     QByteArray thumbnailBytes(const QString& docKind) const { return m_thumbnailBytes.value(docKind); }
 
+    // Opens 收费登记 of the vehicle modally; true when a payment was taken. None: no 收费 button.
+    using PaymentOpener = std::function<bool(qint64 vehicleId)>;
+    void setPaymentOpener(PaymentOpener opener);
+    // The 收费 button: a payment of the loaded vehicle. The form shows the stored fee columns
+    // afterwards unless the user has unsaved changes, which a save then merges as usual.
+    void openPaymentWindow();
+
     // Shows the history window modally; a test replaces it so that nothing waits on exec().
     using HistoryOpener = std::function<void(HistoryWindow&)>;
     void setHistoryOpener(HistoryOpener opener) { m_historyOpener = std::move(opener); }
@@ -153,6 +160,7 @@ private:
     QHash<QObject*, QString> m_thumbnailKinds; // thumbnail -> document kind
     QPushButton* m_save = nullptr;
     QPushButton* m_history = nullptr;
+    QPushButton* m_pay = nullptr;
     VehicleRecord m_read;       // the row the form was filled from: what a save compares with
     VehicleValues m_readValues; // what the form gave right after it showed m_read
     QHash<QString, QString> m_pictureNames;
@@ -163,6 +171,7 @@ private:
     std::unique_ptr<ThumbnailLoader> m_loader;
     PictureOpener m_pictureOpener;
     HistoryOpener m_historyOpener;
+    PaymentOpener m_paymentOpener;
 };
 
 } // namespace fd::vehicles

@@ -8,6 +8,9 @@
 #include "printing/PrintPreview.h"
 #include "fleet/ShownList.h"
 #include "app/VehicleWindow.h"
+#include "fees/window/DailyWindow.h"
+#include "fees/window/PaymentWindow.h"
+#include "fees/window/QueryWindow.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -28,6 +31,10 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
             if (main)
                 main->showFullListAfterSave();
         });
+        form.setPaymentOpener([&state, &dialogs, &form](qint64 vehicleId) {
+            fees::PaymentWindow window(state, dialogs, vehicleId, &form);
+            return window.exec() == QDialog::Accepted;
+        });
         form.exec();
     };
     hooks.openMassSend = [&state, &dialogs, main] {
@@ -42,6 +49,20 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
         if (main)
             vehicles::printList(vehicles::shownList(main->grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),
                 dialogs, main);
+    };
+    hooks.openPayment = [&state, &dialogs, main] {
+        fees::PaymentWindow window(state, dialogs, state.currentVehicleId.toLongLong(), main);
+        if (window.exec() == QDialog::Accepted && main)
+            main->showFullListAfterSave();
+    };
+    hooks.openPaymentQuery = [&state, &dialogs, main] {
+        fees::QueryWindow window(state, dialogs, main);
+        window.search();
+        window.exec();
+    };
+    hooks.openTakings = [&state, &dialogs, main] {
+        fees::DailyWindow window(state, dialogs, main);
+        window.exec();
     };
     hooks.quit = [] { QApplication::exit(0); };
     return hooks;

@@ -143,6 +143,9 @@ bool Settings::load(const QString& path, QString* error)
     connectivityUrl = text("connectivityUrl", connectivityUrl);
     httpConnectTimeoutSeconds = number("httpConnectTimeoutSeconds", httpConnectTimeoutSeconds);
     httpTotalTimeoutSeconds = number("httpTotalTimeoutSeconds", httpTotalTimeoutSeconds);
+    companyName = text("companyName", companyName);
+    receiptPrefix = text("receiptPrefix", receiptPrefix);
+    receiptPage = text("receiptPage", receiptPage);
     return ini.status() == QSettings::NoError;
 }
 
@@ -180,6 +183,9 @@ bool Settings::save(const QString& path) const
     ini.setValue(QStringLiteral("connectivityUrl"), connectivityUrl);
     ini.setValue(QStringLiteral("httpConnectTimeoutSeconds"), httpConnectTimeoutSeconds);
     ini.setValue(QStringLiteral("httpTotalTimeoutSeconds"), httpTotalTimeoutSeconds);
+    ini.setValue(QStringLiteral("companyName"), companyName);
+    ini.setValue(QStringLiteral("receiptPrefix"), receiptPrefix);
+    ini.setValue(QStringLiteral("receiptPage"), receiptPage);
     ini.endGroup();
     ini.sync();
     return ini.status() == QSettings::NoError && makeOwnerOnly(path);

@@ -44,6 +44,12 @@ struct Settings {
     // Connecting to a web server, and a whole web request.
     int httpConnectTimeoutSeconds = 5;
     int httpTotalTimeoutSeconds = 30;
+    // The fee desk: the company named on receipts (empty: the reminders' signature), the office's
+    // receipt number prefix, and the receipt page ("A5": A5 landscape, "241": the 241 mm
+    // continuous form) an office uses unless a user chose another in 页面设置.
+    QString companyName;
+    QString receiptPrefix = QStringLiteral("A");
+    QString receiptPage = QStringLiteral("A5");
 
     // The file the settings were last loaded from (not a setting of its own).
     QString loadedFrom;

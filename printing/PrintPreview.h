@@ -8,7 +8,9 @@
 #include <functional>
 #include <memory>
 
+class QHBoxLayout;
 class QLabel;
+class QPushButton;
 class QScrollArea;
 class QSettings;
 
@@ -63,6 +65,11 @@ public:
     // Lays the pages out again for the printer's paper and the margins.
     void relayout();
 
+    // A command of its own for what the preview shows (a receipt's 页面设置), after the others.
+    QPushButton* addCommand(const QString& text, std::function<void()> command);
+    // The file name 另存PDF suggests.
+    void setPdfName(const QString& name) { m_pdfName = name; }
+
     // A print run or PDF is being written.
     bool outputRunning() const;
     void done(int result) override;
@@ -102,6 +109,9 @@ private:
     QScrollArea* m_scroll = nullptr;
     QWidget* m_sheet = nullptr;
     QLabel* m_label = nullptr;
+    QHBoxLayout* m_commands = nullptr;
+    int m_commandCount = 0;
+    QString m_pdfName = QStringLiteral("车辆列表.pdf");
     QPointer<JobProgress> m_output;
 };
 
