@@ -10,33 +10,33 @@
 namespace fd::fees {
 namespace {
 
-const StoredFeeColumns kColumns[kStoredKinds] = {
-    {"senceyingjiaofei", "senceyijiaofei", "sencehaiqianfei"},
-    {"baoxianyingjiaofei", "baoxianyijiaofei", "baoxianhaiqianfei"},
-    {"yinyunzengyingjiaofei", "yinyunzengyijiaofei", "yinyunzenghaiqianfei"},
-    {"guanliyingjiaofei", "guanliyijiaofei", "guanlihaiqianfei"},
-};
+    const StoredFeeColumns kColumns[kStoredKinds] = {
+        { "senceyingjiaofei", "senceyijiaofei", "sencehaiqianfei" },
+        { "baoxianyingjiaofei", "baoxianyijiaofei", "baoxianhaiqianfei" },
+        { "yinyunzengyingjiaofei", "yinyunzengyijiaofei", "yinyunzenghaiqianfei" },
+        { "guanliyingjiaofei", "guanliyijiaofei", "guanlihaiqianfei" },
+    };
 
-// The vehicle statement's columns: the identifying texts, then due and paid per stored kind.
-enum VehicleColumn { cId, cFile, cPlate, cOwner, cPhone, cStatus, cFirstFee };
+    // The vehicle statement's columns: the identifying texts, then due and paid per stored kind.
+    enum VehicleColumn { cId, cFile, cPlate, cOwner, cPhone, cStatus, cFirstFee };
 
-QString cell(const db::Result& r, int column)
-{
-    return r.isNull(column) ? QString() : text::fromGbk(r.data(column), static_cast<qsizetype>(r.size(column)));
-}
+    QString cell(const db::Result& r, int column)
+    {
+        return r.isNull(column) ? QString() : text::fromGbk(r.data(column), static_cast<qsizetype>(r.size(column)));
+    }
 
-struct PeriodRow {
-    qint64 vehicle = 0;
-    int kind = 0; // list column
-    OpenPeriod period;
-};
+    struct PeriodRow {
+        qint64 vehicle = 0;
+        int kind = 0; // list column
+        OpenPeriod period;
+    };
 
 } // namespace
 
 QString arrearsKindName(int kind)
 {
-    static const QString names[kArrearsKinds] = {QStringLiteral("审车费"), QStringLiteral("保险费"),
-        QStringLiteral("营运费"), QStringLiteral("管理费"), QStringLiteral("其他")};
+    static const QString names[kArrearsKinds] = { QStringLiteral("审车费"), QStringLiteral("保险费"),
+        QStringLiteral("营运费"), QStringLiteral("管理费"), QStringLiteral("其他") };
     return kind >= 0 && kind < kArrearsKinds ? names[kind] : QString();
 }
 
@@ -120,9 +120,8 @@ void Arrears::add(ArrearsRow row)
 
 void Arrears::sort()
 {
-    std::stable_sort(rows.begin(), rows.end(), [](const ArrearsRow& a, const ArrearsRow& b) {
-        return a.plate < b.plate;
-    });
+    std::stable_sort(
+        rows.begin(), rows.end(), [](const ArrearsRow& a, const ArrearsRow& b) { return a.plate < b.plate; });
 }
 
 db::Statement arrearsVehiclesStatement()
@@ -140,7 +139,8 @@ db::Statement openPeriodsStatement()
     // and a payment counts unless a void points at it.
     return db::Statement(QStringLiteral(
         "select l.cheliangid,field(l.feiyong,'审车费','保险费','营运费','管理费','其他') as k,max(l.qijian) as q,"
-        "cast(substring_index(group_concat(if(l.leixing='应缴',l.jine,null) order by l.ID desc),',',1) as signed) as due,"
+        "cast(substring_index(group_concat(if(l.leixing='应缴',l.jine,null) order by l.ID desc),',',1) as signed) as "
+        "due,"
         "sum(l.leixing='应缴') as dues,"
         "sum(if(l.leixing='收费' and v.ID is null,l.jine,0)) as paid "
         "from (select cheliangid,feiyong,qitamingcheng,max(qijian) as qijian from shoufeijilu "

@@ -26,7 +26,7 @@ inline constexpr int kStoredKinds = 4;
 QString arrearsKindName(int kind);
 // The vehicle columns of a fee kind with columns (kind < kStoredKinds).
 struct StoredFeeColumns {
-    const char* due;  // 应缴费用
+    const char* due; // 应缴费用
     const char* paid; // 已缴费用
     const char* owed; // 还欠费用
 };
@@ -37,14 +37,14 @@ struct OpenPeriod {
     int period = 0;
     qint64 dueFen = 0;
     bool hasDue = false; // the period has an 应缴 row
-    qint64 paidFen = 0;  // its payments that were not voided
+    qint64 paidFen = 0; // its payments that were not voided
 };
 
 // What a vehicle owes of one fee kind.
 struct Owed {
     enum State {
-        Nothing,    // no amount recorded: no ledger rows and both stored texts empty
-        Amount,     // fen: due − paid (0 or less: nothing outstanding)
+        Nothing, // no amount recorded: no ledger rows and both stored texts empty
+        Amount, // fen: due − paid (0 or less: nothing outstanding)
         Unreadable, // text: the stored text that could not be read; column: which one
     };
     State state = Nothing;

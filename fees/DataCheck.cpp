@@ -11,17 +11,18 @@
 namespace fd::fees {
 namespace {
 
-const QString kColumnNames[3] = {QStringLiteral("应缴费用"), QStringLiteral("已缴费用"), QStringLiteral("还欠费用")};
+    const QString kColumnNames[3]
+        = { QStringLiteral("应缴费用"), QStringLiteral("已缴费用"), QStringLiteral("还欠费用") };
 
-QStringList feeFields()
-{
-    QStringList fields;
-    for (int k = 0; k < kStoredKinds; ++k) {
-        const StoredFeeColumns& c = storedFeeColumns(k);
-        fields << QLatin1String(c.due) << QLatin1String(c.paid) << QLatin1String(c.owed);
+    QStringList feeFields()
+    {
+        QStringList fields;
+        for (int k = 0; k < kStoredKinds; ++k) {
+            const StoredFeeColumns& c = storedFeeColumns(k);
+            fields << QLatin1String(c.due) << QLatin1String(c.paid) << QLatin1String(c.owed);
+        }
+        return fields;
     }
-    return fields;
-}
 
 } // namespace
 
@@ -38,7 +39,8 @@ db::Statement dataCheckStatement()
     return db::Statement(sql + QStringLiteral(" from celiangzongbiao where ") + doubtful.join(QStringLiteral(" or ")));
 }
 
-bool readUnreadableFees(db::Connection& session, std::vector<UnreadableFee>& out, QString* error, const std::atomic_bool* cancelled)
+bool readUnreadableFees(
+    db::Connection& session, std::vector<UnreadableFee>& out, QString* error, const std::atomic_bool* cancelled)
 {
     out.clear();
     const QStringList fields = feeFields();
@@ -82,7 +84,8 @@ bool readUnreadableFees(db::Connection& session, std::vector<UnreadableFee>& out
             return false;
         }
     }
-    std::stable_sort(out.begin(), out.end(), [](const UnreadableFee& a, const UnreadableFee& b) { return a.plate < b.plate; });
+    std::stable_sort(
+        out.begin(), out.end(), [](const UnreadableFee& a, const UnreadableFee& b) { return a.plate < b.plate; });
     return true;
 }
 

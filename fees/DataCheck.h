@@ -18,10 +18,10 @@ namespace fd::fees {
 struct UnreadableFee {
     qint64 vehicleId = 0;
     QString fileNumber, plate, owner;
-    QString fee;    // 审车费, 保险费, 营运费, 管理费
+    QString fee; // 审车费, 保险费, 营运费, 管理费
     QString column; // 应缴费用, 已缴费用, 还欠费用
-    QString field;  // the column's name in the table
-    QString text;   // as stored
+    QString field; // the column's name in the table
+    QString text; // as stored
 };
 
 // The vehicles whose fee texts are not all plain amounts: a text of digits with up to two

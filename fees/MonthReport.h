@@ -31,7 +31,7 @@ struct MonthLine {
 struct MonthTakings {
     QDate first, last; // the days covered, both included
     std::vector<MonthLine> lines; // by clerk, then in the order of the methods (现金, 银行转账, 微信, 支付宝, 其他)
-    MonthLine total;              // clerk and method empty
+    MonthLine total; // clerk and method empty
 };
 
 // The ledger's payments and voids of the days, grouped: jingbanren, fangshi, leixing, bishu
@@ -39,7 +39,8 @@ struct MonthTakings {
 db::Statement monthTakingsStatement(const QDate& first, const QDate& last);
 
 // Reads the takings of the days; false with error set when the statement failed.
-bool readMonthTakings(db::Connection& session, const QDate& first, const QDate& last, MonthTakings& out, QString* error);
+bool readMonthTakings(
+    db::Connection& session, const QDate& first, const QDate& last, MonthTakings& out, QString* error);
 
 // The report as lines: 经办人, 收款方式, 收费笔数, 收费金额, 作废笔数, 作废金额, 实收金额; a 小计 after
 // each clerk's lines and the 合计 at the end.

@@ -9,10 +9,10 @@
 namespace fd::fees {
 namespace {
 
-QString cannotWrite(const QString& path, const QString& why)
-{
-    return QStringLiteral("无法写入文件 %1：%2").arg(path, why);
-}
+    QString cannotWrite(const QString& path, const QString& why)
+    {
+        return QStringLiteral("无法写入文件 %1：%2").arg(path, why);
+    }
 
 } // namespace
 

@@ -13,9 +13,9 @@ namespace fd::fees {
 struct XlsxTable {
     QString title;
     QStringList headers;
-    QList<int> widths;       // characters per column; missing ones take 12
+    QList<int> widths; // characters per column; missing ones take 12
     QList<int> rightAligned; // amount and count columns
-    QList<int> numbers;      // columns of whole numbers written as numbers
+    QList<int> numbers; // columns of whole numbers written as numbers
     struct Row {
         QStringList cells;
         bool bold = false;

@@ -13,8 +13,8 @@ ArrearsModel::ArrearsModel(QObject* parent)
 
 QStringList ArrearsModel::headers()
 {
-    QStringList h {QStringLiteral("档案编号"), QStringLiteral("车牌号"), QStringLiteral("车主姓名"), QStringLiteral("车主电话"),
-        QStringLiteral("车辆状态")};
+    QStringList h { QStringLiteral("档案编号"), QStringLiteral("车牌号"), QStringLiteral("车主姓名"),
+        QStringLiteral("车主电话"), QStringLiteral("车辆状态") };
     for (int k = 0; k < kArrearsKinds; ++k)
         h << arrearsKindName(k);
     h << QStringLiteral("合计");

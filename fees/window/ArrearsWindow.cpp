@@ -22,13 +22,13 @@
 namespace fd::fees {
 namespace {
 
-struct ArrearsRead {
-    std::shared_ptr<Arrears> arrears = std::make_shared<Arrears>();
-    bool ok = false;
-    QString error;
-};
+    struct ArrearsRead {
+        std::shared_ptr<Arrears> arrears = std::make_shared<Arrears>();
+        bool ok = false;
+        QString error;
+    };
 
-constexpr int kWidths[] = {80, 80, 70, 95, 60, 95, 95, 95, 95, 95, 100};
+    constexpr int kWidths[] = { 80, 80, 70, 95, 60, 95, 95, 95, 95, 95, 100 };
 
 } // namespace
 
@@ -109,6 +109,7 @@ void ArrearsWindow::refresh()
     m_read.cancel();
     if (!m_state.dbConnection) {
         m_status->setText(QStringLiteral("没有连接数据库"));
+        ++m_readsEnded;
         Q_EMIT refreshed();
         return;
     }
@@ -131,6 +132,7 @@ void ArrearsWindow::refresh()
                 m_model->setArrears(std::move(read.arrears));
                 showTotals();
             }
+            ++m_readsEnded;
             Q_EMIT refreshed();
         });
 }
@@ -154,14 +156,17 @@ void ArrearsWindow::showTotals()
     QStringList parts;
     for (int k = 0; k < kArrearsKinds; ++k)
         if (a.vehicles[k] > 0)
-            parts << QStringLiteral("%1 %2 元（%3 辆）").arg(arrearsKindName(k), money::formatFen(a.fen[k])).arg(a.vehicles[k]);
+            parts << QStringLiteral("%1 %2 元（%3 辆）")
+                         .arg(arrearsKindName(k), money::formatFen(a.fen[k]))
+                         .arg(a.vehicles[k]);
     m_totals->setText(QStringLiteral("共 %1 辆车欠费。%2%3合计 %4 元。")
                           .arg(a.rows.size())
                           .arg(parts.join(QStringLiteral("；")), parts.isEmpty() ? QString() : QStringLiteral("。"),
                               money::formatFen(a.totalFen())));
     const qint64 n = a.unreadableCount();
-    m_unreadable->setText(n > 0 ? QStringLiteral("无法识别的金额 %1 条（标红），未计入合计；在 收费管理 → 收费数据检查 中列出。").arg(n)
-                                : QString());
+    m_unreadable->setText(n > 0
+            ? QStringLiteral("无法识别的金额 %1 条（标红），未计入合计；在 收费管理 → 收费数据检查 中列出。").arg(n)
+            : QString());
     m_unreadable->setVisible(n > 0);
     m_status->setText(QStringLiteral("列出 %1 辆").arg(m_model->rowCount()));
 }
@@ -185,7 +190,8 @@ void ArrearsWindow::exportXlsx()
     }
     if (m_export.running())
         return;
-    const QString path = m_dialogs.saveFileName(QStringLiteral("导出Excel"), QStringLiteral("欠费车辆.xlsx"), QStringLiteral("Excel 文件 (*.xlsx)"));
+    const QString path = m_dialogs.saveFileName(
+        QStringLiteral("导出Excel"), QStringLiteral("欠费车辆.xlsx"), QStringLiteral("Excel 文件 (*.xlsx)"));
     if (path.isEmpty())
         return;
     m_status->setText(QStringLiteral("正在导出…"));
@@ -197,7 +203,7 @@ void ArrearsWindow::exportXlsx()
             XlsxTable table;
             table.title = title;
             table.headers = ArrearsModel::headers();
-            table.widths = {12, 12, 10, 14, 8, 14, 14, 14, 14, 14, 14};
+            table.widths = { 12, 12, 10, 14, 8, 14, 14, 14, 14, 14, 14 };
             for (int c = ArrearsModel::kFirstKindColumn; c <= ArrearsModel::kTotalColumn; ++c)
                 table.rightAligned << c;
             table.rows.reserve(shown.size() + 1);

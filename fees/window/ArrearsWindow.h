@@ -38,6 +38,8 @@ public:
     void askPayment();
 
     bool reading() const { return m_read.running(); }
+    // How many reads have ended (shown, or failed with the reason in the status line).
+    int readsEnded() const { return m_readsEnded; }
     ArrearsModel& model() const { return *m_model; }
     QTableView& table() const { return *m_table; }
 
@@ -55,6 +57,7 @@ private:
     AppState& m_state;
     Dialogs& m_dialogs;
     JobHandle m_read;
+    int m_readsEnded = 0;
     JobHandle m_export;
     ArrearsModel* m_model = nullptr;
     QComboBox* m_kind = nullptr;

@@ -17,13 +17,13 @@
 namespace fd::fees {
 namespace {
 
-struct CheckRead {
-    std::vector<UnreadableFee> fees;
-    bool ok = false;
-    QString error;
-};
+    struct CheckRead {
+        std::vector<UnreadableFee> fees;
+        bool ok = false;
+        QString error;
+    };
 
-constexpr int kWidths[] = {90, 90, 80, 70, 80, 200};
+    constexpr int kWidths[] = { 90, 90, 80, 70, 80, 200 };
 
 } // namespace
 
@@ -46,13 +46,15 @@ DataCheckWindow::DataCheckWindow(AppState& state, Dialogs& dialogs, QWidget* par
     row->addWidget(edit);
     row->addWidget(m_status, 1);
 
-    m_model = new LinesModel({QStringLiteral("档案编号"), QStringLiteral("车牌号"), QStringLiteral("车主姓名"), QStringLiteral("费用"),
-                                 QStringLiteral("项目"), QStringLiteral("内容（无法识别为金额）")},
-        {}, this);
+    m_model
+        = new LinesModel({ QStringLiteral("档案编号"), QStringLiteral("车牌号"), QStringLiteral("车主姓名"),
+                             QStringLiteral("费用"), QStringLiteral("项目"), QStringLiteral("内容（无法识别为金额）") },
+            {}, this);
     m_table = makeTable(this, QStringLiteral("表格_收费数据检查"), m_model, kWidths);
     m_table->setToolTip(QStringLiteral("双击一行，在车辆窗口中改正"));
     connect(m_table, &QTableView::doubleClicked, this, [this](const QModelIndex&) { editVehicle(); });
-    auto* note = new QLabel(QStringLiteral("这些费用文字无法识别为金额，不计入欠费合计。金额请写成 1200 或 1200.50。"), this);
+    auto* note
+        = new QLabel(QStringLiteral("这些费用文字无法识别为金额，不计入欠费合计。金额请写成 1200 或 1200.50。"), this);
     note->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(row);
@@ -72,6 +74,7 @@ void DataCheckWindow::refresh()
     m_read.cancel();
     if (!m_state.dbConnection) {
         m_status->setText(QStringLiteral("没有连接数据库"));
+        ++m_readsEnded;
         Q_EMIT refreshed();
         return;
     }
@@ -90,6 +93,7 @@ void DataCheckWindow::refresh()
             m_refresh->setEnabled(true);
             if (!read.ok) {
                 m_status->setText(QStringLiteral("检查失败：") + read.error);
+                ++m_readsEnded;
                 Q_EMIT refreshed();
                 return;
             }
@@ -98,15 +102,17 @@ void DataCheckWindow::refresh()
             QSet<qint64> vehicles;
             for (const UnreadableFee& f : read.fees) {
                 LinesModel::Row r;
-                r.cells = QStringList {f.fileNumber, f.plate, f.owner, f.fee, f.column, f.text};
+                r.cells = QStringList { f.fileNumber, f.plate, f.owner, f.fee, f.column, f.text };
                 r.key = f.vehicleId;
                 r.tip = QStringLiteral("%1的%2（%3）").arg(f.fee, f.column, f.field);
                 rows.push_back(std::move(r));
                 vehicles.insert(f.vehicleId);
             }
             m_model->setRows(std::move(rows));
-            m_status->setText(read.fees.empty() ? QStringLiteral("所有费用文字都能识别为金额。")
-                                                : QStringLiteral("%1 辆车的 %2 项费用无法识别为金额").arg(vehicles.size()).arg(read.fees.size()));
+            m_status->setText(read.fees.empty()
+                    ? QStringLiteral("所有费用文字都能识别为金额。")
+                    : QStringLiteral("%1 辆车的 %2 项费用无法识别为金额").arg(vehicles.size()).arg(read.fees.size()));
+            ++m_readsEnded;
             Q_EMIT refreshed();
         });
 }

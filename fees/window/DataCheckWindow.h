@@ -31,6 +31,8 @@ public:
     void refresh();
     void editVehicle();
     bool reading() const { return m_read.running(); }
+    // How many reads have ended (shown, or failed with the reason in the status line).
+    int readsEnded() const { return m_readsEnded; }
     LinesModel& model() const { return *m_model; }
     QTableView& table() const { return *m_table; }
 
@@ -43,6 +45,7 @@ private:
     AppState& m_state;
     Dialogs& m_dialogs;
     JobHandle m_read;
+    int m_readsEnded = 0;
     LinesModel* m_model = nullptr;
     QPushButton* m_refresh = nullptr;
     QTableView* m_table = nullptr;

@@ -38,7 +38,8 @@ QVariant LinesModel::data(const QModelIndex& index, int role) const
     case Qt::DisplayRole:
         return index.column() < row.cells.size() ? row.cells[index.column()] : QString();
     case Qt::TextAlignmentRole:
-        return QVariant::fromValue(Qt::AlignVCenter | (m_right.contains(index.column()) ? Qt::AlignRight : Qt::AlignLeft));
+        return QVariant::fromValue(
+            Qt::AlignVCenter | (m_right.contains(index.column()) ? Qt::AlignRight : Qt::AlignLeft));
     case Qt::FontRole:
         if (row.bold || row.heading) {
             QFont f;

@@ -22,26 +22,26 @@
 namespace fd::fees {
 namespace {
 
-struct TakingsRead {
-    MonthTakings takings;
-    bool ok = false;
-    QString error;
-};
+    struct TakingsRead {
+        MonthTakings takings;
+        bool ok = false;
+        QString error;
+    };
 
-constexpr int kWidths[] = {110, 90, 70, 110, 70, 100, 110};
-const QList<int> kRight {2, 3, 4, 5, 6};
+    constexpr int kWidths[] = { 110, 90, 70, 110, 70, 100, 110 };
+    const QList<int> kRight { 2, 3, 4, 5, 6 };
 
-std::vector<LinesModel::Row> modelRows(const MonthTakings& t)
-{
-    std::vector<LinesModel::Row> rows;
-    for (const ReportLine& line : monthLines(t)) {
-        LinesModel::Row r;
-        r.cells = line.cells;
-        r.bold = line.kind != ReportLine::Line;
-        rows.push_back(std::move(r));
+    std::vector<LinesModel::Row> modelRows(const MonthTakings& t)
+    {
+        std::vector<LinesModel::Row> rows;
+        for (const ReportLine& line : monthLines(t)) {
+            LinesModel::Row r;
+            r.cells = line.cells;
+            r.bold = line.kind != ReportLine::Line;
+            rows.push_back(std::move(r));
+        }
+        return rows;
     }
-    return rows;
-}
 
 } // namespace
 
@@ -111,6 +111,7 @@ void MonthWindow::refresh()
     m_read.cancel();
     if (!m_state.dbConnection) {
         m_status->setText(QStringLiteral("没有连接数据库"));
+        ++m_readsEnded;
         Q_EMIT refreshed();
         return;
     }
@@ -140,6 +141,7 @@ void MonthWindow::refresh()
                                       .arg(money::formatFen(total.voidedFen), money::formatFen(total.netFen())));
                 m_takings = std::move(read.takings);
             }
+            ++m_readsEnded;
             Q_EMIT refreshed();
         });
 }
@@ -154,7 +156,7 @@ vehicles::ShownList MonthWindow::printedPage() const
     const QString footer = QStringLiteral("打印日期：%1      制表人：%2      复核人：__________")
                                .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd")), m_state.loginUser);
     page.drawing = [t, footer](QPainter& painter, const QRectF& area) {
-        paintReport(painter, area, monthHeaders(), monthLines(t), {3, 3, 2, 3, 2, 3, 3}, kRight, footer);
+        paintReport(painter, area, monthHeaders(), monthLines(t), { 3, 3, 2, 3, 2, 3, 3 }, kRight, footer);
     };
     return page;
 }
@@ -178,7 +180,8 @@ void MonthWindow::exportXlsx()
         return;
     const QDate first = monthFirst(m_month->date());
     const QString path = m_dialogs.saveFileName(QStringLiteral("导出Excel"),
-        QStringLiteral("月报%1.xlsx").arg(first.toString(QStringLiteral("yyyy-MM"))), QStringLiteral("Excel 文件 (*.xlsx)"));
+        QStringLiteral("月报%1.xlsx").arg(first.toString(QStringLiteral("yyyy-MM"))),
+        QStringLiteral("Excel 文件 (*.xlsx)"));
     if (path.isEmpty())
         return;
     m_export = startJob(
@@ -187,9 +190,9 @@ void MonthWindow::exportXlsx()
             XlsxTable table;
             table.title = title;
             table.headers = monthHeaders();
-            table.widths = {14, 12, 10, 14, 10, 14, 14};
+            table.widths = { 14, 12, 10, 14, 10, 14, 14 };
             table.rightAligned = kRight;
-            table.numbers = {2, 4};
+            table.numbers = { 2, 4 };
             for (const ReportLine& line : monthLines(t)) {
                 XlsxTable::Row row;
                 row.cells = line.cells;

@@ -43,6 +43,8 @@ public:
     vehicles::ShownList printedPage() const;
 
     bool reading() const { return m_read.running(); }
+    // How many reads have ended (shown, or failed with the reason in the status line).
+    int readsEnded() const { return m_readsEnded; }
     const std::optional<MonthTakings>& takings() const { return m_takings; }
     LinesModel& model() const { return *m_model; }
 
@@ -56,6 +58,7 @@ private:
     AppState& m_state;
     Dialogs& m_dialogs;
     JobHandle m_read;
+    int m_readsEnded = 0;
     JobHandle m_export;
     std::optional<MonthTakings> m_takings;
     LinesModel* m_model = nullptr;

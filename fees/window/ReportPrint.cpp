@@ -8,20 +8,22 @@
 namespace fd::fees {
 namespace {
 
-QFont printFont(double size, bool bold)
-{
-    QFont f;
-    f.setFamilies({QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun")});
-    f.setPixelSize(std::max(8, static_cast<int>(size)));
-    f.setBold(bold);
-    f.setHintingPreference(QFont::PreferNoHinting);
-    return f;
-}
+    QFont printFont(double size, bool bold)
+    {
+        QFont f;
+        f.setFamilies(
+            { QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Microsoft YaHei"), QStringLiteral("SimSun") });
+        f.setPixelSize(std::max(8, static_cast<int>(size)));
+        f.setBold(bold);
+        f.setHintingPreference(QFont::PreferNoHinting);
+        return f;
+    }
 
 } // namespace
 
-void paintReport(QPainter& painter, const QRectF& area, const QStringList& headers, const std::vector<ReportLine>& lines,
-    const QList<double>& shares, const QList<int>& rightAligned, const QString& footer)
+void paintReport(QPainter& painter, const QRectF& area, const QStringList& headers,
+    const std::vector<ReportLine>& lines, const QList<double>& shares, const QList<int>& rightAligned,
+    const QString& footer)
 {
     painter.save();
     const int rows = static_cast<int>(lines.size()) + 1 + (footer.isEmpty() ? 0 : 2);
@@ -43,7 +45,8 @@ void paintReport(QPainter& painter, const QRectF& area, const QStringList& heade
             painter.drawRect(cell);
             painter.setPen(Qt::black);
             const Qt::Alignment align = Qt::AlignVCenter | (rightAligned.contains(c) ? Qt::AlignRight : Qt::AlignLeft);
-            painter.drawText(cell.adjusted(10, 0, -10, 0), align | Qt::TextSingleLine, c < cells.size() ? cells[c] : QString());
+            painter.drawText(
+                cell.adjusted(10, 0, -10, 0), align | Qt::TextSingleLine, c < cells.size() ? cells[c] : QString());
             x += widths[c];
         }
     };
@@ -58,7 +61,8 @@ void paintReport(QPainter& painter, const QRectF& area, const QStringList& heade
     if (!footer.isEmpty()) {
         painter.setFont(printFont(fontSize, false));
         painter.setPen(Qt::black);
-        painter.drawText(QRectF(area.left(), y + rowHeight, area.width(), rowHeight), Qt::AlignLeft | Qt::AlignVCenter, footer);
+        painter.drawText(
+            QRectF(area.left(), y + rowHeight, area.width(), rowHeight), Qt::AlignLeft | Qt::AlignVCenter, footer);
     }
     painter.restore();
 }
