@@ -8,6 +8,9 @@
 #include "common/Text.h"
 #include "db/Legacy.h"
 #include "overview/OverviewPage.h"
+#include "fees/window/ArrearsWindow.h"
+#include "fees/window/DataCheckWindow.h"
+#include "fees/window/MonthWindow.h"
 #include "ui/JobProgress.h"
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"
@@ -156,6 +159,7 @@ void MainWindow::buildControls()
             if (!restoredSinceLogin())
                 m_fleet->loadDateList(sql, column, header);
         });
+    connect(m_overview, &overview::OverviewPage::arrearsRequested, this, [this] { showArrears().setKind(3); });
     // A row selected with the keyboard (arrows, Page Up/Down, Home/End) or by a press is the
     // chosen vehicle as much as a clicked one. The selection changes before the current index
     // does, so the row comes from the selection itself. Refills and the focus frame a view puts on
@@ -198,6 +202,11 @@ void MainWindow::buildMenu()
         if (m_hooks.openReminders)
             m_hooks.openReminders();
     });
+    QMenu* fees = menuBar()->addMenu(QStringLiteral("收费管理"));
+    fees->setObjectName(QStringLiteral("menuFees"));
+    connect(fees->addAction(QStringLiteral("欠费车辆")), &QAction::triggered, this, [this] { showArrears(); });
+    connect(fees->addAction(QStringLiteral("月报")), &QAction::triggered, this, [this] { showMonthReport(); });
+    connect(fees->addAction(QStringLiteral("收费数据检查")), &QAction::triggered, this, [this] { showFeeDataCheck(); });
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
     help->setObjectName(QStringLiteral("menuHelp"));
     QAction* manual = help->addAction(QStringLiteral("使用说明"));
@@ -209,6 +218,43 @@ void MainWindow::buildMenu()
     connect(manual, &QAction::triggered, this, &MainWindow::showManual);
     connect(help->addAction(QStringLiteral("联系我们")), &QAction::triggered, this, &MainWindow::showContact);
     connect(help->addAction(QStringLiteral("关于软件")), &QAction::triggered, this, &MainWindow::showAbout);
+}
+
+// The fee windows are made once, over the main window, and read again when shown again.
+template <typename W> W& showFeeWindow(QPointer<W>& window, AppState& state, Dialogs& dialogs, QWidget* parent,
+    const std::function<void(W&)>& made)
+{
+    if (!window) {
+        window = new W(state, dialogs, parent);
+        made(*window);
+    } else {
+        window->refresh();
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return *window;
+}
+
+fees::ArrearsWindow& MainWindow::showArrears()
+{
+    return showFeeWindow<fees::ArrearsWindow>(m_arrears, m_state, m_dialogs, this, [](fees::ArrearsWindow&) {});
+}
+
+fees::MonthWindow& MainWindow::showMonthReport()
+{
+    return showFeeWindow<fees::MonthWindow>(m_monthReport, m_state, m_dialogs, this, [](fees::MonthWindow&) {});
+}
+
+fees::DataCheckWindow& MainWindow::showFeeDataCheck()
+{
+    return showFeeWindow<fees::DataCheckWindow>(m_feeCheck, m_state, m_dialogs, this, [this](fees::DataCheckWindow& w) {
+        // The vehicle window of the line's vehicle, as a double-click on the grid opens it.
+        connect(&w, &fees::DataCheckWindow::vehicleRequested, this, [this](qint64 id) {
+            m_state.currentVehicleId = m_state.editVehicleId = QString::number(id);
+            openSelectedVehicle();
+        });
+    });
 }
 
 void MainWindow::setHooks(MainWindowHooks hooks)
