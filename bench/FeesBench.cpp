@@ -55,24 +55,29 @@ bool makeLedger(db::Connection& session, qint64 vehicles, const QDate& today)
     if (!run(session, QStringLiteral("truncate table shoufeijilu")))
         return false;
     const QString start = today.addDays(-364).toString(Qt::ISODate);
-    // b = block (0..9): kind and role per block.
-    const QString sql = QStringLiteral(
-        "insert into shoufeijilu (leixing,cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,"
-        "shoujuhao,jingbanren,jiqi,shijian) "
-        "select elt(b+1,'应缴','应缴','应缴','应缴','收费','收费','收费','收费','应缴','收费'),"
-        "v, concat('豫H',lpad(v,5,'0')), '车主', "
-        "elt(b+1,'审车费','保险费','营运费','管理费','审车费','保险费','营运费','管理费','审车费','保险费'),"
-        "if(b=8,2,1), if(b<4 or b=8, 300000, 100000 + (v mod 7) * 10000), "
-        "if(b between 4 and 7 or b=9, elt(1+(seq div 3) mod 5,'现金','银行转账','微信','支付宝','其他'),''), "
-        "'车主', if(b between 4 and 7 or b=9, concat('B',seq), null), "
-        "elt(1+seq mod 4,'小王','小李','张会计','刘经理'), 'BENCH', "
-        "timestamp('%1') + interval ((seq * 7919) mod 365) day + interval (8*3600 + (seq * 104729) mod 32400) second "
-        "from (select seq, (seq-1) div %2 as b, 1 + (seq-1) mod %2 as v from seq_1_to_%3) s")
-                            .arg(start)
-                            .arg(vehicles)
-                            .arg(kLedgerRows);
-    if (!run(session, sql))
-        return false;
+    // b = block (0..9): kind and role per block; written a block at a time.
+    for (qint64 from = 1; from <= kLedgerRows; from += vehicles) {
+        const qint64 to = std::min(kLedgerRows, from + vehicles - 1);
+        const QString sql = QStringLiteral(
+            "insert into shoufeijilu (leixing,cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,"
+            "shoujuhao,jingbanren,jiqi,shijian) "
+            "select elt(b+1,'应缴','应缴','应缴','应缴','收费','收费','收费','收费','应缴','收费'),"
+            "v, concat('豫H',lpad(v,5,'0')), '车主', "
+            "elt(b+1,'审车费','保险费','营运费','管理费','审车费','保险费','营运费','管理费','审车费','保险费'),"
+            "if(b=8,2,1), if(b<4 or b=8, 300000, 100000 + (v mod 7) * 10000), "
+            "if(b between 4 and 7 or b=9, elt(1+(seq div 3) mod 5,'现金','银行转账','微信','支付宝','其他'),''), "
+            "'车主', if(b between 4 and 7 or b=9, concat('B',seq), null), "
+            "elt(1+seq mod 4,'小王','小李','张会计','刘经理'), 'BENCH', "
+            "timestamp('%1') + interval ((seq * 7919) mod 365) day + interval (8*3600 + (seq * 104729) mod 32400) "
+            "second "
+            "from (select seq, (seq-1) div %2 mod 10 as b, 1 + (seq-1) mod %2 as v from seq_%3_to_%4) s")
+                                .arg(start)
+                                .arg(vehicles)
+                                .arg(from)
+                                .arg(to);
+        if (!run(session, sql))
+            return false;
+    }
     // One payment in a thousand voided an hour later by the same clerk.
     return run(session,
         QStringLiteral(
@@ -123,7 +128,8 @@ int main(int argc, char** argv)
         return 2;
     }
     QString error;
-    const DatabaseOptions options = net::endpointsOf(state.settings).database;
+    DatabaseOptions options = net::endpointsOf(state.settings).database;
+    options.readTimeoutSeconds = 600; // the ledger's making
     state.dbConnection = db::Connection::open(options, &error);
     if (!state.dbConnection) {
         std::fprintf(stderr, "cannot connect: %s\n", qPrintable(error));
