@@ -8,6 +8,9 @@
 #include "common/Text.h"
 #include "db/Legacy.h"
 #include "overview/OverviewPage.h"
+#include "fees/window/ArrearsWindow.h"
+#include "fees/window/DataCheckWindow.h"
+#include "fees/window/MonthWindow.h"
 #include "ui/JobProgress.h"
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"
@@ -161,6 +164,7 @@ void MainWindow::buildControls()
             if (!restoredSinceLogin())
                 m_fleet->loadDateList(sql, column, header);
         });
+    connect(m_overview, &overview::OverviewPage::arrearsRequested, this, [this] { showArrears().setKind(3); });
     // A row selected with the keyboard (arrows, Page Up/Down, Home/End) or by a press is the
     // chosen vehicle as much as a clicked one. The selection changes before the current index
     // does, so the row comes from the selection itself. Refills and the focus frame a view puts on
@@ -230,6 +234,9 @@ void MainWindow::buildFeeMenu()
             if (!restoredSinceLogin() && m_hooks.*hook)
                 (m_hooks.*hook)();
         });
+    connect(fees->addAction(QStringLiteral("欠费车辆")), &QAction::triggered, this, [this] { showArrears(); });
+    connect(fees->addAction(QStringLiteral("月报")), &QAction::triggered, this, [this] { showMonthReport(); });
+    connect(fees->addAction(QStringLiteral("收费数据检查")), &QAction::triggered, this, [this] { showFeeDataCheck(); });
 }
 
 void MainWindow::showGridMenu(const QPoint& position)
@@ -256,6 +263,50 @@ void MainWindow::takePayment()
         return;
     if (m_hooks.openPayment)
         m_hooks.openPayment();
+// The fee windows are made once, over the main window, and read again when shown again.
+template <typename W> W& showFeeWindow(QPointer<W>& window, AppState& state, Dialogs& dialogs, QWidget* parent,
+    const std::function<void(W&)>& made)
+{
+    if (!window) {
+        window = new W(state, dialogs, parent);
+        made(*window);
+    } else {
+        window->refresh();
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return *window;
+}
+
+fees::ArrearsWindow& MainWindow::showArrears()
+{
+    return showFeeWindow<fees::ArrearsWindow>(m_arrears, m_state, m_dialogs, this, [this](fees::ArrearsWindow& w) {
+        // 收费 on a line of the list takes that vehicle's payment; the list is read again after it.
+        connect(&w, &fees::ArrearsWindow::paymentRequested, this, [this, &w](qint64 id, int) {
+            if (restoredSinceLogin() || !m_hooks.openPayment)
+                return;
+            m_state.currentVehicleId = QString::number(id);
+            m_hooks.openPayment();
+            w.refresh();
+        });
+    });
+}
+
+fees::MonthWindow& MainWindow::showMonthReport()
+{
+    return showFeeWindow<fees::MonthWindow>(m_monthReport, m_state, m_dialogs, this, [](fees::MonthWindow&) {});
+}
+
+fees::DataCheckWindow& MainWindow::showFeeDataCheck()
+{
+    return showFeeWindow<fees::DataCheckWindow>(m_feeCheck, m_state, m_dialogs, this, [this](fees::DataCheckWindow& w) {
+        // The vehicle window of the line's vehicle, as a double-click on the grid opens it.
+        connect(&w, &fees::DataCheckWindow::vehicleRequested, this, [this](qint64 id) {
+            m_state.currentVehicleId = m_state.editVehicleId = QString::number(id);
+            openSelectedVehicle();
+        });
+    });
 }
 
 void MainWindow::setHooks(MainWindowHooks hooks)

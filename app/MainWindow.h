@@ -22,6 +22,11 @@ class FleetList;
 namespace overview {
 class OverviewPage;
 }
+namespace fees {
+class ArrearsWindow;
+class DataCheckWindow;
+class MonthWindow;
+}
 
 // The windows the main window opens, behind one seam so that a test replaces them and never
 // waits on a modal exec().
@@ -83,6 +88,10 @@ public:
     void exportList(bool excel);
     // After a vehicle was saved: the tree's root becomes current and the full list reloads.
     void showFullListAfterSave();
+    // 收费管理 → 欠费车辆, 月报, 收费数据检查: each window made once and shown again (and read again).
+    fees::ArrearsWindow& showArrears();
+    fees::MonthWindow& showMonthReport();
+    fees::DataCheckWindow& showFeeDataCheck();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -116,6 +125,9 @@ private:
     QPushButton* m_overviewButton = nullptr;
     QPointer<JobProgress> m_export; // the export running, if one does
     QPointer<HelpWindow> m_help;
+    QPointer<fees::ArrearsWindow> m_arrears;
+    QPointer<fees::MonthWindow> m_monthReport;
+    QPointer<fees::DataCheckWindow> m_feeCheck;
     qint64 m_restoreAtLogin = -1; // the last restore recorded when the user logged in; -1: not read
 };
 

@@ -137,6 +137,8 @@ OverviewPage::OverviewPage(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_fees->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_fees->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_fees->setFixedHeight(m_fees->horizontalHeader()->sizeHint().height() + 26);
+    m_fees->setToolTip(QStringLiteral("双击，列出欠费车辆"));
+    connect(m_fees, &QTableWidget::cellDoubleClicked, this, [this] { Q_EMIT arrearsRequested(); });
     layout->addWidget(m_fees);
     m_unreadableFees = new QLabel(this);
     m_unreadableFees->setObjectName(QStringLiteral("标签_无法识别的金额"));
@@ -254,6 +256,7 @@ void OverviewPage::fillTable()
             QString tip = QStringLiteral("%1 辆车的管理费在本月到期").arg(m_overview->feeVehicles[k]);
             if (m_overview->feeUnreadable[k] > 0)
                 tip += QStringLiteral("\n无法识别的金额 %1 条，未计入").arg(m_overview->feeUnreadable[k]);
+            tip += QStringLiteral("\n双击，列出欠费车辆");
             item->setToolTip(tip);
             m_fees->setItem(0, k, item);
         }

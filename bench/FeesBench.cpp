@@ -1,0 +1,250 @@
+// The fee views on a large register: N vehicles (the stack's sample fleet) and a ledger of about
+// a million rows made here on the server (a year of amounts due, payments in five methods by
+// four clerks, one payment in a thousand voided):
+//   (a) 欠费车辆 read as its window's job reads it (both statements and the merge),
+//   (b) a day's takings (日结: per clerk and method, the voids apart),
+//   (c) a month of the payment search (收费查询: every payment of the month with its void mark),
+//   (d) the 欠费车辆 and 月报 windows opened with the event loop running: the longest hold of the
+//       loop (the largest gap between the ticks of a 1 ms timer) until the list was shown.
+// Several times each; medians.
+
+#include "bench/BenchSupport.h"
+#include "common/AppState.h"
+#include "common/DateTime.h"
+#include "common/Jobs.h"
+#include "common/Settings.h"
+#include "db/Connection.h"
+#include "fees/Arrears.h"
+#include "fees/LedgerSchema.h"
+#include "fees/MonthReport.h"
+#include "fees/window/ArrearsWindow.h"
+#include "fees/window/MonthWindow.h"
+#include "net/Endpoints.h"
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QTextStream>
+#include <QTimer>
+#include <cstdio>
+#include <mysql.h>
+
+using namespace fd;
+using namespace fd::bench;
+
+namespace {
+
+constexpr qint64 kLedgerRows = 1000000;
+
+bool run(db::Connection& session, const QString& sql)
+{
+    db::Reply r = session.run(db::Statement::verbatim(sql));
+    if (!r.ok)
+        std::fprintf(stderr, "failed: %s\n  %s\n", qPrintable(r.error), qPrintable(sql.left(300)));
+    return r.ok;
+}
+
+// The ledger: row n of the million belongs to vehicle 1 + n mod V; its kind and role follow from
+// n div V, so every vehicle has the same pattern: 审车费 due, paid, due again (period 2 open);
+// 保险费 due and paid twice; 营运费 and 管理费 due and paid. Times spread over the year before the
+// day given, office hours.
+bool makeLedger(db::Connection& session, qint64 vehicles, const QDate& today)
+{
+    db::Reply n = session.run(db::Statement("select count(*) from shoufeijilu"));
+    if (n.ok && n.rows && n.rows->integer(0) >= kLedgerRows)
+        return true;
+    if (!run(session, QStringLiteral("truncate table shoufeijilu")))
+        return false;
+    const QString start = today.addDays(-364).toString(Qt::ISODate);
+    // b = block (0..9): kind and role per block; written a block at a time.
+    for (qint64 from = 1; from <= kLedgerRows; from += vehicles) {
+        const qint64 to = std::min(kLedgerRows, from + vehicles - 1);
+        const QString sql = QStringLiteral(
+            "insert into shoufeijilu (leixing,cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,"
+            "shoujuhao,jingbanren,jiqi,shijian) "
+            "select elt(b+1,'应缴','应缴','应缴','应缴','收费','收费','收费','收费','应缴','收费'),"
+            "v, concat('豫H',lpad(v,5,'0')), '车主', "
+            "elt(b+1,'审车费','保险费','营运费','管理费','审车费','保险费','营运费','管理费','审车费','保险费'),"
+            "if(b=8,2,1), if(b<4 or b=8, 300000, 100000 + (v mod 7) * 10000), "
+            "if(b between 4 and 7 or b=9, elt(1+(seq div 3) mod 5,'现金','银行转账','微信','支付宝','其他'),''), "
+            "'车主', if(b between 4 and 7 or b=9, concat('B',seq), null), "
+            "elt(1+seq mod 4,'小王','小李','张会计','刘经理'), 'BENCH', "
+            "timestamp('%1') + interval ((seq * 7919) mod 365) day + interval (8*3600 + (seq * 104729) mod 32400) "
+            "second "
+            "from (select seq, (seq-1) div %2 mod 10 as b, 1 + (seq-1) mod %2 as v from seq_%3_to_%4) s")
+                                .arg(start)
+                                .arg(vehicles)
+                                .arg(from)
+                                .arg(to);
+        if (!run(session, sql))
+            return false;
+    }
+    // One payment in a thousand voided an hour later by the same clerk.
+    return run(session,
+        QStringLiteral(
+            "insert into shoufeijilu (leixing,cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,"
+            "zuofeiid,zuofeiyuanyin,jingbanren,jiqi,shijian) "
+            "select "
+            "'作废',cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,ID,'bench',jingbanren,"
+            "jiqi,"
+            "shijian + interval 1 hour from shoufeijilu where leixing='收费' and ID mod 1000 = 0"));
+}
+
+// The payment search as its window lists a month: every payment with its void mark, by time.
+qint64 readPaymentMonth(db::Connection& session, const QDate& first)
+{
+    db::Reply r = session.run(db::Statement(
+        "select p.ID,p.shoujuhao,p.shijian,p.cepaihao,p.cezuxingming,p.feiyong,p.qitamingcheng,p.qijian,p.jine,"
+        "p.fangshi,p.jiaokuanren,p.jingbanren,p.dayincishu,v.ID is not null as zuofei "
+        "from shoufeijilu p left join shoufeijilu v on v.zuofeiid=p.ID "
+        "where p.leixing='收费' and p.shijian>=? and p.shijian<? order by p.shijian,p.ID")
+                                  .bind(QDateTime(first, QTime(0, 0)))
+                                  .bind(QDateTime(first.addMonths(1), QTime(0, 0))));
+    if (!r.ok || !r.rows)
+        return -1;
+    qint64 n = 0, fen = 0;
+    while (r.rows->next()) {
+        const QString number = r.rows->text(1);
+        const QString plate = r.rows->text(3);
+        fen += r.rows->integer(8);
+        n += !number.isEmpty() && !plate.isEmpty();
+    }
+    return fen > 0 ? n : -1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    mysql_library_init(0, nullptr, nullptr);
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+    const BenchArgs args = readBenchArgs(app.arguments().mid(1), 5);
+
+    AppState state;
+    if (!state.settings.load(Settings::defaultPath())) {
+        std::fprintf(stderr, "no settings file: set FLEETDESK_CONFIG\n");
+        return 2;
+    }
+    QString error;
+    DatabaseOptions options = net::endpointsOf(state.settings).database;
+    options.readTimeoutSeconds = 600; // the ledger's making
+    state.dbConnection = db::Connection::open(options, &error);
+    if (!state.dbConnection) {
+        std::fprintf(stderr, "cannot connect: %s\n", qPrintable(error));
+        return 2;
+    }
+    db::Connection& session = *state.dbConnection;
+    state.appTitle = QStringLiteral("bench");
+    state.loginDateTime = datetime::nowInSeconds();
+    const QDate today = QDate::currentDate();
+    for (const db::Statement& s : fees::ledgerTables())
+        if (!session.run(s).ok)
+            return 2;
+    db::Reply count = session.run(db::Statement("select count(*) from celiangzongbiao"));
+    const qint64 vehicles = count.rows ? count.rows->integer(0) : 0;
+    if (vehicles <= 0)
+        return 2;
+    QElapsedTimer made;
+    made.start();
+    if (!makeLedger(session, vehicles, today))
+        return 2;
+    db::Reply rows = session.run(db::Statement("select count(*),sum(leixing='收费') from shoufeijilu"));
+    out << "vehicles: " << vehicles << ", ledger rows: " << rows.rows->integer(0) << " (payments "
+        << rows.rows->integer(1) << "), made or found in " << QString::number(ms(made) / 1000, 'f', 1) << " s\n";
+    out.flush();
+
+    std::vector<double> arrearsMs, dayMs, monthMs;
+    qint64 owing = 0, dayLines = 0, monthRows = 0;
+    for (int i = 0; i < args.runs; ++i) {
+        QElapsedTimer t;
+        t.start();
+        fees::Arrears a;
+        if (!fees::readArrears(session, a, &error)) {
+            std::fprintf(stderr, "arrears: %s\n", qPrintable(error));
+            return 2;
+        }
+        arrearsMs.push_back(ms(t));
+        owing = static_cast<qint64>(a.rows.size());
+
+        const QDate day = today.addDays(-1 - 30 * i);
+        t.restart();
+        fees::MonthTakings takings;
+        if (!fees::readMonthTakings(session, day, day, takings, &error)) {
+            std::fprintf(stderr, "day: %s\n", qPrintable(error));
+            return 2;
+        }
+        dayMs.push_back(ms(t));
+        dayLines = takings.total.payments;
+
+        t.restart();
+        monthRows = readPaymentMonth(session, fees::monthFirst(today.addMonths(-1 - i)));
+        monthMs.push_back(ms(t));
+        if (monthRows < 0)
+            return 2;
+    }
+
+    // The windows, with a 1 ms timer ticking on the window thread.
+    SilentDialogs dialogs;
+    QElapsedTimer sinceTick;
+    double longest = 0;
+    QTimer ticker;
+    ticker.setInterval(1);
+    QObject::connect(&ticker, &QTimer::timeout, &ticker, [&] {
+        longest = std::max(longest, ms(sinceTick));
+        sinceTick.restart();
+    });
+    ticker.start();
+    std::vector<double> arrearsShown, arrearsHold, monthShown, monthHold;
+    auto measure = [&](auto& window, std::vector<double>& shown, std::vector<double>& hold) {
+        using W = std::remove_reference_t<decltype(window)>;
+        QSignalSpy refreshed(&window, &W::refreshed);
+        app.processEvents();
+        sinceTick.start();
+        longest = 0;
+        QElapsedTimer t;
+        t.start();
+        window.refresh();
+        if (!refreshed.wait(60000))
+            return false;
+        shown.push_back(ms(t));
+        app.processEvents(); // the paint of the new list
+        longest = std::max(longest, ms(sinceTick));
+        hold.push_back(longest);
+        return true;
+    };
+    {
+        fees::ArrearsWindow arrears(state, dialogs);
+        arrears.show();
+        QSignalSpy first(&arrears, &fees::ArrearsWindow::refreshed);
+        first.wait(60000);
+        fees::MonthWindow month(state, dialogs);
+        month.show();
+        QSignalSpy firstMonth(&month, &fees::MonthWindow::refreshed);
+        firstMonth.wait(60000);
+        for (int i = 0; i < args.runs; ++i)
+            if (!measure(arrears, arrearsShown, arrearsHold) || !measure(month, monthShown, monthHold))
+                return 2;
+    }
+
+    auto line = [&](const char* what, const std::vector<double>& v) {
+        out << what << " median " << QString::number(median(v), 'f', 1) << " ms  [" << list(v) << "]\n";
+    };
+    out << "(a) 欠费车辆 read, " << owing << " vehicles owing:\n";
+    line("    statements and merge:                  ", arrearsMs);
+    out << "(b) a day's takings (日结), " << dayLines << " payments:\n";
+    line("    grouped statement:                     ", dayMs);
+    out << "(c) a month of 收费查询, " << monthRows << " payments:\n";
+    line("    statement and rows read:               ", monthMs);
+    out << "(d) windows with the event loop running:\n";
+    line("    欠费车辆 shown after:                   ", arrearsShown);
+    line("    longest hold of the loop meanwhile:    ", arrearsHold);
+    line("    月报 shown after:                       ", monthShown);
+    line("    longest hold of the loop meanwhile:    ", monthHold);
+    out.flush();
+    state.dbConnection.reset();
+    waitForAllJobs(10000);
+    mysql_library_end();
+    return 0;
+}
