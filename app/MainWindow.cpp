@@ -263,6 +263,8 @@ void MainWindow::takePayment()
         return;
     if (m_hooks.openPayment)
         m_hooks.openPayment();
+}
+
 // The fee windows are made once, over the main window, and read again when shown again.
 template <typename W> W& showFeeWindow(QPointer<W>& window, AppState& state, Dialogs& dialogs, QWidget* parent,
     const std::function<void(W&)>& made)
