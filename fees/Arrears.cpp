@@ -134,9 +134,11 @@ db::Statement arrearsVehiclesStatement()
 
 db::Statement openPeriodsStatement()
 {
-    // The open period of each vehicle, fee kind and (for 其他) fee name is found on the index
-    // (cheliangid, feiyong, qijian); only its rows are read. Its amount due is its last 应缴 row,
-    // and a payment counts unless a void points at it.
+    // Only the fees named apart under 其他 have no vehicle columns: the four fee kinds with columns
+    // are read from them (every payment and void writes them for the open period). The open period
+    // of each vehicle and fee name is found on the index (feiyong, cheliangid, qitamingcheng,
+    // qijian); only its rows are read. Its amount due is its last 应缴 row, and a payment counts
+    // unless a void points at it.
     return db::Statement(QStringLiteral(
         "select l.cheliangid,field(l.feiyong,'审车费','保险费','营运费','管理费','其他') as k,max(l.qijian) as q,"
         "cast(substring_index(group_concat(if(l.leixing='应缴',l.jine,null) order by l.ID desc),',',1) as signed) as "
@@ -144,7 +146,7 @@ db::Statement openPeriodsStatement()
         "sum(l.leixing='应缴') as dues,"
         "sum(if(l.leixing='收费' and v.ID is null,l.jine,0)) as paid "
         "from (select cheliangid,feiyong,qitamingcheng,max(qijian) as qijian from shoufeijilu "
-        "group by cheliangid,feiyong,qitamingcheng) o "
+        "where feiyong='其他' group by cheliangid,feiyong,qitamingcheng) o "
         "join shoufeijilu l on l.cheliangid=o.cheliangid and l.feiyong=o.feiyong and l.qitamingcheng=o.qitamingcheng "
         "and l.qijian=o.qijian "
         "left join shoufeijilu v on v.zuofeiid=l.ID "

@@ -11,11 +11,10 @@ namespace fd::db {
 class Connection;
 }
 
-// 欠费车辆: what every vehicle owes per fee kind in its open period. The open period of a
-// vehicle's fee kind is the largest period among its ledger rows (0 when it has none). Its amount
-// due is that period's (last) 应缴 row, or for period 0 the vehicle's stored 应缴费用 text; what was paid
-// is the sum of the period's payments that were not voided, for period 0 plus the stored 已缴费用
-// text. A stored text money::readAmount cannot read makes the figure unreadable: it is shown as
+// 欠费车辆: what every vehicle owes per fee kind in its open period. For the four fee kinds with
+// vehicle columns the open period is what the columns hold (every payment, void and new amount due
+// writes them): 应缴费用 less 已缴费用. For the fees named apart under 其他 it is the largest period
+// among the ledger rows: its (last) 应缴 row less the period's payments that were not voided. A stored text money::readAmount cannot read makes the figure unreadable: it is shown as
 // the text, and never counted as some amount. No widgets; the reading runs on any thread with a
 // session of its own.
 namespace fd::fees {

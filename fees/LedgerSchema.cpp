@@ -32,6 +32,7 @@ QList<db::Statement> ledgerTables()
             " UNIQUE KEY uk_zuofei (zuofeiid),"
             " KEY k_shijian (shijian),"
             " KEY k_cheliang (cheliangid, feiyong, qijian),"
+            " KEY k_feiyong (feiyong, cheliangid, qitamingcheng, qijian),"
             " KEY k_jingbanren (jingbanren, shijian)"
             ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
         db::Statement::verbatim(QStringLiteral(

@@ -139,6 +139,7 @@ LEDGER_TABLES = """CREATE TABLE IF NOT EXISTS shoufeijilu (
   UNIQUE KEY uk_zuofei (zuofeiid),
   KEY k_shijian (shijian),
   KEY k_cheliang (cheliangid, feiyong, qijian),
+  KEY k_feiyong (feiyong, cheliangid, qitamingcheng, qijian),
   KEY k_jingbanren (jingbanren, shijian)
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;
 CREATE TABLE IF NOT EXISTS shoujuhaoma (

@@ -1,5 +1,6 @@
 // 欠费车辆 against a fleet whose stored fee texts are written the ways people type them, and a
-// ledger with periods, payments and voids: every vehicle's figure per fee kind, the totals, and
+// ledger with periods, payments and voids (the only record of the fees named apart under 其他):
+// every vehicle's figure per fee kind, the totals, and
 // that an unreadable text is shown as itself and counted nowhere.
 
 #include "ViewsFixture.h"
@@ -44,21 +45,21 @@ namespace {
         { "豫H10005", Management, "", "", {}, Owed::Nothing },
         { "豫H10006", Management, "3000", "三千", {}, Owed::Unreadable, 0, "三千", "已缴费用" },
         { "豫H10007", Insurance, " 300 ", "1200.5", {}, Owed::Amount, 30000 - 120050 },
-        // The ledger's open period replaces the stored texts, even an unreadable one.
-        { "豫H10008", Management, "一千", "",
+        // For the kinds with vehicle columns the columns hold the open period as payments, voids
+        // and new amounts due write them; the ledger rows are their history and are not added again.
+        { "豫H10008", Management, "3000.00", "1000.00",
             { { "应缴", 1, 300000 }, { "收费", 1, 100000 }, { "收费", 1, 50000, true } }, Owed::Amount, 200000 },
         // Period 1 paid in full, period 2 opened: only period 2 counts.
-        { "豫H10009", Inspection, "1000", "1000",
+        { "豫H10009", Inspection, "2500.00", "0.00",
             { { "应缴", 1, 100000 }, { "收费", 1, 100000 }, { "应缴", 2, 250000 } }, Owed::Amount, 250000 },
-        // Payments taken before any new amount was due count against the stored one.
-        { "豫H10010", Operating, "1200", "", { { "收费", 0, 20000 }, { "收费", 0, 30000, true } }, Owed::Amount,
+        { "豫H10010", Operating, "1200", "200.00", { { "收费", 0, 20000 }, { "收费", 0, 30000, true } }, Owed::Amount,
             100000 },
         { "豫H10011", Other, "", "", { { "应缴", 1, 5000 } }, Owed::Amount, 5000 },
-        { "豫H10012", Insurance, "", "", { { "应缴", 1, 100000 }, { "收费", 1, 150000 } }, Owed::Amount, -50000 },
-        { "豫H10013", Management, "1200", "", { { "应缴", 1, 80000 }, { "收费", 1, 80000, true } }, Owed::Amount,
+        { "豫H10012", Insurance, "1000.00", "1500.00", { { "应缴", 1, 100000 }, { "收费", 1, 150000 } }, Owed::Amount, -50000 },
+        { "豫H10013", Management, "800.00", "0.00", { { "应缴", 1, 80000 }, { "收费", 1, 80000, true } }, Owed::Amount,
             80000 },
         // An amount due entered again in the same period: the last one holds.
-        { "豫H10014", Insurance, "", "", { { "应缴", 1, 80000 }, { "应缴", 1, 60000 }, { "收费", 1, 10000 } },
+        { "豫H10014", Insurance, "600.00", "100.00", { { "应缴", 1, 80000 }, { "应缴", 1, 60000 }, { "收费", 1, 10000 } },
             Owed::Amount, 50000 },
         // Fees named apart under 其他 each owe in their own period, and the list adds them up.
         { "豫H10015", Other, "", "",
