@@ -31,7 +31,7 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
         form.exec();
     };
     hooks.openMassSend = [&state, &dialogs, main] {
-        sms::MassSendWindow window(state, dialogs, main);
+        smswindow::MassSendWindow window(state, dialogs, main);
         window.exec();
     };
     hooks.openReminders = [&state, &dialogs, main] {

@@ -11,6 +11,7 @@
 #include "common/Text.h"
 #include "common/Cipher.h"
 #include "db/Legacy.h"
+#include "db/ProgramTables.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"
@@ -667,7 +668,7 @@ TEST_F(ClusterTest, OneReminderRunAtATimeAcrossNodes)
     auto node1 = connectNode(1);
     auto node2 = connectNode(2);
     ASSERT_TRUE(node1 && node2);
-    ASSERT_TRUE(reminders::ensureReminderTables(node1));
+    ASSERT_TRUE(db::ensureProgramTables(*node1));
     // Two offices' timers at the same moment, on two nodes: one run takes the day, every time.
     for (int round = 0; round < 10; ++round) {
         SCOPED_TRACE(round);
