@@ -302,7 +302,7 @@ void MainWindow::addVehicle()
 void MainWindow::modifyVehicle()
 {
     if (text::isEqual(text::toNumber(m_state.currentVehicleId), 0.0)) {
-        m_dialogs.message(texts::kSelectVehicleFirst);
+        m_dialogs.message(app::texts::kSelectVehicleFirst);
         return;
     }
     openSelectedVehicle();
@@ -330,7 +330,7 @@ void MainWindow::startMassSend()
         m_state.smsExpiryDates.append(m_fleet->gridText(r, 6));
     }
     if (m_state.smsPlates.isEmpty() || m_state.smsPhones.isEmpty()) {
-        m_dialogs.message(texts::kNoPhonesToSend);
+        m_dialogs.message(app::texts::kNoPhonesToSend);
         return;
     }
     if (m_hooks.openMassSend)
@@ -339,12 +339,12 @@ void MainWindow::startMassSend()
 
 void MainWindow::showAbout()
 {
-    m_dialogs.message(texts::kAboutText, texts::kAboutCaption);
+    m_dialogs.message(app::texts::kAboutText, app::texts::kAboutCaption);
 }
 
 void MainWindow::showContact()
 {
-    m_dialogs.message(texts::kContactText + m_state.settings.supportContact + QStringLiteral("。"), texts::kContactCaption);
+    m_dialogs.message(app::texts::kContactText + m_state.settings.supportContact + QStringLiteral("。"), app::texts::kContactCaption);
 }
 
 void MainWindow::showManual()
@@ -355,7 +355,7 @@ void MainWindow::showManual()
             QStringList looked;
             for (const QString& f : manualFolders())
                 looked.append(QDir::toNativeSeparators(f));
-            m_dialogs.message(texts::kManualMissing + looked.join(QLatin1Char('\n')));
+            m_dialogs.message(app::texts::kManualMissing + looked.join(QLatin1Char('\n')));
             return;
         }
         m_help = new HelpWindow(folder, this);

@@ -12,7 +12,7 @@
 #include <QApplication>
 #include <QPointer>
 
-namespace fd {
+namespace fd::app {
 
 MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& window)
 {
@@ -24,7 +24,7 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
         return !login.cancelled();
     };
     hooks.openVehicleWindow = [&state, &dialogs, main] {
-        vehicles::VehicleWindow form(state, dialogs, [main] {
+        VehicleWindow form(state, dialogs, [main] {
             if (main)
                 main->showFullListAfterSave();
         });
@@ -47,4 +47,4 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
     return hooks;
 }
 
-} // namespace fd
+} // namespace fd::app

@@ -184,7 +184,7 @@ int main(int argc, char** argv)
 
     BenchDialogs dialogs;
     std::unique_ptr<accounts::LoginWindow> login;
-    std::unique_ptr<vehicles::VehicleWindow> vehicle;
+    std::unique_ptr<app::VehicleWindow> vehicle;
     std::unique_ptr<vehicles::PictureWindow> picture;
 
     MainWindow main(state, dialogs, {});
@@ -192,7 +192,7 @@ int main(int argc, char** argv)
     // The vehicle window and the print preview open as the program opens them, but without a
     // modal loop of their own: the preview is shown, its first page painted, and closed.
     hooks.openVehicleWindow = [&] {
-        vehicle = std::make_unique<vehicles::VehicleWindow>(state, dialogs, [&main] { main.showFullListAfterSave(); });
+        vehicle = std::make_unique<app::VehicleWindow>(state, dialogs, [&main] { main.showFullListAfterSave(); });
         vehicle->show();
     };
     hooks.printGrid = [&] {

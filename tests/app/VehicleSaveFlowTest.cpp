@@ -3,7 +3,6 @@
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Legacy.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"
@@ -40,7 +39,7 @@ protected:
         MainWindowHooks hooks;
         hooks.openVehicleWindow = [this] {
             ++opened;
-            form = std::make_unique<vehicles::VehicleWindow>(state, dialogs, [this] {
+            form = std::make_unique<app::VehicleWindow>(state, dialogs, [this] {
                 if (window)
                     window->showFullListAfterSave();
             });
@@ -95,7 +94,7 @@ protected:
     AppState state;
     test::ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
-    std::unique_ptr<vehicles::VehicleWindow> form;
+    std::unique_ptr<app::VehicleWindow> form;
     QTreeWidget* tree = nullptr;
     QTableView* grid = nullptr;
     QTreeWidgetItem* expiredPermits = nullptr;

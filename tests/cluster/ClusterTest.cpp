@@ -426,7 +426,7 @@ TEST_F(ClusterTest, APictureRoundTripsOverTheHostListsAlsoWithTheFirstHostDown)
         state.newFlag = 0;
         state.modifyFlag = 1;
         state.editVehicleId = id;
-        vehicles::VehicleWindow form(state, dialogs, [] {});
+        app::VehicleWindow form(state, dialogs, [] {});
         QTRY_VERIFY_WITH_TIMEOUT(!form.thumbnailBytes(kind).isEmpty(), 20000);
         EXPECT_EQ(form.thumbnailBytes(kind), uploaded);
         EXPECT_FALSE(find<QLabel>(&form, vehicles::pictureColumnOf(kind)->control)->pixmap().isNull());

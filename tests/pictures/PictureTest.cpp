@@ -246,12 +246,12 @@ protected:
     }
 
     // A vehicle window that edits the given row.
-    std::unique_ptr<VehicleWindow> editWindow(const QString& id)
+    std::unique_ptr<app::VehicleWindow> editWindow(const QString& id)
     {
         state.newFlag = 0;
         state.modifyFlag = 1;
         state.editVehicleId = id;
-        return std::make_unique<VehicleWindow>(state, dialogs, [] {});
+        return std::make_unique<app::VehicleWindow>(state, dialogs, [] {});
     }
 
     // A source picture of the given kind ("rgb.jpg", "gray.jpg", "cmyk.jpg", "png", "bmp", "page.jpg").
@@ -382,7 +382,7 @@ TEST_F(PictureTest, UnknownPlateIsRefusedWithoutBeingWidenedByQuotes)
     }
     // The same from the vehicle window in add mode: the picture window never opens.
     state.newFlag = 1;
-    VehicleWindow form(state, dialogs, {});
+    app::VehicleWindow form(state, dialogs, {});
     form.setPictureOpener([](PictureWindow&) { ADD_FAILURE() << "opened"; });
     dialogs.clear();
     QTest::mouseDClick(form.findChild<QLabel*>(QStringLiteral("图片框_挂车保险")), Qt::LeftButton);
