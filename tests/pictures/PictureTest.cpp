@@ -7,7 +7,7 @@
 #include "common/Jobs.h"
 #include "common/Text.h"
 #include "common/Cipher.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "net/Endpoints.h"
 #include "support/ScriptedDialogs.h"
 #include "support/FtpServer.h"
@@ -46,6 +46,7 @@
 
 using namespace fd;
 using namespace fd::vehicles;
+using namespace fd::pictures;
 
 namespace {
 
@@ -215,6 +216,7 @@ protected:
     {
         ASSERT_TRUE(conn && temp.isValid());
         test::mustExecute(conn, QStringLiteral("drop trigger if exists refuse_update"));
+        test::mustExecute(conn, QStringLiteral("drop trigger if exists refuse_history"));
         test::mustExecute(conn, QStringLiteral("delete from celiangzongbiao"));
         test::mustExecute(conn, QStringLiteral("delete from ") + kHistoryTable);
         state.settings = test::stackSettings();
@@ -229,8 +231,8 @@ protected:
 
     QString insertVehicle(const QString& plate, const QString& fileNumber)
     {
-        test::mustExecute(conn, QStringLiteral("insert into celiangzongbiao set cepaihao=%1, danganbianhao=%2")
-                                    .arg(db::dbQuote(conn, plate), db::dbQuote(conn, fileNumber)));
+        test::mustExecute(
+            conn, db::Statement("insert into celiangzongbiao set cepaihao=?, danganbianhao=?").bind(plate).bind(fileNumber));
         return test::queryValue(conn, QStringLiteral("select last_insert_id()"));
     }
 
@@ -241,8 +243,8 @@ protected:
 
     void setColumn(const QString& id, const QString& name, const QString& value)
     {
-        test::mustExecute(conn,
-            QStringLiteral("update celiangzongbiao set %1=%2 where ID=%3").arg(name, db::dbQuote(conn, value), id));
+        test::mustExecute(
+            conn, db::Statement("update celiangzongbiao set ?=? where ID=?").bindSql(name).bind(value).bindSql(id));
     }
 
     // A vehicle window that edits the given row.
@@ -442,6 +444,12 @@ TEST_F(PictureTest, FailedUploadSaysSoInChineseAndKeepsTheWorkingCopy)
         {"column update refused", [](Settings&) {
              test::mustExecute(conn, QStringLiteral("create trigger refuse_update before update on celiangzongbiao "
                                                     "for each row signal sqlstate '45000' set message_text = 'locked'"));
+         }, QStringLiteral("图片已上传到服务器，但车辆信息中的图片名称保存失败！"), QString(), QString()},
+        // The column is written first, its history row refused after it: neither stays.
+        {"history refused", [](Settings&) {
+             test::mustExecute(conn, QStringLiteral("drop trigger if exists refuse_update"));
+             test::mustExecute(conn, QStringLiteral("create trigger refuse_history before insert on ") + kHistoryTable
+                     + QStringLiteral(" for each row signal sqlstate '45000' set message_text = 'full'"));
          }, QStringLiteral("图片已上传到服务器，但车辆信息中的图片名称保存失败！"), QString(), QString()}};
     for (const auto& [what, spoil, message, reason, details] : cases) {
         SCOPED_TRACE(what);
