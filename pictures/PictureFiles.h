@@ -1,7 +1,5 @@
 #pragma once
 
-#include "vehicles/VehicleStatements.h"
-
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
