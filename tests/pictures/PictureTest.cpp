@@ -8,6 +8,7 @@
 #include "common/Text.h"
 #include "common/Cipher.h"
 #include "db/Database.h"
+#include "db/Transaction.h"
 #include "net/Endpoints.h"
 #include "support/ScriptedDialogs.h"
 #include "support/FtpServer.h"
@@ -591,6 +592,43 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), earlier) << "the stopped upload replaced the stored picture";
     EXPECT_TRUE(parts().isEmpty()) << "the stopped upload left its part file";
+}
+
+// The name is written by a session of the database lane's own. Closing the window while that
+// write waits on a row lock held by another session delivers nothing to the closed window, and the
+// write, once it can go on, leaves the name with its history row: never one without the other.
+TEST_F(PictureTest, ClosingWhileTheNameIsWrittenLeavesItWholeAndTellsNoClosedWindow)
+{
+    const QString id = insertVehicle(kPlate, QStringLiteral("F1"));
+    const QString kind = QStringLiteral("驾驶员身份证");
+    const QString columnName = pictureColumnOf(kind)->name;
+    auto w = openPicture(kind);
+    import(*w, source(QStringLiteral("png")));
+    {
+        db::Transaction hold(*conn);
+        ASSERT_TRUE(hold.run(db::Statement("select ID from celiangzongbiao where ID=? for update").bindSql(id)).ok);
+        QTest::mouseClick(button(*w, "按钮_保存"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            test::queryValue(conn, QStringLiteral("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'")),
+            QStringLiteral("1"), 20000);
+        EXPECT_TRUE(w->uploading());
+        dialogs.answers << Dialogs::Yes;
+        w->close();
+        w.reset();
+        EXPECT_TRUE(hold.rollback());
+    }
+    EXPECT_TRUE(waitForAllJobs(20000));
+    QCoreApplication::processEvents();
+    QStringList kinds; // the file dialog of the import, the question, then nothing
+    for (const auto& shown : dialogs.shown)
+        kinds << shown.kind;
+    EXPECT_EQ(kinds, QStringList({QStringLiteral("open"), QStringLiteral("ask")}));
+    const QString stored = column(id, columnName);
+    const auto history = readHistory(conn, id);
+    ASSERT_TRUE(history);
+    EXPECT_TRUE((stored == pictureFileName(kPlate, kind) && history->size() == 1)
+        || (stored == QStringLiteral("<null>") && history->empty()))
+        << stored.toStdString() << " with " << history->size() << " history rows";
 }
 
 TEST_F(PictureTest, ImportRunsOffTheWindowThreadAndCancelKeepsTheEarlierCopy)
