@@ -7,7 +7,7 @@
 #include "common/DateTime.h"
 #include "ui/Dialogs.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "db/ProgramTables.h"
 
 #include <QCheckBox>

@@ -392,8 +392,8 @@ void MainWindow::exportList(bool excel)
     if (m_export && m_export->running())
         return;
     const QString title = vehicles::listTitle(m_state.appTitle, m_state.loginDateTime);
-    m_export = vehicles::exportShownList(vehicles::shownList(*m_grid, title), m_dialogs,
-        excel ? vehicles::ExportFormat::xlsx : vehicles::ExportFormat::csv, this);
+    m_export = printing::exportShownList(vehicles::shownList(*m_grid, title), m_dialogs,
+        excel ? printing::ExportFormat::xlsx : printing::ExportFormat::csv, this);
 }
 
 void MainWindow::onTreeSelectionChanged()

@@ -429,14 +429,14 @@ void VehicleWindow::startThumbnailLoader()
 {
     const net::Endpoints servers = net::endpointsOf(m_state.settings);
     QList<QStringList> urls;
-    const QStringList& kinds = vehicles::thumbnailFetchOrder();
+    const QStringList& kinds = pictures::thumbnailFetchOrder();
     for (const QString& kind : kinds) {
-        const vehicles::VehicleColumn* column = vehicles::pictureColumnOf(kind);
+        const vehicles::VehicleColumn* column = pictures::pictureColumnOf(kind);
         // An empty name still asks for the bare base address; what comes back is not a picture.
-        urls << vehicles::thumbnailUrls(servers.webBases, m_pictureNames.value(column->name), m_state.settings.gbkFileNames);
+        urls << pictures::thumbnailUrls(servers.webBases, m_pictureNames.value(column->name), m_state.settings.gbkFileNames);
     }
     QLabel* first = m_thumbnails.value(kinds.first());
-    m_loader = std::make_unique<vehicles::ThumbnailLoader>(
+    m_loader = std::make_unique<pictures::ThumbnailLoader>(
         this, urls,
         [this, kinds](int index, const QByteArray& bytes, const QImage& picture) {
             // A picture uploaded meanwhile is newer than what the loader fetched.
@@ -463,7 +463,7 @@ void VehicleWindow::showThumbnail(const QString& docKind, const QByteArray& byte
 
 void VehicleWindow::openPictureWindow(const QString& docKind)
 {
-    vehicles::PictureWindow window(m_state, m_dialogs, docKind, editText(QStringLiteral("cepaihao")), thumbnailBytes(docKind), this);
+    pictures::PictureWindow window(m_state, m_dialogs, docKind, editText(QStringLiteral("cepaihao")), thumbnailBytes(docKind), this);
     if (window.refused())
         return;
     if (m_pictureOpener)

@@ -24,11 +24,14 @@ struct ConflictRow;
 class Dialogs;
 }
 
+namespace fd::pictures {
+class PictureWindow;
+class ThumbnailLoader;
+}
+
 namespace fd::vehicles {
 struct VehicleColumn;
 struct SaveResult;
-class PictureWindow;
-class ThumbnailLoader;
 }
 
 namespace fd::app {
@@ -84,7 +87,7 @@ public:
     vehicles::VehicleValues currentValues() const;
 
     // Shows a picture window modally; a test replaces it so that nothing waits on exec().
-    using PictureOpener = std::function<void(vehicles::PictureWindow&)>;
+    using PictureOpener = std::function<void(pictures::PictureWindow&)>;
     void setPictureOpener(PictureOpener opener) { m_pictureOpener = std::move(opener); }
     // The double-click on a thumbnail: the picture window of that document for the plate typed.
     void openPictureWindow(const QString& docKind);
@@ -163,7 +166,7 @@ private:
     QHash<QString, QLabel*> m_thumbnails;         // document kind -> thumbnail
     QHash<QString, QByteArray> m_thumbnailBytes;  // document kind -> the picture it shows
     QSet<QString> m_uploadedKinds;                // stored by a picture window since the load
-    std::unique_ptr<vehicles::ThumbnailLoader> m_loader;
+    std::unique_ptr<pictures::ThumbnailLoader> m_loader;
     PictureOpener m_pictureOpener;
     HistoryOpener m_historyOpener;
 };

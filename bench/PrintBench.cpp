@@ -15,7 +15,7 @@
 #include "common/Jobs.h"
 #include "common/DateTime.h"
 #include "common/Cipher.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "ui/Dialogs.h"
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"
@@ -175,7 +175,7 @@ int main(int argc, char** argv)
         const qint64 before = statusKb("VmRSS");
         QElapsedTimer t;
         t.start();
-        vehicles::PrintPreview preview(vehicles::shownList(view, title), dialogs, noDialogs, settings);
+        printing::PrintPreview preview(vehicles::shownList(view, title), dialogs, noDialogs, settings);
         preview.show();
         QWidget* sheet = preview.findChild<QWidget*>(QStringLiteral("pageSheet"));
         const QPixmap shot = sheet->grab(); // the first page painted, as the screen gets it
@@ -204,7 +204,7 @@ int main(int argc, char** argv)
     // user sees them.
     view.show();
     SaveTo saveTo;
-    vehicles::PrintPreview preview(vehicles::shownList(view, title), saveTo, noDialogs, settings);
+    printing::PrintPreview preview(vehicles::shownList(view, title), saveTo, noDialogs, settings);
     preview.show();
     { // their first paint is the opening's cost, not the commands'
         QElapsedTimer settle;
@@ -216,13 +216,13 @@ int main(int argc, char** argv)
     const QString xlsx = QDir(outDir).filePath(QStringLiteral("list.xlsx"));
     const QString csv = QDir(outDir).filePath(QStringLiteral("list.csv"));
     bool ended = false, written = false;
-    QObject::connect(&preview, &vehicles::PrintPreview::outputEnded, [&](bool w) {
+    QObject::connect(&preview, &printing::PrintPreview::outputEnded, [&](bool w) {
         ended = true;
         written = w;
     });
-    auto exportTo = [&](vehicles::ExportFormat format) {
+    auto exportTo = [&](printing::ExportFormat format) {
         return [&, format] {
-            vehicles::exportShownList(vehicles::shownList(view, title), saveTo, format, &view, [&](bool w) {
+            printing::exportShownList(vehicles::shownList(view, title), saveTo, format, &view, [&](bool w) {
                 ended = true;
                 written = w;
             });
@@ -235,8 +235,8 @@ int main(int argc, char** argv)
     };
     const std::vector<Job> jobs = {
         {"(c) PDF  ", pdf, [&] { preview.saveAsPdf(); }},
-        {"(d) .xlsx", xlsx, exportTo(vehicles::ExportFormat::xlsx)},
-        {"(e) CSV  ", csv, exportTo(vehicles::ExportFormat::csv)},
+        {"(d) .xlsx", xlsx, exportTo(printing::ExportFormat::xlsx)},
+        {"(e) CSV  ", csv, exportTo(printing::ExportFormat::csv)},
     };
     for (const Job& job : jobs) {
         saveTo.path = job.path;

@@ -185,7 +185,7 @@ int main(int argc, char** argv)
     BenchDialogs dialogs;
     std::unique_ptr<accounts::LoginWindow> login;
     std::unique_ptr<app::VehicleWindow> vehicle;
-    std::unique_ptr<vehicles::PictureWindow> picture;
+    std::unique_ptr<pictures::PictureWindow> picture;
 
     MainWindow main(state, dialogs, {});
     MainWindowHooks hooks;
@@ -196,7 +196,7 @@ int main(int argc, char** argv)
         vehicle->show();
     };
     hooks.printGrid = [&] {
-        vehicles::printList(vehicles::shownList(main.grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),
+        printing::printList(vehicles::shownList(main.grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),
             dialogs, &main, [](QDialog& preview) {
                 preview.show();
                 if (auto* sheet = preview.findChild<QWidget*>(QStringLiteral("pageSheet")))
@@ -225,7 +225,7 @@ int main(int argc, char** argv)
     auto fileWritten = [](const QString& path) { return QFileInfo(path).size() > 0; };
     const QString xlsx = QDir(temp.path()).filePath(QStringLiteral("list.xlsx"));
     const QString csv = QDir(temp.path()).filePath(QStringLiteral("list.csv"));
-    const QStringList thumbnailKinds = vehicles::thumbnailFetchOrder();
+    const QStringList thumbnailKinds = pictures::thumbnailFetchOrder();
 
     const std::vector<Action> actions = {
         {"login",
@@ -251,7 +251,7 @@ int main(int argc, char** argv)
             [&] { vehicle.reset(); }},
         {"import a 12 MP photo",
             [&] {
-                picture = std::make_unique<vehicles::PictureWindow>(
+                picture = std::make_unique<pictures::PictureWindow>(
                     state, dialogs, QStringLiteral("行车证1"), QStringLiteral("豫H00000"), QByteArray());
                 picture->show();
                 picture->importPicture();
