@@ -40,7 +40,7 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
     };
     hooks.printGrid = [&state, &dialogs, main] {
         if (main)
-            vehicles::printList(vehicles::shownList(main->grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),
+            vehicles::printList(fleet::shownList(main->grid(), fleet::listTitle(state.appTitle, state.loginDateTime)),
                 dialogs, main);
     };
     hooks.quit = [] { QApplication::exit(0); };
