@@ -2,7 +2,9 @@
 
 #include "ui/Dialogs.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QImage>
 #include <QString>
 #include <QStringList>
@@ -38,6 +40,14 @@ struct BenchArgs {
     int runs = 5;
 };
 BenchArgs readBenchArgs(const QStringList& args, int defaultRuns);
+
+// Runs the window thread's events until the fleet grid's list has been read whole or has failed:
+// the grid reads its lists off the window thread.
+template <typename List> void waitForList(const List& list)
+{
+    while (list.filling())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
 
 // A photo-like 4000 x 3000 picture (12 megapixels): smooth areas, edges and sensor noise.
 QImage benchPhoto();
