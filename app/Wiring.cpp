@@ -40,7 +40,7 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
     };
     hooks.printGrid = [&state, &dialogs, main] {
         if (main)
-            printing::printList(vehicles::shownList(main->grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),
+            printing::printList(fleet::shownList(main->grid(), fleet::listTitle(state.appTitle, state.loginDateTime)),
                 dialogs, main);
     };
     hooks.quit = [] { QApplication::exit(0); };

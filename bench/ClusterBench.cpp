@@ -55,11 +55,12 @@ db::ConnectionPtr connect(const Settings& s, const QString& hosts, bool tls)
 // Milliseconds that loadAllVehicles takes to fill the grid on this connection.
 double fillMs(AppState& state, SilentDialogs& dialogs, QTableView& view)
 {
-    vehicles::FleetList fleet(state, dialogs);
+    fleet::FleetList fleet(state, dialogs);
     fleet.attachView(&view);
     QElapsedTimer t;
     t.start();
     fleet.loadAllVehicles();
+    waitForList(fleet);
     const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
     if (fleet.gridRowCount() < 2)
         std::fprintf(stderr, "the list came back empty\n");
@@ -158,11 +159,13 @@ double failoverOnce(const Settings& s, Loss loss, double* normalListMs, QTextStr
     if (!state.dbConnection)
         return -1;
     const QString first = state.dbConnection->serverAddress();
-    vehicles::FleetList fleet(state, dialogs);
+    fleet::FleetList fleet(state, dialogs);
     fleet.loadAllVehicles();
+    waitForList(fleet);
     QElapsedTimer normal;
     normal.start();
     fleet.loadAllVehicles();
+    waitForList(fleet);
     *normalListMs = static_cast<double>(normal.nsecsElapsed()) / 1e6;
     if (fleet.gridRowCount() < 2) {
         std::fprintf(stderr, "the list before the failover failed on %s: %s\n", qPrintable(first),
@@ -188,6 +191,7 @@ double failoverOnce(const Settings& s, Loss loss, double* normalListMs, QTextStr
     QElapsedTimer sinceEnd; // the node is gone from here on
     sinceEnd.start();
     fleet.loadAllVehicles();
+    waitForList(fleet);
     const double ms = static_cast<double>(sinceEnd.nsecsElapsed()) / 1e6;
     const QString now = state.dbConnection->serverAddress();
     static const char* const what[] = { "  killed: ", "  stopped: ", "  frozen: " };

@@ -159,7 +159,7 @@ QChart& OverviewPage::chart() const
 
 QString OverviewPage::title() const
 {
-    return vehicles::listTitle(m_state.appTitle, m_state.loginDateTime) + QStringLiteral("  到期总览");
+    return fleet::listTitle(m_state.appTitle, m_state.loginDateTime) + QStringLiteral("  到期总览");
 }
 
 void OverviewPage::showEvent(QShowEvent* event)
@@ -360,7 +360,7 @@ void OverviewPage::print()
         m_dialogs.message(QStringLiteral("到期总览还在统计中，请稍候再打印。"));
         return;
     }
-    vehicles::ShownList page;
+    fleet::ShownList page;
     page.title = title();
     // The chart is drawn here, on the window's thread; the page paints the copy wherever it prints.
     const QSize shown = m_chartView->viewport()->size();

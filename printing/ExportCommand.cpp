@@ -15,7 +15,7 @@ struct Outcome {
 
 } // namespace
 
-JobProgress* exportShownList(vehicles::ShownList list, Dialogs& dialogs, ExportFormat format, QWidget* window,
+JobProgress* exportShownList(fleet::ShownList list, Dialogs& dialogs, ExportFormat format, QWidget* window,
     std::function<void(bool written)> finished)
 {
     const bool xlsx = format == ExportFormat::xlsx;

@@ -155,7 +155,7 @@ qint64 sheetRows(const QString& path)
 
 } // namespace
 
-bool writeCsv(const vehicles::ShownList& list, QIODevice& out, const RowProgress& progress)
+bool writeCsv(const fleet::ShownList& list, QIODevice& out, const RowProgress& progress)
 {
     QByteArray line("\xEF\xBB\xBF");
     const int columns = list.columnCount();
@@ -182,7 +182,7 @@ bool writeCsv(const vehicles::ShownList& list, QIODevice& out, const RowProgress
     return true;
 }
 
-bool saveCsv(const vehicles::ShownList& list, const QString& path, QString* error, const RowProgress& progress)
+bool saveCsv(const fleet::ShownList& list, const QString& path, QString* error, const RowProgress& progress)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -200,7 +200,7 @@ bool saveCsv(const vehicles::ShownList& list, const QString& path, QString* erro
     return commit(file, written, path, error);
 }
 
-bool saveXlsx(const vehicles::ShownList& list, const QString& path, QString* error, const RowProgress& progress)
+bool saveXlsx(const fleet::ShownList& list, const QString& path, QString* error, const RowProgress& progress)
 {
     // libxlsxwriter writes to a file name of its own: the workbook is made in a private temporary
     // folder and then copied to the chosen name through a QSaveFile.

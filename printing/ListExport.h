@@ -22,11 +22,11 @@ using RowProgress = std::function<bool(qint64 done, qint64 total)>;
 // CSV, UTF-8 with a byte-order mark, CRLF line ends, fields quoted where they hold a comma, quote
 // or line break. A text that a spreadsheet would take for a formula (starting with = + - @) is
 // written with a leading apostrophe, so opening the file never runs anything.
-bool writeCsv(const vehicles::ShownList& list, QIODevice& out, const RowProgress& progress = {});
-bool saveCsv(const vehicles::ShownList& list, const QString& path, QString* error, const RowProgress& progress = {});
+bool writeCsv(const fleet::ShownList& list, QIODevice& out, const RowProgress& progress = {});
+bool saveCsv(const fleet::ShownList& list, const QString& path, QString* error, const RowProgress& progress = {});
 
 // An Excel workbook: one sheet, the header row frozen, the column widths of the grid, the band
 // colours of the date cells, every text as a text cell (the row number as a number).
-bool saveXlsx(const vehicles::ShownList& list, const QString& path, QString* error, const RowProgress& progress = {});
+bool saveXlsx(const fleet::ShownList& list, const QString& path, QString* error, const RowProgress& progress = {});
 
 } // namespace fd::printing

@@ -32,7 +32,7 @@ double lineHeight(const QFont& font)
 
 } // namespace
 
-PrintLayout::PrintLayout(vehicles::ShownList list, QSizeF paper, const PrintMargins& margins)
+PrintLayout::PrintLayout(fleet::ShownList list, QSizeF paper, const PrintMargins& margins)
     : m_list(std::move(list))
     , m_paper(paper)
     , m_margins(margins)

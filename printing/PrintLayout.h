@@ -36,9 +36,9 @@ public:
     };
 
     PrintLayout() = default;
-    PrintLayout(vehicles::ShownList list, QSizeF paper, const PrintMargins& margins);
+    PrintLayout(fleet::ShownList list, QSizeF paper, const PrintMargins& margins);
 
-    const vehicles::ShownList& list() const { return m_list; }
+    const fleet::ShownList& list() const { return m_list; }
     QSizeF paper() const { return m_paper; }
     int pageCount() const { return m_rowPages * static_cast<int>(m_columnPages.size()); }
     int rowsPerPage() const { return m_rowsPerPage; }
@@ -52,7 +52,7 @@ private:
     // A list that is one drawing: its title, then the drawing on the one page.
     void paintDrawing(QPainter& painter) const;
 
-    vehicles::ShownList m_list;
+    fleet::ShownList m_list;
     QSizeF m_paper;
     PrintMargins m_margins;
     QFont m_titleFont, m_headerFont, m_cellFont, m_footerFont;

@@ -80,7 +80,7 @@ int execDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-PrintPreview::PrintPreview(vehicles::ShownList list, Dialogs& dialogs, DialogRunner run, std::shared_ptr<QSettings> settings, QWidget* parent)
+PrintPreview::PrintPreview(fleet::ShownList list, Dialogs& dialogs, DialogRunner run, std::shared_ptr<QSettings> settings, QWidget* parent)
     : QDialog(parent)
     , m_list(std::move(list))
     , m_dialogs(dialogs)
@@ -357,7 +357,7 @@ void PrintPreview::saveAsPdf()
     });
 }
 
-void printList(const vehicles::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run)
+void printList(const fleet::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run)
 {
     PrintPreview preview(list, dialogs, run, nullptr, parent);
     run(preview);

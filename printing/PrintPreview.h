@@ -36,7 +36,7 @@ int execDialog(QDialog& dialog);
 class PrintPreview : public QDialog {
     Q_OBJECT
 public:
-    PrintPreview(vehicles::ShownList list, Dialogs& dialogs, DialogRunner run = execDialog,
+    PrintPreview(fleet::ShownList list, Dialogs& dialogs, DialogRunner run = execDialog,
         std::shared_ptr<QSettings> settings = nullptr, QWidget* parent = nullptr);
     ~PrintPreview() override;
 
@@ -88,7 +88,7 @@ private:
     void updateView();
     double pixelsPerUnit() const;
 
-    vehicles::ShownList m_list;
+    fleet::ShownList m_list;
     Dialogs& m_dialogs;
     DialogRunner m_run;
     std::shared_ptr<QSettings> m_settings;
@@ -106,6 +106,6 @@ private:
 };
 
 // The print command: the preview of the list, opened modally over the parent.
-void printList(const vehicles::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run = execDialog);
+void printList(const fleet::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run = execDialog);
 
 } // namespace fd::printing

@@ -6,6 +6,7 @@
 #include "backup/BackupRun.h"
 #include "BoundStatements.h"
 #include "common/AppState.h"
+#include "support/ListWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"
@@ -71,7 +72,8 @@ protected:
 
     bool listed(const QString& text)
     {
-        const vehicles::FleetList& fleet = window->fleet();
+        const fleet::FleetList& fleet = window->fleet();
+        EXPECT_TRUE(waitForList(fleet));
         for (int row = 1; row < fleet.gridRowCount(); ++row)
             for (int column = 0; column < 12; ++column)
                 if (fleet.gridText(row, column) == text)

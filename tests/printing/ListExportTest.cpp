@@ -83,6 +83,7 @@ TEST_F(ListExportTest, CsvAndWorkbookHoldExactlyTheShownList)
     for (const auto& [name, show] : cases) {
         SCOPED_TRACE(name);
         show();
+        ASSERT_TRUE(test::waitForList(*fleet));
         // The shown grid, the header first and the ID left out.
         QList<QStringList> expected(gridRows());
         for (int r = 0; r < gridRows(); ++r)
@@ -121,6 +122,7 @@ TEST_F(ListExportTest, AFileThatCannotBeWrittenIsReportedAndLeavesNothingBehind)
 {
     insertMany(400, QStringLiteral("豫G"), 50000, QStringLiteral("2016-07-09"));
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     for (const auto format : {printing::ExportFormat::csv, printing::ExportFormat::xlsx}) {
         const QString suffix = format == printing::ExportFormat::csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
         QFile old(dir.filePath(QStringLiteral("old") + suffix));
@@ -148,6 +150,7 @@ TEST_F(ListExportTest, ALongExportLeavesTheWindowAnsweringAndStopsWithoutAFile)
     constexpr int kRows = 30000;
     insertSeries(kRows, QStringLiteral("豫K"), 10000, QStringLiteral("2016-07-09"));
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     ASSERT_EQ(gridRows(), kRows + 1);
     view->show();
 

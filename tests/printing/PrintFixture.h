@@ -8,6 +8,7 @@
 #include "printing/ExportCommand.h"
 #include "printing/PrintPreview.h"
 #include "fleet/ShownList.h"
+#include "support/ListWait.h"
 
 #include <QDialog>
 #include <QDir>
@@ -129,7 +130,7 @@ protected:
         insertMany(1, QStringLiteral("豫B"), 20000, QStringLiteral("2017-01-01"));
     }
 
-    vehicles::ShownList shown() const { return vehicles::shownList(*view, vehicles::listTitle(state.appTitle, state.loginDateTime)); }
+    fleet::ShownList shown() const { return fleet::shownList(*view, fleet::listTitle(state.appTitle, state.loginDateTime)); }
 
     // A4; every modal dialog answered through `answer` (rejected when none).
     std::unique_ptr<printing::PrintPreview> preview()

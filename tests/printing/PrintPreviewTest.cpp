@@ -31,6 +31,7 @@ TEST_F(PrintPreviewTest, PagesShowTheListAsTheGridShowsIt)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         c.show();
+        ASSERT_TRUE(test::waitForList(*fleet));
         const int rowsBefore = gridRows();
         auto p = preview();
         const printing::PrintLayout& pages = p->pages();
@@ -67,6 +68,7 @@ TEST_F(PrintPreviewTest, LongListRepeatsTheHeaderSplitsColumnsAndPagesWithinTheL
 {
     insertMany(90, QStringLiteral("豫C"), 20000, QStringLiteral("2016-09-01"));
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     auto p = preview();
     const printing::PrintLayout& layout = p->pages();
     ASSERT_TRUE(layout.columnPages() > 1 && layout.pageCount() > layout.columnPages());
@@ -126,6 +128,7 @@ TEST_F(PrintPreviewTest, MarginDialogChangesTheLayoutAndIsRemembered)
 {
     insertBands();
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     auto p = preview();
     EXPECT_EQ(p->margins(), printing::PrintMargins {});
     const QImage before = pdfImage(pdfOf(*p, QStringLiteral("before.pdf")));
@@ -170,6 +173,7 @@ TEST_F(PrintPreviewTest, PrintingErrorsLeaveNoFileAndTheGridAsItWas)
 {
     insertMany(120, QStringLiteral("豫F"), 40000, QStringLiteral("2016-06-02"));
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     auto p = preview();
     QPrinter& printer = p->printer();
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -222,6 +226,7 @@ TEST_F(PrintPreviewTest, StoppedOrClosedOutputLeavesNoFile)
 {
     insertSeries(20000, QStringLiteral("豫L"), 10000, QStringLiteral("2016-07-09"));
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     auto p = preview();
     ASSERT_GT(p->pages().pageCount(), 1000);
     QSignalSpy ended(p.get(), &printing::PrintPreview::outputEnded);

@@ -118,7 +118,9 @@ db::ConnectionPtr freshDatabase(const QString& name)
             continue;
         mustExecute(conn, statement);
     }
-    return conn;
+    // A session opened on the database, so that it reaches the same database when it is reopened,
+    // and so does a session of another thread opened with its options.
+    return connectStack(name);
 }
 
 } // namespace fd::test
