@@ -7,7 +7,8 @@
 #include "common/DateTime.h"
 #include "ui/Dialogs.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/ProgramTables.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -181,6 +182,9 @@ void LoginWindow::login()
         return;
     }
 
+    // The program's own tables, once per login: no operation checks for them.
+    if (QString error; !db::ensureProgramTables(*m_state.dbConnection, &error))
+        qWarning("the program's own tables could not be created: %s", qPrintable(error));
     if (m_remember->isChecked())
         m_remembered.remember(userName, password);
     m_state.loginDateTime = datetime::nowInSeconds();

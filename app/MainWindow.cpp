@@ -6,7 +6,7 @@
 #include "ui/Dialogs.h"
 #include "ui/HelpWindow.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "overview/OverviewPage.h"
 #include "fees/window/ArrearsWindow.h"
 #include "fees/window/DataCheckWindow.h"
@@ -77,8 +77,8 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, MainWindowHooks hooks,
     , m_hooks(std::move(hooks))
 {
     setObjectName(QStringLiteral("mainWindow"));
-    m_fleet = new vehicles::FleetList(state, dialogs, this);
-    connect(m_fleet, &vehicles::FleetList::captionRequested, this, &QWidget::setWindowTitle);
+    m_fleet = new fleet::FleetList(state, dialogs, this);
+    connect(m_fleet, &fleet::FleetList::captionRequested, this, &QWidget::setWindowTitle);
     buildControls();
     buildMenu();
     move(50, 50);
@@ -123,23 +123,25 @@ void MainWindow::buildControls()
     auto* mass = makeButton(central, QStringLiteral("按钮_短信群发"), QStringLiteral("短信群发"), QRect(360, 3, 73, 32));
     connect(mass, &QPushButton::clicked, this, &MainWindow::startMassSend);
     auto* print = makeButton(central, QStringLiteral("按钮_打印"), QStringLiteral("打印"), QRect(434, 3, 73, 32));
-    connect(print, &QPushButton::clicked, this, [this] {
-        if (m_overview->isVisible())
-            m_overview->print();
-        else if (m_hooks.printGrid)
-            m_hooks.printGrid();
-    });
+    connect(print, &QPushButton::clicked, this, &MainWindow::printGrid);
     m_overviewButton = makeButton(central, QStringLiteral("按钮_到期总览"), QStringLiteral("到期总览"), QRect(508, 3, 73, 32));
     m_overviewButton->setCheckable(true);
     auto* pay = makeButton(central, QStringLiteral("按钮_收费"), QStringLiteral("收费"), QRect(582, 3, 73, 32));
     connect(pay, &QPushButton::clicked, this, &MainWindow::takePayment);
     connect(m_overviewButton, &QPushButton::toggled, this, &MainWindow::showOverview);
+    auto* refresh = makeButton(central, QStringLiteral("按钮_刷新"), QStringLiteral("刷新"), QRect(582, 3, 50, 32));
+    connect(refresh, &QPushButton::clicked, this, &MainWindow::refreshList);
+    auto* refreshKey = new QAction(this);
+    refreshKey->setObjectName(QStringLiteral("actionRefresh"));
+    refreshKey->setShortcut(QKeySequence(Qt::Key_F5));
+    addAction(refreshKey);
+    connect(refreshKey, &QAction::triggered, this, &MainWindow::refreshList);
 
     m_tree = new QTreeWidget(central);
     m_tree->setObjectName(QStringLiteral("树型框1"));
     m_tree->setHeaderHidden(true);
     m_tree->setGeometry(9, 39, 151, 593);
-    vehicles::FleetList::populateCategoryTree(m_tree);
+    fleet::FleetList::populateCategoryTree(m_tree);
     connect(m_tree, &QTreeWidget::currentItemChanged, this, &MainWindow::onTreeSelectionChanged);
 
     m_grid = new QTableView(central);
@@ -186,12 +188,7 @@ void MainWindow::buildMenu()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
     file->setObjectName(QStringLiteral("menuFile"));
-    connect(file->addAction(QStringLiteral("打印")), &QAction::triggered, this, [this] {
-        if (m_overview->isVisible())
-            m_overview->print();
-        else if (m_hooks.printGrid)
-            m_hooks.printGrid();
-    });
+    connect(file->addAction(QStringLiteral("打印")), &QAction::triggered, this, &MainWindow::printGrid);
     connect(file->addAction(QStringLiteral("导出Excel")), &QAction::triggered, this, [this] { exportList(true); });
     connect(file->addAction(QStringLiteral("导出CSV")), &QAction::triggered, this, [this] { exportList(false); });
     connect(file->addAction(QStringLiteral("退出")), &QAction::triggered, this, [this] {
@@ -402,7 +399,7 @@ void MainWindow::addVehicle()
 void MainWindow::modifyVehicle()
 {
     if (text::isEqual(text::toNumber(m_state.currentVehicleId), 0.0)) {
-        m_dialogs.message(texts::kSelectVehicleFirst);
+        m_dialogs.message(app::texts::kSelectVehicleFirst);
         return;
     }
     openSelectedVehicle();
@@ -418,8 +415,39 @@ void MainWindow::openSelectedVehicle()
         m_hooks.openVehicleWindow();
 }
 
+void MainWindow::printGrid()
+{
+    if (m_overview->isVisible()) {
+        m_overview->print();
+        return;
+    }
+    afterList(QStringLiteral("print"), [this] {
+        if (m_hooks.printGrid)
+            m_hooks.printGrid();
+    });
+}
+
+void MainWindow::afterList(const QString& what, std::function<void()> action)
+{
+    if (!m_fleet->filling()) {
+        action();
+        return;
+    }
+    if (m_waitingForList.contains(what))
+        return;
+    m_waitingForList.insert(what);
+    m_fleet->whenComplete(this, [this, what, action = std::move(action)] {
+        m_waitingForList.remove(what);
+        action();
+    });
+}
+
 void MainWindow::startMassSend()
 {
+    if (m_fleet->filling()) {
+        afterList(QStringLiteral("massSend"), [this] { startMassSend(); });
+        return;
+    }
     m_state.smsPlates.clear();
     m_state.smsPhones.clear();
     m_state.smsExpiryDates.clear();
@@ -430,7 +458,7 @@ void MainWindow::startMassSend()
         m_state.smsExpiryDates.append(m_fleet->gridText(r, 6));
     }
     if (m_state.smsPlates.isEmpty() || m_state.smsPhones.isEmpty()) {
-        m_dialogs.message(texts::kNoPhonesToSend);
+        m_dialogs.message(app::texts::kNoPhonesToSend);
         return;
     }
     if (m_hooks.openMassSend)
@@ -439,12 +467,12 @@ void MainWindow::startMassSend()
 
 void MainWindow::showAbout()
 {
-    m_dialogs.message(texts::kAboutText, texts::kAboutCaption);
+    m_dialogs.message(app::texts::kAboutText, app::texts::kAboutCaption);
 }
 
 void MainWindow::showContact()
 {
-    m_dialogs.message(texts::kContactText + m_state.settings.supportContact + QStringLiteral("。"), texts::kContactCaption);
+    m_dialogs.message(app::texts::kContactText + m_state.settings.supportContact + QStringLiteral("。"), app::texts::kContactCaption);
 }
 
 void MainWindow::showManual()
@@ -455,7 +483,7 @@ void MainWindow::showManual()
             QStringList looked;
             for (const QString& f : manualFolders())
                 looked.append(QDir::toNativeSeparators(f));
-            m_dialogs.message(texts::kManualMissing + looked.join(QLatin1Char('\n')));
+            m_dialogs.message(app::texts::kManualMissing + looked.join(QLatin1Char('\n')));
             return;
         }
         m_help = new HelpWindow(folder, this);
@@ -489,11 +517,26 @@ void MainWindow::runSearch()
 
 void MainWindow::exportList(bool excel)
 {
+    if (m_fleet->filling()) {
+        afterList(excel ? QStringLiteral("xlsx") : QStringLiteral("csv"), [this, excel] { exportList(excel); });
+        return;
+    }
     if (m_export && m_export->running())
         return;
-    const QString title = vehicles::listTitle(m_state.appTitle, m_state.loginDateTime);
-    m_export = vehicles::exportShownList(vehicles::shownList(*m_grid, title), m_dialogs,
-        excel ? vehicles::ExportFormat::xlsx : vehicles::ExportFormat::csv, this);
+    const QString title = fleet::listTitle(m_state.appTitle, m_state.loginDateTime);
+    m_export = printing::exportShownList(fleet::shownList(*m_grid, title), m_dialogs,
+        excel ? printing::ExportFormat::xlsx : printing::ExportFormat::csv, this);
+}
+
+void MainWindow::refreshList()
+{
+    if (m_overview->isVisible()) {
+        m_overview->refresh();
+        return;
+    }
+    if (restoredSinceLogin())
+        return;
+    m_fleet->reload();
 }
 
 void MainWindow::onTreeSelectionChanged()

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <functional>
 
 class QComboBox;
@@ -16,7 +17,7 @@ struct AppState;
 class Dialogs;
 class HelpWindow;
 class JobProgress;
-namespace vehicles {
+namespace fleet {
 class FleetList;
 }
 namespace overview {
@@ -62,7 +63,7 @@ public:
     // login was cancelled and the program is to end.
     bool start();
 
-    vehicles::FleetList& fleet() const { return *m_fleet; }
+    fleet::FleetList& fleet() const { return *m_fleet; }
     QTableView& grid() const { return *m_grid; }
     overview::OverviewPage& overviewPage() const { return *m_overview; }
 
@@ -83,6 +84,9 @@ public:
     // 帮助 → 使用说明 and F1: the manual in its window, which is made once and shown again.
     void showManual();
     void runSearch();
+    // F5 and 刷新: reads the shown list again (the same full list, category or search); with the
+    // overview shown, counts it again.
+    void refreshList();
     // 文件 → 导出Excel / 导出CSV: the shown list to a file, written off the window thread while
     // a progress dialog shows how far it has come. Closing the window stops it.
     void exportList(bool excel);
@@ -106,6 +110,12 @@ private:
     // The grid's context menu at a point of its viewport: the row under it becomes the chosen one.
     void showGridMenu(const QPoint& position);
     void onTreeSelectionChanged();
+    // Prints the overview, or the grid's list.
+    void printGrid();
+    // Runs the action now, or, while a list is being read, once it is whole: print, export and
+    // mass send work on the whole list, never on the part read so far. A second click while the
+    // action waits adds nothing.
+    void afterList(const QString& what, std::function<void()> action);
     // Records the given model row's vehicle in currentVehicleId and editVehicleId.
     void recordRow(int modelRow);
     // True, after telling the user and closing the window, when the database was restored from a
@@ -115,7 +125,7 @@ private:
     AppState& m_state;
     Dialogs& m_dialogs;
     MainWindowHooks m_hooks;
-    vehicles::FleetList* m_fleet = nullptr;
+    fleet::FleetList* m_fleet = nullptr;
 
     QComboBox* m_searchField = nullptr;
     QLineEdit* m_searchText = nullptr;
@@ -128,6 +138,7 @@ private:
     QPointer<fees::ArrearsWindow> m_arrears;
     QPointer<fees::MonthWindow> m_monthReport;
     QPointer<fees::DataCheckWindow> m_feeCheck;
+    QSet<QString> m_waitingForList; // the actions waiting for the list being read
     qint64 m_restoreAtLogin = -1; // the last restore recorded when the user logged in; -1: not read
 };
 

@@ -15,7 +15,7 @@
 #include <QApplication>
 #include <QPointer>
 
-namespace fd {
+namespace fd::app {
 
 MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& window)
 {
@@ -27,7 +27,7 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
         return !login.cancelled();
     };
     hooks.openVehicleWindow = [&state, &dialogs, main] {
-        vehicles::VehicleWindow form(state, dialogs, [main] {
+        VehicleWindow form(state, dialogs, [main] {
             if (main)
                 main->showFullListAfterSave();
         });
@@ -38,7 +38,7 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
         form.exec();
     };
     hooks.openMassSend = [&state, &dialogs, main] {
-        sms::MassSendWindow window(state, dialogs, main);
+        smswindow::MassSendWindow window(state, dialogs, main);
         window.exec();
     };
     hooks.openReminders = [&state, &dialogs, main] {
@@ -47,7 +47,7 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
     };
     hooks.printGrid = [&state, &dialogs, main] {
         if (main)
-            vehicles::printList(vehicles::shownList(main->grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),
+            printing::printList(fleet::shownList(main->grid(), fleet::listTitle(state.appTitle, state.loginDateTime)),
                 dialogs, main);
     };
     hooks.openPayment = [&state, &dialogs, main] {
@@ -68,4 +68,4 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
     return hooks;
 }
 
-} // namespace fd
+} // namespace fd::app

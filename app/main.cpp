@@ -40,7 +40,7 @@ int main(int argc, char* argv[])
     int rc = 0;
     {
         fd::MainWindow window(state, dialogs, {});
-        window.setHooks(fd::programHooks(state, dialogs, window));
+        window.setHooks(fd::app::programHooks(state, dialogs, window));
         window.show();
         if (window.start())
             rc = app.exec();

@@ -73,10 +73,12 @@ struct LastRestore {
     QString archive;
 };
 LastRestore lastRestore(const db::ConnectionPtr& connection);
-// Records a restore over database of a backup made at backedUp (the table is created when missing).
-bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive, const QDateTime& backedUp);
+// Records a restore over database of a backup made at backedUp in its table of restores (one of
+// the program's tables, db/ProgramTables.h). False, with the server's reason, when it was not.
+bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive,
+    const QDateTime& backedUp, QString* error = nullptr);
 
-// The program's table of backup results, created when missing; the latest result.
+// The program's table of backup results (db/ProgramTables.h); the latest result.
 struct LastBackup {
     bool known = false;
     bool ok = false;
@@ -84,7 +86,8 @@ struct LastBackup {
     QString archive;
     QString reason;
 };
-bool recordOutcome(const db::ConnectionPtr& connection, const Outcome& outcome, const QString& machine);
+bool recordOutcome(
+    const db::ConnectionPtr& connection, const Outcome& outcome, const QString& machine, QString* error = nullptr);
 LastBackup lastBackup(const db::ConnectionPtr& connection);
 
 } // namespace fd::backup

@@ -4,7 +4,8 @@
 #include "common/Jobs.h"
 #include "common/CommandLine.h"
 #include "common/Settings.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/ProgramTables.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -64,6 +65,13 @@ int run(const QCoreApplication& app)
     }
     backup::Setup setup = backup::setupOf(settings);
     setup.version = QCoreApplication::applicationVersion();
+    // The program's session: its tables (the results of backups and restores among them) made when
+    // missing, and this backup's result recorded at the end. Without it the backup still runs (a
+    // server that does not answer fails it with its own reason).
+    QString error;
+    db::ConnectionPtr connection = db::dbConnect(setup.program, &error);
+    if (connection && !db::ensureProgramTables(*connection, &error))
+        say(QStringLiteral("建不了程序的表：%1").arg(error));
 
     if (parser.isSet(overCurrent)) {
         const backup::Outcome outcome = backup::restoreOverCurrent(setup, parser.value(restore), parser.value(confirm), say);
@@ -92,10 +100,10 @@ int run(const QCoreApplication& app)
     if (!outcome.ok)
         say(QStringLiteral("备份失败：%1").arg(outcome.reason));
     say(QStringLiteral("用时 %1 秒").arg(outcome.seconds, 0, 'f', 1));
-    QString error;
-    db::ConnectionPtr connection = db::dbConnect(setup.program, &error);
-    if (!connection || !backup::recordOutcome(connection, outcome, QSysInfo::machineHostName()))
-        say(QStringLiteral("备份结果记不进数据库：%1").arg(connection ? db::dbLastError(connection) : error));
+    if (!connection)
+        connection = db::dbConnect(setup.program, &error);
+    if (!connection || !backup::recordOutcome(connection, outcome, QSysInfo::machineHostName(), &error))
+        say(QStringLiteral("备份结果记不进数据库：%1").arg(error));
     return outcome.ok ? 0 : 1;
 }
 

@@ -43,7 +43,9 @@ public:
     // uploads: one picture at a time, never queued behind slow thumbnails; sms: one request at a
     // time to the SMS platform; files: decoding, exports and printing; database: statements off
     // the window thread, each thread with a session of its own (db/ThreadSession.h): lists,
-    // history, counts, the columns an upload changes, the mass send's log.
+    // history, counts, the columns an upload changes. A lane whose work holds statements between
+    // its network requests (the mass send's log, the reminder run) opens a session of its own
+    // thread instead, so a slow request never occupies the database lane.
     static JobLane& network();
     static JobLane& uploads();
     static JobLane& sms();

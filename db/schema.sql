@@ -111,7 +111,7 @@ CREATE TABLE IF NOT EXISTS `duanxinbiao` (
 
 -- Reminder rules: for each watched expiry date (a column of celiangzongbiao) how the reminder
 -- names the document and what it asks, the days before expiry to remind ("30,7"), once more on
--- the day after expiry, on or off. fleetdesk-remind creates this and the next three when missing.
+-- the day after expiry, on or off. The program creates this and the next three when missing.
 CREATE TABLE IF NOT EXISTS `tixingguize` (
   `wendang` VARCHAR(64) NOT NULL,
   `mingcheng` VARCHAR(64) NOT NULL DEFAULT '',
@@ -190,4 +190,26 @@ CREATE TABLE IF NOT EXISTS `haomazhanyong` (
   `zhi` VARCHAR(255) NOT NULL,
   `cishu` INT NOT NULL DEFAULT 1,
   PRIMARY KEY (`ziduan`,`zhi`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The result of every backup by fleetdesk-backup: its start, how long it took, the archive, success,
+-- the reason of a failure (shown at the next login) and the machine.
+CREATE TABLE IF NOT EXISTS `beifenjilu` (
+  `ID` INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  `kaishi` DATETIME NOT NULL,
+  `haoshi` DOUBLE NOT NULL DEFAULT 0,
+  `dangan` VARCHAR(500) NOT NULL DEFAULT '',
+  `chenggong` TINYINT NOT NULL DEFAULT 0,
+  `yuanyin` TEXT NULL,
+  `jiqi` VARCHAR(255) NOT NULL DEFAULT ''
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The restores over the program's database: when, the time of the backup restored, the archive and
+-- the machine. A session opened before the last restore is told to log in again.
+CREATE TABLE IF NOT EXISTS `huifujilu` (
+  `ID` INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  `shijian` DATETIME NOT NULL,
+  `beifenshijian` DATETIME NULL,
+  `dangan` VARCHAR(500) NOT NULL DEFAULT '',
+  `jiqi` VARCHAR(255) NOT NULL DEFAULT ''
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;

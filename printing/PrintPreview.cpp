@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace fd::vehicles {
+namespace fd::printing {
 namespace {
 
 const QString kErrorCaption = QStringLiteral("错误");
@@ -80,7 +80,7 @@ int execDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-PrintPreview::PrintPreview(ShownList list, Dialogs& dialogs, DialogRunner run, std::shared_ptr<QSettings> settings, QWidget* parent)
+PrintPreview::PrintPreview(fleet::ShownList list, Dialogs& dialogs, DialogRunner run, std::shared_ptr<QSettings> settings, QWidget* parent)
     : QDialog(parent)
     , m_list(std::move(list))
     , m_dialogs(dialogs)
@@ -369,10 +369,10 @@ void PrintPreview::saveAsPdf()
     });
 }
 
-void printList(const ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run)
+void printList(const fleet::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run)
 {
     PrintPreview preview(list, dialogs, run, nullptr, parent);
     run(preview);
 }
 
-} // namespace fd::vehicles
+} // namespace fd::printing

@@ -20,7 +20,7 @@ class JobControl;
 class JobProgress;
 }
 
-namespace fd::vehicles {
+namespace fd::printing {
 
 // Runs a modal dialog and returns its result (QDialog::Accepted or Rejected). The program execs
 // the dialog; a test answers it at once, so nothing waits on exec().
@@ -38,7 +38,7 @@ int execDialog(QDialog& dialog);
 class PrintPreview : public QDialog {
     Q_OBJECT
 public:
-    PrintPreview(ShownList list, Dialogs& dialogs, DialogRunner run = execDialog,
+    PrintPreview(fleet::ShownList list, Dialogs& dialogs, DialogRunner run = execDialog,
         std::shared_ptr<QSettings> settings = nullptr, QWidget* parent = nullptr);
     ~PrintPreview() override;
 
@@ -95,7 +95,7 @@ private:
     void updateView();
     double pixelsPerUnit() const;
 
-    ShownList m_list;
+    fleet::ShownList m_list;
     Dialogs& m_dialogs;
     DialogRunner m_run;
     std::shared_ptr<QSettings> m_settings;
@@ -116,6 +116,6 @@ private:
 };
 
 // The print command: the preview of the list, opened modally over the parent.
-void printList(const ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run = execDialog);
+void printList(const fleet::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run = execDialog);
 
-} // namespace fd::vehicles
+} // namespace fd::printing

@@ -19,10 +19,11 @@ struct AppState;
 // the stored row is compared with what the form read in the same transaction as the update. Every
 // insert, update and picture upload leaves history rows (who, when by the server's clock, from
 // which machine, each changed column's old and new value) written in the same transaction as the
-// change itself. Runs on the calling thread; shows nothing.
+// change itself. The tables it writes besides the vehicles' are created at login
+// (db/ProgramTables.h). Runs on the calling thread, on a session of that thread; shows nothing.
 namespace fd::vehicles {
 
-// The history table, created when missing: one row per changed column.
+// The history table: one row per changed column.
 inline const QString kHistoryTable = QStringLiteral("xiugaijilu");
 
 // What kind of change a history row belongs to (the caozuo column).
@@ -38,10 +39,6 @@ struct ChangeAuthor {
 
 // The login user of the state and this machine's host name.
 ChangeAuthor changeAuthor(const AppState& state);
-
-// Creates the history table (and the claim table of the adds) when missing. Outside any
-// transaction (a CREATE ends one).
-bool ensureHistoryTable(const db::ConnectionPtr& connection, QString* error = nullptr);
 
 // A column that both this form and another office changed, to different values.
 struct FieldConflict {
@@ -74,14 +71,19 @@ struct SaveResult {
     VehicleRecord stored;
 };
 
-// Saves the form's values (as currentValues gives them) over the vehicle with the ID. In one
-// transaction the row is read FOR UPDATE and compared with `read`, what the form read when it
-// opened: columns only the form changed are written; columns only the other office changed keep
-// what is stored (the two merge without asking); columns both changed to the same value are
-// fine; columns both changed to different values are a Conflict and nothing is written. A
-// certification failure of a cluster (error 1213) is such a race too: the row is read and
-// compared again, never re-sent as it was. The history rows of the written columns go in the same
+// Saves the form's values (as currentValues gives them) over the vehicle with the ID, compared
+// with `read`, what the form read when it opened: columns only the form changed are written;
+// columns only the other office changed keep what is stored (the two merge without asking);
+// columns both changed to the same value are fine; columns both changed to different values are
+// a Conflict and nothing is written. The history rows of the written columns go in the same
 // transaction. Saving an unchanged form writes nothing and is Written.
+//
+// The first try costs one round trip: the update of the changed columns, on the condition that
+// each of them still holds exactly what the form read, its history rows and the commit go
+// together. Only when the row no longer matches (another office changed one of those columns, or
+// it is gone) is the row read FOR UPDATE in a transaction and compared column by column as above.
+// A certification failure of a cluster (error 1213) is such a race too: the row is read and
+// compared again, never re-sent as it was.
 SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
     const QString& id, const ChangeAuthor& author);
 
@@ -95,7 +97,7 @@ SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord&
 // holds the value blocks nothing, and duplicates stored earlier stay as they are.
 SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author);
 
-// The claim table, created when missing: one row per plate (ziduan cepaihao) and file number
+// The claim table: one row per plate (ziduan cepaihao) and file number
 // (danganbianhao) ever added.
 inline const QString kClaimTable = QStringLiteral("haomazhanyong");
 
@@ -126,10 +128,11 @@ VehicleValues storedValues(const VehicleRecord& record);
 SaveResult savePictureName(const db::ConnectionPtr& connection, const QString& column, const QString& name,
     const QString& plate, const ChangeAuthor& author);
 
-// For tests: called inside the transaction of every change, once the vehicle's row is held and
-// before its history rows are sent: for a save and a picture name after the rows are read and
-// locked, before the writes and the history go out together; for an add after the new row is
-// inserted. None by default.
+// For tests: called inside the transaction of a change, once the vehicle's row is held and
+// before its history rows are sent: for a save compared column by column and a picture name
+// after the rows are read and locked, before the writes and the history go out together; for an
+// add after the new row is inserted. A save's first try has no such moment (its statements go in
+// one round trip) and does not call it. None by default.
 void setAfterRowLockedHook(std::function<void()> hook);
 
 } // namespace fd::vehicles

@@ -267,8 +267,7 @@ TEST_F(PasswordWindowTest, ChineseAndQuotedPasswordsAreStoredAsTyped)
     }
     // The GBK bytes of 密码甲 in the table, not a mangled form.
     EXPECT_EQ(
-        queryValue(admin,
-            QStringLiteral("select hex(mima) from mimabiao where yonghuming=%1 limit 1").arg(db::dbQuote(admin, user))),
+        queryValue(admin, db::Statement("select hex(mima) from mimabiao where yonghuming=? limit 1").bind(user)),
         QStringLiteral("C3DCC2EBBCD7"));
 }
 
