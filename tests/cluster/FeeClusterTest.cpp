@@ -1,8 +1,8 @@
 // Two clerks of two offices taking payments through two cluster nodes at once: every receipt
 // number is given once, and the numbers of an office follow without a gap.
-#include "accounts/Accounts.h"
 #include "common/Settings.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "net/Endpoints.h"
 #include "db/ThreadSession.h"
 #include "fees/Payment.h"
 #include "fees/ReceiptNumber.h"
@@ -27,9 +27,8 @@ int nodePort(int node)
 // A session on one node only, to the program's database.
 db::Connection::Options nodeOptions(int node)
 {
-    db::Connection::Options options =
-        accounts::connectionOptions(stackSettings(), QStringLiteral("127.0.0.1:%1").arg(nodePort(node)));
-    options.database = QStringLiteral("yunsugongsi");
+    db::Connection::Options options = net::endpointsOf(stackSettings()).database;
+    options.host = QStringLiteral("127.0.0.1:%1").arg(nodePort(node));
     return options;
 }
 
