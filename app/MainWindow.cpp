@@ -253,7 +253,7 @@ void MainWindow::showGridMenu(const QPoint& position)
 void MainWindow::takePayment()
 {
     if (text::isEqual(text::toNumber(m_state.currentVehicleId), 0.0)) {
-        m_dialogs.message(texts::kSelectVehicleFirst);
+        m_dialogs.message(app::texts::kSelectVehicleFirst);
         return;
     }
     if (restoredSinceLogin())

@@ -1,5 +1,7 @@
 #include "fees/PaymentLedger.h"
 
+#include "db/ProgramTables.h"
+
 #include "vehicles/VehicleHistory.h"
 
 namespace fd::fees {
@@ -86,7 +88,7 @@ FeeStatus statusOf(const db::Result* row, const VehicleFees& vehicle)
 
 bool ensureHistoryTables(db::Connection& session, QString* error)
 {
-    return vehicles::ensureHistoryTable(session.shared_from_this(), error);
+    return db::ensureProgramTables(session, error);
 }
 
 } // namespace fd::fees

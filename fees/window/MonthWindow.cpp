@@ -146,9 +146,9 @@ void MonthWindow::refresh()
         });
 }
 
-vehicles::ShownList MonthWindow::printedPage() const
+fleet::ShownList MonthWindow::printedPage() const
 {
-    vehicles::ShownList page;
+    fleet::ShownList page;
     page.title = title();
     if (!m_takings)
         return page;
@@ -167,7 +167,7 @@ void MonthWindow::print()
         m_dialogs.message(QStringLiteral("月报还在统计中，请稍候再打印。"));
         return;
     }
-    vehicles::printList(printedPage(), m_dialogs, window());
+    printing::printList(printedPage(), m_dialogs, window());
 }
 
 void MonthWindow::exportXlsx()

@@ -16,7 +16,7 @@ struct AppState;
 class Dialogs;
 }
 
-namespace fd::vehicles {
+namespace fd::fleet {
 struct ShownList;
 }
 
@@ -40,7 +40,7 @@ public:
     void print();
     void exportXlsx();
     // The page the print preview shows: the title and the report drawn whole.
-    vehicles::ShownList printedPage() const;
+    fleet::ShownList printedPage() const;
 
     bool reading() const { return m_read.running(); }
     // How many reads have ended (shown, or failed with the reason in the status line).

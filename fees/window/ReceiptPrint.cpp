@@ -191,19 +191,19 @@ void paintTakings(QPainter& painter, const QRectF& area, const Takings& t, const
     painter.restore();
 }
 
-vehicles::ShownList receiptSheet(const Receipt& receipt)
+fleet::ShownList receiptSheet(const Receipt& receipt)
 {
-    vehicles::ShownList sheet;
+    fleet::ShownList sheet;
     sheet.drawing = [receipt](QPainter& painter, const QRectF& area) { paintReceipt(painter, area, receipt); };
     return sheet;
 }
 
 void showReceipt(const Receipt& receipt, const Settings& office, Dialogs& dialogs, QWidget* parent,
-    vehicles::DialogRunner run, std::shared_ptr<QSettings> settings)
+    printing::DialogRunner run, std::shared_ptr<QSettings> settings)
 {
     if (!settings)
         settings = std::make_shared<QSettings>(QSettings::UserScope, QStringLiteral("fleetdesk"), QStringLiteral("fleetdesk"));
-    vehicles::PrintPreview preview(receiptSheet(receipt), dialogs, run, settings, parent);
+    printing::PrintPreview preview(receiptSheet(receipt), dialogs, run, settings, parent);
     preview.setObjectName(QStringLiteral("receiptPreview"));
     preview.setWindowTitle(QStringLiteral("收据 %1").arg(receipt.number));
     preview.setPdfName(QStringLiteral("收据%1.pdf").arg(receipt.number));
@@ -242,13 +242,13 @@ void showReceipt(const Receipt& receipt, const Settings& office, Dialogs& dialog
 }
 
 void showTakings(const Takings& takings, const QString& company, Dialogs& dialogs, QWidget* parent,
-    vehicles::DialogRunner run)
+    printing::DialogRunner run)
 {
-    vehicles::ShownList sheet;
+    fleet::ShownList sheet;
     sheet.drawing = [takings, company](QPainter& painter, const QRectF& area) {
         paintTakings(painter, area, takings, company);
     };
-    vehicles::PrintPreview preview(sheet, dialogs, run, nullptr, parent);
+    printing::PrintPreview preview(sheet, dialogs, run, nullptr, parent);
     preview.setObjectName(QStringLiteral("takingsPreview"));
     preview.setWindowTitle(QStringLiteral("日结"));
     preview.setPdfName(QStringLiteral("日结%1.pdf").arg(takings.from.toString(QStringLiteral("yyyyMMdd"))));

@@ -34,15 +34,15 @@ void paintReceipt(QPainter& painter, const QRectF& area, const Receipt& receipt)
 void paintTakings(QPainter& painter, const QRectF& area, const Takings& takings, const QString& company);
 
 // The receipt as a page of the print preview.
-vehicles::ShownList receiptSheet(const Receipt& receipt);
+fleet::ShownList receiptSheet(const Receipt& receipt);
 
 // Opens the receipt's preview modally over the parent, on the remembered page, with 页面设置.
 // settings: where the choice is remembered (the user's settings when none).
 void showReceipt(const Receipt& receipt, const Settings& office, Dialogs& dialogs, QWidget* parent,
-    vehicles::DialogRunner run = vehicles::execDialog, std::shared_ptr<QSettings> settings = nullptr);
+    printing::DialogRunner run = printing::execDialog, std::shared_ptr<QSettings> settings = nullptr);
 
 // The takings' preview, modally over the parent.
 void showTakings(const Takings& takings, const QString& company, Dialogs& dialogs, QWidget* parent,
-    vehicles::DialogRunner run = vehicles::execDialog);
+    printing::DialogRunner run = printing::execDialog);
 
 } // namespace fd::fees

@@ -132,7 +132,7 @@ namespace {
         QTemporaryDir dir;
         const QString pdf = dir.filePath(QStringLiteral("月报.pdf"));
         {
-            const vehicles::ShownList page = window.printedPage();
+            const fleet::ShownList page = window.printedPage();
             ASSERT_TRUE(page.drawing);
             EXPECT_TRUE(page.title.contains(QStringLiteral("2026年3月")));
             QPdfWriter writer(pdf);

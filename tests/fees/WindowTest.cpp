@@ -59,7 +59,7 @@ QString receiptPdfText(const Receipt& receipt, ReceiptPaper paper)
     const QPageLayout page = receiptPageLayout(paper);
     const QSizeF size = page.fullRect(QPageLayout::Millimeter).size() * 10.0;
     QString error;
-    EXPECT_TRUE(vehicles::savePdf(vehicles::PrintLayout(receiptSheet(receipt), size, vehicles::PrintMargins {}), page,
+    EXPECT_TRUE(printing::savePdf(printing::PrintLayout(receiptSheet(receipt), size, printing::PrintMargins {}), page,
         path, &error))
         << error.toStdString();
     QProcess pdftotext;
