@@ -222,17 +222,36 @@ struct Change {
     QString myValue;
 };
 
+// Whether the form's date text names the day the record holds: what comparing normalDate(text)
+// with dateValue(record, column) says, without making either text.
+bool sameDay(const VehicleRecord& record, const QString& column, const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    datetime::DateTimeParts parts;
+    if (!datetime::readDateTimeText(bytes.constData(), static_cast<std::size_t>(bytes.size()), parts))
+        return text == dateValue(record, column);
+    const double days = record.dates.value(column, datetime::kEmptyDate);
+    int y = 0, m = 0, d = 0;
+    datetime::dateOf(days, y, m, d);
+    return days != datetime::kEmptyDate && datetime::isValidDate(y, m, d) && parts.year == y && parts.month == m
+        && parts.day == d;
+}
+
 std::vector<Change> changesOf(const VehicleRecord& read, const VehicleValues& mine)
 {
     std::vector<Change> changes;
     for (const QString& column : loadOrder()) {
         if (column == QLatin1String("danganbianhao") || column == QLatin1String("cepaihao"))
             continue; // the file number and the plate never change after the vehicle is added
-        const bool date = isDate(column);
-        if (date && !mine.contains(column))
-            continue; // a box that shows no date leaves the column as stored
-        const QString readValue = storedValue(read, column);
-        const QString myValue = date ? normalDate(mine.value(column)) : mine.value(column);
+        const auto given = mine.constFind(column);
+        if (findColumn(column)->form == ColumnForm::Date) {
+            if (given == mine.constEnd() || sameDay(read, column, *given))
+                continue; // a box that shows no date leaves the column as stored; or unchanged
+            changes.push_back(Change {column, dateValue(read, column), normalDate(*given)});
+            continue;
+        }
+        const QString readValue = read.texts.value(column);
+        const QString myValue = given == mine.constEnd() ? QString() : *given;
         if (myValue == readValue || myValue == asFormSaves(column, readValue))
             continue; // unchanged here
         changes.push_back(Change {column, readValue, myValue});
@@ -289,12 +308,10 @@ std::optional<Attempt> saveAsRead(const db::ConnectionPtr& connection, const Veh
     }
     db::Statement update(QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET "));
     update.append(assignments).append(db::Statement(" WHERE ID=?").bind(id)).append(condition);
-    // The history and the row as stored now only when the update matched the row.
+    // The history only when the update matched the row, and a row to say so. (Reading the whole
+    // row back here would cost more than the rest of the save.)
     db::Statement written("IF ROW_COUNT()>0 THEN ");
-    written.append(historyInsert(kActionModify, author, history))
-        .append(";\n")
-        .append(selectVehicleStatement(id))
-        .append(";\nEND IF");
+    written.append(historyInsert(kActionModify, author, history)).append(";\nSELECT 1 AS baocun;\nEND IF");
 
     db::Transaction tx(*connection);
     const db::Reply reply = tx.commit({update, written});
@@ -304,7 +321,9 @@ std::optional<Attempt> saveAsRead(const db::ConnectionPtr& connection, const Veh
         return std::nullopt;
     SaveResult r;
     r.outcome = SaveResult::Written;
-    r.stored = vehicleRecord(reply);
+    r.stored = read;
+    for (const HistoryRow& row : history)
+        apply(r.stored, row.column, row.newValue);
     return finished(r);
 }
 

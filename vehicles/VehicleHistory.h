@@ -66,8 +66,11 @@ struct SaveResult {
     QString takenColumn;
     // Conflict: the columns both sides changed to different values, in the window's reading order.
     QList<FieldConflict> conflicts;
-    // Written and Conflict: the row as stored after the save (Written) or now (Conflict). A
-    // Conflict's row is what a second save, with the user's choices, compares against.
+    // Conflict: the row as stored now, what a second save with the user's choices compares
+    // against. Written: the row with this save's changes, as stored when it was read and compared;
+    // after a first try that found the changed columns as the form read them, the row the form
+    // read with its changes (a column only another office changed meanwhile holds its newer value
+    // in the database, not here).
     VehicleRecord stored;
 };
 

@@ -10,13 +10,19 @@ namespace {
 db::Statement assignments(const VehicleValues& values, qsizetype first, bool keepMissingDates)
 {
     const QStringList& order = saveOrder();
-    db::Statement list;
+    QString text;
+    QStringList bound;
     for (qsizetype i = first; i < order.size(); ++i) {
         if (keepMissingDates && !values.contains(order[i]) && findColumn(order[i])->form == ColumnForm::Date)
             continue;
-        list.append(db::Statement((list.isEmpty() ? QString() : QStringLiteral(",")) + order[i] + QStringLiteral("=?"))
-                        .bind(values.value(order[i])));
+        if (!text.isEmpty())
+            text += QLatin1Char(',');
+        text += order[i] + QStringLiteral("=?");
+        bound << values.value(order[i]);
     }
+    db::Statement list(text);
+    for (const QString& value : bound)
+        list.bind(value);
     return list;
 }
 

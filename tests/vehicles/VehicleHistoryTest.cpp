@@ -174,7 +174,8 @@ TEST_F(VehicleHistory, OnlyARowChangedInTheSavedFieldsIsReadLockedAndCompared)
     r = saveVehicle(a, read, mine, id, kOfficeA);
     ASSERT_EQ(r.outcome, SaveResult::Written) << r.error.toStdString();
     EXPECT_EQ(lockedReads, 0);
-    EXPECT_EQ(r.stored.texts.value(QStringLiteral("baoxianbeizu")), QStringLiteral("已续保"));
+    EXPECT_EQ(stored(QStringLiteral("cezuxingming")), QStringLiteral("孙七"));
+    EXPECT_EQ(stored(QStringLiteral("baoxianbeizu")), QStringLiteral("已续保"));
 
     read = readVehicle(a, id);
     mine = storedValues(read);
@@ -220,7 +221,7 @@ TEST_F(VehicleHistory, TwoOfficesChangingDifferentColumnsKeepBothWithTheirHistor
     ASSERT_EQ(saveVehicle(a, readA, mineA, id, kOfficeA).outcome, SaveResult::Written);
     const SaveResult second = saveVehicle(b, readB, mineB, id, kOfficeB);
     ASSERT_EQ(second.outcome, SaveResult::Written) << second.error.toStdString();
-    EXPECT_EQ(second.stored.texts.value(QStringLiteral("cezudianhua")), QStringLiteral("13911112222"));
+    EXPECT_EQ(second.stored.texts.value(QStringLiteral("baoxianbeizu")), QStringLiteral("已续保"));
 
     EXPECT_EQ(stored(QStringLiteral("cezudianhua")), QStringLiteral("13911112222"));
     EXPECT_EQ(stored(QStringLiteral("baoxianbeizu")), QStringLiteral("已续保"));
