@@ -29,6 +29,12 @@ std::function<void()>& afterRowLockedHook()
     return hook;
 }
 
+std::function<void()>& beforeFirstTryHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
 void afterRowLocked()
 {
     // A copy: the hook may replace itself while it runs.
@@ -313,6 +319,8 @@ std::optional<Attempt> saveAsRead(const db::ConnectionPtr& connection, const Veh
     db::Statement written("IF ROW_COUNT()>0 THEN ");
     written.append(historyInsert(kActionModify, author, history)).append(";\nSELECT 1 AS baocun;\nEND IF");
 
+    if (const std::function<void()> hook = beforeFirstTryHook())
+        hook();
     db::Transaction tx(*connection);
     const db::Reply reply = tx.commit({update, written});
     if (!reply.ok)
@@ -506,6 +514,11 @@ Attempt pictureOnce(const db::ConnectionPtr& connection, const QString& column, 
 }
 
 } // namespace
+
+void setBeforeFirstTryHook(std::function<void()> hook)
+{
+    beforeFirstTryHook() = std::move(hook);
+}
 
 void setAfterRowLockedHook(std::function<void()> hook)
 {

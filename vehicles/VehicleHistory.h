@@ -137,5 +137,8 @@ SaveResult savePictureName(const db::ConnectionPtr& connection, const QString& c
 // add after the new row is inserted. A save's first try has no such moment (its statements go in
 // one round trip) and does not call it. None by default.
 void setAfterRowLockedHook(std::function<void()> hook);
+// For tests: called before a save's first try goes out (after the form was read, before its one
+// round trip), so that another office's save can land in between. None by default.
+void setBeforeFirstTryHook(std::function<void()> hook);
 
 } // namespace fd::vehicles

@@ -646,14 +646,14 @@ TEST_F(ClusterTest, SavesOfOneVehicleOnTwoNodesAtOnceMergeOrConflict)
         vehicles::VehicleValues mineA = vehicles::storedValues(readA), mineB = vehicles::storedValues(readB);
         mineA.insert(c.columnA, c.valueA);
         mineB.insert(c.columnB, c.valueB);
-        // A's row is written on node 1 and locked there; B saves through node 2 before A commits.
+        // B saves through node 2 after A read the row and before A's save goes out on node 1.
         vehicles::SaveResult savedB;
-        vehicles::setAfterRowLockedHook([&] {
-            vehicles::setAfterRowLockedHook(nullptr);
+        vehicles::setBeforeFirstTryHook([&] {
+            vehicles::setBeforeFirstTryHook(nullptr);
             savedB = vehicles::saveVehicle(node2, readB, mineB, id, officeB);
         });
         const vehicles::SaveResult savedA = vehicles::saveVehicle(node1, readA, mineA, id, officeA);
-        vehicles::setAfterRowLockedHook(nullptr);
+        vehicles::setBeforeFirstTryHook(nullptr);
 
         EXPECT_EQ(savedB.outcome, vehicles::SaveResult::Written) << savedB.error.toStdString();
         EXPECT_EQ(savedA.outcome, c.outcomeA) << savedA.error.toStdString();
