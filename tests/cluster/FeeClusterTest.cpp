@@ -60,7 +60,10 @@ fees::PaymentRequest payment(db::Connection& session, qint64 vehicle, const QStr
     p.method = QStringLiteral("现金");
     p.clerk = clerk;
     p.receiptPrefix = prefix;
-    p.read = *fees::readVehicleFees(session, vehicle, p.kind, QString());
+    const auto read = fees::readVehicleFees(session, vehicle, p.kind, QString());
+    EXPECT_TRUE(read.has_value()) << "the vehicle's fees could not be read";
+    if (read)
+        p.read = *read;
     return p;
 }
 
