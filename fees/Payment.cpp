@@ -3,6 +3,7 @@
 #include "common/DateTime.h"
 #include "common/Text.h"
 #include "db/ErrorCodes.h"
+#include "db/Retry.h"
 #include "db/Transaction.h"
 #include "fees/LedgerSchema.h"
 #include "fees/PaymentLedger.h"
@@ -12,7 +13,7 @@ namespace fd::fees {
 namespace {
 
 // How often a payment is read and decided again after losing a race to another office's write.
-constexpr int kAttempts = 8;
+constexpr int kAttempts = 10;
 
 std::function<void()>& beforeCommitHook()
 {
@@ -347,6 +348,8 @@ PaymentResult takePayment(db::Connection& session, const PaymentRequest& request
     bool created = false;
     Attempt last;
     for (int i = 0; i < kAttempts; ++i) {
+        if (i > 0 && last.raced)
+            db::pauseBeforeRetry(i);
         last = payOnce(session, request);
         if (last.noTable && !created) {
             QString error;

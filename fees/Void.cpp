@@ -3,6 +3,7 @@
 #include "common/DateTime.h"
 #include "common/Text.h"
 #include "db/ErrorCodes.h"
+#include "db/Retry.h"
 #include "db/Transaction.h"
 #include "fees/LedgerSchema.h"
 #include "fees/PaymentLedger.h"
@@ -171,6 +172,8 @@ VoidResult voidPayment(db::Connection& session, qint64 ledgerId, const QString& 
     }
     Attempt last;
     for (int i = 0; i < kAttempts; ++i) {
+        if (i > 0 && last.raced)
+            db::pauseBeforeRetry(i);
         last = voidOnce(session, ledgerId, why, clerk, machine);
         if (!last.raced)
             return last.result;
