@@ -3,9 +3,11 @@
 #include "app/HistoryWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
+#include "common/Money.h"
 #include "ui/Dialogs.h"
 #include "ui/ScreenFit.h"
 #include "common/Text.h"
+#include "fees/Payment.h"
 #include "net/Endpoints.h"
 #include "pictures/PictureFiles.h"
 #include "pictures/PictureWindow.h"
@@ -651,6 +653,8 @@ bool VehicleWindow::saveModified()
     vehicles::VehicleValues values = currentValues();
     if (!checkStorable(values))
         return false;
+    if (!startNewFeePeriods(values))
+        return false;
     const vehicles::ChangeAuthor author = vehicles::changeAuthor(m_state);
     vehicles::SaveResult result = vehicles::saveVehicle(m_state.dbConnection, m_read, values, m_vehicleId, author);
     // Fields the user handed to the other side in an earlier round stay theirs.
@@ -690,6 +694,36 @@ bool VehicleWindow::saveModified()
     }
     failSave(kSaveFailed, result.error, result.details);
     return false;
+}
+
+bool VehicleWindow::startNewFeePeriods(vehicles::VehicleValues& values)
+{
+    for (const fees::FeeKind kind : fees::feeKinds()) {
+        const std::optional<fees::FeeColumns> columns = fees::feeColumns(kind);
+        if (!columns || values.value(columns->due) == m_readValues.value(columns->due))
+            continue;
+        // Whoever also typed 已缴 or 还欠 says what they are: those stay as typed.
+        if (values.value(columns->paid) != m_readValues.value(columns->paid)
+            || values.value(columns->owed) != m_readValues.value(columns->owed))
+            continue;
+        const money::Amount due = money::readAmount(values.value(columns->due));
+        if (!due.read())
+            continue; // unreadable or cleared: kept as typed, the fee desk shows it as such
+        QString error;
+        const std::optional<fees::VehicleFees> stored =
+            fees::readVehicleFees(*m_state.dbConnection, m_vehicleId.toLongLong(), kind, QString(), &error);
+        if (!stored) {
+            failSave(kSaveFailed, error);
+            return false;
+        }
+        // Only a fee the ledger keeps has periods; before its first payment the texts are its record.
+        if (stored->status.period == 0)
+            continue;
+        values.insert(columns->due, money::formatFen(due.fen));
+        values.insert(columns->paid, money::formatFen(0));
+        values.insert(columns->owed, money::formatFen(due.fen));
+    }
+    return true;
 }
 
 QSet<QString> VehicleWindow::changedColumns() const

@@ -85,6 +85,10 @@ public:
     // The values as they would be stored, by column (trimmed texts, date texts, status). A date
     // box that shows no date has no entry: the update keeps what is stored.
     vehicles::VehicleValues currentValues() const;
+    // A new 应缴 of a fee the ledger keeps starts its next period: 已缴 becomes 0.00 and 还欠 the
+    // amount due, unless the user typed them too. False, with the user told, when the ledger could
+    // not be read.
+    bool startNewFeePeriods(vehicles::VehicleValues& values);
 
     // Shows a picture window modally; a test replaces it so that nothing waits on exec().
     using PictureOpener = std::function<void(pictures::PictureWindow&)>;

@@ -98,7 +98,8 @@ Attempt payOnce(db::Connection& session, const PaymentRequest& request)
     std::optional<qint64> opening;
     QString openingRemark;
     if (request.newDueFen) {
-        number += 1;
+        if (!now.status.dueFromVehicle)
+            number += 1; // else the vehicle's amount had opened the next period: this one replaces it
         due = *request.newDueFen;
         opening = due;
     } else if (number == 0 && fee) {
@@ -112,6 +113,10 @@ Attempt payOnce(db::Connection& session, const PaymentRequest& request)
         opening = due;
         openingRemark = QStringLiteral("结转：应缴%1，已缴%2")
                             .arg(money::formatFen(now.status.due.fen), money::formatFen(now.status.paid.fen));
+    } else if (now.status.dueFromVehicle) {
+        due = now.status.due.fen;
+        opening = due;
+        openingRemark = QStringLiteral("车辆资料中的应缴费用");
     } else {
         due = now.status.due.readable ? now.status.due.fen : 0;
         paidBefore = now.status.paid.fen;

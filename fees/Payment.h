@@ -43,6 +43,10 @@ struct FeeStatus {
     int period = 0;
     Figure due;
     Figure paid;
+    // The vehicle's 应缴 column holds a new amount (typed in the vehicle window, or by another
+    // program) that the ledger's open period does not: period is the next one, not yet written, with
+    // that amount due and nothing paid. The next payment writes its 应缴 row.
+    bool dueFromVehicle = false;
     // Unreadable when either is.
     Figure owed() const;
 };

@@ -81,6 +81,16 @@ FeeStatus statusOf(const db::Result* row, const VehicleFees& vehicle)
             status.paid.fen += ledgerPaid;
         return status;
     }
+    if (columns && status.period > 0) {
+        const Figure stored = Figure::stored(vehicle.columns.value(columns->due));
+        if (stored.readable && stored.fen != (ledgerDue ? due : 0)) {
+            status.period += 1;
+            status.due = stored;
+            status.paid = Figure::of(0);
+            status.dueFromVehicle = true;
+            return status;
+        }
+    }
     status.due = Figure::of(ledgerDue ? due : 0);
     status.paid = Figure::of(ledgerPaid);
     return status;

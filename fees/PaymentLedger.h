@@ -17,7 +17,8 @@ VehicleFees vehicleFeesOf(const db::Result& row, qint64 vehicleId, FeeKind kind,
 // period instead of the open one.
 db::Statement periodStatement(qint64 vehicleId, FeeKind kind, const QString& otherName, int period = -1);
 // The status of the period read by periodStatement (no rows: none in the ledger), with period 0
-// read from the stored texts of the vehicle.
+// read from the stored texts of the vehicle, and the next period when the vehicle's 应缴 column
+// holds another amount than the open period's.
 FeeStatus statusOf(const db::Result* row, const VehicleFees& vehicle);
 
 // The history table of the vehicles, created when missing.

@@ -154,7 +154,8 @@ void PaymentWindow::reload()
     const FeeStatus& s = m_read.status;
     m_period->setText(QStringLiteral("第%1期　应缴 %2　已缴 %3　还欠 %4")
                           .arg(s.period)
-                          .arg(figureHtml(s.due), figureHtml(s.paid), figureHtml(s.owed())));
+                          .arg(figureHtml(s.due), figureHtml(s.paid), figureHtml(s.owed()))
+        + (s.dueFromVehicle ? QStringLiteral("（车辆资料中的新应缴，确定后开始此期）") : QString()));
     updateKind();
 }
 

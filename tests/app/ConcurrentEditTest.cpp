@@ -8,6 +8,8 @@
 #include "common/AppState.h"
 #include "common/Jobs.h"
 #include "db/ThreadSession.h"
+#include "fees/LedgerSchema.h"
+#include "fees/Payment.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
@@ -345,6 +347,50 @@ TEST_F(ConcurrentEditTest, TwoOfficesAddingOnePlateAtOnceEndWithOneVehicle)
     EXPECT_EQ(b.dialogs.messages(), QStringList {QStringLiteral("对不起此车牌号已经存在！")});
     EXPECT_EQ(test::valueOf(s_conn, db::Statement("select count(*) from celiangzongbiao where cepaihao=?").bind(plate)),
         QStringLiteral("1"));
+}
+
+// A new 应缴 typed in the vehicle window starts the next period of a fee the ledger keeps: 已缴 and
+// 还欠 show that period. A fee the ledger does not keep yet, or 已缴 typed as well, stay as typed.
+TEST_F(ConcurrentEditTest, ANewAmountDueOfAFeeTheLedgerKeepsStartsItsNextPeriod)
+{
+    const QString id = freshVehicle();
+    test::mustExecute(s_conn, QStringLiteral("update celiangzongbiao set guanliyingjiaofei='1000',"
+                                             "senceyingjiaofei='300',senceyijiaofei='100' where ID=%1").arg(id));
+    ASSERT_TRUE(fees::ensureLedgerTables(*s_conn));
+    fees::PaymentRequest pay;
+    pay.vehicleId = id.toLongLong();
+    pay.amountFen = 100000;
+    pay.method = QStringLiteral("现金");
+    pay.clerk = QStringLiteral("甲");
+    pay.receiptPrefix = QStringLiteral("C");
+    pay.read = *fees::readVehicleFees(*s_conn, pay.vehicleId, pay.kind, QString());
+    ASSERT_EQ(fees::takePayment(*s_conn, pay).outcome, fees::PaymentResult::Taken);
+
+    Office a(QStringLiteral("甲"));
+    a.open(id);
+    EXPECT_EQ(a.shown(QStringLiteral("guanliyijiaofei")), QStringLiteral("1000.00"));
+    a.type({{QStringLiteral("guanliyingjiaofei"), QStringLiteral("1,200")}, {QStringLiteral("senceyingjiaofei"), QStringLiteral("400")}});
+    a.save();
+    EXPECT_EQ(a.dialogs.messages(), QStringList {kSaved});
+    const Fields after = storedFields(id, {{QStringLiteral("guanliyingjiaofei"), {}}, {QStringLiteral("guanliyijiaofei"), {}},
+        {QStringLiteral("guanlihaiqianfei"), {}}, {QStringLiteral("senceyingjiaofei"), {}}, {QStringLiteral("senceyijiaofei"), {}}});
+    EXPECT_EQ(after, (Fields {{QStringLiteral("guanliyingjiaofei"), QStringLiteral("1200.00")},
+                          {QStringLiteral("guanliyijiaofei"), QStringLiteral("0.00")},
+                          {QStringLiteral("guanlihaiqianfei"), QStringLiteral("1200.00")},
+                          {QStringLiteral("senceyingjiaofei"), QStringLiteral("400")},
+                          {QStringLiteral("senceyijiaofei"), QStringLiteral("100")}}));
+    const auto fee = fees::readVehicleFees(*s_conn, pay.vehicleId, fees::FeeKind::Management, QString());
+    ASSERT_TRUE(fee);
+    EXPECT_EQ(fee->status.period, 2);
+    EXPECT_EQ(fee->status.owed().fen, 120000);
+
+    // 应缴 and 已缴 typed together: both as typed, no period started by the window.
+    Office b(QStringLiteral("乙"));
+    b.open(id);
+    b.type({{QStringLiteral("guanliyingjiaofei"), QStringLiteral("1500")}, {QStringLiteral("guanliyijiaofei"), QStringLiteral("200")}});
+    b.save();
+    EXPECT_EQ(stored(id, QStringLiteral("guanliyijiaofei")), QStringLiteral("200"));
+    EXPECT_EQ(stored(id, QStringLiteral("guanlihaiqianfei")), QStringLiteral("1200.00"));
 }
 
 } // namespace

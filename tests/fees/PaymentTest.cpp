@@ -161,6 +161,44 @@ TEST_F(FeesTest, AnUnreadableStoredFeeIsNeverCountedButANewAmountDueOpensAPeriod
     EXPECT_EQ(r2.after.owed().fen, 130000);
 }
 
+TEST_F(FeesTest, ANewAmountDueStoredOnTheVehicleOpensTheNextPeriodAtItsFirstPayment)
+{
+    const qint64 id = addVehicle(QStringLiteral("豫A10006"), QStringLiteral("1000"), QStringLiteral("0"));
+    ASSERT_EQ(takePayment(*session, request(id, 100000)).outcome, PaymentResult::Taken);
+    const QString row = QStringLiteral(" where ID=%1").arg(id);
+    const QString where = QStringLiteral(" from celiangzongbiao") + row;
+
+    // The same amount written another way is no new amount; another one is, with nothing paid yet.
+    test::mustExecute(session, "update celiangzongbiao set guanliyingjiaofei='1,000'" + row);
+    EXPECT_EQ(request(id, 1).read.status.period, 1);
+    test::mustExecute(session, "update celiangzongbiao set guanliyingjiaofei='1200'" + row);
+    const PaymentRequest p = request(id, 50000);
+    EXPECT_TRUE(p.read.status.dueFromVehicle);
+    EXPECT_EQ(p.read.status.period, 2);
+    EXPECT_EQ(p.read.status.due.fen, 120000);
+    EXPECT_EQ(p.read.status.paid.fen, 0);
+
+    const PaymentResult r = takePayment(*session, p);
+    ASSERT_EQ(r.outcome, PaymentResult::Taken) << r.error.toStdString();
+    EXPECT_EQ(r.after.period, 2);
+    EXPECT_EQ(value(QStringLiteral("select group_concat(qijian,':',jine order by ID) from shoufeijilu"
+                                   " where leixing='应缴' and cheliangid=%1")
+                        .arg(id)),
+        QStringLiteral("1:100000,2:120000"));
+    EXPECT_EQ(value("select concat(guanliyingjiaofei,'/',guanliyijiaofei,'/',guanlihaiqianfei)" + where),
+        QStringLiteral("1200.00/500.00/700.00"));
+    EXPECT_FALSE(request(id, 1).read.status.dueFromVehicle);
+
+    // 本期应缴 typed in the payment window over a vehicle's new amount replaces it: no period skipped.
+    test::mustExecute(session, "update celiangzongbiao set guanliyingjiaofei='900'" + row);
+    PaymentRequest typed = request(id, 10000);
+    typed.newDueFen = 80000;
+    const PaymentResult r2 = takePayment(*session, typed);
+    ASSERT_EQ(r2.outcome, PaymentResult::Taken) << r2.error.toStdString();
+    EXPECT_EQ(r2.after.period, 3);
+    EXPECT_EQ(r2.after.owed().fen, 70000);
+}
+
 TEST_F(FeesTest, OtherFeesKeepPeriodsPerNameAndTouchNoVehicleColumn)
 {
     const qint64 id = addVehicle(QStringLiteral("豫A10005"));
