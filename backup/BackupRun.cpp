@@ -669,9 +669,9 @@ LastRestore lastRestore(const db::ConnectionPtr& connection)
     if (!reply.ok || !r || r->rowCount() == 0)
         return last;
     last.id = r->integer(0);
-    last.when = QDateTime::fromString(r->text(1), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    last.when = r->dateTime(1);
     last.archive = r->text(2);
-    last.backedUp = QDateTime::fromString(r->text(3), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    last.backedUp = r->dateTime(3);
     return last;
 }
 
@@ -712,7 +712,7 @@ LastBackup lastBackup(const db::ConnectionPtr& connection)
     if (!reply.ok || !r || r->rowCount() == 0)
         return last;
     last.known = true;
-    last.when = QDateTime::fromString(r->text(0), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    last.when = r->dateTime(0);
     db::dbReadField(r, 1, last.ok);
     last.archive = r->text(2);
     last.reason = r->text(3);

@@ -18,10 +18,16 @@
 #include "fees/LedgerSchema.h"
 #include "fees/MonthReport.h"
 #include "fees/window/ArrearsWindow.h"
+#include "fees/window/DailyWindow.h"
+#include "fees/window/PaymentWindow.h"
+#include "fees/window/QueryWindow.h"
+#include "fees/window/ReceiptPrint.h"
 #include "fees/window/MonthWindow.h"
 #include "net/Endpoints.h"
 
 #include <QApplication>
+#include <QDateEdit>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QTextStream>
 #include <QTimer>
@@ -46,21 +52,25 @@ bool run(db::Connection& session, const QString& sql)
 // The ledger: row n of the million belongs to vehicle 1 + n mod V; its kind and role follow from
 // n div V, so every vehicle has the same pattern: 审车费 due, paid, due again (period 2 open);
 // 保险费 due and paid twice; 营运费 and 管理费 due and paid. Times spread over the year before the
-// day given, office hours.
+// day given, office hours. The rows are made in a table of their own and stored in the order of
+// their times, as an office's ledger is written.
 bool makeLedger(db::Connection& session, qint64 vehicles, const QDate& today)
 {
     db::Reply n = session.run(db::Statement("select count(*) from shoufeijilu"));
     if (n.ok && n.rows && n.rows->integer(0) >= kLedgerRows)
         return true;
-    if (!run(session, QStringLiteral("truncate table shoufeijilu")))
+    if (!run(session, QStringLiteral("truncate table shoufeijilu"))
+        || !run(session, QStringLiteral("drop table if exists bench_ledger"))
+        || !run(session, QStringLiteral("create table bench_ledger like shoufeijilu")))
         return false;
     const QString start = today.addDays(-364).toString(Qt::ISODate);
+    const QString columns = QStringLiteral(
+        "leixing,cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,shoujuhao,jingbanren,jiqi,shijian");
     // b = block (0..9): kind and role per block; written a block at a time.
     for (qint64 from = 1; from <= kLedgerRows; from += vehicles) {
         const qint64 to = std::min(kLedgerRows, from + vehicles - 1);
         const QString sql = QStringLiteral(
-            "insert into shoufeijilu (leixing,cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,"
-            "shoujuhao,jingbanren,jiqi,shijian) "
+            "insert into bench_ledger (%5) "
             "select elt(b+1,'应缴','应缴','应缴','应缴','收费','收费','收费','收费','应缴','收费'),"
             "v, concat('豫H',lpad(v,5,'0')), '车主', "
             "elt(b+1,'审车费','保险费','营运费','管理费','审车费','保险费','营运费','管理费','审车费','保险费'),"
@@ -74,11 +84,16 @@ bool makeLedger(db::Connection& session, qint64 vehicles, const QDate& today)
                                 .arg(start)
                                 .arg(vehicles)
                                 .arg(from)
-                                .arg(to);
+                                .arg(to)
+                                .arg(columns);
         if (!run(session, sql))
             return false;
     }
-    // One payment in a thousand voided an hour later by the same clerk.
+    if (!run(session, QStringLiteral("insert into shoufeijilu (%1) select %1 from bench_ledger order by shijian,ID").arg(columns))
+        || !run(session, QStringLiteral("drop table bench_ledger")))
+        return false;
+    // One payment in a thousand voided an hour later by the same clerk (the bench does not keep
+    // to the one day a clerk may void on).
     return run(session,
         QStringLiteral(
             "insert into shoufeijilu (leixing,cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,"
@@ -89,26 +104,19 @@ bool makeLedger(db::Connection& session, qint64 vehicles, const QDate& today)
             "shijian + interval 1 hour from shoufeijilu where leixing='收费' and ID mod 1000 = 0"));
 }
 
-// The payment search as its window lists a month: every payment with its void mark, by time.
+// The payment search of a month, as its window reads it; the payments listed, -1 on failure.
 qint64 readPaymentMonth(db::Connection& session, const QDate& first)
 {
-    db::Reply r = session.run(db::Statement(
-        "select p.ID,p.shoujuhao,p.shijian,p.cepaihao,p.cezuxingming,p.feiyong,p.qitamingcheng,p.qijian,p.jine,"
-        "p.fangshi,p.jiaokuanren,p.jingbanren,p.dayincishu,v.ID is not null as zuofei "
-        "from shoufeijilu p left join shoufeijilu v on v.zuofeiid=p.ID "
-        "where p.leixing='收费' and p.shijian>=? and p.shijian<? order by p.shijian,p.ID")
-                                  .bind(QDateTime(first, QTime(0, 0)))
-                                  .bind(QDateTime(first.addMonths(1), QTime(0, 0))));
-    if (!r.ok || !r.rows)
+    fees::PaymentFilter filter;
+    filter.from = first;
+    filter.to = first.addMonths(1).addDays(-1);
+    QString error;
+    const std::optional<fees::PaymentList> list = fees::queryPayments(session, filter, &error);
+    if (!list) {
+        std::fprintf(stderr, "month: %s\n", qPrintable(error));
         return -1;
-    qint64 n = 0, fen = 0;
-    while (r.rows->next()) {
-        const QString number = r.rows->text(1);
-        const QString plate = r.rows->text(3);
-        fen += r.rows->integer(8);
-        n += !number.isEmpty() && !plate.isEmpty();
     }
-    return fen > 0 ? n : -1;
+    return static_cast<qint64>(list->rows.size());
 }
 
 } // namespace
@@ -139,9 +147,8 @@ int main(int argc, char** argv)
     state.appTitle = QStringLiteral("bench");
     state.loginDateTime = datetime::nowInSeconds();
     const QDate today = QDate::currentDate();
-    for (const db::Statement& s : fees::ledgerTables())
-        if (!session.run(s).ok)
-            return 2;
+    if (!fees::ensureLedgerTables(session, &error))
+        return 2;
     db::Reply count = session.run(db::Statement("select count(*) from celiangzongbiao"));
     const qint64 vehicles = count.rows ? count.rows->integer(0) : 0;
     if (vehicles <= 0)
@@ -228,6 +235,69 @@ int main(int argc, char** argv)
                 return 2;
     }
 
+    // 收费查询 of a month and 日结 of a day as their windows read them; 收费登记's 确定 until the
+    // receipt's preview has been drawn.
+    std::vector<double> queryShown, queryHold, dayShown, dayHold, receiptShown, receiptHold;
+    auto held = [&](const std::function<void()>& start, const std::function<bool()>& wait, std::vector<double>& shown,
+                    std::vector<double>& hold) {
+        app.processEvents();
+        sinceTick.start();
+        longest = 0;
+        QElapsedTimer t;
+        t.start();
+        start();
+        if (!wait())
+            return false;
+        app.processEvents();
+        shown.push_back(ms(t));
+        longest = std::max(longest, ms(sinceTick));
+        hold.push_back(longest);
+        return true;
+    };
+    {
+        fees::QueryWindow query(state, dialogs);
+        query.show();
+        fees::DailyWindow daily(state, dialogs);
+        daily.show();
+        QSignalSpy dailyFirst(&daily, &fees::DailyWindow::counted);
+        dailyFirst.wait(60000);
+        for (int i = 0; i < args.runs; ++i) {
+            const QDate first = fees::monthFirst(today.addMonths(-2 - i));
+            query.findChild<QDateEdit*>(QStringLiteral("日期框_起始日期"))->setDate(first);
+            query.findChild<QDateEdit*>(QStringLiteral("日期框_截止日期"))->setDate(first.addMonths(1).addDays(-1));
+            QSignalSpy ended(&query, &fees::QueryWindow::jobEnded);
+            if (!held([&] { query.search(); }, [&] { return ended.wait(60000); }, queryShown, queryHold))
+                return 2;
+            QSignalSpy counted(&daily, &fees::DailyWindow::counted);
+            if (!held([&] { daily.setDay(today.addDays(-40 - 30 * i)); }, [&] { return counted.wait(60000); }, dayShown,
+                    dayHold))
+                return 2;
+        }
+        for (int i = 0; i < args.runs; ++i) {
+            fees::PaymentWindow pay(state, dialogs, 1 + i);
+            pay.show();
+            app.processEvents();
+            pay.findChild<QLineEdit*>(QStringLiteral("编辑框_收款金额"))->setText(QStringLiteral("100"));
+            bool drawn = false;
+            pay.setReceiptOpener([&](const fees::Receipt& receipt) {
+                fees::showReceipt(receipt, state.settings, dialogs, &pay, [&](QDialog& preview) {
+                    preview.show();
+                    app.processEvents();
+                    preview.repaint();
+                    drawn = true;
+                    return 0;
+                });
+            });
+            QSignalSpy ended(&pay, &fees::PaymentWindow::paymentEnded);
+            if (!held([&] { pay.confirm(); }, [&] { return ended.count() > 0 || ended.wait(60000); }, receiptShown,
+                    receiptHold)
+                || !drawn) {
+                std::fprintf(stderr, "payment: %s %s\n", qPrintable(pay.result().error), qPrintable(pay.result().details));
+                return 2;
+            }
+        }
+    }
+
     auto line = [&](const char* what, const std::vector<double>& v) {
         out << what << " median " << QString::number(median(v), 'f', 1) << " ms  [" << list(v) << "]\n";
     };
@@ -242,6 +312,12 @@ int main(int argc, char** argv)
     line("    longest hold of the loop meanwhile:    ", arrearsHold);
     line("    月报 shown after:                       ", monthShown);
     line("    longest hold of the loop meanwhile:    ", monthHold);
+    line("    收费查询 of a month shown after:        ", queryShown);
+    line("    longest hold of the loop meanwhile:    ", queryHold);
+    line("    日结 of a day shown after:               ", dayShown);
+    line("    longest hold of the loop meanwhile:    ", dayHold);
+    line("    收费登记 确定 to the receipt's preview:  ", receiptShown);
+    line("    longest hold of the loop meanwhile:    ", receiptHold);
     out.flush();
     state.dbConnection.reset();
     waitForAllJobs(10000);

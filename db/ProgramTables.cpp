@@ -95,6 +95,47 @@ const QList<Statement>& programTableStatements()
         "`dangan` VARCHAR(500) NOT NULL DEFAULT '',"
         "`jiqi` VARCHAR(255) NOT NULL DEFAULT ''"
         ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
+        // The fee ledger: every payment (收费), amount due (应缴) and void (作废) as a row of its own;
+        // amounts in fen. A void points at its payment (zuofeiid), which keeps its receipt number.
+        Statement::verbatim(QString::fromUtf8(
+        "CREATE TABLE IF NOT EXISTS `shoufeijilu` ("
+        " `ID` BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY,"
+        " `leixing` VARCHAR(4) NOT NULL,"
+        " `cheliangid` INT NOT NULL,"
+        " `cepaihao` VARCHAR(20) NOT NULL,"
+        " `cezuxingming` VARCHAR(50) NOT NULL DEFAULT '',"
+        " `feiyong` VARCHAR(4) NOT NULL,"
+        " `qitamingcheng` VARCHAR(50) NOT NULL DEFAULT '',"
+        " `qijian` INT NOT NULL,"
+        " `jine` BIGINT NOT NULL,"
+        " `fangshi` VARCHAR(8) NOT NULL DEFAULT '',"
+        " `jiaokuanren` VARCHAR(50) NOT NULL DEFAULT '',"
+        " `beizhu` VARCHAR(200) NOT NULL DEFAULT '',"
+        " `yueshu` INT NULL,"
+        " `daoqiqian` DATE NULL, `daoqihou` DATE NULL,"
+        " `shoujuhao` VARCHAR(40) NULL,"
+        " `zuofeiid` BIGINT NULL,"
+        " `zuofeiyuanyin` VARCHAR(200) NOT NULL DEFAULT '',"
+        " `dayincishu` INT NOT NULL DEFAULT 0,"
+        " `jingbanren` VARCHAR(50) NOT NULL,"
+        " `jiqi` VARCHAR(64) NOT NULL DEFAULT '',"
+        " `shijian` DATETIME NOT NULL,"
+        " UNIQUE KEY `uk_shoujuhao` (`shoujuhao`),"
+        " UNIQUE KEY `uk_zuofei` (`zuofeiid`),"
+        " KEY `k_shijian` (`shijian`),"
+        " KEY `k_leixing` (`leixing`,`shijian`),"
+        " KEY `k_cheliang` (`cheliangid`,`feiyong`,`qijian`),"
+        " KEY `k_feiyong` (`feiyong`,`cheliangid`,`qitamingcheng`,`qijian`),"
+        " KEY `k_jingbanren` (`jingbanren`,`shijian`)"
+        ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
+        // The receipt numbers' sequences: the last number an office (its prefix) gave in a year.
+        Statement::verbatim(QString::fromUtf8(
+        "CREATE TABLE IF NOT EXISTS `shoujuhaoma` ("
+        " `qianzhui` VARCHAR(20) NOT NULL,"
+        " `nian` INT NOT NULL,"
+        " `xuhao` INT NOT NULL,"
+        " PRIMARY KEY (`qianzhui`,`nian`)"
+        ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
     };
     return statements;
 }

@@ -2,18 +2,14 @@
 
 #include "db/Connection.h"
 
-#include <QList>
 #include <QString>
 
-// The fee ledger's tables: every payment, amount due and void as a row of its own, and the
-// receipt number sequences of the offices. Created when missing (outside any transaction: a
-// CREATE ends one).
+// The fee ledger's tables (shoufeijilu: every payment, amount due and void as a row of its own;
+// shoujuhaoma: the receipt number sequences of the offices) are among the program's own tables,
+// made at login; a payment makes them again when they are missing all the same.
 namespace fd::fees {
 
-inline const QString kLedgerTable = QStringLiteral("shoufeijilu");
-inline const QString kNumberTable = QStringLiteral("shoujuhaoma");
-
-QList<db::Statement> ledgerTables();
+// The program's tables that are missing, the ledger's among them (outside any transaction).
 bool ensureLedgerTables(db::Connection& session, QString* error = nullptr);
 
 } // namespace fd::fees

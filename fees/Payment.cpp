@@ -358,7 +358,7 @@ PaymentResult takePayment(db::Connection& session, const PaymentRequest& request
         last = payOnce(session, request);
         if (last.noTable && !created) {
             QString error;
-            if (!ensureLedgerTables(session, &error) || !ensureHistoryTables(session, &error)) {
+            if (!ensureLedgerTables(session, &error)) {
                 PaymentResult r;
                 r.error = QStringLiteral("无法建立收费记录表，没有收费");
                 r.details = error;

@@ -1,7 +1,5 @@
 #include "fees/PaymentLedger.h"
 
-#include "db/ProgramTables.h"
-
 #include "vehicles/VehicleHistory.h"
 
 namespace fd::fees {
@@ -24,7 +22,7 @@ VehicleFees vehicleFeesOf(const db::Result& row, qint64 vehicleId, FeeKind kind,
     fees.id = vehicleId;
     fees.kind = kind;
     fees.otherName = otherName;
-    fees.serverTime = QDateTime::fromString(row.text("xianzai"), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    fees.serverTime = row.dateTime("xianzai");
     fees.plate = row.text("cepaihao");
     fees.owner = row.text("cezuxingming");
     fees.phone = row.text("cezudianhua");
@@ -94,11 +92,6 @@ FeeStatus statusOf(const db::Result* row, const VehicleFees& vehicle)
     status.due = Figure::of(ledgerDue ? due : 0);
     status.paid = Figure::of(ledgerPaid);
     return status;
-}
-
-bool ensureHistoryTables(db::Connection& session, QString* error)
-{
-    return db::ensureProgramTables(session, error);
 }
 
 } // namespace fd::fees

@@ -21,7 +21,4 @@ db::Statement periodStatement(qint64 vehicleId, FeeKind kind, const QString& oth
 // holds another amount than the open period's.
 FeeStatus statusOf(const db::Result* row, const VehicleFees& vehicle);
 
-// The history table of the vehicles, created when missing.
-bool ensureHistoryTables(db::Connection& session, QString* error);
-
 } // namespace fd::fees

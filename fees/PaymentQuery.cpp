@@ -14,12 +14,13 @@ namespace fd::fees {
 db::Statement paymentQueryStatement(const PaymentFilter& filter)
 {
     // A month is a large part of a year's ledger: left alone the server reads the whole table and
-    // sorts it; walking the time index (or the clerk's) gives the rows in order at once.
+    // sorts it; walking the payments' time index (or the clerk's) gives the rows in order at once,
+    // and no 应缴 row is read only to be passed over.
     db::Statement s("SELECT s.ID,s.shoujuhao,s.shijian,s.cepaihao,s.cezuxingming,s.feiyong,s.qitamingcheng,s.qijian,"
                     "s.jine,s.fangshi,s.jiaokuanren,s.beizhu,s.jingbanren,z.ID AS zuofei,z.zuofeiyuanyin"
                     " FROM shoufeijilu s FORCE INDEX (?) LEFT JOIN shoufeijilu z ON z.zuofeiid=s.ID"
                     " WHERE s.leixing='收费' AND s.shijian>=? AND s.shijian<?");
-    s.bindSql(filter.clerk.isEmpty() ? QStringLiteral("k_shijian") : QStringLiteral("k_jingbanren"));
+    s.bindSql(filter.clerk.isEmpty() ? QStringLiteral("k_leixing") : QStringLiteral("k_jingbanren"));
     s.bind(QDateTime(filter.from, QTime(0, 0))).bind(QDateTime(filter.to.addDays(1), QTime(0, 0)));
     if (!filter.clerk.isEmpty())
         s.append(db::Statement(" AND s.jingbanren=?").bind(filter.clerk));
@@ -32,10 +33,36 @@ db::Statement paymentQueryStatement(const PaymentFilter& filter)
     return s.append(" ORDER BY s.shijian,s.ID");
 }
 
+namespace {
+
+// The texts that repeat down a month of payments (fee kinds, methods, clerks, payers, owners):
+// each decoded once and shared by the rows that hold it.
+class RepeatedTexts {
+public:
+    QString text(const db::Result& rows, int column)
+    {
+        const char* data = rows.data(column);
+        const QByteArray raw = QByteArray::fromRawData(data ? data : "", static_cast<qsizetype>(rows.size(column)));
+        if (const auto it = m_seen.constFind(raw); it != m_seen.cend())
+            return *it;
+        QString decoded = rows.text(column);
+        if (m_seen.size() < kKept)
+            m_seen.insert(QByteArray(raw.constData(), raw.size()), decoded);
+        return decoded;
+    }
+
+private:
+    static constexpr qsizetype kKept = 4096;
+    QHash<QByteArray, QString> m_seen;
+};
+
+} // namespace
+
 std::optional<PaymentList> queryPayments(db::Connection& session, const PaymentFilter& filter, QString* error)
 {
     PaymentList list;
-    const db::Reply reply = session.run(paymentQueryStatement(filter));
+    // Streamed: a month's rows are read as they come, never held twice.
+    const db::Reply reply = session.stream(paymentQueryStatement(filter));
     if (!reply.ok) {
         if (reply.errorCode == db::errors::kNoSuchTable)
             return list;
@@ -46,7 +73,6 @@ std::optional<PaymentList> queryPayments(db::Connection& session, const PaymentF
     if (!reply.rows)
         return list;
     db::Result& rows = *reply.rows;
-    list.rows.reserve(static_cast<std::size_t>(rows.rowCount()));
     const int id = rows.columnIndex("ID"), number = rows.columnIndex("shoujuhao"), time = rows.columnIndex("shijian"),
               plate = rows.columnIndex("cepaihao"), owner = rows.columnIndex("cezuxingming"),
               fee = rows.columnIndex("feiyong"), other = rows.columnIndex("qitamingcheng"),
@@ -54,21 +80,22 @@ std::optional<PaymentList> queryPayments(db::Connection& session, const PaymentF
               payer = rows.columnIndex("jiaokuanren"), remark = rows.columnIndex("beizhu"),
               clerk = rows.columnIndex("jingbanren"), voided = rows.columnIndex("zuofei"),
               reason = rows.columnIndex("zuofeiyuanyin");
+    RepeatedTexts repeated;
     while (rows.next()) {
         PaymentRow r;
         r.id = rows.integer(id);
         r.number = rows.text(number);
-        r.time = QDateTime::fromString(rows.text(time), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        r.time = rows.text(time).left(16); // the server writes 2026-09-01 08:30:00
         r.plate = rows.text(plate);
-        r.owner = rows.text(owner);
-        r.fee = rows.text(fee);
-        r.otherName = rows.text(other);
+        r.owner = repeated.text(rows, owner);
+        r.fee = repeated.text(rows, fee);
+        r.otherName = repeated.text(rows, other);
         r.period = static_cast<int>(rows.integer(period));
         r.amountFen = rows.integer(amount);
-        r.method = rows.text(method);
-        r.payer = rows.text(payer);
+        r.method = repeated.text(rows, method);
+        r.payer = repeated.text(rows, payer);
         r.remark = rows.text(remark);
-        r.clerk = rows.text(clerk);
+        r.clerk = repeated.text(rows, clerk);
         r.voided = !rows.isNull(voided);
         r.voidReason = rows.text(reason);
         ++list.count;
@@ -78,6 +105,11 @@ std::optional<PaymentList> queryPayments(db::Connection& session, const PaymentF
             list.voidedFen += r.amountFen;
         }
         list.rows.push_back(std::move(r));
+    }
+    if (rows.failed()) {
+        if (error)
+            *error = rows.error();
+        return std::nullopt;
     }
     return list;
 }
@@ -95,7 +127,7 @@ QStringList paymentCells(const PaymentRow& row)
 {
     const QString fee = row.otherName.isEmpty() ? row.fee : QStringLiteral("%1（%2）").arg(row.fee, row.otherName);
     const QString state = row.voided ? QStringLiteral("作废：%1").arg(row.voidReason) : QString();
-    return {row.number, row.time.toString(QStringLiteral("yyyy-MM-dd HH:mm")), row.plate, row.owner, fee,
+    return {row.number, row.time, row.plate, row.owner, fee,
         QString::number(row.period), money::formatFen(row.amountFen), row.method, row.payer, row.clerk, row.remark,
         state};
 }

@@ -24,7 +24,7 @@ struct PaymentFilter {
 struct PaymentRow {
     qint64 id = 0;
     QString number;
-    QDateTime time;
+    QString time; // "2026-09-01 08:30": kept as text, a month has tens of thousands
     QString plate;
     QString owner;
     QString fee;

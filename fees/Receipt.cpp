@@ -21,7 +21,7 @@ Receipt receiptOf(const db::Result& row)
     Receipt r;
     r.ledgerId = row.integer("ID");
     r.number = row.text("shoujuhao");
-    r.time = QDateTime::fromString(row.text("shijian"), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    r.time = row.dateTime("shijian");
     r.plate = row.text("cepaihao");
     r.owner = row.text("cezuxingming");
     r.fee = row.text("feiyong");
@@ -33,8 +33,8 @@ Receipt receiptOf(const db::Result& row)
     r.remark = row.text("beizhu");
     r.clerk = row.text("jingbanren");
     r.months = static_cast<int>(row.integer("yueshu"));
-    r.expiryBefore = QDate::fromString(row.text("daoqiqian"), QStringLiteral("yyyy-MM-dd"));
-    r.expiryAfter = QDate::fromString(row.text("daoqihou"), QStringLiteral("yyyy-MM-dd"));
+    r.expiryBefore = row.date("daoqiqian");
+    r.expiryAfter = row.date("daoqihou");
     r.reprint = row.integer("dayincishu") > 1;
     r.voided = !row.isNull(row.columnIndex("zuofei"));
     r.voidReason = row.text("zuofeiyuanyin");

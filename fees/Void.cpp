@@ -69,8 +69,8 @@ Attempt voidOnce(db::Connection& session, qint64 ledgerId, const QString& reason
         return ended(VoidResult::Refused, QStringLiteral("收费记录的费用种类“%1”无法识别。").arg(p.text("feiyong")));
     const QString otherName = p.text("qitamingcheng");
     const int period = static_cast<int>(p.integer("qijian"));
-    const QDate before = QDate::fromString(p.text("daoqiqian"), QStringLiteral("yyyy-MM-dd"));
-    const QDate after = QDate::fromString(p.text("daoqihou"), QStringLiteral("yyyy-MM-dd"));
+    const QDate before = p.date("daoqiqian");
+    const QDate after = p.date("daoqihou");
     const bool hadMonths = p.integer("yueshu") > 0;
 
     const db::Reply vehicle = tx.run(vehicleStatement(vehicleId, *kind, true));

@@ -13,7 +13,7 @@ colour band and every category shows. With --pictures K the first K vehicles nam
 pictures (plate, kind, ".jpg"); tools/stack.sh draws those files into the picture folder. The SQL is UTF-8; load it with
 --default-character-set=utf8mb4 and the server stores it as GBK.
 
-With --ledger the fee ledger (shoufeijilu, created when missing as the program creates it) gets a
+With --ledger the fee ledger (shoufeijilu, which db/schema.sql creates before this SQL is loaded) gets a
 year of sample fees up to today: amounts due, payments by four clerks in the five methods (a few of
 them today), two payments voided and taken again, receipt numbers without gaps (A2026-000001 on,
 the sequence kept in shoujuhaoma). The vehicles' fee columns (应缴, 已缴, 还欠, 缴费时间, 经办人 of
@@ -113,42 +113,6 @@ def row(i, rng, today):
     return "(" + ",".join(quote(values[c]) for c in COLUMNS) + ")"
 
 
-LEDGER_TABLES = """CREATE TABLE IF NOT EXISTS shoufeijilu (
-  ID BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY,
-  leixing VARCHAR(4) NOT NULL,
-  cheliangid INT NOT NULL,
-  cepaihao VARCHAR(20) NOT NULL,
-  cezuxingming VARCHAR(50) NOT NULL DEFAULT '',
-  feiyong VARCHAR(4) NOT NULL,
-  qitamingcheng VARCHAR(50) NOT NULL DEFAULT '',
-  qijian INT NOT NULL,
-  jine BIGINT NOT NULL,
-  fangshi VARCHAR(8) NOT NULL DEFAULT '',
-  jiaokuanren VARCHAR(50) NOT NULL DEFAULT '',
-  beizhu VARCHAR(200) NOT NULL DEFAULT '',
-  yueshu INT NULL,
-  daoqiqian DATE NULL, daoqihou DATE NULL,
-  shoujuhao VARCHAR(40) NULL,
-  zuofeiid BIGINT NULL,
-  zuofeiyuanyin VARCHAR(200) NOT NULL DEFAULT '',
-  dayincishu INT NOT NULL DEFAULT 0,
-  jingbanren VARCHAR(50) NOT NULL,
-  jiqi VARCHAR(64) NOT NULL DEFAULT '',
-  shijian DATETIME NOT NULL,
-  UNIQUE KEY uk_shoujuhao (shoujuhao),
-  UNIQUE KEY uk_zuofei (zuofeiid),
-  KEY k_shijian (shijian),
-  KEY k_cheliang (cheliangid, feiyong, qijian),
-  KEY k_feiyong (feiyong, cheliangid, qitamingcheng, qijian),
-  KEY k_jingbanren (jingbanren, shijian)
-) ENGINE=InnoDB DEFAULT CHARSET=gbk;
-CREATE TABLE IF NOT EXISTS shoujuhaoma (
-  qianzhui VARCHAR(20) NOT NULL,
-  nian INT NOT NULL,
-  xuhao INT NOT NULL,
-  PRIMARY KEY (qianzhui, nian)
-) ENGINE=InnoDB DEFAULT CHARSET=gbk;
-"""
 METHODS = ["现金"] * 5 + ["微信"] * 3 + ["支付宝"] * 2 + ["银行转账"] * 2 + ["其他"]
 # Fee kind -> vehicle columns: due, paid, outstanding, date paid, clerk.
 FEE_COLUMNS = {
@@ -213,7 +177,6 @@ def ledger(count, seed, today, out):
     payments = [k for k, e in enumerate(events) if e[1] == "收费"]
     voided = set(rng.sample(payments, min(2, len(payments))))
 
-    out.write(LEDGER_TABLES)
     columns = ("ID,leixing,cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,beizhu,"
                "shoujuhao,zuofeiid,zuofeiyuanyin,dayincishu,jingbanren,jiqi,shijian")
     rows = []

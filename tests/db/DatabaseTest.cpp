@@ -7,6 +7,7 @@
 #include "common/Cipher.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 #include <limits>
 
 using namespace fd::db;
@@ -98,6 +99,14 @@ TEST_F(DatabaseOps, ZeroNullAndInvalidDatesReadAsTheEmptyDate)
     ResultPtr invalid = row(4);
     EXPECT_EQ(readDays(invalid, "d"), kEmptyDate) << "31 February";
     EXPECT_EQ(readDays(invalid, "dt"), kEmptyDate) << "month 0";
+
+    // The same rule for dates and times read as Qt's: none unless a real day.
+    for (const auto& [id, column, expected] : std::initializer_list<std::tuple<int, const char*, QDateTime>> {
+             {1, "dt", QDateTime(QDate(2016, 5, 31), QTime(18, 0))}, {1, "d", QDateTime(QDate(2016, 5, 31), QTime(0, 0))},
+             {2, "dt", QDateTime()}, {3, "dt", QDateTime()}, {4, "d", QDateTime()}, {4, "dt", QDateTime()}}) {
+        ResultPtr r = row(id);
+        EXPECT_EQ(r->dateTime(column), expected) << id << column;
+    }
 }
 
 TEST_F(DatabaseOps, EveryVariableKind)

@@ -19,8 +19,7 @@ protected:
         ASSERT_TRUE(freshDatabase(database()));
         session = connectStack(database());
         ASSERT_TRUE(session);
-        for (const db::Statement& s : fees::ledgerTables())
-            ASSERT_TRUE(session->run(s).ok);
+        ASSERT_TRUE(fees::ensureLedgerTables(*session));
     }
     virtual QString database() const = 0;
 
