@@ -41,7 +41,7 @@ LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin reme
     , m_remembered(std::move(remembered))
 {
     setObjectName(QStringLiteral("loginWindow"));
-    setWindowTitle(kAppTitle);
+    setWindowTitle(kProgramTitle);
     setFixedSize(318, 250);
     m_passwordOpener = [this] {
         PasswordWindow window(m_state, m_dialogs); // no owner, modal to the whole program
@@ -147,7 +147,7 @@ void LoginWindow::login()
         m_dialogs.message(QStringLiteral("联网失败！请检查上网设备。"));
         return;
     }
-    m_state.appTitle = kAppTitle;
+    m_state.appTitle = kProgramTitle;
 
     // A new connection at every attempt; a failed one leaves none.
     db::ConnectFailure failure = db::ConnectFailure::None;
