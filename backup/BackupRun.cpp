@@ -414,6 +414,54 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
     return out;
 }
 
+bool copyArchive(const QString& archive, const QString& folder, const Keep& keep, const Say& say, QString* error)
+{
+    const QString name = QFileInfo(archive).fileName();
+    const QString target = QDir(folder).filePath(name);
+    const QString part = target + QStringLiteral(".part");
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("建不了目录 %1").arg(folder);
+        return false;
+    }
+    QFile::remove(part);
+    QFile from(archive);
+    QFile to(part);
+    // Owner-only before a byte of the register is in it.
+    if (!from.open(QIODevice::ReadOnly)
+        || !to.open(QIODevice::WriteOnly | QIODevice::Truncate, QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || !to.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        *error = QStringLiteral("写不了 %1：%2").arg(part, to.isOpen() ? from.errorString() : to.errorString());
+        to.remove();
+        return false;
+    }
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    bool ok = true;
+    for (qint64 n; ok && (n = from.read(buffer.data(), buffer.size())) != 0;)
+        ok = n > 0 && to.write(buffer.constData(), n) == n;
+    ok = ok && to.flush();
+    const QString written = to.errorString();
+    to.close();
+    if (!ok) {
+        *error = QStringLiteral("复制到 %1 没有完成：%2").arg(part, written);
+        QFile::remove(part);
+        return false;
+    }
+    if (fileSha256(part) != fileSha256(archive)) {
+        *error = QStringLiteral("复制到 %1 的文件与备份不一致").arg(part);
+        QFile::remove(part);
+        return false;
+    }
+    QFile::remove(target);
+    if (!QFile::rename(part, target)) {
+        *error = QStringLiteral("第二份备份改不了名：%1").arg(target);
+        QFile::remove(part);
+        return false;
+    }
+    say(QStringLiteral("第二份备份：%1").arg(target));
+    rotate(folder, keep, name, say);
+    return true;
+}
+
 // What both restores check before anything changes: a database name fit to stand in a statement,
 // the archive there, unpacked into work and whole against its manifest. False with the reason.
 static bool openArchive(const QString& database, const QString& archive, const QTemporaryDir& work, QJsonObject* manifest,

@@ -43,6 +43,12 @@ struct Outcome {
 // table of backup results whatever it is.
 Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, const Say& say);
 
+// The second copy of a proven archive: copied into folder (made when missing) under a ".part" name
+// readable by its owner only, compared byte for byte with the archive by its SHA-256, then given
+// the archive's name; the older archives there beyond keep are deleted as in the first folder. A
+// copy that fails leaves no file behind and says why in error; the archive itself stays.
+bool copyArchive(const QString& archive, const QString& folder, const Keep& keep, const Say& say, QString* error);
+
 struct RestoreTarget {
     QString database;       // a new database; an existing one is refused
     QString picturesFolder; // the pictures into this folder (created); empty: not restored there

@@ -35,9 +35,11 @@ int run(const QCoreApplication& app)
     const QCommandLineOption picturesInto(QStringLiteral("pictures-into"), QStringLiteral("图片恢复到这个目录"), QStringLiteral("dir"));
     const QCommandLineOption picturesToFtp(QStringLiteral("pictures-to-ftp"), QStringLiteral("图片传回 FTP 服务器"));
     const QCommandLineOption overCurrent(QStringLiteral("over-current"), QStringLiteral("恢复覆盖程序正在用的数据库（先显示备份的时间和内容）"));
+    const QCommandLineOption copyTo(QStringLiteral("copy-to"),
+        QStringLiteral("验证后的备份再复制一份到这个目录（另一块硬盘或共享目录），默认为设置文件的 backupCopyDir"), QStringLiteral("dir"));
     const QCommandLineOption confirm(QStringLiteral("confirm"), QStringLiteral("覆盖当前数据库时的确认：公司名称（提醒短信的署名，没有署名时为数据库名）"),
         QStringLiteral("text"));
-    parser.addOptions({ config, out, daily, weekly, monthly, restore, into, picturesInto, picturesToFtp, overCurrent, confirm });
+    parser.addOptions({ config, out, copyTo, daily, weekly, monthly, restore, into, picturesInto, picturesToFtp, overCurrent, confirm });
     parser.process(app);
 
     backup::Keep keep;
@@ -96,7 +98,15 @@ int run(const QCoreApplication& app)
         return 0;
     }
 
-    const backup::Outcome outcome = backup::makeBackup(setup, parser.value(out), keep, say);
+    backup::Outcome outcome = backup::makeBackup(setup, parser.value(out), keep, say);
+    // The second copy: a backup without it has not done what the office asked for.
+    const QString copyFolder = parser.isSet(copyTo) ? parser.value(copyTo) : settings.backupCopyDir.trimmed();
+    if (outcome.ok && !copyFolder.isEmpty()) {
+        if (QString copyError; !backup::copyArchive(outcome.archive, copyFolder, keep, say, &copyError)) {
+            outcome.ok = false;
+            outcome.reason = QStringLiteral("备份 %1 已完成，但第二份没有复制成功：%2").arg(outcome.archive, copyError);
+        }
+    }
     if (!outcome.ok)
         say(QStringLiteral("备份失败：%1").arg(outcome.reason));
     say(QStringLiteral("用时 %1 秒").arg(outcome.seconds, 0, 'f', 1));

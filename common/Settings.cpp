@@ -127,6 +127,7 @@ bool Settings::load(const QString& path, QString* error)
     smsPassword = text("smsPassword", smsPassword);
     backupUser = text("backupUser", backupUser);
     backupPassword = text("backupPassword", backupPassword);
+    backupCopyDir = text("backupCopyDir", backupCopyDir);
     settingKeyA = text("settingKeyA", settingKeyA);
     settingKeyB = text("settingKeyB", settingKeyB);
     xorMask = static_cast<quint8>(number("xorMask", xorMask));
@@ -167,6 +168,8 @@ bool Settings::save(const QString& path) const
         ini.setValue(QStringLiteral("backupUser"), backupUser);
         ini.setValue(QStringLiteral("backupPassword"), backupPassword);
     }
+    if (!backupCopyDir.isEmpty())
+        ini.setValue(QStringLiteral("backupCopyDir"), backupCopyDir);
     ini.setValue(QStringLiteral("settingKeyA"), settingKeyA);
     ini.setValue(QStringLiteral("settingKeyB"), settingKeyB);
     ini.setValue(QStringLiteral("xorMask"), xorMask);

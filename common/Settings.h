@@ -22,6 +22,9 @@ struct Settings {
     // scratch database to prove each backup: enciphered, key settingKeyB. Empty: dbUser/dbPassword.
     QString backupUser;
     QString backupPassword;
+    // A second folder (another disk, a mounted share) that receives a copy of every proven backup,
+    // kept by the same rotation. Empty: none.
+    QString backupCopyDir;
     QString settingKeyA; // 11 decimal digits
     QString settingKeyB; // 11 decimal digits
     quint8 xorMask = 0;

@@ -95,6 +95,24 @@ TEST_F(BackupTest, RoundTripRestoresTheFleetAsItWasAndThePictures)
     EXPECT_TRUE(QFile::exists(made.archive));
     EXPECT_FALSE(exists(kFleet + QStringLiteral("_proof_") + QString::number(QCoreApplication::applicationPid())));
 
+    // The second copy: the same bytes, owner-only, and the rotation kept there too; into a folder
+    // that cannot be made, a failure that leaves nothing behind.
+    const QString copies = work.filePath(QStringLiteral("copies"));
+    QDir().mkpath(copies);
+    QFile old(QDir(copies).filePath(QStringLiteral("fleetdesk-20200101-020000.tar.zst")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.close();
+    QString copyError;
+    ASSERT_TRUE(copyArchive(made.archive, copies, Keep {1, 0, 0}, quiet, &copyError)) << copyError.toStdString();
+    const QString copy = QDir(copies).filePath(QFileInfo(made.archive).fileName());
+    EXPECT_EQ(QDir(copies).entryList(QDir::Files), QStringList {QFileInfo(made.archive).fileName()});
+    EXPECT_EQ(fileSha256(copy), fileSha256(made.archive));
+    EXPECT_EQ(QFileInfo(copy).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    const QString notAFolder = work.filePath(QStringLiteral("src.jpg/copies"));
+    EXPECT_FALSE(copyArchive(made.archive, notAFolder, Keep {}, quiet, &copyError));
+    EXPECT_FALSE(copyError.isEmpty());
+    EXPECT_TRUE(QFile::exists(made.archive));
+
     mustExecute(db, QStringLiteral("delete from %1.celiangzongbiao order by ID limit 5").arg(kFleet));
     ASSERT_NE(factsOf(kFleet), before);
 
