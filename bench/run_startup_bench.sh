@@ -22,6 +22,15 @@ shift || true
 bench_build fleetdesk
 bench_build bare_label
 bench_build startup_bench || { echo "startup_bench needs libxcb-damage0-dev" >&2; exit 1; }
+# The login window shows before the rest of the program and its libraries are loaded
+# (fleetdesk-program): the program itself needs Qt's widgets and nothing of the database, the
+# network, printing or charts.
+needed=$(readelf -d "$build/app/fleetdesk" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | tr '\n' ' ')
+echo "fleetdesk needs: $needed"
+if grep -Eq 'libmariadb|libcurl|Qt6Charts|Qt6PrintSupport|libjpeg|libxlsxwriter' <<<"$needed"; then
+    echo "fleetdesk loads the rest of the program's libraries before its login window" >&2
+    exit 1
+fi
 bench_stack /tmp/fd-bench-start 4760 0
 
 work=$(mktemp -d /tmp/fd-startup-XXXXXX)
