@@ -6,6 +6,28 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QImage>
+#include <QPixmap>
+#include <QResource>
+
+namespace {
+
+// The program's icon in every size drawn for it, from the pixels kept in the program at build time
+// (app/IconPixels.cpp): the same pictures as the PNGs, without decoding them.
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QResource pixels(QStringLiteral(":/icons/%1x%1/fleetdesk.argb").arg(size));
+        if (pixels.compressionAlgorithm() != QResource::NoCompression || pixels.size() != qint64(size) * size * 4)
+            continue;
+        icon.addPixmap(QPixmap::fromImage(
+            QImage(pixels.data(), size, size, size * 4, QImage::Format_ARGB32_Premultiplied)));
+    }
+    return icon;
+}
+
+} // namespace
 
 // The program shows its login window before it loads the rest of itself (see Startup): this file
 // and what it links need Qt's widgets and the login window only.
@@ -15,10 +37,7 @@ int main(int argc, char* argv[])
     app.setApplicationName(QStringLiteral("fleetdesk"));
     // The desktop entry's name, so the window manager ties the windows to the menu entry and its icon.
     app.setDesktopFileName(QStringLiteral("fleetdesk"));
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/%1x%1/fleetdesk.png").arg(size));
-    app.setWindowIcon(icon);
+    app.setWindowIcon(programIcon());
     // Chinese standard buttons and dialogs and a CJK font, whatever the machine's locale.
     fd::applyProgramLook(app);
 
