@@ -5,6 +5,8 @@
 // ended with SIGKILL as soon as their window was drawn.
 //
 //   startup_bench [--runs N] [--verbose] TITLE PROGRAM [TITLE PROGRAM ...]
+// Beside the wall time, the processor time the program used until then (all its threads), which
+// a busy machine disturbs less.
 //
 // TITLE is the caption (_NET_WM_NAME) of the window waited for; the program's other windows are
 // ignored. The first program is the yardstick: every other one is also given as a ratio of medians.
@@ -13,6 +15,7 @@
 #include <xcb/damage.h>
 #include <xcb/xcb.h>
 
+#include <dirent.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -37,6 +40,7 @@ struct Program {
     std::string path;
     std::vector<double> mapped; // ms from the start to the map of the window
     std::vector<double> drawn;  // ms from the start to the first drawing inside it
+    std::vector<double> cpu;    // ms of processor time the program used until then
 };
 
 struct Rect {
@@ -46,6 +50,29 @@ struct Rect {
         return r.x < x + w && x < r.x + r.width && r.y < y + h && y < r.y + r.height;
     }
 };
+
+// The processor time of every thread of a process so far, in ms; -1 when it cannot be read.
+double cpuMs(pid_t pid)
+{
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    DIR* dir = opendir(tasks.c_str());
+    if (!dir)
+        return -1.0;
+    double total = 0.0;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] == '.')
+            continue;
+        // The first field of schedstat: nanoseconds spent on a processor.
+        if (FILE* f = std::fopen((tasks + "/" + entry->d_name + "/schedstat").c_str(), "r")) {
+            unsigned long long ns = 0;
+            if (std::fscanf(f, "%llu", &ns) == 1)
+                total += static_cast<double>(ns) / 1e6;
+            std::fclose(f);
+        }
+    }
+    closedir(dir);
+    return total;
+}
 
 double ms(Clock::duration d)
 {
@@ -117,6 +144,7 @@ public:
         Rect area;
         double mapped = 0.0;
         double drawn = 0.0;
+        double cpu = -1.0;
         const Clock::time_point deadline = start + std::chrono::seconds(30);
         while (drawn == 0.0 && Clock::now() < deadline) {
             xcb_generic_event_t* e = xcb_poll_for_event(m_conn);
@@ -146,8 +174,10 @@ public:
                 if (verbose)
                     std::printf("  %8.1f ms drawing %dx%d+%d+%d\n", now, damage->area.width, damage->area.height,
                         damage->area.x, damage->area.y);
-                if (window && area.intersects(damage->area))
+                if (window && area.intersects(damage->area)) {
                     drawn = now;
+                    cpu = cpuMs(pid);
+                }
             }
             free(e);
         }
@@ -158,10 +188,12 @@ public:
             return false;
         }
         if (verbose)
-            std::printf("%s: mapped %.1f ms, drawn %.1f ms\n", p.path.c_str(), mapped, drawn);
+            std::printf("%s: mapped %.1f ms, drawn %.1f ms, %.1f ms of processor time\n", p.path.c_str(), mapped,
+                drawn, cpu);
         if (record) {
             p.mapped.push_back(mapped);
             p.drawn.push_back(drawn);
+            p.cpu.push_back(cpu);
         }
         return true;
     }
@@ -237,7 +269,7 @@ int main(int argc, char* argv[])
         else if (a == "--verbose")
             verbose = true;
         else if (i + 1 < argc)
-            programs.push_back({a, argv[++i], {}, {}});
+            programs.push_back({a, argv[++i], {}, {}, {}});
         else {
             std::fprintf(stderr, "usage: startup_bench [--runs N] [--verbose] TITLE PROGRAM [TITLE PROGRAM ...]\n");
             return 2;
@@ -262,12 +294,16 @@ int main(int argc, char* argv[])
     }
 
     const double yardstick = quantile(programs.front().drawn, 0.5);
+    const double cpuYardstick = quantile(programs.front().cpu, 0.5);
     for (const Program& p : programs) {
         std::printf("%s (\"%s\"), %d runs, from the process start:\n", p.path.c_str(), p.title.c_str(), runs);
         report("mapped", p.mapped);
         report("drawn", p.drawn);
-        if (&p != &programs.front())
-            std::printf("  drawn, median against the first program: %.2f x\n", quantile(p.drawn, 0.5) / yardstick);
+        report("cpu", p.cpu);
+        if (&p != &programs.front()) {
+            std::printf("  drawn, median against the first program: %.2f x (processor time %.2f x)\n",
+                quantile(p.drawn, 0.5) / yardstick, quantile(p.cpu, 0.5) / cpuYardstick);
+        }
     }
     return 0;
 }
