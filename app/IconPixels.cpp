@@ -1,6 +1,6 @@
-// Build tool: the pixels of a PNG picture as the program's window icon holds them in memory (QImage
-// Format_ARGB32_Premultiplied, 4 bytes a pixel in this machine's byte order, no header), so that
-// the program copies them instead of decoding the PNG when it starts.
+// Build tool: the pixels of a PNG picture as the program's windows hand them to the window system
+// (QImage Format_ARGB32 after Qt's premultiplied form, 4 bytes a pixel in this machine's byte
+// order, no header), so that the program copies them instead of decoding the PNG when it starts.
 //
 //   fleetdesk-icon-pixels PICTURE.png SIZE OUT
 #include <QSaveFile>
@@ -17,7 +17,9 @@ int main(int argc, char* argv[])
     }
     const QString in = QString::fromLocal8Bit(argv[1]);
     const int size = QString::fromLocal8Bit(argv[2]).toInt();
-    const QImage image = QImage(in).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    // A pixmap holds a picture premultiplied; the window system is given it straight again.
+    const QImage image
+        = QImage(in).convertToFormat(QImage::Format_ARGB32_Premultiplied).convertToFormat(QImage::Format_ARGB32);
     if (image.isNull() || image.width() != size || image.height() != size) {
         std::fprintf(stderr, "%s: not a %d x %d picture\n", argv[1], size, size);
         return 1;

@@ -21,8 +21,9 @@ QIcon programIcon()
         const QResource pixels(QStringLiteral(":/icons/%1x%1/fleetdesk.argb").arg(size));
         if (pixels.compressionAlgorithm() != QResource::NoCompression || pixels.size() != qint64(size) * size * 4)
             continue;
+        // Kept straight, as the window system takes them: no conversion on the way.
         icon.addPixmap(QPixmap::fromImage(
-            QImage(pixels.data(), size, size, size * 4, QImage::Format_ARGB32_Premultiplied)));
+            QImage(pixels.data(), size, size, size * 4, QImage::Format_ARGB32), Qt::NoFormatConversion));
     }
     return icon;
 }
