@@ -7,9 +7,10 @@
 #include "app/MainWindow.h"
 #include "app/ProgramParts.h"
 #include "backup/BackupRun.h"
+#include "BoundStatements.h"
 #include "common/AppState.h"
-#include "db/Database.h"
 #include "fleet/FleetList.h"
+#include "support/ListWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -89,22 +90,21 @@ protected:
         state.settings = stackSettings();
         admin = connectStack(QStringLiteral("yunsugongsi"));
         ASSERT_TRUE(admin);
-        mustExecute(admin, deletePlate());
+        mustRun(admin, deletePlate());
         backup::Outcome good;
         good.ok = true;
         good.started = QDateTime::currentDateTime();
         ASSERT_TRUE(backup::recordOutcome(admin, good, QStringLiteral("test")));
-        mustExecute(admin,
-            QStringLiteral("insert into celiangzongbiao (danganbianhao, cepaihao, cezuxingming) "
-                           "values ('QD-01', %1, '赵六')")
-                .arg(db::dbQuote(admin, kPlate)));
+        mustRun(admin,
+            db::Statement("insert into celiangzongbiao (danganbianhao, cepaihao, cezuxingming) values ('QD-01', ?, '赵六')")
+                .bind(kPlate));
     }
 
-    void TearDown() override { mustExecute(admin, deletePlate()); }
+    void TearDown() override { mustRun(admin, deletePlate()); }
 
-    QString deletePlate() const
+    static db::Statement deletePlate()
     {
-        return QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate));
+        return db::Statement("delete from celiangzongbiao where cepaihao=?").bind(kPlate);
     }
 
     static void press(accounts::LoginWindow* login, const char* button)
@@ -200,7 +200,8 @@ TEST_P(StartupTest, TheLoginShowsFirstAndTheMainWindowOpensOnce)
     if (main) {
         EXPECT_EQ(startup->mainWindow(), main);
         EXPECT_TRUE(main->isVisible());
-        const vehicles::FleetList& fleet = main->fleet();
+        const fleet::FleetList& fleet = main->fleet();
+        EXPECT_TRUE(waitForList(fleet));
         bool listed = false;
         for (int row = 1; row < fleet.gridRowCount(); ++row)
             listed = listed || fleet.gridText(row, 3) == kPlate;
