@@ -13,8 +13,6 @@ struct Settings;
 // widgets here: the windows decide what the user sees.
 namespace fd::accounts {
 
-inline const QString kAppTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
-
 // The connectivity test with the configured page and time-outs.
 bool isOnline(const Settings& settings);
 

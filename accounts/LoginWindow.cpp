@@ -35,7 +35,7 @@ LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin reme
     , m_passwordOpener(std::move(passwordOpener))
 {
     setObjectName(QStringLiteral("loginWindow"));
-    setWindowTitle(kAppTitle);
+    setWindowTitle(kProgramTitle);
     setFixedSize(318, 250);
     buildControls();
     restoreRememberedLogin();

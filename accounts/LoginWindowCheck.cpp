@@ -36,7 +36,7 @@ LoginCheck checkLogin(AppState& state, Dialogs& dialogs, const QString& userName
         dialogs.message(QStringLiteral("联网失败！请检查上网设备。"));
         return LoginCheck::Refused;
     }
-    state.appTitle = kAppTitle;
+    state.appTitle = kProgramTitle;
 
     // A new connection at every attempt; a failed one leaves none.
     db::ConnectFailure failure = db::ConnectFailure::None;

@@ -129,7 +129,7 @@ void MainWindow::buildControls()
     auto* pay = makeButton(central, QStringLiteral("按钮_收费"), QStringLiteral("收费"), QRect(582, 3, 73, 32));
     connect(pay, &QPushButton::clicked, this, &MainWindow::takePayment);
     connect(m_overviewButton, &QPushButton::toggled, this, &MainWindow::showOverview);
-    auto* refresh = makeButton(central, QStringLiteral("按钮_刷新"), QStringLiteral("刷新"), QRect(582, 3, 50, 32));
+    auto* refresh = makeButton(central, QStringLiteral("按钮_刷新"), QStringLiteral("刷新"), QRect(656, 3, 50, 32));
     connect(refresh, &QPushButton::clicked, this, &MainWindow::refreshList);
     auto* refreshKey = new QAction(this);
     refreshKey->setObjectName(QStringLiteral("actionRefresh"));

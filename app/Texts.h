@@ -5,7 +5,6 @@
 // The main window's fixed texts.
 namespace fd::app::texts {
 
-inline const QString kAppTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
 inline const QString kSelectVehicleFirst = QStringLiteral("请先选择车辆再修改车辆信息！");
 inline const QString kNoPhonesToSend = QStringLiteral("没有需要群发的手机号哦！");
 inline const QString kAboutCaption = QStringLiteral("关于软件");

@@ -122,7 +122,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot connect: %s\n", qPrintable(error));
         return 2;
     }
-    state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+    state.appTitle = kProgramTitle;
     state.loginDateTime = datetime::nowInSeconds();
 
     // The result of the full list: rows and bytes (the sum of its field lengths).

@@ -59,7 +59,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot connect: %s\n", qPrintable(error));
         return 2;
     }
-    state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+    state.appTitle = kProgramTitle;
     state.loginDateTime = datetime::nowInSeconds();
 
     // (a) the client fetching the seven dates, output thrown away.

@@ -12,6 +12,9 @@ class Connection;
 
 namespace fd {
 
+// The program's name: the caption of its windows and message boxes.
+inline const QString kProgramTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+
 // The state the windows share for the life of the process. One instance is created at start-up
 // and handed to every window; a test builds its own. Used from the user-interface thread only:
 // a worker never touches dbConnection, it is handed a copy of its options when it starts and

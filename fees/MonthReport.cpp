@@ -2,6 +2,7 @@
 
 #include "common/Money.h"
 #include "db/Connection.h"
+#include "fees/Takings.h"
 
 #include <QDateTime>
 
@@ -24,23 +25,12 @@ namespace {
 
 } // namespace
 
-db::Statement monthTakingsStatement(const QDate& first, const QDate& last)
-{
-    // The range is read on the index of shijian.
-    return db::Statement("SELECT jingbanren,fangshi,leixing,COUNT(*) AS bishu,SUM(jine) AS jine FROM shoufeijilu"
-                         " WHERE shijian>=? AND shijian<? AND leixing IN ('收费','作废')"
-                         " GROUP BY jingbanren,fangshi,leixing"
-                         " ORDER BY jingbanren,FIELD(fangshi,'现金','银行转账','微信','支付宝','其他'),fangshi")
-        .bind(QDateTime(first, QTime(0, 0)))
-        .bind(QDateTime(last.addDays(1), QTime(0, 0)));
-}
-
 bool readMonthTakings(db::Connection& session, const QDate& first, const QDate& last, MonthTakings& out, QString* error)
 {
     out = MonthTakings {};
     out.first = first;
     out.last = last;
-    db::Reply reply = session.run(monthTakingsStatement(first, last));
+    db::Reply reply = session.run(takingsStatement(first, last));
     if (!reply.ok) {
         if (error)
             *error = reply.error;

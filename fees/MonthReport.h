@@ -34,10 +34,7 @@ struct MonthTakings {
     MonthLine total; // clerk and method empty
 };
 
-// The ledger's payments and voids of the days, grouped: jingbanren, fangshi, leixing, bishu
-// (count), jine (sum).
-db::Statement monthTakingsStatement(const QDate& first, const QDate& last);
-
+// The takings of the days are read with takingsStatement (fees/Takings.h).
 // Reads the takings of the days; false with error set when the statement failed.
 bool readMonthTakings(
     db::Connection& session, const QDate& first, const QDate& last, MonthTakings& out, QString* error);

@@ -9,9 +9,12 @@ namespace fd::fees {
 
 db::Statement takingsStatement(const QDate& from, const QDate& to)
 {
+    // A void counts for the clerk who voided the receipt (and gave the money back), in the method of
+    // the payment; it is read on the index of the row kinds and times.
     return db::Statement("SELECT jingbanren,fangshi,leixing,COUNT(*) AS bishu,SUM(jine) AS jine FROM shoufeijilu"
                          " WHERE shijian>=? AND shijian<? AND leixing IN ('收费','作废')"
-                         " GROUP BY jingbanren,fangshi,leixing ORDER BY jingbanren,fangshi")
+                         " GROUP BY jingbanren,fangshi,leixing"
+                         " ORDER BY jingbanren,FIELD(fangshi,'现金','银行转账','微信','支付宝','其他'),fangshi")
         .bind(QDateTime(from, QTime(0, 0)))
         .bind(QDateTime(to.addDays(1), QTime(0, 0)));
 }

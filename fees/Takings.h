@@ -30,7 +30,8 @@ struct Takings {
     TakingsLine total;        // clerk and method empty
 };
 
-// The statement: rows of jingbanren, fangshi, leixing, bishu (count), jine (sum) for the days.
+// The statement: rows of jingbanren (who took the payment, or voided it), fangshi, leixing, bishu
+// (count), jine (sum) for the days, by clerk, then in the order of the methods. 日结 and 月报 share it.
 db::Statement takingsStatement(const QDate& from, const QDate& to);
 std::optional<Takings> readTakings(db::Connection& session, const QDate& from, const QDate& to, QString* error = nullptr);
 

@@ -176,6 +176,7 @@ settingKeyB=$key_b
 xorMask=$mask
 serverAddress=${db_hosts:-127.0.0.1}
 supportContact=QQ 800012345 手机 13800138000
+companyName=路衡通挂靠运输公司
 dbPort=$db_port
 ftpPort=$ftp_port
 webPort=$web_port

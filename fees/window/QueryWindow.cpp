@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QSysInfo>
 #include <QTableView>
+#include <iterator>
 #include <QVBoxLayout>
 
 namespace fd::fees {
@@ -115,6 +116,10 @@ QueryWindow::QueryWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->verticalHeader()->setDefaultSectionSize(22);
     m_grid->horizontalHeader()->setStretchLastSection(true);
+    // Fixed widths that show a whole time and receipt number: nothing measures a month's rows.
+    const int widths[] = {110, 118, 80, 70, 90, 30, 80, 70, 70, 70, 140};
+    for (int c = 0; c < static_cast<int>(std::size(widths)); ++c)
+        m_grid->horizontalHeader()->resizeSection(c, widths[c]);
 
     m_totals = new QLabel(this);
     m_totals->setObjectName(QStringLiteral("标签_合计"));

@@ -99,7 +99,7 @@ TEST_F(LoginFlowTest, ASuccessfulLoginClosesTheWindowAndTheFullListLoads)
     EXPECT_EQ(listedDuringLogin, 1); // nothing but the header before the login
     ASSERT_TRUE(state.dbConnection);
     EXPECT_GT(state.loginDateTime, 0.0);
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("路衡通挂靠运输公司车辆管理软件"));
+    EXPECT_EQ(window->windowTitle(), kProgramTitle);
     EXPECT_TRUE(listed(kPlate));
     EXPECT_TRUE(listed(QStringLiteral("王五")));
 }

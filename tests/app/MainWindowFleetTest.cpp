@@ -35,7 +35,7 @@ protected:
     {
         state.dbConnection = test::freshDatabase(QStringLiteral("t_fleet_app"));
         ASSERT_TRUE(state.dbConnection);
-        state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+        state.appTitle = kProgramTitle;
         state.loginDateTime = datetime::toDayNumber(2016, 5, 31, 8, 15, 0);
         // Driving permits due this month (May 2016) or on the first of June, one without a phone.
         ids << add("DA-01", "豫H10001", "王伟", "13800000001", "2016-05-03");

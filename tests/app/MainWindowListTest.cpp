@@ -36,7 +36,7 @@ protected:
     {
         state.dbConnection = test::freshDatabase(kDatabase);
         ASSERT_TRUE(state.dbConnection);
-        state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+        state.appTitle = kProgramTitle;
         state.loginDateTime = datetime::toDayNumber(2016, 5, 31, 8, 15, 0);
         test::mustExecute(state.dbConnection,
             QStringLiteral("INSERT INTO celiangzongbiao (danganbianhao,cepaihao,cezuxingming,cezudianhua,zuceyouxiaoriqi) "

@@ -34,7 +34,7 @@ protected:
                                                    "zuceyouxiaoriqi='2099-1-1'").arg(p));
         }
         state.dbConnection = conn;
-        state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+        state.appTitle = kProgramTitle;
         state.loginDateTime = datetime::nowInSeconds();
 
         MainWindowHooks hooks;

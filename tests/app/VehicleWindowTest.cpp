@@ -31,7 +31,7 @@ using fd::app::VehicleWindow;
 
 namespace {
 
-const QString kTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+const QString kTitle = kProgramTitle;
 const QString kEmoji = QString::fromUtf8("\xF0\x9F\x98\x80");
 
 class VehicleWindowTest : public ::testing::Test {

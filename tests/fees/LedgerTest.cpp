@@ -109,7 +109,7 @@ TEST_F(FeesTest, TheDaysTakingsAndTheSearchEqualTheLedger)
                      .arg(l.voids)
                      .arg(l.voidedFen);
     EXPECT_EQ(lines, (QStringList {QStringLiteral("小李 现金 1 5 0 0"), QStringLiteral("小李 银行转账 1 70000 0 0"),
-                         QStringLiteral("小王 微信 1 20050 0 0"), QStringLiteral("小王 现金 2 40000 1 30000")}));
+                         QStringLiteral("小王 现金 2 40000 1 30000"), QStringLiteral("小王 微信 1 20050 0 0")}));
     EXPECT_EQ(takings->total.payments, 5);
     EXPECT_EQ(takings->total.netFen(), 10000 + 20050 + 5 + 70000);
     EXPECT_EQ(QString::number(takings->total.paidFen),

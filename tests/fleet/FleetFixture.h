@@ -41,7 +41,7 @@ protected:
     {
         state.dbConnection = freshDatabase(databaseName());
         ASSERT_TRUE(state.dbConnection);
-        state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+        state.appTitle = kProgramTitle;
         setLogin(2016, 5, 31);
         fleet = std::make_unique<fleet::FleetList>(state, dialogs);
         view = std::make_unique<QTableView>();

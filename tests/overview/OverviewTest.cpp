@@ -57,7 +57,7 @@ protected:
     {
         state.dbConnection = freshDatabase(QStringLiteral("t_overview"));
         ASSERT_TRUE(state.dbConnection);
-        state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+        state.appTitle = kProgramTitle;
         state.loginDateTime = datetime::toDayNumber(2016, 12, 10, 9, 30, 0);
         // Zero dates are what older data holds; the server takes them only outside strict mode.
         mustExecute(state.dbConnection, QStringLiteral("SET SESSION sql_mode=''"));
