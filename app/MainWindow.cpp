@@ -315,13 +315,24 @@ void MainWindow::setHooks(MainWindowHooks hooks)
 
 bool MainWindow::start()
 {
+    beforeLogin();
+    if (m_hooks.openLogin && !m_hooks.openLogin())
+        return false;
+    afterLogin();
+    return true;
+}
+
+void MainWindow::beforeLogin()
+{
     setWindowTitle(m_state.appTitle);
     for (int index : kGroupIndexes)
         if (QTreeWidgetItem* item = itemAtIndex(m_tree, index))
             item->setExpanded(false);
     m_searchText->setFocus();
-    if (m_hooks.openLogin && !m_hooks.openLogin())
-        return false;
+}
+
+void MainWindow::afterLogin()
+{
     // The outcome of the login is not checked: without a connection the list is the header only.
     if (m_state.dbConnection) {
         const backup::LastBackup last = backup::lastBackup(m_state.dbConnection);
@@ -331,7 +342,6 @@ bool MainWindow::start()
         m_restoreAtLogin = backup::lastRestore(m_state.dbConnection).id;
     }
     m_fleet->loadAllVehicles();
-    return true;
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)

@@ -32,7 +32,8 @@ class MonthWindow;
 // The windows the main window opens, behind one seam so that a test replaces them and never
 // waits on a modal exec().
 struct MainWindowHooks {
-    // Runs the login modally; false when the user chose to end the program.
+    // Runs the login modally; false when the user chose to end the program. Used by start() only:
+    // the program itself opens the main window behind a login that is already open (Startup).
     std::function<bool()> openLogin;
     // Opens the vehicle window modally; newFlag/modifyFlag and editVehicleId are already set.
     std::function<void()> openVehicleWindow;
@@ -62,6 +63,11 @@ public:
     // The creation sequence: caption, collapsed groups, focus, login, full list. False when the
     // login was cancelled and the program is to end.
     bool start();
+    // The creation sequence in two halves, for a login that is already open: what comes before
+    // the login (caption, collapsed groups, focus), and what follows a login that was not
+    // cancelled (the failed-backup notice, the full list).
+    void beforeLogin();
+    void afterLogin();
 
     fleet::FleetList& fleet() const { return *m_fleet; }
     QTableView& grid() const { return *m_grid; }

@@ -1,6 +1,5 @@
 #include "app/Wiring.h"
 
-#include "accounts/LoginWindow.h"
 #include "common/AppState.h"
 #include "reminders/window/ReminderWindow.h"
 #include "smswindow/MassSendWindow.h"
@@ -21,11 +20,6 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
 {
     QPointer<MainWindow> main(&window);
     MainWindowHooks hooks;
-    hooks.openLogin = [&state, &dialogs] {
-        accounts::LoginWindow login(state, dialogs);
-        login.exec();
-        return !login.cancelled();
-    };
     hooks.openVehicleWindow = [&state, &dialogs, main] {
         VehicleWindow form(state, dialogs, [main] {
             if (main)

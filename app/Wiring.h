@@ -4,7 +4,8 @@
 
 namespace fd::app {
 
-// The windows the program really opens from the main window.
+// The windows the program really opens from the main window. The login is not among them: the
+// program's start (Startup) runs it, with the main window opened behind it.
 MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& window);
 
 } // namespace fd::app
