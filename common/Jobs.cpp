@@ -5,8 +5,6 @@
 #include <QThreadPool>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace fd {
 
@@ -112,42 +110,6 @@ bool waitForAllJobs(int milliseconds)
 }
 
 namespace detail {
-
-#ifdef FD_THREAD_SANITIZER
-namespace {
-
-// Recursive: a posting thread drops its own moved-from calls while it holds the gate.
-std::recursive_mutex& deliveryGate()
-{
-    static std::recursive_mutex gate;
-    return gate;
-}
-
-} // namespace
-
-DeliveryGate::DeliveryGate()
-{
-    deliveryGate().lock();
-}
-
-DeliveryGate::~DeliveryGate()
-{
-    deliveryGate().unlock();
-}
-
-void DeliveryGate::pass()
-{
-    // Qt may drop queued calls while it holds its queue's lock (a thread's end), and a posting
-    // thread waits for that lock while it holds the gate: never wait for the gate without end.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
-    while (!deliveryGate().try_lock()) {
-        if (std::chrono::steady_clock::now() > until)
-            return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    deliveryGate().unlock();
-}
-#endif
 
 void JobShared::setProgress(qint64 done, qint64 total, std::function<void(qint64, qint64)> const& deliver)
 {
