@@ -72,7 +72,9 @@ public:
     Delivery(std::shared_ptr<JobShared> self, F call) : m_self(std::move(self)), m_call(std::move(call)) {}
     // Qt moves the call into the object it queues, under its own locks, which ThreadSanitizer
     // does not see: the last move marks the call handed over at its final place, and the owner's
-    // thread takes it there before it runs the call or drops it unrun.
+    // thread takes it there before it runs the call or drops it unrun. Qt counts its holds on
+    // that object (the posting thread's and the queued event's) in its own library, so either
+    // thread may free it: the run marks the call handed back when it has run.
     Delivery(Delivery&& other) : m_self(std::move(other.m_self)), m_call(std::move(other.m_call)) { tsan::release(this); }
     Delivery& operator=(Delivery&&) = delete;
     ~Delivery() { tsan::acquire(this); }
@@ -131,6 +133,7 @@ template <typename F> void Delivery<F>::operator()()
     tsan::acquire(this);
     if (!m_self->cancelled())
         m_call();
+    tsan::release(this);
 }
 
 } // namespace detail
