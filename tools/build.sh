@@ -13,7 +13,7 @@ export CCACHE_NOHASHDIR=true
 # Warnings are errors under CI, whatever an earlier configure of this build folder chose.
 werror=OFF
 case "${CI:-}" in "" | false | 0) ;; *) werror=ON ;; esac
-# FLEETDESK_SANITIZE_THREAD=1: a ThreadSanitizer build (tools/test.sh's build-tsan). Without it a
+# FLEETDESK_SANITIZE_THREAD=1: a ThreadSanitizer build (tools/tsan.sh's build-tsan). Without it a
 # build folder keeps the sanitizer choice it was configured with.
 tsan=()
 case "${FLEETDESK_SANITIZE_THREAD:-}" in "" | 0 | false | OFF) ;; *) tsan=(-DFLEETDESK_SANITIZE_THREAD=ON) ;; esac
