@@ -89,8 +89,19 @@ TEST_F(BackupTest, RoundTripRestoresTheFleetAsItWasAndThePictures)
     const QString pictureName = QStringLiteral("豫H备份往返行车证.jpg");
     ASSERT_TRUE(net::ftpPutFile(net::ftpConnect(setup().ftp), picture, pictureName.toUtf8()));
 
+    // Enough pictures in the server's folder that several sessions fetch them side by side.
+    QStringList many;
+    for (int i = 0; i < 40; ++i) {
+        many.append(QStringLiteral("备份往返%1.jpg").arg(i));
+        QFile put(test::stackDir() + QStringLiteral("/pic/") + many.last());
+        ASSERT_TRUE(put.open(QIODevice::WriteOnly));
+        put.write(QByteArray(1000 + i, static_cast<char>('a' + i % 26)));
+    }
+
     const QList<TableFacts> before = factsOf(kFleet);
     const Outcome made = makeBackup(setup(), work.filePath(QStringLiteral("out")), Keep {}, quiet);
+    for (const QString& name : many)
+        QFile::remove(test::stackDir() + QStringLiteral("/pic/") + name);
     ASSERT_TRUE(made.ok) << made.reason.toStdString();
     EXPECT_TRUE(QFile::exists(made.archive));
     EXPECT_FALSE(exists(kFleet + QStringLiteral("_proof_") + QString::number(QCoreApplication::applicationPid())));
@@ -125,6 +136,11 @@ TEST_F(BackupTest, RoundTripRestoresTheFleetAsItWasAndThePictures)
     QFile back(QDir(target.picturesFolder).filePath(pictureName));
     ASSERT_TRUE(back.open(QIODevice::ReadOnly));
     EXPECT_EQ(back.readAll(), QByteArray("\xFF\xD8 backup round trip \xFF\xD9", 24));
+    for (int i = 0; i < many.size(); ++i) {
+        QFile one(QDir(target.picturesFolder).filePath(many[i]));
+        ASSERT_TRUE(one.open(QIODevice::ReadOnly)) << many[i].toStdString();
+        EXPECT_EQ(one.readAll(), QByteArray(1000 + i, static_cast<char>('a' + i % 26))) << many[i].toStdString();
+    }
 
     // A second restore under the same name is refused and leaves the database as it is.
     mustExecute(db, QStringLiteral("delete from %1.celiangzongbiao").arg(into));
