@@ -136,6 +136,33 @@ const QList<Statement>& programTableStatements()
         " `xuhao` INT NOT NULL,"
         " PRIMARY KEY (`qianzhui`,`nian`)"
         ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
+        // The staff accounts: the password as a salted slow hash (Argon2id, libsodium's string form),
+        // the role by its name, disabled, to change the password at the next login, locked until
+        // (after repeated wrong passwords), the last unlock by an administrator and the last login.
+        Statement::verbatim(QString::fromUtf8(
+        "CREATE TABLE IF NOT EXISTS `yonghuzhanghu` ("
+        " `yonghuming` VARCHAR(64) NOT NULL,"
+        " `mimahash` VARCHAR(255) NOT NULL DEFAULT '',"
+        " `juese` VARCHAR(8) NOT NULL DEFAULT '',"
+        " `tingyong` TINYINT NOT NULL DEFAULT 0,"
+        " `xuxiugai` TINYINT NOT NULL DEFAULT 0,"
+        " `suodingzhi` DATETIME NULL,"
+        " `jiesuoshijian` DATETIME NULL,"
+        " `zuihoudenglu` DATETIME NULL,"
+        " `chuangjianshijian` DATETIME NULL,"
+        " PRIMARY KEY (`yonghuming`)"
+        ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
+        // Every login attempt: who, from which machine, when, and its result.
+        Statement::verbatim(QString::fromUtf8(
+        "CREATE TABLE IF NOT EXISTS `denglujilu` ("
+        " `ID` BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY,"
+        " `yonghuming` VARCHAR(64) NOT NULL,"
+        " `jiqi` VARCHAR(255) NOT NULL DEFAULT '',"
+        " `shijian` DATETIME NOT NULL,"
+        " `jieguo` VARCHAR(16) NOT NULL,"
+        " KEY `k_yonghu` (`yonghuming`,`shijian`),"
+        " KEY `k_shijian` (`shijian`)"
+        ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
     };
     return statements;
 }

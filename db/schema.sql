@@ -90,7 +90,8 @@ CREATE TABLE IF NOT EXISTS `celiangzongbiao` (
   KEY `idx_zuceyouxiaoriqi` (`zuceyouxiaoriqi`)
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;
 
--- Users: plain-text passwords, as the login compares them.
+-- Users as older programs know them. The program keeps its accounts in yonghuzhanghu and clears
+-- the plain password here once an account has its hash (unless an office asks to keep it).
 CREATE TABLE IF NOT EXISTS `mimabiao` (
   `ID` INT NOT NULL AUTO_INCREMENT,
   `yonghuming` VARCHAR(64) NOT NULL DEFAULT '',
@@ -256,4 +257,31 @@ CREATE TABLE IF NOT EXISTS `shoujuhaoma` (
   `nian` INT NOT NULL,
   `xuhao` INT NOT NULL,
   PRIMARY KEY (`qianzhui`,`nian`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The staff accounts: the password as a salted slow hash (Argon2id, libsodium's string form), the
+-- role by its name (管理员, 业务员, 收费员, 查询), disabled, to change the password at the next login,
+-- locked until, the last unlock and the last login. Filled from mimabiao at a login.
+CREATE TABLE IF NOT EXISTS `yonghuzhanghu` (
+  `yonghuming` VARCHAR(64) NOT NULL,
+  `mimahash` VARCHAR(255) NOT NULL DEFAULT '',
+  `juese` VARCHAR(8) NOT NULL DEFAULT '',
+  `tingyong` TINYINT NOT NULL DEFAULT 0,
+  `xuxiugai` TINYINT NOT NULL DEFAULT 0,
+  `suodingzhi` DATETIME NULL,
+  `jiesuoshijian` DATETIME NULL,
+  `zuihoudenglu` DATETIME NULL,
+  `chuangjianshijian` DATETIME NULL,
+  PRIMARY KEY (`yonghuming`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- Every login attempt: user, machine, time and result (成功, 密码错误, 已锁定, 已停用, 无此用户).
+CREATE TABLE IF NOT EXISTS `denglujilu` (
+  `ID` BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  `yonghuming` VARCHAR(64) NOT NULL,
+  `jiqi` VARCHAR(255) NOT NULL DEFAULT '',
+  `shijian` DATETIME NOT NULL,
+  `jieguo` VARCHAR(16) NOT NULL,
+  KEY `k_yonghu` (`yonghuming`,`shijian`),
+  KEY `k_shijian` (`shijian`)
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;
