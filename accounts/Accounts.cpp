@@ -34,32 +34,4 @@ QString tlsFailureText(db::ConnectFailure failure)
     }
 }
 
-db::Statement credentialCountStatement(const QString& userName, const QString& password)
-{
-    // No space between the closing quote and "and": the text the server gets stays the program's own.
-    return db::Statement("select count(*) as suliang from mimabiao where yonghuming=?and mima=?")
-        .bind(userName)
-        .bind(password);
-}
-
-CredentialCount countCredentials(const db::ConnectionPtr& connection, const QString& userName, const QString& password)
-{
-    CredentialCount result;
-    if (!db::dbExecute(connection, credentialCountStatement(userName, password)))
-        return result;
-    db::ResultPtr rows = db::dbStoreResult(connection);
-    qint32 count = 0;
-    const bool read = db::dbReadField(rows, "suliang", count);
-    db::dbFreeResult(rows);
-    result.outcome = read ? CredentialCount::Counted : CredentialCount::ReadFailed;
-    result.count = read ? count : 0;
-    return result;
-}
-
-bool changePassword(const db::ConnectionPtr& connection, const QString& userName, const QString& newPassword)
-{
-    return db::dbUpdate(connection, QStringLiteral("mimabiao"), db::Statement("mima=?").bind(newPassword),
-        db::Statement("yonghuming=?").bind(userName));
-}
-
 } // namespace fd::accounts

@@ -134,7 +134,8 @@ void LoginWindow::login()
 {
     const QString userName = text::trimSpaces(m_userName->text());
     const QString password = text::trimSpaces(m_password->text());
-    switch (m_checks(m_state, m_dialogs, userName, password)) {
+    const LoginCheck outcome = m_checks(m_state, m_dialogs, userName, password);
+    switch (outcome) {
     case LoginCheck::Refused:
         return;
     case LoginCheck::WrongCredentials:
@@ -142,10 +143,12 @@ void LoginWindow::login()
         m_userName->clear();
         return;
     case LoginCheck::Passed:
+    case LoginCheck::PassedNewPassword:
         break;
     }
+    // A password changed during the login is not remembered: the user types it once more.
     if (m_remember->isChecked())
-        m_remembered.remember(userName, password);
+        m_remembered.remember(userName, outcome == LoginCheck::Passed ? password : QString());
     m_state.loginDateTime = datetime::nowInSeconds();
     m_state.loginUser = userName;
     accept();

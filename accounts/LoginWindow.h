@@ -23,12 +23,14 @@ enum class LoginCheck {
     Refused,          // no network, no connection or no answer to the count: the window stays as it is
     WrongCredentials, // no such user with this password: the window empties both boxes
     Passed,           // the window records the login and closes
+    PassedNewPassword, // the same, after the user changed the password: the typed one is not remembered
 };
 
 // The part of a press of 登录 that reaches the network and the database, in this order: the
 // connectivity test, a new connection into dbConnection (appTitle is set once the network is
-// there), "set names GBK", the count of the trimmed user name and password in mimabiao, and,
-// when that user is found, the program's own tables made on the new connection.
+// there), "set names GBK", the program's own tables and accounts, the check of the trimmed user
+// name and password against the account (its lock, its log, its role into loginRole), and the
+// change of a password that is to be changed.
 // accounts::checkLogin (LoginWindowCheck.h) is the program's own.
 using LoginChecks = std::function<LoginCheck(
     AppState& state, Dialogs& dialogs, const QString& userName, const QString& password)>;

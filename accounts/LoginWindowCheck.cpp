@@ -1,11 +1,16 @@
 #include "accounts/LoginWindowCheck.h"
 
 #include "accounts/Accounts.h"
+#include "accounts/PasswordHash.h"
 #include "accounts/PasswordWindow.h"
+#include "accounts/Staff.h"
 #include "common/AppState.h"
 #include "db/Database.h"
 #include "db/ProgramTables.h"
+#include "common/Text.h"
 #include "ui/Dialogs.h"
+
+#include <QSysInfo>
 
 namespace fd::accounts {
 
@@ -51,26 +56,65 @@ LoginCheck checkLogin(AppState& state, Dialogs& dialogs, const QString& userName
     if (!db::dbExecute(state.dbConnection, QStringLiteral("set names GBK")))
         dialogs.message(QStringLiteral("编码失败！"));
 
-    const CredentialCount found = countCredentials(state.dbConnection, userName, password);
-    switch (found.outcome) {
-    case CredentialCount::QueryFailed:
-        dialogs.message(QStringLiteral("打开数据库失败！技术支持") + settings.supportContact);
+    // The program's own tables and the accounts of the users table, once per login: no operation
+    // checks for them.
+    QString error;
+    if (!db::ensureProgramTables(*state.dbConnection, &error)
+        || !fillAccountsFromUsersTable(*state.dbConnection, &error))
+        qWarning("the program's own tables could not be made: %s", qPrintable(error));
+
+    const LoginOutcome outcome = checkPassword(
+        *state.dbConnection, userName, password, QSysInfo::machineHostName(), settings.keepPlainPasswords);
+    switch (outcome.kind) {
+    case LoginOutcome::Failed:
+        dialogs.detailedMessage(QStringLiteral("打开数据库失败！技术支持") + settings.supportContact, outcome.error);
         return LoginCheck::Refused;
-    case CredentialCount::ReadFailed:
-        dialogs.message(QStringLiteral("读字段值 失败！"));
+    case LoginOutcome::WrongPassword:
+        dialogs.message(refusalMessage(outcome));
+        return LoginCheck::WrongCredentials;
+    case LoginOutcome::Locked:
+    case LoginOutcome::Disabled:
+        dialogs.message(refusalMessage(outcome));
         return LoginCheck::Refused;
-    case CredentialCount::Counted:
+    case LoginOutcome::Passed:
         break;
     }
-    if (found.count == 0) {
-        dialogs.message(QStringLiteral("用户名和密码不正确！请重新输入。"));
-        return LoginCheck::WrongCredentials;
-    }
+    // A reset password must be changed now; a weak one may wait for the next login.
+    const bool changed = outcome.mustChange && changePasswordAtLogin(state, dialogs, userName);
+    if (outcome.changeRequired && !changed)
+        return LoginCheck::Refused;
+    state.loginRole = outcome.role;
+    return changed ? LoginCheck::PassedNewPassword : LoginCheck::Passed;
+}
 
-    // The program's own tables, once per login: no operation checks for them.
-    if (QString error; !db::ensureProgramTables(*state.dbConnection, &error))
-        qWarning("the program's own tables could not be created: %s", qPrintable(error));
-    return LoginCheck::Passed;
+bool changePasswordAtLogin(AppState& state, Dialogs& dialogs, const QString& userName)
+{
+    const QString caption = QStringLiteral("请修改密码");
+    for (;;) {
+        QString first;
+        if (!dialogs.inputPassword(QStringLiteral("请修改密码：您的密码需要更换。\n请输入新密码（至少8个字符，不能与用户名相同）："),
+                first, caption))
+            return false;
+        first = text::trimSpaces(first);
+        if (const QString problem = newPasswordProblem(userName, first); !problem.isEmpty()) {
+            dialogs.message(problem);
+            continue;
+        }
+        QString second;
+        if (!dialogs.inputPassword(QStringLiteral("请再次输入新密码："), second, caption))
+            return false;
+        if (text::trimSpaces(second) != first) {
+            dialogs.message(QStringLiteral("对不起，两次输入的新密码不同。请重新输入"));
+            continue;
+        }
+        QString error;
+        if (!setPassword(*state.dbConnection, userName, first, state.settings.keepPlainPasswords, false, &error)) {
+            dialogs.detailedMessage(QStringLiteral("新密码更改失败！请重新更改。"), error);
+            continue;
+        }
+        dialogs.message(QStringLiteral("新密码更改成功！请妥善保存密码。"));
+        return true;
+    }
 }
 
 } // namespace fd::accounts

@@ -1,15 +1,19 @@
 #include "accounts/PasswordWindow.h"
 
 #include "accounts/Accounts.h"
+#include "accounts/PasswordHash.h"
+#include "accounts/Staff.h"
 #include "accounts/Widgets.h"
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
 #include "common/Text.h"
 #include "db/Database.h"
+#include "db/ProgramTables.h"
 
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSysInfo>
 
 namespace fd::accounts {
 
@@ -96,29 +100,45 @@ void PasswordWindow::submit()
 
     const QString userName = text::trimSpaces(m_userName->text());
     const QString currentPassword = text::trimSpaces(m_currentPassword->text());
-    const CredentialCount found = countCredentials(m_state.dbConnection, userName, currentPassword);
-    switch (found.outcome) {
-    case CredentialCount::QueryFailed:
+    const QString newPassword = text::trimSpaces(m_newPassword->text());
+    if (const QString problem = newPasswordProblem(userName, newPassword); !problem.isEmpty()) {
+        m_dialogs.message(problem);
+        return;
+    }
+    if (!m_state.dbConnection) {
         m_dialogs.message(QStringLiteral("查找失败"));
         return;
-    case CredentialCount::ReadFailed:
-        m_dialogs.message(QStringLiteral("读字段值 失败！"));
-        return;
-    case CredentialCount::Counted:
-        break;
     }
-    if (found.count == 0) {
-        m_dialogs.message(QStringLiteral("用户名和密码不正确！请重新输入。"));
+    db::Connection& session = *m_state.dbConnection;
+    // The accounts may not have been made yet on this database: the login makes them.
+    QString error;
+    if (!db::ensureProgramTables(session, &error) || !fillAccountsFromUsersTable(session, &error))
+        qWarning("the accounts could not be made: %s", qPrintable(error));
+    // The current password is checked as a login checks it: a wrong one counts towards the lock.
+    const LoginOutcome outcome = checkPassword(
+        session, userName, currentPassword, QSysInfo::machineHostName(), m_state.settings.keepPlainPasswords);
+    switch (outcome.kind) {
+    case LoginOutcome::Failed:
+        m_dialogs.detailedMessage(QStringLiteral("查找失败"), outcome.error);
+        return;
+    case LoginOutcome::WrongPassword:
+        m_dialogs.message(refusalMessage(outcome));
         m_currentPassword->clear();
         m_userName->clear();
         return;
+    case LoginOutcome::Locked:
+    case LoginOutcome::Disabled:
+        m_dialogs.message(refusalMessage(outcome));
+        return;
+    case LoginOutcome::Passed:
+        break;
     }
 
-    if (changePassword(m_state.dbConnection, userName, text::trimSpaces(m_newPassword->text()))) {
+    if (setPassword(session, userName, newPassword, m_state.settings.keepPlainPasswords, false, &error)) {
         m_dialogs.message(QStringLiteral("新密码更改成功！请妥善保存密码。"));
         accept();
     } else {
-        m_dialogs.message(QStringLiteral("新密码更改失败！请重新更改。"));
+        m_dialogs.detailedMessage(QStringLiteral("新密码更改失败！请重新更改。"), error);
     }
 }
 

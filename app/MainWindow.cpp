@@ -4,6 +4,7 @@
 #include "backup/BackupRun.h"
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
+#include "ui/RoleGuard.h"
 #include "ui/HelpWindow.h"
 #include "common/Text.h"
 #include "db/Database.h"
@@ -118,16 +119,20 @@ void MainWindow::buildControls()
     connect(search, &QPushButton::clicked, this, &MainWindow::runSearch);
     auto* add = makeButton(central, QStringLiteral("按钮_新增车辆"), QStringLiteral("新增车辆"), QRect(212, 3, 73, 32));
     connect(add, &QPushButton::clicked, this, &MainWindow::addVehicle);
+    m_guarded.append({add, Permission::EditVehicles});
     auto* modify = makeButton(central, QStringLiteral("按钮_修改车辆"), QStringLiteral("修改车辆"), QRect(286, 3, 73, 32));
     connect(modify, &QPushButton::clicked, this, &MainWindow::modifyVehicle);
     auto* mass = makeButton(central, QStringLiteral("按钮_短信群发"), QStringLiteral("短信群发"), QRect(360, 3, 73, 32));
     connect(mass, &QPushButton::clicked, this, &MainWindow::startMassSend);
+    m_guarded.append({mass, Permission::SendSms});
     auto* print = makeButton(central, QStringLiteral("按钮_打印"), QStringLiteral("打印"), QRect(434, 3, 73, 32));
     connect(print, &QPushButton::clicked, this, &MainWindow::printGrid);
+    m_guarded.append({print, Permission::Print});
     m_overviewButton = makeButton(central, QStringLiteral("按钮_到期总览"), QStringLiteral("到期总览"), QRect(508, 3, 73, 32));
     m_overviewButton->setCheckable(true);
     auto* pay = makeButton(central, QStringLiteral("按钮_收费"), QStringLiteral("收费"), QRect(582, 3, 73, 32));
     connect(pay, &QPushButton::clicked, this, &MainWindow::takePayment);
+    m_guarded.append({pay, Permission::TakeFees});
     connect(m_overviewButton, &QPushButton::toggled, this, &MainWindow::showOverview);
     auto* refresh = makeButton(central, QStringLiteral("按钮_刷新"), QStringLiteral("刷新"), QRect(656, 3, 50, 32));
     connect(refresh, &QPushButton::clicked, this, &MainWindow::refreshList);
@@ -188,18 +193,32 @@ void MainWindow::buildMenu()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
     file->setObjectName(QStringLiteral("menuFile"));
-    connect(file->addAction(QStringLiteral("打印")), &QAction::triggered, this, &MainWindow::printGrid);
-    connect(file->addAction(QStringLiteral("导出Excel")), &QAction::triggered, this, [this] { exportList(true); });
-    connect(file->addAction(QStringLiteral("导出CSV")), &QAction::triggered, this, [this] { exportList(false); });
+    file->setToolTipsVisible(true);
+    const auto guarded = [this](QAction* action, Permission permission) {
+        m_guarded.append({action, permission});
+        return action;
+    };
+    connect(guarded(file->addAction(QStringLiteral("打印")), Permission::Print), &QAction::triggered, this,
+        &MainWindow::printGrid);
+    connect(guarded(file->addAction(QStringLiteral("导出Excel")), Permission::Print), &QAction::triggered, this,
+        [this] { exportList(true); });
+    connect(guarded(file->addAction(QStringLiteral("导出CSV")), Permission::Print), &QAction::triggered, this,
+        [this] { exportList(false); });
+    QAction* users = guarded(file->addAction(QStringLiteral("用户管理")), Permission::ManageUsers);
+    users->setObjectName(QStringLiteral("actionUsers"));
+    connect(users, &QAction::triggered, this, &MainWindow::manageUsers);
     connect(file->addAction(QStringLiteral("退出")), &QAction::triggered, this, [this] {
         if (m_hooks.quit)
             m_hooks.quit();
     });
     QMenu* vehicles = menuBar()->addMenu(QStringLiteral("车辆管理"));
     vehicles->setObjectName(QStringLiteral("menuVehicles"));
-    connect(vehicles->addAction(QStringLiteral("新增车辆")), &QAction::triggered, this, &MainWindow::addVehicle);
+    vehicles->setToolTipsVisible(true);
+    connect(guarded(vehicles->addAction(QStringLiteral("新增车辆")), Permission::EditVehicles), &QAction::triggered,
+        this, &MainWindow::addVehicle);
     connect(vehicles->addAction(QStringLiteral("修改车辆")), &QAction::triggered, this, &MainWindow::modifyVehicle);
-    connect(vehicles->addAction(QStringLiteral("短信群发")), &QAction::triggered, this, &MainWindow::startMassSend);
+    connect(guarded(vehicles->addAction(QStringLiteral("短信群发")), Permission::SendSms), &QAction::triggered, this,
+        &MainWindow::startMassSend);
     connect(vehicles->addAction(QStringLiteral("自动提醒")), &QAction::triggered, this, [this] {
         if (m_hooks.openReminders)
             m_hooks.openReminders();
@@ -245,7 +264,10 @@ void MainWindow::showGridMenu(const QPoint& position)
     recordRow(index.row());
     QMenu menu(this);
     menu.setObjectName(QStringLiteral("gridMenu"));
-    connect(menu.addAction(QStringLiteral("收费")), &QAction::triggered, this, &MainWindow::takePayment);
+    menu.setToolTipsVisible(true);
+    QAction* pay = menu.addAction(QStringLiteral("收费"));
+    guardControl(pay, m_state, Permission::TakeFees);
+    connect(pay, &QAction::triggered, this, &MainWindow::takePayment);
     connect(menu.addAction(QStringLiteral("修改车辆")), &QAction::triggered, this, &MainWindow::openSelectedVehicle);
     menu.exec(m_grid->viewport()->mapToGlobal(position));
 }
@@ -256,7 +278,7 @@ void MainWindow::takePayment()
         m_dialogs.message(app::texts::kSelectVehicleFirst);
         return;
     }
-    if (restoredSinceLogin())
+    if (restoredSinceLogin() || !allowedOrRefused(m_state, Permission::TakeFees, m_dialogs))
         return;
     if (m_hooks.openPayment)
         m_hooks.openPayment();
@@ -331,8 +353,27 @@ void MainWindow::beforeLogin()
     m_searchText->setFocus();
 }
 
+void MainWindow::applyRole()
+{
+    for (const auto& [control, permission] : m_guarded) {
+        if (auto* action = qobject_cast<QAction*>(control))
+            guardControl(action, m_state, permission);
+        else if (auto* widget = qobject_cast<QWidget*>(control))
+            guardControl(widget, m_state, permission);
+    }
+}
+
+void MainWindow::manageUsers()
+{
+    if (restoredSinceLogin() || !allowedOrRefused(m_state, Permission::ManageUsers, m_dialogs))
+        return;
+    if (m_hooks.openUsers)
+        m_hooks.openUsers();
+}
+
 void MainWindow::afterLogin()
 {
+    applyRole();
     // The outcome of the login is not checked: without a connection the list is the header only.
     if (m_state.dbConnection) {
         const backup::LastBackup last = backup::lastBackup(m_state.dbConnection);
@@ -398,7 +439,7 @@ void MainWindow::recordRow(int modelRow)
 
 void MainWindow::addVehicle()
 {
-    if (restoredSinceLogin())
+    if (restoredSinceLogin() || !allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
         return;
     m_state.modifyFlag = 0;
     m_state.newFlag = 1;
@@ -427,6 +468,8 @@ void MainWindow::openSelectedVehicle()
 
 void MainWindow::printGrid()
 {
+    if (!allowedOrRefused(m_state, Permission::Print, m_dialogs))
+        return;
     if (m_overview->isVisible()) {
         m_overview->print();
         return;
@@ -454,6 +497,8 @@ void MainWindow::afterList(const QString& what, std::function<void()> action)
 
 void MainWindow::startMassSend()
 {
+    if (!allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
+        return;
     if (m_fleet->filling()) {
         afterList(QStringLiteral("massSend"), [this] { startMassSend(); });
         return;
@@ -527,6 +572,8 @@ void MainWindow::runSearch()
 
 void MainWindow::exportList(bool excel)
 {
+    if (!allowedOrRefused(m_state, Permission::Print, m_dialogs))
+        return;
     if (m_fleet->filling()) {
         afterList(excel ? QStringLiteral("xlsx") : QStringLiteral("csv"), [this, excel] { exportList(excel); });
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/Roles.h"
+
 #include <QMainWindow>
 #include <QPointer>
 #include <QSet>
@@ -48,6 +50,8 @@ struct MainWindowHooks {
     // The windows of the menu 收费管理, modally: 收费查询, 日结.
     std::function<void()> openPaymentQuery;
     std::function<void()> openTakings;
+    // 用户管理 (menu 文件), modally; administrators only.
+    std::function<void()> openUsers;
     // Ends the program at once (menu 退出).
     std::function<void()> quit;
 };
@@ -122,6 +126,11 @@ private:
     // mass send work on the whole list, never on the part read so far. A second click while the
     // action waits adds nothing.
     void afterList(const QString& what, std::function<void()> action);
+    // Enables the guarded buttons and menu items the logged-in user's role allows; the others are
+    // disabled with the reason as their tooltip.
+    void applyRole();
+    // 文件 → 用户管理.
+    void manageUsers();
     // Records the given model row's vehicle in currentVehicleId and editVehicleId.
     void recordRow(int modelRow);
     // True, after telling the user and closing the window, when the database was restored from a
@@ -144,6 +153,8 @@ private:
     QPointer<fees::ArrearsWindow> m_arrears;
     QPointer<fees::MonthWindow> m_monthReport;
     QPointer<fees::DataCheckWindow> m_feeCheck;
+    // The buttons and menu items of actions a role may not be allowed, with their permission.
+    QList<std::pair<QObject*, Permission>> m_guarded;
     QSet<QString> m_waitingForList; // the actions waiting for the list being read
     qint64 m_restoreAtLogin = -1; // the last restore recorded when the user logged in; -1: not read
 };

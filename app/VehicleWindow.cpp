@@ -5,6 +5,7 @@
 #include "common/DateTime.h"
 #include "common/Money.h"
 #include "ui/Dialogs.h"
+#include "ui/RoleGuard.h"
 #include "ui/ScreenFit.h"
 #include "common/Text.h"
 #include "fees/Payment.h"
@@ -246,6 +247,7 @@ void VehicleWindow::buildControls()
     m_save->setAutoDefault(false);
     m_save->setDefault(false);
     connect(m_save, &QPushButton::clicked, this, &VehicleWindow::saveVehicle);
+    guardControl(m_save, m_state, Permission::EditVehicles);
 
     if (m_modifying) {
         m_history = new QPushButton(QStringLiteral("修改记录"), this);
@@ -585,7 +587,7 @@ void VehicleWindow::finishSave()
 
 void VehicleWindow::saveVehicle()
 {
-    if (m_loadFailed)
+    if (m_loadFailed || !allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
         return;
     const db::ConnectionPtr& conn = m_state.dbConnection;
     if (m_adding) {

@@ -1,5 +1,6 @@
 #include "app/Wiring.h"
 
+#include "accounts/UsersWindow.h"
 #include "common/AppState.h"
 #include "reminders/window/ReminderWindow.h"
 #include "smswindow/MassSendWindow.h"
@@ -56,6 +57,10 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
     };
     hooks.openTakings = [&state, &dialogs, main] {
         fees::DailyWindow window(state, dialogs, main);
+        window.exec();
+    };
+    hooks.openUsers = [&state, &dialogs, main] {
+        accounts::UsersWindow window(state, dialogs, main);
         window.exec();
     };
     hooks.quit = [] { QApplication::exit(0); };

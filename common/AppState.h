@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/Roles.h"
 #include "common/Settings.h"
 
 #include <QString>
@@ -29,6 +30,8 @@ struct AppState {
     QString appTitle;
     // The user name the login accepted (trimmed), written into the history of every change.
     QString loginUser;
+    // The role of that user's account: what the windows let them do.
+    Role loginRole = Role::None;
     double loginDateTime = 0.0; // days since 1899-12-30, whole seconds
     QString currentVehicleId;
     QString editVehicleId;

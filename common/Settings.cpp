@@ -147,6 +147,7 @@ bool Settings::load(const QString& path, QString* error)
     companyName = text("companyName", companyName);
     receiptPrefix = text("receiptPrefix", receiptPrefix);
     receiptPage = text("receiptPage", receiptPage);
+    keepPlainPasswords = number("keepPlainPasswords", keepPlainPasswords ? 1 : 0) != 0;
     return ini.status() == QSettings::NoError;
 }
 
@@ -189,6 +190,7 @@ bool Settings::save(const QString& path) const
     ini.setValue(QStringLiteral("companyName"), companyName);
     ini.setValue(QStringLiteral("receiptPrefix"), receiptPrefix);
     ini.setValue(QStringLiteral("receiptPage"), receiptPage);
+    ini.setValue(QStringLiteral("keepPlainPasswords"), keepPlainPasswords ? 1 : 0);
     ini.endGroup();
     ini.sync();
     return ini.status() == QSettings::NoError && makeOwnerOnly(path);

@@ -53,6 +53,9 @@ struct Settings {
     QString companyName;
     QString receiptPrefix = QStringLiteral("A");
     QString receiptPage = QStringLiteral("A5");
+    // 1 for an office that still runs an older program on the same database: the users table
+    // mimabiao then keeps each password in plain text beside its hash. Off by default.
+    bool keepPlainPasswords = false;
 
     // The file the settings were last loaded from (not a setting of its own).
     QString loadedFrom;

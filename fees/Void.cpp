@@ -45,14 +45,15 @@ QString historyDate(const QString& stored)
 }
 
 Attempt voidOnce(db::Connection& session, qint64 ledgerId, const QString& reason, const QString& clerk,
-    const QString& machine)
+    const QString& machine, VoidScope scope)
 {
     db::Transaction tx(session);
     const db::Reply payment = tx.run(
         db::Statement("SELECT s.cheliangid,s.cepaihao,s.cezuxingming,s.feiyong,s.qitamingcheng,s.qijian,s.jine,"
-                      "s.fangshi,s.jiaokuanren,s.yueshu,s.daoqiqian,s.daoqihou,DATE(s.shijian)=CURDATE() AS jintian,"
+                      "s.fangshi,s.jiaokuanren,s.yueshu,s.daoqiqian,s.daoqihou,DATE(s.shijian)=CURDATE() AS jintian,s.jingbanren=? AS benren,"
                       "(SELECT z.ID FROM shoufeijilu z WHERE z.zuofeiid=s.ID) AS zuofei"
                       " FROM shoufeijilu s WHERE s.ID=? AND s.leixing='收费' FOR UPDATE")
+            .bind(clerk)
             .bind(ledgerId));
     if (!payment.ok)
         return failed(payment, QStringLiteral("读取收费记录失败"));
@@ -61,8 +62,10 @@ Attempt voidOnce(db::Connection& session, qint64 ledgerId, const QString& reason
     const db::Result& p = *payment.rows;
     if (!p.isNull(p.columnIndex("zuofei")))
         return ended(VoidResult::AlreadyVoided, QStringLiteral("此收据已作废。"));
-    if (p.integer("jintian") != 1)
-        return ended(VoidResult::NotToday, QStringLiteral("只能作废当天的收据。"));
+    if (scope == VoidScope::OwnToday && p.integer("benren") != 1)
+        return ended(VoidResult::NotOwn, QStringLiteral("只能作废本人收取的收据，其他收据请管理员作废。"));
+    if (scope == VoidScope::OwnToday && p.integer("jintian") != 1)
+        return ended(VoidResult::NotToday, QStringLiteral("只能作废当天的收据，以前的收据请管理员作废。"));
     const qint64 vehicleId = p.integer("cheliangid");
     const std::optional<FeeKind> kind = feeKindNamed(p.text("feiyong"));
     if (!kind)
@@ -161,7 +164,7 @@ Attempt voidOnce(db::Connection& session, qint64 ledgerId, const QString& reason
 } // namespace
 
 VoidResult voidPayment(db::Connection& session, qint64 ledgerId, const QString& reason, const QString& clerk,
-    const QString& machine)
+    const QString& machine, VoidScope scope)
 {
     const QString why = reason.trimmed();
     if (why.isEmpty() || !text::toGbk(why).ok() || why.size() > 200) {
@@ -174,7 +177,7 @@ VoidResult voidPayment(db::Connection& session, qint64 ledgerId, const QString& 
     for (int i = 0; i < kAttempts; ++i) {
         if (i > 0 && last.raced)
             db::pauseBeforeRetry(i);
-        last = voidOnce(session, ledgerId, why, clerk, machine);
+        last = voidOnce(session, ledgerId, why, clerk, machine, scope);
         if (!last.raced)
             return last.result;
     }

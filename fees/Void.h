@@ -9,13 +9,14 @@
 // Voiding a payment (作废): never deleted, the ledger gets a void row that points at the payment
 // and gives the reason; the vehicle's columns of the fee are recomputed from the ledger, and the
 // months a management fee had added are taken back when 管理费到期日期 is still what the payment
-// made it. The receipt keeps its number, which is never used again. A payment is voided on the
-// day it was taken (by the server's clock), once: the void row's unique key refuses a second one,
-// also from another cluster node. Runs on the calling thread; shows nothing.
+// made it. The receipt keeps its number, which is never used again. A clerk voids a payment they
+// took, on the day they took it (by the server's clock); an administrator any payment. Once: the
+// void row's unique key refuses a second one, also from another cluster node. Runs on the calling
+// thread; shows nothing.
 namespace fd::fees {
 
 struct VoidResult {
-    enum Outcome { Voided, AlreadyVoided, NotToday, NoPayment, Refused, Failed };
+    enum Outcome { Voided, AlreadyVoided, NotToday, NotOwn, NoPayment, Refused, Failed };
     Outcome outcome = Failed;
     QString error;
     QString details;
@@ -23,7 +24,13 @@ struct VoidResult {
     bool expiryTakenBack = false;
 };
 
+// Which payments the voiding user may void.
+enum class VoidScope {
+    OwnToday, // their own, taken today
+    Any,      // any, of any day
+};
+
 VoidResult voidPayment(db::Connection& session, qint64 ledgerId, const QString& reason, const QString& clerk,
-    const QString& machine);
+    const QString& machine, VoidScope scope = VoidScope::OwnToday);
 
 } // namespace fd::fees

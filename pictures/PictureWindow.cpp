@@ -4,6 +4,7 @@
 #include "db/Connection.h"
 #include "net/Endpoints.h"
 #include "ui/Dialogs.h"
+#include "ui/RoleGuard.h"
 #include "ui/ScreenFit.h"
 #include "pictures/JpegConvert.h"
 #include "pictures/PictureFiles.h"
@@ -92,6 +93,7 @@ PictureWindow::PictureWindow(AppState& state, Dialogs& dialogs, const QString& d
     connect(m_import, &QPushButton::clicked, this, &PictureWindow::importPicture);
     connect(m_export, &QPushButton::clicked, this, &PictureWindow::exportPicture);
     connect(m_save, &QPushButton::clicked, this, &PictureWindow::savePicture);
+    guardControl(m_import, m_state, Permission::Pictures);
     move(50, 50);
     resize(516, 758);
     fitToScreen(this);
@@ -160,6 +162,8 @@ void PictureWindow::importPicture()
 {
     if (m_importing || m_uploading)
         return; // the working copy belongs to the running work
+    if (!allowedOrRefused(m_state, Permission::Pictures, m_dialogs))
+        return;
     const QString source = m_dialogs.openFileName(QStringLiteral("导入图片"), kFilter);
     if (source.isEmpty())
         return; // cancelled: nothing written
@@ -270,6 +274,8 @@ void PictureWindow::exportPicture()
 void PictureWindow::savePicture()
 {
     if (m_uploading || m_importing || !m_save->isEnabled())
+        return;
+    if (!allowedOrRefused(m_state, Permission::Pictures, m_dialogs))
         return;
     m_uploading = true;
     // One upload at a time, and no import while it runs: what it sends stays what is shown.

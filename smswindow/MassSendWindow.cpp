@@ -9,6 +9,7 @@
 #include "sms/SendStatusModel.h"
 #include "ui/CutTextTips.h"
 #include "ui/Dialogs.h"
+#include "ui/RoleGuard.h"
 #include "ui/ScreenFit.h"
 
 #include <QCheckBox>
@@ -323,8 +324,11 @@ void MassSendWindow::updateButtons()
 {
     // A new start waits for the end of the run: starting over would send the first recipients
     // their message a second time.
-    m_start->setEnabled(!m_waiting && !running());
-    m_test->setEnabled(!m_waiting);
+    const bool allowed = permits(m_state.loginRole, Permission::SendSms);
+    m_start->setEnabled(allowed && !m_waiting && !running());
+    m_test->setEnabled(allowed && !m_waiting);
+    if (!allowed)
+        m_start->setToolTip(refusalText(m_state.loginRole, Permission::SendSms));
     m_stop->setEnabled(running() && !m_run->stopped());
 }
 
@@ -351,7 +355,7 @@ void MassSendWindow::checkAccount(std::function<void(const Account&)> accepted)
 
 void MassSendWindow::testSend()
 {
-    if (m_waiting)
+    if (m_waiting || !allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
         return;
     checkAccount([this](const Account& account) {
         const QString suffix = m_suffix->text();
@@ -379,7 +383,7 @@ void MassSendWindow::testSend()
 
 void MassSendWindow::startRun()
 {
-    if (m_waiting || running())
+    if (m_waiting || running() || !allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
         return;
     checkAccount([this](const Account& account) {
         if (m_remember->isChecked())

@@ -60,6 +60,15 @@ bool QtDialogs::inputText(const QString& prompt, QString& text, const QString& c
     return ok;
 }
 
+bool QtDialogs::inputPassword(const QString& prompt, QString& text, const QString& caption)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(nullptr, caption, prompt, QLineEdit::Password, text, &ok);
+    if (ok)
+        text = answer;
+    return ok;
+}
+
 QString QtDialogs::openFileName(const QString& caption, const QString& filter)
 {
     return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter);

@@ -56,6 +56,11 @@ public:
     virtual int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) = 0;
     // A text input box; returns false when cancelled.
     virtual bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) = 0;
+    // The same with the typed characters hidden (a password).
+    virtual bool inputPassword(const QString& prompt, QString& text, const QString& caption = kCaption)
+    {
+        return inputText(prompt, text, caption);
+    }
     // File pickers; an empty text means cancelled.
     virtual QString openFileName(const QString& caption, const QString& filter) = 0;
     virtual QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) = 0;
@@ -72,6 +77,7 @@ public:
     void error(const QString& text, const QString& caption) override;
     int ask(const QString& text, Buttons buttons, const QString& caption = kCaption) override;
     bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;
+    bool inputPassword(const QString& prompt, QString& text, const QString& caption = kCaption) override;
     QString openFileName(const QString& caption, const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
     ConflictChoice resolveConflict(const QList<ConflictRow>& rows) override;

@@ -5,6 +5,7 @@
 #include "db/ThreadSession.h"
 #include "fees/window/ReceiptPrint.h"
 #include "ui/Dialogs.h"
+#include "ui/RoleGuard.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -105,6 +106,7 @@ void PaymentWindow::buildControls()
 
     m_ok = new QPushButton(QStringLiteral("确定"), this);
     m_ok->setObjectName(QStringLiteral("按钮_确定"));
+    guardControl(m_ok, m_state, Permission::TakeFees);
     m_ok->setAutoDefault(false);
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("按钮_取消"));
@@ -166,7 +168,7 @@ void PaymentWindow::updateKind()
     m_months->setEnabled(kind == FeeKind::Management);
     if (kind != FeeKind::Management)
         m_months->setValue(0);
-    m_ok->setEnabled(m_loaded && !m_running);
+    m_ok->setEnabled(m_loaded && !m_running && permits(m_state.loginRole, Permission::TakeFees));
     updateAmount();
     updateExpiry();
 }
@@ -217,7 +219,7 @@ PaymentRequest PaymentWindow::currentRequest() const
 
 void PaymentWindow::confirm()
 {
-    if (m_running || !m_loaded || !m_state.dbConnection)
+    if (!allowedOrRefused(m_state, Permission::TakeFees, m_dialogs) || m_running || !m_loaded || !m_state.dbConnection)
         return;
     if (static_cast<FeeKind>(m_kind->currentData().toInt()) == FeeKind::Other
         && m_otherName->text().trimmed() != m_read.otherName)
@@ -259,7 +261,7 @@ void PaymentWindow::finished(const PaymentResult& result, const std::optional<Re
 {
     m_running = false;
     m_result = result;
-    m_ok->setEnabled(m_loaded);
+    m_ok->setEnabled(m_loaded && permits(m_state.loginRole, Permission::TakeFees));
     switch (result.outcome) {
     case PaymentResult::Taken:
         Q_EMIT paymentEnded(true);

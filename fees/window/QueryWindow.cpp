@@ -8,6 +8,7 @@
 #include "fees/Void.h"
 #include "fees/window/ReceiptPrint.h"
 #include "ui/Dialogs.h"
+#include "ui/RoleGuard.h"
 
 #include <QColor>
 #include <QComboBox>
@@ -127,6 +128,7 @@ QueryWindow::QueryWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     reprintButton->setObjectName(QStringLiteral("按钮_补打"));
     auto* voidButton = new QPushButton(QStringLiteral("作废"), this);
     voidButton->setObjectName(QStringLiteral("按钮_作废"));
+    guardControl(voidButton, m_state, Permission::VoidOwnToday);
     auto* exportButton = new QPushButton(QStringLiteral("导出Excel"), this);
     exportButton->setObjectName(QStringLiteral("按钮_导出Excel"));
     auto* bottom = new QHBoxLayout;
@@ -258,6 +260,10 @@ void QueryWindow::voidSelected()
     }
     if (m_job.running() || !m_state.dbConnection)
         return;
+    // An administrator voids any receipt; a cashier their own of the day (the void checks both).
+    const VoidScope scope = permits(m_state.loginRole, Permission::VoidAnyDay) ? VoidScope::Any : VoidScope::OwnToday;
+    if (scope == VoidScope::OwnToday && !allowedOrRefused(m_state, Permission::VoidOwnToday, m_dialogs))
+        return;
     QString reason;
     if (!m_dialogs.inputText(QStringLiteral("作废收据 %1（%2 %3 元），请输入作废原因：")
                                  .arg(row->number, row->plate, money::formatFen(row->amountFen)),
@@ -266,7 +272,8 @@ void QueryWindow::voidSelected()
         return;
     m_job = startJob(
         JobLane::database(), this,
-        [id = row->id, reason, clerk = m_state.loginUser, options = m_state.dbConnection->options()](JobControl&) {
+        [id = row->id, reason, clerk = m_state.loginUser, scope, options = m_state.dbConnection->options()](
+            JobControl&) {
             QString error;
             const db::ConnectionPtr session = db::threadSession(options, &error);
             if (!session) {
@@ -275,7 +282,7 @@ void QueryWindow::voidSelected()
                 r.details = error;
                 return r;
             }
-            return voidPayment(*session, id, reason, clerk, QSysInfo::machineHostName());
+            return voidPayment(*session, id, reason, clerk, QSysInfo::machineHostName(), scope);
         },
         [this](VoidResult r) {
             Q_EMIT jobEnded();

@@ -10,6 +10,7 @@
 #include "reminders/RunClaim.h"
 #include "reminders/window/TextTableModel.h"
 #include "ui/Dialogs.h"
+#include "ui/RoleGuard.h"
 #include "vehicles/VehicleColumns.h"
 
 #include <QDate>
@@ -122,6 +123,7 @@ void ReminderWindow::buildControls()
     m_signature->setObjectName(QStringLiteral("编辑框_短信后缀"));
     auto* save = new QPushButton(QStringLiteral("保存规则"), rulesPage);
     save->setObjectName(QStringLiteral("按钮_保存规则"));
+    guardControl(save, m_state, Permission::EditRules);
     connect(save, &QPushButton::clicked, this, [this] {
         if (saveRules())
             refreshPlan();
@@ -157,6 +159,7 @@ void ReminderWindow::buildControls()
     connect(refresh, &QPushButton::clicked, this, &ReminderWindow::refreshPlan);
     m_run = new QPushButton(QStringLiteral("立即发送"), planPage);
     m_run->setObjectName(QStringLiteral("按钮_立即发送"));
+    guardControl(m_run, m_state, Permission::SendSms);
     connect(m_run, &QPushButton::clicked, this, &ReminderWindow::runNow);
     m_stop = new QPushButton(QStringLiteral("停止"), planPage);
     m_stop->setObjectName(QStringLiteral("按钮_停止"));
@@ -244,6 +247,8 @@ void ReminderWindow::loadRules()
 
 bool ReminderWindow::saveRules()
 {
+    if (!allowedOrRefused(m_state, Permission::EditRules, m_dialogs))
+        return false;
     ReminderRules edited = m_rules;
     for (int r = 0; r < m_rulesTable->rowCount(); ++r) {
         ReminderRule& rule = edited.rules[static_cast<std::size_t>(r)];
@@ -322,12 +327,12 @@ void ReminderWindow::showPlan()
                              .arg(m_plan.count(PlanEntry::Status::OutOfService) + m_plan.count(PlanEntry::Status::NoPhone)
                                  + m_plan.count(PlanEntry::Status::BadPhone))
                              .arg(m_plan.count(PlanEntry::Status::Unresolved)));
-    m_run->setEnabled(toSend > 0);
+    m_run->setEnabled(toSend > 0 && permits(m_state.loginRole, Permission::SendSms));
 }
 
 void ReminderWindow::runNow()
 {
-    if (sending() || planning())
+    if (sending() || planning() || !allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
         return;
     if (m_plan.today != m_today()) {
         // The window was opened on an earlier day: today's plan first, then the question.

@@ -6,6 +6,7 @@
 #include "common/AppState.h"
 #include "common/Cipher.h"
 #include "db/Database.h"
+#include "db/ProgramTables.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -27,7 +28,10 @@ protected:
         state.settings = stackSettings();
         admin = connectStack(QStringLiteral("yunsugongsi"));
         ASSERT_TRUE(admin);
+        QString error;
+        ASSERT_TRUE(db::ensureProgramTables(*admin, &error)) << error.toStdString();
         removeTestUsers();
+        resetSampleLogin();
         ASSERT_TRUE(dir.isValid());
         iniPath = dir.filePath(QStringLiteral("Network.ini"));
     }
@@ -35,14 +39,26 @@ protected:
     void TearDown() override
     {
         removeTestUsers();
-        // The sample login must keep working for every other test.
+        resetSampleLogin();
+    }
+
+    // The sample login must keep working for every other test: admin's plain password again, and
+    // no account yet (the next login makes it from mimabiao and hashes it).
+    void resetSampleLogin()
+    {
         mustExecute(admin, QStringLiteral("update mimabiao set mima='123456' where yonghuming='admin'"));
+        mustExecute(admin, QStringLiteral("delete from yonghuzhanghu where yonghuming='admin'"));
+        mustExecute(admin, QStringLiteral("delete from denglujilu where yonghuming='admin'"));
     }
 
     void removeTestUsers()
     {
-        mustExecute(admin,
-            db::Statement("delete from mimabiao where left(yonghuming, ?)=?").bind(kTestUserPrefix.size()).bind(kTestUserPrefix));
+        for (const char* table : {"mimabiao", "yonghuzhanghu", "denglujilu"})
+            mustExecute(admin,
+                db::Statement("delete from ? where left(yonghuming, ?)=?")
+                    .bindSql(QString::fromLatin1(table))
+                    .bind(kTestUserPrefix.size())
+                    .bind(kTestUserPrefix));
     }
 
     void addUser(const QString& name, const QString& password)

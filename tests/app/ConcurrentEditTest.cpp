@@ -1,6 +1,7 @@
 // Two offices, each with its own window and connection, edit one vehicle: changes to different
 // fields both reach the row; changes to the same field ask before anything is written, and each
 // answer does what it says. 修改记录 lists what was done, newest first.
+#include "support/AdminState.h"
 #include "app/HistoryModel.h"
 #include "app/HistoryWindow.h"
 #include "app/VehicleWindow.h"
@@ -69,7 +70,7 @@ struct Office {
     }
     void save() { QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("按钮_保存")), Qt::LeftButton); }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
     std::unique_ptr<VehicleWindow> form;
     int saved = 0;

@@ -1,5 +1,6 @@
 // The manual from the main window: F1 shows its table of contents with the pictures, the one help
 // window is shown again rather than made twice, and a missing manual is said, not an empty window.
+#include "support/AdminState.h"
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "support/ScriptedDialogs.h"
@@ -36,7 +37,7 @@ protected:
 
     QList<HelpWindow*> helpWindows() const { return window->findChildren<HelpWindow*>(); }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
 };

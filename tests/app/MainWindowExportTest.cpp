@@ -1,5 +1,6 @@
 // The 文件 menu's exports over a real fleet: a search result written holding only the found rows;
 // closing the window during a long export stops it without a file.
+#include "support/AdminState.h"
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "common/Jobs.h"
@@ -26,7 +27,7 @@ namespace {
 
 TEST(MainWindowExportTest, FileMenuExportsTheShownList)
 {
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
     state.dbConnection = test::freshDatabase(QStringLiteral("t_export_app"));
     ASSERT_TRUE(state.dbConnection);

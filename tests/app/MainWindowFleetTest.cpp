@@ -1,6 +1,7 @@
 // The main window over a real fleet: the full list after the login, the search by Enter and by
 // the 查询 button, the category tree, the recorded selection and the mass-send hand-off read
 // from the grid.
+#include "support/AdminState.h"
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
@@ -108,7 +109,7 @@ protected:
         QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, rect.center());
     }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
     QStringList ids;
     Handed handed;

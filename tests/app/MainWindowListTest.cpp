@@ -2,6 +2,7 @@
 // search cancels the list still arriving, and the grid shows the new list only; 刷新 and F5 read
 // the shown list again, also after it failed and every session of the window was killed; print
 // and mass send wait for the list being read and then take it whole.
+#include "support/AdminState.h"
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
@@ -115,7 +116,7 @@ protected:
         return ids;
     }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
     QTreeWidget* tree = nullptr;

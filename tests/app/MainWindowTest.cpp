@@ -1,5 +1,6 @@
 // The main window frame: controls, resize rule, menu, messages and the hand-offs to the windows
 // it opens.
+#include "support/AdminState.h"
 #include "app/MainWindow.h"
 #include "app/Texts.h"
 #include "common/AppState.h"
@@ -22,7 +23,7 @@ using namespace fd;
 namespace {
 
 struct Calls {
-    int login = 0, vehicle = 0, massSend = 0, print = 0, quit = 0;
+    int login = 0, vehicle = 0, massSend = 0, print = 0, quit = 0, payment = 0, users = 0;
     int flagsAtVehicleNew = -1, flagsAtVehicleModify = -1;
 };
 
@@ -49,6 +50,8 @@ protected:
         h.openMassSend = [this] { ++calls.massSend; };
         h.printGrid = [this] { ++calls.print; };
         h.quit = [this] { ++calls.quit; };
+        h.openPayment = [this] { ++calls.payment; };
+        h.openUsers = [this] { ++calls.users; };
         return h;
     }
 
@@ -66,12 +69,68 @@ protected:
         return nullptr;
     }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
     Calls calls;
     bool loginProceeds = true;
     std::unique_ptr<MainWindow> window;
 };
+
+TEST_F(MainWindowTest, EachRoleHasOnlyItsActionsAndAClickOnAnotherIsRefused)
+{
+    // What each role may do from the main window: the button (or menu item) enabled, and the
+    // action itself, called as a forged click would, refused with the reason.
+    struct Action {
+        const char* control;
+        Permission permission;
+        std::function<void()> run;
+        int Calls::*calls;
+    };
+    const Action actions[] = {
+        {"按钮_新增车辆", Permission::EditVehicles, [this] { window->addVehicle(); }, &Calls::vehicle},
+        {"按钮_收费", Permission::TakeFees, [this] { window->takePayment(); }, &Calls::payment},
+        {"按钮_打印", Permission::Print, nullptr, &Calls::print},
+        {"按钮_短信群发", Permission::SendSms, [this] { window->startMassSend(); }, &Calls::massSend},
+        {"用户管理", Permission::ManageUsers, nullptr, &Calls::users},
+    };
+    const struct {
+        Role role;
+        bool allowed[std::size(actions)];
+    } table[] = {
+        {Role::Admin, {true, true, true, true, true}},
+        {Role::Clerk, {true, false, true, true, false}},
+        {Role::Cashier, {false, true, true, false, false}},
+        {Role::Reader, {false, false, true, false, false}},
+        {Role::None, {false, false, false, false, false}},
+    };
+    state.currentVehicleId = QStringLiteral("7");
+    for (const auto& row : table) {
+        state.loginRole = row.role;
+        window->afterLogin();
+        for (std::size_t i = 0; i < std::size(actions); ++i) {
+            const Action& a = actions[i];
+            const QString name = QString::fromUtf8(a.control);
+            QObject* control = find<QPushButton>(name);
+            if (!control)
+                control = menuAction(QStringLiteral("文件"), name);
+            ASSERT_NE(control, nullptr) << a.control;
+            const QString role = roleName(row.role);
+            EXPECT_EQ(control->property("enabled").toBool(), row.allowed[i]) << a.control << " " << role.toStdString();
+            EXPECT_EQ(control->property("toolTip").toString() == refusalText(row.role, a.permission), !row.allowed[i])
+                << a.control;
+            if (!a.run)
+                continue;
+            dialogs.clear();
+            const int before = calls.*a.calls;
+            a.run();
+            const bool refused = dialogs.messages().contains(refusalText(row.role, a.permission));
+            EXPECT_EQ(refused, !row.allowed[i]) << a.control << " " << role.toStdString();
+            if (refused) {
+                EXPECT_EQ(calls.*a.calls, before) << a.control;
+            }
+        }
+    }
+}
 
 TEST_F(MainWindowTest, ControlsHaveTheirNamesPlacesAndTexts)
 {

@@ -1,5 +1,6 @@
 // From the main window to the vehicle window and back: a save makes the tree's root current and
 // reloads the full list; a save that fails leaves the list as it was.
+#include "support/AdminState.h"
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
@@ -94,7 +95,7 @@ protected:
     }
 
     db::ConnectionPtr conn;
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<app::VehicleWindow> form;

@@ -1,5 +1,6 @@
 // The vehicle window on the real database: its controls, the add and modify modes, the checks
 // before an insert, every column written and read back, and the failures that must keep the input.
+#include "support/AdminState.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "BoundStatements.h"
@@ -194,7 +195,7 @@ protected:
 
     static inline db::ConnectionPtr s_conn;
     db::ConnectionPtr conn;
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
     int refreshes = 0;
 };

@@ -3,6 +3,7 @@
 // stops, the next actions run on the next node with nothing lost and nothing sent twice; the
 // stopped node catches up when it rejoins; a server without TLS, or with a certificate the CA did
 // not sign, is refused with a message that says so.
+#include "support/AdminState.h"
 #include "accounts/Accounts.h"
 #include "accounts/LoginWindow.h"
 #include "accounts/PasswordWindow.h"
@@ -200,7 +201,7 @@ protected:
     }
 
     QTemporaryDir remembered;
-    AppState state;
+    AppState state = fd::test::adminState();
     ScriptedDialogs dialogs;
 };
 

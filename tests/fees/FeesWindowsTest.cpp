@@ -2,6 +2,7 @@
 // left out of the totals, and leads to a payment; 收费数据检查 lists the text and leads to the
 // vehicle; 月报 prints what the ledger holds.
 
+#include "support/AdminState.h"
 #include "ViewsFixture.h"
 
 #include "common/AppState.h"
@@ -53,7 +54,7 @@ namespace {
             return m.data(m.index(row, column), role).toString();
         }
 
-        AppState state;
+        AppState state = fd::test::adminState();
         ScriptedDialogs dialogs;
         qint64 owing = 0, unreadable = 0;
     };

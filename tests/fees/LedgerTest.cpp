@@ -25,7 +25,7 @@ TEST_F(FeesTest, AVoidRecomputesTheColumnsTakesTheMonthsBackAndKeepsTheNumber)
     EXPECT_EQ(value("select concat(guanliyijiaofei,'/',guanlihaiqianfei)" + where), QStringLiteral("800.00/400.00"));
 
     const VoidResult voided = voidPayment(*session, second.ledgerId, QStringLiteral("金额填错"), QStringLiteral("小李"),
-        QStringLiteral("office-b"));
+        QStringLiteral("office-b"), VoidScope::Any);
     ASSERT_EQ(voided.outcome, VoidResult::Voided) << voided.error.toStdString() << voided.details.toStdString();
     EXPECT_TRUE(voided.expiryTakenBack);
     EXPECT_EQ(value("select concat(guanliyijiaofei,'/',guanlihaiqianfei)" + where), QStringLiteral("300.00/900.00"));
@@ -46,20 +46,40 @@ TEST_F(FeesTest, AVoidRecomputesTheColumnsTakesTheMonthsBackAndKeepsTheNumber)
     EXPECT_EQ(value("select guanliyijiaofei" + where), QStringLiteral("400.00"));
 }
 
-TEST_F(FeesTest, OnlyTodaysPaymentsAreVoidedAndOnlyWithAReason)
+TEST_F(FeesTest, AClerkVoidsTheirOwnPaymentsOfTheDayAnAdministratorAnyAndOnlyWithAReason)
 {
     const qint64 id = addVehicle(QStringLiteral("豫B20002"), QStringLiteral("500"));
+    // The payments are taken by 小王 (the fixture's clerk).
+    const struct {
+        const char16_t* voider;
+        VoidScope scope;
+        int daysAgo;
+        VoidResult::Outcome outcome;
+    } cases[] = {
+        {u"小王", VoidScope::OwnToday, 0, VoidResult::Voided},
+        {u"小李", VoidScope::OwnToday, 0, VoidResult::NotOwn},
+        {u"小王", VoidScope::OwnToday, 1, VoidResult::NotToday},
+        {u"小李", VoidScope::Any, 1, VoidResult::Voided},
+        {u"小李", VoidScope::Any, 400, VoidResult::Voided},
+    };
+    for (const auto& c : cases) {
+        const PaymentResult paid = takePayment(*session, request(id, 100));
+        ASSERT_EQ(paid.outcome, PaymentResult::Taken);
+        test::mustExecute(session, QStringLiteral("update shoufeijilu set shijian=shijian - interval %1 day where ID=%2")
+                                       .arg(c.daysAgo)
+                                       .arg(paid.ledgerId));
+        const VoidResult r = voidPayment(
+            *session, paid.ledgerId, QStringLiteral("填错"), QString::fromUtf16(c.voider), QString(), c.scope);
+        EXPECT_EQ(r.outcome, c.outcome) << c.daysAgo << " " << r.error.toStdString();
+    }
+    EXPECT_EQ(value(QStringLiteral("select count(*) from shoufeijilu where leixing='作废'")), QStringLiteral("3"));
+
     const PaymentResult paid = takePayment(*session, request(id, 10000));
     ASSERT_EQ(paid.outcome, PaymentResult::Taken);
-    EXPECT_EQ(voidPayment(*session, paid.ledgerId, QStringLiteral("  "), QStringLiteral("小李"), QString()).outcome,
+    EXPECT_EQ(voidPayment(*session, paid.ledgerId, QStringLiteral("  "), QStringLiteral("小王"), QString()).outcome,
         VoidResult::Refused);
-    test::mustExecute(session,
-        QStringLiteral("update shoufeijilu set shijian=shijian - interval 1 day where ID=%1").arg(paid.ledgerId));
-    EXPECT_EQ(voidPayment(*session, paid.ledgerId, QStringLiteral("晚了"), QStringLiteral("小李"), QString()).outcome,
-        VoidResult::NotToday);
-    EXPECT_EQ(voidPayment(*session, 987654, QStringLiteral("没有"), QStringLiteral("小李"), QString()).outcome,
+    EXPECT_EQ(voidPayment(*session, 987654, QStringLiteral("没有"), QStringLiteral("小王"), QString()).outcome,
         VoidResult::NoPayment);
-    EXPECT_EQ(value(QStringLiteral("select count(*) from shoufeijilu where leixing='作废'")), QStringLiteral("0"));
 }
 
 TEST_F(FeesTest, TheDaysTakingsAndTheSearchEqualTheLedger)

@@ -1,4 +1,5 @@
 // The fee desk's windows driven as a clerk drives them, and the receipt read back from its PDF.
+#include "support/AdminState.h"
 #include "FeesFixture.h"
 
 #include "common/AppState.h"
@@ -47,7 +48,7 @@ protected:
         return found;
     }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
 };
 
@@ -166,4 +167,47 @@ TEST_F(FeeWindowTest, TheQueryVoidsAReceiptAndTheDailyTakingsShowItApart)
     QTest::mouseClick(daily.findChild<QPushButton*>(QStringLiteral("按钮_打印")), Qt::LeftButton);
     ASSERT_TRUE(printed);
     EXPECT_EQ(printed->total.netFen(), 30000);
+}
+
+TEST_F(FeeWindowTest, ACashierVoidsOnlyTheirOwnReceiptsAndAReaderNeitherVoidsNorTakesPayments)
+{
+    const qint64 id = addVehicle(QStringLiteral("豫A50004"), QStringLiteral("1000"), QStringLiteral("0"));
+    ASSERT_EQ(takePayment(*session, request(id, 30000)).outcome, PaymentResult::Taken); // taken by 小王
+    state.loginRole = Role::Cashier;
+    state.loginUser = QStringLiteral("小李");
+    {
+        QueryWindow query(state, dialogs);
+        QSignalSpy ended(&query, &QueryWindow::jobEnded);
+        query.search();
+        ASSERT_TRUE(ended.wait(10000));
+        EXPECT_TRUE(child<QPushButton>(query, u"按钮_作废")->isEnabled());
+        query.grid().selectRow(0);
+        dialogs.inputs = {QStringLiteral("不是我收的")};
+        query.voidSelected();
+        ASSERT_TRUE(ended.wait(10000));
+        EXPECT_TRUE(dialogs.lastMessage().contains(QStringLiteral("只能作废本人收取的收据")));
+    }
+    state.loginRole = Role::Reader;
+    {
+        QueryWindow query(state, dialogs);
+        QSignalSpy ended(&query, &QueryWindow::jobEnded);
+        query.search();
+        ASSERT_TRUE(ended.wait(10000));
+        EXPECT_FALSE(child<QPushButton>(query, u"按钮_作废")->isEnabled());
+        query.grid().selectRow(0);
+        dialogs.clear();
+        dialogs.inputs = {QStringLiteral("硬点")};
+        query.voidSelected(); // a forged click
+        EXPECT_EQ(dialogs.messages(), QStringList {refusalText(Role::Reader, Permission::VoidOwnToday)});
+        EXPECT_EQ(dialogs.inputs.size(), 1); // no reason was asked
+    }
+    {
+        PaymentWindow window(state, dialogs, id);
+        EXPECT_FALSE(child<QPushButton>(window, u"按钮_确定")->isEnabled());
+        EXPECT_FALSE(child<QPushButton>(window, u"按钮_确定")->toolTip().isEmpty());
+        dialogs.clear();
+        window.confirm();
+        EXPECT_EQ(dialogs.messages(), QStringList {refusalText(Role::Reader, Permission::TakeFees)});
+    }
+    EXPECT_EQ(value(QStringLiteral("select count(*) from shoufeijilu where leixing<>'应缴'")), QStringLiteral("1"));
 }

@@ -2,6 +2,7 @@
 // Shared set-up of the fleet grid tests: a fresh database of their own, vehicles inserted with
 // chosen dates, a FleetList over a real QTableView, and the fills waited for.
 
+#include "support/AdminState.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "db/Database.h"
@@ -143,7 +144,7 @@ protected:
         return -1;
     }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     ScriptedDialogs dialogs;
     std::unique_ptr<QTableView> view;
     std::unique_ptr<fleet::FleetList> fleet;

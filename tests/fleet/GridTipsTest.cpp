@@ -1,6 +1,7 @@
 // The fleet grid in the program's font: an 11-digit phone shows whole in its 80-pixel column, the
 // headers show whole on two lines, and a text the column still cuts (a long name, a header in a
 // column made too narrow) shows whole as its tooltip.
+#include "support/AdminState.h"
 #include "common/AppState.h"
 #include "support/ScriptedDialogs.h"
 #include "ui/CutTextTips.h"
@@ -25,7 +26,7 @@ namespace {
 TEST(FleetGrid, PhonesShowWholeAndCutTextsShowAsTooltips)
 {
     fd::applyProgramLook(*qApp);
-    fd::AppState state;
+    fd::AppState state = fd::test::adminState();
     fd::test::ScriptedDialogs dialogs;
     FleetList fleet(state, dialogs);
     QTableView view;
@@ -86,7 +87,7 @@ TEST(FleetGrid, PhonesShowWholeAndCutTextsShowAsTooltips)
 TEST(FleetGrid, HeadersShowWhole)
 {
     fd::applyProgramLook(*qApp);
-    fd::AppState state; // no database: every list shows its header only
+    fd::AppState state = fd::test::adminState(); // no database: every list shows its header only
     fd::test::ScriptedDialogs dialogs;
     FleetList fleet(state, dialogs);
     QTableView view;

@@ -3,6 +3,7 @@
 // or a bar lists exactly its vehicles, the forecast runs across a year's end, and the workbook
 // holds the numbers shown.
 
+#include "support/AdminState.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "db/Database.h"
@@ -129,7 +130,7 @@ protected:
         return out;
     }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     ScriptedDialogs dialogs;
     std::unique_ptr<fleet::FleetList> fleet;
     std::unique_ptr<QTableView> view;

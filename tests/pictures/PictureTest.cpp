@@ -3,6 +3,7 @@
 // window's refusals and failures, the upload read back over HTTP and what may happen while it
 // runs or after the window closes, and the thumbnail loader's order and its stop when the vehicle
 // window closes.
+#include "support/AdminState.h"
 #include "common/AppState.h"
 #include "common/Jobs.h"
 #include "common/Text.h"
@@ -310,7 +311,7 @@ protected:
     QString served(const QString& name) const { return QDir(test::stackDir() + QStringLiteral("/pic")).filePath(name); }
 
     static inline db::ConnectionPtr conn;
-    AppState state;
+    AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
     QTemporaryDir temp;
 };

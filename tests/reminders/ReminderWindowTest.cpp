@@ -1,4 +1,5 @@
 // The window 自动提醒: rules edited and stored, today's plan, a run started from the window.
+#include "support/AdminState.h"
 #include "ReminderFixture.h"
 #include "common/AppState.h"
 #include "reminders/window/ReminderWindow.h"
@@ -43,7 +44,7 @@ protected:
     }
     QString stages() { return queryValue(watch, u"select group_concat(cepaihao,jieguo) from tixingjilu"_s); }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     ScriptedDialogs dialogs;
     std::unique_ptr<reminders::ReminderWindow> w;
     // A connection of the test's own, read while the window's run uses the window's.

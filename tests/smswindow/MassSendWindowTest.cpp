@@ -1,6 +1,7 @@
 // The mass-send window driven through its controls, against the simulator and the real database:
 // the opening, the test send, the start with its checks, runs stepped tick by tick, the log rows,
 // runs on the real timer, stopping and closing while the platform is slow, the status grid's fit.
+#include "support/AdminState.h"
 #include "../sms/Simulator.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
@@ -155,7 +156,7 @@ protected:
         return all == "<null>"_L1 ? QStringList() : all.split(u'\n');
     }
 
-    AppState state;
+    AppState state = fd::test::adminState();
     ScriptedDialogs dialogs;
     QTemporaryDir dir;
     const QString ini = dir.filePath(u"Network.ini"_s);

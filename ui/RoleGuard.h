@@ -1,0 +1,23 @@
+#pragma once
+
+#include "common/Roles.h"
+
+class QAction;
+class QWidget;
+
+namespace fd {
+struct AppState;
+class Dialogs;
+
+// The checks of the logged-in user's role. A control whose action the role does not allow is
+// disabled, its tooltip saying why; the write behind it checks again and refuses with a message,
+// so a window opened before a change of role or a click sent from outside writes nothing.
+
+// True when the role allows it; otherwise tells the user and returns false.
+bool allowedOrRefused(const AppState& state, Permission permission, Dialogs& dialogs);
+
+// Enables the control when the role allows the action; else disables it with the reason as tooltip.
+void guardControl(QWidget* control, const AppState& state, Permission permission);
+void guardControl(QAction* action, const AppState& state, Permission permission);
+
+} // namespace fd
