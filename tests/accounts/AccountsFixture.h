@@ -25,7 +25,7 @@ protected:
     void SetUp() override
     {
         state.settings = stackSettings();
-        admin = connectStack(QStringLiteral("yunsugongsi"));
+        admin = connectAdmin(QStringLiteral("yunsugongsi"));
         ASSERT_TRUE(admin);
         removeTestUsers();
         ASSERT_TRUE(dir.isValid());
