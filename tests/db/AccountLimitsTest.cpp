@@ -68,8 +68,9 @@ TEST(AccountLimits, TheProgramsAccountIsRefusedEverythingBeyondItsDatabase)
         const QString grant = grants.rows->text(0);
         SCOPED_TRACE(grant.toStdString());
         EXPECT_FALSE(grant.contains(QLatin1String("WITH GRANT OPTION")));
-        if (grant.contains(QLatin1String(" ON *.* ")))
+        if (grant.contains(QLatin1String(" ON *.* "))) {
             EXPECT_TRUE(grant.startsWith(QLatin1String("GRANT USAGE ON *.*")));
+        }
     }
     mustExecute(admin, QStringLiteral("DROP DATABASE ") + kOther);
 }
