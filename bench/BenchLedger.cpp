@@ -16,6 +16,17 @@ bool run(db::Connection& session, const QString& sql)
 
 } // namespace
 
+db::ConnectionPtr adminSession(db::Connection::Options options)
+{
+    options.user = qEnvironmentVariable("FD_ADMIN_DB_USER", QStringLiteral("root"));
+    options.password = qEnvironmentVariable("FD_ADMIN_DB_PASSWORD");
+    QString error;
+    db::ConnectionPtr session = db::Connection::open(options, &error);
+    if (!session)
+        std::fprintf(stderr, "cannot connect as %s: %s\n", qPrintable(options.user), qPrintable(error));
+    return session;
+}
+
 // The ledger: row n of the million belongs to vehicle 1 + n mod V; its kind and role follow from
 // n div V, so every vehicle has the same pattern: 审车费 due, paid, due again (period 2 open);
 // 保险费 due and paid twice; 营运费 and 管理费 due and paid. Times spread over the year before the

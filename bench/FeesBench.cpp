@@ -91,7 +91,7 @@ int main(int argc, char** argv)
         return 2;
     QElapsedTimer made;
     made.start();
-    if (!makeBenchLedger(session, vehicles, today))
+    if (const db::ConnectionPtr admin = adminSession(options); !admin || !makeBenchLedger(*admin, vehicles, today))
         return 2;
     db::Reply rows = session.run(db::Statement("select count(*),sum(leixing='收费') from shoufeijilu"));
     out << "vehicles: " << vehicles << ", ledger rows: " << rows.rows->integer(0) << " (payments "

@@ -20,4 +20,10 @@ bool makeOwnerOnly(const QString& path)
     return QFile::setPermissions(path, ownerOnly);
 }
 
+bool othersMayRead(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.exists() && (info.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther));
+}
+
 } // namespace fd

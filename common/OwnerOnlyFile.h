@@ -11,4 +11,8 @@ namespace fd {
 // new one). Returns false when the rights could not be set.
 bool makeOwnerOnly(const QString& path);
 
+// Whether users other than the file's owner may read it (its group or everyone has the read
+// right). False for a file that does not exist.
+bool othersMayRead(const QString& path);
+
 } // namespace fd

@@ -47,11 +47,13 @@ bool sessionLost(unsigned code)
         || code == errors::kServerShutdown || code == errors::kConnectionKilled || code == errors::kNodeNotReady;
 }
 
+// A refusal for want of a privilege is told in the user's words wherever it is shown: the
+// program's account lacks a right the administrator must give (its number stays in errorCode).
 void setError(Reply& reply, unsigned code, const QString& message)
 {
     reply.ok = false;
     reply.errorCode = code;
-    reply.error = message;
+    reply.error = isPrivilegeError(code) ? privilegeText(code, message) : message;
 }
 
 void setMysqlError(Reply& reply, MYSQL* mysql)
@@ -268,7 +270,8 @@ MYSQL* Connection::connectOne(int hostIndex, QString* error, ConnectFailure* fai
     // executeMany sends its steps as one compound statement instead.
     if (!mysql_real_connect(mysql, orNull(host), orNull(user), orNull(password), orNull(database),
             static_cast<unsigned>(target.port), nullptr, CLIENT_FOUND_ROWS)) {
-        *error = text::fromGbk(QByteArray(mysql_error(mysql)));
+        *error = isPrivilegeError(mysql_errno(mysql)) ? privilegeText(mysql_errno(mysql), text::fromGbk(QByteArray(mysql_error(mysql))))
+                                                      : text::fromGbk(QByteArray(mysql_error(mysql)));
         *failure = failureOf(mysql, m_options.tlsRequired);
         mysql_close(mysql);
         return nullptr;

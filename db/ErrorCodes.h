@@ -4,6 +4,12 @@
 // library's own (lost connection and the like) come from its errmsg.h.
 namespace fd::db::errors {
 
+// A statement or session refused for want of a privilege of the account.
+inline constexpr unsigned kDatabaseAccessDenied = 1044; // ER_DBACCESS_DENIED_ERROR: no right on the database
+inline constexpr unsigned kTableAccessDenied = 1142;    // ER_TABLEACCESS_DENIED_ERROR: a command on a table
+inline constexpr unsigned kColumnAccessDenied = 1143;   // ER_COLUMNACCESS_DENIED_ERROR: a command on a column
+inline constexpr unsigned kSpecificAccessDenied = 1227; // ER_SPECIFIC_ACCESS_DENIED_ERROR: a global privilege
+inline constexpr unsigned kRoutineAccessDenied = 1370;  // ER_PROCACCESS_DENIED_ERROR: a routine
 inline constexpr unsigned kNodeNotReady = 1047;      // ER_UNKNOWN_COM_ERROR: a cluster node not yet prepared
 inline constexpr unsigned kServerShutdown = 1053;    // ER_SERVER_SHUTDOWN
 inline constexpr unsigned kDuplicateKey = 1062;      // ER_DUP_ENTRY

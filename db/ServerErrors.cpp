@@ -14,7 +14,65 @@ QString columnNamed(const QString& message)
     return m.hasMatch() ? m.captured(2) : QString();
 }
 
+// A name as the server quotes it, `db`.`table` or 'table': the last part, without its quotes.
+QString lastName(const QString& quoted)
+{
+    static const QRegularExpression part(QStringLiteral("[`']([^`']*)[`']"));
+    QString last;
+    for (const QRegularExpressionMatch& m : part.globalMatch(quoted))
+        last = m.captured(1);
+    return last.isEmpty() ? quoted : last;
+}
+
 } // namespace
+
+bool isPrivilegeError(unsigned code)
+{
+    return code == errors::kDatabaseAccessDenied || code == errors::kTableAccessDenied || code == errors::kColumnAccessDenied
+        || code == errors::kSpecificAccessDenied || code == errors::kRoutineAccessDenied;
+}
+
+QString privilegeText(unsigned code, const QString& message)
+{
+    if (!isPrivilegeError(code))
+        return QString();
+    // "INSERT command denied to user 'u'@'h' for table `db`.`t`" (MySQL: for table 't');
+    // "SELECT command denied to user 'u'@'h' for column 'c' in table 't'";
+    // "execute command denied to user 'u'@'h' for routine 'db.p'";
+    // "Access denied for user 'u'@'h' to database 'db'";
+    // "Access denied; you need (at least one of) the RELOAD privilege(s) for this operation".
+    static const QRegularExpression command(QStringLiteral("^(.+?) command denied to user "));
+    static const QRegularExpression table(QStringLiteral(" for table ((?:[`'][^`']*[`']\\.?)+)"));
+    static const QRegularExpression column(QStringLiteral(" for column [`']([^`']*)[`'] in table [`']([^`']*)[`']"));
+    static const QRegularExpression routine(QStringLiteral(" for routine [`']([^`']*)[`']"));
+    static const QRegularExpression database(QStringLiteral(" to database [`']([^`']*)[`']"));
+    static const QRegularExpression global(QStringLiteral("the (.+?) privilege"));
+    QString privilege;
+    QString where;
+    if (const QRegularExpressionMatch m = command.match(message); m.hasMatch())
+        privilege = m.captured(1).toUpper();
+    if (const QRegularExpressionMatch m = column.match(message); m.hasMatch())
+        where = QStringLiteral("表 %1 的列 %2").arg(m.captured(2), m.captured(1));
+    else if (const QRegularExpressionMatch t = table.match(message); t.hasMatch())
+        where = QStringLiteral("表 ") + lastName(t.captured(1));
+    else if (const QRegularExpressionMatch r = routine.match(message); r.hasMatch())
+        where = QStringLiteral("过程 ") + r.captured(1);
+    else if (const QRegularExpressionMatch d = database.match(message); d.hasMatch())
+        where = QStringLiteral("数据库 ") + d.captured(1);
+    if (privilege.isEmpty())
+        if (const QRegularExpressionMatch g = global.match(message); g.hasMatch())
+            privilege = g.captured(1).toUpper();
+    QString lacking;
+    if (!privilege.isEmpty())
+        lacking = QStringLiteral("缺少 %1 权限").arg(privilege);
+    else if (code == errors::kDatabaseAccessDenied)
+        lacking = QStringLiteral("缺少使用数据库的权限");
+    else
+        lacking = QStringLiteral("缺少所需的权限");
+    if (!where.isEmpty())
+        lacking += QStringLiteral("（%1）").arg(where);
+    return QStringLiteral("数据库账户%1，请管理员按说明书为本程序的账户授权。").arg(lacking);
+}
 
 Refusal refusalOf(unsigned code, const QString& message)
 {

@@ -22,4 +22,11 @@ Refusal refusalOf(unsigned code, const QString& message);
 // field), limit what the column holds (TooLong, e.g. "255 个字符"; empty: not known).
 QString refusalText(const Refusal& refusal, const QString& field, const QString& limit = QString());
 
+// A refusal for want of a privilege (ErrorCodes.h: the access-denied errors), in Chinese for the
+// user, naming the privilege and the table, column, database or routine the server's English
+// message names, e.g. "数据库账户缺少 INSERT 权限（表 xiugaijilu），请管理员按说明书为本程序的账户授权。".
+// Empty for any other error.
+bool isPrivilegeError(unsigned code);
+QString privilegeText(unsigned code, const QString& message);
+
 } // namespace fd::db

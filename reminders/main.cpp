@@ -3,6 +3,7 @@
 #include "common/DateTime.h"
 #include "common/Jobs.h"
 #include "common/CommandLine.h"
+#include "common/OwnerOnlyFile.h"
 #include "common/Settings.h"
 #include "db/Database.h"
 #include "db/ProgramTables.h"
@@ -54,6 +55,15 @@ int run(const QCoreApplication& app)
 
     Settings settings;
     if (!cli::loadSettings(parser, config, settings)) {
+        return 2;
+    }
+    // The unattended run keeps the company's SMS account (and the database's) in its settings
+    // file: one that other users of the machine can read gives them away, and is refused.
+    if (const QString path = parser.isSet(config) ? parser.value(config) : Settings::defaultPath();
+        (!settings.smsPassword.isEmpty() || !settings.dbPassword.isEmpty()) && othersMayRead(path)) {
+        say(QStringLiteral("设置文件 %1 里有密码，却能被其他用户读取：请管理员把它交给运行提醒的用户、只许它读写"
+                           "（chown 该用户 %1; chmod 600 %1）后再运行")
+                .arg(path));
         return 2;
     }
     QString error;

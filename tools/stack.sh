@@ -49,6 +49,9 @@ key_b=27182818284
 mask=90
 db_user=fleetdesk
 db_password=fleetdesk-2016
+# The backup program's own account (dumps, scratch databases, the read lock): see db/grants.sql.
+backup_user=fleetdesk_backup
+backup_password=fleetdesk-backup-2016
 ftp_user=ftpuser
 ftp_password=ftppass
 admin_password=123456
@@ -167,6 +170,8 @@ write_settings() {
 dbHost=$(encipher "${db_hosts:-127.0.0.1}" $key_a)
 dbUser=$(encipher $db_user $key_b)
 dbPassword=$(encipher $db_password $key_b)
+backupUser=$(encipher $backup_user $key_b)
+backupPassword=$(encipher $backup_password $key_b)
 ftpUser=$(encipher $ftp_user $key_a)
 ftpPassword=$(encipher $ftp_password $key_a)
 smsUser=$(encipher ${sms_account%%:*} $key_a)
@@ -197,6 +202,10 @@ FD_PIC_DIR=$dir/pic
 FD_DB_SOCKET=$dir/db/mysqld.sock
 FD_DB_USER=$db_user
 FD_DB_PASSWORD=$db_password
+FD_BACKUP_DB_USER=$backup_user
+FD_BACKUP_DB_PASSWORD=$backup_password
+FD_ADMIN_DB_USER=root
+FD_ADMIN_DB_PASSWORD=
 FD_ADMIN_PASSWORD=$admin_password
 $(cluster_env)
 ENV
@@ -206,7 +215,7 @@ client() { mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$db_port" -uroot 
 
 start_db() {
     local data=$dir/db/data fresh=0
-    if alive "$dir/db/mysqld.pid" $(db_marks); then return 0; fi
+    if alive "$dir/db/mysqld.pid" $(db_marks); then grant_accounts client; return 0; fi
     mkdir -p "$dir/db"
     if [ ! -d "$data/mysql" ]; then
         rm -rf "$data"
@@ -227,17 +236,16 @@ start_db() {
     client -e 'select 1' >/dev/null 2>&1 || { echo "the database did not start; see $dir/db/error.log" >&2; exit 1; }
     if [ "$fresh" = 1 ]; then
         load_database client
+    else
+        grant_accounts client
     fi
 }
 
 load_database() { # client command and its first arguments: the schema, the account, the sample fleet
     "$@" < "$root/db/schema.sql"
     # On standard input: passwords stay out of the process list.
+    grant_accounts "$@"
     "$@" <<SQL
-CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
-CREATE USER IF NOT EXISTS '$db_user'@'localhost' IDENTIFIED BY '$db_password';
-GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1' WITH GRANT OPTION;
-GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'localhost' WITH GRANT OPTION;
 INSERT INTO yunsugongsi.mimabiao (yonghuming, mima) VALUES ('admin', '$admin_password');
 SQL
     if [ "$vehicles" -gt 0 ]; then
@@ -249,6 +257,22 @@ SQL
         draw_sample_pictures
         fleet_loaded=1
     fi
+}
+
+# The program's and the backup's accounts, with what db/grants.sql gives them (and nothing more:
+# the file first takes away what an account had). Run at every start, so that a stack made
+# before keeps no wider rights. Tools that need more (the sample fleet's load) go as root.
+grant_accounts() { # client command and its first arguments
+    local host
+    # On standard input: passwords stay out of the process list.
+    for host in 127.0.0.1 localhost; do
+        "$@" <<SQL
+CREATE USER IF NOT EXISTS '$db_user'@'$host' IDENTIFIED BY '$db_password';
+CREATE USER IF NOT EXISTS '$backup_user'@'$host' IDENTIFIED BY '$backup_password';
+SQL
+        sed -e "s/@database@/yunsugongsi/g" -e "s/@program@/'$db_user'@'$host'/g" \
+            -e "s/@backup@/'$backup_user'@'$host'/g" "$root/db/grants.sql" | "$@"
+    done
 }
 
 # The demo's reminders: on a sample fleet just loaded (of a demo's size: the tests' stacks are
@@ -449,6 +473,8 @@ start_node() { # N bootstrap|join
     [ "$(node_state "$n")" = Synced ] || { echo "node $n did not join; see $b/error.log" >&2; exit 1; }
     if [ "$fresh" = 1 ] && [ "$mode" = bootstrap ]; then
         load_database node_client "$n"
+    elif [ "$mode" = bootstrap ]; then
+        grant_accounts node_client "$n"
     fi
 }
 
@@ -513,10 +539,7 @@ start_plain_db() { # port
         mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$port" -uroot -e 'select 1' >/dev/null 2>&1 && break
         sleep 0.1
     done
-    mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$port" -uroot <<SQL ||
-CREATE USER IF NOT EXISTS '$db_user'@'127.0.0.1' IDENTIFIED BY '$db_password';
-GRANT ALL PRIVILEGES ON *.* TO '$db_user'@'127.0.0.1';
-SQL
+    grant_accounts mariadb --no-defaults --protocol=TCP -h127.0.0.1 -P"$port" -uroot ||
         { echo "the plain database did not start; see $b/error.log" >&2; exit 1; }
     echo "database without TLS on $port"
 }

@@ -26,7 +26,7 @@ protected:
     void SetUp() override
     {
         state.settings = stackSettings();
-        admin = connectStack(QStringLiteral("yunsugongsi"));
+        admin = connectAdmin(QStringLiteral("yunsugongsi"));
         ASSERT_TRUE(admin);
         QString error;
         ASSERT_TRUE(db::ensureProgramTables(*admin, &error)) << error.toStdString();

@@ -153,7 +153,7 @@ TEST_F(VehicleSaveFlowTest, ModifiedVehicleIsReloadedFromTheGrid)
 
 TEST_F(VehicleSaveFlowTest, FailedSaveLeavesTheListAsItWas)
 {
-    test::mustExecute(conn, QStringLiteral("create trigger refuse_insert before insert on celiangzongbiao for each row "
+    test::mustExecute(test::adminBeside(conn), QStringLiteral("create trigger refuse_insert before insert on celiangzongbiao for each row "
                                            "signal sqlstate '45000' set message_text = 'read only'"));
     click(QStringLiteral("按钮_新增车辆"), window.get());
     ASSERT_TRUE(form);
@@ -166,12 +166,35 @@ TEST_F(VehicleSaveFlowTest, FailedSaveLeavesTheListAsItWas)
     EXPECT_EQ(window->fleet().gridRowCount(), 1);
 
     // A refused check leaves it as well.
-    test::mustExecute(conn, QStringLiteral("drop trigger refuse_insert"));
+    test::mustExecute(test::adminBeside(conn), QStringLiteral("drop trigger refuse_insert"));
     type(QStringLiteral("编辑框_主车牌号"), QStringLiteral("豫H00001"));
     click(QStringLiteral("按钮_保存"), form.get());
     EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("对不起此车牌号已经存在！"));
     EXPECT_EQ(tree->currentItem(), expiredPermits);
     EXPECT_EQ(window->fleet().gridRowCount(), 1);
+}
+
+// An office's server where the program's account may not insert: the add says which right is
+// missing, in the user's words, and stores nothing.
+TEST_F(VehicleSaveFlowTest, AnAddRefusedForWantOfARightNamesIt)
+{
+    const db::ConnectionPtr admin = test::adminBeside(conn);
+    ASSERT_TRUE(admin);
+    for (const QString& account : test::programAccounts(admin))
+        test::mustExecute(admin, QStringLiteral("REVOKE INSERT ON `t_vehicle_app`.* FROM ") + account);
+    // A database's rights reach a session when it is opened: the window's session ends (as when
+    // the server restarts) and the save runs on a new one.
+    test::mustExecute(admin, QStringLiteral("KILL %1").arg(conn->threadId()));
+    click(QStringLiteral("按钮_新增车辆"), window.get());
+    ASSERT_TRUE(form);
+    type(QStringLiteral("编辑框_档案编号"), QStringLiteral("F5"));
+    type(QStringLiteral("编辑框_主车牌号"), QStringLiteral("豫H00005"));
+    click(QStringLiteral("按钮_保存"), form.get());
+    const QString shown = dialogs.lastMessage();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("新增车辆信息失败！"))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("数据库账户缺少 INSERT 权限（表 "))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("请管理员按说明书为本程序的账户授权。"))) << shown.toStdString();
+    EXPECT_EQ(test::queryValue(admin, QStringLiteral("select count(*) from celiangzongbiao")), QStringLiteral("2"));
 }
 
 } // namespace

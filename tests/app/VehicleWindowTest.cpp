@@ -44,8 +44,8 @@ protected:
     {
         ASSERT_TRUE(s_conn);
         conn = s_conn;
-        test::mustExecute(conn, QStringLiteral("drop trigger if exists refuse_insert"));
-        test::mustExecute(conn, QStringLiteral("drop trigger if exists refuse_update"));
+        test::mustExecute(test::adminBeside(conn), QStringLiteral("drop trigger if exists refuse_insert"));
+        test::mustExecute(test::adminBeside(conn), QStringLiteral("drop trigger if exists refuse_update"));
         test::mustExecute(conn, QStringLiteral("delete from celiangzongbiao"));
         state.dbConnection = conn;
         state.appTitle = kTitle;
@@ -618,7 +618,7 @@ TEST_F(VehicleWindowTest, AnIdThatIsNotANumberCannotWidenTheStatements)
 
 TEST_F(VehicleWindowTest, FailedInsertKeepsTheInput)
 {
-    test::mustExecute(conn, QStringLiteral("create trigger refuse_insert before insert on celiangzongbiao for each row "
+    test::mustExecute(test::adminBeside(conn), QStringLiteral("create trigger refuse_insert before insert on celiangzongbiao for each row "
                                            "signal sqlstate '45000' set message_text = 'disk full'"));
     auto w = openAdd();
     type(*w, QStringLiteral("danganbianhao"), QStringLiteral("F80"));
@@ -638,7 +638,7 @@ TEST_F(VehicleWindowTest, FailedInsertKeepsTheInput)
     EXPECT_EQ(rowCount(), 0);
 
     // Once the server takes rows again, the same form saves.
-    test::mustExecute(conn, QStringLiteral("drop trigger refuse_insert"));
+    test::mustExecute(test::adminBeside(conn), QStringLiteral("drop trigger refuse_insert"));
     save(*w);
     EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("新增车辆信息成功！"));
     EXPECT_EQ(stored(idOfPlate(QStringLiteral("豫H80001")), QStringLiteral("guanlibeizu")), QStringLiteral("多行\n备注"));
@@ -661,7 +661,7 @@ TEST_F(VehicleWindowTest, FailedCheckWithoutConnectionKeepsTheInput)
 TEST_F(VehicleWindowTest, FailedOrMissedUpdateKeepsTheInput)
 {
     const QString id = insertFullVehicle(QStringLiteral("豫H90001"), QStringLiteral("F90"), QStringLiteral("正常"));
-    test::mustExecute(conn, QStringLiteral("create trigger refuse_update before update on celiangzongbiao for each row "
+    test::mustExecute(test::adminBeside(conn), QStringLiteral("create trigger refuse_update before update on celiangzongbiao for each row "
                                            "signal sqlstate '45000' set message_text = 'locked'"));
     {
         auto w = openModify(id);
@@ -673,7 +673,7 @@ TEST_F(VehicleWindowTest, FailedOrMissedUpdateKeepsTheInput)
         EXPECT_EQ(snapshot(*w), before);
         EXPECT_EQ(stored(id, QStringLiteral("cezuxingming")), QStringLiteral("原 cezuxingming"));
     }
-    test::mustExecute(conn, QStringLiteral("drop trigger refuse_update"));
+    test::mustExecute(test::adminBeside(conn), QStringLiteral("drop trigger refuse_update"));
     {   // The vehicle was deleted while the form was open.
         dialogs.clear();
         auto w = openModify(id);
@@ -703,9 +703,9 @@ TEST_F(VehicleWindowTest, ATextTooLongIsRefusedByFieldAndLimitOnALenientServerTo
 {
     const QString id = insertFullVehicle(QStringLiteral("豫H95101"), QStringLiteral("F95"), QStringLiteral("正常"));
     const QString mode = test::queryValue(conn, QStringLiteral("select @@global.sql_mode"));
-    test::mustExecute(conn, QStringLiteral("set global sql_mode=''"));
+    test::mustExecute(test::adminBeside(conn), QStringLiteral("set global sql_mode=''"));
     state.dbConnection = test::connectStack(QStringLiteral("t_vehicle"));
-    test::mustRun(conn, db::Statement("set global sql_mode=?").bind(mode));
+    test::mustRun(test::adminBeside(conn), db::Statement("set global sql_mode=?").bind(mode));
     ASSERT_TRUE(state.dbConnection);
     const QString history = test::queryValue(conn, QStringLiteral("select count(*) from xiugaijilu"));
 
@@ -855,9 +855,9 @@ TEST_F(VehicleWindowTest, AFailedReadOffersNoFormThatCouldOverwriteTheVehicle)
     refreshes = 0;
 
     // A read the server refuses: the table is away for a moment.
-    test::mustExecute(conn, QStringLiteral("RENAME TABLE celiangzongbiao TO celiangzongbiao_away"));
+    test::mustExecute(test::adminBeside(conn), QStringLiteral("RENAME TABLE celiangzongbiao TO celiangzongbiao_away"));
     auto w = openModify(id);
-    test::mustExecute(conn, QStringLiteral("RENAME TABLE celiangzongbiao_away TO celiangzongbiao"));
+    test::mustExecute(test::adminBeside(conn), QStringLiteral("RENAME TABLE celiangzongbiao_away TO celiangzongbiao"));
     EXPECT_EQ(dialogs.messages().size(), 1);
     EXPECT_TRUE(dialogs.lastMessage().startsWith(QStringLiteral("读取车辆信息失败！\n"))) << dialogs.lastMessage().toStdString();
     EXPECT_GT(dialogs.lastMessage().size(), QStringLiteral("读取车辆信息失败！\n").size()) << "the server's reason";

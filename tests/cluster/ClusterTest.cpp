@@ -82,7 +82,10 @@ db::Connection::Options hostOptions(const QString& host, const QString& database
 db::ConnectionPtr connectNode(int node, const QString& database = QStringLiteral("yunsugongsi"))
 {
     QString error;
-    auto conn = db::dbConnect(hostOptions(nodeAddress(node), database), &error);
+    db::Connection::Options options = hostOptions(nodeAddress(node), database);
+    options.user = qEnvironmentVariable("FD_ADMIN_DB_USER", QStringLiteral("root"));
+    options.password = qEnvironmentVariable("FD_ADMIN_DB_PASSWORD");
+    auto conn = db::dbConnect(options, &error);
     if (!conn)
         ADD_FAILURE() << "cannot connect to node " << node << ": " << error.toStdString();
     return conn;
@@ -221,6 +224,38 @@ TEST_F(ClusterTest, AVehicleSavedThroughOneNodeIsReadThroughAnother)
         QStringLiteral("集群车主"));
 }
 
+// The program's account, made once on the cluster, is as limited on every node: it may neither
+// drop the database nor read the accounts nor create a table elsewhere, and makes its own tables.
+TEST_F(ClusterTest, TheProgramsAccountIsLimitedOnEveryNode)
+{
+    auto admin = connectNode(1);
+    ASSERT_TRUE(admin);
+    mustExecute(admin, QStringLiteral("create database if not exists t_cluster_limits"));
+    mustExecute(admin, QStringLiteral("drop table if exists t_cluster_limits.tixingguize"));
+    grantProgramAccount(admin, QStringLiteral("t_cluster_limits"));
+    for (int node = 1; node <= 3; ++node) {
+        SCOPED_TRACE(node);
+        QString error;
+        auto program = db::dbConnect(hostOptions(nodeAddress(node)), &error);
+        ASSERT_TRUE(program) << error.toStdString();
+        for (const char* refused : {"drop database yunsugongsi", "select count(*) from mysql.user",
+                 "create table mysql.fd_limits (a int)", "grant select on yunsugongsi.* to 'fd_nobody'@'%'"}) {
+            const db::Reply reply = program->run(db::Statement::verbatim(QString::fromUtf8(refused)));
+            EXPECT_FALSE(reply.ok) << refused;
+            EXPECT_TRUE(reply.error.startsWith(QStringLiteral("数据库账户缺少"))) << refused << ": " << reply.error.toStdString();
+        }
+    }
+    // The tables the login makes, on another node than the one that gave the rights.
+    QString error;
+    auto program = db::dbConnect(hostOptions(nodeAddress(3), QStringLiteral("t_cluster_limits")), &error);
+    ASSERT_TRUE(program) << error.toStdString();
+    ASSERT_TRUE(db::ensureProgramTables(*program, &error)) << error.toStdString();
+    EXPECT_EQ(queryValue(admin, QStringLiteral("select count(*) from information_schema.tables where "
+                                               "table_schema='t_cluster_limits' and table_name='tixingguize'")),
+        QStringLiteral("1"));
+    mustExecute(admin, QStringLiteral("drop database t_cluster_limits"));
+}
+
 // The session is encrypted. When its node closes it (the node itself still running), it reopens
 // before the next statement on the next node of the list, the one it lost tried last, encrypted
 // again; the statement runs once.
@@ -315,6 +350,7 @@ TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
     mustExecute(
         node3, QStringLiteral("create or replace table t_cluster.counter (id int primary key, n int not null)"));
     mustExecute(node3, QStringLiteral("insert into t_cluster.counter values (1, 0)"));
+    grantProgramAccount(node3, QStringLiteral("t_cluster"));
     const QString known = freshPlate("豫K");
     ASSERT_TRUE(vehicles::insertVehicle(node3, vehicleWithPlate(known)).ok());
 

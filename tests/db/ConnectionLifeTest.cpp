@@ -127,24 +127,26 @@ TEST_F(ConnectionLife, ServerThatStaysAwayFailsEveryStatementUntilItReturns)
 {
     // The reopen happens with the same settings; when they no longer work, statements fail
     // (and keep trying on later statements) instead of running on a stale session.
-    mustExecute(s_observer, QStringLiteral("DROP USER IF EXISTS 'fd_blocked'@'127.0.0.1'"));
-    mustExecute(s_observer, QStringLiteral("CREATE USER 'fd_blocked'@'127.0.0.1' IDENTIFIED BY 'pw'"));
-    mustExecute(s_observer, QStringLiteral("GRANT ALL PRIVILEGES ON *.* TO 'fd_blocked'@'127.0.0.1'"));
+    const ConnectionPtr admin = fd::test::connectAdmin(kDatabase);
+    ASSERT_TRUE(admin);
+    mustExecute(admin, QStringLiteral("DROP USER IF EXISTS 'fd_blocked'@'127.0.0.1'"));
+    mustExecute(admin, QStringLiteral("CREATE USER 'fd_blocked'@'127.0.0.1' IDENTIFIED BY 'pw'"));
+    mustExecute(admin, QStringLiteral("GRANT ALL PRIVILEGES ON *.* TO 'fd_blocked'@'127.0.0.1'"));
     ConnectionPtr blocked = dbConnect(QStringLiteral("127.0.0.1"), QStringLiteral("fd_blocked"), QStringLiteral("pw"), kDatabase,
         fd::test::stackSettings().dbPort);
     ASSERT_TRUE(blocked);
     blocked->setIdleCheckSeconds(0);
     const unsigned long blockedId = blocked->threadId();
-    mustExecute(s_observer, QStringLiteral("ALTER USER 'fd_blocked'@'127.0.0.1' ACCOUNT LOCK"));
-    mustExecute(s_observer, QStringLiteral("KILL %1").arg(blockedId));
-    ASSERT_TRUE(sessionGone(s_observer, blockedId));
+    mustExecute(admin, QStringLiteral("ALTER USER 'fd_blocked'@'127.0.0.1' ACCOUNT LOCK"));
+    mustExecute(admin, QStringLiteral("KILL %1").arg(blockedId));
+    ASSERT_TRUE(sessionGone(admin, blockedId));
     EXPECT_FALSE(dbInsert(blocked, QStringLiteral("journal"), Statement("n=7")));
     EXPECT_FALSE(dbInsert(blocked, QStringLiteral("journal"), Statement("n=7")));
-    mustExecute(s_observer, QStringLiteral("ALTER USER 'fd_blocked'@'127.0.0.1' ACCOUNT UNLOCK"));
+    mustExecute(admin, QStringLiteral("ALTER USER 'fd_blocked'@'127.0.0.1' ACCOUNT UNLOCK"));
     EXPECT_TRUE(dbInsert(blocked, QStringLiteral("journal"), Statement("n=8"))) << blocked->keptReply().error.toStdString();
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=7")), QStringLiteral("0"));
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=8")), QStringLiteral("1"));
-    mustExecute(s_observer, QStringLiteral("DROP USER 'fd_blocked'@'127.0.0.1'"));
+    mustExecute(admin, QStringLiteral("DROP USER 'fd_blocked'@'127.0.0.1'"));
 }
 
 TEST_F(ConnectionLife, AServerThatStopsAnsweringFailsTheStatementInsteadOfFreezing)

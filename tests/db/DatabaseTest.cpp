@@ -29,7 +29,7 @@ protected:
     // calendar-invalid dates.
     static void createTypedTable()
     {
-        mustExecute(s_conn, QStringLiteral("DROP TABLE IF EXISTS typed"));
+        mustExecute(fd::test::adminBeside(s_conn), QStringLiteral("DROP TABLE IF EXISTS typed"));
         mustExecute(s_conn, QStringLiteral(
             "CREATE TABLE typed (ID INT PRIMARY KEY, d DATE NULL, dt DATETIME NULL, ts TIMESTAMP NULL DEFAULT NULL, "
             "t TIME NULL, y YEAR NULL, v VARCHAR(50) NULL, i INT NULL, big BIGINT NULL, f DOUBLE NULL, "

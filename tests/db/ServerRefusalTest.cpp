@@ -32,7 +32,8 @@ private:
 
 TEST(ServerRefusal, ASessionIsStrictOnALenientServerAndKeepsZeroDates)
 {
-    ConnectionPtr admin = fd::test::freshDatabase(kDatabase);
+    ASSERT_TRUE(fd::test::freshDatabase(kDatabase));
+    ConnectionPtr admin = fd::test::connectAdmin(kDatabase);
     ASSERT_TRUE(admin);
     mustExecute(admin, QStringLiteral("CREATE TABLE t (v VARCHAR(5) NULL, d DATE NULL) DEFAULT CHARSET=gbk"));
     ConnectionPtr session;

@@ -148,7 +148,7 @@ namespace {
 
     TEST_F(ArrearsTest, AFailedReadSaysWhy)
     {
-        ASSERT_TRUE(session->run(db::Statement("drop table shoufeijilu")).ok);
+        test::mustExecute(test::adminBeside(session), QStringLiteral("drop table shoufeijilu"));
         fees::Arrears arrears;
         QString error;
         EXPECT_FALSE(fees::readArrears(*session, arrears, &error));

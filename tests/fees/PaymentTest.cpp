@@ -47,7 +47,7 @@ TEST(ManagementExpiry, MonthsCountFromTheStoredDateOrFromTodayWhenEmptyOrLongPas
 TEST_F(FeesTest, APaymentWritesTheLedgerTheColumnsAndTheirHistoryTogether)
 {
     // The first payment makes the ledger's tables.
-    test::mustExecute(session, QStringLiteral("DROP TABLE shoufeijilu, shoujuhaoma"));
+    test::mustExecute(test::adminBeside(session), QStringLiteral("DROP TABLE shoufeijilu, shoujuhaoma"));
     const qint64 id = addVehicle(QStringLiteral("豫A10001"), QStringLiteral("1,200"), QStringLiteral("200元"),
         QDate::currentDate().addMonths(-1).toString(Qt::ISODate));
     PaymentRequest p = request(id, 60050, 12);

@@ -83,6 +83,14 @@ sed 's|^dbTlsCaFile=.*|dbTlsCaFile=ca.pem|' "$stack/fleetdesk.ini" >"$home/.conf
 [ -f "$stack/tls/ca.pem" ] && cp "$stack/tls/ca.pem" "$home/.config/fleetdesk/ca.pem"
 as_user=(env -u FLEETDESK_CONFIG -u XDG_CONFIG_HOME -u QT_QPA_PLATFORM HOME="$home" XDG_RUNTIME_DIR="$work/run")
 mkdir -m 700 "$work/run"
+# The file holds passwords: readable by others it is refused, by its owner alone it is read.
+chmod 644 "$home/.config/fleetdesk/fleetdesk.ini"
+(cd / && "${as_user[@]}" /usr/bin/fleetdesk-remind --dry-run) >"$work/remind-open.log" 2>&1
+remind=$?
+check "fleetdesk-remind refuses a settings file with passwords that others can read" \
+  grep -q "能被其他用户读取" "$work/remind-open.log"
+check "  ... and ends with status 2" test $remind = 2
+chmod 600 "$home/.config/fleetdesk/fleetdesk.ini"
 (cd / && "${as_user[@]}" /usr/bin/fleetdesk-remind --dry-run) >"$work/remind.log" 2>&1
 remind=$?
 check "the installed fleetdesk-remind reads the user's settings and reaches the database" test $remind = 0

@@ -82,8 +82,8 @@ TEST_F(DailyRunTest, AClaimLeftByADeadRunIsTakenOverOnlyWhenStale)
 
 TEST_F(DailyRunTest, ADryRunWritesNothingAndNeedsOnlyReading)
 {
-    mustExecute(db, u"create user if not exists 'fd_reminder_reader'@'127.0.0.1' identified by 'lesen'"_s);
-    mustExecute(db, u"grant select on fd_reminder_tests.* to 'fd_reminder_reader'@'127.0.0.1'"_s);
+    mustExecute(test::adminBeside(db), u"create user if not exists 'fd_reminder_reader'@'127.0.0.1' identified by 'lesen'"_s);
+    mustExecute(test::adminBeside(db), u"grant select on fd_reminder_tests.* to 'fd_reminder_reader'@'127.0.0.1'"_s);
     db::Connection::Options o = net::endpointsOf(settings).database;
     o.database = kReminderDb;
     o.user = u"fd_reminder_reader"_s;
@@ -106,7 +106,7 @@ TEST_F(DailyRunTest, ADryRunWritesNothingAndNeedsOnlyReading)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         if (!c.storedRules)
-            mustExecute(db, u"drop table tixingguize,tixingjilu,tixingshezhi,tixingyunxing"_s);
+            mustExecute(test::adminBeside(db), u"drop table tixingguize,tixingjilu,tixingshezhi,tixingyunxing"_s);
         ASSERT_EQ(queryValue(db, tables), c.tablesThere);
         QString report;
         EXPECT_EQ(reminders::dryRunDay(reader, testDay(), [&](const QString& l) { report += l + u'\n'; }), 0)
@@ -124,7 +124,7 @@ TEST_F(DailyRunTest, TheProgramsTablesAreMadeWhenMissingAndKeptWithTheirRows)
                            "where table_schema='fd_reminder_tests' and table_name in ('tixingguize','tixingjilu',"
                            "'tixingshezhi','tixingyunxing','beifenjilu','huifujilu')"_s;
     // A database from before the program kept them.
-    mustExecute(db, u"drop table tixingguize,tixingjilu,tixingshezhi,tixingyunxing,beifenjilu,huifujilu"_s);
+    mustExecute(test::adminBeside(db), u"drop table tixingguize,tixingjilu,tixingshezhi,tixingyunxing,beifenjilu,huifujilu"_s);
     QString error;
     ASSERT_TRUE(db::ensureProgramTables(*db, &error)) << error.toStdString();
     EXPECT_EQ(queryValue(db, tables), u"beifenjilu,huifujilu,tixingguize,tixingjilu,tixingshezhi,tixingyunxing"_s);

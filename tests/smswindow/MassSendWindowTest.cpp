@@ -346,9 +346,9 @@ TEST_F(MassSendWindowTest, AnAcceptedMessageWhoseLogRowFailsIsCountedAndReported
     openNumbered(2);
     start();
     ASSERT_TRUE(step());
-    mustExecute(state.dbConnection, u"rename table duanxinbiao to duanxinbiao_gone"_s);
+    mustExecute(adminBeside(state.dbConnection), u"rename table duanxinbiao to duanxinbiao_gone"_s);
     runToEnd();
-    mustExecute(state.dbConnection, u"rename table duanxinbiao_gone to duanxinbiao"_s);
+    mustExecute(adminBeside(state.dbConnection), u"rename table duanxinbiao_gone to duanxinbiao"_s);
     EXPECT_EQ(statusRows().mid(1), QStringList {u"2|豫P2|13800000002|成功"_s});
     EXPECT_EQ(dialogs.lastMessage(), u"短信已经群的完毕！成功2个，失败0个。\n其中1个发送成功的短信未能记入发送记录。"_s);
     EXPECT_EQ(logRows().size(), 1);

@@ -37,24 +37,73 @@ int closedPort()
     return ntohs(addr.sin_port);
 }
 
+namespace {
+
+    db::ConnectionPtr connectAs(const QString& user, const QString& password, const QString& database)
+    {
+        const Settings s = stackSettings();
+        QString error;
+        db::Connection::Options options;
+        options.host = fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
+        options.user = user;
+        options.password = password;
+        options.database = database;
+        options.port = s.dbPort;
+        // The stack's servers speak TLS: the tests run encrypted as the program does.
+        options.tlsRequired = s.dbTlsRequired;
+        options.tlsCaFile = s.dbTlsCaFile;
+        options.tlsVerifyServer = s.dbTlsVerifyServer;
+        auto conn = db::dbConnect(options, &error);
+        if (!conn)
+            ADD_FAILURE() << "cannot connect to the local stack as " << user.toStdString() << ": " << error.toStdString();
+        return conn;
+    }
+
+} // namespace
+
 db::ConnectionPtr connectStack(const QString& database)
 {
     const Settings s = stackSettings();
-    QString error;
-    db::Connection::Options options;
-    options.host = fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask);
-    options.user = fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask);
-    options.password = fd::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask);
-    options.database = database;
-    options.port = s.dbPort;
-    // The stack's servers speak TLS: the tests run encrypted as the program does.
-    options.tlsRequired = s.dbTlsRequired;
-    options.tlsCaFile = s.dbTlsCaFile;
-    options.tlsVerifyServer = s.dbTlsVerifyServer;
-    auto conn = db::dbConnect(options, &error);
-    if (!conn)
-        ADD_FAILURE() << "cannot connect to the local stack: " << error.toStdString();
-    return conn;
+    return connectAs(fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask),
+        fd::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask), database);
+}
+
+db::ConnectionPtr connectAdmin(const QString& database)
+{
+    const QString user = qEnvironmentVariable("FD_ADMIN_DB_USER", QStringLiteral("root"));
+    return connectAs(user, qEnvironmentVariable("FD_ADMIN_DB_PASSWORD"), database);
+}
+
+db::ConnectionPtr adminBeside(const db::ConnectionPtr& session)
+{
+    const QString database = queryValue(session, QStringLiteral("SELECT DATABASE()"));
+    if (database.startsWith(QLatin1Char('<'))) {
+        ADD_FAILURE() << "the session uses no database";
+        return nullptr;
+    }
+    return connectAdmin(database);
+}
+
+QStringList programGrants(const QString& database, const QString& account)
+{
+    QFile file(sourceDir() + QStringLiteral("/db/grants.sql"));
+    if (!file.open(QIODevice::ReadOnly)) {
+        ADD_FAILURE() << "cannot read db/grants.sql";
+        return {};
+    }
+    static const QRegularExpression comment(QStringLiteral("--[^\\n]*"));
+    QStringList grants;
+    for (QString statement : QString::fromUtf8(file.readAll()).remove(comment).split(QLatin1Char(';'))) {
+        statement = statement.simplified();
+        // The grants on the program's database only: the file's first lines take away what the
+        // account has elsewhere, which on the test server includes the other test databases.
+        if (statement.startsWith(QLatin1String("GRANT "), Qt::CaseInsensitive)
+            && statement.contains(QLatin1String("@program@")) && statement.contains(QLatin1String("@database@")))
+            grants << statement.replace(QLatin1String("@database@"), database).replace(QLatin1String("@program@"), account);
+    }
+    if (grants.isEmpty())
+        ADD_FAILURE() << "db/grants.sql gives the program's account nothing on its database";
+    return grants;
 }
 
 void mustExecute(const db::ConnectionPtr& connection, const QString& sql)
@@ -91,22 +140,39 @@ QString queryValue(const db::ConnectionPtr& connection, const db::Statement& sta
     return v;
 }
 
+QStringList programAccounts(const db::ConnectionPtr& admin)
+{
+    const Settings s = stackSettings();
+    const db::Reply accounts = admin->run(db::Statement("SELECT CONCAT(QUOTE(User), '@', QUOTE(Host)) FROM mysql.user WHERE User = ?")
+                                              .bind(fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask)));
+    QStringList names;
+    while (accounts.rows && accounts.rows->next())
+        names << accounts.rows->text(0);
+    if (names.isEmpty())
+        ADD_FAILURE() << "the program's account is missing on the stack: " << accounts.error.toStdString();
+    return names;
+}
+
+void grantProgramAccount(const db::ConnectionPtr& admin, const QString& database)
+{
+    for (const QString& account : programAccounts(admin))
+        for (const QString& grant : programGrants(database, account))
+            mustExecute(admin, grant);
+}
+
 db::ConnectionPtr freshDatabase(const QString& name)
 {
-    {
-        auto server = connectStack();
-        if (!server)
-            return nullptr;
-        mustExecute(server, QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(name));
-        mustExecute(server, QStringLiteral("CREATE DATABASE `%1` DEFAULT CHARACTER SET gbk").arg(name));
-    }
-    auto conn = connectStack(name);
-    if (!conn)
+    auto admin = connectAdmin();
+    if (!admin)
         return nullptr;
+    mustExecute(admin, QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(name));
+    mustExecute(admin, QStringLiteral("CREATE DATABASE `%1` DEFAULT CHARACTER SET gbk").arg(name));
+    grantProgramAccount(admin, name);
+    mustExecute(admin, QStringLiteral("USE `%1`").arg(name));
     QFile file(sourceDir() + QStringLiteral("/db/schema.sql"));
     if (!file.open(QIODevice::ReadOnly)) {
         ADD_FAILURE() << "cannot read db/schema.sql";
-        return conn;
+        return connectStack(name);
     }
     const QString schema = QString::fromUtf8(file.readAll());
     // The table definitions only: the file's own CREATE DATABASE and USE name the program's database.
@@ -116,10 +182,10 @@ db::ConnectionPtr freshDatabase(const QString& name)
         if (statement.isEmpty() || statement.startsWith(QLatin1String("CREATE DATABASE"), Qt::CaseInsensitive)
             || statement.startsWith(QLatin1String("USE "), Qt::CaseInsensitive))
             continue;
-        mustExecute(conn, statement);
+        mustExecute(admin, statement);
     }
-    // A session opened on the database, so that it reaches the same database when it is reopened,
-    // and so does a session of another thread opened with its options.
+    // A session of the program's account opened on the database, so that it reaches the same
+    // database when it is reopened, and so does a session of another thread opened with its options.
     return connectStack(name);
 }
 
