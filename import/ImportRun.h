@@ -1,0 +1,128 @@
+#pragma once
+
+#include "db/Connection.h"
+#include "import/Sheet.h"
+#include "import/Values.h"
+#include "vehicles/VehicleHistory.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+#include <vector>
+
+// Bringing the rows of a sheet into the vehicle register, each row in a transaction of its own
+// with its history, and undoing a whole import. Runs on the calling thread, on a session of that
+// thread (a job of the database lane); shows nothing.
+namespace fd::import {
+
+// The tables of the imports, created when missing: one row per import (daorupici) and one per
+// vehicle it added or changed (daorujilu), with the values it replaced and the last history row
+// of the vehicle after the import wrote it.
+inline const QString kBatchTable = QStringLiteral("daorupici");
+inline const QString kBatchRowTable = QStringLiteral("daorujilu");
+bool ensureImportTables(const db::ConnectionPtr& connection, QString* error = nullptr);
+
+enum class MatchBy { Plate, FileNumber };
+
+struct ImportOptions {
+    MatchBy match = MatchBy::Plate;
+    bool update = false; // a row of a stored vehicle changes it (else it is skipped)
+};
+
+// What the sheet says and which columns fill which fields.
+struct ImportSource {
+    QString fileName;
+    Sheet sheet;
+    int headerRow = 0;
+    QStringList mapping; // a field or nothing per sheet column
+    QStringList headers() const;
+};
+
+// What one data row would do.
+struct PlannedRow {
+    enum Kind { New, Unchanged, Changed, Skipped, Refused, Empty };
+    Kind kind = Refused;
+    int sheetRow = 0;       // 0-based row of the sheet
+    ConvertedRow converted;
+    QString reason;         // Refused: why
+    QString vehicleId;      // Unchanged, Changed, Skipped: the stored vehicle
+    QStringList changedFields; // Changed: the fields whose stored value differs
+};
+
+// What the stored vehicles hold in the mapped fields, keyed by ID; and their plates and file
+// numbers. Read once for a whole file.
+struct StoredFleet {
+    QHash<QString, QString> byPlate;      // plate -> ID (the first stored)
+    QHash<QString, QString> byFileNumber; // file number -> ID
+    QHash<QString, vehicles::VehicleValues> values;
+};
+std::optional<StoredFleet> readStoredFleet(const db::ConnectionPtr& connection, const QStringList& fields,
+    QString* error = nullptr);
+
+// Plans every data row of the source below the header row (empty rows are Empty).
+std::vector<PlannedRow> planRows(const ImportSource& source, const StoredFleet& stored, const ImportOptions& options,
+    int limit = -1);
+
+struct Counts {
+    int added = 0;     // new vehicles (landed, or that would land)
+    int updated = 0;   // stored vehicles changed
+    int unchanged = 0; // stored vehicles the row would not change
+    int skipped = 0;   // stored vehicles left alone (no update chosen)
+    int refused = 0;
+};
+Counts countPlan(const std::vector<PlannedRow>& rows);
+
+struct RefusedRow {
+    int sheetRow = 0;
+    Row cells;
+    QString reason;
+};
+
+struct ImportReport {
+    Counts counts;
+    std::vector<RefusedRow> refused;
+    qint64 batchId = 0;   // the recorded import; 0 when nothing was recorded (a dry run)
+    int rowsDone = 0;     // data rows handled (landed, skipped or refused)
+    int rowsTotal = 0;
+    bool cancelled = false;
+    QString stopped;      // the import could not go on (the session was lost): why; rows after it were not imported
+    QString error;        // the import could not start: why
+};
+
+// progress(done, total) after each row; returning false stops the run after that row.
+using Progress = std::function<bool(int done, int total)>;
+
+// Imports the rows. A row that cannot be stored is refused with its reason; every other row is
+// added (vehicles::addVehicle) or saved (vehicles::saveVehicle) in a transaction of its own with
+// its history. dryRun: nothing is written, the report counts what would happen.
+ImportReport runImport(const db::ConnectionPtr& connection, const ImportSource& source, const ImportOptions& options,
+    const vehicles::ChangeAuthor& author, bool dryRun = false, const Progress& progress = {});
+
+// Saves the refused rows as .xlsx: the sheet's headers and a last column "原因".
+bool writeRefusedRows(const QString& path, const QStringList& headers, const std::vector<RefusedRow>& rows,
+    QString* error = nullptr);
+
+struct UndoResult {
+    bool done = false;
+    int undone = 0;           // vehicles removed or restored
+    QStringList changedSince; // plates of the vehicles changed since the import: nothing was undone
+    QString error;
+};
+// Undoes the import: removes the vehicles it added and gives the ones it changed their former
+// values back, unless one of them has been changed since (its history has a later row).
+UndoResult undoImport(const db::ConnectionPtr& connection, qint64 batchId, const vehicles::ChangeAuthor& author);
+
+struct BatchInfo {
+    qint64 id = 0;
+    QString fileName;
+    QString time;
+    QString user;
+    int vehicles = 0;
+    bool undone = false;
+};
+// The recorded imports, newest first.
+std::optional<std::vector<BatchInfo>> listImports(const db::ConnectionPtr& connection, QString* error = nullptr);
+
+} // namespace fd::import
