@@ -11,6 +11,7 @@
 #include "ui/JobProgress.h"
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"
+#include "import/window/ImportWindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -182,6 +183,11 @@ void MainWindow::buildMenu()
             m_overview->print();
         else if (m_hooks.printGrid)
             m_hooks.printGrid();
+    });
+    connect(file->addAction(QStringLiteral("导入车辆")), &QAction::triggered, this, [this] {
+        auto* window = new import::ImportWindow(m_state, m_dialogs, this);
+        window->setAttribute(Qt::WA_DeleteOnClose);
+        window->open();
     });
     connect(file->addAction(QStringLiteral("导出Excel")), &QAction::triggered, this, [this] { exportList(true); });
     connect(file->addAction(QStringLiteral("导出CSV")), &QAction::triggered, this, [this] { exportList(false); });

@@ -1,0 +1,527 @@
+#include "import/window/ImportWindow.h"
+
+#include "common/AppState.h"
+#include "db/ThreadSession.h"
+#include "import/Mapping.h"
+#include "ui/Dialogs.h"
+#include "vehicles/VehicleColumns.h"
+#include "vehicles/VehicleHistory.h"
+
+#include <QCheckBox>
+#include <QColor>
+#include <QComboBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace fd::import {
+
+namespace {
+
+const QColor kProblem(255, 205, 205);
+const QColor kNew(220, 245, 220);
+const QColor kChanged(255, 244, 204);
+
+QString countsLine(const Counts& c)
+{
+    return QStringLiteral("新车辆 %1，未变 %2，修改已有车辆 %3，跳过 %4，未导入 %5")
+        .arg(c.added)
+        .arg(c.unchanged)
+        .arg(c.updated)
+        .arg(c.skipped)
+        .arg(c.refused);
+}
+
+struct PreviewResult {
+    QString error;
+    std::vector<PlannedRow> rows; // the first rows only
+    Counts counts;
+};
+
+} // namespace
+
+ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+    : QDialog(parent), m_state(state), m_dialogs(dialogs)
+{
+    setObjectName(QStringLiteral("导入车辆"));
+    setWindowTitle(QStringLiteral("导入车辆"));
+    resize(1000, 700);
+
+    auto* choose = new QPushButton(QStringLiteral("选择文件…"));
+    choose->setObjectName(QStringLiteral("chooseFile"));
+    m_file = new QLabel(QStringLiteral("（未选择文件）"));
+    m_sheet = new QComboBox;
+    m_sheet->setObjectName(QStringLiteral("sheet"));
+    m_headerRow = new QSpinBox;
+    m_headerRow->setObjectName(QStringLiteral("headerRow"));
+    m_headerRow->setRange(1, 30);
+    m_match = new QComboBox;
+    m_match->setObjectName(QStringLiteral("match"));
+    m_match->addItems({QStringLiteral("按车牌号"), QStringLiteral("按档案编号")});
+    m_update = new QCheckBox(QStringLiteral("修改已有车辆（否则跳过）"));
+    m_update->setObjectName(QStringLiteral("update"));
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(choose);
+    top->addWidget(m_file, 1);
+    top->addWidget(new QLabel(QStringLiteral("工作表：")));
+    top->addWidget(m_sheet);
+    top->addWidget(new QLabel(QStringLiteral("表头行：")));
+    top->addWidget(m_headerRow);
+    top->addWidget(new QLabel(QStringLiteral("已有车辆：")));
+    top->addWidget(m_match);
+    top->addWidget(m_update);
+
+    m_mappingTable = new QTableWidget(0, 2);
+    m_mappingTable->setObjectName(QStringLiteral("mapping"));
+    m_mappingTable->setHorizontalHeaderLabels({QStringLiteral("文件中的列"), QStringLiteral("导入到")});
+    m_mappingTable->horizontalHeader()->setStretchLastSection(true);
+    m_mappingTable->verticalHeader()->hide();
+    m_preview = new QTableWidget;
+    m_preview->setObjectName(QStringLiteral("preview"));
+    m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    auto* split = new QSplitter;
+    split->addWidget(m_mappingTable);
+    split->addWidget(m_preview);
+    split->setStretchFactor(1, 3);
+    split->setSizes({260, 740});
+
+    m_counts = new QLabel;
+    m_counts->setObjectName(QStringLiteral("counts"));
+    m_progress = new QProgressBar;
+    m_progress->setObjectName(QStringLiteral("progress"));
+    m_progress->setValue(0);
+    m_report = new QLabel;
+    m_report->setObjectName(QStringLiteral("report"));
+    m_report->setWordWrap(true);
+    m_report->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_import = new QPushButton(QStringLiteral("导入"));
+    m_import->setObjectName(QStringLiteral("import"));
+    m_import->setEnabled(false);
+    m_cancel = new QPushButton(QStringLiteral("取消"));
+    m_cancel->setObjectName(QStringLiteral("cancel"));
+    m_cancel->setEnabled(false);
+    m_undo = new QPushButton(QStringLiteral("撤销导入"));
+    m_undo->setObjectName(QStringLiteral("undo"));
+    m_undo->setEnabled(false);
+    auto* close = new QPushButton(QStringLiteral("关闭"));
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(m_progress, 1);
+    bottom->addWidget(m_import);
+    bottom->addWidget(m_cancel);
+    bottom->addWidget(m_undo);
+    bottom->addWidget(close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(split, 1);
+    layout->addWidget(m_counts);
+    layout->addWidget(m_report);
+    layout->addLayout(bottom);
+
+    connect(choose, &QPushButton::clicked, this, &ImportWindow::chooseFile);
+    connect(m_sheet, &QComboBox::currentIndexChanged, this, &ImportWindow::sheetChosen);
+    connect(m_headerRow, &QSpinBox::valueChanged, this, &ImportWindow::mappingChanged);
+    connect(m_match, &QComboBox::currentIndexChanged, this, &ImportWindow::refreshPreview);
+    connect(m_update, &QCheckBox::toggled, this, &ImportWindow::refreshPreview);
+    connect(m_import, &QPushButton::clicked, this, &ImportWindow::startImport);
+    connect(m_cancel, &QPushButton::clicked, this, [this] {
+        if (m_stop)
+            *m_stop = true;
+        m_cancel->setEnabled(false);
+    });
+    connect(m_undo, &QPushButton::clicked, this, &ImportWindow::undoLast);
+    connect(close, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+ImportWindow::~ImportWindow()
+{
+    if (m_stop)
+        *m_stop = true;
+}
+
+bool ImportWindow::idle() const
+{
+    return m_pending == 0;
+}
+
+QString ImportWindow::reportText() const
+{
+    return m_report->text();
+}
+
+QString ImportWindow::countsText() const
+{
+    return m_counts->text();
+}
+
+void ImportWindow::chooseFile()
+{
+    const QString path = m_dialogs.openFileName(QStringLiteral("导入车辆"),
+        QStringLiteral("表格文件 (*.xlsx *.xls *.csv *.txt);;所有文件 (*)"));
+    if (!path.isEmpty())
+        openFile(path);
+}
+
+void ImportWindow::openFile(const QString& path)
+{
+    m_path = path;
+    m_file->setText(QFileInfo(path).fileName());
+    m_report->clear();
+    setBusy(true);
+    ++m_pending;
+    startJob(
+        JobLane::files(), this, [path](JobControl&) { return std::make_shared<const Workbook>(readWorkbook(path)); },
+        [this](std::shared_ptr<const Workbook> book) {
+            --m_pending;
+            setBusy(false);
+            if (!book->ok()) {
+                m_dialogs.message(QStringLiteral("无法读取文件：") + book->error);
+                return;
+            }
+            m_book = std::move(book);
+            const QSignalBlocker block(m_sheet);
+            m_sheet->clear();
+            int best = 0;
+            int bestCount = -1;
+            for (std::size_t i = 0; i < m_book->sheets.size(); ++i) {
+                const Sheet& s = m_book->sheets[i];
+                m_sheet->addItem(s.name);
+                int count = 0;
+                for (const QString& f : autoMapping(headerTexts(s, findHeaderRow(s))))
+                    count += f.isEmpty() ? 0 : 1;
+                if (count > bestCount) {
+                    bestCount = count;
+                    best = static_cast<int>(i);
+                }
+            }
+            m_sheet->setCurrentIndex(best);
+            sheetChosen();
+        });
+}
+
+void ImportWindow::sheetChosen()
+{
+    if (!m_book || m_sheet->currentIndex() < 0)
+        return;
+    const Sheet& sheet = m_book->sheets[static_cast<std::size_t>(m_sheet->currentIndex())];
+    const QSignalBlocker block(m_headerRow);
+    m_headerRow->setValue(findHeaderRow(sheet) + 1);
+    mappingChanged();
+}
+
+// The header row changed (or the sheet): the mapping starts from what was chosen for the same
+// headers before, else from the header names.
+void ImportWindow::mappingChanged()
+{
+    if (!m_book || m_sheet->currentIndex() < 0)
+        return;
+    const Sheet& sheet = m_book->sheets[static_cast<std::size_t>(m_sheet->currentIndex())];
+    m_headers = headerTexts(sheet, m_headerRow->value() - 1);
+    m_mapping = rememberedMapping(m_headers);
+    if (m_mapping.isEmpty())
+        m_mapping = autoMapping(m_headers);
+
+    m_mappingTable->setRowCount(static_cast<int>(m_headers.size()));
+    for (int i = 0; i < m_headers.size(); ++i) {
+        auto* header = new QTableWidgetItem(m_headers.at(i).isEmpty() ? QStringLiteral("（第 %1 列）").arg(i + 1)
+                                                                      : m_headers.at(i));
+        header->setFlags(Qt::ItemIsEnabled);
+        m_mappingTable->setItem(i, 0, header);
+        auto* field = new QComboBox;
+        field->addItem(QStringLiteral("（不导入）"), QString());
+        for (const vehicles::VehicleColumn& c : vehicles::vehicleColumns())
+            if (c.form != vehicles::ColumnForm::Key && c.form != vehicles::ColumnForm::Picture)
+                field->addItem(vehicles::fieldName(c), c.name);
+        field->setCurrentIndex(std::max(0, field->findData(m_mapping.at(i))));
+        connect(field, &QComboBox::currentIndexChanged, this, [this, i, field] {
+            m_mapping[i] = field->currentData().toString();
+            rememberMapping(m_headers, m_mapping);
+            refreshPreview();
+        });
+        m_mappingTable->setCellWidget(i, 1, field);
+    }
+    refreshPreview();
+}
+
+ImportOptions ImportWindow::options() const
+{
+    ImportOptions o;
+    o.match = m_match->currentIndex() == 1 ? MatchBy::FileNumber : MatchBy::Plate;
+    o.update = m_update->isChecked();
+    return o;
+}
+
+ImportSource ImportWindow::source() const
+{
+    ImportSource s;
+    s.fileName = QFileInfo(m_path).fileName();
+    if (m_book && m_sheet->currentIndex() >= 0)
+        s.sheet = m_book->sheets[static_cast<std::size_t>(m_sheet->currentIndex())];
+    s.headerRow = m_headerRow->value() - 1;
+    s.mapping = m_mapping;
+    return s;
+}
+
+void ImportWindow::refreshPreview()
+{
+    if (!m_book || !m_state.dbConnection)
+        return;
+    const int generation = ++m_previewGeneration;
+    ++m_pending;
+    m_import->setEnabled(false);
+    m_counts->setText(QStringLiteral("正在检查…"));
+    auto src = std::make_shared<ImportSource>();
+    src->fileName = QFileInfo(m_path).fileName();
+    src->headerRow = m_headerRow->value() - 1;
+    src->mapping = m_mapping;
+    const auto book = m_book;
+    const int sheetIndex = m_sheet->currentIndex();
+    const ImportOptions opts = options();
+    const db::Connection::Options dbOptions = m_state.dbConnection->options();
+    startJob(
+        JobLane::database(), this,
+        [book, sheetIndex, src, opts, dbOptions](JobControl&) {
+            PreviewResult result;
+            src->sheet = book->sheets[static_cast<std::size_t>(sheetIndex)];
+            QString error;
+            const db::ConnectionPtr session = db::threadSession(dbOptions, &error);
+            if (!session) {
+                result.error = error;
+                return result;
+            }
+            const std::optional<StoredFleet> stored = readStoredFleet(session, src->mapping, &error);
+            if (!stored) {
+                result.error = error;
+                return result;
+            }
+            std::vector<PlannedRow> all = planRows(*src, *stored, opts);
+            result.counts = countPlan(all);
+            std::vector<PlannedRow> first;
+            for (PlannedRow& r : all) {
+                if (r.kind == PlannedRow::Empty)
+                    continue;
+                if (static_cast<int>(first.size()) >= kPreviewRows)
+                    break;
+                first.push_back(std::move(r));
+            }
+            result.rows = std::move(first);
+            return result;
+        },
+        [this, generation](PreviewResult result) {
+            --m_pending;
+            if (generation != m_previewGeneration)
+                return;
+            if (!result.error.isEmpty()) {
+                m_counts->setText(QStringLiteral("无法检查：") + result.error);
+                return;
+            }
+            showPreview(result.rows, result.counts);
+        });
+}
+
+void ImportWindow::showPreview(const std::vector<PlannedRow>& rows, const Counts& counts)
+{
+    QList<int> columns;
+    QStringList labels {QStringLiteral("行")};
+    for (int i = 0; i < m_mapping.size(); ++i) {
+        if (m_mapping.at(i).isEmpty())
+            continue;
+        columns << i;
+        labels << vehicles::fieldName(*vehicles::findColumn(m_mapping.at(i)));
+    }
+    labels << QStringLiteral("结果");
+    m_preview->setUpdatesEnabled(false);
+    m_preview->clear();
+    m_preview->setColumnCount(static_cast<int>(labels.size()));
+    m_preview->setHorizontalHeaderLabels(labels);
+    m_preview->setRowCount(static_cast<int>(rows.size()));
+    const Sheet& sheet = m_book->sheets[static_cast<std::size_t>(m_sheet->currentIndex())];
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        const PlannedRow& p = rows[static_cast<std::size_t>(r)];
+        m_preview->setItem(r, 0, new QTableWidgetItem(QString::number(p.sheetRow + 1)));
+        const Row& cells = sheet.rows[static_cast<std::size_t>(p.sheetRow)];
+        for (int c = 0; c < columns.size(); ++c) {
+            const int col = columns.at(c);
+            const QString field = m_mapping.at(col);
+            QTableWidgetItem* item;
+            if (p.converted.problems.contains(col)) {
+                item = new QTableWidgetItem(static_cast<std::size_t>(col) < cells.size()
+                        ? cells[static_cast<std::size_t>(col)].display()
+                        : QString());
+                item->setBackground(kProblem);
+                item->setToolTip(p.converted.problems.value(col));
+            } else {
+                item = new QTableWidgetItem(p.converted.values.value(field));
+                if (p.kind == PlannedRow::Changed && p.changedFields.contains(field))
+                    item->setBackground(kChanged);
+            }
+            m_preview->setItem(r, c + 1, item);
+        }
+        QString outcome;
+        QColor colour;
+        switch (p.kind) {
+        case PlannedRow::New: outcome = QStringLiteral("新车辆"); colour = kNew; break;
+        case PlannedRow::Changed: outcome = QStringLiteral("修改 %1 项").arg(p.changedFields.size()); colour = kChanged; break;
+        case PlannedRow::Unchanged: outcome = QStringLiteral("未变"); break;
+        case PlannedRow::Skipped: outcome = QStringLiteral("已有，跳过"); break;
+        case PlannedRow::Refused: outcome = QStringLiteral("未导入：") + p.reason; colour = kProblem; break;
+        case PlannedRow::Empty: break;
+        }
+        auto* item = new QTableWidgetItem(outcome);
+        if (colour.isValid())
+            item->setBackground(colour);
+        item->setToolTip(p.reason);
+        m_preview->setItem(r, static_cast<int>(labels.size()) - 1, item);
+    }
+    m_preview->resizeColumnsToContents();
+    m_preview->setUpdatesEnabled(true);
+    m_counts->setText(countsLine(counts) + QStringLiteral("（预览前 %1 行）").arg(kPreviewRows));
+    m_import->setEnabled(counts.added + counts.updated > 0);
+}
+
+void ImportWindow::setBusy(bool busy)
+{
+    m_import->setEnabled(!busy && m_book);
+    m_cancel->setEnabled(busy && m_stop);
+    m_sheet->setEnabled(!busy);
+    m_headerRow->setEnabled(!busy);
+    m_match->setEnabled(!busy);
+    m_update->setEnabled(!busy);
+    m_mappingTable->setEnabled(!busy);
+    m_undo->setEnabled(!busy && m_lastBatch > 0);
+}
+
+void ImportWindow::startImport()
+{
+    if (!m_book || !m_state.dbConnection)
+        return;
+    rememberMapping(m_headers, m_mapping);
+    m_stop = std::make_shared<std::atomic_bool>(false);
+    setBusy(true);
+    m_report->clear();
+    m_progress->setValue(0);
+    ++m_pending;
+    auto src = std::make_shared<ImportSource>();
+    src->fileName = QFileInfo(m_path).fileName();
+    src->headerRow = m_headerRow->value() - 1;
+    src->mapping = m_mapping;
+    const auto book = m_book;
+    const int sheetIndex = m_sheet->currentIndex();
+    const ImportOptions opts = options();
+    const db::Connection::Options dbOptions = m_state.dbConnection->options();
+    const vehicles::ChangeAuthor author = vehicles::changeAuthor(m_state);
+    const auto stop = m_stop;
+    startJob(
+        JobLane::database(), this,
+        [book, sheetIndex, src, opts, dbOptions, author, stop](JobControl& control) {
+            src->sheet = book->sheets[static_cast<std::size_t>(sheetIndex)];
+            QString error;
+            const db::ConnectionPtr session = db::threadSession(dbOptions, &error);
+            if (!session) {
+                ImportReport report;
+                report.error = error;
+                return report;
+            }
+            return runImport(session, *src, opts, author, false, [&control, stop](int done, int total) {
+                control.progress(done, total);
+                return !stop->load();
+            });
+        },
+        [this](ImportReport report) {
+            --m_pending;
+            importFinished(report);
+        },
+        [this](qint64 done, qint64 total) {
+            m_progress->setRange(0, static_cast<int>(total));
+            m_progress->setValue(static_cast<int>(done));
+        });
+}
+
+void ImportWindow::importFinished(const ImportReport& report)
+{
+    m_stop.reset();
+    if (!report.error.isEmpty()) {
+        setBusy(false);
+        m_report->setText(QStringLiteral("无法导入：") + report.error);
+        return;
+    }
+    m_lastBatch = report.batchId;
+    m_progress->setRange(0, std::max(1, report.rowsTotal));
+    m_progress->setValue(report.rowsDone);
+    const Counts& c = report.counts;
+    QString text = QStringLiteral("导入完成：新增 %1 辆，修改 %2 辆，未变 %3，跳过 %4，未导入 %5 行。")
+                       .arg(c.added)
+                       .arg(c.updated)
+                       .arg(c.unchanged)
+                       .arg(c.skipped)
+                       .arg(c.refused);
+    if (report.cancelled)
+        text = QStringLiteral("已取消（处理了 %1/%2 行）。").arg(report.rowsDone).arg(report.rowsTotal) + text;
+    if (!report.stopped.isEmpty())
+        text += QStringLiteral("\n导入中断：%1（处理了 %2/%3 行，其后的行没有导入）")
+                    .arg(report.stopped)
+                    .arg(report.rowsDone)
+                    .arg(report.rowsTotal);
+    if (!report.refused.empty()) {
+        const QFileInfo info(m_path);
+        const QString out = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("-未导入.xlsx");
+        QString error;
+        if (writeRefusedRows(out, m_headers, report.refused, &error))
+            text += QStringLiteral("\n未导入的行及原因已存入：") + out;
+        else
+            text += QStringLiteral("\n未导入的行无法保存：") + error;
+    }
+    m_report->setText(text);
+    setBusy(false);
+    refreshPreview();
+}
+
+void ImportWindow::undoLast()
+{
+    if (m_lastBatch <= 0 || !m_state.dbConnection)
+        return;
+    setBusy(true);
+    ++m_pending;
+    const qint64 batch = m_lastBatch;
+    const db::Connection::Options dbOptions = m_state.dbConnection->options();
+    const vehicles::ChangeAuthor author = vehicles::changeAuthor(m_state);
+    startJob(
+        JobLane::database(), this,
+        [batch, dbOptions, author](JobControl&) {
+            QString error;
+            const db::ConnectionPtr session = db::threadSession(dbOptions, &error);
+            if (!session) {
+                UndoResult r;
+                r.error = error;
+                return r;
+            }
+            return undoImport(session, batch, author);
+        },
+        [this](UndoResult result) {
+            --m_pending;
+            QString text;
+            if (result.done) {
+                text = QStringLiteral("已撤销导入：%1 辆车恢复为导入前的样子。").arg(result.undone);
+                m_lastBatch = 0;
+            } else if (!result.changedSince.isEmpty()) {
+                text = QStringLiteral("无法撤销导入：以下车辆在导入后又被修改过：") + result.changedSince.join(QStringLiteral("、"));
+            } else {
+                text = QStringLiteral("无法撤销导入：") + result.error;
+            }
+            m_report->setText(text);
+            m_dialogs.message(text);
+            setBusy(false);
+            refreshPreview();
+        });
+}
+
+} // namespace fd::import

@@ -1,0 +1,77 @@
+// The 导入车辆 window on the local stack: a file's problems marked in the preview, the import with
+// its report and the refused rows saved beside the file, then the undo.
+#include "common/AppState.h"
+#include "common/Jobs.h"
+#include "import/window/ImportWindow.h"
+#include "support/ScriptedDialogs.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace fd;
+using test::queryValue;
+
+namespace {
+
+bool waitIdle(const import::ImportWindow& window)
+{
+    return QTest::qWaitFor([&] { return window.idle(); }, 20000);
+}
+
+} // namespace
+
+TEST(ImportWindow, PreviewMarksProblemsThenImportsReportsAndUndoes)
+{
+    ASSERT_TRUE(test::freshDatabase(QStringLiteral("fd_import_window")));
+    const db::ConnectionPtr conn = test::connectStack(QStringLiteral("fd_import_window"));
+    ASSERT_TRUE(conn);
+    AppState state;
+    state.dbConnection = conn;
+    state.loginUser = QStringLiteral("导入员");
+    test::ScriptedDialogs dialogs;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("车辆.csv"));
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QStringLiteral("车牌,档案号,车主,行车证有效期\n"
+                               "豫H30001,B1,甲,2016.5.31\n"
+                               "豫H3,B2,乙,2016-05-31\n"
+                               "豫H30003,B3,丙,下个月\n"
+                               "豫H30004,B4,丁,2016年5月31日\n")
+                    .toUtf8());
+    }
+    {
+        import::ImportWindow window(state, dialogs);
+        window.show();
+        window.openFile(path);
+        ASSERT_TRUE(waitIdle(window));
+        EXPECT_TRUE(window.countsText().startsWith(QStringLiteral("新车辆 2，未变 0，修改已有车辆 0，跳过 0，未导入 2")))
+            << window.countsText().toStdString();
+        auto* preview = window.findChild<QTableWidget*>(QStringLiteral("preview"));
+        ASSERT_EQ(preview->rowCount(), 4);
+        // Column 1 is the plate, 4 the date: the bad cells are marked with their reason.
+        EXPECT_FALSE(preview->item(1, 1)->toolTip().isEmpty());
+        EXPECT_TRUE(preview->item(0, 1)->toolTip().isEmpty());
+        EXPECT_TRUE(preview->item(2, 4)->toolTip().contains(QStringLiteral("下个月")));
+        EXPECT_EQ(preview->item(3, 4)->text(), QStringLiteral("2016-5-31"));
+
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("import")), Qt::LeftButton);
+        ASSERT_TRUE(waitIdle(window));
+        EXPECT_TRUE(window.reportText().contains(QStringLiteral("新增 2 辆"))) << window.reportText().toStdString();
+        EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("车辆-未导入.xlsx"))));
+        EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QStringLiteral("2"));
+
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("undo")), Qt::LeftButton);
+        ASSERT_TRUE(waitIdle(window));
+        EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QStringLiteral("0"));
+        EXPECT_TRUE(window.reportText().startsWith(QStringLiteral("已撤销导入"))) << window.reportText().toStdString();
+    }
+    EXPECT_TRUE(waitForAllJobs(20000));
+}
