@@ -88,6 +88,7 @@ ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_preview = new QTableWidget;
     m_preview->setObjectName(QStringLiteral("preview"));
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_preview->verticalHeader()->hide();
     auto* split = new QSplitter;
     split->addWidget(m_mappingTable);
     split->addWidget(m_preview);
@@ -382,7 +383,11 @@ void ImportWindow::showPreview(const std::vector<PlannedRow>& rows, const Counts
         item->setToolTip(p.reason);
         m_preview->setItem(r, static_cast<int>(labels.size()) - 1, item);
     }
-    m_preview->resizeColumnsToContents();
+    // Fixed widths: measuring every cell would hold the window for long on a slow machine.
+    m_preview->setColumnWidth(0, 48);
+    for (int c = 1; c < m_preview->columnCount() - 1; ++c)
+        m_preview->setColumnWidth(c, 110);
+    m_preview->setColumnWidth(m_preview->columnCount() - 1, 320);
     m_preview->setUpdatesEnabled(true);
     m_counts->setText(countsLine(counts) + QStringLiteral("（预览前 %1 行）").arg(kPreviewRows));
     m_import->setEnabled(counts.added + counts.updated > 0);
@@ -420,25 +425,36 @@ void ImportWindow::startImport()
     const db::Connection::Options dbOptions = m_state.dbConnection->options();
     const vehicles::ChangeAuthor author = vehicles::changeAuthor(m_state);
     const auto stop = m_stop;
+    const QFileInfo info(m_path);
+    const QString refusedPath = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("-未导入.xlsx");
+    const QStringList headers = m_headers;
     startJob(
         JobLane::database(), this,
-        [book, sheetIndex, src, opts, dbOptions, author, stop](JobControl& control) {
+        [book, sheetIndex, src, opts, dbOptions, author, stop, refusedPath, headers](JobControl& control) {
             src->sheet = book->sheets[static_cast<std::size_t>(sheetIndex)];
             QString error;
             const db::ConnectionPtr session = db::threadSession(dbOptions, &error);
+            FinishedImport finished;
             if (!session) {
-                ImportReport report;
-                report.error = error;
-                return report;
+                finished.report.error = error;
+                return finished;
             }
-            return runImport(session, *src, opts, author, false, [&control, stop](int done, int total) {
+            finished.report = runImport(session, *src, opts, author, false, [&control, stop](int done, int total) {
                 control.progress(done, total);
                 return !stop->load();
             });
+            // The refused rows are written here, off the window thread.
+            if (!finished.report.refused.empty()) {
+                if (writeRefusedRows(refusedPath, headers, finished.report.refused, &error))
+                    finished.savedTo = refusedPath;
+                else
+                    finished.saveError = error;
+            }
+            return finished;
         },
-        [this](ImportReport report) {
+        [this](FinishedImport finished) {
             --m_pending;
-            importFinished(report);
+            importFinished(finished);
         },
         [this](qint64 done, qint64 total) {
             m_progress->setRange(0, static_cast<int>(total));
@@ -446,8 +462,9 @@ void ImportWindow::startImport()
         });
 }
 
-void ImportWindow::importFinished(const ImportReport& report)
+void ImportWindow::importFinished(const FinishedImport& finished)
 {
+    const ImportReport& report = finished.report;
     m_stop.reset();
     if (!report.error.isEmpty()) {
         setBusy(false);
@@ -471,15 +488,10 @@ void ImportWindow::importFinished(const ImportReport& report)
                     .arg(report.stopped)
                     .arg(report.rowsDone)
                     .arg(report.rowsTotal);
-    if (!report.refused.empty()) {
-        const QFileInfo info(m_path);
-        const QString out = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("-未导入.xlsx");
-        QString error;
-        if (writeRefusedRows(out, m_headers, report.refused, &error))
-            text += QStringLiteral("\n未导入的行及原因已存入：") + out;
-        else
-            text += QStringLiteral("\n未导入的行无法保存：") + error;
-    }
+    if (!finished.savedTo.isEmpty())
+        text += QStringLiteral("\n未导入的行及原因已存入：") + finished.savedTo;
+    else if (!finished.saveError.isEmpty())
+        text += QStringLiteral("\n未导入的行无法保存：") + finished.saveError;
     m_report->setText(text);
     setBusy(false);
     refreshPreview();

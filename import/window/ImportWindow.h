@@ -28,6 +28,13 @@ class Dialogs;
 // database lane with the thread's own session; the window thread only shows.
 namespace fd::import {
 
+// What the import job hands back: its report and where the refused rows were saved.
+struct FinishedImport {
+    ImportReport report;
+    QString savedTo;
+    QString saveError;
+};
+
 class ImportWindow : public QDialog {
     Q_OBJECT
 public:
@@ -52,7 +59,7 @@ private:
     void refreshPreview();
     void showPreview(const std::vector<PlannedRow>& rows, const Counts& counts);
     void startImport();
-    void importFinished(const ImportReport& report);
+    void importFinished(const FinishedImport& finished);
     void undoLast();
     void setBusy(bool busy);
     ImportOptions options() const;
