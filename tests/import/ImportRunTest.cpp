@@ -1,6 +1,5 @@
 // The import against the local stack: matching stored vehicles, updating them with history, a
 // session lost in the middle, the refused rows' sheet, and undoing an import.
-#include "db/Legacy.h"
 #include "import/ImportRun.h"
 #include "import/Mapping.h"
 #include "support/TestSupport.h"
