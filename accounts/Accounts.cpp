@@ -1,7 +1,7 @@
 #include "accounts/Accounts.h"
 
 #include "common/Settings.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "net/Endpoints.h"
 
 namespace fd::accounts {
@@ -12,30 +12,14 @@ bool isOnline(const Settings& settings)
     return net::isOnline(servers.connectivityUrl, servers.http);
 }
 
-db::Connection::Options connectionOptions(const Settings& settings, const QString& hosts)
-{
-    const net::Endpoints servers = net::endpointsOf(settings);
-    db::Connection::Options options;
-    options.host = hosts;
-    options.port = servers.databasePort;
-    options.user = servers.databaseUser;
-    options.password = servers.databasePassword;
-    options.database = kDatabase;
-    options.tlsRequired = settings.dbTlsRequired;
-    options.tlsVerifyServer = settings.dbTlsVerifyServer;
-    if (!settings.dbTlsCaFile.isEmpty())
-        options.tlsCaFile = settings.tlsCaFilePath();
-    return options;
-}
-
 db::ConnectionPtr connectForLogin(const Settings& settings, db::ConnectFailure* failure)
 {
-    return db::dbConnect(connectionOptions(settings, net::endpointsOf(settings).databaseHosts), nullptr, failure);
+    return db::dbConnect(net::endpointsOf(settings).database, nullptr, failure);
 }
 
 db::ConnectionPtr connectForPasswordChange(const Settings& settings, db::ConnectFailure* failure)
 {
-    return db::dbConnect(connectionOptions(settings, net::endpointsOf(settings).passwordDatabaseHosts), nullptr, failure);
+    return db::dbConnect(net::endpointsOf(settings).passwordDatabase, nullptr, failure);
 }
 
 QString tlsFailureText(db::ConnectFailure failure)
@@ -50,17 +34,18 @@ QString tlsFailureText(db::ConnectFailure failure)
     }
 }
 
-QString credentialCountSql(const db::ConnectionPtr& connection, const QString& userName, const QString& password)
+db::Statement credentialCountStatement(const QString& userName, const QString& password)
 {
-    return QStringLiteral("select count(*) as suliang from mimabiao where yonghuming='")
-        + db::dbEscape(connection, userName) + QStringLiteral("'and mima='") + db::dbEscape(connection, password)
-        + QStringLiteral("'");
+    // No space between the closing quote and "and": the text the server gets stays the program's own.
+    return db::Statement("select count(*) as suliang from mimabiao where yonghuming=?and mima=?")
+        .bind(userName)
+        .bind(password);
 }
 
 CredentialCount countCredentials(const db::ConnectionPtr& connection, const QString& userName, const QString& password)
 {
     CredentialCount result;
-    if (!db::dbExecute(connection, credentialCountSql(connection, userName, password)))
+    if (!db::dbExecute(connection, credentialCountStatement(userName, password)))
         return result;
     db::ResultPtr rows = db::dbStoreResult(connection);
     qint32 count = 0;
@@ -73,9 +58,8 @@ CredentialCount countCredentials(const db::ConnectionPtr& connection, const QStr
 
 bool changePassword(const db::ConnectionPtr& connection, const QString& userName, const QString& newPassword)
 {
-    return db::dbUpdate(connection, QStringLiteral("mimabiao"),
-        QStringLiteral("mima=") + db::dbQuote(connection, newPassword),
-        QStringLiteral("yonghuming=") + db::dbQuote(connection, userName));
+    return db::dbUpdate(connection, QStringLiteral("mimabiao"), db::Statement("mima=?").bind(newPassword),
+        db::Statement("yonghuming=?").bind(userName));
 }
 
 } // namespace fd::accounts

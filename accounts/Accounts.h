@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/Connection.h"
+#include "db/Statement.h"
 
 #include <QString>
 
@@ -12,15 +13,8 @@ struct Settings;
 // widgets here: the windows decide what the user sees.
 namespace fd::accounts {
 
-inline const QString kAppTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
-inline const QString kDatabase = QStringLiteral("yunsugongsi");
-
 // The connectivity test with the configured page and time-outs.
 bool isOnline(const Settings& settings);
-
-// The connection options of the settings for these hosts (a host list), with the enciphered
-// user and password deciphered and the encryption settings applied.
-db::Connection::Options connectionOptions(const Settings& settings, const QString& hosts);
 
 // The login's connection: the enciphered host list, user and password, deciphered for this attempt only.
 db::ConnectionPtr connectForLogin(const Settings& settings, db::ConnectFailure* failure = nullptr);
@@ -31,8 +25,8 @@ db::ConnectionPtr connectForPasswordChange(const Settings& settings, db::Connect
 QString tlsFailureText(db::ConnectFailure failure);
 
 // "select count(*) as suliang from mimabiao where yonghuming='…'and mima='…'" with both values
-// escaped for the connection, so quotes and backslashes in them stay inside their literals.
-QString credentialCountSql(const db::ConnectionPtr& connection, const QString& userName, const QString& password);
+// bound: the session escapes them, so quotes and backslashes in them stay inside their literals.
+db::Statement credentialCountStatement(const QString& userName, const QString& password);
 
 struct CredentialCount {
     enum Outcome { QueryFailed, ReadFailed, Counted };

@@ -1,13 +1,10 @@
 #include "accounts/LoginWindow.h"
 
 #include "accounts/Accounts.h"
-#include "accounts/PasswordWindow.h"
 #include "accounts/Widgets.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "ui/Dialogs.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -28,24 +25,18 @@ namespace {
 
 } // namespace
 
-LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
-    : LoginWindow(state, dialogs, RememberedLogin(), parent)
-{
-}
-
-LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin remembered, QWidget* parent)
+LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin remembered, LoginChecks checks,
+    std::function<void()> passwordOpener, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_dialogs(dialogs)
     , m_remembered(std::move(remembered))
+    , m_checks(std::move(checks))
+    , m_passwordOpener(std::move(passwordOpener))
 {
     setObjectName(QStringLiteral("loginWindow"));
-    setWindowTitle(kAppTitle);
+    setWindowTitle(kProgramTitle);
     setFixedSize(318, 250);
-    m_passwordOpener = [this] {
-        PasswordWindow window(m_state, m_dialogs); // no owner, modal to the whole program
-        window.exec();
-    };
     buildControls();
     restoreRememberedLogin();
 }
@@ -141,46 +132,18 @@ bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
 
 void LoginWindow::login()
 {
-    const Settings& settings = m_state.settings;
-    if (!accounts::isOnline(settings)) {
-        m_dialogs.message(QStringLiteral("联网失败！请检查上网设备。"));
-        return;
-    }
-    m_state.appTitle = kAppTitle;
-
-    // A new connection at every attempt; a failed one leaves none.
-    db::ConnectFailure failure = db::ConnectFailure::None;
-    m_state.dbConnection = connectForLogin(settings, &failure);
-    if (!m_state.dbConnection) {
-        // Encryption refused says so: retrying or calling about the network would not help.
-        const QString tls = tlsFailureText(failure);
-        m_dialogs.message((tls.isEmpty() ? QStringLiteral("连接数据库失败！") : tls) + QStringLiteral("技术支持")
-            + settings.supportContact);
-        return;
-    }
-    if (!db::dbExecute(m_state.dbConnection, QStringLiteral("set names GBK")))
-        m_dialogs.message(QStringLiteral("编码失败！"));
-
     const QString userName = text::trimSpaces(m_userName->text());
     const QString password = text::trimSpaces(m_password->text());
-    const CredentialCount found = countCredentials(m_state.dbConnection, userName, password);
-    switch (found.outcome) {
-    case CredentialCount::QueryFailed:
-        m_dialogs.message(QStringLiteral("打开数据库失败！技术支持") + settings.supportContact);
+    switch (m_checks(m_state, m_dialogs, userName, password)) {
+    case LoginCheck::Refused:
         return;
-    case CredentialCount::ReadFailed:
-        m_dialogs.message(QStringLiteral("读字段值 失败！"));
-        return;
-    case CredentialCount::Counted:
-        break;
-    }
-    if (found.count == 0) {
-        m_dialogs.message(QStringLiteral("用户名和密码不正确！请重新输入。"));
+    case LoginCheck::WrongCredentials:
         m_password->clear();
         m_userName->clear();
         return;
+    case LoginCheck::Passed:
+        break;
     }
-
     if (m_remember->isChecked())
         m_remembered.remember(userName, password);
     m_state.loginDateTime = datetime::nowInSeconds();
@@ -201,3 +164,7 @@ void LoginWindow::reject()
 }
 
 } // namespace fd::accounts
+
+// The window's meta-object code here rather than among the folder's others: a program that links
+// this window alone (before it loads its database code) takes no other window of the folder.
+#include "moc_LoginWindow.cpp"

@@ -3,6 +3,7 @@
 #include "accounts/RememberedLogin.h"
 
 #include <QDialog>
+#include <QString>
 #include <functional>
 
 class QCheckBox;
@@ -17,23 +18,44 @@ class Dialogs;
 
 namespace fd::accounts {
 
-// The login, opened modally while the main window is being created. exec() returns Accepted after
+// What the checks of one press of 登录 came to. The checks tell the user what failed themselves.
+enum class LoginCheck {
+    Refused,          // no network, no connection or no answer to the count: the window stays as it is
+    WrongCredentials, // no such user with this password: the window empties both boxes
+    Passed,           // the window records the login and closes
+};
+
+// The part of a press of 登录 that reaches the network and the database, in this order: the
+// connectivity test, a new connection into dbConnection (appTitle is set once the network is
+// there), "set names GBK", the count of the trimmed user name and password in mimabiao, and,
+// when that user is found, the program's own tables made on the new connection.
+// accounts::checkLogin (LoginWindowCheck.h) is the program's own.
+using LoginChecks = std::function<LoginCheck(
+    AppState& state, Dialogs& dialogs, const QString& userName, const QString& password)>;
+
+// The login, opened modally at the program's start (app/Startup.h). exec() returns Accepted after
 // a successful login, Rejected when 取消 was pressed or the window was closed otherwise;
 // cancelled() tells the two apart. Closing the window by its close box or Escape counts as 取消:
 // the program never goes on without a verified user.
 class LoginWindow : public QDialog {
     Q_OBJECT
 public:
-    // Remembers the login in this platform's per-user store.
+    // With the program's own checks and password window (both in LoginWindowCheck.cpp, beside
+    // the database code): remembers the login in this platform's per-user store.
     LoginWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
-    // Remembers the login in the given store.
+    // The same, remembering the login in the given store.
     LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin remembered, QWidget* parent = nullptr);
+    // With the given checks and password window: a window that needs none of the database and
+    // network code until 登录 or the label is pressed, so that the program can show it before
+    // that code is loaded.
+    LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin remembered, LoginChecks checks,
+        std::function<void()> passwordOpener, QWidget* parent = nullptr);
     ~LoginWindow() override;
 
     bool cancelled() const;
 
-    // Opens the password window modally over this one. The default builds a PasswordWindow and
-    // runs it; tests put their own here.
+    // Opens the password window modally over this one. The program's own builds a PasswordWindow
+    // and runs it; tests put their own here.
     void setPasswordOpener(std::function<void()> opener);
 
     // 登录: every step of the login; on success the window is accepted (closed).
@@ -54,6 +76,7 @@ private:
     AppState& m_state;
     Dialogs& m_dialogs;
     RememberedLogin m_remembered;
+    LoginChecks m_checks;
     std::function<void()> m_passwordOpener;
     bool m_cancelled = false;
 

@@ -5,7 +5,7 @@
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 
 #include <QLabel>
 #include <QLineEdit>

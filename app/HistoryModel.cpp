@@ -4,7 +4,7 @@
 
 #include <QHash>
 
-namespace fd::vehicles {
+namespace fd::app {
 namespace {
 
 const QStringList kHeaders = {QStringLiteral("时间"), QStringLiteral("用户"), QStringLiteral("机器"),
@@ -24,19 +24,19 @@ QString oneLine(const QString& value)
 
 } // namespace
 
-void HistoryModel::setEntries(std::vector<HistoryEntry> entries)
+void HistoryModel::setEntries(std::vector<vehicles::HistoryEntry> entries)
 {
     beginResetModel();
     m_entries = std::move(entries);
     m_fields.clear();
     m_fields.reserve(static_cast<qsizetype>(m_entries.size()));
     QHash<QString, QString> names;
-    for (const HistoryEntry& entry : m_entries) {
+    for (const vehicles::HistoryEntry& entry : m_entries) {
         auto known = names.constFind(entry.column);
         if (known == names.constEnd()) {
             // A column the program does not know (written by a newer version) shows by its name.
-            const VehicleColumn* column = findColumn(entry.column);
-            known = names.insert(entry.column, column ? fieldName(*column) : entry.column);
+            const vehicles::VehicleColumn* column = vehicles::findColumn(entry.column);
+            known = names.insert(entry.column, column ? vehicles::fieldName(*column) : entry.column);
         }
         m_fields.append(*known);
     }
@@ -59,7 +59,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const
         return {};
     if (role == Qt::ToolTipRole && index.column() != OldColumn && index.column() != NewColumn)
         return {};
-    const HistoryEntry& entry = m_entries[static_cast<std::size_t>(index.row())];
+    const vehicles::HistoryEntry& entry = m_entries[static_cast<std::size_t>(index.row())];
     switch (index.column()) {
     case TimeColumn: return entry.time;
     case UserColumn: return entry.user;
@@ -79,4 +79,4 @@ QVariant HistoryModel::headerData(int section, Qt::Orientation orientation, int 
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-} // namespace fd::vehicles
+} // namespace fd::app

@@ -6,7 +6,7 @@
 #include <QStringList>
 #include <vector>
 
-namespace fd::vehicles {
+namespace fd::app {
 
 // The rows of a vehicle's history, in the order given (newest first): time, user, machine, kind
 // of change, the field by its Chinese name (a picture by its caption) and the old and new value.
@@ -18,8 +18,8 @@ public:
 
     explicit HistoryModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
 
-    void setEntries(std::vector<HistoryEntry> entries);
-    const std::vector<HistoryEntry>& entries() const { return m_entries; }
+    void setEntries(std::vector<vehicles::HistoryEntry> entries);
+    const std::vector<vehicles::HistoryEntry>& entries() const { return m_entries; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -27,8 +27,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    std::vector<HistoryEntry> m_entries;
+    std::vector<vehicles::HistoryEntry> m_entries;
     QStringList m_fields; // per entry, the field's name for the user
 };
 
-} // namespace fd::vehicles
+} // namespace fd::app

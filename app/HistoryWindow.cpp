@@ -2,7 +2,7 @@
 
 #include "app/HistoryModel.h"
 #include "common/AppState.h"
-#include "db/Legacy.h"
+#include "db/ThreadSession.h"
 #include "ui/ScreenFit.h"
 
 #include <QHBoxLayout>
@@ -13,7 +13,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
-namespace fd::vehicles {
+namespace fd::app {
 namespace {
 
 const QString kReading = QStringLiteral("正在读取修改记录……");
@@ -27,7 +27,7 @@ constexpr int kWidths[] = {140, 70, 110, 44, 130, 170};
 struct HistoryRead {
     bool ok = false;
     QString error;
-    std::vector<HistoryEntry> entries;
+    std::vector<vehicles::HistoryEntry> entries;
 };
 
 } // namespace
@@ -76,14 +76,20 @@ HistoryWindow::HistoryWindow(AppState& state, const QString& vehicleId, const QS
         size = size.boundedTo(screen->availableGeometry().size() - QSize(kFrameWidth, kFrameHeight));
     resize(size);
 
-    // The connection is shared with the window thread; its statements take turns.
-    db::ConnectionPtr connection = state.dbConnection;
+    // Read on a session of the database lane's own, opened with the login's options.
+    if (!state.dbConnection) {
+        showHistory(false, QStringLiteral("没有连接数据库"), {});
+        return;
+    }
+    const db::Connection::Options options = state.dbConnection->options();
     m_read = startJob(
-        JobLane::network(), this,
-        [connection, vehicleId](JobControl&) {
+        JobLane::database(), this,
+        [options, vehicleId](JobControl&) {
             HistoryRead read;
-            auto entries = readHistory(connection, vehicleId, &read.error);
-            db::dbThreadEnd(connection);
+            const db::ConnectionPtr session = db::threadSession(options, &read.error);
+            if (!session)
+                return read;
+            auto entries = vehicles::readHistory(session, vehicleId, &read.error);
             read.ok = entries.has_value();
             if (entries)
                 read.entries = std::move(*entries);
@@ -97,7 +103,7 @@ HistoryWindow::~HistoryWindow()
     m_read.cancel();
 }
 
-void HistoryWindow::showHistory(bool ok, const QString& error, std::vector<HistoryEntry> entries)
+void HistoryWindow::showHistory(bool ok, const QString& error, std::vector<vehicles::HistoryEntry> entries)
 {
     m_readDone = true;
     m_readFailed = !ok;
@@ -111,4 +117,4 @@ void HistoryWindow::showHistory(bool ok, const QString& error, std::vector<Histo
     Q_EMIT historyShown();
 }
 
-} // namespace fd::vehicles
+} // namespace fd::app

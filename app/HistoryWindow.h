@@ -13,12 +13,12 @@ namespace fd {
 struct AppState;
 }
 
-namespace fd::vehicles {
+namespace fd::app {
 
 class HistoryModel;
 
-// 修改记录: every change of one vehicle, newest first, read off the window thread when the window
-// is created. Controls: the table "表格_修改记录", the line "标签_修改记录" above it (reading,
+// 修改记录: every change of one vehicle, newest first, read when the window is created on the
+// database lane, on that lane's own session (the window's thread keeps the login's). Controls: the table "表格_修改记录", the line "标签_修改记录" above it (reading,
 // how many, or why the read failed), the button "按钮_关闭".
 class HistoryWindow final : public QDialog {
     Q_OBJECT
@@ -36,7 +36,7 @@ Q_SIGNALS:
     void historyShown();
 
 private:
-    void showHistory(bool ok, const QString& error, std::vector<HistoryEntry> entries);
+    void showHistory(bool ok, const QString& error, std::vector<vehicles::HistoryEntry> entries);
 
     HistoryModel* m_model = nullptr;
     QTableView* m_table = nullptr;
@@ -46,4 +46,4 @@ private:
     bool m_readFailed = false;
 };
 
-} // namespace fd::vehicles
+} // namespace fd::app

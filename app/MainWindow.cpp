@@ -6,8 +6,11 @@
 #include "ui/Dialogs.h"
 #include "ui/HelpWindow.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "overview/OverviewPage.h"
+#include "fees/window/ArrearsWindow.h"
+#include "fees/window/DataCheckWindow.h"
+#include "fees/window/MonthWindow.h"
 #include "ui/JobProgress.h"
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"
@@ -21,6 +24,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -74,8 +78,8 @@ MainWindow::MainWindow(AppState& state, Dialogs& dialogs, MainWindowHooks hooks,
     , m_hooks(std::move(hooks))
 {
     setObjectName(QStringLiteral("mainWindow"));
-    m_fleet = new vehicles::FleetList(state, dialogs, this);
-    connect(m_fleet, &vehicles::FleetList::captionRequested, this, &QWidget::setWindowTitle);
+    m_fleet = new fleet::FleetList(state, dialogs, this);
+    connect(m_fleet, &fleet::FleetList::captionRequested, this, &QWidget::setWindowTitle);
     buildControls();
     buildMenu();
     move(50, 50);
@@ -120,21 +124,25 @@ void MainWindow::buildControls()
     auto* mass = makeButton(central, QStringLiteral("按钮_短信群发"), QStringLiteral("短信群发"), QRect(360, 3, 73, 32));
     connect(mass, &QPushButton::clicked, this, &MainWindow::startMassSend);
     auto* print = makeButton(central, QStringLiteral("按钮_打印"), QStringLiteral("打印"), QRect(434, 3, 73, 32));
-    connect(print, &QPushButton::clicked, this, [this] {
-        if (m_overview->isVisible())
-            m_overview->print();
-        else if (m_hooks.printGrid)
-            m_hooks.printGrid();
-    });
+    connect(print, &QPushButton::clicked, this, &MainWindow::printGrid);
     m_overviewButton = makeButton(central, QStringLiteral("按钮_到期总览"), QStringLiteral("到期总览"), QRect(508, 3, 73, 32));
     m_overviewButton->setCheckable(true);
+    auto* pay = makeButton(central, QStringLiteral("按钮_收费"), QStringLiteral("收费"), QRect(582, 3, 73, 32));
+    connect(pay, &QPushButton::clicked, this, &MainWindow::takePayment);
     connect(m_overviewButton, &QPushButton::toggled, this, &MainWindow::showOverview);
+    auto* refresh = makeButton(central, QStringLiteral("按钮_刷新"), QStringLiteral("刷新"), QRect(656, 3, 50, 32));
+    connect(refresh, &QPushButton::clicked, this, &MainWindow::refreshList);
+    auto* refreshKey = new QAction(this);
+    refreshKey->setObjectName(QStringLiteral("actionRefresh"));
+    refreshKey->setShortcut(QKeySequence(Qt::Key_F5));
+    addAction(refreshKey);
+    connect(refreshKey, &QAction::triggered, this, &MainWindow::refreshList);
 
     m_tree = new QTreeWidget(central);
     m_tree->setObjectName(QStringLiteral("树型框1"));
     m_tree->setHeaderHidden(true);
     m_tree->setGeometry(9, 39, 151, 593);
-    vehicles::FleetList::populateCategoryTree(m_tree);
+    fleet::FleetList::populateCategoryTree(m_tree);
     connect(m_tree, &QTreeWidget::currentItemChanged, this, &MainWindow::onTreeSelectionChanged);
 
     m_grid = new QTableView(central);
@@ -146,6 +154,8 @@ void MainWindow::buildControls()
     // A click on the header row must not move the current row (it keeps the earlier selection).
     m_grid->horizontalHeader()->setSectionsClickable(false);
     m_grid->viewport()->installEventFilter(this);
+    m_grid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_grid, &QWidget::customContextMenuRequested, this, &MainWindow::showGridMenu);
     m_fleet->attachView(m_grid);
     // The overview takes the grid's place while its button is down; what it lists goes to the grid.
     m_overview = new overview::OverviewPage(m_state, m_dialogs, central);
@@ -157,6 +167,7 @@ void MainWindow::buildControls()
             if (!restoredSinceLogin())
                 m_fleet->loadDateList(sql, column, header);
         });
+    connect(m_overview, &overview::OverviewPage::arrearsRequested, this, [this] { showArrears().setKind(3); });
     // A row selected with the keyboard (arrows, Page Up/Down, Home/End) or by a press is the
     // chosen vehicle as much as a clicked one. The selection changes before the current index
     // does, so the row comes from the selection itself. Refills and the focus frame a view puts on
@@ -178,13 +189,10 @@ void MainWindow::buildMenu()
 {
     QMenu* file = menuBar()->addMenu(QStringLiteral("文件"));
     file->setObjectName(QStringLiteral("menuFile"));
-    connect(file->addAction(QStringLiteral("打印")), &QAction::triggered, this, [this] {
-        if (m_overview->isVisible())
-            m_overview->print();
-        else if (m_hooks.printGrid)
-            m_hooks.printGrid();
-    });
+    connect(file->addAction(QStringLiteral("打印")), &QAction::triggered, this, &MainWindow::printGrid);
     connect(file->addAction(QStringLiteral("导入车辆")), &QAction::triggered, this, [this] {
+        if (restoredSinceLogin())
+            return;
         auto* window = new import::ImportWindow(m_state, m_dialogs, this);
         window->setAttribute(Qt::WA_DeleteOnClose);
         window->open();
@@ -204,6 +212,7 @@ void MainWindow::buildMenu()
         if (m_hooks.openReminders)
             m_hooks.openReminders();
     });
+    buildFeeMenu();
     QMenu* help = menuBar()->addMenu(QStringLiteral("帮助"));
     help->setObjectName(QStringLiteral("menuHelp"));
     QAction* manual = help->addAction(QStringLiteral("使用说明"));
@@ -217,6 +226,96 @@ void MainWindow::buildMenu()
     connect(help->addAction(QStringLiteral("关于软件")), &QAction::triggered, this, &MainWindow::showAbout);
 }
 
+void MainWindow::buildFeeMenu()
+{
+    QMenu* fees = menuBar()->addMenu(QStringLiteral("收费管理"));
+    fees->setObjectName(QStringLiteral("menuFees"));
+    const std::pair<const char16_t*, std::function<void()> MainWindowHooks::*> items[] = {
+        {u"收费查询", &MainWindowHooks::openPaymentQuery},
+        {u"日结", &MainWindowHooks::openTakings},
+    };
+    for (const auto& [text, hook] : items)
+        connect(fees->addAction(QString::fromUtf16(text)), &QAction::triggered, this, [this, hook] {
+            if (!restoredSinceLogin() && m_hooks.*hook)
+                (m_hooks.*hook)();
+        });
+    connect(fees->addAction(QStringLiteral("欠费车辆")), &QAction::triggered, this, [this] { showArrears(); });
+    connect(fees->addAction(QStringLiteral("月报")), &QAction::triggered, this, [this] { showMonthReport(); });
+    connect(fees->addAction(QStringLiteral("收费数据检查")), &QAction::triggered, this, [this] { showFeeDataCheck(); });
+}
+
+void MainWindow::showGridMenu(const QPoint& position)
+{
+    const QModelIndex index = m_grid->indexAt(position);
+    if (!index.isValid())
+        return;
+    m_grid->selectRow(index.row());
+    recordRow(index.row());
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("gridMenu"));
+    connect(menu.addAction(QStringLiteral("收费")), &QAction::triggered, this, &MainWindow::takePayment);
+    connect(menu.addAction(QStringLiteral("修改车辆")), &QAction::triggered, this, &MainWindow::openSelectedVehicle);
+    menu.exec(m_grid->viewport()->mapToGlobal(position));
+}
+
+void MainWindow::takePayment()
+{
+    if (text::isEqual(text::toNumber(m_state.currentVehicleId), 0.0)) {
+        m_dialogs.message(app::texts::kSelectVehicleFirst);
+        return;
+    }
+    if (restoredSinceLogin())
+        return;
+    if (m_hooks.openPayment)
+        m_hooks.openPayment();
+}
+
+// The fee windows are made once, over the main window, and read again when shown again.
+template <typename W> W& showFeeWindow(QPointer<W>& window, AppState& state, Dialogs& dialogs, QWidget* parent,
+    const std::function<void(W&)>& made)
+{
+    if (!window) {
+        window = new W(state, dialogs, parent);
+        made(*window);
+    } else {
+        window->refresh();
+    }
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return *window;
+}
+
+fees::ArrearsWindow& MainWindow::showArrears()
+{
+    return showFeeWindow<fees::ArrearsWindow>(m_arrears, m_state, m_dialogs, this, [this](fees::ArrearsWindow& w) {
+        // 收费 on a line of the list takes that vehicle's payment; the list is read again after it.
+        connect(&w, &fees::ArrearsWindow::paymentRequested, this, [this, &w](qint64 id, int) {
+            if (restoredSinceLogin() || !m_hooks.openPayment)
+                return;
+            m_state.currentVehicleId = QString::number(id);
+            m_hooks.openPayment();
+            w.refresh();
+        });
+    });
+}
+
+fees::MonthWindow& MainWindow::showMonthReport()
+{
+    return showFeeWindow<fees::MonthWindow>(m_monthReport, m_state, m_dialogs, this, [](fees::MonthWindow&) {});
+}
+
+fees::DataCheckWindow& MainWindow::showFeeDataCheck()
+{
+    return showFeeWindow<fees::DataCheckWindow>(m_feeCheck, m_state, m_dialogs, this, [this](fees::DataCheckWindow& w) {
+        // The vehicle window of the line's vehicle, as a double-click on the grid opens it.
+        connect(&w, &fees::DataCheckWindow::vehicleRequested, this, [this](qint64 id) {
+            m_state.currentVehicleId = m_state.editVehicleId = QString::number(id);
+            openSelectedVehicle();
+        });
+    });
+}
+
 void MainWindow::setHooks(MainWindowHooks hooks)
 {
     m_hooks = std::move(hooks);
@@ -224,13 +323,24 @@ void MainWindow::setHooks(MainWindowHooks hooks)
 
 bool MainWindow::start()
 {
+    beforeLogin();
+    if (m_hooks.openLogin && !m_hooks.openLogin())
+        return false;
+    afterLogin();
+    return true;
+}
+
+void MainWindow::beforeLogin()
+{
     setWindowTitle(m_state.appTitle);
     for (int index : kGroupIndexes)
         if (QTreeWidgetItem* item = itemAtIndex(m_tree, index))
             item->setExpanded(false);
     m_searchText->setFocus();
-    if (m_hooks.openLogin && !m_hooks.openLogin())
-        return false;
+}
+
+void MainWindow::afterLogin()
+{
     // The outcome of the login is not checked: without a connection the list is the header only.
     if (m_state.dbConnection) {
         const backup::LastBackup last = backup::lastBackup(m_state.dbConnection);
@@ -240,7 +350,6 @@ bool MainWindow::start()
         m_restoreAtLogin = backup::lastRestore(m_state.dbConnection).id;
     }
     m_fleet->loadAllVehicles();
-    return true;
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
@@ -308,7 +417,7 @@ void MainWindow::addVehicle()
 void MainWindow::modifyVehicle()
 {
     if (text::isEqual(text::toNumber(m_state.currentVehicleId), 0.0)) {
-        m_dialogs.message(texts::kSelectVehicleFirst);
+        m_dialogs.message(app::texts::kSelectVehicleFirst);
         return;
     }
     openSelectedVehicle();
@@ -324,8 +433,39 @@ void MainWindow::openSelectedVehicle()
         m_hooks.openVehicleWindow();
 }
 
+void MainWindow::printGrid()
+{
+    if (m_overview->isVisible()) {
+        m_overview->print();
+        return;
+    }
+    afterList(QStringLiteral("print"), [this] {
+        if (m_hooks.printGrid)
+            m_hooks.printGrid();
+    });
+}
+
+void MainWindow::afterList(const QString& what, std::function<void()> action)
+{
+    if (!m_fleet->filling()) {
+        action();
+        return;
+    }
+    if (m_waitingForList.contains(what))
+        return;
+    m_waitingForList.insert(what);
+    m_fleet->whenComplete(this, [this, what, action = std::move(action)] {
+        m_waitingForList.remove(what);
+        action();
+    });
+}
+
 void MainWindow::startMassSend()
 {
+    if (m_fleet->filling()) {
+        afterList(QStringLiteral("massSend"), [this] { startMassSend(); });
+        return;
+    }
     m_state.smsPlates.clear();
     m_state.smsPhones.clear();
     m_state.smsExpiryDates.clear();
@@ -336,7 +476,7 @@ void MainWindow::startMassSend()
         m_state.smsExpiryDates.append(m_fleet->gridText(r, 6));
     }
     if (m_state.smsPlates.isEmpty() || m_state.smsPhones.isEmpty()) {
-        m_dialogs.message(texts::kNoPhonesToSend);
+        m_dialogs.message(app::texts::kNoPhonesToSend);
         return;
     }
     if (m_hooks.openMassSend)
@@ -345,12 +485,12 @@ void MainWindow::startMassSend()
 
 void MainWindow::showAbout()
 {
-    m_dialogs.message(texts::kAboutText, texts::kAboutCaption);
+    m_dialogs.message(app::texts::kAboutText, app::texts::kAboutCaption);
 }
 
 void MainWindow::showContact()
 {
-    m_dialogs.message(texts::kContactText + m_state.settings.supportContact + QStringLiteral("。"), texts::kContactCaption);
+    m_dialogs.message(app::texts::kContactText + m_state.settings.supportContact + QStringLiteral("。"), app::texts::kContactCaption);
 }
 
 void MainWindow::showManual()
@@ -361,7 +501,7 @@ void MainWindow::showManual()
             QStringList looked;
             for (const QString& f : manualFolders())
                 looked.append(QDir::toNativeSeparators(f));
-            m_dialogs.message(texts::kManualMissing + looked.join(QLatin1Char('\n')));
+            m_dialogs.message(app::texts::kManualMissing + looked.join(QLatin1Char('\n')));
             return;
         }
         m_help = new HelpWindow(folder, this);
@@ -395,11 +535,26 @@ void MainWindow::runSearch()
 
 void MainWindow::exportList(bool excel)
 {
+    if (m_fleet->filling()) {
+        afterList(excel ? QStringLiteral("xlsx") : QStringLiteral("csv"), [this, excel] { exportList(excel); });
+        return;
+    }
     if (m_export && m_export->running())
         return;
-    const QString title = vehicles::listTitle(m_state.appTitle, m_state.loginDateTime);
-    m_export = vehicles::exportShownList(vehicles::shownList(*m_grid, title), m_dialogs,
-        excel ? vehicles::ExportFormat::xlsx : vehicles::ExportFormat::csv, this);
+    const QString title = fleet::listTitle(m_state.appTitle, m_state.loginDateTime);
+    m_export = printing::exportShownList(fleet::shownList(*m_grid, title), m_dialogs,
+        excel ? printing::ExportFormat::xlsx : printing::ExportFormat::csv, this);
+}
+
+void MainWindow::refreshList()
+{
+    if (m_overview->isVisible()) {
+        m_overview->refresh();
+        return;
+    }
+    if (restoredSinceLogin())
+        return;
+    m_fleet->reload();
 }
 
 void MainWindow::onTreeSelectionChanged()

@@ -2,6 +2,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QSet>
 #include <functional>
 
 class QComboBox;
@@ -16,17 +17,23 @@ struct AppState;
 class Dialogs;
 class HelpWindow;
 class JobProgress;
-namespace vehicles {
+namespace fleet {
 class FleetList;
 }
 namespace overview {
 class OverviewPage;
 }
+namespace fees {
+class ArrearsWindow;
+class DataCheckWindow;
+class MonthWindow;
+}
 
 // The windows the main window opens, behind one seam so that a test replaces them and never
 // waits on a modal exec().
 struct MainWindowHooks {
-    // Runs the login modally; false when the user chose to end the program.
+    // Runs the login modally; false when the user chose to end the program. Used by start() only:
+    // the program itself opens the main window behind a login that is already open (Startup).
     std::function<bool()> openLogin;
     // Opens the vehicle window modally; newFlag/modifyFlag and editVehicleId are already set.
     std::function<void()> openVehicleWindow;
@@ -36,6 +43,11 @@ struct MainWindowHooks {
     std::function<void()> openReminders;
     // Prints the shown list.
     std::function<void()> printGrid;
+    // 收费登记 of the vehicle currentVehicleId, modally.
+    std::function<void()> openPayment;
+    // The windows of the menu 收费管理, modally: 收费查询, 日结.
+    std::function<void()> openPaymentQuery;
+    std::function<void()> openTakings;
     // Ends the program at once (menu 退出).
     std::function<void()> quit;
 };
@@ -51,8 +63,13 @@ public:
     // The creation sequence: caption, collapsed groups, focus, login, full list. False when the
     // login was cancelled and the program is to end.
     bool start();
+    // The creation sequence in two halves, for a login that is already open: what comes before
+    // the login (caption, collapsed groups, focus), and what follows a login that was not
+    // cancelled (the failed-backup notice, the full list).
+    void beforeLogin();
+    void afterLogin();
 
-    vehicles::FleetList& fleet() const { return *m_fleet; }
+    fleet::FleetList& fleet() const { return *m_fleet; }
     QTableView& grid() const { return *m_grid; }
     overview::OverviewPage& overviewPage() const { return *m_overview; }
 
@@ -64,6 +81,8 @@ public:
     void modifyVehicle();
     void openSelectedVehicle(); // double-click on the grid: no selection check
     void startMassSend();
+    // 收费 (tool button and the grid's context menu): 收费登记 of the chosen vehicle.
+    void takePayment();
     // Records the grid's current row (a button release on the grid) as the vehicle to modify.
     void recordSelection();
     void showAbout();
@@ -71,11 +90,18 @@ public:
     // 帮助 → 使用说明 and F1: the manual in its window, which is made once and shown again.
     void showManual();
     void runSearch();
+    // F5 and 刷新: reads the shown list again (the same full list, category or search); with the
+    // overview shown, counts it again.
+    void refreshList();
     // 文件 → 导出Excel / 导出CSV: the shown list to a file, written off the window thread while
     // a progress dialog shows how far it has come. Closing the window stops it.
     void exportList(bool excel);
     // After a vehicle was saved: the tree's root becomes current and the full list reloads.
     void showFullListAfterSave();
+    // 收费管理 → 欠费车辆, 月报, 收费数据检查: each window made once and shown again (and read again).
+    fees::ArrearsWindow& showArrears();
+    fees::MonthWindow& showMonthReport();
+    fees::DataCheckWindow& showFeeDataCheck();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -85,7 +111,17 @@ protected:
 private:
     void buildControls();
     void buildMenu();
+    // The menu 收费管理: every window of the fee desk that is not about one vehicle.
+    void buildFeeMenu();
+    // The grid's context menu at a point of its viewport: the row under it becomes the chosen one.
+    void showGridMenu(const QPoint& position);
     void onTreeSelectionChanged();
+    // Prints the overview, or the grid's list.
+    void printGrid();
+    // Runs the action now, or, while a list is being read, once it is whole: print, export and
+    // mass send work on the whole list, never on the part read so far. A second click while the
+    // action waits adds nothing.
+    void afterList(const QString& what, std::function<void()> action);
     // Records the given model row's vehicle in currentVehicleId and editVehicleId.
     void recordRow(int modelRow);
     // True, after telling the user and closing the window, when the database was restored from a
@@ -95,7 +131,7 @@ private:
     AppState& m_state;
     Dialogs& m_dialogs;
     MainWindowHooks m_hooks;
-    vehicles::FleetList* m_fleet = nullptr;
+    fleet::FleetList* m_fleet = nullptr;
 
     QComboBox* m_searchField = nullptr;
     QLineEdit* m_searchText = nullptr;
@@ -105,6 +141,10 @@ private:
     QPushButton* m_overviewButton = nullptr;
     QPointer<JobProgress> m_export; // the export running, if one does
     QPointer<HelpWindow> m_help;
+    QPointer<fees::ArrearsWindow> m_arrears;
+    QPointer<fees::MonthWindow> m_monthReport;
+    QPointer<fees::DataCheckWindow> m_feeCheck;
+    QSet<QString> m_waitingForList; // the actions waiting for the list being read
     qint64 m_restoreAtLogin = -1; // the last restore recorded when the user logged in; -1: not read
 };
 

@@ -3,9 +3,8 @@
 #include <QString>
 
 // The main window's fixed texts.
-namespace fd::texts {
+namespace fd::app::texts {
 
-inline const QString kAppTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
 inline const QString kSelectVehicleFirst = QStringLiteral("请先选择车辆再修改车辆信息！");
 inline const QString kNoPhonesToSend = QStringLiteral("没有需要群发的手机号哦！");
 inline const QString kAboutCaption = QStringLiteral("关于软件");
@@ -20,4 +19,4 @@ inline const QString kContactText = QStringLiteral("如果您想使用本系统�
 inline const QString kManualMissing = QStringLiteral(
     "找不到使用说明，请与管理员联系，重新安装本软件。\n程序在这些文件夹中找过 index.html：\n");
 
-} // namespace fd::texts
+} // namespace fd::app::texts

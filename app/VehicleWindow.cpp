@@ -3,9 +3,11 @@
 #include "app/HistoryWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
+#include "common/Money.h"
 #include "ui/Dialogs.h"
 #include "ui/ScreenFit.h"
 #include "common/Text.h"
+#include "fees/Payment.h"
 #include "net/Endpoints.h"
 #include "pictures/PictureFiles.h"
 #include "pictures/PictureWindow.h"
@@ -27,7 +29,7 @@
 #include <QScrollArea>
 #include <optional>
 
-namespace fd::vehicles {
+namespace fd::app {
 namespace {
 
 const QString kPlatePrefix = QStringLiteral("豫H");
@@ -81,17 +83,17 @@ QString readableDate(const std::optional<QDate>& date)
     return date ? date->toString(QStringLiteral("yyyy-MM-dd")) : QString();
 }
 
-QString readableStored(const VehicleRecord& record, const VehicleColumn& column)
+QString readableStored(const vehicles::VehicleRecord& record, const vehicles::VehicleColumn& column)
 {
-    if (column.form != ColumnForm::Date)
+    if (column.form != vehicles::ColumnForm::Date)
         return record.texts.value(column.name);
     return readableDate(shownDate(record.dates.value(column.name, datetime::kEmptyDate)));
 }
 
-QString readableValue(const VehicleValues& values, const VehicleColumn& column)
+QString readableValue(const vehicles::VehicleValues& values, const vehicles::VehicleColumn& column)
 {
     const QString value = values.value(column.name);
-    if (column.form != ColumnForm::Date)
+    if (column.form != vehicles::ColumnForm::Date)
         return value;
     const QStringList parts = value.split(QLatin1Char('-'));
     if (parts.size() != 3)
@@ -100,9 +102,9 @@ QString readableValue(const VehicleValues& values, const VehicleColumn& column)
     return date.isValid() ? readableDate(date) : value;
 }
 
-QDate startDate(const VehicleColumn& column)
+QDate startDate(const vehicles::VehicleColumn& column)
 {
-    return column.startsToday ? QDate::currentDate() : QDate(kDateStartYear, 1, 1);
+    return column.startsToday ? QDate::currentDate() : QDate(vehicles::kDateStartYear, 1, 1);
 }
 
 void showNoDate(QDateEdit* box)
@@ -220,17 +222,17 @@ void VehicleWindow::buildControls()
         datetime::dateOf(m_state.loginDateTime, y, m, d);
         loginDate = QDate(y, m, d);
     }
-    QHash<Section, QWidget*> groups;
-    for (const VehicleSection& s : vehicleSections()) {
+    QHash<vehicles::Section, QWidget*> groups;
+    for (const vehicles::VehicleSection& s : vehicles::vehicleSections()) {
         auto* group = new QGroupBox(s.title, this);
         group->setObjectName(s.control);
         group->setGeometry(s.geometry);
         groups.insert(s.section, group);
     }
-    for (const VehicleColumn& column : vehicleColumns()) {
-        if (column.form == ColumnForm::Key)
+    for (const vehicles::VehicleColumn& column : vehicles::vehicleColumns()) {
+        if (column.form == vehicles::ColumnForm::Key)
             continue;
-        QWidget* parent = column.form == ColumnForm::Picture ? this : groups.value(column.section);
+        QWidget* parent = column.form == vehicles::ColumnForm::Picture ? this : groups.value(column.section);
         auto* label = new QLabel(column.label, parent);
         label->move(column.labelPos);
         label->adjustSize();
@@ -252,14 +254,39 @@ void VehicleWindow::buildControls()
         m_history->setAutoDefault(false);
         m_history->setEnabled(false); // until a stored vehicle is shown
         connect(m_history, &QPushButton::clicked, this, &VehicleWindow::openHistoryWindow);
+        // In the management fee's group, right of its first row.
+        for (QGroupBox* group : findChildren<QGroupBox*>(QStringLiteral("分组框_管理费用"))) {
+            m_pay = new QPushButton(QStringLiteral("收费"), group);
+            m_pay->setObjectName(QStringLiteral("按钮_收费"));
+            m_pay->setGeometry(562, 20, 76, 32);
+            m_pay->setAutoDefault(false);
+            m_pay->setVisible(false); // until the program gives it a payment window
+            connect(m_pay, &QPushButton::clicked, this, &VehicleWindow::openPaymentWindow);
+        }
     }
 }
 
-QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* parent, QDate loginDate)
+void VehicleWindow::setPaymentOpener(PaymentOpener opener)
+{
+    m_paymentOpener = std::move(opener);
+    if (m_pay)
+        m_pay->setVisible(static_cast<bool>(m_paymentOpener));
+}
+
+void VehicleWindow::openPaymentWindow()
+{
+    if (!m_paymentOpener || !m_modifying || m_loadFailed)
+        return;
+    const bool unsaved = !changedColumns().isEmpty();
+    if (m_paymentOpener(m_vehicleId.toLongLong()) && !unsaved)
+        loadVehicle();
+}
+
+QWidget* VehicleWindow::buildControl(const vehicles::VehicleColumn& column, QWidget* parent, QDate loginDate)
 {
     QWidget* control = nullptr;
     switch (column.form) {
-    case ColumnForm::Text:
+    case vehicles::ColumnForm::Text:
         if (column.multiLine) {
             auto* edit = new QPlainTextEdit(parent);
             edit->setTabChangesFocus(true);
@@ -269,7 +296,7 @@ QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* paren
         }
         m_edits.insert(column.name, control);
         break;
-    case ColumnForm::Date: {
+    case vehicles::ColumnForm::Date: {
         auto* date = new DateBox(loginDate, parent);
         date->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
         date->setCalendarPopup(true);
@@ -278,14 +305,14 @@ QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* paren
         control = date;
         break;
     }
-    case ColumnForm::Status:
+    case vehicles::ColumnForm::Status:
         m_status = new QComboBox(parent);
         m_status->setEditable(false);
         m_status->addItems(kStatusItems);
         m_status->setCurrentIndex(0);
         control = m_status;
         break;
-    case ColumnForm::Picture: {
+    case vehicles::ColumnForm::Picture: {
         auto* box = new QLabel(parent);
         box->setFrameShape(QFrame::Box);
         box->setAlignment(Qt::AlignCenter);
@@ -295,7 +322,7 @@ QWidget* VehicleWindow::buildControl(const VehicleColumn& column, QWidget* paren
         control = box;
         break;
     }
-    case ColumnForm::Key:
+    case vehicles::ColumnForm::Key:
         return nullptr;
     }
     control->setObjectName(column.control);
@@ -351,7 +378,7 @@ void VehicleWindow::clearEditBoxes()
 
 void VehicleWindow::loadVehicle()
 {
-    const VehicleRecord record = readVehicle(m_state.dbConnection, m_vehicleId);
+    const vehicles::VehicleRecord record = vehicles::readVehicle(m_state.dbConnection, m_vehicleId);
     if (!record.error.isEmpty()) {
         // Nothing is known about the row: an empty form saved over it would wipe the vehicle.
         m_loadFailed = true;
@@ -364,15 +391,15 @@ void VehicleWindow::loadVehicle()
     showRecord(record);
 }
 
-void VehicleWindow::showRecord(const VehicleRecord& record)
+void VehicleWindow::showRecord(const vehicles::VehicleRecord& record)
 {
-    for (const QString& name : loadOrder()) {
-        const VehicleColumn* column = findColumn(name);
+    for (const QString& name : vehicles::loadOrder()) {
+        const vehicles::VehicleColumn* column = vehicles::findColumn(name);
         switch (column->form) {
-        case ColumnForm::Text:
+        case vehicles::ColumnForm::Text:
             setEditText(name, record.texts.value(name));
             break;
-        case ColumnForm::Date: {
+        case vehicles::ColumnForm::Date: {
             QDateEdit* box = m_dates.value(name);
             if (!record.found) {
                 box->setDate(QDate::currentDate());
@@ -387,12 +414,12 @@ void VehicleWindow::showRecord(const VehicleRecord& record)
                 showNoDate(box);
             break;
         }
-        case ColumnForm::Status:
+        case vehicles::ColumnForm::Status:
             if (record.found)
                 showStatus(record.texts.value(name));
             break;
-        case ColumnForm::Key:
-        case ColumnForm::Picture:
+        case vehicles::ColumnForm::Key:
+        case vehicles::ColumnForm::Picture:
             break;
         }
     }
@@ -429,14 +456,14 @@ void VehicleWindow::startThumbnailLoader()
 {
     const net::Endpoints servers = net::endpointsOf(m_state.settings);
     QList<QStringList> urls;
-    const QStringList& kinds = thumbnailFetchOrder();
+    const QStringList& kinds = pictures::thumbnailFetchOrder();
     for (const QString& kind : kinds) {
-        const VehicleColumn* column = pictureColumnOf(kind);
+        const vehicles::VehicleColumn* column = pictures::pictureColumnOf(kind);
         // An empty name still asks for the bare base address; what comes back is not a picture.
-        urls << thumbnailUrls(servers.webBases, m_pictureNames.value(column->name), m_state.settings.gbkFileNames);
+        urls << pictures::thumbnailUrls(servers.webBases, m_pictureNames.value(column->name), m_state.settings.gbkFileNames);
     }
     QLabel* first = m_thumbnails.value(kinds.first());
-    m_loader = std::make_unique<ThumbnailLoader>(
+    m_loader = std::make_unique<pictures::ThumbnailLoader>(
         this, urls,
         [this, kinds](int index, const QByteArray& bytes, const QImage& picture) {
             // A picture uploaded meanwhile is newer than what the loader fetched.
@@ -463,7 +490,7 @@ void VehicleWindow::showThumbnail(const QString& docKind, const QByteArray& byte
 
 void VehicleWindow::openPictureWindow(const QString& docKind)
 {
-    PictureWindow window(m_state, m_dialogs, docKind, editText(QStringLiteral("cepaihao")), thumbnailBytes(docKind), this);
+    pictures::PictureWindow window(m_state, m_dialogs, docKind, editText(QStringLiteral("cepaihao")), thumbnailBytes(docKind), this);
     if (window.refused())
         return;
     if (m_pictureOpener)
@@ -480,49 +507,49 @@ void VehicleWindow::openPictureWindow(const QString& docKind)
 
 bool VehicleWindow::isPlateFree(const QString& text)
 {
-    const auto count = countVehiclesWith(m_state.dbConnection, QStringLiteral("cepaihao"), text);
+    const auto count = vehicles::countVehiclesWith(m_state.dbConnection, QStringLiteral("cepaihao"), text);
     return count && *count == 0;
 }
 
 bool VehicleWindow::isFileNumberFree(const QString& text)
 {
-    const auto count = countVehiclesWith(m_state.dbConnection, QStringLiteral("danganbianhao"), text);
+    const auto count = vehicles::countVehiclesWith(m_state.dbConnection, QStringLiteral("danganbianhao"), text);
     return count && *count == 0;
 }
 
-VehicleValues VehicleWindow::currentValues() const
+vehicles::VehicleValues VehicleWindow::currentValues() const
 {
-    VehicleValues values;
-    for (const QString& name : saveOrder()) {
-        const VehicleColumn* column = findColumn(name);
+    vehicles::VehicleValues values;
+    for (const QString& name : vehicles::saveOrder()) {
+        const vehicles::VehicleColumn* column = vehicles::findColumn(name);
         switch (column->form) {
-        case ColumnForm::Text: {
+        case vehicles::ColumnForm::Text: {
             const QString typed = editText(name);
             values.insert(name, column->keepSpaces ? typed : text::trimSpaces(typed));
             break;
         }
-        case ColumnForm::Date: {
+        case vehicles::ColumnForm::Date: {
             const QDateEdit* box = m_dates.value(name);
             if (!showsNoDate(box))
                 values.insert(name, datetime::dateText(box->date()));
             break;
         }
-        case ColumnForm::Status:
+        case vehicles::ColumnForm::Status:
             values.insert(name, m_status->currentText());
             break;
-        case ColumnForm::Key:
-        case ColumnForm::Picture:
+        case vehicles::ColumnForm::Key:
+        case vehicles::ColumnForm::Picture:
             break;
         }
     }
     return values;
 }
 
-bool VehicleWindow::checkStorable(const VehicleValues& values)
+bool VehicleWindow::checkStorable(const vehicles::VehicleValues& values)
 {
-    for (const QString& name : saveOrder()) {
+    for (const QString& name : vehicles::saveOrder()) {
         if (!text::toGbk(values.value(name)).ok()) {
-            m_dialogs.message(fieldName(*findColumn(name)) + kBadCharacter);
+            m_dialogs.message(vehicles::fieldName(*vehicles::findColumn(name)) + kBadCharacter);
             return false;
         }
     }
@@ -569,19 +596,19 @@ void VehicleWindow::saveVehicle()
         const QString plate = text::trimSpaces(editText(QStringLiteral("cepaihao")));
         const qsizetype plateBytes = text::gbkLength(plate);
         if (plateBytes < 0) {
-            m_dialogs.message(fieldName(*findColumn(QStringLiteral("cepaihao"))) + kBadCharacter);
+            m_dialogs.message(vehicles::fieldName(*vehicles::findColumn(QStringLiteral("cepaihao"))) + kBadCharacter);
             return;
         }
         if (plateBytes < kPlateMinBytes || plateBytes > kPlateMaxBytes) {
             m_dialogs.message(kBadPlate);
             return;
         }
-        const VehicleValues values = currentValues();
+        const vehicles::VehicleValues values = currentValues();
         if (!checkStorable(values))
             return;
 
         QString error;
-        const auto plates = countVehiclesWith(conn, QStringLiteral("cepaihao"), plate, &error);
+        const auto plates = vehicles::countVehiclesWith(conn, QStringLiteral("cepaihao"), plate, &error);
         if (!plates) {
             failSave(kAddFailed, error);
             return;
@@ -591,7 +618,7 @@ void VehicleWindow::saveVehicle()
             return;
         }
         const auto fileNumbers =
-            countVehiclesWith(conn, QStringLiteral("danganbianhao"), editText(QStringLiteral("danganbianhao")), &error);
+            vehicles::countVehiclesWith(conn, QStringLiteral("danganbianhao"), editText(QStringLiteral("danganbianhao")), &error);
         if (!fileNumbers) {
             failSave(kAddFailed, error);
             return;
@@ -602,12 +629,12 @@ void VehicleWindow::saveVehicle()
         }
 
         // Another office may add the same plate meanwhile: the add decides again in its transaction.
-        const SaveResult added = addVehicle(conn, values, changeAuthor(m_state));
-        if (added.outcome == SaveResult::Taken) {
+        const vehicles::SaveResult added = vehicles::addVehicle(conn, values, vehicles::changeAuthor(m_state));
+        if (added.outcome == vehicles::SaveResult::Taken) {
             refuseTaken(added.takenColumn);
             return;
         }
-        if (added.outcome != SaveResult::Written) {
+        if (added.outcome != vehicles::SaveResult::Written) {
             failSave(kAddFailed, added.error, added.details);
             return;
         }
@@ -623,20 +650,22 @@ void VehicleWindow::saveVehicle()
 
 bool VehicleWindow::saveModified()
 {
-    VehicleValues values = currentValues();
+    vehicles::VehicleValues values = currentValues();
     if (!checkStorable(values))
         return false;
-    const ChangeAuthor author = changeAuthor(m_state);
-    SaveResult result = vehicles::saveVehicle(m_state.dbConnection, m_read, values, m_vehicleId, author);
+    if (!startNewFeePeriods(values))
+        return false;
+    const vehicles::ChangeAuthor author = vehicles::changeAuthor(m_state);
+    vehicles::SaveResult result = vehicles::saveVehicle(m_state.dbConnection, m_read, values, m_vehicleId, author);
     // Fields the user handed to the other side in an earlier round stay theirs.
     QSet<QString> takenTheirs;
-    while (result.outcome == SaveResult::Conflict) {
+    while (result.outcome == vehicles::SaveResult::Conflict) {
         const ConflictChoice choice = m_dialogs.resolveConflict(conflictRows(result, values));
         switch (choice.action) {
         case ConflictChoice::BackToEditing:
             return false;
         case ConflictChoice::TakeTheirs:
-            for (const FieldConflict& conflict : result.conflicts)
+            for (const vehicles::FieldConflict& conflict : result.conflicts)
                 takenTheirs.insert(conflict.column);
             showOverStored(result.stored, takenTheirs);
             return false;
@@ -648,36 +677,66 @@ bool VehicleWindow::saveModified()
                 takenTheirs.insert(result.conflicts.at(i).column);
         // Compared with the row as it is now, so the user's choices are the changes made to it.
         values = valuesOverStored(result.stored, takenTheirs);
-        const VehicleRecord stored = result.stored;
+        const vehicles::VehicleRecord stored = result.stored;
         result = vehicles::saveVehicle(m_state.dbConnection, stored, values, m_vehicleId, author);
     }
     switch (result.outcome) {
-    case SaveResult::Written:
+    case vehicles::SaveResult::Written:
         m_dialogs.message(kSaved);
         return true;
-    case SaveResult::NoRow:
+    case vehicles::SaveResult::NoRow:
         failSave(kSaveFailed, kVehicleGone);
         return false;
-    case SaveResult::Failed:
-    case SaveResult::Conflict:
-    case SaveResult::Taken:
+    case vehicles::SaveResult::Failed:
+    case vehicles::SaveResult::Conflict:
+    case vehicles::SaveResult::Taken:
         break;
     }
     failSave(kSaveFailed, result.error, result.details);
     return false;
 }
 
+bool VehicleWindow::startNewFeePeriods(vehicles::VehicleValues& values)
+{
+    for (const fees::FeeKind kind : fees::feeKinds()) {
+        const std::optional<fees::FeeColumns> columns = fees::feeColumns(kind);
+        if (!columns || values.value(columns->due) == m_readValues.value(columns->due))
+            continue;
+        // Whoever also typed 已缴 or 还欠 says what they are: those stay as typed.
+        if (values.value(columns->paid) != m_readValues.value(columns->paid)
+            || values.value(columns->owed) != m_readValues.value(columns->owed))
+            continue;
+        const money::Amount due = money::readAmount(values.value(columns->due));
+        if (!due.read())
+            continue; // unreadable or cleared: kept as typed, the fee desk shows it as such
+        QString error;
+        const std::optional<fees::VehicleFees> stored =
+            fees::readVehicleFees(*m_state.dbConnection, m_vehicleId.toLongLong(), kind, QString(), &error);
+        if (!stored) {
+            failSave(kSaveFailed, error);
+            return false;
+        }
+        // Only a fee the ledger keeps has periods; before its first payment the texts are its record.
+        if (stored->status.period == 0)
+            continue;
+        values.insert(columns->due, money::formatFen(due.fen));
+        values.insert(columns->paid, money::formatFen(0));
+        values.insert(columns->owed, money::formatFen(due.fen));
+    }
+    return true;
+}
+
 QSet<QString> VehicleWindow::changedColumns() const
 {
-    const VehicleValues values = currentValues();
+    const vehicles::VehicleValues values = currentValues();
     QSet<QString> changed;
-    for (const QString& name : saveOrder())
+    for (const QString& name : vehicles::saveOrder())
         if (values.contains(name) != m_readValues.contains(name) || values.value(name) != m_readValues.value(name))
             changed.insert(name);
     return changed;
 }
 
-void VehicleWindow::showOverStored(const VehicleRecord& stored, const QSet<QString>& takenTheirs)
+void VehicleWindow::showOverStored(const vehicles::VehicleRecord& stored, const QSet<QString>& takenTheirs)
 {
     // What the user changed, as the controls show it, before the stored row replaces it.
     struct Shown {
@@ -719,12 +778,12 @@ void VehicleWindow::showOverStored(const VehicleRecord& stored, const QSet<QStri
     }
 }
 
-VehicleValues VehicleWindow::valuesOverStored(const VehicleRecord& stored, const QSet<QString>& takenTheirs) const
+vehicles::VehicleValues VehicleWindow::valuesOverStored(const vehicles::VehicleRecord& stored, const QSet<QString>& takenTheirs) const
 {
-    VehicleValues values = currentValues();
-    const VehicleValues now = storedValues(stored);
+    vehicles::VehicleValues values = currentValues();
+    const vehicles::VehicleValues now = vehicles::storedValues(stored);
     const QSet<QString> changed = changedColumns();
-    for (const QString& name : saveOrder()) {
+    for (const QString& name : vehicles::saveOrder()) {
         // The user's own change stays, unless it was given up for the other side's.
         if (changed.contains(name) && !takenTheirs.contains(name))
             continue;
@@ -738,16 +797,16 @@ VehicleValues VehicleWindow::valuesOverStored(const VehicleRecord& stored, const
     return values;
 }
 
-QList<ConflictRow> VehicleWindow::conflictRows(const SaveResult& result, const VehicleValues& mine) const
+QList<ConflictRow> VehicleWindow::conflictRows(const vehicles::SaveResult& result, const vehicles::VehicleValues& mine) const
 {
     QList<ConflictRow> rows;
-    for (const FieldConflict& conflict : result.conflicts) {
-        const VehicleColumn* column = findColumn(conflict.column);
+    for (const vehicles::FieldConflict& conflict : result.conflicts) {
+        const vehicles::VehicleColumn* column = vehicles::findColumn(conflict.column);
         if (!column) {
             rows.append({conflict.column, conflict.read, conflict.theirs, conflict.mine});
             continue;
         }
-        rows.append({fieldName(*column), readableStored(m_read, *column), readableStored(result.stored, *column),
+        rows.append({vehicles::fieldName(*column), readableStored(m_read, *column), readableStored(result.stored, *column),
             readableValue(mine, *column)});
     }
     return rows;
@@ -764,4 +823,4 @@ void VehicleWindow::openHistoryWindow()
         window.exec();
 }
 
-} // namespace fd::vehicles
+} // namespace fd::app

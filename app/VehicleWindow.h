@@ -24,13 +24,19 @@ struct ConflictRow;
 class Dialogs;
 }
 
-namespace fd::vehicles {
-
-struct VehicleColumn;
-struct SaveResult;
-class HistoryWindow;
+namespace fd::pictures {
 class PictureWindow;
 class ThumbnailLoader;
+}
+
+namespace fd::vehicles {
+struct VehicleColumn;
+struct SaveResult;
+}
+
+namespace fd::app {
+
+class HistoryWindow;
 
 // The form on which one vehicle is added (newFlag = 1) or changed (modifyFlag = 1, the row
 // editVehicleId). afterSave makes the tree's root current and reloads the full list.
@@ -78,15 +84,26 @@ public:
     QString pictureName(const QString& column) const { return m_pictureNames.value(column); }
     // The values as they would be stored, by column (trimmed texts, date texts, status). A date
     // box that shows no date has no entry: the update keeps what is stored.
-    VehicleValues currentValues() const;
+    vehicles::VehicleValues currentValues() const;
+    // A new 应缴 of a fee the ledger keeps starts its next period: 已缴 becomes 0.00 and 还欠 the
+    // amount due, unless the user typed them too. False, with the user told, when the ledger could
+    // not be read.
+    bool startNewFeePeriods(vehicles::VehicleValues& values);
 
     // Shows a picture window modally; a test replaces it so that nothing waits on exec().
-    using PictureOpener = std::function<void(PictureWindow&)>;
+    using PictureOpener = std::function<void(pictures::PictureWindow&)>;
     void setPictureOpener(PictureOpener opener) { m_pictureOpener = std::move(opener); }
     // The double-click on a thumbnail: the picture window of that document for the plate typed.
     void openPictureWindow(const QString& docKind);
     // The bytes of the picture a thumbnail shows; empty when it shows none.
     QByteArray thumbnailBytes(const QString& docKind) const { return m_thumbnailBytes.value(docKind); }
+
+    // Opens 收费登记 of the vehicle modally; true when a payment was taken. None: no 收费 button.
+    using PaymentOpener = std::function<bool(qint64 vehicleId)>;
+    void setPaymentOpener(PaymentOpener opener);
+    // The 收费 button: a payment of the loaded vehicle. The form shows the stored fee columns
+    // afterwards unless the user has unsaved changes, which a save then merges as usual.
+    void openPaymentWindow();
 
     // Shows the history window modally; a test replaces it so that nothing waits on exec().
     using HistoryOpener = std::function<void(HistoryWindow&)>;
@@ -105,11 +122,11 @@ private:
     void buildControls();
     // Fits the window to the area (none: its screen's), 修改记录 beside 保存.
     void fitTo(const QRect* available);
-    QWidget* buildControl(const VehicleColumn& column, QWidget* parent, QDate loginDate);
+    QWidget* buildControl(const vehicles::VehicleColumn& column, QWidget* parent, QDate loginDate);
     QString editText(const QString& column) const;
     void setEditText(const QString& column, const QString& text);
     // False, with the message shown, when a value holds a character GBK cannot store.
-    bool checkStorable(const VehicleValues& values);
+    bool checkStorable(const vehicles::VehicleValues& values);
     // The headline and the reason on a second line; the server's own words, when given, in the
     // message's details.
     void failSave(const QString& headline, const QString& reason, const QString& details = QString());
@@ -122,17 +139,17 @@ private:
     QSet<QString> changedColumns() const;
     // 采用对方的: shows the stored row and makes it the one a save compares with, with the user's
     // changes to the other fields kept in the form (unsaved); takenTheirs show the stored values.
-    void showOverStored(const VehicleRecord& stored, const QSet<QString>& takenTheirs);
+    void showOverStored(const vehicles::VehicleRecord& stored, const QSet<QString>& takenTheirs);
     void finishSave();
     // Fills the form from a row and makes it the row a save compares with.
-    void showRecord(const VehicleRecord& record);
+    void showRecord(const vehicles::VehicleRecord& record);
     // The modify mode's save: true when the row was written.
     bool saveModified();
     // A second save after a conflict: this form's changes, the stored row's values for the fields
     // the user did not change or gave to the other side.
-    VehicleValues valuesOverStored(const VehicleRecord& stored, const QSet<QString>& takenTheirs) const;
+    vehicles::VehicleValues valuesOverStored(const vehicles::VehicleRecord& stored, const QSet<QString>& takenTheirs) const;
     // The conflict window's rows: each field's name and its three values as the user reads them.
-    QList<ConflictRow> conflictRows(const SaveResult& result, const VehicleValues& mine) const;
+    QList<ConflictRow> conflictRows(const vehicles::SaveResult& result, const vehicles::VehicleValues& mine) const;
     void startThumbnailLoader();
     // Shows the picture (already decoded, off this thread) and keeps its bytes; no picture leaves
     // the box empty.
@@ -153,16 +170,18 @@ private:
     QHash<QObject*, QString> m_thumbnailKinds; // thumbnail -> document kind
     QPushButton* m_save = nullptr;
     QPushButton* m_history = nullptr;
-    VehicleRecord m_read;       // the row the form was filled from: what a save compares with
-    VehicleValues m_readValues; // what the form gave right after it showed m_read
+    QPushButton* m_pay = nullptr;
+    vehicles::VehicleRecord m_read; // the row the form was filled from: what a save compares with
+    vehicles::VehicleValues m_readValues; // what the form gave right after it showed m_read
     QHash<QString, QString> m_pictureNames;
     bool m_loadFailed = false;
     QHash<QString, QLabel*> m_thumbnails;         // document kind -> thumbnail
     QHash<QString, QByteArray> m_thumbnailBytes;  // document kind -> the picture it shows
     QSet<QString> m_uploadedKinds;                // stored by a picture window since the load
-    std::unique_ptr<ThumbnailLoader> m_loader;
+    std::unique_ptr<pictures::ThumbnailLoader> m_loader;
     PictureOpener m_pictureOpener;
     HistoryOpener m_historyOpener;
+    PaymentOpener m_paymentOpener;
 };
 
-} // namespace fd::vehicles
+} // namespace fd::app

@@ -1,6 +1,5 @@
 #include "app/Wiring.h"
 
-#include "accounts/LoginWindow.h"
 #include "common/AppState.h"
 #include "reminders/window/ReminderWindow.h"
 #include "smswindow/MassSendWindow.h"
@@ -8,30 +7,32 @@
 #include "printing/PrintPreview.h"
 #include "fleet/ShownList.h"
 #include "app/VehicleWindow.h"
+#include "fees/window/DailyWindow.h"
+#include "fees/window/PaymentWindow.h"
+#include "fees/window/QueryWindow.h"
 
 #include <QApplication>
 #include <QPointer>
 
-namespace fd {
+namespace fd::app {
 
 MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& window)
 {
     QPointer<MainWindow> main(&window);
     MainWindowHooks hooks;
-    hooks.openLogin = [&state, &dialogs] {
-        accounts::LoginWindow login(state, dialogs);
-        login.exec();
-        return !login.cancelled();
-    };
     hooks.openVehicleWindow = [&state, &dialogs, main] {
-        vehicles::VehicleWindow form(state, dialogs, [main] {
+        VehicleWindow form(state, dialogs, [main] {
             if (main)
                 main->showFullListAfterSave();
+        });
+        form.setPaymentOpener([&state, &dialogs, &form](qint64 vehicleId) {
+            fees::PaymentWindow window(state, dialogs, vehicleId, &form);
+            return window.exec() == QDialog::Accepted;
         });
         form.exec();
     };
     hooks.openMassSend = [&state, &dialogs, main] {
-        sms::MassSendWindow window(state, dialogs, main);
+        smswindow::MassSendWindow window(state, dialogs, main);
         window.exec();
     };
     hooks.openReminders = [&state, &dialogs, main] {
@@ -40,11 +41,25 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
     };
     hooks.printGrid = [&state, &dialogs, main] {
         if (main)
-            vehicles::printList(vehicles::shownList(main->grid(), vehicles::listTitle(state.appTitle, state.loginDateTime)),
+            printing::printList(fleet::shownList(main->grid(), fleet::listTitle(state.appTitle, state.loginDateTime)),
                 dialogs, main);
+    };
+    hooks.openPayment = [&state, &dialogs, main] {
+        fees::PaymentWindow window(state, dialogs, state.currentVehicleId.toLongLong(), main);
+        if (window.exec() == QDialog::Accepted && main)
+            main->showFullListAfterSave();
+    };
+    hooks.openPaymentQuery = [&state, &dialogs, main] {
+        fees::QueryWindow window(state, dialogs, main);
+        window.search();
+        window.exec();
+    };
+    hooks.openTakings = [&state, &dialogs, main] {
+        fees::DailyWindow window(state, dialogs, main);
+        window.exec();
     };
     hooks.quit = [] { QApplication::exit(0); };
     return hooks;
 }
 
-} // namespace fd
+} // namespace fd::app

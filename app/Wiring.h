@@ -2,9 +2,10 @@
 
 #include "app/MainWindow.h"
 
-namespace fd {
+namespace fd::app {
 
-// The windows the program really opens from the main window.
+// The windows the program really opens from the main window. The login is not among them: the
+// program's start (Startup) runs it, with the main window opened behind it.
 MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& window);
 
-} // namespace fd
+} // namespace fd::app

@@ -1,29 +1,44 @@
-#include "app/MainWindow.h"
-#include "app/Wiring.h"
+#include "app/ProgramModule.h"
+#include "app/Startup.h"
 #include "common/AppState.h"
-#include "common/Jobs.h"
 #include "ui/Dialogs.h"
 #include "ui/Look.h"
-#include "net/Http.h"
 
 #include <QApplication>
 #include <QIcon>
-#include <mysql.h>
+#include <QImage>
+#include <QPixmap>
+#include <QResource>
 
+namespace {
+
+// The program's icon in every size drawn for it, from the pixels kept in the program at build time
+// (app/IconPixels.cpp): the same pictures as the PNGs, without decoding them.
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256}) {
+        const QResource pixels(QStringLiteral(":/icons/%1x%1/fleetdesk.argb").arg(size));
+        if (pixels.compressionAlgorithm() != QResource::NoCompression || pixels.size() != qint64(size) * size * 4)
+            continue;
+        // Kept straight, as the window system takes them: no conversion on the way.
+        icon.addPixmap(QPixmap::fromImage(
+            QImage(pixels.data(), size, size, size * 4, QImage::Format_ARGB32), Qt::NoFormatConversion));
+    }
+    return icon;
+}
+
+} // namespace
+
+// The program shows its login window before it loads the rest of itself (see Startup): this file
+// and what it links need Qt's widgets and the login window only.
 int main(int argc, char* argv[])
 {
-    // Client libraries are set up once, before any thread starts.
-    mysql_library_init(0, nullptr, nullptr);
-    fd::net::globalInit();
-
     QApplication app(argc, argv);
     app.setApplicationName(QStringLiteral("fleetdesk"));
     // The desktop entry's name, so the window manager ties the windows to the menu entry and its icon.
     app.setDesktopFileName(QStringLiteral("fleetdesk"));
-    QIcon icon;
-    for (int size : {16, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/icons/%1x%1/fleetdesk.png").arg(size));
-    app.setWindowIcon(icon);
+    app.setWindowIcon(programIcon());
     // Chinese standard buttons and dialogs and a CJK font, whatever the machine's locale.
     fd::applyProgramLook(app);
 
@@ -38,16 +53,18 @@ int main(int argc, char* argv[])
     }
 
     int rc = 0;
-    {
-        fd::MainWindow window(state, dialogs, {});
-        window.setHooks(fd::programHooks(state, dialogs, window));
-        window.show();
-        if (window.start())
-            rc = app.exec();
+    fd::Startup startup(state, dialogs, fd::accounts::RememberedLogin(), &fd::loadProgramModule);
+    switch (startup.run()) {
+    case fd::Startup::Outcome::LoggedIn:
+        rc = app.exec();
+        break;
+    case fd::Startup::Outcome::Cancelled:
+        break;
+    case fd::Startup::Outcome::Failed:
+        rc = 2;
+        break;
     }
-    // Downloads of closed windows end at once; work still under way (an upload, a message on its
-    // way, which is then logged) is given time to finish before the client libraries go.
-    fd::waitForAllJobs(30000);
-    mysql_library_end();
+    if (fd::ProgramModule* module = startup.module())
+        module->shutdown();
     return rc;
 }

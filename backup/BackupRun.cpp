@@ -2,10 +2,10 @@
 
 #include "backup/Pictures.h"
 #include "backup/Tools.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/Transaction.h"
 #include "common/Cipher.h"
 #include "net/Endpoints.h"
-#include "reminders/ReminderSetup.h"
 
 #include <QCoreApplication>
 #include <algorithm>
@@ -40,8 +40,6 @@ namespace {
         options.database.clear();
         return options;
     }
-
-    QString quoteName(const QString& name) { return QLatin1Char('`') + QString(name).replace(QLatin1Char('`'), QStringLiteral("``")) + QLatin1Char('`'); }
 
     QJsonArray factsJson(const QList<TableFacts>& facts)
     {
@@ -100,6 +98,11 @@ namespace {
         return true;
     }
 
+    void dropDatabase(const db::ConnectionPtr& connection, const QString& database)
+    {
+        connection->run(db::Statement("DROP DATABASE IF EXISTS ?").bindSql(sqlName(database)));
+    }
+
     // Creates the database, loads the dump into it and compares every table with the manifest.
     // A database that could not be loaded or does not match is dropped again.
     bool loadAndCompare(const db::ConnectionPtr& connection, const ClientDefaults& defaults, const QString& folder,
@@ -107,9 +110,17 @@ namespace {
     {
         const QString charset = manifest.value(QStringLiteral("charset")).toString(QStringLiteral("gbk"));
         const QString collation = manifest.value(QStringLiteral("collation")).toString(QStringLiteral("gbk_chinese_ci"));
-        if (!db::dbExecute(connection, QStringLiteral("CREATE DATABASE %1 CHARACTER SET %2 COLLATE %3")
-                                           .arg(quoteName(database), charset, collation))) {
-            *error = QStringLiteral("建不了数据库 %1：%2").arg(database, db::dbLastError(connection));
+        // Read from the archive: plain names only, so that they can never stand for SQL of their own.
+        if (!plainDatabaseName(charset) || !plainDatabaseName(collation)) {
+            *error = QStringLiteral("备份文件的清单里的字符集不可用：%1 %2").arg(charset, collation);
+            return false;
+        }
+        const db::Reply created = connection->run(db::Statement("CREATE DATABASE ? CHARACTER SET ? COLLATE ?")
+                                                      .bindSql(sqlName(database))
+                                                      .bindSql(charset)
+                                                      .bindSql(collation));
+        if (!created.ok) {
+            *error = QStringLiteral("建不了数据库 %1：%2").arg(database, created.error);
             return false;
         }
         QString why;
@@ -126,7 +137,7 @@ namespace {
             *error = QStringLiteral("恢复出的数据库与备份时不一致：%1").arg(difference);
         }
         if (!ok)
-            db::dbExecute(connection, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(database));
+            dropDatabase(connection, database);
         return ok;
     }
 
@@ -144,8 +155,8 @@ namespace {
         const QString& dumpPath, Dumped* dumped, QString* error)
     {
         const QString database = setup.program.database;
-        auto failed = [&](const db::ConnectionPtr& c, const QString& what) {
-            *error = QStringLiteral("%1：%2").arg(what, db::dbLastError(c));
+        auto failed = [&](const db::Reply& reply, const QString& what) {
+            *error = QStringLiteral("%1：%2").arg(what, reply.error);
             return false;
         };
         QString connectError;
@@ -154,30 +165,45 @@ namespace {
             *error = QStringLiteral("连接不上数据库：%1").arg(connectError);
             return false;
         }
-        if (!db::dbExecute(reader, QStringLiteral("SELECT DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME FROM "
-                                                  "information_schema.SCHEMATA WHERE SCHEMA_NAME = '%1'")
-                                       .arg(db::dbEscape(reader, database))))
-            return failed(reader, QStringLiteral("读不到数据库 %1").arg(database));
-        db::ResultPtr schema = db::dbStoreResult(reader);
-        if (!schema || db::dbRowCount(schema) == 0) {
+        const db::Reply schema = reader->run(db::Statement("SELECT DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME FROM "
+                                                           "information_schema.SCHEMATA WHERE SCHEMA_NAME = ?")
+                                                 .bind(database));
+        if (!schema.ok)
+            return failed(schema, QStringLiteral("读不到数据库 %1").arg(database));
+        if (!schema.rows || schema.rows->rowCount() == 0) {
             *error = QStringLiteral("服务器 %1 上没有数据库 %2").arg(dumped->server, database);
             return false;
         }
-        db::dbReadField(schema, 0, dumped->charset);
-        db::dbReadField(schema, 1, dumped->collation);
+        dumped->charset = schema.rows->text(0);
+        dumped->collation = schema.rows->text(1);
+        // The table whose first read takes the snapshot of the reader's transaction (below).
+        const db::Reply innodb = reader->run(db::Statement("SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
+                                                           "TABLE_SCHEMA = ? AND TABLE_TYPE = 'BASE TABLE' AND ENGINE = "
+                                                           "'InnoDB' ORDER BY TABLE_NAME LIMIT 1")
+                                                 .bind(database));
+        if (!innodb.ok)
+            return failed(innodb, QStringLiteral("读不到数据库 %1 的表").arg(database));
+        const QString firstTable = innodb.rows && innodb.rows->hasRow() ? innodb.rows->text(0) : QString();
 
-        if (!db::dbExecute(locker, QStringLiteral("SELECT IFNULL(MAX(ID), 0) FROM information_schema.PROCESSLIST")))
-            return failed(locker, QStringLiteral("读不到服务器的连接列表"));
-        qint64 lastId = 0;
-        db::dbReadField(db::dbStoreResult(locker), 0, lastId);
-        if (!db::dbExecute(locker, QStringLiteral("FLUSH TABLES WITH READ LOCK")))
-            return failed(locker, QStringLiteral("备份账号锁不了表（需要 RELOAD 权限）"));
+        const db::Reply processes = locker->run(db::Statement("SELECT IFNULL(MAX(ID), 0) FROM information_schema.PROCESSLIST"));
+        if (!processes.ok || !processes.rows)
+            return failed(processes, QStringLiteral("读不到服务器的连接列表"));
+        const qint64 lastId = processes.rows->integer(0);
+        const db::Reply locked = locker->run(db::Statement("FLUSH TABLES WITH READ LOCK"));
+        if (!locked.ok)
+            return failed(locked, QStringLiteral("备份账号锁不了表（需要 RELOAD 权限）"));
         struct Unlock {
             db::ConnectionPtr c;
-            ~Unlock() { db::dbExecute(c, QStringLiteral("UNLOCK TABLES")); }
+            ~Unlock() { c->run(db::Statement("UNLOCK TABLES")); }
         } unlock { locker };
-        if (!db::dbExecute(reader, QStringLiteral("START TRANSACTION WITH CONSISTENT SNAPSHOT")))
-            return failed(reader, QStringLiteral("开始不了事务"));
+        // An InnoDB transaction sees the tables as they were at its first read: that read is made
+        // while the lock holds every writer back, so the facts below are of the dump's moment.
+        db::Transaction snapshot(*reader);
+        const db::Reply started = snapshot.run(firstTable.isEmpty()
+                ? db::Statement("SELECT 1")
+                : db::Statement("SELECT 1 FROM ?.? LIMIT 1").bindSql(sqlName(database)).bindSql(sqlName(firstTable)));
+        if (!started.ok)
+            return failed(started, QStringLiteral("开始不了事务"));
 
         QProcess dump;
         dump.setStandardOutputFile(dumpPath);
@@ -188,19 +214,19 @@ namespace {
             *error = QStringLiteral("mariadb-dump 无法运行：%1").arg(dump.errorString());
             return false;
         }
-        const QString opened = QStringLiteral(
+        const db::Statement opened = db::Statement(
             "SELECT COUNT(*) FROM information_schema.INNODB_TRX t JOIN information_schema.PROCESSLIST p ON "
-            "p.ID = t.trx_mysql_thread_id WHERE p.ID > %1 AND p.USER = '%2'")
-                                   .arg(lastId)
-                                   .arg(db::dbEscape(locker, setup.backup.user));
+            "p.ID = t.trx_mysql_thread_id WHERE p.ID > ? AND p.USER = ?")
+                                         .bind(lastId)
+                                         .bind(setup.backup.user);
         QElapsedTimer waited;
         waited.start();
         for (;;) {
             if (dump.waitForFinished(20) || dump.state() == QProcess::NotRunning)
                 break;
             qint64 seen = 0;
-            if (db::dbExecute(locker, opened))
-                db::dbReadField(db::dbStoreResult(locker), 0, seen);
+            if (const db::Reply r = locker->run(opened); r.ok)
+                db::dbReadField(r.rows, 0, seen);
             if (seen > 0)
                 break;
             if (waited.elapsed() > 120000) {
@@ -210,11 +236,11 @@ namespace {
                 return false;
             }
         }
-        db::dbExecute(locker, QStringLiteral("UNLOCK TABLES"));
+        locker->run(db::Statement("UNLOCK TABLES"));
 
         QString why;
         const bool factsRead = readTableFacts(reader, database, &dumped->facts, &why);
-        db::dbExecute(reader, QStringLiteral("COMMIT"));
+        snapshot.commit();
         dump.waitForFinished(-1);
         if (dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
             *error = QStringLiteral("mariadb-dump 失败（退出码 %1）：%2")
@@ -243,7 +269,7 @@ namespace {
 Setup setupOf(const Settings& settings)
 {
     Setup setup;
-    setup.program = reminders::databaseOptions(settings);
+    setup.program = net::endpointsOf(settings).database;
     setup.backup = setup.program;
     const QString user = decipherSetting(settings.backupUser, settings.settingKeyB, settings.xorMask);
     if (!user.isEmpty()) {
@@ -361,9 +387,9 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
             return false;
         }
         const QString scratch = QStringLiteral("%1_proof_%2").arg(setup.program.database).arg(QCoreApplication::applicationPid());
-        db::dbExecute(locker, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(scratch));
+        dropDatabase(locker, scratch);
         const bool proven = loadAndCompare(locker, defaults, proofFolder, unpacked, scratch, &error);
-        db::dbExecute(locker, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(scratch));
+        dropDatabase(locker, scratch);
         if (!proven) {
             out.reason = QStringLiteral("备份未通过验证：%1").arg(error);
             return false;
@@ -386,6 +412,54 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
     if (out.ok)
         rotate(outDir, keep, QFileInfo(finalPath).fileName(), say);
     return out;
+}
+
+bool copyArchive(const QString& archive, const QString& folder, const Keep& keep, const Say& say, QString* error)
+{
+    const QString name = QFileInfo(archive).fileName();
+    const QString target = QDir(folder).filePath(name);
+    const QString part = target + QStringLiteral(".part");
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("建不了目录 %1").arg(folder);
+        return false;
+    }
+    QFile::remove(part);
+    QFile from(archive);
+    QFile to(part);
+    // Owner-only before a byte of the register is in it.
+    if (!from.open(QIODevice::ReadOnly)
+        || !to.open(QIODevice::WriteOnly | QIODevice::Truncate, QFileDevice::ReadOwner | QFileDevice::WriteOwner)
+        || !to.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        *error = QStringLiteral("写不了 %1：%2").arg(part, to.isOpen() ? from.errorString() : to.errorString());
+        to.remove();
+        return false;
+    }
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    bool ok = true;
+    for (qint64 n; ok && (n = from.read(buffer.data(), buffer.size())) != 0;)
+        ok = n > 0 && to.write(buffer.constData(), n) == n;
+    ok = ok && to.flush();
+    const QString written = to.errorString();
+    to.close();
+    if (!ok) {
+        *error = QStringLiteral("复制到 %1 没有完成：%2").arg(part, written);
+        QFile::remove(part);
+        return false;
+    }
+    if (fileSha256(part) != fileSha256(archive)) {
+        *error = QStringLiteral("复制到 %1 的文件与备份不一致").arg(part);
+        QFile::remove(part);
+        return false;
+    }
+    QFile::remove(target);
+    if (!QFile::rename(part, target)) {
+        *error = QStringLiteral("第二份备份改不了名：%1").arg(target);
+        QFile::remove(part);
+        return false;
+    }
+    say(QStringLiteral("第二份备份：%1").arg(target));
+    rotate(folder, keep, name, say);
+    return true;
 }
 
 // What both restores check before anything changes: a database name fit to stand in a statement,
@@ -428,8 +502,8 @@ Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreT
             return false;
         }
         bool exists = true;
-        if (!databaseExists(connection, target.database, &exists)) {
-            out.reason = QStringLiteral("查不了数据库 %1 是否存在：%2").arg(target.database, db::dbLastError(connection));
+        if (!databaseExists(connection, target.database, &exists, &error)) {
+            out.reason = QStringLiteral("查不了数据库 %1 是否存在：%2").arg(target.database, error);
             return false;
         }
         if (exists) {
@@ -491,29 +565,18 @@ namespace {
     // Not swapped by a restore over the current database: what was backed up and restored when.
     const QStringList kKeptTables { QStringLiteral("beifenjilu"), kRestoresTable };
 
-    QString createRestores(const QString& qualifiedName)
+    bool baseTables(const db::ConnectionPtr& connection, const QString& database, QStringList* names, QString* error)
     {
-        return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 ("
-                              "`ID` INT NOT NULL AUTO_INCREMENT PRIMARY KEY,"
-                              "`shijian` DATETIME NOT NULL,"
-                              "`beifenshijian` DATETIME NULL,"
-                              "`dangan` VARCHAR(500) NOT NULL DEFAULT '',"
-                              "`jiqi` VARCHAR(255) NOT NULL DEFAULT ''"
-                              ") ENGINE=InnoDB DEFAULT CHARSET=gbk")
-            .arg(qualifiedName);
-    }
-
-    bool baseTables(const db::ConnectionPtr& connection, const QString& database, QStringList* names)
-    {
-        if (!db::dbExecute(connection, QStringLiteral("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = '%1' "
-                                                      "AND TABLE_TYPE = 'BASE TABLE' ORDER BY TABLE_NAME")
-                                           .arg(db::dbEscape(connection, database))))
+        const db::Reply reply = connection->run(db::Statement("SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
+                                                              "TABLE_SCHEMA = ? AND TABLE_TYPE = 'BASE TABLE' ORDER BY "
+                                                              "TABLE_NAME")
+                                                    .bind(database));
+        if (!reply.ok) {
+            *error = reply.error;
             return false;
-        for (db::ResultPtr r = db::dbStoreResult(connection); r && !r->atEnd(); r->skipRow()) {
-            QString name;
-            db::dbReadField(r, 0, name);
-            names->append(name);
         }
+        while (reply.rows && reply.rows->next())
+            names->append(reply.rows->text(0));
         return true;
     }
 } // namespace
@@ -521,9 +584,10 @@ namespace {
 QString companyName(const db::ConnectionPtr& connection, const QString& database)
 {
     QString signature;
-    if (db::dbExecute(connection, QStringLiteral("SELECT zhi FROM %1.`tixingshezhi` WHERE mingcheng = 'houzhui'").arg(quoteName(database))))
-        if (db::ResultPtr r = db::dbStoreResult(connection); r && db::dbRowCount(r) > 0)
-            db::dbReadField(r, 0, signature);
+    if (const db::Reply r = connection->run(
+            db::Statement("SELECT zhi FROM ?.`tixingshezhi` WHERE mingcheng = 'houzhui'").bindSql(sqlName(database)));
+        r.ok && r.rows && r.rows->rowCount() > 0)
+        signature = r.rows->text(0);
     signature.remove(QChar(0x3010)).remove(QChar(0x3011));
     signature = signature.trimmed();
     return signature.isEmpty() ? database : signature;
@@ -581,40 +645,43 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
             ~Drop()
             {
                 for (const QString& n : names)
-                    db::dbExecute(c, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(n));
+                    dropDatabase(c, n);
             }
         } drop { connection, { scratch, old } };
         for (const QString& n : drop.names)
-            db::dbExecute(connection, QStringLiteral("DROP DATABASE IF EXISTS ") + quoteName(n));
+            dropDatabase(connection, n);
         say(QStringLiteral("先恢复到临时数据库 %1 并逐表比较").arg(scratch));
         if (!loadAndCompare(connection, defaults, work.path(), manifest, scratch, &error)) {
             out.reason = error;
             return false;
         }
         QStringList current;
-        if (!baseTables(connection, database, &current)) {
-            out.reason = QStringLiteral("读不到数据库 %1 的表：%2").arg(database, db::dbLastError(connection));
+        if (!baseTables(connection, database, &current, &error)) {
+            out.reason = QStringLiteral("读不到数据库 %1 的表：%2").arg(database, error);
             return false;
         }
-        if (!db::dbExecute(connection, QStringLiteral("CREATE DATABASE %1").arg(quoteName(old)))) {
-            out.reason = QStringLiteral("建不了数据库 %1：%2").arg(old, db::dbLastError(connection));
+        if (const db::Reply created = connection->run(db::Statement("CREATE DATABASE ?").bindSql(sqlName(old)));
+            !created.ok) {
+            out.reason = QStringLiteral("建不了数据库 %1：%2").arg(old, created.error);
             return false;
         }
         // One statement: either every table is the restored one or none is.
         QStringList renames;
         for (const QString& t : current)
             if (!kKeptTables.contains(t))
-                renames << QStringLiteral("%1.%2 TO %3.%2").arg(quoteName(database), quoteName(t), quoteName(old));
+                renames << QStringLiteral("%1.%2 TO %3.%2").arg(sqlName(database), sqlName(t), sqlName(old));
         for (const TableFacts& t : facts)
             if (!kKeptTables.contains(t.name))
-                renames << QStringLiteral("%1.%2 TO %3.%2").arg(quoteName(scratch), quoteName(t.name), quoteName(database));
+                renames << QStringLiteral("%1.%2 TO %3.%2").arg(sqlName(scratch), sqlName(t.name), sqlName(database));
         say(QStringLiteral("换入恢复的表"));
-        if (!db::dbExecute(connection, QStringLiteral("RENAME TABLE ") + renames.join(QStringLiteral(", ")))) {
-            out.reason = QStringLiteral("换不进恢复的表（数据库 %1 没有改动）：%2").arg(database, db::dbLastError(connection));
+        if (const db::Reply swapped
+            = connection->run(db::Statement("RENAME TABLE ?").bindSql(renames.join(QStringLiteral(", "))));
+            !swapped.ok) {
+            out.reason = QStringLiteral("换不进恢复的表（数据库 %1 没有改动）：%2").arg(database, swapped.error);
             return false;
         }
-        if (!recordRestore(connection, database, archive, created))
-            say(QStringLiteral("恢复记不进数据库（已打开的程序不会提示重新登录）：%1").arg(db::dbLastError(connection)));
+        if (!recordRestore(connection, database, archive, created, &error))
+            say(QStringLiteral("恢复记不进数据库（已打开的程序不会提示重新登录）：%1").arg(error));
         say(QStringLiteral("恢复完成：数据库 %1 已恢复为 %2 的备份").arg(database, created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
         return true;
     };
@@ -623,83 +690,80 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
     return out;
 }
 
-bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive, const QDateTime& backedUp)
+bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive,
+    const QDateTime& backedUp, QString* error)
 {
-    const QString restores = quoteName(database) + QLatin1Char('.') + quoteName(kRestoresTable);
-    return db::dbExecute(connection, createRestores(restores))
-        && db::dbExecute(connection, QStringLiteral("INSERT INTO %1 (shijian, beifenshijian, dangan, jiqi) VALUES (NOW(), %2, %3, %4)")
-                                         .arg(restores, db::dbQuote(connection, backedUp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))),
-                                             db::dbQuote(connection, archive.left(500)),
-                                             db::dbQuote(connection, QSysInfo::machineHostName().left(255))));
+    const db::Reply reply = connection
+        ? connection->run(db::Statement("INSERT INTO ?.? (shijian, beifenshijian, dangan, jiqi) VALUES (NOW(), ?, ?, ?)")
+                              .bindSql(sqlName(database))
+                              .bindSql(sqlName(kRestoresTable))
+                              .bind(backedUp)
+                              .bind(archive.left(500))
+                              .bind(QSysInfo::machineHostName().left(255)))
+        : db::Reply {};
+    if (!reply.ok && error)
+        *error = connection ? reply.error : QStringLiteral("没有连接数据库");
+    return reply.ok;
 }
 
 LastRestore lastRestore(const db::ConnectionPtr& connection)
 {
     LastRestore last;
-    if (!db::dbExecute(connection, QStringLiteral("SELECT ID, shijian, dangan, beifenshijian FROM `huifujilu` ORDER BY ID DESC LIMIT 1")))
+    if (!connection)
         return last;
-    db::ResultPtr r = db::dbStoreResult(connection);
-    if (!r || db::dbRowCount(r) == 0)
+    const db::Reply reply
+        = connection->run(db::Statement("SELECT ID, shijian, dangan, beifenshijian FROM `huifujilu` ORDER BY ID DESC LIMIT 1"));
+    const db::ResultPtr& r = reply.rows;
+    if (!reply.ok || !r || r->rowCount() == 0)
         return last;
-    QString when;
-    db::dbReadField(r, 0, last.id);
-    db::dbReadField(r, 1, when);
-    db::dbReadField(r, 2, last.archive);
-    last.when = QDateTime::fromString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-    QString backedUp;
-    db::dbReadField(r, 3, backedUp);
-    last.backedUp = QDateTime::fromString(backedUp, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    last.id = r->integer(0);
+    last.when = r->dateTime(1);
+    last.archive = r->text(2);
+    last.backedUp = r->dateTime(3);
     return last;
 }
 
-namespace {
-    const QString kCreateResults = QStringLiteral(
-        "CREATE TABLE IF NOT EXISTS `beifenjilu` ("
-        "`ID` INT NOT NULL AUTO_INCREMENT PRIMARY KEY,"
-        "`kaishi` DATETIME NOT NULL,"
-        "`haoshi` DOUBLE NOT NULL DEFAULT 0,"
-        "`dangan` VARCHAR(500) NOT NULL DEFAULT '',"
-        "`chenggong` TINYINT NOT NULL DEFAULT 0,"
-        "`yuanyin` TEXT NULL,"
-        "`jiqi` VARCHAR(255) NOT NULL DEFAULT ''"
-        ") ENGINE=InnoDB DEFAULT CHARSET=gbk");
-}
-
-bool recordOutcome(const db::ConnectionPtr& connection, const Outcome& outcome, const QString& machine)
+bool recordOutcome(const db::ConnectionPtr& connection, const Outcome& outcome, const QString& machine, QString* error)
 {
-    if (!db::dbExecute(connection, kCreateResults))
+    if (!connection) {
+        if (error)
+            *error = QStringLiteral("没有连接数据库");
         return false;
+    }
     auto insert = [&](const QString& reason) {
-        return db::dbExecute(connection,
-            QStringLiteral("INSERT INTO `beifenjilu` (kaishi, haoshi, dangan, chenggong, yuanyin, jiqi) VALUES "
-                           "('%1', %2, %3, %4, %5, %6)")
-                .arg(outcome.started.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")))
-                .arg(outcome.seconds)
-                .arg(db::dbQuote(connection, outcome.archive.left(500)))
-                .arg(outcome.ok ? 1 : 0)
-                .arg(db::dbQuote(connection, reason))
-                .arg(db::dbQuote(connection, machine.left(255))));
+        return connection->run(db::Statement("INSERT INTO `beifenjilu` (kaishi, haoshi, dangan, chenggong, yuanyin, jiqi) "
+                                             "VALUES (?, ?, ?, ?, ?, ?)")
+                                   .bind(outcome.started)
+                                   .bindSql(QString::number(outcome.seconds))
+                                   .bind(outcome.archive.left(500))
+                                   .bind(outcome.ok ? 1 : 0)
+                                   .bind(reason)
+                                   .bind(machine.left(255)));
     };
+    db::Reply reply = insert(outcome.reason);
     // A reason quoting a server message may hold a character GBK cannot: then its Chinese part.
-    return insert(outcome.reason) || insert(outcome.reason.section(QStringLiteral("："), 0, 0));
+    if (!reply.ok)
+        reply = insert(outcome.reason.section(QStringLiteral("："), 0, 0));
+    if (!reply.ok && error)
+        *error = reply.error;
+    return reply.ok;
 }
 
 LastBackup lastBackup(const db::ConnectionPtr& connection)
 {
     LastBackup last;
-    if (!db::dbExecute(connection,
-            QStringLiteral("SELECT kaishi, chenggong, dangan, yuanyin FROM `beifenjilu` ORDER BY ID DESC LIMIT 1")))
+    if (!connection)
         return last;
-    db::ResultPtr r = db::dbStoreResult(connection);
-    if (!r || db::dbRowCount(r) == 0)
+    const db::Reply reply = connection->run(
+        db::Statement("SELECT kaishi, chenggong, dangan, yuanyin FROM `beifenjilu` ORDER BY ID DESC LIMIT 1"));
+    const db::ResultPtr& r = reply.rows;
+    if (!reply.ok || !r || r->rowCount() == 0)
         return last;
-    QString when;
     last.known = true;
-    db::dbReadField(r, 0, when);
+    last.when = r->dateTime(0);
     db::dbReadField(r, 1, last.ok);
-    db::dbReadField(r, 2, last.archive);
-    db::dbReadField(r, 3, last.reason);
-    last.when = QDateTime::fromString(when, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    last.archive = r->text(2);
+    last.reason = r->text(3);
     return last;
 }
 

@@ -43,6 +43,12 @@ struct Outcome {
 // table of backup results whatever it is.
 Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, const Say& say);
 
+// The second copy of a proven archive: copied into folder (made when missing) under a ".part" name
+// readable by its owner only, compared byte for byte with the archive by its SHA-256, then given
+// the archive's name; the older archives there beyond keep are deleted as in the first folder. A
+// copy that fails leaves no file behind and says why in error; the archive itself stays.
+bool copyArchive(const QString& archive, const QString& folder, const Keep& keep, const Say& say, QString* error);
+
 struct RestoreTarget {
     QString database;       // a new database; an existing one is refused
     QString picturesFolder; // the pictures into this folder (created); empty: not restored there
@@ -73,10 +79,12 @@ struct LastRestore {
     QString archive;
 };
 LastRestore lastRestore(const db::ConnectionPtr& connection);
-// Records a restore over database of a backup made at backedUp (the table is created when missing).
-bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive, const QDateTime& backedUp);
+// Records a restore over database of a backup made at backedUp in its table of restores (one of
+// the program's tables, db/ProgramTables.h). False, with the server's reason, when it was not.
+bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive,
+    const QDateTime& backedUp, QString* error = nullptr);
 
-// The program's table of backup results, created when missing; the latest result.
+// The program's table of backup results (db/ProgramTables.h); the latest result.
 struct LastBackup {
     bool known = false;
     bool ok = false;
@@ -84,7 +92,8 @@ struct LastBackup {
     QString archive;
     QString reason;
 };
-bool recordOutcome(const db::ConnectionPtr& connection, const Outcome& outcome, const QString& machine);
+bool recordOutcome(
+    const db::ConnectionPtr& connection, const Outcome& outcome, const QString& machine, QString* error = nullptr);
 LastBackup lastBackup(const db::ConnectionPtr& connection);
 
 } // namespace fd::backup

@@ -7,8 +7,16 @@
 #include <QFileInfo>
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+#include <vector>
+
 namespace fd::backup {
 namespace {
+
+    // The FTP sessions that fetch the pictures side by side.
+    constexpr qsizetype kSessions = 4;
 
     size_t toBytes(char* data, size_t size, size_t count, void* user)
     {
@@ -91,31 +99,74 @@ bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& fol
         *error = QStringLiteral("读不到 FTP 服务器上的图片目录：%1").arg(tried.isEmpty() ? QStringLiteral("设置里没有服务器") : tried.join(QStringLiteral("；")));
         return false;
     }
+    QList<QByteArray> names;
     for (QByteArray name : listing.split('\n')) {
         name = name.trimmed();
-        if (name.isEmpty() || name.startsWith('.') || name.contains('/') || name.endsWith(".part"))
-            continue;
-        PictureFile picture;
-        picture.name = QFile::decodeName(name);
-        const QString path = QDir(folder).filePath(picture.name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            *error = QStringLiteral("写不了 %1：%2").arg(path, file.errorString());
+        if (!name.isEmpty() && !name.startsWith('.') && !name.contains('/') && !name.endsWith(".part"))
+            names.append(name);
+    }
+
+    // A few sessions side by side, each taking every n-th name: one transfer waiting on the server
+    // (or on libcurl, which sometimes lets a second pass before it opens a data connection) holds
+    // up only its own session.
+    const int sessions = static_cast<int>(std::clamp<qsizetype>(names.size() / 8, 1, kSessions));
+    std::vector<QList<PictureFile>> taken(static_cast<std::size_t>(sessions));
+    std::vector<QString> failures(static_cast<std::size_t>(sessions));
+    std::atomic<bool> failed {false};
+    auto fetch = [&](int session) {
+        Curl own;
+        QString& failure = failures[static_cast<std::size_t>(session)];
+        if (!own.handle) {
+            failure = QStringLiteral("libcurl 无法初始化");
+            failed = true;
+            return;
+        }
+        QString said;
+        for (qsizetype i = session; i < names.size() && !failed; i += sessions) {
+            const QByteArray& name = names[i];
+            PictureFile picture;
+            picture.name = QFile::decodeName(name);
+            const QString path = QDir(folder).filePath(picture.name);
+            QFile file(path);
+            if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                failure = QStringLiteral("写不了 %1：%2").arg(path, file.errorString());
+                failed = true;
+                return;
+            }
+            const CURLcode rc = transfer(own.handle, ftp, net::ftpUrl(host, port, name), false, toFile, &file, &said);
+            file.close();
+            if (rc == CURLE_REMOTE_FILE_NOT_FOUND) { // deleted meanwhile, or a folder
+                QFile::remove(path);
+                continue;
+            }
+            if (rc != CURLE_OK) {
+                failure = QStringLiteral("从 FTP 服务器取不到图片 %1：%2").arg(picture.name, said);
+                failed = true;
+                return;
+            }
+            picture.bytes = QFileInfo(path).size();
+            picture.sha256 = fileSha256(path);
+            taken[static_cast<std::size_t>(session)].append(picture);
+        }
+    };
+    std::vector<std::thread> workers;
+    for (int session = 1; session < sessions; ++session)
+        workers.emplace_back(fetch, session);
+    fetch(0);
+    for (std::thread& worker : workers)
+        worker.join();
+    for (const QString& failure : failures) {
+        if (!failure.isEmpty()) {
+            *error = failure;
             return false;
         }
-        const CURLcode rc = transfer(curl.handle, ftp, net::ftpUrl(host, port, name), false, toFile, &file, &message);
-        file.close();
-        if (rc == CURLE_REMOTE_FILE_NOT_FOUND) { // deleted meanwhile, or a folder
-            QFile::remove(path);
-            continue;
-        }
-        if (rc != CURLE_OK) {
-            *error = QStringLiteral("从 FTP 服务器取不到图片 %1：%2").arg(picture.name, message);
-            return false;
-        }
-        picture.bytes = QFileInfo(path).size();
-        picture.sha256 = fileSha256(path);
-        files->append(picture);
+    }
+    // In the order of the server's listing, as one session would have taken them.
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        QList<PictureFile>& list = taken[static_cast<std::size_t>(i % sessions)];
+        const QString name = QFile::decodeName(names[i]);
+        if (!list.isEmpty() && list.constFirst().name == name)
+            files->append(list.takeFirst());
     }
     return true;
 }

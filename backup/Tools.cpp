@@ -1,6 +1,6 @@
 #include "backup/Tools.h"
 
-#include "db/Legacy.h"
+#include "db/Database.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -12,7 +12,7 @@ namespace fd::backup {
 namespace {
 
     // A value of an options file between double quotes: backslash and quote escaped.
-    QByteArray quoted(const QString& value)
+    QByteArray optionValue(const QString& value)
     {
         QByteArray v = value.toUtf8();
         v.replace('\\', "\\\\");
@@ -26,15 +26,15 @@ ClientDefaults::ClientDefaults(const QString& folder, const db::Connection::Opti
     : m_path(QDir(folder).filePath(QStringLiteral("client.cnf")))
 {
     QByteArray text = "[client]\n";
-    text += "user=" + quoted(account.user) + '\n';
-    text += "password=" + quoted(account.password) + '\n';
-    text += "host=" + quoted(server.host) + '\n';
+    text += "user=" + optionValue(account.user) + '\n';
+    text += "password=" + optionValue(account.password) + '\n';
+    text += "host=" + optionValue(server.host) + '\n';
     text += "port=" + QByteArray::number(server.port > 0 ? server.port : 3306) + '\n';
     text += "protocol=tcp\n";
     if (account.tlsRequired) {
         text += "ssl\n";
         if (!account.tlsCaFile.isEmpty())
-            text += "ssl-ca=" + quoted(account.tlsCaFile) + '\n';
+            text += "ssl-ca=" + optionValue(account.tlsCaFile) + '\n';
         if (account.tlsVerifyServer)
             text += "ssl-verify-server-cert\n";
     } else {
@@ -89,51 +89,61 @@ bool plainDatabaseName(const QString& name)
     return pattern.match(name).hasMatch();
 }
 
-bool databaseExists(const db::ConnectionPtr& connection, const QString& name, bool* exists)
+bool databaseExists(const db::ConnectionPtr& connection, const QString& name, bool* exists, QString* error)
 {
-    if (!db::dbExecute(connection,
-            QStringLiteral("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = '%1'")
-                .arg(db::dbEscape(connection, name))))
+    if (!connection) {
+        if (error)
+            *error = QStringLiteral("没有连接数据库");
         return false;
-    db::ResultPtr result = db::dbStoreResult(connection);
+    }
+    const db::Reply reply = connection->run(
+        db::Statement("SELECT COUNT(*) FROM information_schema.SCHEMATA WHERE SCHEMA_NAME = ?").bind(name));
     qint64 count = 0;
-    if (!result || !db::dbReadField(result, 0, count))
+    if (!reply.ok || !db::dbReadField(reply.rows, 0, count)) {
+        if (error)
+            *error = reply.error;
         return false;
+    }
     *exists = count > 0;
     return true;
+}
+
+QString sqlName(const QString& name)
+{
+    return QLatin1Char('`') + QString(name).replace(QLatin1Char('`'), QStringLiteral("``")) + QLatin1Char('`');
 }
 
 bool readTableFacts(const db::ConnectionPtr& connection, const QString& database, QList<TableFacts>* facts,
     QString* error)
 {
     facts->clear();
-    auto failed = [&](const QString& what) {
-        *error = QStringLiteral("%1：%2").arg(what, db::dbLastError(connection));
+    if (!connection) {
+        *error = QStringLiteral("没有连接数据库");
+        return false;
+    }
+    auto failed = [&](const QString& what, const db::Reply& reply) {
+        *error = QStringLiteral("%1：%2").arg(what, reply.error);
         return false;
     };
-    if (!db::dbExecute(connection,
-            QStringLiteral("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = '%1' AND "
-                           "TABLE_TYPE = 'BASE TABLE' ORDER BY TABLE_NAME")
-                .arg(db::dbEscape(connection, database))))
-        return failed(QStringLiteral("读不到数据库 %1 的表").arg(database));
-    db::ResultPtr names = db::dbStoreResult(connection);
-    for (; names && !names->atEnd(); names->skipRow()) {
+    const db::Reply names = connection->run(
+        db::Statement("SELECT TABLE_NAME FROM information_schema.TABLES WHERE TABLE_SCHEMA = ? AND "
+                      "TABLE_TYPE = 'BASE TABLE' ORDER BY TABLE_NAME")
+            .bind(database));
+    if (!names.ok)
+        return failed(QStringLiteral("读不到数据库 %1 的表").arg(database), names);
+    while (names.rows && names.rows->next()) {
         TableFacts table;
-        db::dbReadField(names, 0, table.name);
+        table.name = names.rows->text(0);
         facts->append(table);
     }
     for (TableFacts& table : *facts) {
-        const QString quotedName = QStringLiteral("`%1`.`%2`").arg(database, QString(table.name).replace(QLatin1Char('`'), QStringLiteral("``")));
-        if (!db::dbExecute(connection, QStringLiteral("SELECT COUNT(*) FROM ") + quotedName))
-            return failed(QStringLiteral("数不了表 %1 的行").arg(table.name));
-        db::ResultPtr count = db::dbStoreResult(connection);
-        if (!count || !db::dbReadField(count, 0, table.rows))
-            return failed(QStringLiteral("数不了表 %1 的行").arg(table.name));
-        if (!db::dbExecute(connection, QStringLiteral("CHECKSUM TABLE ") + quotedName))
-            return failed(QStringLiteral("表 %1 的校验和算不出").arg(table.name));
-        db::ResultPtr sum = db::dbStoreResult(connection);
-        if (!sum || !db::dbReadField(sum, 1, table.checksum))
-            return failed(QStringLiteral("表 %1 的校验和算不出").arg(table.name));
+        const QString name = sqlName(database) + QLatin1Char('.') + sqlName(table.name);
+        const db::Reply count = connection->run(db::Statement("SELECT COUNT(*) FROM ?").bindSql(name));
+        if (!count.ok || !db::dbReadField(count.rows, 0, table.rows))
+            return failed(QStringLiteral("数不了表 %1 的行").arg(table.name), count);
+        const db::Reply sum = connection->run(db::Statement("CHECKSUM TABLE ?").bindSql(name));
+        if (!sum.ok || !db::dbReadField(sum.rows, 1, table.checksum))
+            return failed(QStringLiteral("表 %1 的校验和算不出").arg(table.name), sum);
     }
     return true;
 }

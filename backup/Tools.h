@@ -51,6 +51,10 @@ QString compareTableFacts(const QList<TableFacts>& original, const QList<TableFa
 
 // A database name the backup creates: letters, digits and "_" only.
 bool plainDatabaseName(const QString& name);
-bool databaseExists(const db::ConnectionPtr& connection, const QString& name, bool* exists);
+// False, with the server's reason, when the server could not say.
+bool databaseExists(const db::ConnectionPtr& connection, const QString& name, bool* exists, QString* error = nullptr);
+// A database or table name the backup made or the server listed, as it stands in a statement:
+// between backquotes, a backquote in it doubled. (Values are bound, never put in this way.)
+QString sqlName(const QString& name);
 
 } // namespace fd::backup

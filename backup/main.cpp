@@ -4,7 +4,8 @@
 #include "common/Jobs.h"
 #include "common/CommandLine.h"
 #include "common/Settings.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/ProgramTables.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -34,9 +35,11 @@ int run(const QCoreApplication& app)
     const QCommandLineOption picturesInto(QStringLiteral("pictures-into"), QStringLiteral("图片恢复到这个目录"), QStringLiteral("dir"));
     const QCommandLineOption picturesToFtp(QStringLiteral("pictures-to-ftp"), QStringLiteral("图片传回 FTP 服务器"));
     const QCommandLineOption overCurrent(QStringLiteral("over-current"), QStringLiteral("恢复覆盖程序正在用的数据库（先显示备份的时间和内容）"));
+    const QCommandLineOption copyTo(QStringLiteral("copy-to"),
+        QStringLiteral("验证后的备份再复制一份到这个目录（另一块硬盘或共享目录），默认为设置文件的 backupCopyDir"), QStringLiteral("dir"));
     const QCommandLineOption confirm(QStringLiteral("confirm"), QStringLiteral("覆盖当前数据库时的确认：公司名称（提醒短信的署名，没有署名时为数据库名）"),
         QStringLiteral("text"));
-    parser.addOptions({ config, out, daily, weekly, monthly, restore, into, picturesInto, picturesToFtp, overCurrent, confirm });
+    parser.addOptions({ config, out, copyTo, daily, weekly, monthly, restore, into, picturesInto, picturesToFtp, overCurrent, confirm });
     parser.process(app);
 
     backup::Keep keep;
@@ -64,6 +67,13 @@ int run(const QCoreApplication& app)
     }
     backup::Setup setup = backup::setupOf(settings);
     setup.version = QCoreApplication::applicationVersion();
+    // The program's session: its tables (the results of backups and restores among them) made when
+    // missing, and this backup's result recorded at the end. Without it the backup still runs (a
+    // server that does not answer fails it with its own reason).
+    QString error;
+    db::ConnectionPtr connection = db::dbConnect(setup.program, &error);
+    if (connection && !db::ensureProgramTables(*connection, &error))
+        say(QStringLiteral("建不了程序的表：%1").arg(error));
 
     if (parser.isSet(overCurrent)) {
         const backup::Outcome outcome = backup::restoreOverCurrent(setup, parser.value(restore), parser.value(confirm), say);
@@ -88,14 +98,22 @@ int run(const QCoreApplication& app)
         return 0;
     }
 
-    const backup::Outcome outcome = backup::makeBackup(setup, parser.value(out), keep, say);
+    backup::Outcome outcome = backup::makeBackup(setup, parser.value(out), keep, say);
+    // The second copy: a backup without it has not done what the office asked for.
+    const QString copyFolder = parser.isSet(copyTo) ? parser.value(copyTo) : settings.backupCopyDir.trimmed();
+    if (outcome.ok && !copyFolder.isEmpty()) {
+        if (QString copyError; !backup::copyArchive(outcome.archive, copyFolder, keep, say, &copyError)) {
+            outcome.ok = false;
+            outcome.reason = QStringLiteral("备份 %1 已完成，但第二份没有复制成功：%2").arg(outcome.archive, copyError);
+        }
+    }
     if (!outcome.ok)
         say(QStringLiteral("备份失败：%1").arg(outcome.reason));
     say(QStringLiteral("用时 %1 秒").arg(outcome.seconds, 0, 'f', 1));
-    QString error;
-    db::ConnectionPtr connection = db::dbConnect(setup.program, &error);
-    if (!connection || !backup::recordOutcome(connection, outcome, QSysInfo::machineHostName()))
-        say(QStringLiteral("备份结果记不进数据库：%1").arg(connection ? db::dbLastError(connection) : error));
+    if (!connection)
+        connection = db::dbConnect(setup.program, &error);
+    if (!connection || !backup::recordOutcome(connection, outcome, QSysInfo::machineHostName(), &error))
+        say(QStringLiteral("备份结果记不进数据库：%1").arg(error));
     return outcome.ok ? 0 : 1;
 }
 

@@ -12,11 +12,11 @@
 // Settings from FLEETDESK_CONFIG; the failover mode restarts the killed node with tools/stack.sh
 // (FD_STACK_SCRIPT, FD_STACK_DIR) between runs.
 #include "bench/BenchSupport.h"
-#include "accounts/Accounts.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "common/Cipher.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "net/Endpoints.h"
 #include "ui/Dialogs.h"
 #include "fleet/FleetList.h"
 
@@ -43,8 +43,10 @@ db::ConnectionPtr connect(const Settings& s, const QString& hosts, bool tls)
 {
     Settings copy = s;
     copy.dbTlsRequired = tls;
+    db::Connection::Options options = net::endpointsOf(copy).database;
+    options.host = hosts;
     QString error;
-    auto conn = db::dbConnect(accounts::connectionOptions(copy, hosts), &error);
+    auto conn = db::dbConnect(options, &error);
     if (!conn)
         std::fprintf(stderr, "cannot connect: %s\n", qPrintable(error));
     return conn;
@@ -53,11 +55,12 @@ db::ConnectionPtr connect(const Settings& s, const QString& hosts, bool tls)
 // Milliseconds that loadAllVehicles takes to fill the grid on this connection.
 double fillMs(AppState& state, SilentDialogs& dialogs, QTableView& view)
 {
-    vehicles::FleetList fleet(state, dialogs);
+    fleet::FleetList fleet(state, dialogs);
     fleet.attachView(&view);
     QElapsedTimer t;
     t.start();
     fleet.loadAllVehicles();
+    waitForList(fleet);
     const double ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
     if (fleet.gridRowCount() < 2)
         std::fprintf(stderr, "the list came back empty\n");
@@ -156,15 +159,17 @@ double failoverOnce(const Settings& s, Loss loss, double* normalListMs, QTextStr
     if (!state.dbConnection)
         return -1;
     const QString first = state.dbConnection->serverAddress();
-    vehicles::FleetList fleet(state, dialogs);
+    fleet::FleetList fleet(state, dialogs);
     fleet.loadAllVehicles();
+    waitForList(fleet);
     QElapsedTimer normal;
     normal.start();
     fleet.loadAllVehicles();
+    waitForList(fleet);
     *normalListMs = static_cast<double>(normal.nsecsElapsed()) / 1e6;
     if (fleet.gridRowCount() < 2) {
         std::fprintf(stderr, "the list before the failover failed on %s: %s\n", qPrintable(first),
-            qPrintable(db::dbLastError(state.dbConnection)));
+            qPrintable(state.dbConnection->keptReply().error));
         return -1;
     }
     const qint64 pid = nodePid(dir, 1);
@@ -186,6 +191,7 @@ double failoverOnce(const Settings& s, Loss loss, double* normalListMs, QTextStr
     QElapsedTimer sinceEnd; // the node is gone from here on
     sinceEnd.start();
     fleet.loadAllVehicles();
+    waitForList(fleet);
     const double ms = static_cast<double>(sinceEnd.nsecsElapsed()) / 1e6;
     const QString now = state.dbConnection->serverAddress();
     static const char* const what[] = { "  killed: ", "  stopped: ", "  frozen: " };
@@ -194,7 +200,7 @@ double failoverOnce(const Settings& s, Loss loss, double* normalListMs, QTextStr
     out.flush();
     const bool movedOn = now != first && fleet.gridRowCount() >= 2;
     if (!movedOn)
-        std::fprintf(stderr, "the list did not move on: %s\n", qPrintable(db::dbLastError(state.dbConnection)));
+        std::fprintf(stderr, "the list did not move on: %s\n", qPrintable(state.dbConnection->keptReply().error));
     state.dbConnection.reset();
     if (loss == Loss::Freeze) {
         ::kill(static_cast<pid_t>(pid), SIGCONT);

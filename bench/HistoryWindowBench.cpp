@@ -11,7 +11,8 @@
 #include "bench/BenchSupport.h"
 #include "common/AppState.h"
 #include "common/Jobs.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/ProgramTables.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleHistory.h"
 #include "vehicles/VehicleStore.h"
@@ -27,6 +28,8 @@
 using namespace fd;
 using namespace fd::bench;
 using namespace fd::vehicles;
+using fd::app::HistoryModel;
+using fd::app::HistoryWindow;
 
 namespace {
 
@@ -92,7 +95,7 @@ int main(int argc, char** argv)
             return 2;
         }
         state.dbConnection = accounts::connectForLogin(state.settings);
-        if (!state.dbConnection || !ensureHistoryTable(state.dbConnection)) {
+        if (!state.dbConnection || !db::ensureProgramTables(*state.dbConnection, nullptr)) {
             std::fprintf(stderr, "cannot connect or create the history table\n");
             return 2;
         }

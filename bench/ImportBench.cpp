@@ -10,7 +10,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -110,12 +110,12 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "the window did not finish\n");
         const double previewMs = bench::ms(t);
         const double previewHeld = longest;
-        if (auto* preview = window.findChild<QTableWidget*>(QStringLiteral("preview"))) {
+        if (auto* preview = window.findChild<QTableView*>(QStringLiteral("preview"))) {
             // The first refused row in sight, its problem cells marked.
-            for (int r = 0; r < preview->rowCount(); ++r) {
-                QTableWidgetItem* outcome = preview->item(r, preview->columnCount() - 1);
-                if (outcome && outcome->text().startsWith(QStringLiteral("未导入"))) {
-                    preview->scrollToItem(preview->item(r, 1), QAbstractItemView::PositionAtCenter);
+            const QAbstractItemModel* model = preview->model();
+            for (int r = 0; r < model->rowCount(); ++r) {
+                if (model->index(r, model->columnCount() - 1).data().toString().startsWith(QStringLiteral("未导入"))) {
+                    preview->scrollTo(model->index(r, 1), QAbstractItemView::PositionAtCenter);
                     break;
                 }
             }

@@ -12,7 +12,7 @@
 #include "common/AppState.h"
 #include "common/Jobs.h"
 #include "common/Cipher.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "net/Http.h"
 #include "pictures/JpegConvert.h"
 #include "pictures/PictureWindow.h"
@@ -54,7 +54,7 @@ void reencodeFigure(const QString& dir)
         const QByteArray bytes = in.readAll();
         resetPeak();
         const qint64 before = statusKb("VmRSS");
-        const vehicles::JpegResult r = vehicles::encodeJpeg(bytes);
+        const pictures::JpegResult r = pictures::encodeJpeg(bytes);
         peaks.push_back(static_cast<double>(statusKb("VmHWM") - before) / 1024.0);
         QFile out(QDir(dir).filePath(QStringLiteral("ours.jpg")));
         out.open(QIODevice::WriteOnly);
@@ -111,7 +111,7 @@ void thumbnailFigure(const QString& dir, int port)
         QEventLoop loop;
         int arrived = 0;
         t.restart();
-        vehicles::ThumbnailLoader loader(
+        pictures::ThumbnailLoader loader(
             &receiver, urls,
             [&](int, const QByteArray& bytes, const QImage&) {
                 arrived += bytes.isEmpty() ? 0 : 1;
@@ -159,12 +159,12 @@ void importFigure(const QString& dir)
     dialogs.file = QDir(dir).filePath(QStringLiteral("photo.jpg"));
     std::vector<double> held, took;
     for (int run = 0; run < 5; ++run) {
-        vehicles::PictureWindow window(state, dialogs, QStringLiteral("营运证"), QStringLiteral("豫H00000"), QByteArray());
+        pictures::PictureWindow window(state, dialogs, QStringLiteral("营运证"), QStringLiteral("豫H00000"), QByteArray());
         if (window.refused())
             return;
         window.show();
         QEventLoop loop;
-        QObject::connect(&window, &vehicles::PictureWindow::importEnded, &loop, &QEventLoop::quit);
+        QObject::connect(&window, &pictures::PictureWindow::importEnded, &loop, &QEventLoop::quit);
         // A 5 ms probe: the longest gap between two of its ticks, less 5 ms, is the longest hold.
         QElapsedTimer since, total;
         qint64 longest = 0;

@@ -15,7 +15,7 @@
 #include "common/Jobs.h"
 #include "common/DateTime.h"
 #include "common/Cipher.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "ui/Dialogs.h"
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"
@@ -151,20 +151,21 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "cannot connect: %s\n", qPrintable(error));
         return 2;
     }
-    state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+    state.appTitle = kProgramTitle;
     state.loginDateTime = datetime::nowInSeconds();
 
     SilentDialogs dialogs;
-    vehicles::FleetList fleet(state, dialogs);
+    fleet::FleetList fleet(state, dialogs);
     QTableView view;
     view.resize(858, 593);
     fleet.attachView(&view);
     fleet.loadAllVehicles();
+    waitForList(fleet);
     const int rows = fleet.gridRowCount() - 1;
     out << "vehicles in the grid: " << rows << (rows == expected ? "" : "  (expected " + QString::number(expected) + ")")
         << "\n";
     out.flush();
-    const QString title = vehicles::listTitle(state.appTitle, state.loginDateTime);
+    const QString title = fleet::listTitle(state.appTitle, state.loginDateTime);
     auto settings = std::make_shared<QSettings>(QDir(outDir).filePath(QStringLiteral("print.ini")), QSettings::IniFormat);
     auto noDialogs = [](QDialog&) { return int(QDialog::Rejected); };
 
@@ -175,7 +176,7 @@ int main(int argc, char** argv)
         const qint64 before = statusKb("VmRSS");
         QElapsedTimer t;
         t.start();
-        vehicles::PrintPreview preview(vehicles::shownList(view, title), dialogs, noDialogs, settings);
+        printing::PrintPreview preview(fleet::shownList(view, title), dialogs, noDialogs, settings);
         preview.show();
         QWidget* sheet = preview.findChild<QWidget*>(QStringLiteral("pageSheet"));
         const QPixmap shot = sheet->grab(); // the first page painted, as the screen gets it
@@ -204,7 +205,7 @@ int main(int argc, char** argv)
     // user sees them.
     view.show();
     SaveTo saveTo;
-    vehicles::PrintPreview preview(vehicles::shownList(view, title), saveTo, noDialogs, settings);
+    printing::PrintPreview preview(fleet::shownList(view, title), saveTo, noDialogs, settings);
     preview.show();
     { // their first paint is the opening's cost, not the commands'
         QElapsedTimer settle;
@@ -216,13 +217,13 @@ int main(int argc, char** argv)
     const QString xlsx = QDir(outDir).filePath(QStringLiteral("list.xlsx"));
     const QString csv = QDir(outDir).filePath(QStringLiteral("list.csv"));
     bool ended = false, written = false;
-    QObject::connect(&preview, &vehicles::PrintPreview::outputEnded, [&](bool w) {
+    QObject::connect(&preview, &printing::PrintPreview::outputEnded, [&](bool w) {
         ended = true;
         written = w;
     });
-    auto exportTo = [&](vehicles::ExportFormat format) {
+    auto exportTo = [&](printing::ExportFormat format) {
         return [&, format] {
-            vehicles::exportShownList(vehicles::shownList(view, title), saveTo, format, &view, [&](bool w) {
+            printing::exportShownList(fleet::shownList(view, title), saveTo, format, &view, [&](bool w) {
                 ended = true;
                 written = w;
             });
@@ -235,8 +236,8 @@ int main(int argc, char** argv)
     };
     const std::vector<Job> jobs = {
         {"(c) PDF  ", pdf, [&] { preview.saveAsPdf(); }},
-        {"(d) .xlsx", xlsx, exportTo(vehicles::ExportFormat::xlsx)},
-        {"(e) CSV  ", csv, exportTo(vehicles::ExportFormat::csv)},
+        {"(d) .xlsx", xlsx, exportTo(printing::ExportFormat::xlsx)},
+        {"(e) CSV  ", csv, exportTo(printing::ExportFormat::csv)},
     };
     for (const Job& job : jobs) {
         saveTo.path = job.path;
@@ -264,7 +265,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < runs; ++i) {
         QElapsedTimer t;
         t.start();
-        const vehicles::ShownList shown = vehicles::shownList(view, title);
+        const fleet::ShownList shown = fleet::shownList(view, title);
         snapshots.push_back(ms(t));
         if (shown.rowCount() != rows)
             return 2;

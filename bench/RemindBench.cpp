@@ -11,10 +11,10 @@
 #include "bench/BenchSupport.h"
 #include "common/DateTime.h"
 #include "common/Settings.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/ProgramTables.h"
 #include "net/Endpoints.h"
 #include "reminders/ReminderPlan.h"
-#include "reminders/ReminderSetup.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -47,18 +47,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no settings file: set FLEETDESK_CONFIG\n");
         return 2;
     }
-    const db::Connection::Options options = reminders::databaseOptions(settings);
+    const db::Connection::Options options = net::endpointsOf(settings).database;
     QString error;
     db::ConnectionPtr connection = db::dbConnect(options, &error);
-    if (!connection) {
+    if (!connection || !db::ensureProgramTables(*connection, &error)) {
         std::fprintf(stderr, "cannot connect: %s\n", qPrintable(error));
         return 2;
     }
     const QDate d = QDate::currentDate();
     const qint64 today = datetime::daysFromCivil(d.year(), d.month(), d.day());
 
-    // A first plan creates the reminder tables, so that no run below pays for it; it also names
-    // the columns the plan reads.
+    // A first plan stores the default rules, so that no run below pays for it; it also names the
+    // columns the plan reads.
     reminders::ReminderPlan plan;
     if (!reminders::planReminders(connection, today, plan, &error)) {
         std::fprintf(stderr, "planning failed: %s\n", qPrintable(error));
@@ -142,25 +142,33 @@ int main(int argc, char** argv)
 
     // (c) a second plan the same day, after a run: every stage to send has its record.
     {
-        QStringList rows;
+        db::Statement rows;
+        int count = 0;
         auto flush = [&] {
-            if (!rows.isEmpty()
-                && !db::dbExecute(connection,
-                    QStringLiteral("insert ignore into tixingjilu (cheliangid,cepaihao,wendang,youxiaoqi,jieduan,"
-                                   "dianhua,neirong,biaojishijian,jieguo,jieguoshijian,jiqi) values ")
-                        + rows.join(QLatin1Char(','))))
-                std::fprintf(stderr, "recording failed: %s\n", qPrintable(db::dbLastError(connection)));
-            rows.clear();
+            if (count > 0) {
+                const db::Reply reply = connection->run(
+                    db::Statement("insert ignore into tixingjilu (cheliangid,cepaihao,wendang,youxiaoqi,jieduan,"
+                                  "dianhua,neirong,biaojishijian,jieguo,jieguoshijian,jiqi) values ")
+                        .append(rows));
+                if (!reply.ok)
+                    std::fprintf(stderr, "recording failed: %s\n", qPrintable(reply.error));
+            }
+            rows = db::Statement();
+            count = 0;
         };
         for (const reminders::PlanEntry& e : plan.entries) {
             if (e.status != Status::Send)
                 continue;
-            rows << QStringLiteral("(%1,%2,%3,'%4',%5,%6,%7,now(),'成功',now(),'bench')")
-                        .arg(e.vehicleId)
-                        .arg(db::dbQuote(connection, e.plate), db::dbQuote(connection, e.column), e.expiryText)
-                        .arg(e.stage)
-                        .arg(db::dbQuote(connection, e.phone), db::dbQuote(connection, e.message));
-            if (rows.size() == 1000)
+            rows.append(db::Statement(count > 0 ? ",(?,?,?,?,?,?,?,now(),'成功',now(),'bench')"
+                                                : "(?,?,?,?,?,?,?,now(),'成功',now(),'bench')")
+                            .bind(e.vehicleId)
+                            .bind(e.plate)
+                            .bind(e.column)
+                            .bind(e.expiryText)
+                            .bind(e.stage)
+                            .bind(e.phone)
+                            .bind(e.message));
+            if (++count == 1000)
                 flush();
         }
         flush();
@@ -180,7 +188,7 @@ int main(int argc, char** argv)
         rerun.push_back(ms(t));
         rerunPeaks.push_back(static_cast<double>(statusKb("VmHWM") - before) * 1024.0);
     }
-    db::dbExecute(connection, QStringLiteral("delete from tixingjilu where jiqi='bench'"));
+    connection->run(db::Statement("delete from tixingjilu where jiqi='bench'"));
     const int recorded = plan.count(Status::AlreadySent);
     out << "plan for " << d.toString(Qt::ISODate) << ": " << due << " stages due, " << toSend << " to send, "
         << plan.count(Status::OutOfService) << " out of service, "

@@ -4,8 +4,8 @@
 //   sms_bench [N] [SLOW_MS]     N recipients (default 300); the simulator answers each send SLOW_MS late
 #include "common/AppState.h"
 #include "common/Jobs.h"
-#include "common/Cipher.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "net/Endpoints.h"
 #include "net/Http.h"
 #include "smswindow/MassSendWindow.h"
 #include "sms/SmsClient.h"
@@ -88,9 +88,7 @@ int main(int argc, char** argv)
         return 1;
     }
     const fd::Settings& s = state.settings;
-    state.dbConnection = fd::db::dbConnect(fd::decipherSetting(s.dbHost, s.settingKeyA, s.xorMask),
-        fd::decipherSetting(s.dbUser, s.settingKeyB, s.xorMask),
-        fd::decipherSetting(s.dbPassword, s.settingKeyB, s.xorMask), QStringLiteral("yunsugongsi"), s.dbPort);
+    state.dbConnection = fd::db::dbConnect(fd::net::endpointsOf(s).database);
     if (!state.dbConnection) {
         std::fprintf(stderr, "cannot connect to the stack's database\n");
         return 1;
@@ -110,7 +108,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir dir;
     AnswerOk dialogs;
-    fd::sms::MassSendWindow window(state, dialogs, fd::sms::RememberedAccount(dir.filePath(QStringLiteral("n.ini"))));
+    fd::smswindow::MassSendWindow window(state, dialogs, fd::sms::RememberedAccount(dir.filePath(QStringLiteral("n.ini"))));
     window.findChild<QLineEdit*>(QStringLiteral("编辑框_用户名"))->setText(QStringLiteral("bench"));
     window.findChild<QLineEdit*>(QStringLiteral("编辑框_密码"))->setText(QStringLiteral("bench"));
     window.show();
@@ -134,7 +132,7 @@ int main(int argc, char** argv)
 
     QElapsedTimer runClock;
     QList<qint64> handledAt;
-    QObject::connect(&window, &fd::sms::MassSendWindow::recipientHandled, &window,
+    QObject::connect(&window, &fd::smswindow::MassSendWindow::recipientHandled, &window,
         [&](int) { handledAt.append(runClock.elapsed()); });
 
     window.startRun();

@@ -12,14 +12,18 @@ class Connection;
 
 namespace fd {
 
+// The program's name: the caption of its windows and message boxes.
+inline const QString kProgramTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+
 // The state the windows share for the life of the process. One instance is created at start-up
-// and handed to every window; a test builds its own. Used from the user-interface thread only,
-// except that a worker may copy dbConnection (a shared handle) when it starts.
+// and handed to every window; a test builds its own. Used from the user-interface thread only:
+// a worker never touches dbConnection, it is handed a copy of its options when it starts and
+// opens a session of its own (db/ThreadSession.h).
 struct AppState {
     Settings settings;
 
-    // The one open database connection; empty while none is open. Storing a new connection
-    // releases the one it replaces, which closes it once no worker still holds it.
+    // The window thread's database session; empty while none is open. Storing a new one closes
+    // the one it replaces (held nowhere else).
     std::shared_ptr<db::Connection> dbConnection;
 
     QString appTitle;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/ThreadSanitizer.h"
+
 #include <QMetaObject>
 #include <QObject>
 #include <QString>
@@ -43,7 +45,9 @@ public:
     // uploads: one picture at a time, never queued behind slow thumbnails; sms: one request at a
     // time to the SMS platform; files: decoding, exports and printing; database: statements off
     // the window thread, each thread with a session of its own (db/ThreadSession.h): lists,
-    // history, counts, the columns an upload changes, the mass send's log.
+    // history, counts, the columns an upload changes. A lane whose work holds statements between
+    // its network requests (the mass send's log, the reminder run) opens a session of its own
+    // thread instead, so a slow request never occupies the database lane.
     static JobLane& network();
     static JobLane& uploads();
     static JobLane& sms();
@@ -60,6 +64,27 @@ bool waitForAllJobs(int milliseconds);
 
 namespace detail {
 
+class JobShared;
+
+// A call on its way to the owner's thread: runs unless the job was cancelled meanwhile.
+template <typename F> class Delivery {
+public:
+    Delivery(std::shared_ptr<JobShared> self, F call) : m_self(std::move(self)), m_call(std::move(call)) {}
+    // Qt moves the call into the object it queues, under its own locks, which ThreadSanitizer
+    // does not see: the last move marks the call handed over at its final place, and the owner's
+    // thread takes it there before it runs the call or drops it unrun. Qt counts its holds on
+    // that object (the posting thread's and the queued event's) in its own library, so either
+    // thread may free it: the run marks the call handed back when it has run.
+    Delivery(Delivery&& other) : m_self(std::move(other.m_self)), m_call(std::move(other.m_call)) { tsan::release(this); }
+    Delivery& operator=(Delivery&&) = delete;
+    ~Delivery() { tsan::acquire(this); }
+    void operator()();
+
+private:
+    std::shared_ptr<JobShared> m_self;
+    F m_call;
+};
+
 // What a job, its handle and its deliveries share. Thread affinity: any thread.
 class JobShared {
 public:
@@ -73,12 +98,7 @@ public:
         QObject* owner = m_owner;
         if (!owner || m_cancel.load())
             return false;
-        QMetaObject::invokeMethod(
-            owner,
-            [self = self.lock(), call = std::forward<F>(call)]() mutable {
-                if (!self->cancelled())
-                    call();
-            },
+        QMetaObject::invokeMethod(owner, Delivery<std::decay_t<F>>(self.lock(), std::forward<F>(call)),
             Qt::QueuedConnection);
         return true;
     }
@@ -107,6 +127,14 @@ private:
     std::atomic<qint64> m_total {0};
     std::atomic_bool m_progressQueued {false};
 };
+
+template <typename F> void Delivery<F>::operator()()
+{
+    tsan::acquire(this);
+    if (!m_self->cancelled())
+        m_call();
+    tsan::release(this);
+}
 
 } // namespace detail
 

@@ -91,4 +91,63 @@ QString formatFen(qint64 fen)
         .arg(magnitude % 100, 2, 10, QLatin1Char('0'));
 }
 
+QString capitals(qint64 fen)
+{
+    static const char16_t kDigits[] = u"零壹贰叁肆伍陆柒捌玖";
+    static const char16_t* const kPlaces[] = {u"", u"拾", u"佰", u"仟"};
+    // The unit closing each group of four digits, from the lowest: 元 is written after all.
+    static const char16_t* const kGroups[] = {u"", u"万", u"亿", u"万"};
+    const quint64 magnitude = fen < 0 ? 0 - static_cast<quint64>(fen) : static_cast<quint64>(fen);
+    const quint64 yuan = magnitude / 100;
+    const int jiao = static_cast<int>(magnitude / 10 % 10);
+    const int cents = static_cast<int>(magnitude % 10);
+
+    QString out;
+    if (fen < 0)
+        out += QStringLiteral("负");
+    if (yuan == 0) {
+        out += QStringLiteral("零");
+    } else {
+        const QString digits = QString::number(yuan);
+        const int count = static_cast<int>(digits.size());
+        bool zeroPending = false; // a zero was passed since the last digit written
+        bool groupHasDigit = false;
+        bool higherThanYi = false; // a digit above 亿 was written: 亿 follows even after a zero group
+        bool written = false;
+        for (int i = 0; i < count; ++i) {
+            const int position = count - 1 - i; // 0: the units
+            const int d = digits[i].digitValue();
+            if (d == 0) {
+                zeroPending = zeroPending || written;
+            } else {
+                if (zeroPending)
+                    out += QChar(kDigits[0]);
+                written = true;
+                zeroPending = false;
+                out += QChar(kDigits[d]);
+                out += QString::fromUtf16(kPlaces[position % 4]);
+                groupHasDigit = true;
+                if (position >= 12)
+                    higherThanYi = true;
+            }
+            if (position % 4 == 0 && position > 0) {
+                const int group = position / 4;
+                if (groupHasDigit || (group == 2 && higherThanYi))
+                    out += QString::fromUtf16(kGroups[group]);
+                groupHasDigit = false;
+            }
+        }
+    }
+    out += QStringLiteral("元");
+    if (jiao == 0 && cents == 0)
+        return out + QStringLiteral("整");
+    if (jiao != 0)
+        out += QChar(kDigits[jiao]) + QStringLiteral("角");
+    else
+        out += QChar(kDigits[0]);
+    if (cents != 0)
+        out += QChar(kDigits[cents]) + QStringLiteral("分");
+    return out;
+}
+
 } // namespace fd::money

@@ -26,4 +26,9 @@ Amount readAmount(const QString& text);
 // program writes an amount.
 QString formatFen(qint64 fen);
 
+// The amount in Chinese capitals as a receipt writes it (大写金额): "壹仟贰佰元整", "零元伍角",
+// "壹仟零壹元伍角", "壹拾万零壹拾元整", "壹亿元整"; whole yuan end in 整, an amount with fen has
+// none; a zero inside the number is written once ("壹万零伍元整"); a negative amount starts with 负.
+QString capitals(qint64 fen);
+
 } // namespace fd::money

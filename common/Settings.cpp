@@ -127,6 +127,7 @@ bool Settings::load(const QString& path, QString* error)
     smsPassword = text("smsPassword", smsPassword);
     backupUser = text("backupUser", backupUser);
     backupPassword = text("backupPassword", backupPassword);
+    backupCopyDir = text("backupCopyDir", backupCopyDir);
     settingKeyA = text("settingKeyA", settingKeyA);
     settingKeyB = text("settingKeyB", settingKeyB);
     xorMask = static_cast<quint8>(number("xorMask", xorMask));
@@ -143,6 +144,9 @@ bool Settings::load(const QString& path, QString* error)
     connectivityUrl = text("connectivityUrl", connectivityUrl);
     httpConnectTimeoutSeconds = number("httpConnectTimeoutSeconds", httpConnectTimeoutSeconds);
     httpTotalTimeoutSeconds = number("httpTotalTimeoutSeconds", httpTotalTimeoutSeconds);
+    companyName = text("companyName", companyName);
+    receiptPrefix = text("receiptPrefix", receiptPrefix);
+    receiptPage = text("receiptPage", receiptPage);
     return ini.status() == QSettings::NoError;
 }
 
@@ -164,6 +168,8 @@ bool Settings::save(const QString& path) const
         ini.setValue(QStringLiteral("backupUser"), backupUser);
         ini.setValue(QStringLiteral("backupPassword"), backupPassword);
     }
+    if (!backupCopyDir.isEmpty())
+        ini.setValue(QStringLiteral("backupCopyDir"), backupCopyDir);
     ini.setValue(QStringLiteral("settingKeyA"), settingKeyA);
     ini.setValue(QStringLiteral("settingKeyB"), settingKeyB);
     ini.setValue(QStringLiteral("xorMask"), xorMask);
@@ -180,6 +186,9 @@ bool Settings::save(const QString& path) const
     ini.setValue(QStringLiteral("connectivityUrl"), connectivityUrl);
     ini.setValue(QStringLiteral("httpConnectTimeoutSeconds"), httpConnectTimeoutSeconds);
     ini.setValue(QStringLiteral("httpTotalTimeoutSeconds"), httpTotalTimeoutSeconds);
+    ini.setValue(QStringLiteral("companyName"), companyName);
+    ini.setValue(QStringLiteral("receiptPrefix"), receiptPrefix);
+    ini.setValue(QStringLiteral("receiptPage"), receiptPage);
     ini.endGroup();
     ini.sync();
     return ini.status() == QSettings::NoError && makeOwnerOnly(path);

@@ -22,6 +22,9 @@ struct Settings {
     // scratch database to prove each backup: enciphered, key settingKeyB. Empty: dbUser/dbPassword.
     QString backupUser;
     QString backupPassword;
+    // A second folder (another disk, a mounted share) that receives a copy of every proven backup,
+    // kept by the same rotation. Empty: none.
+    QString backupCopyDir;
     QString settingKeyA; // 11 decimal digits
     QString settingKeyB; // 11 decimal digits
     quint8 xorMask = 0;
@@ -44,6 +47,12 @@ struct Settings {
     // Connecting to a web server, and a whole web request.
     int httpConnectTimeoutSeconds = 5;
     int httpTotalTimeoutSeconds = 30;
+    // The fee desk: the company named on receipts (empty: the reminders' signature), the office's
+    // receipt number prefix, and the receipt page ("A5": A5 landscape, "241": the 241 mm
+    // continuous form) an office uses unless a user chose another in 页面设置.
+    QString companyName;
+    QString receiptPrefix = QStringLiteral("A");
+    QString receiptPage = QStringLiteral("A5");
 
     // The file the settings were last loaded from (not a setting of its own).
     QString loadedFrom;

@@ -181,6 +181,16 @@ QString Result::text(int column) const
     return value;
 }
 
+QDateTime Result::dateTime(int column) const
+{
+    if (!readable(this, column) || isNull(column))
+        return QDateTime();
+    datetime::DateTimeParts p;
+    if (!datetime::readDateTimeText(data(column), size(column), p))
+        return QDateTime();
+    return QDateTime(QDate(p.year, p.month, p.day), QTime(p.hour, p.minute, p.second));
+}
+
 qint64 Result::integer(int column) const
 {
     qint64 value = 0;

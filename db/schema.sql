@@ -111,7 +111,7 @@ CREATE TABLE IF NOT EXISTS `duanxinbiao` (
 
 -- Reminder rules: for each watched expiry date (a column of celiangzongbiao) how the reminder
 -- names the document and what it asks, the days before expiry to remind ("30,7"), once more on
--- the day after expiry, on or off. fleetdesk-remind creates this and the next three when missing.
+-- the day after expiry, on or off. The program creates this and the next three when missing.
 CREATE TABLE IF NOT EXISTS `tixingguize` (
   `wendang` VARCHAR(64) NOT NULL,
   `mingcheng` VARCHAR(64) NOT NULL DEFAULT '',
@@ -190,4 +190,97 @@ CREATE TABLE IF NOT EXISTS `haomazhanyong` (
   `zhi` VARCHAR(255) NOT NULL,
   `cishu` INT NOT NULL DEFAULT 1,
   PRIMARY KEY (`ziduan`,`zhi`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The result of every backup by fleetdesk-backup: its start, how long it took, the archive, success,
+-- the reason of a failure (shown at the next login) and the machine.
+CREATE TABLE IF NOT EXISTS `beifenjilu` (
+  `ID` INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  `kaishi` DATETIME NOT NULL,
+  `haoshi` DOUBLE NOT NULL DEFAULT 0,
+  `dangan` VARCHAR(500) NOT NULL DEFAULT '',
+  `chenggong` TINYINT NOT NULL DEFAULT 0,
+  `yuanyin` TEXT NULL,
+  `jiqi` VARCHAR(255) NOT NULL DEFAULT ''
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The restores over the program's database: when, the time of the backup restored, the archive and
+-- the machine. A session opened before the last restore is told to log in again.
+CREATE TABLE IF NOT EXISTS `huifujilu` (
+  `ID` INT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  `shijian` DATETIME NOT NULL,
+  `beifenshijian` DATETIME NULL,
+  `dangan` VARCHAR(500) NOT NULL DEFAULT '',
+  `jiqi` VARCHAR(255) NOT NULL DEFAULT ''
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The fee ledger: every payment (收费), amount due (应缴, opening a period qijian) and void (作废,
+-- pointing at its payment by zuofeiid) as a row of its own, amounts in fen; a payment carries its
+-- receipt number, the months paid for and how it moved 管理费到期日期. The program creates it when
+-- missing.
+CREATE TABLE IF NOT EXISTS `shoufeijilu` (
+  `ID` BIGINT NOT NULL AUTO_INCREMENT PRIMARY KEY,
+  `leixing` VARCHAR(4) NOT NULL,
+  `cheliangid` INT NOT NULL,
+  `cepaihao` VARCHAR(20) NOT NULL,
+  `cezuxingming` VARCHAR(50) NOT NULL DEFAULT '',
+  `feiyong` VARCHAR(4) NOT NULL,
+  `qitamingcheng` VARCHAR(50) NOT NULL DEFAULT '',
+  `qijian` INT NOT NULL,
+  `jine` BIGINT NOT NULL,
+  `fangshi` VARCHAR(8) NOT NULL DEFAULT '',
+  `jiaokuanren` VARCHAR(50) NOT NULL DEFAULT '',
+  `beizhu` VARCHAR(200) NOT NULL DEFAULT '',
+  `yueshu` INT NULL,
+  `daoqiqian` DATE NULL, `daoqihou` DATE NULL,
+  `shoujuhao` VARCHAR(40) NULL,
+  `zuofeiid` BIGINT NULL,
+  `zuofeiyuanyin` VARCHAR(200) NOT NULL DEFAULT '',
+  `dayincishu` INT NOT NULL DEFAULT 0,
+  `jingbanren` VARCHAR(50) NOT NULL,
+  `jiqi` VARCHAR(64) NOT NULL DEFAULT '',
+  `shijian` DATETIME NOT NULL,
+  UNIQUE KEY `uk_shoujuhao` (`shoujuhao`),
+  UNIQUE KEY `uk_zuofei` (`zuofeiid`),
+  KEY `k_shijian` (`shijian`),
+  KEY `k_leixing` (`leixing`,`shijian`),
+  KEY `k_cheliang` (`cheliangid`,`feiyong`,`qijian`),
+  KEY `k_feiyong` (`feiyong`,`cheliangid`,`qitamingcheng`,`qijian`),
+  KEY `k_jingbanren` (`jingbanren`,`shijian`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The receipt numbers: the last sequence number an office (its prefix, qianzhui) gave in a year,
+-- taken inside the payment's transaction.
+CREATE TABLE IF NOT EXISTS `shoujuhaoma` (
+  `qianzhui` VARCHAR(20) NOT NULL,
+  `nian` INT NOT NULL,
+  `xuhao` INT NOT NULL,
+  PRIMARY KEY (`qianzhui`,`nian`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The imports of vehicles from sheets (导入车辆, fleetdesk-import): one row per import, with the file,
+-- the user, the machine, the time and whether it was undone (chexiao). The program creates it when
+-- missing.
+CREATE TABLE IF NOT EXISTS `daorupici` (
+  `ID` BIGINT NOT NULL AUTO_INCREMENT,
+  `wenjian` VARCHAR(255) NOT NULL DEFAULT '',
+  `yonghu` VARCHAR(64) NOT NULL DEFAULT '',
+  `jiqi` VARCHAR(255) NOT NULL DEFAULT '',
+  `shijian` DATETIME NOT NULL,
+  `chexiao` TINYINT NOT NULL DEFAULT 0,
+  PRIMARY KEY (`ID`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- One row per vehicle an import (daoruid) added (新增) or changed (修改), written in the same
+-- transaction as the vehicle: the values the import replaced (jiuzhi, JSON) and the vehicle's last
+-- history row after the import (lishiid), so an undo sees whether the vehicle changed since.
+CREATE TABLE IF NOT EXISTS `daorujilu` (
+  `ID` BIGINT NOT NULL AUTO_INCREMENT,
+  `daoruid` BIGINT NOT NULL,
+  `cheliangid` INT NOT NULL,
+  `caozuo` VARCHAR(16) NOT NULL,
+  `jiuzhi` MEDIUMTEXT NULL,
+  `lishiid` BIGINT NOT NULL DEFAULT 0,
+  PRIMARY KEY (`ID`),
+  KEY `idx_daoruid` (`daoruid`)
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;

@@ -4,7 +4,7 @@
 
 #include <array>
 
-namespace fd::vehicles {
+namespace fd::fleet {
 namespace {
 
 using L = CategoryLevel;
@@ -48,6 +48,7 @@ constexpr std::array<CategoryItem, 35> kItems = {{
 }};
 
 // The watched date of each group of four leaves, in value order: 1-4, 5-8, ... 25-28.
+using vehicles::WatchedDate;
 constexpr WatchedDate kLeafDates[] = {WatchedDate::OperatingPermit, WatchedDate::DrivingPermit,
     WatchedDate::MainInsurance, WatchedDate::TrailerInsurance, WatchedDate::Qualification, WatchedDate::DrivingLicence,
     WatchedDate::ManagementFee};
@@ -62,14 +63,14 @@ QString categoryColumn(int itemValue)
 {
     if (!isLeafValue(itemValue))
         return {};
-    return watchedDateColumn(kLeafDates[(itemValue - 1) / 4]);
+    return vehicles::watchedDateColumn(kLeafDates[(itemValue - 1) / 4]);
 }
 
 QString categoryHeader(int itemValue)
 {
     if (!isLeafValue(itemValue))
         return {};
-    return watchedDateHeader(categoryColumn(itemValue));
+    return vehicles::watchedDateHeader(categoryColumn(itemValue));
 }
 
 int categoryCode(int itemValue)
@@ -77,4 +78,4 @@ int categoryCode(int itemValue)
     return ((itemValue - 1) % 4) + 1;
 }
 
-} // namespace fd::vehicles
+} // namespace fd::fleet

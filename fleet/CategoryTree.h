@@ -4,7 +4,7 @@
 #include <span>
 
 // The items of the category tree and what each leaf lists. Pure data, no widgets.
-namespace fd::vehicles {
+namespace fd::fleet {
 
 enum class CategoryLevel { root, group, leaf };
 
@@ -26,4 +26,4 @@ QString categoryHeader(int itemValue);
 // ((value - 1) mod 4) + 1: 1 valid, 2 expired, 3 due next month, 4 due this month.
 int categoryCode(int itemValue);
 
-} // namespace fd::vehicles
+} // namespace fd::fleet

@@ -1,27 +1,32 @@
 #include "fleet/FleetList.h"
 
 #include "common/AppState.h"
+#include "common/Jobs.h"
+#include "db/Connection.h"
+#include "fleet/CategoryTree.h"
+#include "fleet/FleetStatements.h"
+#include "fleet/ListFill.h"
+#include "fleet/VehicleListModel.h"
 #include "ui/CutTextTips.h"
 #include "ui/Dialogs.h"
 #include "ui/WrappedHeader.h"
-#include "db/Legacy.h"
-#include "fleet/CategoryTree.h"
-#include "fleet/FleetStatements.h"
 #include "vehicles/VehicleColumns.h"
-#include "fleet/VehicleListModel.h"
 
 #include <QHeaderView>
 #include <QPointer>
 #include <QTableView>
 #include <QTreeWidget>
+#include <optional>
+#include <vector>
 
-namespace fd::vehicles {
+namespace fd::fleet {
 namespace {
 
 const QString kNotFound = QStringLiteral("很遗憾！没有查找到此车辆有关信息！");
 const QString kListCut = QStringLiteral("读取车辆列表中断！");
 const QString kListFailed = QStringLiteral("读取车辆列表失败！");
 const QString kListTooLong = QStringLiteral("车辆列表太长，只显示了前 %1 辆车。");
+const QString kNoConnection = QStringLiteral("没有连接数据库");
 
 constexpr int kRowHeight = 24;
 constexpr int kColumnWidth = 80;
@@ -36,23 +41,65 @@ QStringList leadingHeaders()
 QStringList fullListHeaders()
 {
     QStringList headers = leadingHeaders();
-    for (const QString& column : listedDates())
-        headers << watchedDateHeader(column);
+    for (const QString& column : vehicles::listedDates())
+        headers << vehicles::watchedDateHeader(column);
     return headers;
+}
+
+// One list to read: its statement (empty when none could be made), the date fields it lists and
+// the grid's header for it.
+struct Request {
+    enum Kind { all, search, dates };
+    Kind kind = all;
+    db::Statement statement;
+    QStringList dateFields;
+    QStringList headers;
+};
+
+Request fullListRequest()
+{
+    return {Request::all, fullListStatement(), vehicles::listedDates(), fullListHeaders()};
+}
+
+Request dateListRequest(db::Statement statement, const QString& column, const QString& header)
+{
+    // Only a watched date column may stand in the statement: anything else fails like a statement
+    // the server rejected, and the grid shows the header only.
+    if (!vehicles::isWatchedDateColumn(column))
+        statement = db::Statement();
+    return {Request::dates, std::move(statement), QStringList {column}, leadingHeaders() + QStringList {header}};
 }
 
 } // namespace
 
 struct FleetList::Private {
+    FleetList& q;
     AppState& state;
     Dialogs& dialogs;
     VehicleListModel model;
     QPointer<QTableView> view;
 
-    Private(AppState& s, Dialogs& d) : state(s), dialogs(d) {}
+    // The list the grid shows (or is being filled with), for 刷新; the list being read.
+    std::optional<Request> shown;
+    Request running;
+    bool filling = false;
+    // The running list's rows go to the grid: from the start for a list, from its first rows on
+    // for a search, which leaves the grid as it was until then.
+    bool runningShown = false;
+    JobHandle job;
+    // Tells the parts and the end of the running list from those of a list it replaced.
+    quint64 generation = 0;
+    struct Waiting {
+        QPointer<QObject> context;
+        std::function<void()> action;
+    };
+    std::vector<Waiting> waiting;
+    PartPacing pacing;
+
+    Private(FleetList& owner, AppState& s, Dialogs& d) : q(owner), state(s), dialogs(d) {}
 
     // Column 0 hidden (width 0), column 1 narrow, the others the default width; rows 24 high.
-    // A model reset forgets section sizes, so this runs after every fill.
+    // A model reset forgets section sizes, so this runs after every reset.
     void applyLayout()
     {
         if (!view)
@@ -69,69 +116,126 @@ struct FleetList::Private {
         }
     }
 
-    // Runs a statement whose rows are read as the server sends them: the grid's own copy is the
-    // only one held in full. None when it failed; `failure` then says why, for the user (empty
-    // when no statement could be made).
-    db::ResultPtr query(const QString& sql)
+    void clearGrid(const QStringList& headers, bool searchColours)
     {
-        failure.clear();
-        if (sql.isEmpty())
-            return nullptr;
-        db::ResultPtr result = db::dbStreamQuery(state.dbConnection, sql);
-        if (!result) {
-            const QString reason = db::dbLastError(state.dbConnection);
-            failure = kListFailed + QLatin1Char('\n') + (reason.isEmpty() ? QStringLiteral("没有连接数据库") : reason);
-        }
-        return result;
-    }
-    QString failure;
-
-    // The rows of a result, read to their end and released. A list cut short by a lost
-    // connection is not the list: its rows are dropped and `stopped` says why. A list too long for
-    // the grid keeps the rows that fit, and `stopped` says so.
-    struct Rows {
-        VehicleRows rows;
-        bool cutShort = false;
-        QString stopped;
-    };
-    Rows read(db::ResultPtr& result, const QStringList& dateFields)
-    {
-        Rows r {VehicleRows(static_cast<int>(dateFields.size())), false, failure};
-        if (result) {
-            r.rows = fillVehicleRows(*result, dateFields, state.loginDateTime);
-            if (result->failed()) {
-                r.cutShort = true;
-                r.rows = VehicleRows(static_cast<int>(dateFields.size()));
-                r.stopped = kListCut + QLatin1Char('\n') + result->error();
-            } else if (!result->atEnd()) {
-                r.stopped = kListTooLong.arg(r.rows.size());
-            }
-        }
-        db::dbFreeResult(result);
-        return r;
-    }
-
-    // Cuts the grid back to its header and shows the rows; then says why they stopped, if they did.
-    void show(Rows& r, const QStringList& headers, bool searchColours)
-    {
-        model.clear(headers);
-        if (!r.rows.empty())
-            model.setRows(std::move(r.rows), headers, searchColours);
+        model.clear(headers, searchColours);
         applyLayout();
-        if (!r.stopped.isEmpty())
-            dialogs.message(r.stopped);
+    }
+
+    // Starts reading the list, in place of any list still being read.
+    void start(Request request)
+    {
+        // The grid shows part of a list still being read.
+        const bool halfShown = filling && runningShown;
+        job.cancel();
+        const quint64 id = ++generation;
+        running = std::move(request);
+        filling = true;
+        runningShown = running.kind != Request::search;
+        if (running.kind == Request::all)
+            Q_EMIT q.captionRequested(state.appTitle);
+        if (runningShown) {
+            // The old list goes before the new one is read, so that a long list is not held twice.
+            clearGrid(running.headers, false);
+            shown = running;
+        } else if (halfShown) {
+            // A list cut off half-read is not the list: the grid keeps its header only.
+            clearGrid(model.headers(), model.searchColours());
+        }
+        if (running.statement.isEmpty() || !state.dbConnection) {
+            ListEnd end;
+            end.outcome = ListEnd::Outcome::failed;
+            if (!running.statement.isEmpty())
+                end.error = kNoConnection;
+            finish(id, end);
+            return;
+        }
+        // The session's options are read here, on the window thread; the rows are read on the
+        // database lane with that thread's own session.
+        const DatabaseOptions options = state.dbConnection->options();
+        job = startJob(
+            JobLane::database(), &q,
+            [this, id, options, statement = running.statement, fields = running.dateFields,
+                login = state.loginDateTime, pacing = pacing](JobControl& control) {
+                ListEnd end = readList(
+                    options, statement, fields, login, control.cancelFlag(),
+                    [this, id, &control](std::shared_ptr<const VehicleRows> part) {
+                        control.post([this, id, part = std::move(part)]() mutable { addPart(id, std::move(part)); });
+                    },
+                    pacing);
+                if (end.outcome == ListEnd::Outcome::failed && end.error.isEmpty())
+                    end.error = kNoConnection;
+                return end;
+            },
+            [this, id](ListEnd end) { finish(id, end); });
+    }
+
+    void addPart(quint64 id, std::shared_ptr<const VehicleRows> part)
+    {
+        if (id != generation || !filling)
+            return;
+        if (!runningShown) {
+            // A search's first rows: from now on the grid shows its list.
+            clearGrid(running.headers, true);
+            runningShown = true;
+            shown = running;
+        }
+        model.appendRows(std::move(part));
+    }
+
+    // The reading has ended: says what went wrong, if anything, then runs what waited for it.
+    void finish(quint64 id, const ListEnd& end)
+    {
+        if (id != generation || !filling)
+            return;
+        filling = false;
+        job = JobHandle();
+        QString message;
+        switch (end.outcome) {
+        case ListEnd::Outcome::complete:
+            if (!runningShown)
+                message = kNotFound;
+            break;
+        case ListEnd::Outcome::failed:
+            // No statement could be made: a list shows its header only, a search finds nothing.
+            if (end.error.isEmpty())
+                message = runningShown ? QString() : kNotFound;
+            else
+                message = kListFailed + QLatin1Char('\n') + end.error;
+            break;
+        case ListEnd::Outcome::cutShort:
+            // Rows cut short are not the list: the header only, unless none reached the grid.
+            if (runningShown)
+                clearGrid(running.headers, false);
+            message = kListCut + QLatin1Char('\n') + end.error;
+            break;
+        case ListEnd::Outcome::tooLong:
+            message = kListTooLong.arg(model.rowCount());
+            break;
+        case ListEnd::Outcome::cancelled:
+            break;
+        }
+        if (!message.isEmpty())
+            dialogs.message(message);
+        std::vector<Waiting> due;
+        due.swap(waiting);
+        for (Waiting& w : due)
+            if (w.context)
+                w.action();
+        Q_EMIT q.listEnded();
     }
 };
 
 FleetList::FleetList(AppState& state, Dialogs& dialogs, QObject* parent)
     : QObject(parent)
-    , d(new Private(state, dialogs))
+    , d(new Private(*this, state, dialogs))
 {
     d->model.clear(fullListHeaders());
 }
 
 FleetList::~FleetList()
 {
+    d->job.cancel();
     delete d;
 }
 
@@ -182,51 +286,32 @@ QString FleetList::gridText(int gridRow, int column) const
 
 void FleetList::loadAllVehicles()
 {
-    db::ResultPtr result = d->query(fullListStatement());
-    Q_EMIT captionRequested(d->state.appTitle);
-    // The old list goes before the new one is read, so that a long list is not held twice.
-    d->model.clear(fullListHeaders());
-    Private::Rows rows = d->read(result, listedDates());
-    d->show(rows, fullListHeaders(), false);
+    d->start(fullListRequest());
 }
 
 bool FleetList::searchVehicles(int fieldValue, const QString& text)
 {
-    const QString pattern = db::dbEscape(d->state.dbConnection, likePattern(text));
-    db::ResultPtr result = d->query(searchStatement(fieldValue, pattern));
-    if (!result || (!result->hasRow() && !result->failed())) {
-        db::dbFreeResult(result);
-        // The grid, its colours and the selection stay as they were. A search the server could
-        // not run says why rather than that nothing was found.
-        d->dialogs.message(d->failure.isEmpty() ? kNotFound : d->failure);
+    db::Statement statement = searchStatement(fieldValue, text);
+    if (statement.isEmpty() || !d->state.dbConnection) {
+        // The grid, its colours and the selection stay as they were. A search that cannot run
+        // says why rather than that nothing was found.
+        d->dialogs.message(statement.isEmpty() ? kNotFound : kListFailed + QLatin1Char('\n') + kNoConnection);
         return false;
     }
-    // The grid keeps its list until the new one is complete.
-    Private::Rows rows = d->read(result, listedDates());
-    if (rows.cutShort) {
-        // Like a search that finds nothing, a search cut short keeps what the grid showed.
-        d->dialogs.message(rows.stopped);
-        return false;
-    }
-    d->show(rows, fullListHeaders(), true);
+    d->start({Request::search, std::move(statement), vehicles::listedDates(), fullListHeaders()});
     return true;
 }
 
 void FleetList::loadCategory(const QString& column, int categoryCode, const QString& header)
 {
-    // Only a watched date column may stand in the statement: anything else fails like a
-    // statement the server rejected, and the grid shows the header only.
-    const QString sql = isWatchedDateColumn(column) ? categoryStatement(column, categoryCode, d->state.loginDateTime) : QString();
-    loadDateList(sql, column, header);
+    d->start(dateListRequest(vehicles::isWatchedDateColumn(column) ? categoryStatement(column, categoryCode, d->state.loginDateTime)
+                                                                   : db::Statement(),
+        column, header));
 }
 
 void FleetList::loadDateList(const QString& sql, const QString& column, const QString& header)
 {
-    db::ResultPtr result = d->query(isWatchedDateColumn(column) ? sql : QString());
-    const QStringList headers = leadingHeaders() + QStringList {header};
-    d->model.clear(headers);
-    Private::Rows rows = d->read(result, QStringList {column});
-    d->show(rows, headers, false);
+    d->start(dateListRequest(sql.isEmpty() ? db::Statement() : db::Statement::verbatim(sql), column, header));
 }
 
 void FleetList::categoryHandler(int itemValue)
@@ -238,6 +323,30 @@ void FleetList::categoryHandler(int itemValue)
     if (itemValue >= 1 && itemValue <= 28)
         loadCategory(categoryColumn(itemValue), categoryCode(itemValue), categoryHeader(itemValue));
     // A group item (value 0) leaves the grid as it is.
+}
+
+void FleetList::reload()
+{
+    d->start(d->filling ? d->running : d->shown.value_or(fullListRequest()));
+}
+
+bool FleetList::filling() const
+{
+    return d->filling;
+}
+
+void FleetList::setPacing(PartPacing pacing)
+{
+    d->pacing = pacing;
+}
+
+void FleetList::whenComplete(QObject* context, std::function<void()> action)
+{
+    if (!d->filling) {
+        action();
+        return;
+    }
+    d->waiting.push_back({context, std::move(action)});
 }
 
 void FleetList::populateCategoryTree(QTreeWidget* tree)
@@ -266,4 +375,4 @@ void FleetList::populateCategoryTree(QTreeWidget* tree)
         root->setExpanded(true);
 }
 
-} // namespace fd::vehicles
+} // namespace fd::fleet

@@ -3,35 +3,36 @@
 #include "common/DateTime.h"
 #include "vehicles/VehicleColumns.h"
 
-namespace fd::vehicles {
+namespace fd::fleet {
 
-QString fullListStatement()
+db::Statement fullListStatement()
 {
     static const QString sql = QStringLiteral("Select ID, danganbianhao, cepaihao,cezuxingming,cezudianhua,")
-        + listedDates().join(QLatin1Char(',')) + QStringLiteral(" from celiangzongbiao Order By ")
-        + watchedDateColumn(WatchedDate::DrivingPermit) + QStringLiteral(" desc");
-    return sql;
+        + vehicles::listedDates().join(QLatin1Char(',')) + QStringLiteral(" from celiangzongbiao Order By ")
+        + vehicles::watchedDateColumn(vehicles::WatchedDate::DrivingPermit) + QStringLiteral(" desc");
+    return db::Statement(sql);
 }
 
-QString searchStatement(int fieldValue, const QString& escapedPattern)
+db::Statement searchStatement(int fieldValue, const QString& searchText)
 {
     static const QString select = QStringLiteral("SELECT ID,danganbianhao,cepaihao,cezuxingming,cezudianhua,")
-        + listedDates().join(QLatin1Char(',')) + QStringLiteral(" FROM celiangzongbiao WHERE ");
+        + vehicles::listedDates().join(QLatin1Char(',')) + QStringLiteral(" FROM celiangzongbiao WHERE ");
     QString condition;
     switch (fieldValue) {
     case 1:
-        condition = QStringLiteral("cepaihao  like '%");
+        condition = QStringLiteral("cepaihao  like ?");
         break;
     case 2:
-        condition = QStringLiteral("danganbianhao  like '%");
+        condition = QStringLiteral("danganbianhao  like ?");
         break;
     case 3:
-        condition = QStringLiteral(" cezuxingming  like '%");
+        condition = QStringLiteral(" cezuxingming  like ?");
         break;
     default:
         return {};
     }
-    return select + condition + escapedPattern + QStringLiteral("%'");
+    const QString percent = QStringLiteral("%");
+    return db::Statement(select + condition).bind(percent + likePattern(searchText) + percent);
 }
 
 QString likePattern(const QString& searchText)
@@ -64,27 +65,27 @@ CategoryDates categoryDates(double loginDateTime)
     return dates;
 }
 
-QString categoryStatement(const QString& c, int categoryCode, double loginDateTime)
+db::Statement categoryStatement(const QString& c, int categoryCode, double loginDateTime)
 {
     const CategoryDates dates = categoryDates(loginDateTime);
-    const QString s = QStringLiteral("Select ID, danganbianhao, cepaihao,cezuxingming,cezudianhua,");
-    const QString from = QStringLiteral(" from celiangzongbiao Where ");
-    const QString order = QStringLiteral("Order By ") + c + QStringLiteral(" desc");
+    // The column is one of the program's own watched date columns; the dates are values.
+    auto statement = [&c](const char* condition) {
+        return db::Statement(QStringLiteral("Select ID, danganbianhao, cepaihao,cezuxingming,cezudianhua,%1 from celiangzongbiao Where ")
+                                 .arg(c)
+            + QString::fromLatin1(condition).arg(c) + QStringLiteral("Order By %1 desc").arg(c));
+    };
     switch (categoryCode) {
     case 1:
-        return s + c + from + QStringLiteral("Date(") + c + QStringLiteral(")>='") + dates.t0 + QStringLiteral("'") + order;
+        return statement("Date(%1)>=?").bind(dates.t0);
     case 2:
-        return s + c + from + QStringLiteral("Date(") + c + QStringLiteral(")<='") + dates.t0 + QStringLiteral("'or ") + c
-            + QStringLiteral(" is null ") + order;
+        return statement("Date(%1)<=?or %1 is null ").bind(dates.t0);
     case 3:
-        return s + c + from + QStringLiteral("Date(") + c + QStringLiteral(")>='") + dates.f1 + QStringLiteral("'and Date(")
-            + c + QStringLiteral(")<='") + dates.f2 + QStringLiteral("' ") + order;
+        return statement("Date(%1)>=?and Date(%1)<=? ").bind(dates.f1).bind(dates.f2);
     case 4:
-        return s + c + from + QStringLiteral(" Date(") + c + QStringLiteral(")>='") + dates.f0
-            + QStringLiteral("'and Date(") + c + QStringLiteral(")<='") + dates.f1 + QStringLiteral("' ") + order;
+        return statement(" Date(%1)>=?and Date(%1)<=? ").bind(dates.f0).bind(dates.f1);
     default:
         return {};
     }
 }
 
-} // namespace fd::vehicles
+} // namespace fd::fleet

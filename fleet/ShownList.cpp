@@ -6,21 +6,21 @@
 #include <QHeaderView>
 #include <QTableView>
 
-namespace fd::vehicles {
+namespace fd::fleet {
 
 QString ShownList::text(int row, int column) const
 {
-    return rows ? gridCellText(*rows, row, columns[column].modelColumn) : QString();
+    return gridCellText(rows, row, columns[column].modelColumn);
 }
 
 QColor ShownList::background(int row, int column) const
 {
-    return rows ? gridCellBackground(*rows, row, columns[column].modelColumn, searchColours) : QColor();
+    return gridCellBackground(rows, row, columns[column].modelColumn, searchColours);
 }
 
 QColor ShownList::foreground(int row, int column) const
 {
-    return rows ? gridCellForeground(*rows, row, columns[column].modelColumn) : QColor();
+    return gridCellForeground(rows, row, columns[column].modelColumn);
 }
 
 ShownList shownList(const QTableView& view, const QString& title)
@@ -30,7 +30,7 @@ ShownList shownList(const QTableView& view, const QString& title)
     const auto* model = qobject_cast<const VehicleListModel*>(view.model());
     if (!model)
         return list;
-    list.rows = model->sharedRows();
+    list.rows = model->rows();
     list.searchColours = model->searchColours();
     const QHeaderView* header = view.horizontalHeader();
     for (int visual = 0; visual < header->count(); ++visual) {
@@ -54,4 +54,4 @@ QString listTitle(const QString& appTitle, double loginDateTime)
     return appTitle + QStringLiteral("    日期：") + date;
 }
 
-} // namespace fd::vehicles
+} // namespace fd::fleet

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "fleet/VehicleRows.h"
+#include "fleet/ListRows.h"
 
 #include <QColor>
 #include <QList>
@@ -12,7 +12,7 @@ class QPainter;
 class QRectF;
 class QTableView;
 
-namespace fd::vehicles {
+namespace fd::fleet {
 
 // One column of the list as the grid shows it: the model column, its width on screen and its
 // header text.
@@ -25,10 +25,10 @@ struct ShownColumn {
 // What the vehicle grid shows at one moment: the visible columns in their screen order (the
 // hidden ID column left out), the header texts, the cell texts and colours. A snapshot: it holds
 // the grid's rows (shared, never changed, so taking it costs no copy of them) and a later list in
-// the grid does not change it. It is only read, on any thread: printing and the exports work on
-// it off the window thread.
+// the grid, or more rows of a list still being read, do not change it. It is only read, on any
+// thread: printing and the exports work on it off the window thread.
 struct ShownList {
-    std::shared_ptr<const VehicleRows> rows;
+    ListRows rows;
     bool searchColours = false;
     QList<ShownColumn> columns;
     // The line printed above the table: the program's caption and the login date.
@@ -38,7 +38,7 @@ struct ShownList {
     // since printing calls it on the files lane.
     std::function<void(QPainter&, const QRectF&)> drawing;
 
-    int rowCount() const { return rows ? static_cast<int>(rows->size()) : 0; }
+    int rowCount() const { return static_cast<int>(rows.size()); }
     int columnCount() const { return static_cast<int>(columns.size()); }
     QString header(int column) const { return columns[column].header; }
     QString text(int row, int column) const;
@@ -54,4 +54,4 @@ ShownList shownList(const QTableView& view, const QString& title);
 // The title line: the caption and the login date (2016-05-31).
 QString listTitle(const QString& appTitle, double loginDateTime);
 
-} // namespace fd::vehicles
+} // namespace fd::fleet

@@ -4,43 +4,54 @@
 
 #include <algorithm>
 
-namespace fd::vehicles {
+namespace fd::fleet {
 namespace {
 // Grid columns before the first date: the ID, the row number and the leading texts.
 constexpr int kFirstDateColumn = 2 + VehicleRows::kLeadingTexts;
 const QString kValidUntil = QStringLiteral("有效日期");
 } // namespace
 
-VehicleListModel::VehicleListModel(QObject* parent) : QAbstractTableModel(parent), m_rows(std::make_shared<VehicleRows>()) {}
+VehicleListModel::VehicleListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void VehicleListModel::clear(const QStringList& headers)
+void VehicleListModel::clear(const QStringList& headers, bool searchColours)
 {
     beginResetModel();
-    m_rows = std::make_shared<VehicleRows>(std::max(0, static_cast<int>(headers.size()) - kFirstDateColumn));
+    m_rows = ListRows(std::max(0, static_cast<int>(headers.size()) - kFirstDateColumn));
     m_headers = headers;
-    m_searchColours = false;
+    m_searchColours = searchColours;
     endResetModel();
 }
 
 void VehicleListModel::setRows(VehicleRows rows, const QStringList& headers, bool searchColours)
 {
     beginResetModel();
-    m_rows = std::make_shared<VehicleRows>(std::move(rows));
+    m_rows = ListRows(std::max(0, static_cast<int>(headers.size()) - kFirstDateColumn));
+    m_rows.append(std::make_shared<const VehicleRows>(std::move(rows)));
     m_headers = headers;
     m_searchColours = searchColours;
     endResetModel();
+}
+
+void VehicleListModel::appendRows(std::shared_ptr<const VehicleRows> part)
+{
+    if (!part || part->empty() || part->dateColumns() != m_rows.dateColumns())
+        return;
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(part->size()) - 1);
+    m_rows.append(std::move(part));
+    endInsertRows();
 }
 
 QString VehicleListModel::cellText(int row, int column) const
 {
     if (column >= columnCount())
         return {};
-    return gridCellText(*m_rows, row, column);
+    return gridCellText(m_rows, row, column);
 }
 
 int VehicleListModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_rows->size());
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
 
 int VehicleListModel::columnCount(const QModelIndex& parent) const
@@ -50,15 +61,15 @@ int VehicleListModel::columnCount(const QModelIndex& parent) const
 
 QVariant VehicleListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows->size() || index.column() >= columnCount())
+    if (!index.isValid() || index.row() >= m_rows.size() || index.column() >= columnCount())
         return {};
     switch (role) {
     case Qt::DisplayRole:
         return cellText(index.row(), index.column());
     case Qt::BackgroundRole:
     case Qt::ForegroundRole: {
-        const QColor colour = role == Qt::BackgroundRole ? gridCellBackground(*m_rows, index.row(), index.column(), m_searchColours)
-                                                         : gridCellForeground(*m_rows, index.row(), index.column());
+        const QColor colour = role == Qt::BackgroundRole ? gridCellBackground(m_rows, index.row(), index.column(), m_searchColours)
+                                                         : gridCellForeground(m_rows, index.row(), index.column());
         return colour.isValid() ? QVariant(colour) : QVariant();
     }
     default:

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <limits>
 
-namespace fd::vehicles {
+namespace fd::fleet {
 
 VehicleRows::VehicleRows(int dateColumns) : m_dateColumns(dateColumns) {}
 
@@ -56,7 +56,7 @@ void VehicleRows::reserve(qsizetype rows)
     m_begins.reserve(static_cast<std::size_t>(rows));
 }
 
-bool VehicleRows::append(qint64 id, const Cell* texts, const ExpiryBand* bands)
+bool VehicleRows::append(qint64 id, const Cell* texts, const vehicles::ExpiryBand* bands)
 {
     char idText[24];
     const std::size_t idSize = static_cast<std::size_t>(std::to_chars(idText, idText + sizeof idText, id).ptr - idText);
@@ -76,9 +76,11 @@ bool VehicleRows::append(qint64 id, const Cell* texts, const ExpiryBand* bands)
         if (allocated + slots * kBlock > std::numeric_limits<quint32>::max())
             return false;
         auto buffer = std::make_unique_for_overwrite<char[]>(slots * kBlock);
+        m_lastBufferSlot = m_slots.size();
         for (std::size_t j = 0; j < slots; ++j)
             m_slots.push_back(buffer.get() + j * kBlock);
         m_buffers.push_back(std::move(buffer));
+        m_allocated += slots * kBlock;
         begin = allocated;
     }
     char* p = at(begin);
@@ -105,99 +107,84 @@ bool VehicleRows::append(qint64 id, const Cell* texts, const ExpiryBand* bands)
     return true;
 }
 
+void VehicleRows::shrinkToFit()
+{
+    m_begins.shrink_to_fit();
+    if (m_buffers.empty())
+        return;
+    const std::size_t start = m_lastBufferSlot * kBlock;
+    const std::size_t used = m_used - start;
+    if (used == 0 || used == (m_slots.size() - m_lastBufferSlot) * kBlock)
+        return;
+    // The rows keep their offsets: the slots of the last buffer point into the smaller copy, and
+    // the rest of its last slot counts as used, so that a later row starts a new block.
+    auto buffer = std::make_unique_for_overwrite<char[]>(used);
+    std::memcpy(buffer.get(), m_buffers.back().get(), used);
+    for (std::size_t j = m_lastBufferSlot; j < m_slots.size(); ++j)
+        m_slots[j] = buffer.get() + (j - m_lastBufferSlot) * kBlock;
+    m_allocated -= (m_slots.size() - m_lastBufferSlot) * kBlock - used;
+    m_buffers.back() = std::move(buffer);
+    m_used = m_slots.size() * kBlock;
+}
+
 std::size_t VehicleRows::memoryBytes() const
 {
     return sizeof(*this) + m_begins.capacity() * sizeof(quint32) + m_buffers.capacity() * sizeof(void*)
-        + m_slots.capacity() * sizeof(char*) + m_slots.size() * kBlock;
+        + m_slots.capacity() * sizeof(char*) + m_allocated;
 }
 
-namespace {
-// Grid columns before the first text cell: the ID and the row number.
-constexpr int kFirstTextColumn = 2;
-constexpr int kFirstDateColumn = kFirstTextColumn + VehicleRows::kLeadingTexts;
-
-// The index of a date column's band, or -1 when the cell holds no date.
-int dateIndex(const VehicleRows& rows, qsizetype row, int column)
+VehicleRowReader::VehicleRowReader(db::Result& result, const QStringList& dateFields, double loginDateTime)
+    : m_result(result)
+    , m_idColumn(result.columnIndex("ID"))
+    , m_columns {result.columnIndex("danganbianhao"), result.columnIndex("cepaihao"), result.columnIndex("cezuxingming"),
+          result.columnIndex("cezudianhua")}
+    , m_bands(static_cast<std::size_t>(dateFields.size()))
 {
-    const int k = column - kFirstDateColumn;
-    return row >= 0 && row < rows.size() && k >= 0 && k < rows.dateColumns() ? k : -1;
-}
-} // namespace
-
-QString gridCellText(const VehicleRows& rows, qsizetype row, int column)
-{
-    if (row < 0 || row >= rows.size() || column < 0)
-        return {};
-    if (column == 0)
-        return QString::number(rows.id(row));
-    if (column == 1)
-        return QString::number(row + 1);
-    const int k = column - kFirstTextColumn;
-    if (k >= rows.textColumns())
-        return {};
-    return rows.text(row, k);
+    // Column positions once per list.
+    for (const QString& field : dateFields)
+        m_columns.push_back(result.columnIndex(field));
+    m_cells.resize(m_columns.size());
+    int day = 0;
+    datetime::dateOf(loginDateTime, m_loginYear, m_loginMonth, day);
 }
 
-QColor gridCellBackground(const VehicleRows& rows, qsizetype row, int column, bool searchColours)
+VehicleRowReader::Stop VehicleRowReader::read(VehicleRows& rows, const std::function<bool()>& more)
 {
-    const int k = dateIndex(rows, row, column);
-    return k < 0 ? QColor() : bandBackground(rows.band(row, k), searchColours);
-}
-
-QColor gridCellForeground(const VehicleRows& rows, qsizetype row, int column)
-{
-    const int k = dateIndex(rows, row, column);
-    return k < 0 ? QColor() : bandForeground(rows.band(row, k));
+    db::Result& result = m_result;
+    const std::size_t texts = m_cells.size();
+    const std::size_t dates = m_bands.size();
+    while (!result.atEnd()) {
+        if (more && !more())
+            return Stop::asked;
+        for (std::size_t k = 0; k < texts; ++k) {
+            const int c = m_columns[k];
+            if (c < 0 || result.isNull(c))
+                m_cells[k] = {nullptr, 0};
+            else
+                m_cells[k] = {result.data(c), result.size(c)};
+        }
+        qint64 id = 0;
+        if (m_idColumn >= 0 && !result.isNull(m_idColumn))
+            id = db::convert::toInteger(result.data(m_idColumn), result.size(m_idColumn));
+        for (std::size_t k = 0; k < dates; ++k) {
+            const VehicleRows::Cell& cell = m_cells[VehicleRows::kLeadingTexts + k];
+            m_bands[k] = vehicles::expiryBandOfText(cell.data, cell.size, m_loginYear, m_loginMonth);
+        }
+        if (!rows.append(id, m_cells.data(), m_bands.data()))
+            return Stop::full; // offsets are 32-bit: these rows end before 4 GB of text
+        result.skipRow();
+    }
+    return Stop::end;
 }
 
 VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, double loginDateTime)
 {
-    const int dates = static_cast<int>(dateFields.size());
-    VehicleRows rows(dates);
-    if (!result.hasRow())
-        return rows;
-
-    // Column positions once per fill; a column the result lacks reads as empty.
-    const int idColumn = result.columnIndex("ID");
-    std::vector<int> columns = {result.columnIndex("danganbianhao"), result.columnIndex("cepaihao"),
-        result.columnIndex("cezuxingming"), result.columnIndex("cezudianhua")};
-    for (const QString& field : dateFields)
-        columns.push_back(result.columnIndex(field));
-
-    int loginYear = 0, loginMonth = 0, loginDay = 0;
-    datetime::dateOf(loginDateTime, loginYear, loginMonth, loginDay);
-
-    const int textColumns = rows.textColumns();
-    std::vector<VehicleRows::Cell> cells(static_cast<std::size_t>(textColumns));
-    std::vector<ExpiryBand> bands(static_cast<std::size_t>(dates));
-
-    auto readRow = [&] {
-        for (int k = 0; k < textColumns; ++k) {
-            const int c = columns[static_cast<std::size_t>(k)];
-            if (c < 0 || result.isNull(c))
-                cells[static_cast<std::size_t>(k)] = {nullptr, 0};
-            else
-                cells[static_cast<std::size_t>(k)] = {result.data(c), result.size(c)};
-        }
-    };
-
+    VehicleRows rows(static_cast<int>(dateFields.size()));
     // A stored result knows its row count; a streamed one learns it row by row.
     if (!result.atEnd() && result.rowCount() > 1)
         rows.reserve(result.rowCount());
-    while (!result.atEnd()) {
-        readRow();
-        qint64 id = 0;
-        if (idColumn >= 0 && !result.isNull(idColumn))
-            id = db::convert::toInteger(result.data(idColumn), result.size(idColumn));
-        for (int k = 0; k < dates; ++k) {
-            const VehicleRows::Cell& cell = cells[static_cast<std::size_t>(VehicleRows::kLeadingTexts + k)];
-            bands[static_cast<std::size_t>(k)] = expiryBandOfText(cell.data, cell.size, loginYear, loginMonth);
-        }
-        if (!rows.append(id, cells.data(), bands.data()))
-            break; // offsets are 32-bit: a list past 4 GB of text ends here
-        result.skipRow();
-    }
+    VehicleRowReader(result, dateFields, loginDateTime).read(rows, {});
     return rows;
 }
 
-} // namespace fd::vehicles
+} // namespace fd::fleet

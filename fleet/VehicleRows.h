@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -12,12 +13,13 @@ namespace fd::db {
 class Result;
 }
 
-namespace fd::vehicles {
+namespace fd::fleet {
 
 // The rows of one fill of the fleet grid, kept as plain data: per row the ID, the texts of the
 // file number, plate, owner, phone and the date columns exactly as the database returned them
 // (GBK bytes), and the band of each date. No per-cell objects, and no per-cell offsets: a list of
-// 100 000 vehicles costs little more than the bytes of its result.
+// 100 000 vehicles costs little more than the bytes of its result. A list read in parts holds one
+// of these per part (ListRows.h).
 class VehicleRows {
 public:
     // Text cells before the dates: file number, plate, owner, phone (grid columns 2-5).
@@ -34,9 +36,9 @@ public:
     // Text cell k (0..textColumns()-1) of a row, as GBK bytes (no copy) or decoded.
     QByteArrayView bytes(qsizetype row, int k) const;
     QString text(qsizetype row, int k) const;
-    ExpiryBand band(qsizetype row, int dateIndex) const
+    vehicles::ExpiryBand band(qsizetype row, int dateIndex) const
     {
-        return static_cast<ExpiryBand>(static_cast<quint8>(*(rowAt(row) + dateIndex)));
+        return static_cast<vehicles::ExpiryBand>(static_cast<quint8>(*(rowAt(row) + dateIndex)));
     }
 
     void reserve(qsizetype rows);
@@ -46,7 +48,11 @@ public:
         const char* data;
         std::size_t size;
     };
-    bool append(qint64 id, const Cell* texts, const ExpiryBand* bands);
+    bool append(qint64 id, const Cell* texts, const vehicles::ExpiryBand* bands);
+
+    // Gives back the unused end of the last block, once no more rows will be appended: a list
+    // read in parts would otherwise keep most of a block per part.
+    void shrinkToFit();
 
     // Bytes held, for the memory figures of the benchmark.
     std::size_t memoryBytes() const;
@@ -74,20 +80,41 @@ private:
     std::vector<quint32> m_begins; // offset of each row
     std::vector<std::unique_ptr<char[]>> m_buffers;
     std::vector<char*> m_slots;
-    std::size_t m_used = 0; // offset of the next free byte
+    std::size_t m_used = 0;      // offset of the next free byte
+    std::size_t m_allocated = 0; // bytes of the buffers
+    std::size_t m_lastBufferSlot = 0; // the first slot of the last buffer
 };
 
-// The cells of the fleet grid over its rows, by model column: 0 the ID, 1 the row number, 2-5 the
-// leading texts, then the dates with the colours of their bands (invalid: the grid's own white
-// background or black text). Empty past the rows or columns. Pure functions of the rows, so a
-// snapshot of the list can be read on any thread.
-QString gridCellText(const VehicleRows& rows, qsizetype row, int column);
-QColor gridCellBackground(const VehicleRows& rows, qsizetype row, int column, bool searchColours);
-QColor gridCellForeground(const VehicleRows& rows, qsizetype row, int column);
+// Reads the rows of a result (stored or streamed) into VehicleRows, as many at a time as the
+// caller wants: ID, danganbianhao, cepaihao, cezuxingming, cezudianhua and the named date fields,
+// in the result's order, the dates banded against the login month. A column the result lacks
+// reads as empty. Thread affinity: the result's.
+class VehicleRowReader {
+public:
+    VehicleRowReader(db::Result& result, const QStringList& dateFields, double loginDateTime);
 
-// Fills rows from a result (stored or streamed): ID, danganbianhao, cepaihao, cezuxingming, cezudianhua and the
-// named date fields, for every row of the result in order, the dates banded against the login
-// month. The result's cursor is left past its rows.
+    enum class Stop {
+        end,   // the result has no more rows (or its rows stopped coming: see Result::failed)
+        asked, // more() said to stop before the next row
+        full,  // the next row does not fit in these rows; it stays under the cursor
+    };
+    // Appends the rows from the cursor on to rows (which has the reader's date columns), moving
+    // the cursor past each, until one of the stops. more() is asked before each row.
+    Stop read(VehicleRows& rows, const std::function<bool()>& more);
+
+    int dateColumns() const { return static_cast<int>(m_bands.size()); }
+
+private:
+    db::Result& m_result;
+    int m_idColumn = -1;
+    std::vector<int> m_columns; // of the text cells
+    int m_loginYear = 0, m_loginMonth = 0;
+    std::vector<VehicleRows::Cell> m_cells;
+    std::vector<vehicles::ExpiryBand> m_bands;
+};
+
+// Fills rows from a result (stored or streamed) with a VehicleRowReader, every row of the result
+// in order. The result's cursor is left past its rows.
 VehicleRows fillVehicleRows(db::Result& result, const QStringList& dateFields, double loginDateTime);
 
-} // namespace fd::vehicles
+} // namespace fd::fleet

@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "db/ErrorCodes.h"
 #include "db/Statement.h"
+#include "db/ThreadSession.h"
 #include "db/Transaction.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStore.h"
@@ -15,36 +16,21 @@
 #include <QJsonObject>
 #include <QSet>
 #include <algorithm>
+#include <atomic>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <xlsxwriter.h>
 
 namespace fd::import {
 
 namespace {
 
-const char kCreateBatches[] = "CREATE TABLE IF NOT EXISTS `daorupici` ("
-                              " `ID` BIGINT NOT NULL AUTO_INCREMENT,"
-                              " `wenjian` VARCHAR(255) NOT NULL DEFAULT '',"
-                              " `yonghu` VARCHAR(64) NOT NULL DEFAULT '',"
-                              " `jiqi` VARCHAR(255) NOT NULL DEFAULT '',"
-                              " `shijian` DATETIME NOT NULL,"
-                              " `chexiao` TINYINT NOT NULL DEFAULT 0,"
-                              " PRIMARY KEY (`ID`)"
-                              ") ENGINE=InnoDB DEFAULT CHARSET=gbk";
-
-const char kCreateBatchRows[] = "CREATE TABLE IF NOT EXISTS `daorujilu` ("
-                                " `ID` BIGINT NOT NULL AUTO_INCREMENT,"
-                                " `daoruid` BIGINT NOT NULL,"
-                                " `cheliangid` INT NOT NULL,"
-                                " `caozuo` VARCHAR(16) NOT NULL,"
-                                " `jiuzhi` MEDIUMTEXT NULL,"
-                                " `lishiid` BIGINT NOT NULL DEFAULT 0,"
-                                " PRIMARY KEY (`ID`),"
-                                " KEY `idx_daoruid` (`daoruid`)"
-                                ") ENGINE=InnoDB DEFAULT CHARSET=gbk";
-
+// What the import did to a vehicle (daorujilu.caozuo).
 const QString kAdded = QStringLiteral("新增");
 const QString kChanged = QStringLiteral("修改");
+// The reason given to the rows an import that stopped did not reach.
+const QString kNotReached = QStringLiteral("导入中断，此行没有导入");
 
 QString storedText(const vehicles::VehicleColumn& column, const QString& raw)
 {
@@ -113,17 +99,6 @@ QStringList ImportSource::headers() const
     while (h.size() < mapping.size())
         h << QString();
     return h;
-}
-
-bool ensureImportTables(const db::ConnectionPtr& connection, QString* error)
-{
-    if (!vehicles::ensureHistoryTable(connection, error))
-        return false;
-    const db::Reply r = connection->runAll(
-        {db::Statement(QString::fromLatin1(kCreateBatches)), db::Statement(QString::fromLatin1(kCreateBatchRows))});
-    if (!r.ok && error)
-        *error = r.error;
-    return r.ok;
 }
 
 std::optional<StoredFleet> readStoredFleet(const db::ConnectionPtr& connection, const QStringList& fields,
@@ -247,135 +222,252 @@ Counts countPlan(const std::vector<PlannedRow>& rows)
     return c;
 }
 
+namespace {
+
+// What became of one row of the plan when it was written.
+struct RowOutcome {
+    enum Kind { NotReached, Added, Updated, Unchanged, Skipped, Refused };
+    Kind kind = NotReached;
+    QString reason;  // Refused: why
+    QString stopped; // the session was lost: why (the row is Refused, nothing of it was written)
+};
+
+// Whether the session a failed write ran on is gone (killed, lost): then the import stops.
+bool sessionLost(const db::ConnectionPtr& session, unsigned long before)
+{
+    const db::Reply probe = session->run(db::Statement("select 1"));
+    return !probe.ok || session->threadId() != before;
+}
+
+// Writes one planned row on the session: a new vehicle added, a stored one saved through the
+// checked save, each with its history (operation 导入) and the import's record of it in the same
+// transaction.
+RowOutcome writeRow(const db::ConnectionPtr& session, const PlannedRow& p, qint64 batch,
+    const vehicles::ChangeAuthor& author)
+{
+    RowOutcome out;
+    auto refuse = [&out](const QString& why) {
+        out.kind = RowOutcome::Refused;
+        out.reason = why;
+    };
+    const unsigned long sessionId = session->threadId();
+    switch (p.kind) {
+    case PlannedRow::Empty:
+        break;
+    case PlannedRow::Refused:
+        refuse(p.reason);
+        break;
+    case PlannedRow::Unchanged:
+        out.kind = RowOutcome::Unchanged;
+        break;
+    case PlannedRow::Skipped:
+        out.kind = RowOutcome::Skipped;
+        break;
+    case PlannedRow::New: {
+        vehicles::ChangeRecord record {vehicles::kActionImport, [batch](const QString& id) {
+            return QList<db::Statement> {recordStatement(batch, id, kAdded, std::nullopt)};
+        }};
+        const vehicles::SaveResult added =
+            vehicles::addVehicle(session, newVehicleValues(p.converted.values), author, record);
+        if (added.outcome == vehicles::SaveResult::Written) {
+            out.kind = RowOutcome::Added;
+        } else if (added.outcome == vehicles::SaveResult::Taken) {
+            refuse(takenReason(added.takenColumn));
+        } else {
+            refuse(added.error);
+            if (sessionLost(session, sessionId))
+                out.stopped = added.error;
+        }
+        break;
+    }
+    case PlannedRow::Changed: {
+        const vehicles::VehicleRecord read = vehicles::readVehicle(session, p.vehicleId);
+        if (!read.found) {
+            refuse(read.error.isEmpty() ? QStringLiteral("车辆已被删除") : read.error);
+            if (!read.error.isEmpty() && sessionLost(session, sessionId))
+                out.stopped = read.error;
+            break;
+        }
+        const vehicles::VehicleValues before = vehicles::storedValues(read);
+        vehicles::VehicleValues mine = before;
+        vehicles::VehicleValues old;
+        for (auto it = p.converted.values.cbegin(); it != p.converted.values.cend(); ++it) {
+            if (it.key() == QLatin1String("cepaihao") || it.key() == QLatin1String("danganbianhao"))
+                continue;
+            if (before.value(it.key()) != it.value())
+                old.insert(it.key(), before.value(it.key()));
+            mine.insert(it.key(), it.value());
+        }
+        if (old.isEmpty()) {
+            out.kind = RowOutcome::Unchanged;
+            break;
+        }
+        const QString formerValues = toJson(old);
+        vehicles::ChangeRecord record {vehicles::kActionImport, [batch, formerValues](const QString& id) {
+            return QList<db::Statement> {recordStatement(batch, id, kChanged, formerValues)};
+        }};
+        const vehicles::SaveResult saved = vehicles::saveVehicle(session, read, mine, p.vehicleId, author, record);
+        if (saved.outcome == vehicles::SaveResult::Written) {
+            out.kind = RowOutcome::Updated;
+        } else {
+            refuse(saved.outcome == vehicles::SaveResult::Conflict ? QStringLiteral("车辆正被其他人修改") : saved.error);
+            if (saved.outcome == vehicles::SaveResult::Failed && sessionLost(session, sessionId))
+                out.stopped = saved.error;
+        }
+        break;
+    }
+    }
+    return out;
+}
+
+// The rows of the plan handed out in order to the sessions writing them, until all are written
+// or the import stops (cancelled, or a session lost). Thread affinity: any thread.
+class RowQueue {
+public:
+    RowQueue(const std::vector<PlannedRow>& plan, qint64 batch, const vehicles::ChangeAuthor& author)
+        : m_plan(plan), m_outcomes(plan.size()), m_batch(batch), m_author(author)
+    {
+    }
+
+    // Writes rows on the session until none is left or the import stops; after each row, when
+    // given, afterRow() says whether to go on.
+    void work(const db::ConnectionPtr& session, const std::function<bool()>& afterRow = {})
+    {
+        while (!m_stop.load()) {
+            const std::size_t i = m_next.fetch_add(1);
+            if (i >= m_plan.size())
+                return;
+            if (m_plan[i].kind == PlannedRow::Empty)
+                continue;
+            m_outcomes[i] = writeRow(session, m_plan[i], m_batch, m_author);
+            m_done.fetch_add(1);
+            if (!m_outcomes[i].stopped.isEmpty())
+                stop(m_outcomes[i].stopped);
+            else if (afterRow && !afterRow())
+                stop({});
+        }
+    }
+    // Stops handing out rows; why is kept when it is the first reason given.
+    void stop(const QString& why)
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_why.isEmpty())
+            m_why = why;
+        m_stop = true;
+    }
+    int done() const { return m_done.load(); }
+    QString stoppedWhy() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_why;
+    }
+    // Once every session has finished.
+    const std::vector<RowOutcome>& outcomes() const { return m_outcomes; }
+
+private:
+    const std::vector<PlannedRow>& m_plan;
+    std::vector<RowOutcome> m_outcomes; // each written by the session that took its row
+    const qint64 m_batch;
+    const vehicles::ChangeAuthor m_author;
+    std::atomic<std::size_t> m_next {0};
+    std::atomic<int> m_done {0};
+    std::atomic_bool m_stop {false};
+    mutable std::mutex m_mutex;
+    QString m_why;
+};
+
+} // namespace
+
 ImportReport runImport(const db::ConnectionPtr& connection, const ImportSource& source, const ImportOptions& options,
     const vehicles::ChangeAuthor& author, bool dryRun, const Progress& progress)
 {
     ImportReport report;
     QString error;
-    if (!dryRun && !ensureImportTables(connection, &error)) {
-        report.error = error;
-        return report;
-    }
     std::optional<StoredFleet> stored = readStoredFleet(connection, source.mapping, &error);
     if (!stored) {
         report.error = error;
         return report;
     }
     const std::vector<PlannedRow> plan = planRows(source, *stored, options);
+    stored.reset();
+    auto cellsOf = [&source](const PlannedRow& p) { return source.sheet.rows[static_cast<std::size_t>(p.sheetRow)]; };
     for (const PlannedRow& p : plan)
         report.rowsTotal += p.kind == PlannedRow::Empty ? 0 : 1;
     if (dryRun) {
         report.counts = countPlan(plan);
         for (const PlannedRow& p : plan)
             if (p.kind == PlannedRow::Refused)
-                report.refused.push_back({p.sheetRow, source.sheet.rows[static_cast<std::size_t>(p.sheetRow)], p.reason});
+                report.refused.push_back({p.sheetRow, cellsOf(p), p.reason});
         report.rowsDone = report.rowsTotal;
         return report;
     }
-    db::Reply batch = connection->run(
-        db::Statement("insert into daorupici (wenjian,yonghu,jiqi,shijian) values (?,?,?,now())")
-            .bind(source.fileName.right(255))
-            .bind(author.user)
-            .bind(author.host));
-    if (!batch.ok) {
+    db::Reply batch = connection->runAll(
+        {db::Statement("insert into daorupici (wenjian,yonghu,jiqi,shijian) values (?,?,?,now())")
+                .bind(source.fileName.right(255))
+                .bind(author.user)
+                .bind(author.host),
+            db::Statement("select last_insert_id()")});
+    if (!batch.ok || !batch.rows) {
         report.error = batch.error;
         return report;
     }
-    db::Reply idReply = connection->run(db::Statement("select last_insert_id()"));
-    if (!idReply.ok || !idReply.rows) {
-        report.error = idReply.error;
-        return report;
-    }
-    report.batchId = idReply.rows->integer(0);
+    report.batchId = batch.rows->integer(0);
 
-    auto refuse = [&](const PlannedRow& p, const QString& why) {
-        ++report.counts.refused;
-        report.refused.push_back({p.sheetRow, source.sheet.rows[static_cast<std::size_t>(p.sheetRow)], why});
-    };
-    // A failed write whose session was lost stops the import: what is not written stays unwritten.
-    auto sessionLost = [&connection](unsigned long before) {
-        const db::Reply probe = connection->run(db::Statement("select 1"));
-        return !probe.ok || connection->threadId() != before;
-    };
-    for (const PlannedRow& p : plan) {
+    // This thread writes rows on its own session, and so do the helpers beside it, each on a
+    // session of its thread: each row is still a transaction of its own, and the server commits
+    // the rows of several sessions together.
+    RowQueue queue(plan, report.batchId, author);
+    std::vector<std::thread> helpers;
+    const db::Connection::Options sessionOptions = connection->options();
+    for (int i = 1; i < std::max(1, options.sessions); ++i)
+        helpers.emplace_back([&queue, sessionOptions] {
+            QString why;
+            if (const db::ConnectionPtr session = db::threadSession(sessionOptions, &why))
+                queue.work(session);
+            else
+                queue.stop(why);
+        });
+    queue.work(connection, [&] {
+        if (progress && !progress(queue.done(), report.rowsTotal)) {
+            report.cancelled = true;
+            return false;
+        }
+        return true;
+    });
+    for (std::thread& t : helpers)
+        t.join();
+    report.stopped = queue.stoppedWhy();
+    if (!report.stopped.isEmpty())
+        report.cancelled = false;
+
+    for (std::size_t i = 0; i < plan.size(); ++i) {
+        const PlannedRow& p = plan[i];
+        const RowOutcome& o = queue.outcomes()[i];
         if (p.kind == PlannedRow::Empty)
             continue;
-        const unsigned long sessionId = connection->threadId();
-        switch (p.kind) {
-        case PlannedRow::Refused:
-            refuse(p, p.reason);
-            break;
-        case PlannedRow::Unchanged:
-            ++report.counts.unchanged;
-            break;
-        case PlannedRow::Skipped:
-            ++report.counts.skipped;
-            break;
-        case PlannedRow::New: {
-            const vehicles::SaveResult added = vehicles::addVehicle(connection, newVehicleValues(p.converted.values), author);
-            if (added.outcome == vehicles::SaveResult::Written) {
-                ++report.counts.added;
-                const db::Reply rec = connection->run(
-                    recordStatement(report.batchId, added.stored.texts.value(QStringLiteral("ID")), kAdded, std::nullopt));
-                if (!rec.ok)
-                    report.stopped = QStringLiteral("导入记录无法保存：") + rec.error;
-            } else if (added.outcome == vehicles::SaveResult::Taken) {
-                refuse(p, takenReason(added.takenColumn));
-            } else {
-                refuse(p, added.error);
-                if (sessionLost(sessionId))
-                    report.stopped = added.error;
-            }
-            break;
-        }
-        case PlannedRow::Changed: {
-            const vehicles::VehicleRecord read = vehicles::readVehicle(connection, p.vehicleId);
-            if (!read.found) {
-                refuse(p, read.error.isEmpty() ? QStringLiteral("车辆已被删除") : read.error);
-                if (!read.error.isEmpty() && sessionLost(sessionId))
-                    report.stopped = read.error;
-                break;
-            }
-            const vehicles::VehicleValues before = vehicles::storedValues(read);
-            vehicles::VehicleValues mine = before;
-            vehicles::VehicleValues old;
-            for (auto it = p.converted.values.cbegin(); it != p.converted.values.cend(); ++it) {
-                if (it.key() == QLatin1String("cepaihao") || it.key() == QLatin1String("danganbianhao"))
-                    continue;
-                if (before.value(it.key()) != it.value())
-                    old.insert(it.key(), before.value(it.key()));
-                mine.insert(it.key(), it.value());
-            }
-            if (old.isEmpty()) {
-                ++report.counts.unchanged;
-                break;
-            }
-            const vehicles::SaveResult saved = vehicles::saveVehicle(connection, read, mine, p.vehicleId, author);
-            if (saved.outcome == vehicles::SaveResult::Written) {
-                ++report.counts.updated;
-                const db::Reply rec = connection->run(recordStatement(report.batchId, p.vehicleId, kChanged, toJson(old)));
-                if (!rec.ok)
-                    report.stopped = QStringLiteral("导入记录无法保存：") + rec.error;
-            } else {
-                refuse(p, saved.outcome == vehicles::SaveResult::Conflict ? QStringLiteral("车辆正被其他人修改")
-                                                                            : saved.error);
-                if (saved.outcome == vehicles::SaveResult::Failed && sessionLost(sessionId))
-                    report.stopped = saved.error;
-            }
-            break;
-        }
-        case PlannedRow::Empty:
+        switch (o.kind) {
+        case RowOutcome::NotReached: report.notReached.push_back({p.sheetRow, cellsOf(p), kNotReached}); continue;
+        case RowOutcome::Added: ++report.counts.added; break;
+        case RowOutcome::Updated: ++report.counts.updated; break;
+        case RowOutcome::Unchanged: ++report.counts.unchanged; break;
+        case RowOutcome::Skipped: ++report.counts.skipped; break;
+        case RowOutcome::Refused:
+            ++report.counts.refused;
+            report.refused.push_back({p.sheetRow, cellsOf(p), o.reason});
             break;
         }
         ++report.rowsDone;
-        if (!report.stopped.isEmpty())
-            break;
-        if (progress && !progress(report.rowsDone, report.rowsTotal)) {
-            report.cancelled = true;
-            break;
-        }
     }
     return report;
+}
+
+std::vector<RefusedRow> rowsNotImported(const ImportReport& report)
+{
+    std::vector<RefusedRow> rows = report.refused;
+    rows.insert(rows.end(), report.notReached.begin(), report.notReached.end());
+    std::stable_sort(rows.begin(), rows.end(),
+        [](const RefusedRow& a, const RefusedRow& b) { return a.sheetRow < b.sheetRow; });
+    return rows;
 }
 
 bool writeRefusedRows(const QString& path, const QStringList& headers, const std::vector<RefusedRow>& rows,
@@ -440,11 +532,6 @@ bool writeRefusedRows(const QString& path, const QStringList& headers, const std
 UndoResult undoImport(const db::ConnectionPtr& connection, qint64 batchId, const vehicles::ChangeAuthor& author)
 {
     UndoResult result;
-    QString error;
-    if (!ensureImportTables(connection, &error)) {
-        result.error = error;
-        return result;
-    }
     db::Reply b = connection->run(db::Statement("select chexiao from daorupici where ID=?").bind(batchId));
     if (!b.ok || !b.rows || !b.rows->hasRow()) {
         result.error = b.ok ? QStringLiteral("没有这次导入的记录") : b.error;
@@ -562,8 +649,6 @@ UndoResult undoImport(const db::ConnectionPtr& connection, qint64 batchId, const
 
 std::optional<std::vector<BatchInfo>> listImports(const db::ConnectionPtr& connection, QString* error)
 {
-    if (!ensureImportTables(connection, error))
-        return std::nullopt;
     db::Reply r = connection->run(db::Statement(
         "select p.ID,p.wenjian,p.shijian,p.yonghu,p.chexiao,(select count(*) from daorujilu j where j.daoruid=p.ID) "
         "from daorupici p order by p.ID desc"));

@@ -17,18 +17,18 @@
 // thread (a job of the database lane); shows nothing.
 namespace fd::import {
 
-// The tables of the imports, created when missing: one row per import (daorupici) and one per
-// vehicle it added or changed (daorujilu), with the values it replaced and the last history row
-// of the vehicle after the import wrote it.
-inline const QString kBatchTable = QStringLiteral("daorupici");
-inline const QString kBatchRowTable = QStringLiteral("daorujilu");
-bool ensureImportTables(const db::ConnectionPtr& connection, QString* error = nullptr);
+// The imports are recorded in daorupici (one row per import) and daorujilu (one per vehicle it
+// added or changed, written in the vehicle's own transaction), program tables created at login
+// (db/ProgramTables.h).
 
 enum class MatchBy { Plate, FileNumber };
 
 struct ImportOptions {
     MatchBy match = MatchBy::Plate;
     bool update = false; // a row of a stored vehicle changes it (else it is skipped)
+    // Database sessions writing rows side by side: the caller's and sessions-1 more, each on a
+    // thread of the import's own that ends with it. Each row is still a transaction of its own.
+    int sessions = 4;
 };
 
 // What the sheet says and which columns fill which fields.
@@ -83,22 +83,31 @@ struct RefusedRow {
 struct ImportReport {
     Counts counts;
     std::vector<RefusedRow> refused;
+    // The rows an import that stopped (cancelled, a session lost) did not reach, in the sheet's
+    // order, with the reason that they were not imported; they are in no count.
+    std::vector<RefusedRow> notReached;
     qint64 batchId = 0;   // the recorded import; 0 when nothing was recorded (a dry run)
-    int rowsDone = 0;     // data rows handled (landed, skipped or refused)
+    int rowsDone = 0;     // data rows handled (landed, unchanged, skipped or refused)
     int rowsTotal = 0;
     bool cancelled = false;
-    QString stopped;      // the import could not go on (the session was lost): why; rows after it were not imported
+    QString stopped;      // the import could not go on (a session was lost): why; the rows not reached were not imported
     QString error;        // the import could not start: why
 };
 
-// progress(done, total) after each row; returning false stops the run after that row.
+// progress(done, total) now and then while rows are written, on the calling thread; returning
+// false stops the run (the rows being written meanwhile are finished).
 using Progress = std::function<bool(int done, int total)>;
 
 // Imports the rows. A row that cannot be stored is refused with its reason; every other row is
 // added (vehicles::addVehicle) or saved (vehicles::saveVehicle) in a transaction of its own with
-// its history. dryRun: nothing is written, the report counts what would happen.
+// its history (operation 导入) and the import's record of it: a row lands whole or not at all.
+// The plates and file numbers stored are read once for the whole file. dryRun: nothing is
+// written, the report counts what would happen.
 ImportReport runImport(const db::ConnectionPtr& connection, const ImportSource& source, const ImportOptions& options,
     const vehicles::ChangeAuthor& author, bool dryRun = false, const Progress& progress = {});
+
+// The rows to import again once fixed: the refused and the ones not reached, in the sheet's order.
+std::vector<RefusedRow> rowsNotImported(const ImportReport& report);
 
 // Saves the refused rows as .xlsx: the sheet's headers and a last column "原因".
 bool writeRefusedRows(const QString& path, const QStringList& headers, const std::vector<RefusedRow>& rows,

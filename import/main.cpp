@@ -3,6 +3,7 @@
 // refused (saved next to the file as "<name>-未导入.xlsx"); 2: the import could not run.
 #include "common/CommandLine.h"
 #include "common/Settings.h"
+#include "db/ProgramTables.h"
 #include "import/ImportRun.h"
 #include "import/Mapping.h"
 #include "net/Endpoints.h"
@@ -83,6 +84,10 @@ int run(const QCoreApplication& app)
         say(QStringLiteral("连接不上数据库：%1").arg(error));
         return 2;
     }
+    if (!parser.isSet(dryRun) && !db::ensureProgramTables(*connection, &error)) {
+        say(QStringLiteral("无法建立导入记录表：%1").arg(error));
+        return 2;
+    }
     const vehicles::ChangeAuthor author {parser.value(user), QSysInfo::machineHostName()};
     const import::ImportReport report =
         import::runImport(connection, source, options, author, parser.isSet(dryRun));
@@ -101,10 +106,11 @@ int run(const QCoreApplication& app)
             .arg(report.batchId ? QStringLiteral("（导入编号 %1）").arg(report.batchId) : QString()));
     for (const import::RefusedRow& r : report.refused)
         say(QStringLiteral("第 %1 行：%2").arg(r.sheetRow + 1).arg(r.reason));
-    if (!report.refused.empty() && !parser.isSet(dryRun)) {
+    const std::vector<import::RefusedRow> toFix = import::rowsNotImported(report);
+    if (!toFix.empty() && !parser.isSet(dryRun)) {
         const QFileInfo info(path);
         const QString out = info.absolutePath() + QLatin1Char('/') + info.completeBaseName() + QStringLiteral("-未导入.xlsx");
-        if (import::writeRefusedRows(out, source.headers(), report.refused, &error))
+        if (import::writeRefusedRows(out, source.headers(), toFix, &error))
             say(QStringLiteral("未导入的行已存入 %1").arg(out));
         else
             say(QStringLiteral("未导入的行无法保存：%1").arg(error));

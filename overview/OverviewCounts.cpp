@@ -173,7 +173,7 @@ Overview countOverview(db::Result& result, double loginDateTime, const std::atom
     for (int d = 0; d < kDocuments; ++d)
         dates[d] = result.columnIndex(vehicles::watchedDates()[d]);
     qint64 n = 0;
-    while (!result.atEnd()) {
+    while (result.next()) {
         if (cancelled && (++n & 0xFFF) == 0 && cancelled->load())
             break;
         VehicleDates v;
@@ -191,8 +191,29 @@ Overview countOverview(db::Result& result, double loginDateTime, const std::atom
                 v.dateSizes[d] = result.size(dates[d]);
             }
         addVehicle(o, v);
-        result.skipRow();
     }
+    return o;
+}
+
+std::optional<Overview> readOverview(
+    db::Connection& session, double loginDateTime, const std::atomic_bool* cancelled, QString* error)
+{
+    db::Reply reply = session.stream(db::Statement(overviewStatement()));
+    if (!reply.ok) {
+        if (error)
+            *error = reply.error;
+        return std::nullopt;
+    }
+    if (!reply.rows) // no rows at all: an empty fleet
+        return emptyOverview(loginDateTime);
+    Overview o = countOverview(*reply.rows, loginDateTime, cancelled);
+    if (reply.rows->failed()) {
+        if (error)
+            *error = reply.rows->error();
+        return std::nullopt;
+    }
+    if (cancelled && cancelled->load())
+        return std::nullopt;
     return o;
 }
 

@@ -7,14 +7,17 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <optional>
 
 namespace fd::db {
+class Connection;
 class Result;
 }
 
 // What falls due: the seven watched documents of the whole fleet counted by the bands of the
-// grid's colours, and the next twelve months of expiries. No widgets, no database connection: the
-// counts are read from a result, so they can be made on any thread.
+// grid's colours, and the next twelve months of expiries. No widgets: the counts are read from a
+// result, or from a session of the calling thread (readOverview), so they can be made on any
+// thread.
 namespace fd::overview {
 
 // The columns of the band table: the five bands in the order time runs, then the vehicles with no
@@ -77,6 +80,13 @@ Overview emptyOverview(double loginDateTime);
 // since 1899-12-30). The band of a date is the grid's (vehicles::expiryBand). cancelled, when
 // given, is polled now and then; the counts are then incomplete.
 Overview countOverview(db::Result& result, double loginDateTime, const std::atomic_bool* cancelled = nullptr);
+
+// Runs overviewStatement() on the session and counts its rows as the server sends them (never
+// the whole fleet in memory at once). None, with the server's or the client library's reason in
+// error, when the statement failed or its rows stopped coming; none with no error when cancelled
+// was set before the last row. Thread affinity: the session's thread.
+std::optional<Overview> readOverview(
+    db::Connection& session, double loginDateTime, const std::atomic_bool* cancelled, QString* error);
 
 // One vehicle's part of the counts, for countOverview and its tests: the status and fee texts as
 // GBK bytes, the seven date texts as read (null pointer for NULL).

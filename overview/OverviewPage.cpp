@@ -2,7 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/Money.h"
-#include "db/Legacy.h"
+#include "db/ThreadSession.h"
 #include "overview/OverviewExport.h"
 #include "overview/OverviewPrint.h"
 #include "overview/OverviewStatements.h"
@@ -137,6 +137,8 @@ OverviewPage::OverviewPage(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_fees->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_fees->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_fees->setFixedHeight(m_fees->horizontalHeader()->sizeHint().height() + 26);
+    m_fees->setToolTip(QStringLiteral("双击，列出欠费车辆"));
+    connect(m_fees, &QTableWidget::cellDoubleClicked, this, [this] { Q_EMIT arrearsRequested(); });
     layout->addWidget(m_fees);
     m_unreadableFees = new QLabel(this);
     m_unreadableFees->setObjectName(QStringLiteral("标签_无法识别的金额"));
@@ -159,7 +161,7 @@ QChart& OverviewPage::chart() const
 
 QString OverviewPage::title() const
 {
-    return vehicles::listTitle(m_state.appTitle, m_state.loginDateTime) + QStringLiteral("  到期总览");
+    return fleet::listTitle(m_state.appTitle, m_state.loginDateTime) + QStringLiteral("  到期总览");
 }
 
 void OverviewPage::showEvent(QShowEvent* event)
@@ -182,23 +184,25 @@ void OverviewPage::refresh()
     m_job.cancel();
     m_status->setText(QStringLiteral("正在统计…"));
     m_refresh->setEnabled(false);
-    // The statement runs on the lane: the connection lets one statement run at a time, and the
-    // rows are counted after its lock is given back.
+    // The rows are read and counted on the database lane, with that thread's own session opened
+    // with the options of the window's (copied here, on the window's thread).
+    std::optional<DatabaseOptions> options;
+    if (m_state.dbConnection)
+        options = m_state.dbConnection->options();
     m_job = startJob(
-        JobLane::files(), this,
-        [db = m_state.dbConnection, login = m_state.loginDateTime](JobControl& control) {
+        JobLane::database(), this,
+        [options, login = m_state.loginDateTime](JobControl& control) {
             Counted out;
-            if (!db || !db::dbExecute(db, overviewStatement())) {
-                const QString reason = db ? db::dbLastError(db) : QString();
-                out.error = QStringLiteral("统计失败：") + (reason.isEmpty() ? QStringLiteral("没有连接数据库") : reason);
-            } else {
-                db::ResultPtr result = db::dbStoreResult(db);
-                // No result: the statement gave no rows, an empty fleet.
-                out.overview = result ? countOverview(*result, login, &control.cancelFlag()) : emptyOverview(login);
-                db::dbFreeResult(result);
+            QString reason;
+            if (options) {
+                if (const db::ConnectionPtr session = db::threadSession(*options, &reason)) {
+                    if (auto counted = readOverview(*session, login, &control.cancelFlag(), &reason)) {
+                        out.overview = *counted;
+                        return out;
+                    }
+                }
             }
-            if (db)
-                db::dbThreadEnd(db);
+            out.error = QStringLiteral("统计失败：") + (reason.isEmpty() ? QStringLiteral("没有连接数据库") : reason);
             return out;
         },
         [this](Counted counted) {
@@ -254,6 +258,7 @@ void OverviewPage::fillTable()
             QString tip = QStringLiteral("%1 辆车的管理费在本月到期").arg(m_overview->feeVehicles[k]);
             if (m_overview->feeUnreadable[k] > 0)
                 tip += QStringLiteral("\n无法识别的金额 %1 条，未计入").arg(m_overview->feeUnreadable[k]);
+            tip += QStringLiteral("\n双击，列出欠费车辆");
             item->setToolTip(tip);
             m_fees->setItem(0, k, item);
         }
@@ -358,7 +363,7 @@ void OverviewPage::print()
         m_dialogs.message(QStringLiteral("到期总览还在统计中，请稍候再打印。"));
         return;
     }
-    vehicles::ShownList page;
+    fleet::ShownList page;
     page.title = title();
     // The chart is drawn here, on the window's thread; the page paints the copy wherever it prints.
     const QSize shown = m_chartView->viewport()->size();
@@ -366,7 +371,7 @@ void OverviewPage::print()
     page.drawing = [o = *m_overview, withGone = m_showGone->isChecked(), chart](QPainter& painter, const QRectF& area) {
         paintOverview(painter, area, o, withGone, chart);
     };
-    vehicles::printList(page, m_dialogs, window());
+    printing::printList(page, m_dialogs, window());
 }
 
 void OverviewPage::exportXlsx()

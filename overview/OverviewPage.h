@@ -56,6 +56,8 @@ public:
 Q_SIGNALS:
     // Shows these vehicles in the grid: a seven-column list of the given date column.
     void listRequested(const QString& sql, const QString& column, const QString& header);
+    // The fee row was double-clicked: show the vehicles that owe fees (欠费车辆).
+    void arrearsRequested();
     // New counts are shown.
     void refreshed();
     // An export has ended; true when the file was written.

@@ -18,7 +18,7 @@
 
 #include <jpeglib.h>
 
-namespace fd::vehicles {
+namespace fd::pictures {
 namespace {
 
 // libjpeg's default error handler ends the process: this one jumps back with the message.
@@ -428,4 +428,4 @@ bool convertToJpeg(const QString& source, const QString& target, const JpegOptio
     return true;
 }
 
-} // namespace fd::vehicles
+} // namespace fd::pictures

@@ -9,7 +9,7 @@
 
 // Re-encoding of imported document pictures as JPEG with libjpeg-turbo. Pure data: no widgets,
 // safe on any thread; the work runs on the calling thread.
-namespace fd::vehicles {
+namespace fd::pictures {
 
 struct JpegOptions {
     bool grayscale = false; // false: colour, three components (RGB in, YCbCr in the file)
@@ -60,4 +60,4 @@ QImage fitPicture(const QByteArray& bytes, QSize box);
 bool convertToJpeg(const QString& source, const QString& target, const JpegOptions& options = {},
     QString* error = nullptr);
 
-} // namespace fd::vehicles
+} // namespace fd::pictures

@@ -11,7 +11,7 @@
 #include <QStandardPaths>
 #include <QTemporaryFile>
 
-namespace fd::vehicles {
+namespace fd::pictures {
 
 const QStringList& thumbnailFetchOrder()
 {
@@ -21,10 +21,10 @@ const QStringList& thumbnailFetchOrder()
     return order;
 }
 
-const VehicleColumn* pictureColumnOf(const QString& docKind)
+const vehicles::VehicleColumn* pictureColumnOf(const QString& docKind)
 {
-    for (const VehicleColumn& c : vehicleColumns())
-        if (c.form == ColumnForm::Picture && c.docKind == docKind)
+    for (const vehicles::VehicleColumn& c : vehicles::vehicleColumns())
+        if (c.form == vehicles::ColumnForm::Picture && c.docKind == docKind)
             return &c;
     return nullptr;
 }
@@ -99,4 +99,4 @@ QString pictureFolder()
     return QString();
 }
 
-} // namespace fd::vehicles
+} // namespace fd::pictures

@@ -1,20 +1,20 @@
 #pragma once
 
-#include "vehicles/VehicleStatements.h"
-
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 // Names, addresses and statements of the document pictures. Pure rules: no widgets, no network.
 namespace fd::vehicles {
-
 struct VehicleColumn;
+}
+
+namespace fd::pictures {
 
 // The ten document kinds in the order the thumbnails are fetched.
 const QStringList& thumbnailFetchOrder();
 // The picture column of a document kind (exact comparison), or null.
-const VehicleColumn* pictureColumnOf(const QString& docKind);
+const vehicles::VehicleColumn* pictureColumnOf(const QString& docKind);
 
 // Plate, kind and ".jpg" run together: the working copy, the remote file and the column value.
 QString pictureFileName(const QString& plate, const QString& docKind);
@@ -38,4 +38,4 @@ QStringList thumbnailUrls(const QStringList& webBases, const QString& name, bool
 // user's data folder. Empty when neither can be made.
 QString pictureFolder();
 
-} // namespace fd::vehicles
+} // namespace fd::pictures

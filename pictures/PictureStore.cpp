@@ -1,19 +1,20 @@
 #include "pictures/PictureStore.h"
 
-#include "db/Legacy.h"
+#include "db/ThreadSession.h"
 #include "pictures/PictureFiles.h"
 #include "vehicles/VehicleStore.h"
 
 #include <QDir>
 #include <QTemporaryFile>
 
-namespace fd::vehicles {
+namespace fd::pictures {
+
 std::optional<qint64> countPlateRows(const db::ConnectionPtr& connection, const QString& plate, QString* error)
 {
-    return countVehicles(connection, QStringLiteral("cepaihao"), plate, error);
+    return vehicles::countVehicles(connection, QStringLiteral("cepaihao"), plate, error);
 }
 
-UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel)
+UploadOutcome sendPicture(const UploadJob& job, const std::atomic_bool* cancel)
 {
     UploadOutcome out;
     if (job.remoteName.isEmpty()) {
@@ -44,16 +45,28 @@ UploadOutcome uploadWorker(const UploadJob& job, const std::atomic_bool* cancel)
         out.details = failure.technical;
         return out;
     }
+    out.stage = UploadOutcome::Sent;
+    return out;
+}
+
+UploadOutcome recordPicture(const DatabaseOptions& options, const PictureRecord& record)
+{
+    UploadOutcome out;
     out.stage = UploadOutcome::ColumnFailed;
-    const SaveResult written = savePictureName(job.db, job.column, job.name, job.plate, job.author);
-    if (written.outcome != SaveResult::Written) {
+    QString error;
+    const db::ConnectionPtr session = db::threadSession(options, &error);
+    if (!session) {
+        out.error = error;
+        return out;
+    }
+    const vehicles::SaveResult written = vehicles::savePictureName(session, record.column, record.name, record.plate, record.author);
+    if (written.outcome != vehicles::SaveResult::Written) {
         out.error = written.error;
         out.details = written.details;
         return out;
     }
     out.stage = UploadOutcome::Done;
-    out.error.clear();
     return out;
 }
 
-} // namespace fd::vehicles
+} // namespace fd::pictures

@@ -1,7 +1,7 @@
 #include "pictures/PictureWindow.h"
 
 #include "common/AppState.h"
-#include "db/Legacy.h"
+#include "db/Connection.h"
 #include "net/Endpoints.h"
 #include "ui/Dialogs.h"
 #include "ui/ScreenFit.h"
@@ -21,7 +21,7 @@
 #include <QPushButton>
 #include <QSaveFile>
 
-namespace fd::vehicles {
+namespace fd::pictures {
 namespace {
 
 const QString kNoVehicle = QStringLiteral("请先创建车辆基本后再上传图片信息！");
@@ -113,7 +113,7 @@ PictureWindow::PictureWindow(AppState& state, Dialogs& dialogs, const QString& d
         m_refused = true;
         return;
     }
-    if (const VehicleColumn* column = pictureColumnOf(m_docKind))
+    if (const vehicles::VehicleColumn* column = pictureColumnOf(m_docKind))
         m_column = column->name;
     m_shown = thumbnail;
     showPicture();
@@ -280,19 +280,41 @@ void PictureWindow::savePicture()
     const QString name = pictureFileName(m_plate, m_docKind);
     UploadJob job;
     job.ftp = m_ftp;
-    job.db = m_state.dbConnection;
     job.bytes = m_sending;
     job.remoteName = serverNameBytes(name, m_state.settings.gbkFileNames);
-    job.column = m_column;
-    job.name = name;
-    job.plate = m_plate;
-    job.author = changeAuthor(m_state);
+    job.record = { m_column, name, m_plate, vehicles::changeAuthor(m_state) };
+    // The transfer is network work on the uploads lane; the column is then written on the
+    // database lane, so a slow transfer never holds a session and no statement waits behind it.
     m_uploadJob = startJob(
         JobLane::uploads(), this,
-        [job = std::move(job)](JobControl& control) {
-            const UploadOutcome outcome = uploadWorker(job, &control.cancelFlag());
-            db::dbThreadEnd(job.db);
-            return outcome;
+        [job](JobControl& control) { return sendPicture(job, &control.cancelFlag()); },
+        [this, record = job.record](UploadOutcome outcome) {
+            if (outcome.stage == UploadOutcome::Sent)
+                recordUpload(record);
+            else
+                finishUpload(outcome);
+        });
+}
+
+void PictureWindow::recordUpload(const PictureRecord& record)
+{
+    if (!m_state.dbConnection) {
+        UploadOutcome outcome;
+        outcome.stage = UploadOutcome::ColumnFailed;
+        outcome.error = QStringLiteral("没有连接数据库");
+        finishUpload(outcome);
+        return;
+    }
+    // Copied here, on the window's thread: the job opens a session of its own with them.
+    m_uploadJob = startJob(
+        JobLane::database(), this,
+        [options = m_state.dbConnection->options(), record](JobControl& control) {
+            if (control.cancelled()) {
+                UploadOutcome cancelled;
+                cancelled.stage = UploadOutcome::Cancelled;
+                return cancelled;
+            }
+            return recordPicture(options, record);
         },
         [this](UploadOutcome outcome) { finishUpload(outcome); });
 }
@@ -328,6 +350,7 @@ void PictureWindow::finishUpload(const UploadOutcome& outcome)
         m_dialogs.message(withReason(kColumnFailed, outcome.error));
         Q_EMIT uploadEnded(false);
         return;
+    case UploadOutcome::Sent: // recorded before it comes here
     case UploadOutcome::Done:
         break;
     }
@@ -340,4 +363,4 @@ void PictureWindow::finishUpload(const UploadOutcome& outcome)
     done(QDialog::Accepted);
 }
 
-} // namespace fd::vehicles
+} // namespace fd::pictures

@@ -18,8 +18,9 @@ struct AppState;
 class Dialogs;
 }
 
-namespace fd::vehicles {
+namespace fd::pictures {
 
+struct PictureRecord;
 struct UploadOutcome;
 struct ImportOutcome;
 
@@ -30,8 +31,9 @@ struct ImportOutcome;
 // Controls: "图片框_图片" (QLabel), "按钮_导入图片", "按钮_导出图片", "按钮_保存"; while an import is
 // decoded, "进度条_导入图片" (QProgressBar) and its "按钮_取消导入" (caption "取消").
 //
-// The decoding of an import runs as a job on the files lane and the upload as a job on the
-// network lane; the window's thread only starts them and takes their results. While an upload
+// The decoding of an import runs as a job on the files lane, the upload's transfer as a job on the
+// uploads lane and the writing of its column on the database lane (with a session of that lane's
+// thread); the window's thread only starts them and takes their results. While an upload
 // runs nothing can change what it sends (导入图片 is disabled). Closing the window during an
 // upload asks first, then cancels the transfer; closing it during an import cancels the import.
 class PictureWindow : public QDialog {
@@ -81,6 +83,8 @@ private:
     void showPicture();
     void setImporting(bool on);
     void finishImport(const ImportOutcome& outcome);
+    // After the transfer: writes the column, then finishes.
+    void recordUpload(const PictureRecord& record);
     void finishUpload(const UploadOutcome& outcome);
 
     AppState& m_state;
@@ -111,4 +115,4 @@ private:
     QPushButton* m_cancelImport = nullptr;
 };
 
-} // namespace fd::vehicles
+} // namespace fd::pictures

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <memory>
 
-namespace fd::vehicles {
+namespace fd::pictures {
 namespace {
 
 // What the loader's jobs share: the list and the next entry to ask for.
@@ -58,4 +58,4 @@ void ThumbnailLoader::stop()
         job.cancel();
 }
 
-} // namespace fd::vehicles
+} // namespace fd::pictures

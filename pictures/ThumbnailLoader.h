@@ -13,7 +13,7 @@
 
 class QObject;
 
-namespace fd::vehicles {
+namespace fd::pictures {
 
 // Fetches a list of pictures, each from the first of its web servers that answers (httpGetFirst),
 // as jobs on a lane (the network lane by default) and hands each one, decoded and fitted into a
@@ -39,4 +39,4 @@ private:
     std::vector<JobHandle> m_jobs;
 };
 
-} // namespace fd::vehicles
+} // namespace fd::pictures

@@ -5,7 +5,7 @@
 #include "ui/JobProgress.h"
 #include "printing/ListExport.h"
 
-namespace fd::vehicles {
+namespace fd::printing {
 namespace {
 
 struct Outcome {
@@ -15,7 +15,7 @@ struct Outcome {
 
 } // namespace
 
-JobProgress* exportShownList(ShownList list, Dialogs& dialogs, ExportFormat format, QWidget* window,
+JobProgress* exportShownList(fleet::ShownList list, Dialogs& dialogs, ExportFormat format, QWidget* window,
     std::function<void(bool written)> finished)
 {
     const bool xlsx = format == ExportFormat::xlsx;
@@ -51,4 +51,4 @@ JobProgress* exportShownList(ShownList list, Dialogs& dialogs, ExportFormat form
     return progress;
 }
 
-} // namespace fd::vehicles
+} // namespace fd::printing

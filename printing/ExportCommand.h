@@ -11,7 +11,7 @@ class Dialogs;
 class JobProgress;
 }
 
-namespace fd::vehicles {
+namespace fd::printing {
 
 enum class ExportFormat { xlsx, csv };
 
@@ -22,7 +22,7 @@ enum class ExportFormat { xlsx, csv };
 // window's thread when the export has ended, never after it was stopped or the window is gone.
 // Returns the progress dialog, which owns the export (stop() ends it), or null when no name was
 // chosen.
-JobProgress* exportShownList(ShownList list, Dialogs& dialogs, ExportFormat format, QWidget* window,
+JobProgress* exportShownList(fleet::ShownList list, Dialogs& dialogs, ExportFormat format, QWidget* window,
     std::function<void(bool written)> finished = {});
 
-} // namespace fd::vehicles
+} // namespace fd::printing

@@ -10,7 +10,7 @@
 #include <xlsxwriter.h>
 #include <zlib.h>
 
-namespace fd::vehicles {
+namespace fd::printing {
 namespace {
 
 QString cannotWrite(const QString& path, const QString& why)
@@ -155,7 +155,7 @@ qint64 sheetRows(const QString& path)
 
 } // namespace
 
-bool writeCsv(const ShownList& list, QIODevice& out, const RowProgress& progress)
+bool writeCsv(const fleet::ShownList& list, QIODevice& out, const RowProgress& progress)
 {
     QByteArray line("\xEF\xBB\xBF");
     const int columns = list.columnCount();
@@ -182,7 +182,7 @@ bool writeCsv(const ShownList& list, QIODevice& out, const RowProgress& progress
     return true;
 }
 
-bool saveCsv(const ShownList& list, const QString& path, QString* error, const RowProgress& progress)
+bool saveCsv(const fleet::ShownList& list, const QString& path, QString* error, const RowProgress& progress)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -200,7 +200,7 @@ bool saveCsv(const ShownList& list, const QString& path, QString* error, const R
     return commit(file, written, path, error);
 }
 
-bool saveXlsx(const ShownList& list, const QString& path, QString* error, const RowProgress& progress)
+bool saveXlsx(const fleet::ShownList& list, const QString& path, QString* error, const RowProgress& progress)
 {
     // libxlsxwriter writes to a file name of its own: the workbook is made in a private temporary
     // folder and then copied to the chosen name through a QSaveFile.
@@ -319,4 +319,4 @@ bool saveXlsx(const ShownList& list, const QString& path, QString* error, const 
     return commit(file, written, path, error);
 }
 
-} // namespace fd::vehicles
+} // namespace fd::printing

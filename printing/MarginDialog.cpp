@@ -6,7 +6,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-namespace fd::vehicles {
+namespace fd::printing {
 namespace {
 
 struct Box {
@@ -75,4 +75,4 @@ void MarginDialog::restoreDefaults()
     setMargins(PrintMargins {});
 }
 
-} // namespace fd::vehicles
+} // namespace fd::printing

@@ -6,7 +6,7 @@
 
 class QSpinBox;
 
-namespace fd::vehicles {
+namespace fd::printing {
 
 // "页边距设置(单位: 0.1毫米)": the seven margins in tenths of a millimetre, with 默认值, 确定 and 取消.
 class MarginDialog : public QDialog {
@@ -23,4 +23,4 @@ private:
     QSpinBox* m_spins[7] = {};
 };
 
-} // namespace fd::vehicles
+} // namespace fd::printing

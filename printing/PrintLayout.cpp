@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace fd::vehicles {
+namespace fd::printing {
 namespace {
 
 constexpr double kPadding = 8;    // text inset from the cell border
@@ -32,7 +32,7 @@ double lineHeight(const QFont& font)
 
 } // namespace
 
-PrintLayout::PrintLayout(ShownList list, QSizeF paper, const PrintMargins& margins)
+PrintLayout::PrintLayout(fleet::ShownList list, QSizeF paper, const PrintMargins& margins)
     : m_list(std::move(list))
     , m_paper(paper)
     , m_margins(margins)
@@ -193,7 +193,7 @@ void PrintLayout::paintDrawing(QPainter& painter) const
     painter.restore();
 }
 
-} // namespace fd::vehicles
+} // namespace fd::printing
 
 #include <QDir>
 #include <QPageLayout>
@@ -201,7 +201,7 @@ void PrintLayout::paintDrawing(QPainter& painter) const
 #include <QPdfWriter>
 #include <QSaveFile>
 
-namespace fd::vehicles {
+namespace fd::printing {
 
 bool renderPages(QPainter& painter, QPagedPaintDevice& device, int dpi, const PrintLayout& layout,
     const PageProgress& progress)
@@ -266,4 +266,4 @@ bool savePdf(const PrintLayout& layout, const QPageLayout& paper, const QString&
     return true;
 }
 
-} // namespace fd::vehicles
+} // namespace fd::printing

@@ -11,7 +11,7 @@
 
 class QPainter;
 
-namespace fd::vehicles {
+namespace fd::printing {
 
 // The printed pages of a shown list. Lengths are tenths of a millimetre from the paper's top left
 // corner. Every page has the title line, the header row, its rows with the colours of the grid
@@ -36,9 +36,9 @@ public:
     };
 
     PrintLayout() = default;
-    PrintLayout(ShownList list, QSizeF paper, const PrintMargins& margins);
+    PrintLayout(fleet::ShownList list, QSizeF paper, const PrintMargins& margins);
 
-    const ShownList& list() const { return m_list; }
+    const fleet::ShownList& list() const { return m_list; }
     QSizeF paper() const { return m_paper; }
     int pageCount() const { return m_rowPages * static_cast<int>(m_columnPages.size()); }
     int rowsPerPage() const { return m_rowsPerPage; }
@@ -52,7 +52,7 @@ private:
     // A list that is one drawing: its title, then the drawing on the one page.
     void paintDrawing(QPainter& painter) const;
 
-    ShownList m_list;
+    fleet::ShownList m_list;
     QSizeF m_paper;
     PrintMargins m_margins;
     QFont m_titleFont, m_headerFont, m_cellFont, m_footerFont;
@@ -63,12 +63,12 @@ private:
     int m_rowPages = 1;
 };
 
-} // namespace fd::vehicles
+} // namespace fd::printing
 
 class QPagedPaintDevice;
 class QPageLayout;
 
-namespace fd::vehicles {
+namespace fd::printing {
 
 // Told after each page with the pages done and the page count; false stops the output there.
 using PageProgress = std::function<bool(int done, int total)>;
@@ -85,4 +85,4 @@ bool renderPages(QPainter& painter, QPagedPaintDevice& device, int dpi, const Pr
 bool savePdf(const PrintLayout& layout, const QPageLayout& paper, const QString& path, QString* error,
     const PageProgress& progress = {});
 
-} // namespace fd::vehicles
+} // namespace fd::printing

@@ -2,7 +2,7 @@
 
 #include <QSettings>
 
-namespace fd::vehicles {
+namespace fd::printing {
 namespace {
 
 struct Field {
@@ -41,4 +41,4 @@ void PrintMargins::save(QSettings& settings) const
     settings.sync();
 }
 
-} // namespace fd::vehicles
+} // namespace fd::printing

@@ -4,7 +4,7 @@
 
 class QSettings;
 
-namespace fd::vehicles {
+namespace fd::printing {
 
 // The margins of the printed list, whole tenths of a millimetre: paper edges, the title zone at
 // the top (页眉), the footer zone at the bottom (页脚) and the gap between the header row and the
@@ -28,4 +28,4 @@ struct PrintMargins {
     void save(QSettings& settings) const;
 };
 
-} // namespace fd::vehicles
+} // namespace fd::printing

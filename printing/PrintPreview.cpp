@@ -19,7 +19,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace fd::vehicles {
+namespace fd::printing {
 namespace {
 
 const QString kErrorCaption = QStringLiteral("错误");
@@ -80,7 +80,7 @@ int execDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-PrintPreview::PrintPreview(ShownList list, Dialogs& dialogs, DialogRunner run, std::shared_ptr<QSettings> settings, QWidget* parent)
+PrintPreview::PrintPreview(fleet::ShownList list, Dialogs& dialogs, DialogRunner run, std::shared_ptr<QSettings> settings, QWidget* parent)
     : QDialog(parent)
     , m_list(std::move(list))
     , m_dialogs(dialogs)
@@ -110,7 +110,9 @@ PrintPreview::PrintPreview(ShownList list, Dialogs& dialogs, DialogRunner run, s
         button->setAutoDefault(false);
         connect(button, &QPushButton::clicked, this, c.command);
         row->addWidget(button);
+        ++m_commandCount;
     }
+    m_commands = row;
     row->addStretch();
     m_label = new QLabel(this);
     m_label->setObjectName(QStringLiteral("透明标签_页码"));
@@ -136,6 +138,16 @@ PrintPreview::~PrintPreview()
 {
     if (m_output)
         m_output->stop();
+}
+
+QPushButton* PrintPreview::addCommand(const QString& text, std::function<void()> command)
+{
+    auto* button = new QPushButton(text, this);
+    button->setObjectName(QStringLiteral("按钮_") + text);
+    button->setAutoDefault(false);
+    connect(button, &QPushButton::clicked, this, [command = std::move(command)] { command(); });
+    m_commands->insertWidget(m_commandCount++, button);
+    return button;
 }
 
 bool PrintPreview::outputRunning() const
@@ -347,7 +359,7 @@ void PrintPreview::saveAsPdf()
 {
     if (outputRunning())
         return;
-    const QString path = m_dialogs.saveFileName(QStringLiteral("另存PDF"), QStringLiteral("车辆列表.pdf"), QStringLiteral("PDF 文件 (*.pdf)"));
+    const QString path = m_dialogs.saveFileName(QStringLiteral("另存PDF"), m_pdfName, QStringLiteral("PDF 文件 (*.pdf)"));
     if (path.isEmpty())
         return;
     startOutput([path, paper = m_printer->pageLayout()](const PrintLayout& layout, JobControl& control) {
@@ -357,10 +369,10 @@ void PrintPreview::saveAsPdf()
     });
 }
 
-void printList(const ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run)
+void printList(const fleet::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run)
 {
     PrintPreview preview(list, dialogs, run, nullptr, parent);
     run(preview);
 }
 
-} // namespace fd::vehicles
+} // namespace fd::printing

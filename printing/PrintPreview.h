@@ -8,7 +8,9 @@
 #include <functional>
 #include <memory>
 
+class QHBoxLayout;
 class QLabel;
+class QPushButton;
 class QScrollArea;
 class QSettings;
 
@@ -18,7 +20,7 @@ class JobControl;
 class JobProgress;
 }
 
-namespace fd::vehicles {
+namespace fd::printing {
 
 // Runs a modal dialog and returns its result (QDialog::Accepted or Rejected). The program execs
 // the dialog; a test answers it at once, so nothing waits on exec().
@@ -36,7 +38,7 @@ int execDialog(QDialog& dialog);
 class PrintPreview : public QDialog {
     Q_OBJECT
 public:
-    PrintPreview(ShownList list, Dialogs& dialogs, DialogRunner run = execDialog,
+    PrintPreview(fleet::ShownList list, Dialogs& dialogs, DialogRunner run = execDialog,
         std::shared_ptr<QSettings> settings = nullptr, QWidget* parent = nullptr);
     ~PrintPreview() override;
 
@@ -63,6 +65,11 @@ public:
     // Lays the pages out again for the printer's paper and the margins.
     void relayout();
 
+    // A command of its own for what the preview shows (a receipt's 页面设置), after the others.
+    QPushButton* addCommand(const QString& text, std::function<void()> command);
+    // The file name 另存PDF suggests.
+    void setPdfName(const QString& name) { m_pdfName = name; }
+
     // A print run or PDF is being written.
     bool outputRunning() const;
     void done(int result) override;
@@ -88,7 +95,7 @@ private:
     void updateView();
     double pixelsPerUnit() const;
 
-    ShownList m_list;
+    fleet::ShownList m_list;
     Dialogs& m_dialogs;
     DialogRunner m_run;
     std::shared_ptr<QSettings> m_settings;
@@ -102,10 +109,13 @@ private:
     QScrollArea* m_scroll = nullptr;
     QWidget* m_sheet = nullptr;
     QLabel* m_label = nullptr;
+    QHBoxLayout* m_commands = nullptr;
+    int m_commandCount = 0;
+    QString m_pdfName = QStringLiteral("车辆列表.pdf");
     QPointer<JobProgress> m_output;
 };
 
 // The print command: the preview of the list, opened modally over the parent.
-void printList(const ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run = execDialog);
+void printList(const fleet::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run = execDialog);
 
-} // namespace fd::vehicles
+} // namespace fd::printing

@@ -9,7 +9,7 @@ int dryRunDay(const db::ConnectionPtr& connection, qint64 today, const std::func
 {
     ReminderPlan plan;
     QString error;
-    if (!planReminders(connection, today, plan, &error, PlanTables::ReadOnly)) {
+    if (!planReminders(connection, today, plan, &error, PlanRules::ReadOnly)) {
         say(QStringLiteral("读取车辆或提醒规则失败：%1").arg(error));
         return 2;
     }
@@ -27,11 +27,6 @@ QString otherRunText(const QString& holder)
 int runDay(const db::ConnectionPtr& connection, const SmsAccount& account, qint64 today, RunOptions options,
     const std::function<void(const QString&)>& say)
 {
-    QString error;
-    if (!ensureReminderTables(connection, &error)) {
-        say(QStringLiteral("读取车辆或提醒规则失败：%1").arg(error));
-        return 2;
-    }
     const RunClaim claim = claimRun(connection, options.runner);
     if (claim.outcome == RunClaim::Outcome::Busy) {
         say(otherRunText(claim.holder));
@@ -44,6 +39,7 @@ int runDay(const db::ConnectionPtr& connection, const SmsAccount& account, qint6
     options.claimToken = claim.token;
 
     int status = 2;
+    QString error;
     ReminderPlan plan;
     if (!planReminders(connection, today, plan, &error)) {
         say(QStringLiteral("读取车辆或提醒规则失败：%1").arg(error));

@@ -1,31 +1,43 @@
 #include "reminders/ReminderHistory.h"
 
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "reminders/ReminderPlan.h"
 #include "reminders/ReminderRules.h"
 
 namespace fd::reminders {
+namespace {
+
+    // The plate filter as a LIKE pattern matching the plates that contain it as typed: "%", "_" and
+    // the escape character itself stand for themselves. The escape character is named in the
+    // statement, so that a server reading backslashes as plain text escapes alike.
+    QString containsPattern(const QString& text)
+    {
+        QString pattern = text;
+        pattern.replace(QLatin1String("|"), QLatin1String("||"))
+            .replace(QLatin1String("%"), QLatin1String("|%"))
+            .replace(QLatin1String("_"), QLatin1String("|_"));
+        return QLatin1Char('%') + pattern + QLatin1Char('%');
+    }
+
+} // namespace
 
 bool readHistory(const db::ConnectionPtr& connection, const QString& plateFilter, int limit,
     std::vector<HistoryRow>& rows, QString* error)
 {
     rows.clear();
-    QString sql = QStringLiteral("select j.biaojishijian,j.cepaihao,j.dianhua,coalesce(g.mingcheng,j.wendang) as wendang,"
-                                 "j.youxiaoqi,j.jieduan,j.jieguo,j.jiqi,j.neirong from tixingjilu j "
-                                 "left join tixingguize g on g.wendang=j.wendang");
-    if (!plateFilter.isEmpty()) {
-        // The filter is a plain text: "%" and "_" in it are not wildcards.
-        QString escaped = db::dbEscape(connection, plateFilter);
-        escaped.replace(QLatin1String("%"), QLatin1String("\\%")).replace(QLatin1String("_"), QLatin1String("\\_"));
-        sql += QStringLiteral(" where j.cepaihao like '%") + escaped + QStringLiteral("%'");
-    }
-    sql += QStringLiteral(" order by j.biaojishijian desc, j.ID desc limit ") + QString::number(limit);
-    if (!db::dbExecute(connection, sql)) {
+    db::Statement statement("select j.biaojishijian,j.cepaihao,j.dianhua,coalesce(g.mingcheng,j.wendang) as wendang,"
+                            "j.youxiaoqi,j.jieduan,j.jieguo,j.jiqi,j.neirong from tixingjilu j "
+                            "left join tixingguize g on g.wendang=j.wendang");
+    if (!plateFilter.isEmpty())
+        statement.append(db::Statement(" where j.cepaihao like ? escape '|'").bind(containsPattern(plateFilter)));
+    statement.append(db::Statement(" order by j.biaojishijian desc, j.ID desc limit ?").bind(limit));
+    db::Reply reply = connection ? connection->run(statement) : db::Reply {};
+    if (!reply.ok) {
         if (error)
-            *error = db::dbLastError(connection);
+            *error = connection ? reply.error : QStringLiteral("没有连接数据库");
         return false;
     }
-    for (db::ResultPtr r = db::dbStoreResult(connection); r && !r->atEnd(); r->skipRow()) {
+    for (const db::ResultPtr& r = reply.rows; r && r->next();) {
         HistoryRow row;
         qint32 stage = 0;
         db::dbReadField(r, "biaojishijian", row.marked);

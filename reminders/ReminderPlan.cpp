@@ -2,7 +2,8 @@
 
 #include "common/DateTime.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/ErrorCodes.h"
 #include "sms/SmsMessages.h"
 
 #include <QHash>
@@ -10,8 +11,6 @@
 
 namespace fd::reminders {
 namespace {
-
-    constexpr unsigned kNoSuchTable = 1146;
 
     QString stageKey(qint64 vehicleId, const QString& column, qint64 expiryDay, int stage)
     {
@@ -38,23 +37,24 @@ namespace {
 
     // The results recorded for the stages of documents that may be due today, by stage key; a
     // marked stage without a result maps to the empty text.
-    bool readRecords(const db::ConnectionPtr& connection, qint64 today, int longestLead, QHash<QString, QString>& out,
+    bool readRecords(db::Connection& connection, qint64 today, int longestLead, QHash<QString, QString>& out,
         QString* error)
     {
-        const QString sql = QStringLiteral("select cheliangid,wendang,youxiaoqi,jieduan,jieguo from tixingjilu "
-                                           "where youxiaoqi>='%1' and youxiaoqi<='%2'")
-                                .arg(dayText(today - kAfterExpiryCatchUpDays - 1), dayText(today + longestLead));
-        db::ResultPtr result = db::dbStreamQuery(connection, sql);
-        if (!result) {
+        db::Reply reply = connection.stream(
+            db::Statement("select cheliangid,wendang,youxiaoqi,jieduan,jieguo from tixingjilu "
+                          "where youxiaoqi>=? and youxiaoqi<=?")
+                .bind(dayText(today - kAfterExpiryCatchUpDays - 1))
+                .bind(dayText(today + longestLead)));
+        if (!reply.ok) {
             // No stage table yet (a dry run that creates nothing): no stage was ever recorded.
-            if (!db::dbLastError(connection).isEmpty() && db::dbLastErrno(connection) != kNoSuchTable) {
-                if (error)
-                    *error = db::dbLastError(connection);
-                return false;
-            }
-            return true; // no rows
+            if (reply.errorCode == db::errors::kNoSuchTable)
+                return true;
+            if (error)
+                *error = reply.error;
+            return false;
         }
-        for (; !result->atEnd(); result->skipRow()) {
+        const db::ResultPtr& result = reply.rows;
+        while (result && result->next()) {
             qint64 id = 0, expiry = 0;
             qint32 stage = 0;
             QString column, outcome;
@@ -65,7 +65,7 @@ namespace {
             if (readDay(*result, result->columnIndex("youxiaoqi"), expiry))
                 out.insert(stageKey(id, column, expiry, stage), outcome);
         }
-        if (result->failed()) {
+        if (result && result->failed()) {
             if (error)
                 *error = result->error();
             return false;
@@ -110,11 +110,11 @@ QString statusText(PlanEntry::Status status)
 }
 
 bool planReminders(
-    const db::ConnectionPtr& connection, qint64 today, ReminderPlan& plan, QString* error, PlanTables tables)
+    const db::ConnectionPtr& connection, qint64 today, ReminderPlan& plan, QString* error, PlanRules rules)
 {
     plan = ReminderPlan();
     plan.today = today;
-    if (tables == PlanTables::Create && !ensureReminderTables(connection, error))
+    if (rules == PlanRules::StoreDefaults && !ensureDefaultRules(connection, error))
         return false;
     if (!loadRules(connection, plan.rules, error))
         return false;
@@ -129,25 +129,26 @@ bool planReminders(
             longestLead = std::max(longestLead, d);
     }
     QHash<QString, QString> records;
-    if (active.empty() || !readRecords(connection, today, longestLead, records, error))
+    if (active.empty() || !readRecords(*connection, today, longestLead, records, error))
         return active.empty();
 
-    QString sql = QStringLiteral("select ID,cepaihao,cezuxingming,cezudianhua,celiangzuangtai");
+    // The date columns are the rules', which are the program's own names of celiangzongbiao.
+    QString columns = QStringLiteral("ID,cepaihao,cezuxingming,cezudianhua,celiangzuangtai");
     for (const ReminderRule* rule : active)
-        sql += QLatin1Char(',') + rule->column;
-    sql += QStringLiteral(" from celiangzongbiao");
-    db::ResultPtr result = db::dbStreamQuery(connection, sql);
-    if (!result) {
+        columns += QLatin1Char(',') + rule->column;
+    db::Reply reply = connection->stream(db::Statement("select ? from celiangzongbiao").bindSql(columns));
+    if (!reply.ok || !reply.rows) {
         if (error)
-            *error = db::dbLastError(connection);
-        return db::dbLastError(connection).isEmpty();
+            *error = reply.error;
+        return false;
     }
+    const db::ResultPtr& result = reply.rows;
     std::vector<int> dateColumns;
     for (const ReminderRule* rule : active)
         dateColumns.push_back(result->columnIndex(rule->column));
 
     const QString outOfService[] = {QStringLiteral("转出"), QStringLiteral("注销")};
-    for (; !result->atEnd(); result->skipRow()) {
+    while (result->next()) {
         ++plan.vehicles;
         PlanEntry base;
         bool vehicleRead = false;

@@ -43,14 +43,15 @@ struct ReminderPlan {
 QString stageText(int stage);
 QString statusText(PlanEntry::Status status);
 
-// Whether planning may create the reminder tables (and the default rules) when they are missing.
-// A dry run writes nothing: missing tables read as the default rules and no stage recorded.
-enum class PlanTables { Create, ReadOnly };
+// Whether planning stores the default rules of the documents that have none (ensureDefaultRules)
+// before reading them. A dry run writes nothing: missing tables read as the default rules and no
+// stage recorded.
+enum class PlanRules { StoreDefaults, ReadOnly };
 
 // Reads the rules, the fleet (streamed: 100 000 vehicles are never held twice) and the stage
 // records, and plans `today` (a day number). False, with the server's reason, when a statement
 // fails.
 bool planReminders(const db::ConnectionPtr& connection, qint64 today, ReminderPlan& plan, QString* error = nullptr,
-    PlanTables tables = PlanTables::Create);
+    PlanRules rules = PlanRules::StoreDefaults);
 
 } // namespace fd::reminders

@@ -1,7 +1,9 @@
 #include "reminders/ReminderRules.h"
 
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/ErrorCodes.h"
+#include "db/Transaction.h"
 #include "vehicles/VehicleColumns.h"
 
 #include <QRegularExpression>
@@ -13,57 +15,13 @@ namespace {
 
     using vehicles::WatchedDate;
 
-    // The program's own statements, also in db/schema.sql for a new database.
-    const char* const kCreateStatements[] = {
-        "CREATE TABLE IF NOT EXISTS `tixingguize` ("
-        " `wendang` VARCHAR(64) NOT NULL,"
-        " `mingcheng` VARCHAR(64) NOT NULL DEFAULT '',"
-        " `banli` VARCHAR(64) NOT NULL DEFAULT '',"
-        " `tiqiantianshu` VARCHAR(255) NOT NULL DEFAULT '30,7',"
-        " `guoqicitian` TINYINT NOT NULL DEFAULT 1,"
-        " `qiyong` TINYINT NOT NULL DEFAULT 1,"
-        " PRIMARY KEY (`wendang`)"
-        ") ENGINE=InnoDB DEFAULT CHARSET=gbk",
-        "CREATE TABLE IF NOT EXISTS `tixingshezhi` ("
-        " `mingcheng` VARCHAR(64) NOT NULL,"
-        " `zhi` VARCHAR(255) NOT NULL DEFAULT '',"
-        " PRIMARY KEY (`mingcheng`)"
-        ") ENGINE=InnoDB DEFAULT CHARSET=gbk",
-        "CREATE TABLE IF NOT EXISTS `tixingjilu` ("
-        " `ID` INT NOT NULL AUTO_INCREMENT,"
-        " `cheliangid` INT NOT NULL,"
-        " `cepaihao` VARCHAR(64) NULL,"
-        " `wendang` VARCHAR(64) NOT NULL,"
-        " `youxiaoqi` DATE NOT NULL,"
-        " `jieduan` INT NOT NULL,"
-        " `dianhua` VARCHAR(64) NULL,"
-        " `neirong` TEXT NULL,"
-        " `biaojishijian` DATETIME NOT NULL,"
-        " `jieguo` VARCHAR(16) NULL,"
-        " `jieguoshijian` DATETIME NULL,"
-        " `jiqi` VARCHAR(64) NULL,"
-        " PRIMARY KEY (`ID`),"
-        " UNIQUE KEY `uk_jieduan` (`cheliangid`,`wendang`,`youxiaoqi`,`jieduan`),"
-        " KEY `idx_cepaihao` (`cepaihao`),"
-        " KEY `idx_youxiaoqi` (`youxiaoqi`)"
-        ") ENGINE=InnoDB DEFAULT CHARSET=gbk",
-        "CREATE TABLE IF NOT EXISTS `tixingyunxing` ("
-        " `mingcheng` VARCHAR(16) NOT NULL,"
-        " `pingzheng` VARCHAR(64) NOT NULL DEFAULT '',"
-        " `jiqi` VARCHAR(64) NULL,"
-        " `kaishishijian` DATETIME NULL,"
-        " `xintiaoshijian` DATETIME NULL,"
-        " PRIMARY KEY (`mingcheng`)"
-        ") ENGINE=InnoDB DEFAULT CHARSET=gbk",
-    };
-
-    constexpr unsigned kNoSuchTable = 1146;
-
     void fail(QString* error, const QString& text)
     {
         if (error)
             *error = text;
     }
+
+    const QString kNoConnection = QStringLiteral("没有连接数据库");
 
 } // namespace
 
@@ -129,69 +87,64 @@ QString daysText(const QList<int>& days)
 namespace {
 
 // The statement writing one rule: "insert ignore" keeps a rule already stored, "replace"
-// overwrites it. The texts are filled in one pass: a "%5" in a rule's text stays as typed.
-QString ruleStatement(const db::ConnectionPtr& connection, const QString& verb, const ReminderRule& rule)
+// overwrites it.
+db::Statement ruleStatement(const QString& verb, const ReminderRule& rule)
 {
-    return verb
-        + QStringLiteral(" into tixingguize set wendang=%1,mingcheng=%2,banli=%3,tiqiantianshu=%4,guoqicitian=%5,qiyong=%6")
-              .arg(db::dbQuote(connection, rule.column), db::dbQuote(connection, rule.document),
-                  db::dbQuote(connection, rule.action), db::dbQuote(connection, daysText(rule.daysBefore)),
-                  rule.afterExpiry ? QStringLiteral("1") : QStringLiteral("0"),
-                  rule.enabled ? QStringLiteral("1") : QStringLiteral("0"));
-}
-
-bool writeRule(const db::ConnectionPtr& connection, const QString& verb, const ReminderRule& rule, QString* error)
-{
-    if (!db::dbExecute(connection, ruleStatement(connection, verb, rule))) {
-        fail(error, db::dbLastError(connection));
-        return false;
-    }
-    return true;
+    return db::Statement(verb
+        + QStringLiteral(" into tixingguize set wendang=?,mingcheng=?,banli=?,tiqiantianshu=?,guoqicitian=?,qiyong=?"))
+        .bind(rule.column)
+        .bind(rule.document)
+        .bind(rule.action)
+        .bind(daysText(rule.daysBefore))
+        .bind(rule.afterExpiry ? 1 : 0)
+        .bind(rule.enabled ? 1 : 0);
 }
 
 } // namespace
 
-bool ensureReminderTables(const db::ConnectionPtr& connection, QString* error)
+bool ensureDefaultRules(const db::ConnectionPtr& connection, QString* error)
 {
-    for (const char* sql : kCreateStatements)
-        if (!db::dbExecute(connection, QString::fromUtf8(sql))) {
-            fail(error, db::dbLastError(connection));
-            return false;
-        }
-    for (const ReminderRule& rule : defaultRules().rules) {
-        if (!writeRule(connection, QStringLiteral("insert ignore"), rule, error))
-            return false;
-    }
-    if (!db::dbExecute(connection, QStringLiteral("insert ignore into tixingshezhi set mingcheng='houzhui',zhi=''"))) {
-        fail(error, db::dbLastError(connection));
+    if (!connection) {
+        fail(error, kNoConnection);
         return false;
     }
-    return true;
+    QList<db::Statement> statements;
+    for (const ReminderRule& rule : defaultRules().rules)
+        statements.append(ruleStatement(QStringLiteral("insert ignore"), rule));
+    statements.append(db::Statement("insert ignore into tixingshezhi set mingcheng='houzhui',zhi=''"));
+    const db::Reply reply = connection->runAll(statements);
+    if (!reply.ok)
+        fail(error, reply.error);
+    return reply.ok;
 }
 
 bool loadRules(const db::ConnectionPtr& connection, ReminderRules& rules, QString* error)
 {
+    if (!connection) {
+        fail(error, kNoConnection);
+        return false;
+    }
     ReminderRules r = defaultRules();
     // A table not made yet (a read-only account's dry run) holds no rows.
-    auto read = [&](const QString& sql) -> std::optional<db::ResultPtr> {
-        if (db::dbExecute(connection, sql))
-            return db::dbStoreResult(connection);
-        if (connection && db::dbLastErrno(connection) == kNoSuchTable)
+    auto read = [&](const char* sql) -> std::optional<db::ResultPtr> {
+        db::Reply reply = connection->run(db::Statement(sql));
+        if (reply.ok)
+            return std::move(reply.rows);
+        if (reply.errorCode == db::errors::kNoSuchTable)
             return db::ResultPtr();
-        fail(error, db::dbLastError(connection));
+        fail(error, reply.error);
         return std::nullopt;
     };
-    std::optional<db::ResultPtr> rows
-        = read(QStringLiteral("select wendang,mingcheng,banli,tiqiantianshu,guoqicitian,qiyong from tixingguize"));
+    std::optional<db::ResultPtr> rows = read("select wendang,mingcheng,banli,tiqiantianshu,guoqicitian,qiyong from tixingguize");
     if (!rows)
         return false;
-    for (db::ResultPtr& result = *rows; result && !result->atEnd(); result->skipRow()) {
-        QString column, days;
-        qint32 after = 1, enabled = 1;
-        db::dbReadField(result, "wendang", column);
+    for (const db::ResultPtr& result = *rows; result && result->next();) {
+        const QString column = result->text("wendang");
         for (ReminderRule& rule : r.rules) {
             if (rule.column != column)
                 continue;
+            QString days;
+            qint32 after = 1, enabled = 1;
             db::dbReadField(result, "mingcheng", rule.document);
             db::dbReadField(result, "banli", rule.action);
             db::dbReadField(result, "tiqiantianshu", days);
@@ -204,10 +157,10 @@ bool loadRules(const db::ConnectionPtr& connection, ReminderRules& rules, QStrin
             rule.enabled = enabled != 0;
         }
     }
-    rows = read(QStringLiteral("select zhi from tixingshezhi where mingcheng='houzhui'"));
+    rows = read("select zhi from tixingshezhi where mingcheng='houzhui'");
     if (!rows)
         return false;
-    if (const db::ResultPtr& result = *rows; result && !result->atEnd())
+    if (const db::ResultPtr& result = *rows; result && result->hasRow())
         db::dbReadField(result, "zhi", r.signature);
     rules = r;
     return true;
@@ -225,16 +178,19 @@ bool saveRules(const db::ConnectionPtr& connection, const ReminderRules& rules, 
         fail(error, QStringLiteral("“%1”含有无法保存的字符。").arg(rules.signature));
         return false;
     }
+    if (!connection) {
+        fail(error, kNoConnection);
+        return false;
+    }
     // Every rule and the signature, or none of them.
-    QStringList statements {QStringLiteral("START TRANSACTION")};
+    QList<db::Statement> statements;
     for (const ReminderRule& rule : rules.rules)
-        statements << ruleStatement(connection, QStringLiteral("replace"), rule);
-    statements << QStringLiteral("replace into tixingshezhi set mingcheng='houzhui',zhi=")
-            + db::dbQuote(connection, rules.signature)
-               << QStringLiteral("COMMIT");
-    if (!db::dbExecuteMany(connection, statements)) {
-        fail(error, db::dbLastError(connection));
-        db::dbExecute(connection, QStringLiteral("ROLLBACK"));
+        statements.append(ruleStatement(QStringLiteral("replace"), rule));
+    statements.append(db::Statement("replace into tixingshezhi set mingcheng='houzhui',zhi=?").bind(rules.signature));
+    db::Transaction transaction(*connection);
+    const db::Reply reply = transaction.commit(statements);
+    if (!reply.ok) {
+        fail(error, reply.error);
         return false;
     }
     return true;

@@ -49,9 +49,9 @@ ReminderRules defaultRules();
 bool parseDays(const QString& text, QList<int>& days);
 QString daysText(const QList<int>& days);
 
-// Creates the rule, option, stage and run tables when they are missing, and the default rule of each
-// watched date that has none. Existing tables and rules are left as they are.
-bool ensureReminderTables(const db::ConnectionPtr& connection, QString* error = nullptr);
+// Stores the default rule of each watched date that has none, and an empty signature when there is
+// none; stored rules are left as they are. The tables are the program's (db/ProgramTables.h).
+bool ensureDefaultRules(const db::ConnectionPtr& connection, QString* error = nullptr);
 // The stored rules (the defaults for a document without a row), the stored signature. A table
 // not made yet reads as no rows.
 bool loadRules(const db::ConnectionPtr& connection, ReminderRules& rules, QString* error = nullptr);

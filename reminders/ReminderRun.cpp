@@ -2,7 +2,7 @@
 
 #include "common/DateTime.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/ErrorCodes.h"
 #include "net/Http.h"
 #include "reminders/RunClaim.h"
 #include "sms/SendRun.h"
@@ -14,7 +14,6 @@ namespace fd::reminders {
 namespace {
 
     using Clock = std::chrono::steady_clock;
-    constexpr unsigned kDuplicateKey = 1062;
 
     QString dayText(qint64 day)
     {
@@ -23,38 +22,49 @@ namespace {
         return datetime::dateText(y, m, d);
     }
 
-    QString stageCondition(const db::ConnectionPtr& c, const PlanEntry& e)
+    // " where " and the key of the entry's stage.
+    db::Statement stageCondition(const PlanEntry& e)
     {
-        return QStringLiteral("cheliangid=%1 and wendang=%2 and youxiaoqi='%3' and jieduan=%4")
-            .arg(QString::number(e.vehicleId), db::dbQuote(c, e.column), dayText(e.expiryDay), QString::number(e.stage));
+        return db::Statement(" where cheliangid=? and wendang=? and youxiaoqi=? and jieduan=?")
+            .bind(e.vehicleId)
+            .bind(e.column)
+            .bind(dayText(e.expiryDay))
+            .bind(e.stage);
     }
 
     enum class Claim { Won, TakenElsewhere, Failed };
 
-    Claim claim(const db::ConnectionPtr& c, const PlanEntry& e, const QString& runner, QString& reason)
+    Claim claim(db::Connection& c, const PlanEntry& e, const QString& runner, QString& reason)
     {
-        const QString assignments
-            = QStringLiteral("cepaihao=%1,dianhua=%2,neirong=%3,biaojishijian=now(),jiqi=%4")
-                  .arg(db::dbQuote(c, e.plate), db::dbQuote(c, e.phone), db::dbQuote(c, e.message),
-                      db::dbQuote(c, runner.left(64)));
-        if (db::dbInsert(c, kStagesTable,
-                QStringLiteral("cheliangid=%1,wendang=%2,youxiaoqi='%3',jieduan=%4,")
-                        .arg(QString::number(e.vehicleId), db::dbQuote(c, e.column), dayText(e.expiryDay),
-                            QString::number(e.stage))
-                    + assignments))
+        const db::Statement assignments = db::Statement("cepaihao=?,dianhua=?,neirong=?,biaojishijian=now(),jiqi=?")
+                                              .bind(e.plate)
+                                              .bind(e.phone)
+                                              .bind(e.message)
+                                              .bind(runner.left(64));
+        const db::Reply inserted = c.run(db::Statement("insert into tixingjilu set cheliangid=?,wendang=?,youxiaoqi=?,jieduan=?,")
+                                             .bind(e.vehicleId)
+                                             .bind(e.column)
+                                             .bind(dayText(e.expiryDay))
+                                             .bind(e.stage)
+                                             .append(assignments));
+        if (inserted.ok)
             return Claim::Won;
-        if (db::dbLastErrno(c) == kDuplicateKey) {
+        if (inserted.errorCode == db::errors::kDuplicateKey) {
             // Tried before without the message going out: claimed anew, by one run only.
-            if (!db::dbUpdate(c, kStagesTable, assignments + QStringLiteral(",jieguo=null,jieguoshijian=null"),
-                    stageCondition(c, e) + QStringLiteral(" and jieguo=") + db::dbQuote(c, kNotSentResult))) {
-                reason = db::dbLastError(c);
+            const db::Reply updated = c.run(db::Statement("update tixingjilu set ")
+                                                .append(assignments)
+                                                .append(",jieguo=null,jieguoshijian=null")
+                                                .append(stageCondition(e))
+                                                .append(db::Statement(" and jieguo=?").bind(kNotSentResult)));
+            if (!updated.ok) {
+                reason = updated.error;
                 return Claim::Failed;
             }
-            return db::dbMatchedRows(c) == 1 ? Claim::Won : Claim::TakenElsewhere;
+            return updated.matchedRows == 1 ? Claim::Won : Claim::TakenElsewhere;
         }
         // Not known to be claimed (the insert may even have reached the server): not sent. A
         // claim that did land stays without a result and is reported by the next run.
-        reason = db::dbLastError(c);
+        reason = inserted.error;
         return Claim::Failed;
     }
 
@@ -70,7 +80,7 @@ namespace {
     // code other than 0). A request that went and had no answer (a time-out, an empty or error
     // page) may have been sent.
     Delivery deliver(const SmsAccount& account, const ReminderPlan& plan, const PlanEntry& e, int index,
-        const db::ConnectionPtr& connection)
+        db::Connection& connection)
     {
         sms::SendRequest request;
         request.platform = account.platform;
@@ -121,6 +131,10 @@ RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& accou
     s.planned = plan.count(PlanEntry::Status::Send);
     if (s.planned == 0)
         return s;
+    if (!connection) {
+        s.error = QStringLiteral("没有连接数据库。");
+        return s;
+    }
     if (account.user.isEmpty()) {
         s.error = QStringLiteral("设置文件中没有自动提醒的短信平台账号（smsUser、smsPassword）。");
         return s;
@@ -158,7 +172,7 @@ RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& accou
         StageOutcome outcome {&e, QString(), false};
         QString reason;
         bool tried = true; // false: another run had the stage
-        const Claim claimed = claim(connection, e, options.runner, reason);
+        const Claim claimed = claim(*connection, e, options.runner, reason);
         if (claimed == Claim::TakenElsewhere) {
             ++s.takenElsewhere;
             tried = false;
@@ -168,7 +182,7 @@ RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& accou
             ++s.failed;
             outcome.result = QStringLiteral("失败：无法登记（%1），未发送").arg(reason);
         } else {
-            const Delivery sent = deliver(account, plan, e, index, connection);
+            const Delivery sent = deliver(account, plan, e, index, *connection);
             // The pace counts from the answer, not from the request: the platform counts arrivals,
             // and a request held up on its way must not arrive close behind the one before it.
             nextAt = Clock::now() + std::chrono::milliseconds(options.paceMs);
@@ -193,15 +207,17 @@ RunSummary sendPlan(const db::ConnectionPtr& connection, const SmsAccount& accou
                 outcome.result = QStringLiteral("结果不明，待人工确认");
                 break;
             }
-            const QString assignments = result.isEmpty()
-                ? QStringLiteral("jieguoshijian=now()")
-                : QStringLiteral("jieguo=%1,jieguoshijian=now()").arg(db::dbQuote(connection, result));
-            if (!db::dbUpdate(connection, kStagesTable, assignments, stageCondition(connection, e))) {
+            const db::Statement assignments = result.isEmpty()
+                ? db::Statement("jieguoshijian=now()")
+                : db::Statement("jieguo=?,jieguoshijian=now()").bind(result);
+            const db::Reply closed
+                = connection->run(db::Statement("update tixingjilu set ").append(assignments).append(stageCondition(e)));
+            if (!closed.ok) {
                 // The message went (or not); the stage stays marked and is reported, never re-sent.
                 if (outcome.ok)
                     ++s.failed;
                 outcome.ok = false;
-                outcome.result += QStringLiteral("；结果未能登记（%1）").arg(db::dbLastError(connection));
+                outcome.result += QStringLiteral("；结果未能登记（%1）").arg(closed.error);
             }
         }
         if (each)

@@ -23,7 +23,7 @@ struct RunClaim {
 };
 
 // Tries to take the company's run for `runner` (the machine's name). The table is expected to
-// exist (ensureReminderTables).
+// exist (db/ProgramTables.h).
 RunClaim claimRun(const db::ConnectionPtr& connection, const QString& runner);
 // Refreshes the heartbeat. False when the run is no longer held by this token (taken over); a
 // statement that fails (the server is gone) counts as still held.

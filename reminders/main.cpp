@@ -4,7 +4,9 @@
 #include "common/Jobs.h"
 #include "common/CommandLine.h"
 #include "common/Settings.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/ProgramTables.h"
+#include "net/Endpoints.h"
 #include "reminders/DailyRun.h"
 #include "reminders/ReminderSetup.h"
 
@@ -55,15 +57,20 @@ int run(const QCoreApplication& app)
         return 2;
     }
     QString error;
-    db::ConnectionPtr connection = db::dbConnect(reminders::databaseOptions(settings), &error);
+    db::ConnectionPtr connection = db::dbConnect(net::endpointsOf(settings).database, &error);
     if (!connection) {
         say(QStringLiteral("连接不上数据库：%1").arg(error));
         return 2;
     }
 
     const qint64 dayNumber = datetime::daysFromCivil(day.year(), day.month(), day.day());
+    // A dry run writes nothing, so that an account that may only read can make one.
     if (parser.isSet(dryRun))
         return reminders::dryRunDay(connection, dayNumber, say);
+    if (!db::ensureProgramTables(*connection, &error)) {
+        say(QStringLiteral("无法建立提醒用的表：%1").arg(error));
+        return 2;
+    }
     reminders::RunOptions options;
     options.paceMs = paceMs;
     options.runner = QSysInfo::machineHostName();

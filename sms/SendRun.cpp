@@ -1,10 +1,10 @@
 #include "sms/SendRun.h"
 
-#include "db/Legacy.h"
+#include "db/ThreadSession.h"
 
 namespace fd::sms {
 
-SendOutcome sendAndLog(const SendRequest& request, const db::ConnectionPtr& connection)
+SendOutcome sendAndLog(const SendRequest& request, const std::optional<db::Connection::Options>& logDatabase)
 {
     SendOutcome outcome;
     outcome.index = request.index;
@@ -12,19 +12,23 @@ SendOutcome sendAndLog(const SendRequest& request, const db::ConnectionPtr& conn
     outcome.phone = request.phone;
     outcome.accepted = smsSendMessage(
         request.platform, request.user, request.password, request.phone, request.message, request.suffix);
-    if (outcome.accepted)
-        outcome.logged = logSentMessage(request, connection);
+    if (outcome.accepted && logDatabase) {
+        // Opened after the request, so that a slow server never holds a message back.
+        if (const db::ConnectionPtr session = db::threadSession(*logDatabase))
+            outcome.logged = logSentMessage(request, *session);
+    }
     return outcome;
 }
 
-bool logSentMessage(const SendRequest& request, const db::ConnectionPtr& connection)
+bool logSentMessage(const SendRequest& request, db::Connection& session)
 {
-    if (!connection)
-        return false;
-    const QString assignments = QStringLiteral("cepaihao=%1,dianhua=%2,sijian=%3,neirong=%4")
-                                    .arg(db::dbQuote(connection, request.plate), db::dbQuote(connection, request.phone),
-                                        db::dbQuote(connection, request.logDate), db::dbQuote(connection, request.message));
-    return db::dbInsert(connection, QStringLiteral("duanxinbiao"), assignments);
+    return session
+        .run(db::Statement("insert into duanxinbiao set cepaihao=?,dianhua=?,sijian=?,neirong=?")
+                 .bind(request.plate)
+                 .bind(request.phone)
+                 .bind(request.logDate)
+                 .bind(request.message))
+        .ok;
 }
 
 SendRun::SendRun(QStringList plates, QStringList phones, QStringList expiryDates)

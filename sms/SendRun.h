@@ -33,11 +33,13 @@ struct SendOutcome {
 };
 
 // The sending thread's part of one recipient: the request, and the log record of an accepted
-// message. Runs to its end once begun, so a message that went out is logged whatever the window
-// does meanwhile. Blocks the calling thread.
-SendOutcome sendAndLog(const SendRequest& request, const db::ConnectionPtr& connection);
+// message, written with the calling thread's own session (db/ThreadSession.h) on the log's
+// database, opened when the thread first logs a message; none: the message is not logged. Runs
+// to its end once begun, so a message that went out is logged whatever the window does meanwhile.
+// Blocks the calling thread.
+SendOutcome sendAndLog(const SendRequest& request, const std::optional<db::Connection::Options>& logDatabase);
 // The log record (duanxinbiao) of a message the platform accepted. False when it was not written.
-bool logSentMessage(const SendRequest& request, const db::ConnectionPtr& connection);
+bool logSentMessage(const SendRequest& request, db::Connection& session);
 
 // The state of one run. Thread affinity: the window's thread.
 class SendRun {

@@ -4,7 +4,7 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
-namespace fd::sms {
+namespace fd::smswindow {
 
 ListComboBox::ListComboBox(const QStringList& items, QWidget* parent)
     : QWidget(parent)
@@ -37,4 +37,4 @@ void ListComboBox::choose(int i)
     m_list->setCurrentRow(i);
 }
 
-} // namespace fd::sms
+} // namespace fd::smswindow

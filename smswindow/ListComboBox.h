@@ -6,7 +6,7 @@
 class QLineEdit;
 class QListWidget;
 
-namespace fd::sms {
+namespace fd::smswindow {
 
 // A combo box whose list stays open below its edit field (the height includes the list). Choosing
 // an entry puts its text into the edit field; the user may also type there. At first the field is
@@ -27,4 +27,4 @@ private:
     QListWidget* m_list;
 };
 
-} // namespace fd::sms
+} // namespace fd::smswindow

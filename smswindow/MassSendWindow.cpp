@@ -2,6 +2,7 @@
 
 #include "common/AppState.h"
 #include "common/Text.h"
+#include "db/Connection.h"
 #include "net/Endpoints.h"
 #include "smswindow/ListComboBox.h"
 #include "sms/SafetyTexts.h"
@@ -28,7 +29,10 @@
 #include <algorithm>
 #include <cmath>
 
-namespace fd::sms {
+namespace fd::smswindow {
+
+using namespace fd::sms;
+
 namespace {
 
     const QString kUserHint = QStringLiteral("请输入短信平台的用户名");
@@ -432,6 +436,11 @@ void MassSendWindow::tick()
                                : m_safetyText->toPlainText();
     request.suffix = suffix;
     request.logDate = m_logDate;
+    // The log row is written on the SMS lane right after the message went, with that thread's own
+    // session on the window's database.
+    std::optional<db::Connection::Options> logDatabase;
+    if (m_state.dbConnection)
+        logDatabase = m_state.dbConnection->options();
     m_run->sending();
     // The message is on its way from here: neither 停止 nor the window's end holds it back, and its
     // log record is written. Only its reply belongs to the window, which may be gone by then; the
@@ -439,7 +448,7 @@ void MassSendWindow::tick()
     auto* courier = new QObject;
     startJob(
         JobLane::sms(), courier,
-        [request, connection = m_state.dbConnection](JobControl&) { return sendAndLog(request, connection); },
+        [request, logDatabase](JobControl&) { return sendAndLog(request, logDatabase); },
         [courier, window = QPointer<MassSendWindow>(this)](const SendOutcome& outcome) {
             courier->deleteLater();
             if (window && window->sending())
@@ -566,4 +575,4 @@ bool MassSendWindow::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-} // namespace fd::sms
+} // namespace fd::smswindow

@@ -28,9 +28,12 @@ class Dialogs;
 }
 
 namespace fd::sms {
+class SendStatusModel;
+}
+
+namespace fd::smswindow {
 
 class ListComboBox;
-class SendStatusModel;
 
 // Sends one message to every vehicle owner listed in the main grid when the window was opened:
 // a stock safety text (page 安全教育类, tag "1") or a reminder composed per vehicle (page
@@ -42,13 +45,14 @@ class SendStatusModel;
 // while a step waits, and closing the window ends the step. At most one message of a run is on
 // its way at a time (a tick that finds one still on its way waits for the next). The sending
 // job also writes the log record of an accepted message, so a message that went out is logged
-// even when the window closes meanwhile.
+// even when the window closes meanwhile: with the SMS lane thread's own session on the window's
+// database, never with the window's session.
 class MassSendWindow : public QDialog {
     Q_OBJECT
 public:
     // Remembers the account in this platform's per-user store.
     MassSendWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
-    MassSendWindow(AppState& state, Dialogs& dialogs, RememberedAccount remembered, QWidget* parent = nullptr);
+    MassSendWindow(AppState& state, Dialogs& dialogs, sms::RememberedAccount remembered, QWidget* parent = nullptr);
     ~MassSendWindow() override;
 
     // 发送测试短信.
@@ -69,8 +73,8 @@ public:
     // A step (test send or start) waits on the platform.
     bool waiting() const { return m_waiting; }
     // The counts of the current or last run.
-    RunCounts counts() const { return m_run ? m_run->counts() : RunCounts(); }
-    SendStatusModel& statusModel() const { return *m_status; }
+    sms::RunCounts counts() const { return m_run ? m_run->counts() : sms::RunCounts(); }
+    sms::SendStatusModel& statusModel() const { return *m_status; }
 
     void done(int result) override;
 
@@ -88,11 +92,11 @@ private:
     QWidget* buildReminderPage();
     void placeOnPage(QWidget* page, QWidget* control, const QRect& tabGeometry) const;
     void open();
-    SmsPlatform platform() const;
+    sms::SmsPlatform platform() const;
     QString userName() const;
     QString password() const;
     struct Account {
-        SmsPlatform platform;
+        sms::SmsPlatform platform;
         QString user;
         QString password;
     };
@@ -104,10 +108,10 @@ private:
     void setWaiting(bool waiting);
     void updateButtons();
     void beginRun();
-    void onSent(const SendOutcome& outcome);
+    void onSent(const sms::SendOutcome& outcome);
     void endRun();
     int selectedTag() const;
-    ReminderParts reminderParts() const;
+    sms::ReminderParts reminderParts() const;
     void showBalance(const QString& balance);
     void onSafetySelection();
     void showProgress();
@@ -117,7 +121,7 @@ private:
 
     AppState& m_state;
     Dialogs& m_dialogs;
-    RememberedAccount m_remembered;
+    sms::RememberedAccount m_remembered;
 
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
@@ -132,7 +136,7 @@ private:
     QTreeWidget* m_tree = nullptr;
     QPlainTextEdit* m_safetyText = nullptr;
     QTableView* m_grid = nullptr;
-    SendStatusModel* m_status = nullptr;
+    sms::SendStatusModel* m_status = nullptr;
     ListComboBox* m_document = nullptr;
     ListComboBox* m_tense = nullptr;
     ListComboBox* m_action = nullptr;
@@ -141,11 +145,11 @@ private:
     QString m_logDate; // the login date as logged: 2016-5-8
 
     QTimer m_timer; // 时钟1
-    std::unique_ptr<SendRun> m_run; // the current or last run
+    std::unique_ptr<sms::SendRun> m_run; // the current or last run
     bool m_runEnded = false;
     JobHandle m_stepJob; // the request a step waits on
     bool m_waiting = false;
     bool m_closed = false;
 };
 
-} // namespace fd::sms
+} // namespace fd::smswindow

@@ -13,9 +13,14 @@ export CCACHE_NOHASHDIR=true
 # Warnings are errors under CI, whatever an earlier configure of this build folder chose.
 werror=OFF
 case "${CI:-}" in "" | false | 0) ;; *) werror=ON ;; esac
+# FLEETDESK_SANITIZE_THREAD=1: a ThreadSanitizer build (tools/tsan.sh's build-tsan). Without it a
+# build folder keeps the sanitizer choice it was configured with.
+tsan=()
+case "${FLEETDESK_SANITIZE_THREAD:-}" in "" | 0 | false | OFF) ;; *) tsan=(-DFLEETDESK_SANITIZE_THREAD=ON) ;; esac
 if [ ! -f "$build/build.ninja" ]; then
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" -DFLEETDESK_WERROR=$werror
-elif ! grep -qx "FLEETDESK_WERROR:BOOL=$werror" "$build/CMakeCache.txt" 2>/dev/null; then
-  cmake -S "$root" -B "$build" -DFLEETDESK_WERROR=$werror
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" -DFLEETDESK_WERROR=$werror "${tsan[@]}"
+elif ! grep -qx "FLEETDESK_WERROR:BOOL=$werror" "$build/CMakeCache.txt" 2>/dev/null ||
+  { [ ${#tsan[@]} -gt 0 ] && ! grep -qx "FLEETDESK_SANITIZE_THREAD:BOOL=ON" "$build/CMakeCache.txt"; }; then
+  cmake -S "$root" -B "$build" -DFLEETDESK_WERROR=$werror "${tsan[@]}"
 fi
 ninja -C "$build" "$@"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Writes SQL that fills celiangzongbiao with a generated sample fleet.
 
-    samplefleet.py N [--seed S] [--today YYYY-MM-DD] [--batch ROWS] [--pictures K]  > fleet.sql
+    samplefleet.py N [--seed S] [--today YYYY-MM-DD] [--batch ROWS] [--pictures K] [--ledger]  > fleet.sql
     samplefleet.py --list-pictures K      (the picture files of the first K vehicles: name TAB kind)
 
 Any N: plates and file numbers stay distinct (100 000 vehicles take about 4 s to generate and
@@ -12,6 +12,14 @@ expiry dates spread from two years back to two years ahead of today, some NULL, 
 colour band and every category shows. With --pictures K the first K vehicles name their ten document
 pictures (plate, kind, ".jpg"); tools/stack.sh draws those files into the picture folder. The SQL is UTF-8; load it with
 --default-character-set=utf8mb4 and the server stores it as GBK.
+
+With --ledger the fee ledger (shoufeijilu, which db/schema.sql creates before this SQL is loaded) gets a
+year of sample fees up to today: amounts due, payments by four clerks in the five methods (a few of
+them today), two payments voided and taken again, receipt numbers without gaps (A2026-000001 on,
+the sequence kept in shoujuhaoma). The vehicles' fee columns (应缴, 已缴, 还欠, 缴费时间, 经办人 of
+审车, 保险 and 管理) are written to agree with the ledger's open periods; some vehicles without
+ledger rows keep operating-fee texts as people type them ("1,200", "１２００", "一千"), so that the
+fee views show what the money reader cannot read.
 """
 import argparse
 import datetime
@@ -105,6 +113,128 @@ def row(i, rng, today):
     return "(" + ",".join(quote(values[c]) for c in COLUMNS) + ")"
 
 
+METHODS = ["现金"] * 5 + ["微信"] * 3 + ["支付宝"] * 2 + ["银行转账"] * 2 + ["其他"]
+# Fee kind -> vehicle columns: due, paid, outstanding, date paid, clerk.
+FEE_COLUMNS = {
+    "审车费": ("senceyingjiaofei", "senceyijiaofei", "sencehaiqianfei", "secejiaofeisijian", "secejingbanren"),
+    "保险费": ("baoxianyingjiaofei", "baoxianyijiaofei", "baoxianhaiqianfei", "baoxianjiaofeiriqi", "baoxianjingbanren"),
+    "管理费": ("guanliyingjiaofei", "guanliyijiaofei", "guanlihaiqianfei", "guanlijiaofeiriqi", "guanlijingbanren"),
+}
+AWKWARD = ["1,200", "１２００", "1200元", " 300 ", "1200.5", "一千", "1200/年", "两千"]
+
+
+def fen_text(fen):
+    return "%d.%02d" % (fen // 100, fen % 100)
+
+
+def ledger(count, seed, today, out):
+    """The sample ledger of the first count vehicles (see the module's text)."""
+    rng = random.Random(seed * 7 + 1)
+    now = datetime.datetime.combine(today, datetime.time(17, 0))
+    if today == datetime.date.today():
+        now = min(now, datetime.datetime.now().replace(microsecond=0))
+
+    def moment(day):
+        t = datetime.datetime.combine(day, datetime.time(8, 30)) + datetime.timedelta(minutes=rng.randrange(0, 540))
+        return min(t, now)
+
+    events = []  # (time, kind of row, plate, owner, fee, period, fen, clerk, method)
+    stored = {}  # plate -> {fee: (due, paid, last payment time, clerk)}
+    for i in range(count):
+        plate = plate_of(i)[0]
+        owner = ""  # the vehicle's own, set from the register after the insert
+        fees = [("管理费", 300000)]
+        if rng.random() < 0.4:
+            fees.append(("审车费", 80000))
+        if rng.random() < 0.3:
+            fees.append(("保险费", rng.randrange(50, 121) * 10000))
+        for fee, due in fees:
+            opened = today - datetime.timedelta(days=rng.randrange(20, 360))
+            clerk = rng.choice(CLERKS)
+            due_time = moment(opened)
+            events.append((due_time, "应缴", plate, owner, fee, 1, due, clerk, ""))
+            r = rng.random()
+            if r < 0.5:
+                parts = [due]
+            elif r < 0.7:
+                parts = [due // 2, due - due // 2]
+            elif r < 0.85:
+                parts = [due // 2]
+            else:
+                parts = []
+            day = opened
+            for k, part in enumerate(parts):
+                day = min(today, day + datetime.timedelta(days=rng.randrange(0, 40)))
+                # A few second halves come today, so that the day's takings show something.
+                if k == 1 and rng.random() < 0.15:
+                    day = today
+                events.append((min(now, max(moment(day), due_time + datetime.timedelta(minutes=1))), "收费", plate, owner, fee, 1, part,
+                               rng.choice(CLERKS), rng.choice(METHODS)))
+        if rng.random() < 0.08:
+            stored[plate] = {"营运费": (rng.choice(AWKWARD), "")}
+    events.sort(key=lambda e: e[0])
+    # Two payments voided an hour later and taken again at once, as a clerk corrects a wrong amount.
+    payments = [k for k, e in enumerate(events) if e[1] == "收费"]
+    voided = set(rng.sample(payments, min(2, len(payments))))
+
+    columns = ("ID,leixing,cheliangid,cepaihao,cezuxingming,feiyong,qijian,jine,fangshi,jiaokuanren,beizhu,"
+               "shoujuhao,zuofeiid,zuofeiyuanyin,dayincishu,jingbanren,jiqi,shijian")
+    rows = []
+    numbers = {}
+    totals = {}  # (plate, fee) -> [due, paid, last time, clerk]
+    next_id = 1
+
+    def add(kind, e, fen, when, receipt=None, voids=None, reason=""):
+        nonlocal next_id
+        rows.append("(%d,%s,0,%s,%s,%s,%d,%d,%s,%s,'',%s,%s,%s,%d,%s,'DEMO-PC',%s)" % (
+            next_id, quote(kind), quote(e[2]), quote(e[3]), quote(e[4]), e[5], fen,
+            quote(e[8]), quote(""),
+            quote(receipt), "NULL" if voids is None else voids, quote(reason), 1 if kind == "收费" else 0,
+            quote(e[7]), quote(when.strftime("%Y-%m-%d %H:%M:%S"))))
+        next_id += 1
+        return next_id - 1
+
+    def receipt(when):
+        numbers[when.year] = numbers.get(when.year, 0) + 1
+        return "A%d-%06d" % (when.year, numbers[when.year])
+
+    for k, e in enumerate(events):
+        when = e[0]
+        t = totals.setdefault((e[2], e[4]), [0, 0, None, ""])
+        if e[1] == "应缴":
+            add("应缴", e, e[6], when)
+            t[0] += e[6]
+            continue
+        if k in voided:
+            wrong = e[6] + 10000
+            pid = add("收费", e, wrong, when, receipt(when))
+            later = when + datetime.timedelta(minutes=5)
+            add("作废", e, wrong, later, voids=pid, reason="金额输错，重新收取")
+            when = later + datetime.timedelta(minutes=1)
+        add("收费", e, e[6], when, receipt(when))
+        t[1] += e[6]
+        t[2], t[3] = when, e[7]
+    for start in range(0, len(rows), 1000):
+        out.write("INSERT INTO shoufeijilu (" + columns + ") VALUES\n" + ",\n".join(rows[start:start + 1000]) + ";\n")
+    out.write("UPDATE shoufeijilu l JOIN celiangzongbiao v ON v.cepaihao=l.cepaihao SET l.cheliangid=v.ID,"
+              "l.cezuxingming=v.cezuxingming,l.jiaokuanren=IF(l.leixing='应缴','',v.cezuxingming);\n")
+    for year, n in sorted(numbers.items()):
+        out.write("INSERT INTO shoujuhaoma (qianzhui,nian,xuhao) VALUES ('A',%d,%d) "
+                  "ON DUPLICATE KEY UPDATE xuhao=GREATEST(xuhao,%d);\n" % (year, n, n))
+    # The vehicles' columns show the open period, as the fee desk writes them.
+    for (plate, fee), (due, paid, when, clerk) in sorted(totals.items()):
+        c = FEE_COLUMNS[fee]
+        sets = ["%s=%s" % (c[0], quote(fen_text(due))), "%s=%s" % (c[1], quote(fen_text(paid))),
+                "%s=%s" % (c[2], quote(fen_text(due - paid)))]
+        if when is not None:
+            sets += ["%s=%s" % (c[3], quote(when.date().isoformat())), "%s=%s" % (c[4], quote(clerk))]
+        out.write("UPDATE celiangzongbiao SET %s WHERE cepaihao=%s;\n" % (",".join(sets), quote(plate)))
+    for plate, texts in sorted(stored.items()):
+        due, paid = texts["营运费"]
+        out.write("UPDATE celiangzongbiao SET yinyunzengyingjiaofei=%s,yinyunzengyijiaofei=%s WHERE cepaihao=%s;\n"
+                  % (quote(due), quote(paid), quote(plate)))
+
+
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("count", type=int, nargs="?", default=300)
@@ -112,6 +242,7 @@ def main():
     ap.add_argument("--today", default=None)
     ap.add_argument("--batch", type=int, default=1000)
     ap.add_argument("--pictures", type=int, default=0)
+    ap.add_argument("--ledger", action="store_true")
     ap.add_argument("--list-pictures", type=int, default=None)
     args = ap.parse_args()
     if args.list_pictures is not None:
@@ -131,6 +262,8 @@ def main():
         plate = plate_of(i)[0]
         sets = ",".join("%s=%s" % (col, quote(plate + kind + ".jpg")) for kind, col in PICTURES)
         out.write("UPDATE celiangzongbiao SET %s WHERE cepaihao=%s;\n" % (sets, quote(plate)))
+    if args.ledger:
+        ledger(args.count, args.seed, today, out)
     out.write("COMMIT;\n")
 
 

@@ -3,49 +3,33 @@
 #include "common/AppState.h"
 #include "common/DateTime.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/ErrorCodes.h"
 #include "db/ServerErrors.h"
+#include "db/Transaction.h"
 #include "vehicles/VehicleColumns.h"
 
+#include <QDate>
 #include <QSysInfo>
 
 namespace fd::vehicles {
 namespace {
 
-// Server errors that decide what a failed step means (mysqld_error.h names).
-constexpr unsigned kDeadlock = db::errors::kDeadlock;
-constexpr unsigned kNoSuchTable = 1146;  // ER_NO_SUCH_TABLE
-
 // How often a save is read and decided again after losing a race to another office's save.
 constexpr int kAttempts = 5;
 
-// The program's own statement, also in db/schema.sql for a new database.
-const char kCreateHistory[] = "CREATE TABLE IF NOT EXISTS `xiugaijilu` ("
-                              " `ID` BIGINT NOT NULL AUTO_INCREMENT,"
-                              " `cheliangid` INT NOT NULL,"
-                              " `caozuo` VARCHAR(16) NOT NULL DEFAULT '',"
-                              " `yonghu` VARCHAR(64) NOT NULL DEFAULT '',"
-                              " `jiqi` VARCHAR(255) NOT NULL DEFAULT '',"
-                              " `shijian` DATETIME NOT NULL,"
-                              " `ziduan` VARCHAR(64) NOT NULL,"
-                              " `jiuzhi` TEXT NULL,"
-                              " `xinzhi` TEXT NULL,"
-                              " PRIMARY KEY (`ID`),"
-                              " KEY `idx_cheliang_shijian` (`cheliangid`,`shijian`)"
-                              ") ENGINE=InnoDB DEFAULT CHARSET=gbk";
+const QString kNoConnection = QStringLiteral("没有连接数据库");
 
-// The program's own statement, also in db/schema.sql for a new database.
-const char kCreateClaims[] = "CREATE TABLE IF NOT EXISTS `haomazhanyong` ("
-                             " `ziduan` VARCHAR(32) NOT NULL,"
-                             " `zhi` VARCHAR(255) NOT NULL,"
-                             " `cishu` INT NOT NULL DEFAULT 1,"
-                             " PRIMARY KEY (`ziduan`,`zhi`)"
-                             ") ENGINE=InnoDB DEFAULT CHARSET=gbk";
-
-// The columns whose values the adds claim, and the message of a value taken.
+// The columns whose values the adds claim.
 const char* const kClaimedColumns[] = {"cepaihao", "danganbianhao"};
 
 std::function<void()>& afterRowLockedHook()
+{
+    static std::function<void()> hook;
+    return hook;
+}
+
+std::function<void()>& beforeFirstTryHook()
 {
     static std::function<void()> hook;
     return hook;
@@ -56,11 +40,6 @@ void afterRowLocked()
     // A copy: the hook may replace itself while it runs.
     if (const std::function<void()> hook = afterRowLockedHook())
         hook();
-}
-
-QString quoted(const db::ConnectionPtr& connection, const QString& value)
-{
-    return db::dbQuote(connection, value);
 }
 
 // A date text in the form's one form (2016-3-5), whatever zeros it was written with; a text that
@@ -132,31 +111,44 @@ struct HistoryRow {
 };
 
 // One multi-row insert of the history rows; the server's clock gives the time.
-QString historyInsertSql(const db::ConnectionPtr& connection, const QString& action, const ChangeAuthor& author,
-    const std::vector<HistoryRow>& rows)
+db::Statement historyInsert(const QString& action, const ChangeAuthor& author, const std::vector<HistoryRow>& rows)
 {
-    const QString common = QLatin1Char(',') + quoted(connection, action) + QLatin1Char(',')
-        + quoted(connection, author.user) + QLatin1Char(',') + quoted(connection, author.host) + QStringLiteral(",NOW(),");
-    QString sql = QStringLiteral("INSERT INTO ") + kHistoryTable
-        + QStringLiteral(" (cheliangid,caozuo,yonghu,jiqi,shijian,ziduan,jiuzhi,xinzhi) VALUES ");
+    db::Statement insert(QStringLiteral("INSERT INTO ") + kHistoryTable
+        + QStringLiteral(" (cheliangid,caozuo,yonghu,jiqi,shijian,ziduan,jiuzhi,xinzhi) VALUES "));
     bool first = true;
     for (const HistoryRow& row : rows) {
-        if (!first)
-            sql += QLatin1Char(',');
+        insert.append(db::Statement(first ? "(?,?,?,?,NOW(),?,?,?)" : ",(?,?,?,?,NOW(),?,?,?)")
+                          .bind(row.vehicleId)
+                          .bind(action)
+                          .bind(author.user)
+                          .bind(author.host)
+                          .bind(row.column)
+                          .bind(row.oldValue)
+                          .bind(row.newValue));
         first = false;
-        sql += QLatin1Char('(') + quoted(connection, row.vehicleId) + common + quoted(connection, row.column)
-            + QLatin1Char(',') + quoted(connection, row.oldValue) + QLatin1Char(',')
-            + quoted(connection, row.newValue) + QLatin1Char(')');
     }
-    return sql;
+    return insert;
 }
 
-// One try of a change in a transaction. A failed step rolls back; whether to try again follows
-// from the server's error: another office won the race (1213), or the history table is missing.
+// The operation of the change's history rows: the record's, else the usual one.
+QString actionOf(const ChangeRecord& record, const QString& usual)
+{
+    return record.action.isEmpty() ? usual : record.action;
+}
+
+// The change's history rows, then the statements the record adds for the vehicle.
+QList<db::Statement> withRecord(QList<db::Statement> statements, const ChangeRecord& record, const QString& id)
+{
+    if (record.alongside)
+        statements << record.alongside(id);
+    return statements;
+}
+
+// One try of a change in a transaction. Whether to try again follows from the server's error:
+// another office won the race (1213).
 struct Attempt {
     SaveResult result;
     bool raced = false;
-    bool noTable = false;
 };
 
 // The field a refusal names, as the form calls it; empty for a column the form does not show.
@@ -169,18 +161,15 @@ QString refusedField(const db::Refusal& refusal)
     return column && column->form != ColumnForm::Key ? fieldName(*column) : QString();
 }
 
-Attempt failedStep(const db::ConnectionPtr& connection, const QString& fallback = QString())
+// A failed step, once its transaction has ended (rolled back): the server's common refusals in
+// the user's words, its own message kept for the details.
+Attempt failedStep(const db::ConnectionPtr& connection, const db::Reply& reply, const QString& fallback = QString())
 {
     Attempt a;
-    const unsigned code = connection ? db::dbLastErrno(connection) : 0;
+    const unsigned code = reply.errorCode;
     a.result.outcome = SaveResult::Failed;
-    a.result.error = db::dbLastError(connection);
-    if (a.result.error.isEmpty())
-        a.result.error = fallback;
-    a.raced = code == kDeadlock;
-    a.noTable = code == kNoSuchTable;
-    db::dbExecute(connection, QStringLiteral("ROLLBACK"));
-    // The server's common refusals in the user's words, its own message kept for the details.
+    a.result.error = reply.error.isEmpty() ? fallback : reply.error;
+    a.raced = code == db::errors::kDeadlock;
     db::Refusal refusal = db::refusalOf(code, a.result.error);
     const VehicleColumn* column = findColumn(refusal.column);
     // No character GBK cannot hold reaches the server (the connection refuses to send it), so a
@@ -200,6 +189,14 @@ Attempt failedStep(const db::ConnectionPtr& connection, const QString& fallback 
     return a;
 }
 
+// A step of the transaction failed: it is rolled back before anything else is asked of the server.
+Attempt failedIn(db::Transaction& tx, const db::ConnectionPtr& connection, const db::Reply& reply,
+    const QString& fallback = QString())
+{
+    tx.rollback();
+    return failedStep(connection, reply, fallback);
+}
+
 Attempt finished(SaveResult result)
 {
     Attempt a;
@@ -207,24 +204,28 @@ Attempt finished(SaveResult result)
     return a;
 }
 
-// Runs the attempts until one is decided: again after a lost race (the row is read and decided
-// anew, never re-sent as it was), and once more after creating a missing history table.
-template <typename Once> SaveResult runChecked(const db::ConnectionPtr& connection, Once once)
+SaveResult noConnection()
 {
-    bool created = false;
+    SaveResult r;
+    r.error = kNoConnection;
+    return r;
+}
+
+SaveResult noRow()
+{
+    SaveResult r;
+    r.outcome = SaveResult::NoRow;
+    r.error = QStringLiteral("没有此车辆（可能已被删除）");
+    return r;
+}
+
+// Runs the attempts until one is decided: again after a lost race (the row is read and decided
+// anew, never re-sent as it was).
+template <typename Once> SaveResult runChecked(Once once)
+{
     Attempt last;
     for (int i = 0; i < kAttempts; ++i) {
         last = once();
-        if (last.noTable && !created) {
-            QString error;
-            if (!ensureHistoryTable(connection, &error)) {
-                SaveResult r;
-                r.error = QStringLiteral("无法建立修改记录表 %1，没有保存：%2").arg(kHistoryTable, error);
-                return r;
-            }
-            created = true;
-            continue;
-        }
         if (!last.raced)
             return last.result;
     }
@@ -233,47 +234,157 @@ template <typename Once> SaveResult runChecked(const db::ConnectionPtr& connecti
     return last.result;
 }
 
-Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
-    const QString& id, const ChangeAuthor& author)
-{
-    VehicleRecord theirs = beginAndReadVehicleForUpdate(connection, id);
-    if (!theirs.error.isEmpty())
-        return failedStep(connection, theirs.error);
-    if (!theirs.found) {
-        db::dbExecute(connection, QStringLiteral("ROLLBACK"));
-        SaveResult r;
-        r.outcome = SaveResult::NoRow;
-        r.error = QStringLiteral("没有此车辆（可能已被删除）");
-        return finished(r);
-    }
+// The columns a save changes: in the window's reading order, each with the value it had when the
+// form read the row and the form's value now.
+struct Change {
+    QString column;
+    QString readValue;
+    QString myValue;
+};
 
-    SaveResult result;
-    QString assignments;
-    std::vector<HistoryRow> history;
-    // In the window's reading order, so that conflicts are listed as the form shows the fields.
+// Whether the form's date text names the day the record holds: what comparing normalDate(text)
+// with dateValue(record, column) says, without making either text.
+bool sameDay(const VehicleRecord& record, const QString& column, const QString& text)
+{
+    const QByteArray bytes = text.toLatin1();
+    datetime::DateTimeParts parts;
+    if (!datetime::readDateTimeText(bytes.constData(), static_cast<std::size_t>(bytes.size()), parts))
+        return text == dateValue(record, column);
+    const double days = record.dates.value(column, datetime::kEmptyDate);
+    int y = 0, m = 0, d = 0;
+    datetime::dateOf(days, y, m, d);
+    return days != datetime::kEmptyDate && datetime::isValidDate(y, m, d) && parts.year == y && parts.month == m
+        && parts.day == d;
+}
+
+std::vector<Change> changesOf(const VehicleRecord& read, const VehicleValues& mine)
+{
+    std::vector<Change> changes;
     for (const QString& column : loadOrder()) {
         if (column == QLatin1String("danganbianhao") || column == QLatin1String("cepaihao"))
             continue; // the file number and the plate never change after the vehicle is added
-        const bool date = isDate(column);
-        if (date && !mine.contains(column))
-            continue; // a box that shows no date leaves the column as stored
-        const QString readValue = storedValue(read, column);
-        const QString theirValue = storedValue(theirs, column);
-        const QString myValue = date ? normalDate(mine.value(column)) : mine.value(column);
-        if (myValue == readValue || myValue == asFormSaves(column, readValue) || myValue == theirValue)
-            continue; // unchanged here, or both sides agree: what is stored stays
-        if (theirValue != readValue) {
-            result.conflicts.append(FieldConflict { column, readValue, theirValue, myValue });
+        const auto given = mine.constFind(column);
+        if (findColumn(column)->form == ColumnForm::Date) {
+            if (given == mine.constEnd() || sameDay(read, column, *given))
+                continue; // a box that shows no date leaves the column as stored; or unchanged
+            changes.push_back(Change {column, dateValue(read, column), normalDate(*given)});
             continue;
         }
-        if (!assignments.isEmpty())
-            assignments += QLatin1Char(',');
-        assignments += column + QLatin1Char('=') + quoted(connection, myValue);
-        history.push_back(HistoryRow { id, column, theirValue, myValue });
+        const QString readValue = read.texts.value(column);
+        const QString myValue = given == mine.constEnd() ? QString() : *given;
+        if (myValue == readValue || myValue == asFormSaves(column, readValue))
+            continue; // unchanged here
+        changes.push_back(Change {column, readValue, myValue});
+    }
+    return changes;
+}
+
+// The condition that the column holds exactly what the form read: byte for byte for a text (a
+// NULL read as the empty text), the same day for a date, NULL for a date the form read as none.
+// Where it is stricter than the comparison of the values read (a zero date, a time of day), the
+// save only goes the longer way.
+db::Statement stillAsRead(const VehicleRecord& read, const QString& column)
+{
+    if (!isDate(column))
+        return db::Statement(QStringLiteral(" AND IFNULL(") + column + QStringLiteral(",'')=BINARY ?"))
+            .bind(read.texts.value(column));
+    if (storedValue(read, column).isEmpty())
+        return db::Statement(QStringLiteral(" AND ") + column + QStringLiteral(" IS NULL"));
+    int y = 0, m = 0, d = 0;
+    datetime::dateOf(read.dates.value(column, datetime::kEmptyDate), y, m, d);
+    return db::Statement(QStringLiteral(" AND ") + column + QStringLiteral("=?")).bind(QDate(y, m, d));
+}
+
+// The first try of a save: the changed columns are written on the condition that each still holds
+// what the form read, with their history and the commit, in one round trip. None when the row did
+// not match (changed meanwhile, or gone): then the row must be read and compared.
+std::optional<Attempt> saveAsRead(const db::ConnectionPtr& connection, const VehicleRecord& read,
+    const VehicleValues& mine, const QString& id, const ChangeAuthor& author, const ChangeRecord& record)
+{
+    const std::vector<Change> changes = changesOf(read, mine);
+    if (changes.empty()) {
+        // Nothing to write: the row as stored now, to say what the form shows.
+        VehicleRecord stored = readVehicle(connection, id);
+        SaveResult r;
+        if (!stored.error.isEmpty()) {
+            r.error = stored.error;
+            return finished(r);
+        }
+        if (!stored.found)
+            return finished(noRow());
+        r.outcome = SaveResult::Written;
+        r.stored = std::move(stored);
+        return finished(r);
+    }
+
+    db::Statement assignments, condition;
+    std::vector<HistoryRow> history;
+    for (const Change& change : changes) {
+        assignments.append(db::Statement((assignments.isEmpty() ? QString() : QStringLiteral(",")) + change.column
+            + QStringLiteral("=?"))
+                               .bind(change.myValue));
+        condition.append(stillAsRead(read, change.column));
+        history.push_back(HistoryRow {id, change.column, change.readValue, change.myValue});
+    }
+    db::Statement update(QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET "));
+    update.append(assignments).append(db::Statement(" WHERE ID=?").bind(id)).append(condition);
+    // The history only when the update matched the row, and a row to say so. (Reading the whole
+    // row back here would cost more than the rest of the save.)
+    db::Statement written("IF ROW_COUNT()>0 THEN ");
+    for (const db::Statement& statement : withRecord({historyInsert(actionOf(record, kActionModify), author, history)}, record, id))
+        written.append(statement).append(";\n");
+    written.append("SELECT 1 AS baocun;\nEND IF");
+
+    if (const std::function<void()> hook = beforeFirstTryHook())
+        hook();
+    db::Transaction tx(*connection);
+    const db::Reply reply = tx.commit({update, written});
+    if (!reply.ok)
+        return failedStep(connection, reply);
+    if (!reply.rows)
+        return std::nullopt;
+    SaveResult r;
+    r.outcome = SaveResult::Written;
+    r.stored = read;
+    for (const HistoryRow& row : history)
+        apply(r.stored, row.column, row.newValue);
+    return finished(r);
+}
+
+// A save compared column by column with the row read FOR UPDATE in its transaction.
+Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
+    const QString& id, const ChangeAuthor& author, const ChangeRecord& record)
+{
+    db::Transaction tx(*connection);
+    const db::Reply locked = tx.run(selectVehicleStatement(id).append(" FOR UPDATE"));
+    VehicleRecord theirs = vehicleRecord(locked);
+    if (!theirs.error.isEmpty())
+        return failedIn(tx, connection, locked, theirs.error);
+    if (!theirs.found) {
+        tx.rollback();
+        return finished(noRow());
+    }
+
+    SaveResult result;
+    db::Statement assignments;
+    std::vector<HistoryRow> history;
+    // In the window's reading order, so that conflicts are listed as the form shows the fields.
+    for (const Change& change : changesOf(read, mine)) {
+        const QString theirValue = storedValue(theirs, change.column);
+        if (change.myValue == theirValue)
+            continue; // both sides agree: what is stored stays
+        if (theirValue != change.readValue) {
+            result.conflicts.append(FieldConflict {change.column, change.readValue, theirValue, change.myValue});
+            continue;
+        }
+        assignments.append(db::Statement((assignments.isEmpty() ? QString() : QStringLiteral(",")) + change.column
+            + QStringLiteral("=?"))
+                               .bind(change.myValue));
+        history.push_back(HistoryRow {id, change.column, theirValue, change.myValue});
     }
 
     if (!result.conflicts.isEmpty() || history.empty()) {
-        db::dbExecute(connection, QStringLiteral("ROLLBACK"));
+        tx.rollback();
         result.outcome = result.conflicts.isEmpty() ? SaveResult::Written : SaveResult::Conflict;
         result.stored = std::move(theirs);
         return finished(result);
@@ -281,11 +392,12 @@ Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read,
 
     // The row, its history and the commit in one round trip: the server runs none after a failed one.
     afterRowLocked();
-    if (!db::dbExecuteMany(connection,
-            {QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET ") + assignments + QStringLiteral(" WHERE ID=")
-                    + quoted(connection, id),
-                historyInsertSql(connection, kActionModify, author, history), QStringLiteral("COMMIT")}))
-        return failedStep(connection);
+    db::Statement update(QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET "));
+    update.append(assignments).append(db::Statement(" WHERE ID=?").bind(id));
+    const db::Reply written =
+        tx.commit(withRecord({update, historyInsert(actionOf(record, kActionModify), author, history)}, record, id));
+    if (!written.ok)
+        return failedStep(connection, written);
 
     for (const HistoryRow& row : history)
         apply(theirs, row.column, row.newValue);
@@ -298,65 +410,65 @@ Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read,
 // is there, changed) holds a lock until the end of the transaction, and on a cluster makes the
 // later of two transactions claiming one value fail its certification. Written always, so that
 // an existing claim is in the cluster's write set too.
-QString claimSql(const db::ConnectionPtr& connection, const VehicleValues& values)
+db::Statement claimStatement(const VehicleValues& values)
 {
-    QString rows;
+    db::Statement claim(QStringLiteral("INSERT INTO ") + kClaimTable + QStringLiteral(" (ziduan,zhi) VALUES "));
+    bool first = true;
     for (const char* column : kClaimedColumns) {
-        if (!rows.isEmpty())
-            rows += QLatin1Char(',');
-        rows += QLatin1Char('(') + quoted(connection, QString::fromLatin1(column)) + QLatin1Char(',')
-            + quoted(connection, values.value(QString::fromLatin1(column))) + QLatin1Char(')');
+        claim.append(db::Statement(first ? "(?,?)" : ",(?,?)")
+                         .bind(QString::fromLatin1(column))
+                         .bind(values.value(QString::fromLatin1(column))));
+        first = false;
     }
-    return QStringLiteral("INSERT INTO ") + kClaimTable + QStringLiteral(" (ziduan,zhi) VALUES ") + rows
-        + QStringLiteral(" ON DUPLICATE KEY UPDATE cishu=cishu+1");
+    return claim.append(" ON DUPLICATE KEY UPDATE cishu=cishu+1");
 }
 
-// Once the claims are held: the first claimed column that a stored vehicle holds already, or
-// empty. The count is the transaction's first read, so it sees every add of the value that
-// claimed it before (they have committed); the vehicles decide, not the claims.
-std::optional<QString> takenColumn(const db::ConnectionPtr& connection, const VehicleValues& values)
+// Once the claims are held: how many stored vehicles hold each claimed value, one column each in
+// the order of kClaimedColumns. The count is the transaction's first read, so it sees every add
+// of the value that claimed it before (they have committed); the vehicles decide, not the claims.
+db::Statement takenCountStatement(const VehicleValues& values)
 {
-    const Escape escape = [connection](const QString& value) { return db::dbEscape(connection, value); };
+    db::Statement count("SELECT ");
+    bool first = true;
     for (const char* name : kClaimedColumns) {
         const QString column = QString::fromLatin1(name);
-        if (!db::dbExecute(connection, countVehiclesSql(column, values.value(column), escape)))
-            return std::nullopt;
-        db::ResultPtr result = db::dbStoreResult(connection);
-        qint64 count = 0;
-        const bool read = db::dbReadField(result, "suliang", count);
-        db::dbFreeResult(result);
-        if (!read)
-            return std::nullopt;
-        if (count > 0)
-            return column;
+        count.append(db::Statement((first ? QString() : QStringLiteral(",")) + QStringLiteral("(SELECT count(*) FROM ")
+            + kVehicleTable + QStringLiteral(" WHERE ") + column + QStringLiteral("=?) AS ") + column)
+                         .bind(values.value(column)));
+        first = false;
     }
-    return QString();
+    return count;
 }
 
-Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author)
+Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author,
+    const ChangeRecord& record)
 {
-    if (!db::dbExecuteMany(connection, {QStringLiteral("START TRANSACTION"), claimSql(connection, values)}))
-        return failedStep(connection);
-    const std::optional<QString> taken = takenColumn(connection, values);
-    if (!taken)
-        return failedStep(connection, QStringLiteral("查询车辆数量没有结果"));
-    if (!taken->isEmpty()) {
-        db::dbExecute(connection, QStringLiteral("ROLLBACK"));
+    db::Transaction tx(*connection);
+    const db::Reply counted = tx.runAll({claimStatement(values), takenCountStatement(values)});
+    if (!counted.ok)
+        return failedIn(tx, connection, counted);
+    QString taken;
+    for (const char* name : kClaimedColumns) {
+        qint64 count = 0;
+        if (!db::dbReadField(counted.rows.get(), name, count))
+            return failedIn(tx, connection, counted, QStringLiteral("查询车辆数量没有结果"));
+        if (count > 0 && taken.isEmpty())
+            taken = QString::fromLatin1(name);
+    }
+    if (!taken.isEmpty()) {
+        tx.rollback();
         SaveResult r;
         r.outcome = SaveResult::Taken;
-        r.takenColumn = *taken;
+        r.takenColumn = taken;
         return finished(r);
     }
-    const Escape escape = [connection](const QString& value) { return db::dbEscape(connection, value); };
-    if (!db::dbInsert(connection, kVehicleTable, insertAssignments(values, escape)))
-        return failedStep(connection);
-    if (!db::dbExecute(connection, QStringLiteral("SELECT LAST_INSERT_ID() AS ID")))
-        return failedStep(connection);
-    db::ResultPtr idResult = db::dbStoreResult(connection);
+    const db::Reply inserted =
+        tx.runAll({insertVehicleStatement(values), db::Statement("SELECT LAST_INSERT_ID() AS ID")});
+    if (!inserted.ok)
+        return failedIn(tx, connection, inserted);
     QString id;
-    if (!db::dbReadField(idResult, "ID", id) || id.isEmpty())
-        return failedStep(connection, QStringLiteral("没有读到新车辆的编号"));
-    db::dbFreeResult(idResult);
+    if (!db::dbReadField(inserted.rows.get(), "ID", id) || id.isEmpty())
+        return failedIn(tx, connection, inserted, QStringLiteral("没有读到新车辆的编号"));
     afterRowLocked();
 
     SaveResult result;
@@ -366,15 +478,17 @@ Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values
         const QString value = isDate(column) ? normalDate(values.value(column)) : values.value(column);
         apply(result.stored, column, value);
         if (!value.isEmpty())
-            history.push_back(HistoryRow { id, column, QString(), value });
+            history.push_back(HistoryRow {id, column, QString(), value});
     }
     for (const QString& column : pictureLoadOrder())
         result.stored.pictures.insert(column, QString());
     result.stored.texts.insert(QStringLiteral("ID"), id);
-    if (!history.empty() && !db::dbExecute(connection, historyInsertSql(connection, kActionAdd, author, history)))
-        return failedStep(connection);
-    if (!db::dbExecute(connection, QStringLiteral("COMMIT")))
-        return failedStep(connection);
+    QList<db::Statement> last;
+    if (!history.empty())
+        last << historyInsert(actionOf(record, kActionAdd), author, history);
+    const db::Reply committed = tx.commit(withRecord(last, record, id));
+    if (!committed.ok)
+        return failedStep(connection, committed);
     result.outcome = SaveResult::Written;
     return finished(result);
 }
@@ -382,15 +496,15 @@ Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values
 Attempt pictureOnce(const db::ConnectionPtr& connection, const QString& column, const QString& name,
     const QString& plate, const ChangeAuthor& author)
 {
-    if (!db::dbExecuteMany(connection,
-            {QStringLiteral("START TRANSACTION"),
-                QStringLiteral("SELECT ID,") + column + QStringLiteral(" FROM ") + kVehicleTable
-                    + QStringLiteral(" WHERE cepaihao=") + quoted(connection, plate) + QStringLiteral(" FOR UPDATE")}))
-        return failedStep(connection);
+    db::Transaction tx(*connection);
+    const db::Reply locked = tx.run(db::Statement(QStringLiteral("SELECT ID,") + column + QStringLiteral(" FROM ")
+        + kVehicleTable + QStringLiteral(" WHERE cepaihao=? FOR UPDATE"))
+                                        .bind(plate));
+    if (!locked.ok)
+        return failedIn(tx, connection, locked);
     std::vector<HistoryRow> history;
-    {
-        db::ResultPtr rows = db::dbStoreResult(connection);
-        for (bool more = rows && rows->hasRow(); more && !rows->atEnd(); more = db::dbNextRow(rows)) {
+    if (db::Result* rows = locked.rows.get()) {
+        while (rows->next()) {
             HistoryRow row;
             row.column = column;
             row.newValue = name;
@@ -400,24 +514,31 @@ Attempt pictureOnce(const db::ConnectionPtr& connection, const QString& column, 
         }
     }
     if (history.empty()) {
-        db::dbExecute(connection, QStringLiteral("ROLLBACK"));
+        tx.rollback();
         SaveResult r;
         r.outcome = SaveResult::NoRow;
         r.error = QStringLiteral("没有车辆使用此车牌号");
         return finished(r);
     }
     afterRowLocked();
-    if (!db::dbExecuteMany(connection,
-            {QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET ") + column + QLatin1Char('=')
-                    + quoted(connection, name) + QStringLiteral(" WHERE cepaihao=") + quoted(connection, plate),
-                historyInsertSql(connection, kActionPicture, author, history), QStringLiteral("COMMIT")}))
-        return failedStep(connection);
+    const db::Reply written = tx.commit({db::Statement(QStringLiteral("UPDATE ") + kVehicleTable
+                                                 + QStringLiteral(" SET ") + column + QStringLiteral("=? WHERE cepaihao=?"))
+                                             .bind(name)
+                                             .bind(plate),
+        historyInsert(kActionPicture, author, history)});
+    if (!written.ok)
+        return failedStep(connection, written);
     SaveResult r;
     r.outcome = SaveResult::Written;
     return finished(r);
 }
 
 } // namespace
+
+void setBeforeFirstTryHook(std::function<void()> hook)
+{
+    beforeFirstTryHook() = std::move(hook);
+}
 
 void setAfterRowLockedHook(std::function<void()> hook)
 {
@@ -427,16 +548,6 @@ void setAfterRowLockedHook(std::function<void()> hook)
 ChangeAuthor changeAuthor(const AppState& state)
 {
     return ChangeAuthor { state.loginUser, QSysInfo::machineHostName() };
-}
-
-bool ensureHistoryTable(const db::ConnectionPtr& connection, QString* error)
-{
-    if (db::dbExecute(connection, QString::fromLatin1(kCreateHistory))
-        && db::dbExecute(connection, QString::fromLatin1(kCreateClaims)))
-        return true;
-    if (error)
-        *error = db::dbLastError(connection);
-    return false;
 }
 
 VehicleValues storedValues(const VehicleRecord& record)
@@ -453,35 +564,61 @@ VehicleValues storedValues(const VehicleRecord& record)
 SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
     const QString& id, const ChangeAuthor& author)
 {
-    return runChecked(connection, [&] { return saveOnce(connection, read, mine, id, author); });
+    return saveVehicle(connection, read, mine, id, author, ChangeRecord {});
+}
+
+SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
+    const QString& id, const ChangeAuthor& author, const ChangeRecord& record)
+{
+    if (!connection)
+        return noConnection();
+    // Mostly nobody else has changed the row since the form read it: then one round trip decides.
+    if (std::optional<Attempt> first = saveAsRead(connection, read, mine, id, author, record); first && !first->raced)
+        return first->result;
+    return runChecked([&] { return saveOnce(connection, read, mine, id, author, record); });
 }
 
 SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author)
 {
-    return runChecked(connection, [&] { return addOnce(connection, values, author); });
+    return addVehicle(connection, values, author, ChangeRecord {});
+}
+
+SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author,
+    const ChangeRecord& record)
+{
+    if (!connection)
+        return noConnection();
+    return runChecked([&] { return addOnce(connection, values, author, record); });
 }
 
 SaveResult savePictureName(const db::ConnectionPtr& connection, const QString& column, const QString& name,
     const QString& plate, const ChangeAuthor& author)
 {
-    return runChecked(connection, [&] { return pictureOnce(connection, column, name, plate, author); });
+    if (!connection)
+        return noConnection();
+    return runChecked([&] { return pictureOnce(connection, column, name, plate, author); });
 }
 
 std::optional<std::vector<HistoryEntry>> readHistory(const db::ConnectionPtr& connection, const QString& id,
     QString* error)
 {
-    const QString sql = QStringLiteral("SELECT shijian,yonghu,jiqi,caozuo,ziduan,jiuzhi,xinzhi FROM ") + kHistoryTable
-        + QStringLiteral(" WHERE cheliangid=") + quoted(connection, id)
-        + QStringLiteral(" ORDER BY shijian DESC, ID DESC");
     std::vector<HistoryEntry> entries;
-    if (!db::dbExecute(connection, sql)) {
-        if (connection && db::dbLastErrno(connection) == kNoSuchTable)
-            return entries; // nothing was ever recorded
+    if (!connection) {
         if (error)
-            *error = db::dbLastError(connection);
+            *error = kNoConnection;
         return std::nullopt;
     }
-    db::ResultPtr rows = db::dbStoreResult(connection);
+    const db::Reply reply = connection->run(db::Statement(QStringLiteral("SELECT shijian,yonghu,jiqi,caozuo,ziduan,jiuzhi,xinzhi FROM ")
+        + kHistoryTable + QStringLiteral(" WHERE cheliangid=? ORDER BY shijian DESC, ID DESC"))
+                                                .bind(id));
+    if (!reply.ok) {
+        if (reply.errorCode == db::errors::kNoSuchTable)
+            return entries; // nothing was ever recorded
+        if (error)
+            *error = reply.error;
+        return std::nullopt;
+    }
+    db::Result* rows = reply.rows.get();
     if (!rows)
         return entries;
     entries.reserve(static_cast<std::size_t>(rows->rowCount()));
@@ -489,15 +626,15 @@ std::optional<std::vector<HistoryEntry>> readHistory(const db::ConnectionPtr& co
               host = rows->columnIndex("jiqi"), action = rows->columnIndex("caozuo"),
               column = rows->columnIndex("ziduan"), oldValue = rows->columnIndex("jiuzhi"),
               newValue = rows->columnIndex("xinzhi");
-    for (bool more = rows->hasRow(); more && !rows->atEnd(); more = db::dbNextRow(rows)) {
+    while (rows->next()) {
         HistoryEntry e;
-        db::dbReadField(rows.get(), time, e.time);
-        db::dbReadField(rows.get(), user, e.user);
-        db::dbReadField(rows.get(), host, e.host);
-        db::dbReadField(rows.get(), action, e.action);
-        db::dbReadField(rows.get(), column, e.column);
-        db::dbReadField(rows.get(), oldValue, e.oldValue);
-        db::dbReadField(rows.get(), newValue, e.newValue);
+        db::dbReadField(rows, time, e.time);
+        db::dbReadField(rows, user, e.user);
+        db::dbReadField(rows, host, e.host);
+        db::dbReadField(rows, action, e.action);
+        db::dbReadField(rows, column, e.column);
+        db::dbReadField(rows, oldValue, e.oldValue);
+        db::dbReadField(rows, newValue, e.newValue);
         entries.push_back(std::move(e));
     }
     return entries;

@@ -19,16 +19,18 @@ struct AppState;
 // the stored row is compared with what the form read in the same transaction as the update. Every
 // insert, update and picture upload leaves history rows (who, when by the server's clock, from
 // which machine, each changed column's old and new value) written in the same transaction as the
-// change itself. Runs on the calling thread; shows nothing.
+// change itself. The tables it writes besides the vehicles' are created at login
+// (db/ProgramTables.h). Runs on the calling thread, on a session of that thread; shows nothing.
 namespace fd::vehicles {
 
-// The history table, created when missing: one row per changed column.
+// The history table: one row per changed column.
 inline const QString kHistoryTable = QStringLiteral("xiugaijilu");
 
 // What kind of change a history row belongs to (the caozuo column).
 inline const QString kActionAdd = QStringLiteral("新增");
 inline const QString kActionModify = QStringLiteral("修改");
 inline const QString kActionPicture = QStringLiteral("图片");
+inline const QString kActionImport = QStringLiteral("导入");
 
 // Who makes a change: the login user and this machine's host name.
 struct ChangeAuthor {
@@ -39,9 +41,14 @@ struct ChangeAuthor {
 // The login user of the state and this machine's host name.
 ChangeAuthor changeAuthor(const AppState& state);
 
-// Creates the history table (and the claim table of the adds) when missing. Outside any
-// transaction (a CREATE ends one).
-bool ensureHistoryTable(const db::ConnectionPtr& connection, QString* error = nullptr);
+// What a change writes besides the vehicle and its columns' history: the operation its history
+// rows carry (empty: kActionAdd for an add, kActionModify for a save), and statements of the same
+// change made from the vehicle's ID, committed in its transaction after its history rows, so that
+// the change lands with them or not at all (an import records its vehicles so).
+struct ChangeRecord {
+    QString action;
+    std::function<QList<db::Statement>(const QString& id)> alongside;
+};
 
 // A column that both this form and another office changed, to different values.
 struct FieldConflict {
@@ -69,21 +76,31 @@ struct SaveResult {
     QString takenColumn;
     // Conflict: the columns both sides changed to different values, in the window's reading order.
     QList<FieldConflict> conflicts;
-    // Written and Conflict: the row as stored after the save (Written) or now (Conflict). A
-    // Conflict's row is what a second save, with the user's choices, compares against.
+    // Conflict: the row as stored now, what a second save with the user's choices compares
+    // against. Written: the row with this save's changes, as stored when it was read and compared;
+    // after a first try that found the changed columns as the form read them, the row the form
+    // read with its changes (a column only another office changed meanwhile holds its newer value
+    // in the database, not here).
     VehicleRecord stored;
 };
 
-// Saves the form's values (as currentValues gives them) over the vehicle with the ID. In one
-// transaction the row is read FOR UPDATE and compared with `read`, what the form read when it
-// opened: columns only the form changed are written; columns only the other office changed keep
-// what is stored (the two merge without asking); columns both changed to the same value are
-// fine; columns both changed to different values are a Conflict and nothing is written. A
-// certification failure of a cluster (error 1213) is such a race too: the row is read and
-// compared again, never re-sent as it was. The history rows of the written columns go in the same
+// Saves the form's values (as currentValues gives them) over the vehicle with the ID, compared
+// with `read`, what the form read when it opened: columns only the form changed are written;
+// columns only the other office changed keep what is stored (the two merge without asking);
+// columns both changed to the same value are fine; columns both changed to different values are
+// a Conflict and nothing is written. The history rows of the written columns go in the same
 // transaction. Saving an unchanged form writes nothing and is Written.
+//
+// The first try costs one round trip: the update of the changed columns, on the condition that
+// each of them still holds exactly what the form read, its history rows and the commit go
+// together. Only when the row no longer matches (another office changed one of those columns, or
+// it is gone) is the row read FOR UPDATE in a transaction and compared column by column as above.
+// A certification failure of a cluster (error 1213) is such a race too: the row is read and
+// compared again, never re-sent as it was.
 SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
     const QString& id, const ChangeAuthor& author);
+SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
+    const QString& id, const ChangeAuthor& author, const ChangeRecord& record);
 
 // Adds a vehicle with a history row for each column given a value, in one transaction. The new
 // vehicle's ID in `stored.texts["ID"]` when Written. Taken when another vehicle holds the plate or
@@ -94,8 +111,10 @@ SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord&
 // taken is always decided by the vehicles stored, so a claim left by a vehicle that no longer
 // holds the value blocks nothing, and duplicates stored earlier stay as they are.
 SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author);
+SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author,
+    const ChangeRecord& record);
 
-// The claim table, created when missing: one row per plate (ziduan cepaihao) and file number
+// The claim table: one row per plate (ziduan cepaihao) and file number
 // (danganbianhao) ever added.
 inline const QString kClaimTable = QStringLiteral("haomazhanyong");
 
@@ -104,7 +123,7 @@ struct HistoryEntry {
     QString time;   // the server's time of the change, "yyyy-MM-dd hh:mm:ss"
     QString user;
     QString host;
-    QString action; // kActionAdd, kActionModify or kActionPicture
+    QString action; // kActionAdd, kActionModify, kActionPicture or kActionImport
     QString column; // column of celiangzongbiao
     QString oldValue;
     QString newValue;
@@ -126,10 +145,14 @@ VehicleValues storedValues(const VehicleRecord& record);
 SaveResult savePictureName(const db::ConnectionPtr& connection, const QString& column, const QString& name,
     const QString& plate, const ChangeAuthor& author);
 
-// For tests: called inside the transaction of every change, once the vehicle's row is held and
-// before its history rows are sent: for a save and a picture name after the rows are read and
-// locked, before the writes and the history go out together; for an add after the new row is
-// inserted. None by default.
+// For tests: called inside the transaction of a change, once the vehicle's row is held and
+// before its history rows are sent: for a save compared column by column and a picture name
+// after the rows are read and locked, before the writes and the history go out together; for an
+// add after the new row is inserted. A save's first try has no such moment (its statements go in
+// one round trip) and does not call it. None by default.
 void setAfterRowLockedHook(std::function<void()> hook);
+// For tests: called before a save's first try goes out (after the form was read, before its one
+// round trip), so that another office's save can land in between. None by default.
+void setBeforeFirstTryHook(std::function<void()> hook);
 
 } // namespace fd::vehicles

@@ -5,50 +5,58 @@
 namespace fd::vehicles {
 namespace {
 
-QString quoted(const QString& value, const Escape& escape)
-{
-    return QLatin1Char('\'') + escape(value) + QLatin1Char('\'');
-}
-
 // The assignment list in the insert's order, from the item at index `first` on. With keepMissingDates
 // a date column without a value is left out.
-QString assignments(const VehicleValues& values, const Escape& escape, qsizetype first, bool keepMissingDates)
+db::Statement assignments(const VehicleValues& values, qsizetype first, bool keepMissingDates)
 {
     const QStringList& order = saveOrder();
-    QString list;
+    QString text;
+    QStringList bound;
     for (qsizetype i = first; i < order.size(); ++i) {
         if (keepMissingDates && !values.contains(order[i]) && findColumn(order[i])->form == ColumnForm::Date)
             continue;
-        if (!list.isEmpty())
-            list += QLatin1Char(',');
-        list += order[i] + QLatin1Char('=') + quoted(values.value(order[i]), escape);
+        if (!text.isEmpty())
+            text += QLatin1Char(',');
+        text += order[i] + QStringLiteral("=?");
+        bound << values.value(order[i]);
     }
+    db::Statement list(text);
+    for (const QString& value : bound)
+        list.bind(value);
     return list;
 }
 
 } // namespace
 
-QString selectVehicleSql(const QString& id, const Escape& escape)
+db::Statement selectVehicleStatement(const QString& id)
 {
-    return QStringLiteral("select * from ") + kVehicleTable + QStringLiteral(" where ID=") + quoted(id, escape);
+    return db::Statement(QStringLiteral("select * from ") + kVehicleTable + QStringLiteral(" where ID=?")).bind(id);
 }
 
-QString countVehiclesSql(const QString& column, const QString& value, const Escape& escape)
+db::Statement countVehiclesStatement(const QString& column, const QString& value)
 {
-    return QStringLiteral("select count(*) as suliang from ") + kVehicleTable + QStringLiteral(" where ") + column
-        + QLatin1Char('=') + quoted(value, escape);
+    return db::Statement(QStringLiteral("select count(*) as suliang from ") + kVehicleTable + QStringLiteral(" where ")
+        + column + QStringLiteral("=?"))
+        .bind(value);
 }
 
-QString insertAssignments(const VehicleValues& values, const Escape& escape)
+db::Statement insertAssignments(const VehicleValues& values)
 {
-    return assignments(values, escape, 0, false);
+    return assignments(values, 0, false);
 }
 
-QString updateVehicleSql(const VehicleValues& values, const QString& id, const Escape& escape)
+db::Statement insertVehicleStatement(const VehicleValues& values)
+{
+    return db::Statement(QStringLiteral("insert into ") + kVehicleTable + QStringLiteral(" set "))
+        .append(insertAssignments(values));
+}
+
+db::Statement updateVehicleStatement(const VehicleValues& values, const QString& id)
 {
     // The file number and the plate (the first two items) never change after the vehicle is added.
-    return QStringLiteral("update ") + kVehicleTable + QStringLiteral(" set ") + assignments(values, escape, 2, true)
-        + QStringLiteral("where ID=") + quoted(id, escape);
+    return db::Statement(QStringLiteral("update ") + kVehicleTable + QStringLiteral(" set "))
+        .append(assignments(values, 2, true))
+        .append(db::Statement("where ID=?").bind(id));
 }
 
 } // namespace fd::vehicles

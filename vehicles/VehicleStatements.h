@@ -1,14 +1,14 @@
 #pragma once
 
+#include "db/Statement.h"
+
 #include <QHash>
 #include <QString>
-#include <functional>
 
-// The statements of the vehicle window, built from column names and escaped values. Pure text:
-// the caller supplies the escaping (the connection's, which knows the text travels as GBK).
+// The statements of the vehicle window, built from column names with the values bound: the
+// session that sends them escapes the values in its character set.
 namespace fd::vehicles {
 
-using Escape = std::function<QString(const QString&)>;
 // Column name -> the value as it is stored: trimmed text, dateText, status item text.
 // A column without an entry is stored as the empty text, except a date column in the update: it
 // is left out of the statement and keeps what is stored (a box that shows no date).
@@ -17,12 +17,14 @@ using VehicleValues = QHash<QString, QString>;
 inline const QString kVehicleTable = QStringLiteral("celiangzongbiao");
 
 // select * from celiangzongbiao where ID='<id>'
-QString selectVehicleSql(const QString& id, const Escape& escape);
+db::Statement selectVehicleStatement(const QString& id);
 // select count(*) as suliang from celiangzongbiao where <column>='<value>'
-QString countVehiclesSql(const QString& column, const QString& value, const Escape& escape);
+db::Statement countVehiclesStatement(const QString& column, const QString& value);
 // The 69 assignments of a new vehicle, in the insert's order: col='value',col='value',...
-QString insertAssignments(const VehicleValues& values, const Escape& escape);
+db::Statement insertAssignments(const VehicleValues& values);
+// insert into celiangzongbiao set <the 69 assignments>
+db::Statement insertVehicleStatement(const VehicleValues& values);
 // update celiangzongbiao set <the 67 assignments without danganbianhao and cepaihao>where ID='<id>'
-QString updateVehicleSql(const VehicleValues& values, const QString& id, const Escape& escape);
+db::Statement updateVehicleStatement(const VehicleValues& values, const QString& id);
 
 } // namespace fd::vehicles

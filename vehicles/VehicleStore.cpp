@@ -2,29 +2,31 @@
 
 #include "common/DateTime.h"
 #include "common/Text.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "vehicles/VehicleColumns.h"
 
 namespace fd::vehicles {
 namespace {
 
-Escape escaperFor(const db::ConnectionPtr& connection)
+const QString kNoConnection = QStringLiteral("没有连接数据库");
+
+db::Reply run(const db::ConnectionPtr& connection, const db::Statement& statement)
 {
-    return [connection](const QString& value) { return db::dbEscape(connection, value); };
+    if (connection)
+        return connection->run(statement);
+    db::Reply reply;
+    reply.error = kNoConnection;
+    return reply;
 }
 
 } // namespace
 
-namespace {
-
-VehicleRecord readVehicleBy(const db::ConnectionPtr& connection, const QStringList& statements)
+VehicleRecord vehicleRecord(const db::Reply& reply)
 {
     VehicleRecord record;
-    db::ResultPtr result;
-    if (statements.size() == 1 ? db::dbExecute(connection, statements.front()) : db::dbExecuteMany(connection, statements))
-        result = db::dbStoreResult(connection);
+    const db::Result* result = reply.ok ? reply.rows.get() : nullptr;
     if (!result) {
-        record.error = db::dbLastError(connection);
+        record.error = reply.error;
         if (record.error.isEmpty())
             record.error = QStringLiteral("没有读到车辆信息");
     }
@@ -34,7 +36,7 @@ VehicleRecord readVehicleBy(const db::ConnectionPtr& connection, const QStringLi
     for (const QString& name : loadOrder()) {
         const VehicleColumn* column = findColumn(name);
         if (column->form == ColumnForm::Date) {
-            db::DateTimeValue value{datetime::kEmptyDate};
+            db::DateTimeValue value {datetime::kEmptyDate};
             db::dbReadField(result, name, value);
             record.dates.insert(name, value.days);
         } else {
@@ -48,36 +50,25 @@ VehicleRecord readVehicleBy(const db::ConnectionPtr& connection, const QStringLi
         db::dbReadField(result, name, value);
         record.pictures.insert(name, value);
     }
-    db::dbFreeResult(result);
     return record;
 }
 
-} // namespace
-
 VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id)
 {
-    return readVehicleBy(connection, {selectVehicleSql(id, escaperFor(connection))});
-}
-
-VehicleRecord beginAndReadVehicleForUpdate(const db::ConnectionPtr& connection, const QString& id)
-{
-    return readVehicleBy(connection,
-        {QStringLiteral("START TRANSACTION"), selectVehicleSql(id, escaperFor(connection)) + QStringLiteral(" FOR UPDATE")});
+    return vehicleRecord(run(connection, selectVehicleStatement(id)));
 }
 
 std::optional<qint64> countVehicles(const db::ConnectionPtr& connection, const QString& column, const QString& value,
     QString* error)
 {
-    if (!db::dbExecute(connection, countVehiclesSql(column, value, escaperFor(connection)))) {
+    const db::Reply reply = run(connection, countVehiclesStatement(column, value));
+    if (!reply.ok) {
         if (error)
-            *error = db::dbLastError(connection);
+            *error = reply.error;
         return std::nullopt;
     }
-    db::ResultPtr result = db::dbStoreResult(connection);
     qint64 count = 0;
-    const bool read = db::dbReadField(result, "suliang", count);
-    db::dbFreeResult(result);
-    if (!read) {
+    if (!db::dbReadField(reply.rows.get(), "suliang", count)) {
         if (error)
             *error = QStringLiteral("查询车辆数量没有结果");
         return std::nullopt;
@@ -93,18 +84,17 @@ std::optional<qint64> countVehiclesWith(const db::ConnectionPtr& connection, con
 
 QString columnLimitText(const db::ConnectionPtr& connection, const QString& column)
 {
-    const QString sql = QStringLiteral("SELECT DATA_TYPE AS leixing, CHARACTER_MAXIMUM_LENGTH AS zifu, "
-                                       "CHARACTER_OCTET_LENGTH AS zijie FROM information_schema.COLUMNS "
-                                       "WHERE TABLE_SCHEMA=DATABASE() AND TABLE_NAME=")
-        + db::dbQuote(connection, kVehicleTable) + QStringLiteral(" AND COLUMN_NAME=") + db::dbQuote(connection, column);
-    if (!db::dbExecute(connection, sql))
-        return QString();
-    db::ResultPtr result = db::dbStoreResult(connection);
+    const db::Reply reply = run(connection,
+        db::Statement("SELECT DATA_TYPE AS leixing, CHARACTER_MAXIMUM_LENGTH AS zifu, "
+                      "CHARACTER_OCTET_LENGTH AS zijie FROM information_schema.COLUMNS "
+                      "WHERE TABLE_SCHEMA=DATABASE() AND TABLE_NAME=? AND COLUMN_NAME=?")
+            .bind(kVehicleTable)
+            .bind(column));
+    const db::Result* result = reply.rows.get();
     QString type;
     qint64 characters = 0, bytes = 0;
     const bool read = db::dbReadField(result, "leixing", type) && db::dbReadField(result, "zifu", characters)
         && db::dbReadField(result, "zijie", bytes);
-    db::dbFreeResult(result);
     if (!read || characters <= 0)
         return QString();
     // CHAR and VARCHAR count characters; the TEXT kinds count bytes.
@@ -116,8 +106,9 @@ QString columnLimitText(const db::ConnectionPtr& connection, const QString& colu
 WriteResult insertVehicle(const db::ConnectionPtr& connection, const VehicleValues& values)
 {
     WriteResult r;
-    if (!db::dbInsert(connection, kVehicleTable, insertAssignments(values, escaperFor(connection)))) {
-        r.error = db::dbLastError(connection);
+    const db::Reply reply = run(connection, insertVehicleStatement(values));
+    if (!reply.ok) {
+        r.error = reply.error;
         return r;
     }
     r.outcome = WriteResult::Written;
@@ -127,11 +118,12 @@ WriteResult insertVehicle(const db::ConnectionPtr& connection, const VehicleValu
 WriteResult updateVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const QString& id)
 {
     WriteResult r;
-    if (!db::dbExecute(connection, updateVehicleSql(values, id, escaperFor(connection)))) {
-        r.error = db::dbLastError(connection);
+    const db::Reply reply = run(connection, updateVehicleStatement(values, id));
+    if (!reply.ok) {
+        r.error = reply.error;
         return r;
     }
-    r.outcome = db::dbMatchedRows(connection) > 0 ? WriteResult::Written : WriteResult::NoRow;
+    r.outcome = reply.matchedRows > 0 ? WriteResult::Written : WriteResult::NoRow;
     return r;
 }
 

@@ -24,9 +24,9 @@ struct VehicleRecord {
 // Reads the row whose ID is the text: the 69 data columns in the window's reading order, then the
 // ten picture columns.
 VehicleRecord readVehicle(const db::ConnectionPtr& connection, const QString& id);
-// Starts a transaction and reads the row in it, locked until the transaction ends (SELECT ...
-// FOR UPDATE), in one round trip.
-VehicleRecord beginAndReadVehicleForUpdate(const db::ConnectionPtr& connection, const QString& id);
+// The record in the reply to a statement that selects the vehicle's row (selectVehicleStatement,
+// also FOR UPDATE); not found, with the reply's error, when it failed.
+VehicleRecord vehicleRecord(const db::Reply& reply);
 
 // How many vehicles hold exactly the value in the column; none when the count could not be run
 // (error set).

@@ -3,6 +3,7 @@
 #include "common/AppState.h"
 #include "db/ThreadSession.h"
 #include "import/Mapping.h"
+#include "import/window/PreviewModel.h"
 #include "ui/Dialogs.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleHistory.h"
@@ -19,16 +20,13 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace fd::import {
 
 namespace {
-
-const QColor kProblem(255, 205, 205);
-const QColor kNew(220, 245, 220);
-const QColor kChanged(255, 244, 204);
 
 QString countsLine(const Counts& c)
 {
@@ -42,7 +40,8 @@ QString countsLine(const Counts& c)
 
 struct PreviewResult {
     QString error;
-    std::vector<PlannedRow> rows; // the first rows only
+    QStringList headers;
+    std::vector<PreviewLine> lines; // the first rows only
     Counts counts;
 };
 
@@ -85,8 +84,10 @@ ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_mappingTable->setHorizontalHeaderLabels({QStringLiteral("文件中的列"), QStringLiteral("导入到")});
     m_mappingTable->horizontalHeader()->setStretchLastSection(true);
     m_mappingTable->verticalHeader()->hide();
-    m_preview = new QTableWidget;
+    m_previewModel = new PreviewModel(this);
+    m_preview = new QTableView;
     m_preview->setObjectName(QStringLiteral("preview"));
+    m_preview->setModel(m_previewModel);
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_preview->verticalHeader()->hide();
     auto* split = new QSplitter;
@@ -314,7 +315,8 @@ void ImportWindow::refreshPreview()
                     break;
                 first.push_back(std::move(r));
             }
-            result.rows = std::move(first);
+            result.headers = previewHeaders(src->mapping);
+            result.lines = previewLines(first, src->sheet, src->mapping);
             return result;
         },
         [this, generation](PreviewResult result) {
@@ -325,70 +327,18 @@ void ImportWindow::refreshPreview()
                 m_counts->setText(QStringLiteral("无法检查：") + result.error);
                 return;
             }
-            showPreview(result.rows, result.counts);
+            showPreview(std::move(result.headers), std::move(result.lines), result.counts);
         });
 }
 
-void ImportWindow::showPreview(const std::vector<PlannedRow>& rows, const Counts& counts)
+void ImportWindow::showPreview(QStringList headers, std::vector<PreviewLine> lines, const Counts& counts)
 {
-    QList<int> columns;
-    QStringList labels {QStringLiteral("行")};
-    for (int i = 0; i < m_mapping.size(); ++i) {
-        if (m_mapping.at(i).isEmpty())
-            continue;
-        columns << i;
-        labels << vehicles::fieldName(*vehicles::findColumn(m_mapping.at(i)));
-    }
-    labels << QStringLiteral("结果");
-    m_preview->setUpdatesEnabled(false);
-    m_preview->clear();
-    m_preview->setColumnCount(static_cast<int>(labels.size()));
-    m_preview->setHorizontalHeaderLabels(labels);
-    m_preview->setRowCount(static_cast<int>(rows.size()));
-    const Sheet& sheet = m_book->sheets[static_cast<std::size_t>(m_sheet->currentIndex())];
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const PlannedRow& p = rows[static_cast<std::size_t>(r)];
-        m_preview->setItem(r, 0, new QTableWidgetItem(QString::number(p.sheetRow + 1)));
-        const Row& cells = sheet.rows[static_cast<std::size_t>(p.sheetRow)];
-        for (int c = 0; c < columns.size(); ++c) {
-            const int col = columns.at(c);
-            const QString field = m_mapping.at(col);
-            QTableWidgetItem* item;
-            if (p.converted.problems.contains(col)) {
-                item = new QTableWidgetItem(static_cast<std::size_t>(col) < cells.size()
-                        ? cells[static_cast<std::size_t>(col)].display()
-                        : QString());
-                item->setBackground(kProblem);
-                item->setToolTip(p.converted.problems.value(col));
-            } else {
-                item = new QTableWidgetItem(p.converted.values.value(field));
-                if (p.kind == PlannedRow::Changed && p.changedFields.contains(field))
-                    item->setBackground(kChanged);
-            }
-            m_preview->setItem(r, c + 1, item);
-        }
-        QString outcome;
-        QColor colour;
-        switch (p.kind) {
-        case PlannedRow::New: outcome = QStringLiteral("新车辆"); colour = kNew; break;
-        case PlannedRow::Changed: outcome = QStringLiteral("修改 %1 项").arg(p.changedFields.size()); colour = kChanged; break;
-        case PlannedRow::Unchanged: outcome = QStringLiteral("未变"); break;
-        case PlannedRow::Skipped: outcome = QStringLiteral("已有，跳过"); break;
-        case PlannedRow::Refused: outcome = QStringLiteral("未导入：") + p.reason; colour = kProblem; break;
-        case PlannedRow::Empty: break;
-        }
-        auto* item = new QTableWidgetItem(outcome);
-        if (colour.isValid())
-            item->setBackground(colour);
-        item->setToolTip(p.reason);
-        m_preview->setItem(r, static_cast<int>(labels.size()) - 1, item);
-    }
+    m_previewModel->setLines(std::move(headers), std::move(lines));
     // Fixed widths: measuring every cell would hold the window for long on a slow machine.
     m_preview->setColumnWidth(0, 48);
-    for (int c = 1; c < m_preview->columnCount() - 1; ++c)
+    for (int c = 1; c < m_previewModel->columnCount() - 1; ++c)
         m_preview->setColumnWidth(c, 110);
-    m_preview->setColumnWidth(m_preview->columnCount() - 1, 320);
-    m_preview->setUpdatesEnabled(true);
+    m_preview->setColumnWidth(m_previewModel->columnCount() - 1, 320);
     m_counts->setText(countsLine(counts) + QStringLiteral("（预览前 %1 行）").arg(kPreviewRows));
     m_import->setEnabled(counts.added + counts.updated > 0);
 }
@@ -443,9 +393,10 @@ void ImportWindow::startImport()
                 control.progress(done, total);
                 return !stop->load();
             });
-            // The refused rows are written here, off the window thread.
-            if (!finished.report.refused.empty()) {
-                if (writeRefusedRows(refusedPath, headers, finished.report.refused, &error))
+            // The rows to fix are written here, off the window thread.
+            const std::vector<RefusedRow> toFix = rowsNotImported(finished.report);
+            if (!toFix.empty()) {
+                if (writeRefusedRows(refusedPath, headers, toFix, &error))
                     finished.savedTo = refusedPath;
                 else
                     finished.saveError = error;
@@ -484,7 +435,7 @@ void ImportWindow::importFinished(const FinishedImport& finished)
     if (report.cancelled)
         text = QStringLiteral("已取消（处理了 %1/%2 行）。").arg(report.rowsDone).arg(report.rowsTotal) + text;
     if (!report.stopped.isEmpty())
-        text += QStringLiteral("\n导入中断：%1（处理了 %2/%3 行，其后的行没有导入）")
+        text += QStringLiteral("\n导入中断：%1（处理了 %2/%3 行，其余的行没有导入）")
                     .arg(report.stopped)
                     .arg(report.rowsDone)
                     .arg(report.rowsTotal);

@@ -2,6 +2,7 @@
 
 #include "common/Jobs.h"
 #include "import/ImportRun.h"
+#include "import/window/PreviewModel.h"
 
 #include <QDialog>
 #include <QStringList>
@@ -14,6 +15,7 @@ class QLabel;
 class QProgressBar;
 class QPushButton;
 class QSpinBox;
+class QTableView;
 class QTableWidget;
 
 namespace fd {
@@ -27,6 +29,7 @@ class Dialogs;
 // 撤销导入 of the last import. File reading runs on the files lane, every statement on the
 // database lane with the thread's own session; the window thread only shows.
 namespace fd::import {
+
 
 // What the import job hands back: its report and where the refused rows were saved.
 struct FinishedImport {
@@ -57,7 +60,7 @@ private:
     void sheetChosen();
     void mappingChanged();
     void refreshPreview();
-    void showPreview(const std::vector<PlannedRow>& rows, const Counts& counts);
+    void showPreview(QStringList headers, std::vector<PreviewLine> lines, const Counts& counts);
     void startImport();
     void importFinished(const FinishedImport& finished);
     void undoLast();
@@ -82,7 +85,8 @@ private:
     QComboBox* m_match;
     QCheckBox* m_update;
     QTableWidget* m_mappingTable;
-    QTableWidget* m_preview;
+    QTableView* m_preview;
+    PreviewModel* m_previewModel;
     QLabel* m_counts;
     QProgressBar* m_progress;
     QLabel* m_report;

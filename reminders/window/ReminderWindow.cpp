@@ -2,12 +2,12 @@
 
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Legacy.h"
+#include "db/ThreadSession.h"
 #include "reminders/ReminderHistory.h"
 #include "reminders/DailyRun.h"
 #include "reminders/ReminderRun.h"
-#include "reminders/RunClaim.h"
 #include "reminders/ReminderSetup.h"
+#include "reminders/RunClaim.h"
 #include "reminders/window/TextTableModel.h"
 #include "ui/Dialogs.h"
 #include "vehicles/VehicleColumns.h"
@@ -23,6 +23,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <optional>
 
 namespace fd::reminders {
 namespace {
@@ -53,6 +54,29 @@ namespace {
     QString progressText(int sent, int failed, int remaining)
     {
         return QStringLiteral("已发送%1条，失败%2条，剩余%3条").arg(sent).arg(failed).arg(remaining);
+    }
+
+    // The options of the window's session, copied on the window's thread for a worker's session of
+    // its own; none while no session is open.
+    std::optional<db::Connection::Options> sessionOptions(const AppState& state)
+    {
+        if (!state.dbConnection)
+            return std::nullopt;
+        return state.dbConnection->options();
+    }
+
+    // The calling worker thread's own session; empty, with the reason, when there is none.
+    db::ConnectionPtr workerSession(const std::optional<db::Connection::Options>& options, QString& error)
+    {
+        if (!options) {
+            error = QStringLiteral("没有连接数据库");
+            return nullptr;
+        }
+        QString why;
+        db::ConnectionPtr session = db::threadSession(*options, &why);
+        if (!session)
+            error = QStringLiteral("连接不上数据库：%1").arg(why);
+        return session;
     }
 
 } // namespace
@@ -193,7 +217,7 @@ void ReminderWindow::setToday(qint64 day)
 void ReminderWindow::loadRules()
 {
     QString error;
-    if (!ensureReminderTables(m_state.dbConnection, &error) || !reminders::loadRules(m_state.dbConnection, m_rules, &error)) {
+    if (!ensureDefaultRules(m_state.dbConnection, &error) || !reminders::loadRules(m_state.dbConnection, m_rules, &error)) {
         m_dialogs.detailedMessage(QStringLiteral("读取提醒规则失败！"), error);
         m_rules = defaultRules();
     }
@@ -257,14 +281,14 @@ void ReminderWindow::refreshPlan()
     m_planning = true;
     m_planLabel->setText(QStringLiteral("正在计划…"));
     m_run->setEnabled(false);
-    auto connection = m_state.dbConnection;
+    const std::optional<db::Connection::Options> options = sessionOptions(m_state);
     const qint64 today = m_today();
     m_planJob = startJob(
-        JobLane::files(), this,
-        [connection, today](JobControl&) {
+        JobLane::database(), this,
+        [options, today](JobControl&) {
             PlanResult r;
-            r.ok = planReminders(connection, today, r.plan, &r.error);
-            db::dbThreadEnd(connection);
+            if (const db::ConnectionPtr session = workerSession(options, r.error))
+                r.ok = planReminders(session, today, r.plan, &r.error);
             return r;
         },
         [this](PlanResult r) {
@@ -324,20 +348,25 @@ void ReminderWindow::runNow()
     m_run->setEnabled(false);
     m_stop->setEnabled(true);
     m_progress->setText(progressText(0, 0, toSend));
-    auto connection = m_state.dbConnection;
+    const std::optional<db::Connection::Options> database = sessionOptions(m_state);
     const SmsAccount account = smsAccountOf(m_state.settings);
     RunOptions options;
     options.paceMs = m_paceMs;
     options.runner = QSysInfo::machineHostName();
     auto stop = m_stopFlag;
     auto plan = std::make_shared<const ReminderPlan>(m_plan);
+    // The run's statements go between its requests to the platform, on the SMS lane's thread with
+    // a session of that thread's own.
     m_sendJob = startJob(
         JobLane::sms(), this,
-        [connection, account, options, stop, plan, toSend](JobControl& control) mutable {
+        [database, account, options, stop, plan, toSend](JobControl& control) mutable {
             int done = 0;
             RunSummary summary;
+            RunClaim claim;
+            const db::ConnectionPtr connection = workerSession(database, claim.error);
             // One run at a time for the company: not beside the daily run or another office's.
-            const RunClaim claim = claimRun(connection, options.runner);
+            if (connection)
+                claim = claimRun(connection, options.runner);
             if (claim.outcome == RunClaim::Outcome::Claimed) {
                 options.claimToken = claim.token;
                 summary = sendPlan(connection, account, *plan, options, stop.get(),
@@ -349,7 +378,6 @@ void ReminderWindow::runNow()
                     ? otherRunText(claim.holder) + QStringLiteral("请稍后再试。")
                     : QStringLiteral("无法登记本次运行：%1").arg(claim.error);
             }
-            db::dbThreadEnd(connection);
             return std::make_pair(summary, plan);
         },
         [this](std::pair<RunSummary, std::shared_ptr<const ReminderPlan>> result) {

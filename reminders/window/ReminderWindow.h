@@ -25,8 +25,10 @@ namespace fd::reminders {
 class TextTableModel;
 
 // 自动提醒: the reminder rules, editable; today's plan; the history of the reminders sent; and the
-// run of today's plan now, one message a second with 停止. Planning and sending run as jobs; the
-// run is the one fleetdesk-remind does, with the settings' unattended account.
+// run of today's plan now, one message a second with 停止. Planning runs as a job on the database
+// lane, the run on the SMS lane, each with a session of its worker thread's own (the window's
+// session stays on the window's thread); the run is the one fleetdesk-remind does, with the
+// settings' unattended account.
 // Thread affinity: the window's thread.
 class ReminderWindow : public QDialog {
     Q_OBJECT

@@ -5,7 +5,7 @@
 // that are removed again afterwards.
 #include "common/AppState.h"
 #include "common/Cipher.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -42,16 +42,12 @@ protected:
     void removeTestUsers()
     {
         mustExecute(admin,
-            QStringLiteral("delete from mimabiao where left(yonghuming, %1)='%2'")
-                .arg(kTestUserPrefix.size())
-                .arg(kTestUserPrefix));
+            db::Statement("delete from mimabiao where left(yonghuming, ?)=?").bind(kTestUserPrefix.size()).bind(kTestUserPrefix));
     }
 
     void addUser(const QString& name, const QString& password)
     {
-        mustExecute(admin,
-            QStringLiteral("insert into mimabiao (yonghuming, mima) values (%1, %2)")
-                .arg(db::dbQuote(admin, name), db::dbQuote(admin, password)));
+        mustExecute(admin, db::Statement("insert into mimabiao (yonghuming, mima) values (?, ?)").bind(name).bind(password));
     }
 
     // The whole users table as one text, to prove a statement left it untouched.
@@ -65,9 +61,8 @@ protected:
     QString passwordOf(const QString& name)
     {
         return queryValue(admin,
-            QStringLiteral("select group_concat(mima order by ID separator '|') from mimabiao "
-                           "where yonghuming=%1")
-                .arg(db::dbQuote(admin, name)));
+            db::Statement("select group_concat(mima order by ID separator '|') from mimabiao where yonghuming=?")
+                .bind(name));
     }
 
     QString encipheredForKeyB(const QString& plain)

@@ -25,7 +25,7 @@ using accounts::RememberedLogin;
 
 namespace {
 
-const QString kTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+const QString kTitle = kProgramTitle;
 const QString kWrongCredentials = QStringLiteral("用户名和密码不正确！请重新输入。");
 const QColor kGrey(192, 192, 192);
 

@@ -67,7 +67,7 @@ protected:
 
 TEST_F(PasswordWindowTest, OpensItsOwnConnectionToTheServerAddressWithTheTitle)
 {
-    state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+    state.appTitle = kProgramTitle;
     auto w = open();
     EXPECT_TRUE(dialogs.messages().isEmpty()) << dialogs.lastMessage().toStdString();
     EXPECT_EQ(w->windowTitle(), state.appTitle);
@@ -128,7 +128,7 @@ TEST_F(PasswordWindowTest, OfflineLeavesTheConnectionAsItWas)
 {
     auto previous = connectStack(QStringLiteral("yunsugongsi"));
     state.dbConnection = previous;
-    state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+    state.appTitle = kProgramTitle;
     state.settings.connectivityUrl = QStringLiteral("http://127.0.0.1:%1/").arg(kClosedPort);
     auto w = open();
     EXPECT_EQ(dialogs.messages(), QStringList { QStringLiteral("联网失败！请检查上网设备。") });
@@ -267,8 +267,7 @@ TEST_F(PasswordWindowTest, ChineseAndQuotedPasswordsAreStoredAsTyped)
     }
     // The GBK bytes of 密码甲 in the table, not a mangled form.
     EXPECT_EQ(
-        queryValue(admin,
-            QStringLiteral("select hex(mima) from mimabiao where yonghuming=%1 limit 1").arg(db::dbQuote(admin, user))),
+        queryValue(admin, db::Statement("select hex(mima) from mimabiao where yonghuming=? limit 1").bind(user)),
         QStringLiteral("C3DCC2EBBCD7"));
 }
 

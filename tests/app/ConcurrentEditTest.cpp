@@ -4,8 +4,12 @@
 #include "app/HistoryModel.h"
 #include "app/HistoryWindow.h"
 #include "app/VehicleWindow.h"
+#include "BoundStatements.h"
 #include "common/AppState.h"
-#include "db/Legacy.h"
+#include "common/Jobs.h"
+#include "db/ThreadSession.h"
+#include "fees/LedgerSchema.h"
+#include "fees/Payment.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
@@ -26,6 +30,8 @@
 
 using namespace fd;
 using namespace fd::vehicles;
+using fd::app::HistoryWindow;
+using fd::app::VehicleWindow;
 
 namespace {
 
@@ -73,7 +79,7 @@ class ConcurrentEditTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { s_conn = test::freshDatabase(kDatabase); }
     static void TearDownTestSuite() { s_conn.reset(); }
-    void SetUp() override { ASSERT_TRUE(s_conn && ensureHistoryTable(s_conn)); }
+    void SetUp() override { ASSERT_TRUE(s_conn); }
     void TearDown() override { EXPECT_TRUE(waitForAllJobs(20000)); }
 
     // A vehicle as stored before either office opens it; returns its ID.
@@ -258,15 +264,44 @@ TEST_F(ConcurrentEditTest, HistoryWindowListsTheChangesNewestFirstInChinese)
     EXPECT_TRUE(added.contains(QStringLiteral("主车牌号")) && added.contains(QStringLiteral("车主姓名"))) << added.join(',').toStdString();
 }
 
+// 修改记录 reads on the database lane with a session of its own: it shows while every download
+// thread waits for a slow picture server.
+TEST_F(ConcurrentEditTest, HistoryWindowShowsWhileEveryDownloadWaits)
+{
+    const QString id = freshVehicle();
+    Office a(QStringLiteral("甲"));
+    a.open(id);
+    a.type({{QStringLiteral("cezuxingming"), QStringLiteral("改过的车主")}});
+    a.save();
+    ASSERT_EQ(a.dialogs.lastMessage(), kSaved);
+
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    for (int i = 0; i < JobLane::network().threads(); ++i)
+        JobLane::network().enqueue([released] { released.wait(); });
+    bool shown = false;
+    int rows = 0;
+    {
+        HistoryWindow window(a.state, id, QStringLiteral("豫H10001"));
+        QSignalSpy done(&window, &HistoryWindow::historyShown);
+        shown = window.readDone() || done.wait(10000);
+        rows = window.model().rowCount();
+        EXPECT_FALSE(window.readFailed());
+    }
+    release.set_value();
+    EXPECT_TRUE(shown) << "the history waited for the downloads";
+    EXPECT_EQ(rows, 1);
+}
+
 // Two offices add one plate at once: A's add is held open inside its transaction while B saves.
 // One vehicle is stored and B is told that the plate is taken.
 TEST_F(ConcurrentEditTest, TwoOfficesAddingOnePlateAtOnceEndWithOneVehicle)
 {
     test::mustExecute(s_conn, QStringLiteral("delete from celiangzongbiao"));
     const QString plate = QStringLiteral("豫A12345");
-    db::ConnectionPtr connA = test::connectStack(kDatabase);
-    db::ConnectionPtr watcher = test::connectStack(kDatabase);
-    ASSERT_TRUE(connA && watcher);
+    // Office A and the watcher each on a thread of their own, each with a session of that thread.
+    db::Connection::Options options = s_conn->options();
+    options.database = kDatabase;
     VehicleValues byA {{QStringLiteral("danganbianhao"), QStringLiteral("F-甲")}, {QStringLiteral("cepaihao"), plate}};
     for (const QString& column : saveOrder())
         if (findColumn(column)->form == ColumnForm::Date)
@@ -283,20 +318,20 @@ TEST_F(ConcurrentEditTest, TwoOfficesAddingOnePlateAtOnceEndWithOneVehicle)
     });
     SaveResult addedByA;
     std::thread a([&] {
-        addedByA = addVehicle(connA, byA, ChangeAuthor {QStringLiteral("甲"), QStringLiteral("office-a")});
-        db::dbThreadEnd(connA);
+        addedByA = addVehicle(db::threadSession(options), byA, ChangeAuthor {QStringLiteral("甲"), QStringLiteral("office-a")});
     });
     ASSERT_EQ(aHolds.get_future().wait_for(std::chrono::seconds(20)), std::future_status::ready);
     // A goes on once B waits for it, or after a while when B does not (and so stores a second vehicle).
     std::thread watch([&] {
-        for (int i = 0; i < 100; ++i) {
+        const db::ConnectionPtr watcher = db::threadSession(options);
+        // The server refreshes its table of transactions only when it has not been read for 100 ms.
+        for (int i = 0; i < 35; ++i) {
             if (test::queryValue(watcher, QStringLiteral("select count(*) from information_schema.innodb_trx "
                                                          "where trx_state='LOCK WAIT'")) != QStringLiteral("0"))
                 break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
         }
         release.set_value();
-        db::dbThreadEnd(watcher);
     });
     Office b(QStringLiteral("乙"));
     b.state.newFlag = 1;
@@ -310,8 +345,52 @@ TEST_F(ConcurrentEditTest, TwoOfficesAddingOnePlateAtOnceEndWithOneVehicle)
 
     EXPECT_EQ(addedByA.outcome, SaveResult::Written) << addedByA.error.toStdString();
     EXPECT_EQ(b.dialogs.messages(), QStringList {QStringLiteral("对不起此车牌号已经存在！")});
-    EXPECT_EQ(test::queryValue(s_conn, QStringLiteral("select count(*) from celiangzongbiao where cepaihao=") + db::dbQuote(s_conn, plate)),
+    EXPECT_EQ(test::valueOf(s_conn, db::Statement("select count(*) from celiangzongbiao where cepaihao=?").bind(plate)),
         QStringLiteral("1"));
+}
+
+// A new 应缴 typed in the vehicle window starts the next period of a fee the ledger keeps: 已缴 and
+// 还欠 show that period. A fee the ledger does not keep yet, or 已缴 typed as well, stay as typed.
+TEST_F(ConcurrentEditTest, ANewAmountDueOfAFeeTheLedgerKeepsStartsItsNextPeriod)
+{
+    const QString id = freshVehicle();
+    test::mustExecute(s_conn, QStringLiteral("update celiangzongbiao set guanliyingjiaofei='1000',"
+                                             "senceyingjiaofei='300',senceyijiaofei='100' where ID=%1").arg(id));
+    ASSERT_TRUE(fees::ensureLedgerTables(*s_conn));
+    fees::PaymentRequest pay;
+    pay.vehicleId = id.toLongLong();
+    pay.amountFen = 100000;
+    pay.method = QStringLiteral("现金");
+    pay.clerk = QStringLiteral("甲");
+    pay.receiptPrefix = QStringLiteral("C");
+    pay.read = *fees::readVehicleFees(*s_conn, pay.vehicleId, pay.kind, QString());
+    ASSERT_EQ(fees::takePayment(*s_conn, pay).outcome, fees::PaymentResult::Taken);
+
+    Office a(QStringLiteral("甲"));
+    a.open(id);
+    EXPECT_EQ(a.shown(QStringLiteral("guanliyijiaofei")), QStringLiteral("1000.00"));
+    a.type({{QStringLiteral("guanliyingjiaofei"), QStringLiteral("1,200")}, {QStringLiteral("senceyingjiaofei"), QStringLiteral("400")}});
+    a.save();
+    EXPECT_EQ(a.dialogs.messages(), QStringList {kSaved});
+    const Fields after = storedFields(id, {{QStringLiteral("guanliyingjiaofei"), {}}, {QStringLiteral("guanliyijiaofei"), {}},
+        {QStringLiteral("guanlihaiqianfei"), {}}, {QStringLiteral("senceyingjiaofei"), {}}, {QStringLiteral("senceyijiaofei"), {}}});
+    EXPECT_EQ(after, (Fields {{QStringLiteral("guanliyingjiaofei"), QStringLiteral("1200.00")},
+                          {QStringLiteral("guanliyijiaofei"), QStringLiteral("0.00")},
+                          {QStringLiteral("guanlihaiqianfei"), QStringLiteral("1200.00")},
+                          {QStringLiteral("senceyingjiaofei"), QStringLiteral("400")},
+                          {QStringLiteral("senceyijiaofei"), QStringLiteral("100")}}));
+    const auto fee = fees::readVehicleFees(*s_conn, pay.vehicleId, fees::FeeKind::Management, QString());
+    ASSERT_TRUE(fee);
+    EXPECT_EQ(fee->status.period, 2);
+    EXPECT_EQ(fee->status.owed().fen, 120000);
+
+    // 应缴 and 已缴 typed together: both as typed, no period started by the window.
+    Office b(QStringLiteral("乙"));
+    b.open(id);
+    b.type({{QStringLiteral("guanliyingjiaofei"), QStringLiteral("1500")}, {QStringLiteral("guanliyijiaofei"), QStringLiteral("200")}});
+    b.save();
+    EXPECT_EQ(stored(id, QStringLiteral("guanliyijiaofei")), QStringLiteral("200"));
+    EXPECT_EQ(stored(id, QStringLiteral("guanlihaiqianfei")), QStringLiteral("1200.00"));
 }
 
 } // namespace

@@ -4,8 +4,9 @@
 #include "accounts/RememberedLogin.h"
 #include "app/MainWindow.h"
 #include "backup/BackupRun.h"
+#include "BoundStatements.h"
 #include "common/AppState.h"
-#include "db/Legacy.h"
+#include "support/ListWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"
@@ -30,19 +31,16 @@ protected:
         state.settings = stackSettings();
         admin = connectStack(QStringLiteral("yunsugongsi"));
         ASSERT_TRUE(admin);
-        mustExecute(
-            admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
+        mustRun(admin, db::Statement("delete from celiangzongbiao where cepaihao=?").bind(kPlate));
         recordBackup(true, QString());
-        mustExecute(admin,
-            QStringLiteral("insert into celiangzongbiao (danganbianhao, cepaihao, cezuxingming) "
-                           "values ('DL-01', %1, '王五')")
-                .arg(db::dbQuote(admin, kPlate)));
+        mustRun(admin,
+            db::Statement("insert into celiangzongbiao (danganbianhao, cepaihao, cezuxingming) values ('DL-01', ?, '王五')")
+                .bind(kPlate));
     }
 
     void TearDown() override
     {
-        mustExecute(
-            admin, QStringLiteral("delete from celiangzongbiao where cepaihao=%1").arg(db::dbQuote(admin, kPlate)));
+        mustRun(admin, db::Statement("delete from celiangzongbiao where cepaihao=?").bind(kPlate));
     }
 
     // A backup result as the last one of the program's table of backup results.
@@ -74,7 +72,8 @@ protected:
 
     bool listed(const QString& text)
     {
-        const vehicles::FleetList& fleet = window->fleet();
+        const fleet::FleetList& fleet = window->fleet();
+        EXPECT_TRUE(waitForList(fleet));
         for (int row = 1; row < fleet.gridRowCount(); ++row)
             for (int column = 0; column < 12; ++column)
                 if (fleet.gridText(row, column) == text)
@@ -100,7 +99,7 @@ TEST_F(LoginFlowTest, ASuccessfulLoginClosesTheWindowAndTheFullListLoads)
     EXPECT_EQ(listedDuringLogin, 1); // nothing but the header before the login
     ASSERT_TRUE(state.dbConnection);
     EXPECT_GT(state.loginDateTime, 0.0);
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("路衡通挂靠运输公司车辆管理软件"));
+    EXPECT_EQ(window->windowTitle(), kProgramTitle);
     EXPECT_TRUE(listed(kPlate));
     EXPECT_TRUE(listed(QStringLiteral("王五")));
 }

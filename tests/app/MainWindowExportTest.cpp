@@ -4,7 +4,8 @@
 #include "common/AppState.h"
 #include "common/Jobs.h"
 #include "common/DateTime.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "support/ListWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "ui/JobProgress.h"
@@ -38,7 +39,9 @@ TEST(MainWindowExportTest, FileMenuExportsTheShownList)
     hooks.openLogin = [] { return true; };
     MainWindow window(state, dialogs, hooks);
     ASSERT_TRUE(window.start());
+    ASSERT_TRUE(test::waitForList(window.fleet()));
     ASSERT_TRUE(window.fleet().searchVehicles(1, QStringLiteral("豫H")));
+    ASSERT_TRUE(test::waitForList(window.fleet()));
 
     auto fileCommand = [&](const QString& text) {
         QAction* found = nullptr;
@@ -67,6 +70,7 @@ TEST(MainWindowExportTest, FileMenuExportsTheShownList)
         QStringLiteral("INSERT INTO celiangzongbiao (danganbianhao,cepaihao,zuceyouxiaoriqi) "
                        "SELECT CONCAT('D',seq),CONCAT('豫K',seq),'2016-06-02' FROM seq_10000_to_39999"));
     window.fleet().loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(window.fleet()));
     // The CSV's progress dialog has gone, so the one found next is the workbook's.
     ASSERT_TRUE(QTest::qWaitFor([&] { return window.findChildren<JobProgress*>().isEmpty(); }, 10000));
     dialogs.fileNames = {dir.filePath(QStringLiteral("all.xlsx"))};

@@ -4,10 +4,11 @@
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "fleet/FleetList.h"
+#include "support/ListWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
-#include "fleet/FleetList.h"
 
 #include <QAbstractItemModel>
 #include <QComboBox>
@@ -34,7 +35,7 @@ protected:
     {
         state.dbConnection = test::freshDatabase(QStringLiteral("t_fleet_app"));
         ASSERT_TRUE(state.dbConnection);
-        state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+        state.appTitle = kProgramTitle;
         state.loginDateTime = datetime::toDayNumber(2016, 5, 31, 8, 15, 0);
         // Driving permits due this month (May 2016) or on the first of June, one without a phone.
         ids << add("DA-01", "豫H10001", "王伟", "13800000001", "2016-05-03");
@@ -57,6 +58,7 @@ protected:
         window = std::make_unique<MainWindow>(state, dialogs, h);
         window->show();
         ASSERT_TRUE(window->start());
+        ASSERT_TRUE(test::waitForList(window->fleet()));
         grid = window->findChild<QTableView*>(QStringLiteral("高级表格_车辆具体信息"));
         tree = window->findChild<QTreeWidget*>(QStringLiteral("树型框1"));
         ASSERT_TRUE(grid && tree);
@@ -70,12 +72,23 @@ protected:
 
     QString add(const char* file, const char* plate, const char* owner, const char* phone, const char* permit)
     {
-        auto q = [this](const char* s) { return db::dbQuote(state.dbConnection, QString::fromUtf8(s)); };
-        test::mustExecute(state.dbConnection,
-            QStringLiteral("INSERT INTO celiangzongbiao (danganbianhao,cepaihao,cezuxingming,cezudianhua,zuceyouxiaoriqi,"
-                           "yingyunzengyouxiaoqi) VALUES (%1,%2,%3,%4,%5,'2016-06-20')")
-                .arg(q(file), q(plate), q(owner), q(phone), q(permit)));
+        const db::Reply reply = state.dbConnection->run(
+            db::Statement("INSERT INTO celiangzongbiao (danganbianhao,cepaihao,cezuxingming,cezudianhua,zuceyouxiaoriqi,"
+                          "yingyunzengyouxiaoqi) VALUES (?,?,?,?,?,'2016-06-20')")
+                .bind(file)
+                .bind(plate)
+                .bind(owner)
+                .bind(phone)
+                .bind(permit));
+        EXPECT_TRUE(reply.ok) << reply.error.toStdString();
         return test::queryValue(state.dbConnection, QStringLiteral("SELECT LAST_INSERT_ID()"));
+    }
+
+    // Selects the tree item and waits for its list.
+    void pick(QTreeWidgetItem* item)
+    {
+        tree->setCurrentItem(item);
+        ASSERT_TRUE(test::waitForList(window->fleet()));
     }
 
     QStringList gridColumn(int c) const
@@ -121,7 +134,7 @@ TEST_F(MainWindowFleetTest, StartShowsTheColouredFullList)
 
 TEST_F(MainWindowFleetTest, MassSendFromACategoryListHandsOverTheListedRows)
 {
-    tree->setCurrentItem(leaf(1, 3)); // 行车证 本月需办: 2016-05-01 .. 2016-06-01
+    pick(leaf(1, 3)); // 行车证 本月需办: 2016-05-01 .. 2016-06-01
     ASSERT_EQ(grid->model()->columnCount(), 7);
     EXPECT_EQ(window->fleet().gridText(0, 6), QStringLiteral("行车证有效日期"));
     window->findChild<QPushButton*>(QStringLiteral("按钮_短信群发"))->click();
@@ -131,7 +144,7 @@ TEST_F(MainWindowFleetTest, MassSendFromACategoryListHandsOverTheListedRows)
     EXPECT_EQ(handed.dates, (QStringList {QStringLiteral("2016-06-01"), QStringLiteral("2016-05-31"), QStringLiteral("2016-05-03")}));
 
     // Another category: only its rows, and column 6 is now that category's date.
-    tree->setCurrentItem(leaf(0, 2)); // 营运证 预警
+    pick(leaf(0, 2)); // 营运证 预警
     window->findChild<QPushButton*>(QStringLiteral("按钮_短信群发"))->click();
     ASSERT_EQ(handed.calls, 2);
     EXPECT_EQ(handed.plates.size(), 5);
@@ -139,7 +152,7 @@ TEST_F(MainWindowFleetTest, MassSendFromACategoryListHandsOverTheListedRows)
     EXPECT_EQ(handed.phones.size(), 5);
 
     // An empty category: nothing to send.
-    tree->setCurrentItem(leaf(5, 0)); // 管理费 正常: no vehicle has a date there
+    pick(leaf(5, 0)); // 管理费 正常: no vehicle has a date there
     window->findChild<QPushButton*>(QStringLiteral("按钮_短信群发"))->click();
     EXPECT_EQ(handed.calls, 2);
     EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("没有需要群发的手机号哦！"));
@@ -152,6 +165,7 @@ TEST_F(MainWindowFleetTest, EnterAndTheSearchButtonBothSearch)
     field->setCurrentIndex(2); // 车主姓名
     text->setText(QStringLiteral("王"));
     QTest::keyClick(text, Qt::Key_Return);
+    ASSERT_TRUE(test::waitForList(window->fleet()));
     EXPECT_EQ(window->fleet().gridRowCount(), 3);
     QStringList owners = gridColumn(4);
     owners.sort();
@@ -163,8 +177,10 @@ TEST_F(MainWindowFleetTest, EnterAndTheSearchButtonBothSearch)
     field->setCurrentIndex(0); // 车牌号
     text->setText(QStringLiteral("A2"));
     QTest::keyClick(text, Qt::Key_End); // other keys do not search
+    EXPECT_FALSE(window->fleet().filling());
     EXPECT_EQ(window->fleet().gridRowCount(), 3);
     window->findChild<QPushButton*>(QStringLiteral("按钮_代码查询"))->click();
+    ASSERT_TRUE(test::waitForList(window->fleet()));
     EXPECT_EQ(gridColumn(3), QStringList {QStringLiteral("豫A20005")});
     EXPECT_TRUE(dialogs.shown.isEmpty());
 }
@@ -180,6 +196,7 @@ TEST_F(MainWindowFleetTest, SelectionSurvivesRefillsAndAFailedSearch)
     auto* text = window->findChild<QLineEdit*>(QStringLiteral("编辑框_车号查询"));
     text->setText(QStringLiteral("豫Z"));
     QTest::keyClick(text, Qt::Key_Enter);
+    ASSERT_TRUE(test::waitForList(window->fleet()));
     EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("很遗憾！没有查找到此车辆有关信息！"));
     EXPECT_EQ(window->fleet().gridRowCount(), 6);
     EXPECT_EQ(grid->currentIndex().row(), 1);
@@ -187,12 +204,13 @@ TEST_F(MainWindowFleetTest, SelectionSurvivesRefillsAndAFailedSearch)
 
     // A group item leaves the list; the root brings the twelve columns back after a category.
     tree->setCurrentItem(tree->topLevelItem(0)->child(2)); // 保险
+    EXPECT_FALSE(window->fleet().filling());
     EXPECT_EQ(window->fleet().gridRowCount(), 6);
     EXPECT_EQ(grid->currentIndex().row(), 1);
-    tree->setCurrentItem(leaf(1, 1)); // 行车证 过期
+    pick(leaf(1, 1)); // 行车证 过期
     EXPECT_EQ(grid->model()->columnCount(), 7);
     EXPECT_EQ(gridColumn(3), (QStringList {QStringLiteral("豫H10002"), QStringLiteral("豫H10001"), QStringLiteral("豫A20005")}));
-    tree->setCurrentItem(tree->topLevelItem(0));
+    pick(tree->topLevelItem(0));
     EXPECT_EQ(grid->model()->columnCount(), 12);
     EXPECT_EQ(window->fleet().gridRowCount(), 6);
     EXPECT_EQ(grid->columnWidth(1), 30);

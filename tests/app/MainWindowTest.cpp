@@ -3,7 +3,7 @@
 #include "app/MainWindow.h"
 #include "app/Texts.h"
 #include "common/AppState.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
@@ -86,6 +86,9 @@ TEST_F(MainWindowTest, ControlsHaveTheirNamesPlacesAndTexts)
         {"按钮_修改车辆", QRect(286, 3, 73, 32), "修改车辆"},
         {"按钮_短信群发", QRect(360, 3, 73, 32), "短信群发"},
         {"按钮_打印", QRect(434, 3, 73, 32), "打印"},
+        {"按钮_到期总览", QRect(508, 3, 73, 32), "到期总览"},
+        {"按钮_收费", QRect(582, 3, 73, 32), "收费"},
+        {"按钮_刷新", QRect(656, 3, 50, 32), "刷新"},
     };
     for (const Expect& e : buttons) {
         auto* b = find<QPushButton>(QString::fromUtf8(e.name));
@@ -93,6 +96,12 @@ TEST_F(MainWindowTest, ControlsHaveTheirNamesPlacesAndTexts)
         EXPECT_EQ(b->geometry(), e.geometry) << e.name;
         EXPECT_EQ(b->text(), QString::fromUtf8(e.text)) << e.name;
     }
+    // No button of the row hides another (收费 was once covered by 刷新).
+    const QList<QPushButton*> row = window->centralWidget()->findChildren<QPushButton*>(Qt::FindDirectChildrenOnly);
+    for (const QPushButton* a : row)
+        for (const QPushButton* b : row)
+            EXPECT_TRUE(a == b || !a->geometry().intersects(b->geometry()))
+                << a->objectName().toStdString() << " covers " << b->objectName().toStdString();
     auto* field = find<QComboBox>(QStringLiteral("组合框1"));
     ASSERT_NE(field, nullptr);
     EXPECT_EQ(field->geometry(), QRect(7, 11, 88, 20));

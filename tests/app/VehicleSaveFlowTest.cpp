@@ -3,7 +3,7 @@
 #include "app/MainWindow.h"
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Legacy.h"
+#include "support/ListWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"
@@ -34,13 +34,13 @@ protected:
                                                    "zuceyouxiaoriqi='2099-1-1'").arg(p));
         }
         state.dbConnection = conn;
-        state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+        state.appTitle = kProgramTitle;
         state.loginDateTime = datetime::nowInSeconds();
 
         MainWindowHooks hooks;
         hooks.openVehicleWindow = [this] {
             ++opened;
-            form = std::make_unique<vehicles::VehicleWindow>(state, dialogs, [this] {
+            form = std::make_unique<app::VehicleWindow>(state, dialogs, [this] {
                 if (window)
                     window->showFullListAfterSave();
             });
@@ -49,6 +49,7 @@ protected:
         window = std::make_unique<MainWindow>(state, dialogs, hooks);
         window->show();
         window->fleet().loadAllVehicles();
+        ASSERT_TRUE(test::waitForList(window->fleet()));
         tree = window->findChild<QTreeWidget*>(QStringLiteral("树型框1"));
         grid = window->findChild<QTableView*>(QStringLiteral("高级表格_车辆具体信息"));
         ASSERT_TRUE(tree && grid);
@@ -60,6 +61,7 @@ protected:
         expiredPermits = tree->topLevelItem(0)->child(0)->child(1);
         ASSERT_TRUE(expiredPermits);
         tree->setCurrentItem(expiredPermits);
+        ASSERT_TRUE(test::waitForList(window->fleet()));
         ASSERT_EQ(window->fleet().gridRowCount(), 1);
     }
 
@@ -95,7 +97,7 @@ protected:
     AppState state;
     test::ScriptedDialogs dialogs;
     std::unique_ptr<MainWindow> window;
-    std::unique_ptr<vehicles::VehicleWindow> form;
+    std::unique_ptr<app::VehicleWindow> form;
     QTreeWidget* tree = nullptr;
     QTableView* grid = nullptr;
     QTreeWidgetItem* expiredPermits = nullptr;
@@ -110,6 +112,7 @@ TEST_F(VehicleSaveFlowTest, AddedVehicleShowsInTheFullListWithTheRootSelected)
     type(QStringLiteral("编辑框_档案编号"), QStringLiteral("F3"));
     type(QStringLiteral("编辑框_主车牌号"), QStringLiteral("豫H00003"));
     click(QStringLiteral("按钮_保存"), form.get());
+    ASSERT_TRUE(test::waitForList(window->fleet()));
 
     EXPECT_EQ(dialogs.messages(), QStringList{QStringLiteral("新增车辆信息成功！")});
     EXPECT_FALSE(form->isVisible());
@@ -123,6 +126,7 @@ TEST_F(VehicleSaveFlowTest, AddedVehicleShowsInTheFullListWithTheRootSelected)
 TEST_F(VehicleSaveFlowTest, ModifiedVehicleIsReloadedFromTheGrid)
 {
     tree->setCurrentItem(tree->topLevelItem(0));
+    ASSERT_TRUE(test::waitForList(window->fleet()));
     ASSERT_EQ(window->fleet().gridRowCount(), 3);
     const int row = static_cast<int>(gridColumn(3).indexOf(QStringLiteral("豫H00002")));
     ASSERT_GE(row, 0);
@@ -136,6 +140,7 @@ TEST_F(VehicleSaveFlowTest, ModifiedVehicleIsReloadedFromTheGrid)
     EXPECT_EQ(form->findChild<QLineEdit*>(QStringLiteral("编辑框_主车牌号"))->text(), QStringLiteral("豫H00002"));
     type(QStringLiteral("编辑框_车主姓名"), QStringLiteral("新车主"));
     click(QStringLiteral("按钮_保存"), form.get());
+    ASSERT_TRUE(test::waitForList(window->fleet()));
 
     EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("保存车辆信息成功！"));
     EXPECT_EQ(tree->currentItem()->text(0), QStringLiteral("公司车辆"));

@@ -2,7 +2,7 @@
 // before an insert, every column written and read back, and the failures that must keep the input.
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Legacy.h"
+#include "BoundStatements.h"
 #include "support/ScriptedDialogs.h"
 #include "ui/ScreenFit.h"
 
@@ -27,10 +27,11 @@
 
 using namespace fd;
 using namespace fd::vehicles;
+using fd::app::VehicleWindow;
 
 namespace {
 
-const QString kTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+const QString kTitle = kProgramTitle;
 const QString kEmoji = QString::fromUtf8("\xF0\x9F\x98\x80");
 
 class VehicleWindowTest : public ::testing::Test {
@@ -131,7 +132,7 @@ protected:
 
     QString idOfPlate(const QString& plate)
     {
-        return test::queryValue(conn, QStringLiteral("select ID from celiangzongbiao where cepaihao=") + db::dbQuote(conn, plate));
+        return test::valueOf(conn, db::Statement("select ID from celiangzongbiao where cepaihao=?").bind(plate));
     }
 
     QString stored(const QString& id, const QString& column)
@@ -142,14 +143,15 @@ protected:
     // Inserts a vehicle directly; returns its ID.
     QString insertRow(const QHash<QString, QString>& values)
     {
-        QString list;
+        db::Statement insert("insert into celiangzongbiao set ");
         for (auto it = values.cbegin(); it != values.cend(); ++it) {
-            if (!list.isEmpty())
-                list += QLatin1Char(',');
-            list += QStringLiteral("`%1`=").arg(it.key())
-                + (it.value().isNull() ? QStringLiteral("NULL") : db::dbQuote(conn, it.value()));
+            insert.append(QStringLiteral("%1`%2`=?").arg(it == values.cbegin() ? QString() : QStringLiteral(","), it.key()));
+            if (it.value().isNull())
+                insert.bindNull();
+            else
+                insert.bind(it.value());
         }
-        test::mustExecute(conn, QStringLiteral("insert into celiangzongbiao set ") + list);
+        test::mustRun(conn, insert);
         return test::queryValue(conn, QStringLiteral("select last_insert_id()"));
     }
 
@@ -542,8 +544,9 @@ TEST_F(VehicleWindowTest, AStoredStatusIsShownAndKeptAsStored)
         {QStringLiteral("报废"), QStringLiteral("报废")}, {QStringLiteral(""), QString()}, {QString(), QString()}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.stored.isNull() ? std::string("NULL") : c.stored.toStdString());
-        test::mustExecute(conn, QStringLiteral("update celiangzongbiao set celiangzuangtai=%1 where ID=%2")
-                                    .arg(c.stored.isNull() ? QStringLiteral("NULL") : db::dbQuote(conn, c.stored), id));
+        test::mustRun(conn, db::Statement("update celiangzongbiao set celiangzuangtai=? where ID=?")
+                                .bind(c.stored.isNull() ? std::nullopt : std::optional<QString>(c.stored))
+                                .bind(id));
         auto w = openModify(id);
         EXPECT_EQ(statusBox(*w)->currentText(), c.shown);
         type(*w, QStringLiteral("cezuxingming"), QStringLiteral("新车主") + c.shown);
@@ -701,7 +704,7 @@ TEST_F(VehicleWindowTest, ATextTooLongIsRefusedByFieldAndLimitOnALenientServerTo
     const QString mode = test::queryValue(conn, QStringLiteral("select @@global.sql_mode"));
     test::mustExecute(conn, QStringLiteral("set global sql_mode=''"));
     state.dbConnection = test::connectStack(QStringLiteral("t_vehicle"));
-    test::mustExecute(conn, QStringLiteral("set global sql_mode=") + db::dbQuote(conn, mode));
+    test::mustRun(conn, db::Statement("set global sql_mode=?").bind(mode));
     ASSERT_TRUE(state.dbConnection);
     const QString history = test::queryValue(conn, QStringLiteral("select count(*) from xiugaijilu"));
 

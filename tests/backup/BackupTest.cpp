@@ -3,11 +3,15 @@
 #include "backup/BackupRun.h"
 #include "backup/Tools.h"
 #include "common/Cipher.h"
+#include "db/ThreadSession.h"
+#include "db/Transaction.h"
 #include "support/TestSupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <atomic>
@@ -29,17 +33,20 @@ protected:
     {
         db = test::freshDatabase(kFleet);
         for (int i = 0; i < 40; ++i)
-            addVehicle(db, i);
+            ASSERT_TRUE(db->run(vehicle(i)).ok);
     }
     static void TearDownTestSuite() { db.reset(); }
 
-    static void addVehicle(const db::ConnectionPtr& c, int i)
+    // Vehicle i of the fleet, its remark with quotes and a backslash.
+    static db::Statement vehicle(int i)
     {
-        mustExecute(c, QStringLiteral("insert into %1.celiangzongbiao set cepaihao='豫H%2',cezudianhua='139%3',"
-                                      "cezuxingming='车主%2',jibenbeizu='备注''引号''\\\\'")
-                           .arg(kFleet)
-                           .arg(i, 5, 10, QLatin1Char('0'))
-                           .arg(i, 8, 10, QLatin1Char('0')));
+        const QString number = QStringLiteral("%1").arg(i, 5, 10, QLatin1Char('0'));
+        return db::Statement("insert into ?.celiangzongbiao set cepaihao=?,cezudianhua=?,cezuxingming=?,jibenbeizu=?")
+            .bindSql(kFleet)
+            .bind(QStringLiteral("豫H") + number)
+            .bind(QStringLiteral("139%1").arg(i, 8, 10, QLatin1Char('0')))
+            .bind(QStringLiteral("车主") + number)
+            .bind(QStringLiteral("备注'引号'\\"));
     }
 
     static backup::Setup setup()
@@ -82,11 +89,40 @@ TEST_F(BackupTest, RoundTripRestoresTheFleetAsItWasAndThePictures)
     const QString pictureName = QStringLiteral("豫H备份往返行车证.jpg");
     ASSERT_TRUE(net::ftpPutFile(net::ftpConnect(setup().ftp), picture, pictureName.toUtf8()));
 
+    // Enough pictures in the server's folder that several sessions fetch them side by side.
+    QStringList many;
+    for (int i = 0; i < 40; ++i) {
+        many.append(QStringLiteral("备份往返%1.jpg").arg(i));
+        QFile put(test::stackDir() + QStringLiteral("/pic/") + many.last());
+        ASSERT_TRUE(put.open(QIODevice::WriteOnly));
+        put.write(QByteArray(1000 + i, static_cast<char>('a' + i % 26)));
+    }
+
     const QList<TableFacts> before = factsOf(kFleet);
     const Outcome made = makeBackup(setup(), work.filePath(QStringLiteral("out")), Keep {}, quiet);
+    for (const QString& name : many)
+        QFile::remove(test::stackDir() + QStringLiteral("/pic/") + name);
     ASSERT_TRUE(made.ok) << made.reason.toStdString();
     EXPECT_TRUE(QFile::exists(made.archive));
     EXPECT_FALSE(exists(kFleet + QStringLiteral("_proof_") + QString::number(QCoreApplication::applicationPid())));
+
+    // The second copy: the same bytes, owner-only, and the rotation kept there too; into a folder
+    // that cannot be made, a failure that leaves nothing behind.
+    const QString copies = work.filePath(QStringLiteral("copies"));
+    QDir().mkpath(copies);
+    QFile old(QDir(copies).filePath(QStringLiteral("fleetdesk-20200101-020000.tar.zst")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.close();
+    QString copyError;
+    ASSERT_TRUE(copyArchive(made.archive, copies, Keep {1, 0, 0}, quiet, &copyError)) << copyError.toStdString();
+    const QString copy = QDir(copies).filePath(QFileInfo(made.archive).fileName());
+    EXPECT_EQ(QDir(copies).entryList(QDir::Files), QStringList {QFileInfo(made.archive).fileName()});
+    EXPECT_EQ(fileSha256(copy), fileSha256(made.archive));
+    EXPECT_EQ(QFileInfo(copy).permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+    const QString notAFolder = work.filePath(QStringLiteral("src.jpg/copies"));
+    EXPECT_FALSE(copyArchive(made.archive, notAFolder, Keep {}, quiet, &copyError));
+    EXPECT_FALSE(copyError.isEmpty());
+    EXPECT_TRUE(QFile::exists(made.archive));
 
     mustExecute(db, QStringLiteral("delete from %1.celiangzongbiao order by ID limit 5").arg(kFleet));
     ASSERT_NE(factsOf(kFleet), before);
@@ -100,6 +136,11 @@ TEST_F(BackupTest, RoundTripRestoresTheFleetAsItWasAndThePictures)
     QFile back(QDir(target.picturesFolder).filePath(pictureName));
     ASSERT_TRUE(back.open(QIODevice::ReadOnly));
     EXPECT_EQ(back.readAll(), QByteArray("\xFF\xD8 backup round trip \xFF\xD9", 24));
+    for (int i = 0; i < many.size(); ++i) {
+        QFile one(QDir(target.picturesFolder).filePath(many[i]));
+        ASSERT_TRUE(one.open(QIODevice::ReadOnly)) << many[i].toStdString();
+        EXPECT_EQ(one.readAll(), QByteArray(1000 + i, static_cast<char>('a' + i % 26))) << many[i].toStdString();
+    }
 
     // A second restore under the same name is refused and leaves the database as it is.
     mustExecute(db, QStringLiteral("delete from %1.celiangzongbiao").arg(into));
@@ -145,28 +186,56 @@ TEST_F(BackupTest, DamagedArchiveIsRefusedAndNothingIsCreated)
         EXPECT_FALSE(exists(into)) << c.what;
         EXPECT_FALSE(QFileInfo::exists(pictures)) << c.what;
     }
+
+    // A whole archive whose manifest gives a character set carrying SQL of its own: refused before
+    // the database is made.
+    QTemporaryDir unpacked;
+    ASSERT_EQ(QProcess::execute(QStringLiteral("tar"),
+                  { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-xf"), made.archive, QStringLiteral("-C"),
+                      unpacked.path() }),
+        0);
+    QFile manifestFile(unpacked.filePath(QStringLiteral("manifest.json")));
+    ASSERT_TRUE(manifestFile.open(QIODevice::ReadWrite));
+    QJsonObject manifest = QJsonDocument::fromJson(manifestFile.readAll()).object();
+    manifest.insert(QStringLiteral("charset"), QStringLiteral("latin1 COLLATE latin1_bin -- "));
+    manifestFile.resize(0);
+    manifestFile.write(QJsonDocument(manifest).toJson());
+    manifestFile.close();
+    const QString forged = work.filePath(QStringLiteral("forged.tar.zst"));
+    ASSERT_EQ(QProcess::execute(QStringLiteral("tar"),
+                  { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-cf"), forged, QStringLiteral("-C"),
+                      unpacked.path(), QStringLiteral("manifest.json"), QStringLiteral("database.sql"), QStringLiteral("pictures") }),
+        0);
+    const Outcome restored = restoreBackup(setup(), forged, RestoreTarget { into, QString(), false }, quiet);
+    EXPECT_FALSE(restored.ok);
+    EXPECT_TRUE(restored.reason.contains(QStringLiteral("字符集"))) << restored.reason.toStdString();
+    EXPECT_FALSE(exists(into));
 }
 
 TEST_F(BackupTest, BackupWhileVehiclesAreSavedIsConsistent)
 {
     std::atomic_bool stop { false };
+    std::atomic_bool failed { false };
     std::atomic_int saved { 0 };
-    std::thread writer([&] {
-        db::ConnectionPtr c = test::connectStack(kFleet);
-        for (int i = 1000; !stop.load(); ++i) {
+    // An office saving vehicles, with a session of its own thread.
+    std::thread writer([&, options = db->options()] {
+        const db::ConnectionPtr c = db::threadSession(options);
+        failed = !c;
+        for (int i = 1000; c && !stop.load(); ++i) {
             // Two tables in one transaction: a copy that caught one without the other would differ.
-            db::dbExecute(c, QStringLiteral("START TRANSACTION"));
-            addVehicle(c, i);
-            db::dbExecute(c, QStringLiteral("insert into %1.xiugaijilu set cheliangid=LAST_INSERT_ID(),caozuo='新增',"
-                                            "shijian=NOW(),ziduan='cepaihao'")
-                                 .arg(kFleet));
-            db::dbExecute(c, QStringLiteral("COMMIT"));
-            saved.fetch_add(1);
+            db::Transaction transaction(*c);
+            transaction.run(vehicle(i));
+            if (transaction
+                    .commit(db::Statement("insert into ?.xiugaijilu set cheliangid=LAST_INSERT_ID(),caozuo='新增',"
+                                          "shijian=NOW(),ziduan='cepaihao'")
+                                .bindSql(kFleet))
+                    .ok)
+                saved.fetch_add(1);
         }
-        db::dbThreadEnd(c);
     });
-    while (saved.load() < 20)
+    while (saved.load() < 20 && !failed.load())
         std::this_thread::yield();
+    ASSERT_FALSE(failed.load()) << "the writer has no session";
     QTemporaryDir work;
     const int savedBefore = saved.load();
     const Outcome made = makeBackup(setup(), work.filePath(QStringLiteral("out")), Keep {}, quiet);

@@ -3,6 +3,7 @@
 #include "common/Jobs.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QThread>
 #include <QTest>
@@ -10,7 +11,10 @@
 
 #include <atomic>
 #include <memory>
+#include <numeric>
 #include <semaphore>
+#include <string>
+#include <vector>
 
 using namespace fd;
 
@@ -135,12 +139,16 @@ TEST(Jobs, ALaneRunsAsManyJobsAtOnceAsItIsWideAndQueuesTheRest)
         for (int i = 0; i < 12; ++i) {
             startJob(
                 lane, &owner,
-                [&](JobControl&) {
+                [&, width](JobControl&) {
                     const int now = ++running;
                     int p = peak.load();
                     while (now > p && !peak.compare_exchange_weak(p, now)) {
                     }
-                    QThread::msleep(60);
+                    // Held until the lane is full, however slowly its threads start.
+                    const QDeadlineTimer until(5000);
+                    while (peak.load() < width && !until.hasExpired())
+                        QThread::msleep(1);
+                    QThread::msleep(20);
                     --running;
                 },
                 [&] { ++finished; });
@@ -184,4 +192,100 @@ TEST(Jobs, AFinishedJobLetsGoOfItsOwnerSoALongLivedWindowGathersNothing)
         startJob(lane, &owner, [](JobControl&) { return 1; }, [&](int) { ++done; });
     ASSERT_TRUE(runUntil([&] { return done == 50; }));
     EXPECT_EQ(owner.watchers(), before);
+}
+
+// Plain data crosses threads with a job and needs no lock of its own: what the owner prepared
+// before the start is seen by the work, what the work made by the owner's calls and after the
+// lane's wait, and a call dropped unrun is freed on the owner's thread. In a ThreadSanitizer
+// build every one of these is a reported race unless the hand-over orders it.
+TEST(Jobs, DataHandedOverWithAJobIsOrderedBothWays)
+{
+    JobLane lane(QStringLiteral("t"), 1);
+    QObject owner;
+    // The job waits behind a busy one, so its thread takes it without a wake-up of its own (a
+    // thread's start or wake-up would order everything before it anyway).
+    std::binary_semaphore go {0};
+    startJob(
+        lane, &owner,
+        [&](JobControl&) {
+            go.acquire();
+            QThread::msleep(100);
+        },
+        [] {});
+    go.release();
+    std::vector<int> prepared(1000);
+    std::iota(prepared.begin(), prepared.end(), 1);
+    std::vector<int> madeByWork;
+    std::string received;
+    bool done = false;
+    startJob(
+        lane, &owner,
+        [&](JobControl& c) {
+            madeByWork.assign(prepared.rbegin(), prepared.rend());
+            for (char part = 'a'; part < 'd'; ++part)
+                c.post([&received, text = std::string(100, part)] { received += text; });
+            c.progress(1, 1);
+            return std::string(4096, 'z');
+        },
+        [&](std::string result) {
+            received += result;
+            done = true;
+        },
+        [&](qint64, qint64) { received += '+'; });
+    ASSERT_TRUE(runUntil([&] { return done; }));
+    ASSERT_TRUE(lane.waitForDone(5000));
+    ASSERT_EQ(madeByWork.size(), 1000u);
+    EXPECT_EQ(madeByWork.front(), 1000);
+    EXPECT_EQ(received, std::string(100, 'a') + std::string(100, 'b') + std::string(100, 'c') + '+' + std::string(4096, 'z'));
+
+    // What a work leaves behind is read after the lane's wait, here after the work has ended.
+    std::vector<int> left;
+    startJob(lane, &owner, [&](JobControl&) { left.assign(prepared.begin(), prepared.end()); }, [] {});
+    QThread::msleep(100);
+    ASSERT_TRUE(lane.waitForDone(5000));
+    EXPECT_EQ(left, prepared);
+
+    // A part taken from the queue unrun while its work still goes on (nothing else orders the
+    // two threads meanwhile) is freed here.
+    done = false;
+    startJob(
+        lane, &owner,
+        [](JobControl& c) {
+            c.post([text = std::string(4096, 'y')] {});
+            QThread::msleep(200);
+        },
+        [&] { done = true; });
+    QThread::msleep(100);
+    QCoreApplication::removePostedEvents(&owner, QEvent::MetaCall);
+    ASSERT_TRUE(runUntil([&] { return done; }));
+}
+
+// Qt lets go of a queued part on the posting thread and on the owner's, in either order: a part the
+// owner runs at once, while its work still posts, may be freed afterwards by the lane's thread. In
+// a ThreadSanitizer build every such part whose run is not ordered before its end is a report.
+TEST(Jobs, PartsRunWhileTheirWorkStillPostsArriveWholeWhicheverThreadFreesThem)
+{
+    JobLane lane(QStringLiteral("t"), 1);
+    QObject owner;
+    constexpr int parts = 5000;
+    std::size_t received = 0;
+    int runs = 0;
+    bool done = false;
+    startJob(
+        lane, &owner,
+        [&](JobControl& c) {
+            for (int i = 0; i < parts; ++i)
+                c.post([&, text = std::string(64 + i % 7, 'p')] {
+                    received += text.size();
+                    ++runs;
+                });
+        },
+        [&] { done = true; });
+    ASSERT_TRUE(runUntil([&] { return done; }, 30000));
+    ASSERT_TRUE(lane.waitForDone(5000));
+    std::size_t sent = 0;
+    for (int i = 0; i < parts; ++i)
+        sent += 64 + static_cast<std::size_t>(i % 7);
+    EXPECT_EQ(runs, parts);
+    EXPECT_EQ(received, sent);
 }

@@ -56,3 +56,34 @@ TEST(Money, AmountsAreWrittenWithTwoDecimals)
     EXPECT_EQ(fd::money::formatFen(0), QStringLiteral("0.00"));
     EXPECT_EQ(fd::money::formatFen(-1230), QStringLiteral("-12.30"));
 }
+
+TEST(Money, AmountsInCapitalsAsAReceiptWritesThem)
+{
+    const struct {
+        qint64 fen;
+        const char16_t* text;
+    } cases[] = {
+        {0, u"零元整"},
+        {5, u"零元零伍分"},
+        {50, u"零元伍角"},
+        {55, u"零元伍角伍分"},
+        {1000, u"壹拾元整"},
+        {1500, u"壹拾伍元整"},
+        {100150, u"壹仟零壹元伍角"},
+        {120000, u"壹仟贰佰元整"},
+        {120005, u"壹仟贰佰元零伍分"},
+        {123050, u"壹仟贰佰叁拾元伍角"},
+        {1000500, u"壹万零伍元整"},
+        {10001000, u"壹拾万零壹拾元整"},
+        {100000000, u"壹佰万元整"},
+        {10000000000, u"壹亿元整"},
+        {10000000100, u"壹亿零壹元整"},
+        {10100000000, u"壹亿零壹佰万元整"},
+        {100000000000000, u"壹万亿元整"},
+        {100000001000000, u"壹万亿零壹万元整"},
+        {999999999999999, u"玖万玖仟玖佰玖拾玖亿玖仟玖佰玖拾玖万玖仟玖佰玖拾玖元玖角玖分"},
+        {-120050, u"负壹仟贰佰元伍角"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(fd::money::capitals(c.fen), QString::fromUtf16(c.text)) << c.fen;
+}

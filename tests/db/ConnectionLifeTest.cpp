@@ -1,6 +1,6 @@
 // The life of a session: replacing and closing it, and reopening one the server dropped, without
 // ever running a statement twice.
-#include "db/Legacy.h"
+#include "db/Database.h"
 
 #include "../support/TestSupport.h"
 #include "common/AppState.h"
@@ -92,7 +92,7 @@ TEST_F(ConnectionLife, ConnectionDroppedWhileIdleIsReopenedBeforeTheNextStatemen
     const unsigned long before = conn->threadId();
     EXPECT_TRUE(sessionGone(s_observer, before)) << "the server did not drop the idle session";
     QThread::msleep(1100); // past the idle check
-    EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=1, note='隔夜'"))) << dbLastError(conn).toStdString();
+    EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), Statement("n=1, note='隔夜'"))) << conn->keptReply().error.toStdString();
     EXPECT_NE(conn->threadId(), before);
     // the reopened session has the same database, character set and statements work on it
     EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT note FROM journal")), QStringLiteral("隔夜"));
@@ -105,19 +105,19 @@ TEST_F(ConnectionLife, StatementAfterTheServerClosedTheSessionRunsOnceOnANewOne)
     ConnectionPtr conn = fd::test::connectStack(kDatabase);
     ASSERT_TRUE(conn);
     conn->setIdleCheckSeconds(3600); // no check: the statement meets the dead session itself
-    ASSERT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=1")));
+    ASSERT_TRUE(dbInsert(conn, QStringLiteral("journal"), Statement("n=1")));
     const unsigned long before = conn->threadId();
     mustExecute(s_observer, QStringLiteral("KILL %1").arg(before));
     ASSERT_TRUE(sessionGone(s_observer, before));
 
     // The server's closing of the socket is seen before anything is sent, without a round trip:
     // the statement goes out once, on a reopened session.
-    EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=2"))) << dbLastError(conn).toStdString();
+    EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), Statement("n=2"))) << conn->keptReply().error.toStdString();
     EXPECT_NE(conn->threadId(), before);
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=2")), QStringLiteral("1"));
 
     // the next statement runs on a reopened session
-    EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), QStringLiteral("n=3"))) << dbLastError(conn).toStdString();
+    EXPECT_TRUE(dbInsert(conn, QStringLiteral("journal"), Statement("n=3"))) << conn->keptReply().error.toStdString();
     EXPECT_NE(conn->threadId(), before);
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=3")), QStringLiteral("1"));
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=1")), QStringLiteral("1"));
@@ -138,10 +138,10 @@ TEST_F(ConnectionLife, ServerThatStaysAwayFailsEveryStatementUntilItReturns)
     mustExecute(s_observer, QStringLiteral("ALTER USER 'fd_blocked'@'127.0.0.1' ACCOUNT LOCK"));
     mustExecute(s_observer, QStringLiteral("KILL %1").arg(blockedId));
     ASSERT_TRUE(sessionGone(s_observer, blockedId));
-    EXPECT_FALSE(dbInsert(blocked, QStringLiteral("journal"), QStringLiteral("n=7")));
-    EXPECT_FALSE(dbInsert(blocked, QStringLiteral("journal"), QStringLiteral("n=7")));
+    EXPECT_FALSE(dbInsert(blocked, QStringLiteral("journal"), Statement("n=7")));
+    EXPECT_FALSE(dbInsert(blocked, QStringLiteral("journal"), Statement("n=7")));
     mustExecute(s_observer, QStringLiteral("ALTER USER 'fd_blocked'@'127.0.0.1' ACCOUNT UNLOCK"));
-    EXPECT_TRUE(dbInsert(blocked, QStringLiteral("journal"), QStringLiteral("n=8"))) << dbLastError(blocked).toStdString();
+    EXPECT_TRUE(dbInsert(blocked, QStringLiteral("journal"), Statement("n=8"))) << blocked->keptReply().error.toStdString();
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=7")), QStringLiteral("0"));
     EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM journal WHERE n=8")), QStringLiteral("1"));
     mustExecute(s_observer, QStringLiteral("DROP USER 'fd_blocked'@'127.0.0.1'"));

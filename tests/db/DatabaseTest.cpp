@@ -1,12 +1,13 @@
 // The database operations against the real server: connecting, running statements, reading
 // every kind of variable and every date rule, inserts and updates, and their failure results.
-#include "db/Legacy.h"
+#include "db/Database.h"
 
 #include "../support/TestSupport.h"
 #include "common/DateTime.h"
 #include "common/Cipher.h"
 
 #include <gtest/gtest.h>
+#include <tuple>
 #include <limits>
 
 using namespace fd::db;
@@ -98,6 +99,14 @@ TEST_F(DatabaseOps, ZeroNullAndInvalidDatesReadAsTheEmptyDate)
     ResultPtr invalid = row(4);
     EXPECT_EQ(readDays(invalid, "d"), kEmptyDate) << "31 February";
     EXPECT_EQ(readDays(invalid, "dt"), kEmptyDate) << "month 0";
+
+    // The same rule for dates and times read as Qt's: none unless a real day.
+    for (const auto& [id, column, expected] : std::initializer_list<std::tuple<int, const char*, QDateTime>> {
+             {1, "dt", QDateTime(QDate(2016, 5, 31), QTime(18, 0))}, {1, "d", QDateTime(QDate(2016, 5, 31), QTime(0, 0))},
+             {2, "dt", QDateTime()}, {3, "dt", QDateTime()}, {4, "d", QDateTime()}, {4, "dt", QDateTime()}}) {
+        ResultPtr r = row(id);
+        EXPECT_EQ(r->dateTime(column), expected) << id << column;
+    }
 }
 
 TEST_F(DatabaseOps, EveryVariableKind)
@@ -285,46 +294,53 @@ TEST_F(DatabaseOps, StoreResultOnlyAfterAStatementWithRows)
     ASSERT_TRUE(dbExecute(s_conn, QStringLiteral("SELECT 1")));
     EXPECT_FALSE(dbExecute(s_conn, QStringLiteral("SELECT * FROM no_such_table")));
     EXPECT_FALSE(dbStoreResult(s_conn)) << "a failed statement leaves no result, not the one before";
-    EXPECT_FALSE(dbLastError(s_conn).isEmpty());
+    EXPECT_FALSE(s_conn->keptReply().error.isEmpty());
     EXPECT_FALSE(dbStoreResult(ConnectionPtr()));
 }
 
-TEST_F(DatabaseOps, InsertAndUpdateRunTheirTexts)
+TEST_F(DatabaseOps, InsertAndUpdateRunTheirStatements)
 {
     mustExecute(s_conn, QStringLiteral("DELETE FROM celiangzongbiao"));
-    EXPECT_TRUE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao='豫A12345', cezuxingming='张三'")));
-    EXPECT_EQ(dbMatchedRows(s_conn), 1);
-    EXPECT_TRUE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao='豫B54321', cezuxingming='李四'")));
+    const QString table = QStringLiteral("celiangzongbiao");
+    auto matched = [] { return s_conn->keptReply().matchedRows; };
+    EXPECT_TRUE(dbInsert(s_conn, table, Statement("cepaihao=?, cezuxingming=?").bind("豫A12345").bind("张三")));
+    EXPECT_EQ(matched(), 1);
+    EXPECT_TRUE(dbInsert(s_conn, table, Statement("cepaihao=?, cezuxingming=?").bind("豫B54321").bind("李四")));
     EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT cezuxingming FROM celiangzongbiao WHERE cepaihao='豫A12345'")),
         QStringLiteral("张三"));
 
-    EXPECT_TRUE(dbUpdate(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cezudianhua='13800138000'"),
-        QStringLiteral("cepaihao='豫B54321'")));
-    EXPECT_EQ(dbMatchedRows(s_conn), 1);
+    EXPECT_TRUE(dbUpdate(s_conn, table, Statement("cezudianhua=?").bind("13800138000"), Statement("cepaihao=?").bind("豫B54321")));
+    EXPECT_EQ(matched(), 1);
     EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE cezudianhua='13800138000'")),
         QStringLiteral("1"));
     // an update that changes nothing still reports the row it matched
-    EXPECT_TRUE(dbUpdate(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cezudianhua='13800138000'"),
-        QStringLiteral("cepaihao='豫B54321'")));
-    EXPECT_EQ(dbMatchedRows(s_conn), 1);
+    EXPECT_TRUE(dbUpdate(s_conn, table, Statement("cezudianhua=?").bind("13800138000"), Statement("cepaihao=?").bind("豫B54321")));
+    EXPECT_EQ(matched(), 1);
     // an empty condition updates every row
-    EXPECT_TRUE(dbUpdate(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("jibenbeizu='全部'"), QString()));
-    EXPECT_EQ(dbMatchedRows(s_conn), 2);
+    EXPECT_TRUE(dbUpdate(s_conn, table, Statement("jibenbeizu=?").bind("全部"), Statement()));
+    EXPECT_EQ(matched(), 2);
     EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE jibenbeizu='全部'")),
         QStringLiteral("2"));
+    // integers go bare, a missing value is NULL, a date is quoted, an invalid one NULL
+    EXPECT_TRUE(dbUpdate(s_conn, table,
+        Statement("jibenbeizu=?, danganbianhao=?, cezuxingming=?").bindNull().bind(qint64(9000000000)).bind(QDate(2016, 5, 31)),
+        Statement("cepaihao=?").bind("豫A12345")));
+    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT concat_ws('|', ifnull(jibenbeizu, 'NULL'), danganbianhao, cezuxingming) "
+                                                "FROM celiangzongbiao WHERE cepaihao='豫A12345'")),
+        QStringLiteral("NULL|9000000000|2016-05-31"));
 
-    EXPECT_FALSE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("nosuchcolumn='x'")));
-    EXPECT_FALSE(dbUpdate(s_conn, QStringLiteral("nosuchtable"), QStringLiteral("a=1"), QString()));
-    EXPECT_FALSE(dbInsert(ConnectionPtr(), QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao='x'")));
-    EXPECT_FALSE(dbUpdate(ConnectionPtr(), QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao='x'"), QString()));
+    EXPECT_FALSE(dbInsert(s_conn, table, Statement("nosuchcolumn=?").bind("x")));
+    EXPECT_FALSE(dbUpdate(s_conn, QStringLiteral("nosuchtable"), Statement("a=1"), Statement()));
+    EXPECT_FALSE(dbInsert(ConnectionPtr(), table, Statement("cepaihao=?").bind("x")));
+    EXPECT_FALSE(dbUpdate(ConnectionPtr(), table, Statement("cepaihao=?").bind("x"), Statement()));
     EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QStringLiteral("2"));
 }
 
 TEST_F(DatabaseOps, TextGbkCannotHoldIsRefusedBeforeSending)
 {
     mustExecute(s_conn, QStringLiteral("DELETE FROM celiangzongbiao"));
-    EXPECT_FALSE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao='豫A😀'")));
-    EXPECT_FALSE(dbLastError(s_conn).isEmpty());
+    EXPECT_FALSE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), Statement("cepaihao='豫A😀'")));
+    EXPECT_FALSE(s_conn->keptReply().error.isEmpty());
     EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QStringLiteral("0"))
         << "nothing, not a text with '?', may be stored";
 }
@@ -370,7 +386,6 @@ TEST(DatabaseConnect, SettingsAndFailures)
     ConnectionPtr none;
     dbClose(none);
     EXPECT_FALSE(dbExecute(none, QStringLiteral("SELECT 1")));
-    EXPECT_EQ(dbMatchedRows(none), -1);
 }
 
 TEST(DatabaseConnect, ResultOutlivesItsConnection)

@@ -1,6 +1,8 @@
-// Values between single quotes can never change a statement: quotes, backslashes, NUL and GBK
-// characters whose second byte is the backslash, with a connection and without one.
-#include "db/Legacy.h"
+// Values bound to a statement can never change it: quotes, backslashes, NUL, GBK characters whose
+// second byte is the backslash and LIKE wildcards are stored and found exactly as given, on a
+// server that reads backslashes as escapes and on one that reads them as text
+// (NO_BACKSLASH_ESCAPES).
+#include "db/Database.h"
 
 #include "../support/TestSupport.h"
 
@@ -13,20 +15,32 @@ using fd::test::queryValue;
 
 namespace {
 
-class Escaping : public ::testing::Test {
+const QString kDatabase = QStringLiteral("fd_db_escape");
+
+// The parameter: the session reads backslashes as text (NO_BACKSLASH_ESCAPES).
+class Binding : public ::testing::TestWithParam<bool> {
 protected:
-    static void SetUpTestSuite() { s_conn = fd::test::freshDatabase(QStringLiteral("fd_db_escape")); }
-    static void TearDownTestSuite() { s_conn.reset(); }
+    static void SetUpTestSuite() { ASSERT_TRUE(fd::test::freshDatabase(kDatabase)); }
     void SetUp() override
     {
-        ASSERT_TRUE(s_conn);
-        mustExecute(s_conn, QStringLiteral("DELETE FROM celiangzongbiao"));
+        m_session = fd::test::connectStack(kDatabase);
+        ASSERT_TRUE(m_session);
+        if (GetParam())
+            mustExecute(m_session, QStringLiteral("SET SESSION sql_mode=CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"));
+        mustExecute(m_session, QStringLiteral("DELETE FROM celiangzongbiao"));
     }
-    static inline ConnectionPtr s_conn;
+
+    Reply run(const Statement& statement) { return m_session->run(statement); }
+    QString count(const QString& condition = QStringLiteral("1"))
+    {
+        return queryValue(m_session, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE ") + condition);
+    }
+
+    ConnectionPtr m_session;
 };
 
-// Each of these, escaped with a byte-by-byte (not GBK-aware) escape or not at all, closes the
-// literal early. 縗 is BF 5C, 籠 BB 5C, 淺 9C 5C, 乗 81 5C.
+// Each of these, pasted between quotes unescaped or escaped byte by byte (not GBK-aware), closes
+// the literal early. 縗 is BF 5C, 籠 BB 5C, 淺 9C 5C, 乗 81 5C.
 QStringList hostileValues()
 {
     QString withNul = QStringLiteral("nul");
@@ -46,122 +60,105 @@ QStringList hostileValues()
         withNul,
         QStringLiteral("豫A%_12"),
         QStringLiteral("縗"),
+        QStringLiteral("a ? in it"),
         QStringLiteral("1' , jibenbeizu = 0x70776E6564 -- "), // 0x70.. is 'pwned'
     };
 }
 
 } // namespace
 
-TEST_F(Escaping, HostileValuesAreStoredAndReadBackExactly)
+TEST_P(Binding, HostileValuesAreStoredAndFoundExactly)
 {
     const QStringList values = hostileValues();
     for (int i = 0; i < values.size(); ++i) {
-        ASSERT_TRUE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"),
-            QStringLiteral("danganbianhao='%1', cepaihao=").arg(i) + dbQuote(s_conn, values[i])))
-            << i << ": " << dbLastError(s_conn).toStdString();
+        const Reply stored
+            = run(Statement("INSERT INTO celiangzongbiao SET danganbianhao=?, cepaihao=?").bind(QString::number(i)).bind(values[i]));
+        ASSERT_TRUE(stored.ok) << i << ": " << stored.error.toStdString();
+        EXPECT_EQ(stored.matchedRows, 1) << i;
     }
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QString::number(values.size()));
+    EXPECT_EQ(count(), QString::number(values.size()));
+    EXPECT_EQ(count(QStringLiteral("jibenbeizu IS NOT NULL")), QStringLiteral("0")) << "a value set another column";
 
     for (int i = 0; i < values.size(); ++i) {
-        // looked up by the value itself: exactly its own row, never every row
-        ASSERT_TRUE(dbExecute(s_conn, QStringLiteral("SELECT danganbianhao, cepaihao FROM celiangzongbiao WHERE cepaihao=")
-            + dbQuote(s_conn, values[i])));
-        ResultPtr r = dbStoreResult(s_conn);
-        EXPECT_EQ(dbRowCount(r), 1) << i;
-        QString number, stored;
-        EXPECT_TRUE(dbReadField(r, "danganbianhao", number));
-        EXPECT_TRUE(dbReadField(r, "cepaihao", stored));
-        EXPECT_EQ(number, QString::number(i));
-        EXPECT_EQ(stored, values[i]) << i;
+        // Looked up by the value itself: exactly its own row, never every row.
+        const Reply found = run(Statement("SELECT danganbianhao, cepaihao FROM celiangzongbiao WHERE cepaihao=?").bind(values[i]));
+        ASSERT_TRUE(found.ok && found.rows) << i << ": " << found.error.toStdString();
+        EXPECT_EQ(found.rows->rowCount(), 1) << i;
+        EXPECT_EQ(found.rows->text("danganbianhao"), QString::number(i));
+        EXPECT_EQ(found.rows->text("cepaihao"), values[i]) << i;
     }
-    // and the stored bytes are the GBK bytes of the value, nothing added
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT hex(cepaihao) FROM celiangzongbiao WHERE danganbianhao='0'")),
+    // The stored bytes are the GBK bytes of the value, nothing added.
+    EXPECT_EQ(queryValue(m_session, QStringLiteral("SELECT hex(cepaihao) FROM celiangzongbiao WHERE danganbianhao='0'")),
         QStringLiteral("BF5C27204F5220313D31202D2D20"));
 }
 
-TEST_F(Escaping, ValueCannotWidenAnUpdate)
+TEST_P(Binding, AValueCannotWidenAnUpdate)
 {
-    ASSERT_TRUE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao='豫A1', cezuxingming='甲'")));
-    ASSERT_TRUE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao='豫A2', cezuxingming='乙'")));
-    for (const QString& hostile : {QStringLiteral("縗' OR '1'='1"), QStringLiteral("籠\\' OR 1=1 -- ")}) {
-        EXPECT_TRUE(dbUpdate(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cezuxingming='改'"),
-            QStringLiteral("cepaihao=") + dbQuote(s_conn, hostile)));
-        EXPECT_EQ(dbMatchedRows(s_conn), 0);
+    ASSERT_TRUE(run(Statement("INSERT INTO celiangzongbiao SET cepaihao=?, cezuxingming=?").bind("豫A1").bind("甲")).ok);
+    ASSERT_TRUE(run(Statement("INSERT INTO celiangzongbiao SET cepaihao=?, cezuxingming=?").bind("豫A2").bind("乙")).ok);
+    for (const QString& hostile : hostileValues() + QStringList {QStringLiteral("縗' OR '1'='1"), QStringLiteral("籠\\' OR 1=1 -- ")}) {
+        const Reply updated = run(Statement("UPDATE celiangzongbiao SET cezuxingming='改' WHERE cepaihao=?").bind(hostile));
+        EXPECT_TRUE(updated.ok) << updated.error.toStdString();
+        EXPECT_EQ(updated.matchedRows, 0) << hostile.toStdString();
     }
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE cezuxingming='改'")), QStringLiteral("0"));
+    EXPECT_EQ(count(QStringLiteral("cezuxingming='改'")), QStringLiteral("0"));
+    // The same update with the plate it names changes that row alone.
+    EXPECT_EQ(run(Statement("UPDATE celiangzongbiao SET cezuxingming='改' WHERE cepaihao=?").bind("豫A2")).matchedRows, 1);
+    EXPECT_EQ(count(QStringLiteral("cezuxingming='改'")), QStringLiteral("1"));
 }
 
-TEST_F(Escaping, WithoutAConnectionTheEscapeIsEquallySafe)
+TEST_P(Binding, LikePatternsAreBoundWhole)
 {
-    // A statement built while no connection was open (or after it closed) must still be safe
-    // when it is later run on a GBK connection.
-    ConnectionPtr closed = fd::test::connectStack();
-    ASSERT_TRUE(closed);
-    closed->close();
-    const QStringList values = hostileValues();
-    for (int i = 0; i < values.size(); ++i) {
-        EXPECT_EQ(dbEscape(ConnectionPtr(), values[i]), dbEscape(closed, values[i])) << i;
-        ASSERT_TRUE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"),
-            QStringLiteral("danganbianhao='%1', cepaihao='%2'").arg(i).arg(dbEscape(ConnectionPtr(), values[i]))))
-            << i;
-    }
-    for (int i = 0; i < values.size(); ++i) {
-        EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT cepaihao FROM celiangzongbiao WHERE danganbianhao='%1'").arg(i)),
-            values[i]) << i;
-    }
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QString::number(values.size()));
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE jibenbeizu IS NOT NULL")),
-        QStringLiteral("0"));
-}
-
-TEST_F(Escaping, LikePatternsKeepTheirWildcards)
-{
-    for (const char* plate : {"豫A12345", "豫A54321", "豫B12345", "豫A_1", "豫A%1"})
-        ASSERT_TRUE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao=") + dbQuote(s_conn, QString::fromUtf8(plate))));
-    auto likeCount = [](const QString& pattern) {
-        return queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE cepaihao LIKE '%1'")
-            .arg(dbEscape(s_conn, pattern)));
+    for (const char* plate : {"豫A12345", "豫A54321", "豫B12345", "豫A_1", "豫A%1", "豫A縗1"})
+        ASSERT_TRUE(run(Statement("INSERT INTO celiangzongbiao SET cepaihao=?").bind(plate)).ok);
+    struct Case {
+        QString pattern;
+        qint64 matches;
     };
-    EXPECT_EQ(likeCount(QStringLiteral("%A%")), QStringLiteral("4"));
-    EXPECT_EQ(likeCount(QStringLiteral("豫_12345")), QStringLiteral("2"));
-    EXPECT_EQ(likeCount(QStringLiteral("%12345")), QStringLiteral("2"));
-    EXPECT_EQ(likeCount(QStringLiteral("%' OR '1'='1")), QStringLiteral("0"));
-    EXPECT_EQ(likeCount(QStringLiteral("%縗%")), QStringLiteral("0"));
-}
-
-TEST_F(Escaping, TextThatWasNotValidGbkIsNeverSent)
-{
-    // A value decoded from broken bytes carries U+FFFD; it must not reach the server as '?'.
-    const QString broken = QStringLiteral("\uFFFD' OR 1=1 -- ");
-    EXPECT_FALSE(dbInsert(s_conn, QStringLiteral("celiangzongbiao"), QStringLiteral("cepaihao=") + dbQuote(s_conn, broken)));
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QStringLiteral("0"));
-}
-
-TEST_F(Escaping, ServerWithoutBackslashEscapesIsNotInjectable)
-{
-    // A server configured with NO_BACKSLASH_ESCAPES reads a backslash as itself: an escape that
-    // relies on \' would let the quote end the literal.
-    ConnectionPtr strict = fd::test::connectStack(QStringLiteral("fd_db_escape"));
-    ASSERT_TRUE(strict);
-    mustExecute(strict, QStringLiteral("SET SESSION sql_mode=CONCAT(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"));
-    const QStringList values = hostileValues();
-    for (int i = 0; i < values.size(); ++i) {
-        // escaped by the live connection: exact
-        ASSERT_TRUE(dbInsert(strict, QStringLiteral("celiangzongbiao"),
-            QStringLiteral("danganbianhao='live%1', cepaihao=").arg(i) + dbQuote(strict, values[i])))
-            << i << ": " << dbLastError(strict).toStdString();
-        EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT cepaihao FROM celiangzongbiao WHERE danganbianhao='live%1'").arg(i)),
-            values[i]) << i;
-        // escaped while no connection was open: may store other text, but never runs the rest
-        dbInsert(strict, QStringLiteral("celiangzongbiao"),
-            QStringLiteral("danganbianhao='off%1', cepaihao='%2'").arg(i).arg(dbEscape(ConnectionPtr(), values[i])));
+    const Case cases[] = {
+        {QStringLiteral("%A%"), 5},
+        {QStringLiteral("豫_12345"), 2},
+        {QStringLiteral("%12345"), 2},
+        {QStringLiteral("豫A縗%"), 1},
+        {QStringLiteral("%' OR '1'='1"), 0},
+        {QStringLiteral("%縗' OR 1=1 -- %"), 0},
+        // An escaped wildcard matches the character itself.
+        {QStringLiteral("%|%%"), 1},
+        {QStringLiteral("豫A|_1"), 1},
+    };
+    for (const Case& c : cases) {
+        const Reply found
+            = run(Statement("SELECT count(*) FROM celiangzongbiao WHERE cepaihao LIKE ? ESCAPE '|'").bind(c.pattern));
+        ASSERT_TRUE(found.ok) << c.pattern.toStdString() << ": " << found.error.toStdString();
+        EXPECT_EQ(found.rows->integer(0), c.matches) << c.pattern.toStdString();
     }
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE danganbianhao LIKE 'live%'")),
-        QString::number(values.size()));
-    const int offline = queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE danganbianhao LIKE 'off%'")).toInt();
-    EXPECT_LE(offline, values.size());
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")),
-        QString::number(values.size() + offline)) << "a value changed a statement";
-    EXPECT_EQ(queryValue(s_conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE jibenbeizu='pwned'")),
-        QStringLiteral("0")) << "a value set another column";
 }
+
+TEST_P(Binding, PlaceholdersAreOnlyOutsideQuotesAndComments)
+{
+    // A "?" in a literal, a quoted name or a comment is text; the value fills the one placeholder.
+    const Reply stored = run(Statement("INSERT INTO celiangzongbiao SET jibenbeizu='a?b', /* ? */ `cepaihao`=? -- ?\n")
+                                 .bind(QStringLiteral("豫?1")));
+    ASSERT_TRUE(stored.ok) << stored.error.toStdString();
+    EXPECT_EQ(queryValue(m_session, QStringLiteral("SELECT concat(jibenbeizu, '|', cepaihao) FROM celiangzongbiao")),
+        QStringLiteral("a?b|豫?1"));
+    // A statement whose values do not fill its placeholders is never sent.
+    const Reply short_ = run(Statement("INSERT INTO celiangzongbiao SET cepaihao=?, cezuxingming=?").bind("豫A3"));
+    EXPECT_FALSE(short_.ok);
+    EXPECT_EQ(count(), QStringLiteral("1"));
+}
+
+TEST_P(Binding, TextGbkCannotHoldIsNeverSent)
+{
+    // A value decoded from broken bytes carries U+FFFD, an emoji has no GBK form: neither may reach
+    // the server as "?".
+    for (const QString& value : {QStringLiteral("\uFFFD' OR 1=1 -- "), QStringLiteral("豫A😀")}) {
+        const Reply refused = run(Statement("INSERT INTO celiangzongbiao SET cepaihao=?").bind(value));
+        EXPECT_FALSE(refused.ok);
+        EXPECT_FALSE(refused.error.isEmpty());
+    }
+    EXPECT_EQ(count(), QStringLiteral("0"));
+}
+
+INSTANTIATE_TEST_SUITE_P(ServerModes, Binding, ::testing::Bool(),
+    [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "NoBackslashEscapes" : "Default"; });

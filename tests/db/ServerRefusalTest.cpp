@@ -1,6 +1,6 @@
 // What a session of the program lets the server store, and how the server's refusals are read:
 // every session is strict, also on a server that is not, and each common refusal names its column.
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "db/ServerErrors.h"
 
 #include "../support/TestSupport.h"
@@ -23,7 +23,7 @@ public:
         m_mode = queryValue(m_admin, QStringLiteral("SELECT @@GLOBAL.sql_mode"));
         mustExecute(m_admin, QStringLiteral("SET GLOBAL sql_mode='NO_ZERO_DATE,NO_ENGINE_SUBSTITUTION'"));
     }
-    ~LenientServer() { mustExecute(m_admin, QStringLiteral("SET GLOBAL sql_mode=") + dbQuote(m_admin, m_mode)); }
+    ~LenientServer() { mustExecute(m_admin, Statement("SET GLOBAL sql_mode=?").bind(m_mode)); }
 
 private:
     ConnectionPtr m_admin;

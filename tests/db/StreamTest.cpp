@@ -1,6 +1,6 @@
 // Streamed results: rows read as the server sends them, the session reserved for them until they
 // are released, and a list given up half read.
-#include "db/Legacy.h"
+#include "db/Database.h"
 
 #include "../support/TestSupport.h"
 

@@ -72,7 +72,7 @@ protected:
 TEST_F(FleetCategoryTest, TreeHasItsItemsValuesAndLevels)
 {
     QTreeWidget tree;
-    vehicles::FleetList::populateCategoryTree(&tree);
+    fleet::FleetList::populateCategoryTree(&tree);
     ASSERT_EQ(tree.topLevelItemCount(), 1);
     QTreeWidgetItem* root = tree.topLevelItem(0);
     EXPECT_EQ(root->text(0), QStringLiteral("公司车辆"));
@@ -104,11 +104,11 @@ TEST_F(FleetCategoryTest, EveryLeafListsExactlyItsVehicles)
 {
     insertRotated();
     for (int value = 1; value <= 28; ++value) {
-        fleet->categoryHandler(value);
-        const QString watched = vehicles::categoryColumn(value);
+        pick(value);
+        const QString watched = fleet::categoryColumn(value);
         const int code = (value - 1) % 4 + 1;
         const std::string where = "leaf " + std::to_string(value);
-        EXPECT_EQ(headers(), kSevenLeading + QStringList {vehicles::categoryHeader(value)}) << where;
+        EXPECT_EQ(headers(), kSevenLeading + QStringList {fleet::categoryHeader(value)}) << where;
 
         // Newest date first, NULL last; each row's plate is the vehicle holding that date.
         QStringList expected = kExpectedMay31.at(code);
@@ -134,22 +134,22 @@ TEST_F(FleetCategoryTest, WarningListColoursAndTheSharedBoundaryDays)
 {
     insertRotated();
     // 行车证 预警: June in orange, 2016-07-01 green (two months ahead).
-    fleet->categoryHandler(7);
+    pick(7);
     ASSERT_EQ(listedDates(), (QStringList {"2016-07-01", "2016-06-30", "2016-06-01"}));
     EXPECT_EQ(background(1, 6), kGreen);
     EXPECT_EQ(background(2, 6), kOrange);
     EXPECT_EQ(background(3, 6), kOrange);
     const QString june1 = cell(3, 3);
     // 本月需办 lists 2016-06-01 too; 正常 and 过期 both list the vehicle due on 2016-05-31.
-    fleet->categoryHandler(8);
+    pick(8);
     EXPECT_EQ(cell(1, 6), QStringLiteral("2016-06-01"));
     EXPECT_EQ(cell(1, 3), june1);
     EXPECT_EQ(background(1, 6), kOrange);
     EXPECT_EQ(background(2, 6), kRed);
-    fleet->categoryHandler(5);
+    pick(5);
     const int inValid = rowOfPlate(plateWith(QStringLiteral("zuceyouxiaoriqi"), QStringLiteral("2016-05-31")));
     EXPECT_GT(inValid, 0);
-    fleet->categoryHandler(6);
+    pick(6);
     const int inExpired = rowOfPlate(plateWith(QStringLiteral("zuceyouxiaoriqi"), QStringLiteral("2016-05-31")));
     EXPECT_GT(inExpired, 0);
     EXPECT_EQ(background(inExpired, 6), kRed);
@@ -167,34 +167,35 @@ TEST_F(FleetCategoryTest, DecemberLoginRollsIntoTheNextYear)
         "2017-02-01", "2017-02-02"};
     for (int k = 0; k < dates.size(); ++k)
         insert({QStringLiteral("DEC%1").arg(k), QStringLiteral("豫E%1").arg(20000 + k), QString(), QString(), allDates(dates[k])});
-    fleet->categoryHandler(27); // 管理费 预警
+    pick(27); // 管理费 预警
     EXPECT_EQ(listedDates(), (QStringList {"2017-02-01", "2017-01-31", "2017-01-01"}));
     EXPECT_EQ(background(1, 6), kGreen);
     EXPECT_EQ(background(2, 6), kOrange);
-    fleet->categoryHandler(28); // 管理费 本月需办
+    pick(28); // 管理费 本月需办
     EXPECT_EQ(listedDates(), (QStringList {"2017-01-01", "2016-12-31", "2016-12-10", "2016-12-01"}));
-    fleet->categoryHandler(25); // 正常: from the login day on
+    pick(25); // 正常: from the login day on
     EXPECT_EQ(listedDates().last(), QStringLiteral("2016-12-10"));
     EXPECT_EQ(listedDates().size(), 6);
-    fleet->categoryHandler(26); // 过期: up to the login day
+    pick(26); // 过期: up to the login day
     EXPECT_EQ(listedDates(), (QStringList {"2016-12-10", "2016-12-01", "2016-11-30"}));
 }
 
 TEST_F(FleetCategoryTest, GroupsDoNothingAndTheRootRestoresTheFullList)
 {
     insertRotated();
-    fleet->categoryHandler(3);
+    pick(3);
     const QStringList plates = column(3);
     ASSERT_FALSE(plates.isEmpty());
     QSignalSpy resets(fleet->model(), &QAbstractItemModel::modelReset);
-    QSignalSpy caption(fleet.get(), &vehicles::FleetList::captionRequested);
+    QSignalSpy caption(fleet.get(), &fleet::FleetList::captionRequested);
     fleet->categoryHandler(0);
+    EXPECT_FALSE(fleet->filling());
     EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(column(3), plates);
     EXPECT_EQ(headers().value(6), QStringLiteral("营运证有效日期"));
     EXPECT_EQ(fleet->model()->columnCount(), 7);
 
-    fleet->categoryHandler(29);
+    pick(29);
     EXPECT_EQ(fleet->model()->columnCount(), 12);
     EXPECT_EQ(headers().value(6), QStringLiteral("行车证有效日期"));
     EXPECT_EQ(headers().value(11), QStringLiteral("驾驶证有效日期"));
@@ -211,12 +212,14 @@ TEST_F(FleetCategoryTest, FailedOrForeignStatementsShowTheSevenColumnHeaderOnly)
     insertRotated();
     // Only the watched date columns may stand in the statement.
     fleet->loadCategory(QStringLiteral("zuceyouxiaoriqi) or 1=1 or Date(zuceyouxiaoriqi"), 1, QStringLiteral("x"));
+    EXPECT_FALSE(fleet->filling());
     EXPECT_EQ(gridRows(), 1);
     EXPECT_EQ(fleet->model()->columnCount(), 7);
     EXPECT_TRUE(dialogs.shown.isEmpty());
     // A statement that cannot run says why.
     db::dbClose(state.dbConnection);
     fleet->categoryHandler(5);
+    EXPECT_FALSE(fleet->filling());
     EXPECT_EQ(gridRows(), 1);
     EXPECT_EQ(headers(), kSevenLeading + QStringList {QStringLiteral("行车证有效日期")});
     EXPECT_EQ(dialogs.messages(), QStringList {QStringLiteral("读取车辆列表失败！\n没有连接数据库")});

@@ -1,13 +1,14 @@
 #pragma once
 // Shared set-up of the fleet grid tests: a fresh database of their own, vehicles inserted with
-// chosen dates, a FleetList over a real QTableView.
+// chosen dates, a FleetList over a real QTableView, and the fills waited for.
 
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "fleet/FleetList.h"
+#include "support/ListWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
-#include "fleet/FleetList.h"
 #include "vehicles/VehicleColumns.h"
 
 #include <QAbstractItemModelTester>
@@ -40,9 +41,9 @@ protected:
     {
         state.dbConnection = freshDatabase(databaseName());
         ASSERT_TRUE(state.dbConnection);
-        state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+        state.appTitle = kProgramTitle;
         setLogin(2016, 5, 31);
-        fleet = std::make_unique<vehicles::FleetList>(state, dialogs);
+        fleet = std::make_unique<fleet::FleetList>(state, dialogs);
         view = std::make_unique<QTableView>();
         view->resize(858, 593);
         fleet->attachView(view.get());
@@ -64,15 +65,39 @@ protected:
     QString insert(const Vehicle& v)
     {
         QString columns = QStringLiteral("danganbianhao,cepaihao,cezuxingming,cezudianhua");
-        auto q = [this](const QString& s) { return db::dbQuote(state.dbConnection, s); };
-        QString values = q(v.file) + QLatin1Char(',') + q(v.plate) + QLatin1Char(',') + q(v.owner) + QLatin1Char(',') + q(v.phone);
+        QString values = QStringLiteral("?,?,?,?");
         for (auto it = v.dates.begin(); it != v.dates.end(); ++it) {
             columns += QLatin1Char(',') + it.key();
-            values += QLatin1Char(',') + (it.value() ? q(*it.value()) : QStringLiteral("NULL"));
+            values += QStringLiteral(",?");
         }
-        mustExecute(state.dbConnection,
-            QStringLiteral("INSERT INTO celiangzongbiao (%1) VALUES (%2)").arg(columns, values));
+        db::Statement insert(QStringLiteral("INSERT INTO celiangzongbiao (%1) VALUES (%2)").arg(columns, values));
+        insert.bind(v.file).bind(v.plate).bind(v.owner).bind(v.phone);
+        for (const std::optional<QString>& date : v.dates)
+            insert.bind(date);
+        const db::Reply reply = state.dbConnection->run(insert);
+        EXPECT_TRUE(reply.ok) << reply.error.toStdString();
         return queryValue(state.dbConnection, QStringLiteral("SELECT LAST_INSERT_ID()"));
+    }
+
+    // The fills, waited for until the list is whole or has failed.
+    void loadAll()
+    {
+        fleet->loadAllVehicles();
+        ASSERT_TRUE(test::waitForList(*fleet));
+    }
+    void pick(int itemValue)
+    {
+        fleet->categoryHandler(itemValue);
+        ASSERT_TRUE(test::waitForList(*fleet));
+    }
+    // True when the grid shows the search's list: it started and said nothing.
+    bool search(int field, const QString& text)
+    {
+        const qsizetype said = dialogs.shown.size();
+        if (!fleet->searchVehicles(field, text))
+            return false;
+        EXPECT_TRUE(test::waitForList(*fleet));
+        return dialogs.shown.size() == said;
     }
 
     // Every watched date column set to the same text (nullopt: NULL).
@@ -121,7 +146,7 @@ protected:
     AppState state;
     ScriptedDialogs dialogs;
     std::unique_ptr<QTableView> view;
-    std::unique_ptr<vehicles::FleetList> fleet;
+    std::unique_ptr<fleet::FleetList> fleet;
     std::unique_ptr<QAbstractItemModelTester> tester;
 };
 

@@ -1,7 +1,12 @@
 // The full list and the search on the real database: layout, texts as stored, the colour of every
-// band boundary, search by each field with wildcards and escaped quotes and backslashes, and a
-// search that finds nothing leaving the grid untouched.
+// band boundary, search by each field with wildcards and escaped quotes and backslashes, a
+// search that finds nothing leaving the grid untouched, rows cut short, and the list read in
+// parts equal to the list read at once.
 #include "FleetFixture.h"
+
+#include "fleet/FleetStatements.h"
+#include "fleet/VehicleListModel.h"
+#include "fleet/VehicleRows.h"
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -10,6 +15,7 @@
 
 using namespace fd;
 using namespace fd::test;
+using fd::fleet::PartPacing;
 
 namespace {
 
@@ -72,8 +78,8 @@ TEST_F(FleetListTest, FullListLayoutTextsAndOrder)
             {QStringLiteral("jiasizengyouxiaoqi"), QStringLiteral("2016-05-02")}}});
     mustExecute(state.dbConnection, QStringLiteral("UPDATE celiangzongbiao SET cezuxingming=NULL WHERE ID=%1").arg(id2));
 
-    QSignalSpy caption(fleet.get(), &vehicles::FleetList::captionRequested);
-    fleet->loadAllVehicles();
+    QSignalSpy caption(fleet.get(), &fleet::FleetList::captionRequested);
+    loadAll();
 
     ASSERT_EQ(caption.count(), 1);
     EXPECT_EQ(caption[0][0].toString(), state.appTitle);
@@ -101,20 +107,20 @@ TEST_F(FleetListTest, FullListLayoutTextsAndOrder)
 
 TEST_F(FleetListTest, EmptyTableAndMissingConnectionShowTheHeaderOnly)
 {
-    fleet->loadAllVehicles();
+    loadAll();
     EXPECT_EQ(gridRows(), 1);
     EXPECT_EQ(headers(), kTwelveHeaders);
 
     insert({QStringLiteral("DA1"), QStringLiteral("豫H00001"), QString(), QString(), {}});
-    fleet->loadAllVehicles();
+    loadAll();
     EXPECT_EQ(gridRows(), 2);
     // A list the server refuses shows the header only and says why, never an empty fleet and no
     // word; a search the server refuses keeps the grid and says why, not that nothing was found.
-    ASSERT_TRUE(fleet->searchVehicles(1, QStringLiteral("豫H")));
+    ASSERT_TRUE(search(1, QStringLiteral("豫H")));
     mustExecute(state.dbConnection, QStringLiteral("RENAME TABLE celiangzongbiao TO vehicles_away"));
-    EXPECT_FALSE(fleet->searchVehicles(1, QStringLiteral("豫H")));
+    EXPECT_FALSE(search(1, QStringLiteral("豫H")));
     EXPECT_EQ(gridRows(), 2) << "the search keeps the grid it showed";
-    fleet->loadAllVehicles();
+    loadAll();
     mustExecute(state.dbConnection, QStringLiteral("RENAME TABLE vehicles_away TO celiangzongbiao"));
     EXPECT_EQ(gridRows(), 1);
     ASSERT_EQ(dialogs.messages().size(), 2);
@@ -124,9 +130,11 @@ TEST_F(FleetListTest, EmptyTableAndMissingConnectionShowTheHeaderOnly)
     dialogs.clear();
 
     db::dbClose(state.dbConnection);
-    fleet->loadAllVehicles();
+    loadAll();
     EXPECT_EQ(gridRows(), 1);
-    EXPECT_EQ(dialogs.messages(), QStringList {QStringLiteral("读取车辆列表失败！\n没有连接数据库")});
+    EXPECT_FALSE(fleet->searchVehicles(1, QStringLiteral("豫H")));
+    EXPECT_EQ(gridRows(), 1);
+    EXPECT_EQ(dialogs.messages(), QStringList(2, QStringLiteral("读取车辆列表失败！\n没有连接数据库")));
 }
 
 TEST_F(FleetListTest, BandBoundariesWithLoginOnMay31)
@@ -146,12 +154,12 @@ TEST_F(FleetListTest, BandBoundariesWithLoginOnMay31)
         {"0000-00-00", kBlack, kWhite},
     };
     const QStringList plates = insertBandCases(cases);
-    fleet->loadAllVehicles();
+    loadAll();
     ASSERT_EQ(gridRows(), static_cast<int>(cases.size()) + 1);
     expectBands(cases, plates, false);
 
     // The same in search results, whose next-month warning is the darker orange.
-    ASSERT_TRUE(fleet->searchVehicles(1, QStringLiteral("豫B")));
+    ASSERT_TRUE(search(1, QStringLiteral("豫B")));
     ASSERT_EQ(gridRows(), static_cast<int>(cases.size()) + 1);
     expectBands(cases, plates, true);
 }
@@ -171,9 +179,9 @@ TEST_F(FleetListTest, BandBoundariesWithLoginOnDecember10)
         {nullptr, kBlack, kWhite},
     };
     const QStringList plates = insertBandCases(cases);
-    fleet->loadAllVehicles();
+    loadAll();
     expectBands(cases, plates, false);
-    ASSERT_TRUE(fleet->searchVehicles(2, QStringLiteral("BD")));
+    ASSERT_TRUE(search(2, QStringLiteral("BD")));
     expectBands(cases, plates, true);
 }
 
@@ -195,7 +203,7 @@ protected:
     QStringList found(int field, const QString& text)
     {
         dialogs.clear();
-        if (!fleet->searchVehicles(field, text))
+        if (!search(field, text))
             return {QStringLiteral("<none>")};
         QStringList files = column(2);
         files.sort();
@@ -250,7 +258,7 @@ TEST_F(FleetSearchTest, QuotesAndBackslashesAreSearchedAsThemselves)
 TEST_F(FleetSearchTest, NothingFoundLeavesGridColoursAndSelectionAsTheyWere)
 {
     setLogin(2016, 5, 31);
-    ASSERT_TRUE(fleet->searchVehicles(1, QStringLiteral("H1")));
+    ASSERT_TRUE(search(1, QStringLiteral("H1")));
     ASSERT_EQ(gridRows(), 3);
     view->selectionModel()->setCurrentIndex(fleet->model()->index(1, 2),
         QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -259,13 +267,15 @@ TEST_F(FleetSearchTest, NothingFoundLeavesGridColoursAndSelectionAsTheyWere)
     ASSERT_EQ(orangeBefore, kSearchOrange);
 
     QSignalSpy resets(fleet->model(), &QAbstractItemModel::modelReset);
+    QSignalSpy inserted(fleet->model(), &QAbstractItemModel::rowsInserted);
     // The message is shown while the old list is still there.
     int rowsWhenShown = -1;
     dialogs.onShown = [&](const ScriptedDialogs::Shown&) { rowsWhenShown = gridRows(); };
-    EXPECT_FALSE(fleet->searchVehicles(3, QStringLiteral("nobody")));
+    EXPECT_FALSE(search(3, QStringLiteral("nobody")));
     EXPECT_EQ(dialogs.messages(), QStringList {kNotFound});
     EXPECT_EQ(rowsWhenShown, 3);
     EXPECT_EQ(resets.count(), 0);
+    EXPECT_EQ(inserted.count(), 0);
     EXPECT_EQ(column(3), before);
     EXPECT_EQ(background(rowOfPlate(QStringLiteral("豫H12345")), 6), kSearchOrange);
     EXPECT_EQ(view->currentIndex().row(), 1);
@@ -273,13 +283,13 @@ TEST_F(FleetSearchTest, NothingFoundLeavesGridColoursAndSelectionAsTheyWere)
     EXPECT_EQ(view->columnWidth(1), 30);
 }
 
-TEST_F(FleetListTest, RowsCutShortSayWhyAndASearchKeepsItsGrid)
+TEST_F(FleetListTest, RowsCutShortSayWhyAndASearchKeepsItsGridUntilItsRowsCame)
 {
     QStringList ids;
     for (int i = 0; i < 40; ++i)
         ids << insert({QStringLiteral("CS%1").arg(i), QStringLiteral("豫D1%1").arg(1000 + i), QStringLiteral("车主%1").arg(i),
             QStringLiteral("139%1").arg(10000000 + i), allDates(QStringLiteral("2016-08-%1").arg(i % 28 + 1))});
-    ASSERT_TRUE(fleet->searchVehicles(1, QStringLiteral("豫D")));
+    ASSERT_TRUE(search(1, QStringLiteral("豫D")));
     ASSERT_EQ(gridRows(), 41);
     const QStringList before = column(3);
 
@@ -294,27 +304,115 @@ TEST_F(FleetListTest, RowsCutShortSayWhyAndASearchKeepsItsGrid)
                                         .arg(kWatchedDates.join(QLatin1Char(','))));
     const QStringList expected = {QStringLiteral("读取车辆列表中断！\nconnection lost")};
 
+    // Cut short before any of its rows reached the grid: the search keeps the grid it showed.
+    fleet->setPacing({1000, 60000});
     QSignalSpy resets(fleet->model(), &QAbstractItemModel::modelReset);
     dialogs.clear();
-    EXPECT_FALSE(fleet->searchVehicles(1, QStringLiteral("豫D")));
+    EXPECT_FALSE(search(1, QStringLiteral("豫D")));
     EXPECT_EQ(dialogs.messages(), expected);
     EXPECT_EQ(resets.count(), 0);
     EXPECT_EQ(column(3), before) << "a search cut short keeps the grid it showed";
+
+    // Cut short after its first five rows were shown: they are not the list, the header stays.
+    fleet->setPacing({5, 60000});
+    QSignalSpy inserted(fleet->model(), &QAbstractItemModel::rowsInserted);
+    dialogs.clear();
+    EXPECT_FALSE(search(1, QStringLiteral("豫D")));
+    EXPECT_EQ(dialogs.messages(), expected);
+    EXPECT_EQ(inserted.count(), 1);
+    EXPECT_EQ(gridRows(), 1);
+    EXPECT_EQ(fleet->model()->columnCount(), 12);
 
     // The full list and a category list cannot keep an older list: the header, and why.
     const struct {
         const char* what;
         std::function<void()> fill;
         int columns;
-    } fills[] = {{"full list", [this] { fleet->loadAllVehicles(); }, 12},
-        {"category", [this] { fleet->categoryHandler(5); }, 7}};
-    for (const auto& f : fills) {
-        dialogs.clear();
-        f.fill();
-        EXPECT_EQ(dialogs.messages(), expected) << f.what;
-        EXPECT_EQ(gridRows(), 1) << f.what;
-        EXPECT_EQ(fleet->model()->columnCount(), f.columns) << f.what;
+    } fills[] = {{"full list", [this] { loadAll(); }, 12}, {"category", [this] { pick(5); }, 7}};
+    for (const PartPacing pacing : {PartPacing {1000, 60000}, PartPacing {5, 60000}})
+        for (const auto& f : fills) {
+            fleet->setPacing(pacing);
+            dialogs.clear();
+            f.fill();
+            EXPECT_EQ(dialogs.messages(), expected) << f.what;
+            EXPECT_EQ(gridRows(), 1) << f.what;
+            EXPECT_EQ(fleet->model()->columnCount(), f.columns) << f.what;
+        }
+}
+
+// Every cell of the grid: text, background and text colour.
+struct GridCell {
+    QString text;
+    QColor background, foreground;
+    bool operator==(const GridCell&) const = default;
+};
+
+std::vector<std::vector<GridCell>> cellsOf(const QAbstractItemModel& model)
+{
+    std::vector<std::vector<GridCell>> rows;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        std::vector<GridCell> row;
+        for (int c = 0; c < model.columnCount(); ++c) {
+            const QModelIndex i = model.index(r, c);
+            row.push_back({i.data().toString(), i.data(Qt::BackgroundRole).value<QColor>(), i.data(Qt::ForegroundRole).value<QColor>()});
+        }
+        rows.push_back(std::move(row));
     }
+    return rows;
+}
+
+TEST_F(FleetListTest, TheListReadInPartsEqualsTheListReadAtOnce)
+{
+    // Awkward values: NULL and empty cells, quotes and backslashes, texts longer than a short
+    // cell, the zero date, dates with many ties, a vehicle without any date.
+    QStringList dates;
+    for (int k = 0; k < kWatchedDates.size(); ++k)
+        dates << QStringLiteral("CASE (seq + %1) % 9 WHEN 0 THEN NULL WHEN 1 THEN '0000-00-00' "
+                                "ELSE DATE_ADD('2016-02-15', INTERVAL (seq * 7 + %1) % 150 DAY) END")
+                     .arg(k);
+    mustExecute(state.dbConnection,
+        QStringLiteral("INSERT INTO celiangzongbiao (danganbianhao,cepaihao,cezuxingming,cezudianhua,%1) "
+                       "SELECT CASE seq % 5 WHEN 0 THEN NULL WHEN 1 THEN '' WHEN 2 THEN CONCAT('D''', seq) "
+                       "WHEN 3 THEN CONCAT('D\\\\', seq) ELSE REPEAT('档', 127 + seq % 3) END, "
+                       "CONCAT('豫', seq), IF(seq % 7 = 0, NULL, CONCAT('车主', seq % 13)), "
+                       "IF(seq % 3 = 0, '', CONCAT('138', LPAD(seq, 8, '0'))), %2 FROM seq_1_to_800")
+            .arg(kWatchedDates.join(QLatin1Char(',')), dates.join(QLatin1Char(','))));
+    insert({QStringLiteral("NODATE"), QStringLiteral("豫1无"), QString(), QString(), {}});
+    ASSERT_EQ(queryValue(state.dbConnection, QStringLiteral("SELECT COUNT(*) FROM celiangzongbiao WHERE danganbianhao LIKE 'D\\\\\\\\%'")),
+        QStringLiteral("160"));
+
+    const double login = state.loginDateTime;
+    const QString permit = QStringLiteral("zuceyouxiaoriqi");
+    const QStringList all = vehicles::listedDates();
+    const struct {
+        const char* what;
+        std::function<void()> fill;
+        db::Statement statement;
+        QStringList dateFields;
+        bool searchColours;
+    } lists[] = {
+        {"full list", [this] { loadAll(); }, fleet::fullListStatement(), all, false},
+        {"search", [this] { ASSERT_TRUE(search(1, QStringLiteral("豫1"))); }, fleet::searchStatement(1, QStringLiteral("豫1")), all, true},
+        {"category expired", [this] { pick(6); }, fleet::categoryStatement(permit, 2, login), {permit}, false},
+        {"category due next month", [this] { pick(7); }, fleet::categoryStatement(permit, 3, login), {permit}, false},
+    };
+    // The first part after seven rows, then parts of ten.
+    fleet->setPacing({7, 60000, 10});
+    for (const auto& list : lists) {
+        SCOPED_TRACE(list.what);
+        list.fill();
+        const auto& shown = static_cast<const fleet::VehicleListModel&>(*fleet->model());
+        EXPECT_GT(shown.rows().partCount(), 10);
+
+        db::Reply reply = state.dbConnection->run(list.statement);
+        ASSERT_TRUE(reply.ok && reply.rows) << reply.error.toStdString();
+        fleet::VehicleListModel atOnce;
+        atOnce.setRows(fleet::fillVehicleRows(*reply.rows, list.dateFields, login), shown.headers(), list.searchColours);
+        ASSERT_GT(atOnce.rowCount(), 50);
+        EXPECT_EQ(shown.rowCount(), atOnce.rowCount());
+        EXPECT_TRUE(cellsOf(shown) == cellsOf(atOnce));
+    }
+    EXPECT_TRUE(dialogs.shown.isEmpty()) << dialogs.lastMessage().toStdString();
 }
 
 } // namespace

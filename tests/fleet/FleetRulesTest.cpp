@@ -8,7 +8,8 @@
 #include <QByteArray>
 #include <gtest/gtest.h>
 
-using namespace fd::vehicles;
+using namespace fd::fleet;
+using fd::vehicles::isWatchedDateColumn;
 using fd::datetime::toDayNumber;
 
 namespace {
@@ -76,34 +77,52 @@ TEST(FleetRules, CategoryDatesRollOverDecember)
 
 TEST(FleetRules, StatementTextsAreSentAsWritten)
 {
-    EXPECT_EQ(fullListStatement(),
+    EXPECT_EQ(fullListStatement().renderOffline(),
         QStringLiteral("Select ID, danganbianhao, cepaihao,cezuxingming,cezudianhua,zuceyouxiaoriqi,yingyunzengyouxiaoqi,"
                        "zucebaoxianyouxiaoqi,guacebaoxianyouxiaoqi,zigezengyouxiaoqi,jiasizengyouxiaoqi from celiangzongbiao "
                        "Order By zuceyouxiaoriqi desc"));
     const QString p = QStringLiteral(
         "SELECT ID,danganbianhao,cepaihao,cezuxingming,cezudianhua,zuceyouxiaoriqi,yingyunzengyouxiaoqi,"
         "zucebaoxianyouxiaoqi,guacebaoxianyouxiaoqi,zigezengyouxiaoqi,jiasizengyouxiaoqi FROM celiangzongbiao WHERE ");
-    EXPECT_EQ(searchStatement(1, QStringLiteral("H1")), p + QStringLiteral("cepaihao  like '%H1%'"));
-    EXPECT_EQ(searchStatement(2, QStringLiteral("DA")), p + QStringLiteral("danganbianhao  like '%DA%'"));
-    EXPECT_EQ(searchStatement(3, QStringLiteral("王")), p + QStringLiteral(" cezuxingming  like '%王%'"));
+    // The text typed, and the pattern as it reaches the server: a quote or a backslash cannot end
+    // the literal, "%" and "_" stay wildcards.
+    const struct {
+        int field;
+        const char* typed;
+        const char* sent;
+    } searches[] = {
+        {1, "H1", "cepaihao  like '%H1%'"},
+        {2, "DA", "danganbianhao  like '%DA%'"},
+        {3, "王", " cezuxingming  like '%王%'"},
+        {3, "", " cezuxingming  like '%%'"},
+        {1, "a_b%", "cepaihao  like '%a_b%%'"},
+        {3, "O'B", " cezuxingming  like '%O''B%'"},
+        {1, "x' or 1=1 -- ", "cepaihao  like '%x'' or 1=1 -- %'"},
+        {2, "A\\0", "danganbianhao  like '%A\\\\\\\\0%'"},
+        {1, "豫\\", "cepaihao  like '%豫\\\\\\\\%'"},
+        {1, "?", "cepaihao  like '%?%'"},
+    };
+    for (const auto& c : searches)
+        EXPECT_EQ(searchStatement(c.field, QString::fromUtf8(c.typed)).renderOffline(), p + QString::fromUtf8(c.sent)) << c.typed;
     EXPECT_TRUE(searchStatement(4, QStringLiteral("x")).isEmpty());
     EXPECT_TRUE(searchStatement(0, QStringLiteral("x")).isEmpty());
     EXPECT_EQ(likePattern(QStringLiteral("a\\b%_'")), QStringLiteral("a\\\\b%_'"));
 
     const double login = toDayNumber(2016, 5, 31, 8, 0, 0);
     const QString s = QStringLiteral("Select ID, danganbianhao, cepaihao,cezuxingming,cezudianhua,zuceyouxiaoriqi");
-    EXPECT_EQ(categoryStatement(QStringLiteral("zuceyouxiaoriqi"), 1, login),
+    const QString c = QStringLiteral("zuceyouxiaoriqi");
+    EXPECT_EQ(categoryStatement(c, 1, login).renderOffline(),
         s + QStringLiteral(" from celiangzongbiao Where Date(zuceyouxiaoriqi)>='2016-5-31'Order By zuceyouxiaoriqi desc"));
-    EXPECT_EQ(categoryStatement(QStringLiteral("zuceyouxiaoriqi"), 2, login),
+    EXPECT_EQ(categoryStatement(c, 2, login).renderOffline(),
         s + QStringLiteral(" from celiangzongbiao Where Date(zuceyouxiaoriqi)<='2016-5-31'or zuceyouxiaoriqi is null "
                            "Order By zuceyouxiaoriqi desc"));
-    EXPECT_EQ(categoryStatement(QStringLiteral("zuceyouxiaoriqi"), 3, login),
+    EXPECT_EQ(categoryStatement(c, 3, login).renderOffline(),
         s + QStringLiteral(" from celiangzongbiao Where Date(zuceyouxiaoriqi)>='2016-6-01'and "
                            "Date(zuceyouxiaoriqi)<='2016-7-01' Order By zuceyouxiaoriqi desc"));
-    EXPECT_EQ(categoryStatement(QStringLiteral("zuceyouxiaoriqi"), 4, login),
+    EXPECT_EQ(categoryStatement(c, 4, login).renderOffline(),
         s + QStringLiteral(" from celiangzongbiao Where  Date(zuceyouxiaoriqi)>='2016-5-01'and "
                            "Date(zuceyouxiaoriqi)<='2016-6-01' Order By zuceyouxiaoriqi desc"));
-    EXPECT_TRUE(categoryStatement(QStringLiteral("zuceyouxiaoriqi"), 5, login).isEmpty());
+    EXPECT_TRUE(categoryStatement(c, 5, login).isEmpty());
 }
 
 } // namespace

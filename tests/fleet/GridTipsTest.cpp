@@ -17,7 +17,8 @@
 #include <QToolTip>
 #include <gtest/gtest.h>
 
-using namespace fd::vehicles;
+using namespace fd::fleet;
+using fd::vehicles::ExpiryBand;
 
 namespace {
 

@@ -1,6 +1,7 @@
 // The import against the local stack: matching stored vehicles, updating them with history, a
 // session lost in the middle, the refused rows' sheet, and undoing an import.
 #include "import/ImportRun.h"
+#include "db/ProgramTables.h"
 #include "import/Mapping.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
@@ -10,6 +11,7 @@
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QThread>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace fd;
@@ -52,7 +54,7 @@ protected:
         ASSERT_TRUE(observer);
         session = test::connectStack(kDatabase);
         ASSERT_TRUE(session);
-        ASSERT_TRUE(ensureImportTables(session));
+        ASSERT_TRUE(db::ensureProgramTables(*session));
     }
     void TearDown() override { vehicles::setAfterRowLockedHook(nullptr); }
 
@@ -130,7 +132,7 @@ TEST_F(ImportRun, StoredVehiclesAreSkippedOrUpdatedWithTheirHistoryAndNewOnesAdd
     EXPECT_EQ(value("SELECT count(*) FROM celiangzongbiao"), QStringLiteral("4"));
     // The update's history: the two changed columns, old and new, by the clerk.
     EXPECT_EQ(value(QStringLiteral("SELECT group_concat(concat(ziduan,':',coalesce(jiuzhi,''),'>',coalesce(xinzhi,'')) order by ziduan) "
-                                   "FROM xiugaijilu WHERE cheliangid=%1 AND yonghu='导入员'")
+                                   "FROM xiugaijilu WHERE cheliangid=%1 AND yonghu='导入员' AND caozuo='导入'")
                         .arg(first)),
         QStringLiteral("cezudianhua:13900000000>13900000001,zuceyouxiaoriqi:2030-1-1>2017-6-30"));
     EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM daorujilu WHERE daoruid=%1").arg(report.batchId)),
@@ -155,7 +157,9 @@ TEST_F(ImportRun, ASessionKilledMidImportLeavesTheRowsBeforeWholeAndNoneAfter)
         if (++adds == 4)
             killSession(observer, id);
     });
-    const ImportReport report = runImport(session, csvSource(text), {}, kClerk);
+    ImportOptions oneSession;
+    oneSession.sessions = 1;
+    const ImportReport report = runImport(session, csvSource(text), oneSession, kClerk);
     vehicles::setAfterRowLockedHook(nullptr);
     EXPECT_FALSE(report.stopped.isEmpty());
     EXPECT_EQ(report.counts.added, 3);
@@ -167,6 +171,64 @@ TEST_F(ImportRun, ASessionKilledMidImportLeavesTheRowsBeforeWholeAndNoneAfter)
     EXPECT_EQ(value("SELECT count(*) FROM xiugaijilu h LEFT JOIN celiangzongbiao v ON v.ID=h.cheliangid WHERE v.ID IS NULL"),
         QStringLiteral("0"));
     EXPECT_EQ(value("SELECT count(*) FROM daorujilu"), QStringLiteral("3"));
+    // The rows not reached are handed back to be imported again.
+    ASSERT_EQ(report.notReached.size(), 2u);
+    EXPECT_EQ(report.notReached[0].sheetRow, 5);
+    EXPECT_EQ(rowsNotImported(report).size(), 3u);
+}
+
+TEST_F(ImportRun, SessionsKilledInAParallelImportLeaveEveryRowWholeOrAbsent)
+{
+    QString text = QStringLiteral("车牌号,档案编号,车主,行驶证到期\n");
+    for (int i = 1; i <= 60; ++i)
+        text += QStringLiteral("豫H3%1,P%1,车主%1,2019-%2-1\n").arg(i, 4, 10, QLatin1Char('0')).arg(1 + i % 12);
+    const ImportSource source = csvSource(text);
+    const QString observerId = value("SELECT CONNECTION_ID()");
+    std::atomic<int> adds {0};
+    // In the middle of an add, on whichever session makes it, every session of the import is
+    // killed: the one in this transaction and the others, idle or busy.
+    vehicles::setAfterRowLockedHook([&] {
+        if (++adds != 20)
+            return;
+        const db::ConnectionPtr killer = test::connectStack(kDatabase);
+        ASSERT_TRUE(killer);
+        const db::Reply ids = killer->run(db::Statement("SELECT id FROM information_schema.processlist WHERE db=? "
+                                                        "AND id<>? AND id<>CONNECTION_ID()")
+                                              .bind(kDatabase)
+                                              .bind(observerId.toLongLong()));
+        ASSERT_TRUE(ids.ok && ids.rows);
+        while (ids.rows->next())
+            killer->run(db::Statement("KILL ?").bind(ids.rows->integer(0)));
+    });
+    const ImportReport report = runImport(session, source, {}, kClerk);
+    vehicles::setAfterRowLockedHook(nullptr);
+    ASSERT_FALSE(report.stopped.isEmpty());
+
+    // Every row is accounted for: landed, refused by the kill, or not reached.
+    EXPECT_EQ(report.counts.added + report.counts.refused + static_cast<int>(report.notReached.size()), 60);
+    EXPECT_GE(report.notReached.size(), 1u);
+    EXPECT_EQ(value("SELECT count(*) FROM celiangzongbiao"), QString::number(report.counts.added));
+    // Each landed vehicle whole: its history (operation 导入) and the import's record of it; nothing
+    // of the others.
+    EXPECT_EQ(value("SELECT count(distinct cheliangid) FROM xiugaijilu WHERE caozuo='导入'"),
+        QString::number(report.counts.added));
+    EXPECT_EQ(value("SELECT count(*) FROM xiugaijilu h LEFT JOIN celiangzongbiao v ON v.ID=h.cheliangid WHERE v.ID IS NULL"),
+        QStringLiteral("0"));
+    EXPECT_EQ(value(QStringLiteral("SELECT count(*) FROM daorujilu j JOIN celiangzongbiao v ON v.ID=j.cheliangid "
+                                   "WHERE j.daoruid=%1")
+                        .arg(report.batchId)),
+        QString::number(report.counts.added));
+    EXPECT_EQ(value("SELECT count(*) FROM daorujilu"), QString::number(report.counts.added));
+
+    // The rows handed back land on the next import, and the whole file is then stored.
+    ImportSource again = source;
+    again.sheet.rows.resize(1);
+    for (const RefusedRow& r : rowsNotImported(report))
+        again.sheet.rows.push_back(r.cells);
+    const ImportReport second = runImport(session, again, {}, kClerk);
+    EXPECT_TRUE(second.stopped.isEmpty()) << second.stopped.toStdString();
+    EXPECT_EQ(second.counts.added, 60 - report.counts.added);
+    EXPECT_EQ(value("SELECT count(*) FROM celiangzongbiao"), QStringLiteral("60"));
 }
 
 TEST_F(ImportRun, TheRefusedRowsSheetCanBeFixedAndImported)

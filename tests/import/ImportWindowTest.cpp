@@ -9,7 +9,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -54,13 +54,19 @@ TEST(ImportWindow, PreviewMarksProblemsThenImportsReportsAndUndoes)
         ASSERT_TRUE(waitIdle(window));
         EXPECT_TRUE(window.countsText().startsWith(QStringLiteral("新车辆 2，未变 0，修改已有车辆 0，跳过 0，未导入 2")))
             << window.countsText().toStdString();
-        auto* preview = window.findChild<QTableWidget*>(QStringLiteral("preview"));
+        const QAbstractItemModel* preview = window.findChild<QTableView*>(QStringLiteral("preview"))->model();
         ASSERT_EQ(preview->rowCount(), 4);
+        auto cell = [preview](int row, int column, int role) {
+            return preview->data(preview->index(row, column), role).toString();
+        };
         // Column 1 is the plate, 4 the date: the bad cells are marked with their reason.
-        EXPECT_FALSE(preview->item(1, 1)->toolTip().isEmpty());
-        EXPECT_TRUE(preview->item(0, 1)->toolTip().isEmpty());
-        EXPECT_TRUE(preview->item(2, 4)->toolTip().contains(QStringLiteral("下个月")));
-        EXPECT_EQ(preview->item(3, 4)->text(), QStringLiteral("2016-5-31"));
+        EXPECT_FALSE(cell(1, 1, Qt::ToolTipRole).isEmpty());
+        EXPECT_TRUE(cell(0, 1, Qt::ToolTipRole).isEmpty());
+        EXPECT_TRUE(cell(2, 4, Qt::ToolTipRole).contains(QStringLiteral("下个月")));
+        EXPECT_EQ(cell(2, 4, Qt::DisplayRole), QStringLiteral("下个月"));
+        EXPECT_EQ(cell(3, 4, Qt::DisplayRole), QStringLiteral("2016-5-31"));
+        EXPECT_TRUE(cell(1, 5, Qt::DisplayRole).startsWith(QStringLiteral("未导入：")));
+        EXPECT_EQ(cell(3, 5, Qt::DisplayRole), QStringLiteral("新车辆"));
 
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("import")), Qt::LeftButton);
         ASSERT_TRUE(waitIdle(window));

@@ -5,10 +5,12 @@
 
 #include "common/AppState.h"
 #include "common/DateTime.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/Transaction.h"
 #include "overview/OverviewPage.h"
 #include "overview/OverviewPrint.h"
 #include "overview/OverviewStatements.h"
+#include "support/ListWait.h"
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 #include "fleet/FleetList.h"
@@ -55,7 +57,7 @@ protected:
     {
         state.dbConnection = freshDatabase(QStringLiteral("t_overview"));
         ASSERT_TRUE(state.dbConnection);
-        state.appTitle = QStringLiteral("路衡通挂靠运输公司车辆管理软件");
+        state.appTitle = kProgramTitle;
         state.loginDateTime = datetime::toDayNumber(2016, 12, 10, 9, 30, 0);
         // Zero dates are what older data holds; the server takes them only outside strict mode.
         mustExecute(state.dbConnection, QStringLiteral("SET SESSION sql_mode=''"));
@@ -77,12 +79,12 @@ protected:
             }
             mustExecute(state.dbConnection, QStringLiteral("INSERT INTO celiangzongbiao (%1) VALUES (%2)").arg(columns, values));
         }
-        fleet = std::make_unique<vehicles::FleetList>(state, dialogs);
+        fleet = std::make_unique<fleet::FleetList>(state, dialogs);
         view = std::make_unique<QTableView>();
         fleet->attachView(view.get());
         page = std::make_unique<overview::OverviewPage>(state, dialogs);
         page->resize(900, 700);
-        QObject::connect(page.get(), &overview::OverviewPage::listRequested, fleet.get(), &vehicles::FleetList::loadDateList);
+        QObject::connect(page.get(), &overview::OverviewPage::listRequested, fleet.get(), &fleet::FleetList::loadDateList);
     }
 
     void TearDown() override
@@ -129,7 +131,7 @@ protected:
 
     AppState state;
     ScriptedDialogs dialogs;
-    std::unique_ptr<vehicles::FleetList> fleet;
+    std::unique_ptr<fleet::FleetList> fleet;
     std::unique_ptr<QTableView> view;
     std::unique_ptr<overview::OverviewPage> page;
 };
@@ -156,8 +158,8 @@ TEST_F(OverviewTest, CountsAgreeWithTheListsAndTheCategoryStatementsForEveryDocu
         auto both = [&](Column c) { return o.count(Fleet::active, d, c) + o.count(Fleet::gone, d, c); };
         auto on = [&](const char* day) { return rows(QStringLiteral("Select ID from celiangzongbiao where %1='%2'").arg(kDates[d], QLatin1String(day))); };
         // 预警 lists January 2017 and 2017-02-01; 本月需办 December and 2017-01-01.
-        EXPECT_EQ(both(Column::dueNextMonth), rows(vehicles::categoryStatement(kDates[d], 3, login)) - on("2017-02-01"));
-        EXPECT_EQ(both(Column::dueThisMonth), rows(vehicles::categoryStatement(kDates[d], 4, login)) - on("2017-01-01"));
+        EXPECT_EQ(both(Column::dueNextMonth), rows(fleet::categoryStatement(kDates[d], 3, login).renderOffline()) - on("2017-02-01"));
+        EXPECT_EQ(both(Column::dueThisMonth), rows(fleet::categoryStatement(kDates[d], 4, login).renderOffline()) - on("2017-01-01"));
         // NULL and the zero date are no date; the fixture holds both.
         EXPECT_EQ(both(Column::noDate),
             rows(QStringLiteral("Select ID from celiangzongbiao where %1 is null or %1='0000-00-00'").arg(kDates[d])));
@@ -180,6 +182,7 @@ TEST_F(OverviewTest, ACellOrABarListsExactlyItsVehicles)
     // As a mouse sends it: a click, then the second press arrives as the double-click.
     QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell.center());
     QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell.center());
+    ASSERT_TRUE(waitForList(*fleet));
     const QList<qint64> january = ids(QStringLiteral("Select ID from celiangzongbiao where Year(%1)=2017 and Month(%1)=1").arg(c) + active);
     ASSERT_FALSE(january.isEmpty());
     EXPECT_EQ(gridIds(), january);
@@ -194,11 +197,13 @@ TEST_F(OverviewTest, ACellOrABarListsExactlyItsVehicles)
     const QRect gone = table.visualRect(table.model()->index(overview::kDocuments + d, static_cast<int>(Column::noDate)));
     QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, gone.center());
     QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, gone.center());
+    ASSERT_TRUE(waitForList(*fleet));
     EXPECT_EQ(gridIds(), ids(QStringLiteral("Select ID from celiangzongbiao where (%1 is null or %1='0000-00-00') and celiangzuangtai in ('转出','注销')").arg(c)));
 
     auto* bars = qobject_cast<QStackedBarSeries*>(page->chart().series().value(0));
     ASSERT_TRUE(bars);
     Q_EMIT bars->barSets()[d]->clicked(11); // November 2017
+    ASSERT_TRUE(waitForList(*fleet));
     EXPECT_EQ(gridIds(), ids(QStringLiteral("Select ID from celiangzongbiao where Year(%1)=2017 and Month(%1)=11").arg(c) + active));
     EXPECT_FALSE(gridIds().isEmpty());
 }
@@ -355,6 +360,69 @@ TEST_F(OverviewTest, TheExportedWorkbookHoldsTheNumbersShown)
     const QString chart = part(QStringLiteral("xl/charts/chart1.xml"));
     EXPECT_TRUE(chart.contains(QStringLiteral("<c:grouping val=\"stacked\"/>")));
     EXPECT_EQ(chart.count(QStringLiteral("<c:ser>")), overview::kDocuments);
+}
+
+// The counts are read on the database lane with a session of its own: what the window's session
+// holds in an open transaction is not counted, and the window's session is not disturbed. A
+// refresh while a count runs drops that count (nothing of it is shown) and counts again; the
+// lane's sessions, given up in the middle of their rows, count the next time as well.
+TEST_F(OverviewTest, CountsComeFromASessionOfTheirOwnAndARefreshReplacesTheOneRunning)
+{
+    const overview::Overview first = counted();
+    const qint64 before = first.vehicles[0] + first.vehicles[1];
+    // The vehicles added below all fall due next month for the first document.
+    const qint64 nextMonth = first.count(Fleet::active, 0, Column::dueNextMonth) + 30000;
+    mustExecute(state.dbConnection,
+        QStringLiteral("INSERT INTO celiangzongbiao (danganbianhao,cepaihao,%1) "
+                       "SELECT CONCAT('M',seq),CONCAT('豫M',seq),'2017-01-15' FROM seq_1_to_30000")
+            .arg(kDates[0]));
+    const qint64 all = before + 30000;
+    {
+        db::Transaction pending(*state.dbConnection);
+        ASSERT_TRUE(pending.run(db::Statement("delete from celiangzongbiao")).ok);
+        const overview::Overview& o = counted();
+        EXPECT_EQ(o.vehicles[0] + o.vehicles[1], all);
+        EXPECT_EQ(queryValue(state.dbConnection, QStringLiteral("select count(*) from celiangzongbiao")),
+            QStringLiteral("0"));
+    }
+    EXPECT_EQ(queryValue(state.dbConnection, QStringLiteral("select count(*) from celiangzongbiao")),
+        QString::number(all));
+
+    QSignalSpy shown(page.get(), &overview::OverviewPage::refreshed);
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        shown.clear();
+        page->refresh();
+        page->refresh();
+        ASSERT_TRUE(shown.wait(20000));
+        ASSERT_TRUE(waitForAllJobs(20000));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(shown.size(), 1);
+        EXPECT_EQ(page->overview()->vehicles[0] + page->overview()->vehicles[1], all);
+        EXPECT_EQ(page->overview()->count(Fleet::active, 0, Column::dueNextMonth), nextMonth);
+    }
+}
+
+// A count that cannot be read says why in the status line and leaves 刷新 usable.
+TEST_F(OverviewTest, AFailedCountSaysWhyAndCanBeRetried)
+{
+    const overview::Overview shownBefore = counted();
+    db::dbClose(state.dbConnection);
+    state.dbConnection = connectStack(); // no database: the table cannot be found
+    auto* status = page->findChild<QLabel*>(QStringLiteral("透明标签_总览状态"));
+    auto* refresh = page->findChild<QAbstractButton*>(QStringLiteral("按钮_刷新总览"));
+    ASSERT_TRUE(status && refresh);
+    page->refresh();
+    EXPECT_FALSE(refresh->isEnabled());
+    QTRY_VERIFY_WITH_TIMEOUT(refresh->isEnabled(), 10000);
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("统计失败："))) << status->text().toStdString();
+    EXPECT_GT(status->text().size(), QStringLiteral("统计失败：").size());
+    // The counts shown before stay.
+    EXPECT_EQ(page->overview()->vehicles[0], shownBefore.vehicles[0]);
+
+    state.dbConnection = freshDatabase(QStringLiteral("t_overview"));
+    const overview::Overview& empty = counted();
+    EXPECT_EQ(empty.vehicles[0] + empty.vehicles[1], 0);
 }
 
 } // namespace

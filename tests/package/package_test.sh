@@ -69,6 +69,9 @@ for f in /usr/bin/fleetdesk /usr/bin/fleetdesk-remind /usr/bin/fleetdesk-enciphe
   /usr/share/fleetdesk/help/images/main-window.png; do
   check "installed: $f" grep -qx "$f" "$work/own"
 done
+# fleetdesk shows its login window, then loads the rest of itself from its own folder of libraries.
+has_module() { grep -Eq '^/usr/lib/([^/]+/)?fleetdesk/fleetdesk-program\.so$' "$work/own"; }
+check "installed: the program's module fleetdesk-program.so in /usr/lib/<architecture>/fleetdesk" has_module
 only_programs() { ! grep -Eq '_test|_bench|/include/|\.a$' "$work/own"; }
 check "nothing of the tests or benchmarks is installed" only_programs
 check "the menu entry is valid" desktop-file-validate /usr/share/applications/fleetdesk.desktop

@@ -6,6 +6,7 @@
 
 using namespace fd;
 using namespace fd::vehicles;
+using namespace fd::pictures;
 
 namespace {
 

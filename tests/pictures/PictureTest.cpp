@@ -7,7 +7,8 @@
 #include "common/Jobs.h"
 #include "common/Text.h"
 #include "common/Cipher.h"
-#include "db/Legacy.h"
+#include "db/Database.h"
+#include "db/Transaction.h"
 #include "net/Endpoints.h"
 #include "support/ScriptedDialogs.h"
 #include "support/FtpServer.h"
@@ -46,6 +47,7 @@
 
 using namespace fd;
 using namespace fd::vehicles;
+using namespace fd::pictures;
 
 namespace {
 
@@ -215,6 +217,7 @@ protected:
     {
         ASSERT_TRUE(conn && temp.isValid());
         test::mustExecute(conn, QStringLiteral("drop trigger if exists refuse_update"));
+        test::mustExecute(conn, QStringLiteral("drop trigger if exists refuse_history"));
         test::mustExecute(conn, QStringLiteral("delete from celiangzongbiao"));
         test::mustExecute(conn, QStringLiteral("delete from ") + kHistoryTable);
         state.settings = test::stackSettings();
@@ -229,8 +232,8 @@ protected:
 
     QString insertVehicle(const QString& plate, const QString& fileNumber)
     {
-        test::mustExecute(conn, QStringLiteral("insert into celiangzongbiao set cepaihao=%1, danganbianhao=%2")
-                                    .arg(db::dbQuote(conn, plate), db::dbQuote(conn, fileNumber)));
+        test::mustExecute(
+            conn, db::Statement("insert into celiangzongbiao set cepaihao=?, danganbianhao=?").bind(plate).bind(fileNumber));
         return test::queryValue(conn, QStringLiteral("select last_insert_id()"));
     }
 
@@ -241,17 +244,17 @@ protected:
 
     void setColumn(const QString& id, const QString& name, const QString& value)
     {
-        test::mustExecute(conn,
-            QStringLiteral("update celiangzongbiao set %1=%2 where ID=%3").arg(name, db::dbQuote(conn, value), id));
+        test::mustExecute(
+            conn, db::Statement("update celiangzongbiao set ?=? where ID=?").bindSql(name).bind(value).bindSql(id));
     }
 
     // A vehicle window that edits the given row.
-    std::unique_ptr<VehicleWindow> editWindow(const QString& id)
+    std::unique_ptr<app::VehicleWindow> editWindow(const QString& id)
     {
         state.newFlag = 0;
         state.modifyFlag = 1;
         state.editVehicleId = id;
-        return std::make_unique<VehicleWindow>(state, dialogs, [] {});
+        return std::make_unique<app::VehicleWindow>(state, dialogs, [] {});
     }
 
     // A source picture of the given kind ("rgb.jpg", "gray.jpg", "cmyk.jpg", "png", "bmp", "page.jpg").
@@ -382,7 +385,7 @@ TEST_F(PictureTest, UnknownPlateIsRefusedWithoutBeingWidenedByQuotes)
     }
     // The same from the vehicle window in add mode: the picture window never opens.
     state.newFlag = 1;
-    VehicleWindow form(state, dialogs, {});
+    app::VehicleWindow form(state, dialogs, {});
     form.setPictureOpener([](PictureWindow&) { ADD_FAILURE() << "opened"; });
     dialogs.clear();
     QTest::mouseDClick(form.findChild<QLabel*>(QStringLiteral("图片框_挂车保险")), Qt::LeftButton);
@@ -442,6 +445,12 @@ TEST_F(PictureTest, FailedUploadSaysSoInChineseAndKeepsTheWorkingCopy)
         {"column update refused", [](Settings&) {
              test::mustExecute(conn, QStringLiteral("create trigger refuse_update before update on celiangzongbiao "
                                                     "for each row signal sqlstate '45000' set message_text = 'locked'"));
+         }, QStringLiteral("图片已上传到服务器，但车辆信息中的图片名称保存失败！"), QString(), QString()},
+        // The column is written first, its history row refused after it: neither stays.
+        {"history refused", [](Settings&) {
+             test::mustExecute(conn, QStringLiteral("drop trigger if exists refuse_update"));
+             test::mustExecute(conn, QStringLiteral("create trigger refuse_history before insert on ") + kHistoryTable
+                     + QStringLiteral(" for each row signal sqlstate '45000' set message_text = 'full'"));
          }, QStringLiteral("图片已上传到服务器，但车辆信息中的图片名称保存失败！"), QString(), QString()}};
     for (const auto& [what, spoil, message, reason, details] : cases) {
         SCOPED_TRACE(what);
@@ -583,6 +592,43 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
     EXPECT_EQ(kept.readAll(), earlier) << "the stopped upload replaced the stored picture";
     EXPECT_TRUE(parts().isEmpty()) << "the stopped upload left its part file";
+}
+
+// The name is written by a session of the database lane's own. Closing the window while that
+// write waits on a row lock held by another session delivers nothing to the closed window, and the
+// write, once it can go on, leaves the name with its history row: never one without the other.
+TEST_F(PictureTest, ClosingWhileTheNameIsWrittenLeavesItWholeAndTellsNoClosedWindow)
+{
+    const QString id = insertVehicle(kPlate, QStringLiteral("F1"));
+    const QString kind = QStringLiteral("驾驶员身份证");
+    const QString columnName = pictureColumnOf(kind)->name;
+    auto w = openPicture(kind);
+    import(*w, source(QStringLiteral("png")));
+    {
+        db::Transaction hold(*conn);
+        ASSERT_TRUE(hold.run(db::Statement("select ID from celiangzongbiao where ID=? for update").bindSql(id)).ok);
+        QTest::mouseClick(button(*w, "按钮_保存"), Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            test::queryValue(conn, QStringLiteral("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'")),
+            QStringLiteral("1"), 20000);
+        EXPECT_TRUE(w->uploading());
+        dialogs.answers << Dialogs::Yes;
+        w->close();
+        w.reset();
+        EXPECT_TRUE(hold.rollback());
+    }
+    EXPECT_TRUE(waitForAllJobs(20000));
+    QCoreApplication::processEvents();
+    QStringList kinds; // the file dialog of the import, the question, then nothing
+    for (const auto& shown : dialogs.shown)
+        kinds << shown.kind;
+    EXPECT_EQ(kinds, QStringList({QStringLiteral("open"), QStringLiteral("ask")}));
+    const QString stored = column(id, columnName);
+    const auto history = readHistory(conn, id);
+    ASSERT_TRUE(history);
+    EXPECT_TRUE((stored == pictureFileName(kPlate, kind) && history->size() == 1)
+        || (stored == QStringLiteral("<null>") && history->empty()))
+        << stored.toStdString() << " with " << history->size() << " history rows";
 }
 
 TEST_F(PictureTest, ImportRunsOffTheWindowThreadAndCancelKeepsTheEarlierCopy)

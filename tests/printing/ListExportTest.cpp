@@ -83,6 +83,7 @@ TEST_F(ListExportTest, CsvAndWorkbookHoldExactlyTheShownList)
     for (const auto& [name, show] : cases) {
         SCOPED_TRACE(name);
         show();
+        ASSERT_TRUE(test::waitForList(*fleet));
         // The shown grid, the header first and the ID left out.
         QList<QStringList> expected(gridRows());
         for (int r = 0; r < gridRows(); ++r)
@@ -90,8 +91,8 @@ TEST_F(ListExportTest, CsvAndWorkbookHoldExactlyTheShownList)
                 expected[r] << cell(r, c);
         // Named through the menu's command: the suffix is added to a bare name.
         dialogs.fileNames = {dir.filePath(QStringLiteral("list")), dir.filePath(QStringLiteral("list"))};
-        ASSERT_TRUE(exportList(vehicles::ExportFormat::csv));
-        ASSERT_TRUE(exportList(vehicles::ExportFormat::xlsx));
+        ASSERT_TRUE(exportList(printing::ExportFormat::csv));
+        ASSERT_TRUE(exportList(printing::ExportFormat::xlsx));
 
         const auto sheet = readXlsx(dir.filePath(QStringLiteral("list.xlsx")));
         ASSERT_EQ(sheet.size(), expected.size());
@@ -121,8 +122,9 @@ TEST_F(ListExportTest, AFileThatCannotBeWrittenIsReportedAndLeavesNothingBehind)
 {
     insertMany(400, QStringLiteral("豫G"), 50000, QStringLiteral("2016-07-09"));
     fleet->loadAllVehicles();
-    for (const auto format : {vehicles::ExportFormat::csv, vehicles::ExportFormat::xlsx}) {
-        const QString suffix = format == vehicles::ExportFormat::csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
+    ASSERT_TRUE(test::waitForList(*fleet));
+    for (const auto format : {printing::ExportFormat::csv, printing::ExportFormat::xlsx}) {
+        const QString suffix = format == printing::ExportFormat::csv ? QStringLiteral(".csv") : QStringLiteral(".xlsx");
         QFile old(dir.filePath(QStringLiteral("old") + suffix));
         ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("earlier export") > 0);
         old.close();
@@ -148,6 +150,7 @@ TEST_F(ListExportTest, ALongExportLeavesTheWindowAnsweringAndStopsWithoutAFile)
     constexpr int kRows = 30000;
     insertSeries(kRows, QStringLiteral("豫K"), 10000, QStringLiteral("2016-07-09"));
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     ASSERT_EQ(gridRows(), kRows + 1);
     view->show();
 
@@ -169,7 +172,7 @@ TEST_F(ListExportTest, ALongExportLeavesTheWindowAnsweringAndStopsWithoutAFile)
     clock.start();
     tick.start(20);
     std::optional<bool> written;
-    running = vehicles::exportShownList(shown(), dialogs, vehicles::ExportFormat::xlsx, view.get(), [&](bool w) { written = w; });
+    running = printing::exportShownList(shown(), dialogs, printing::ExportFormat::xlsx, view.get(), [&](bool w) { written = w; });
     ASSERT_TRUE(running);
     ASSERT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 120000));
     const int ticksDuringExport = ticks;
@@ -184,8 +187,8 @@ TEST_F(ListExportTest, ALongExportLeavesTheWindowAnsweringAndStopsWithoutAFile)
     QTRY_VERIFY(running.isNull()); // the dialog went with the export
 
     // Stopped with 取消 part-way: no file made, the earlier file of that name as it was, no message.
-    for (const auto format : {vehicles::ExportFormat::xlsx, vehicles::ExportFormat::csv}) {
-        const QString name = format == vehicles::ExportFormat::xlsx ? QStringLiteral("old.xlsx") : QStringLiteral("old.csv");
+    for (const auto format : {printing::ExportFormat::xlsx, printing::ExportFormat::csv}) {
+        const QString name = format == printing::ExportFormat::xlsx ? QStringLiteral("old.xlsx") : QStringLiteral("old.csv");
         SCOPED_TRACE(name.toStdString());
         QFile old(dir.filePath(name));
         ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write("earlier export") > 0);
@@ -193,9 +196,9 @@ TEST_F(ListExportTest, ALongExportLeavesTheWindowAnsweringAndStopsWithoutAFile)
         dialogs.clear();
         dialogs.fileNames = {old.fileName()};
         bool finished = false;
-        QPointer<JobProgress> progress = vehicles::exportShownList(shown(), dialogs, format, view.get(), [&](bool) { finished = true; });
+        QPointer<JobProgress> progress = printing::exportShownList(shown(), dialogs, format, view.get(), [&](bool) { finished = true; });
         // The CSV is quick: stopped at once, where the workbook is stopped once rows are written.
-        ASSERT_TRUE(format == vehicles::ExportFormat::csv || progressReported(progress));
+        ASSERT_TRUE(format == printing::ExportFormat::csv || progressReported(progress));
         progress->findChild<QPushButton*>()->click();
         EXPECT_TRUE(progress.isNull() || progress->isHidden());
         ASSERT_TRUE(JobLane::files().waitForDone(60000));

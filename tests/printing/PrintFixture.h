@@ -8,6 +8,7 @@
 #include "printing/ExportCommand.h"
 #include "printing/PrintPreview.h"
 #include "fleet/ShownList.h"
+#include "support/ListWait.h"
 
 #include <QDialog>
 #include <QDir>
@@ -104,17 +105,20 @@ protected:
     // `count` vehicles of plates `series` + (`first` + i) in one statement, every date alike.
     void insertSeries(int count, const QString& series, int first, const QString& date)
     {
-        auto q = [this](const QString& s) { return db::dbQuote(state.dbConnection, s); };
-        QString columns = QStringLiteral("danganbianhao,cepaihao,cezuxingming,cezudianhua"), values;
+        QString columns = QStringLiteral("danganbianhao,cepaihao,cezuxingming,cezudianhua"), dates;
         for (const QString& c : kWatchedDates) {
             columns += u',' + c;
-            values += u',' + q(date);
+            dates += QStringLiteral(",?");
         }
-        mustExecute(state.dbConnection,
-            QStringLiteral("INSERT INTO celiangzongbiao (%1) SELECT CONCAT('F',seq),CONCAT(%2,seq),CONCAT(%3,seq),'13700000000'%4 FROM seq_%5_to_%6")
-                .arg(columns, q(series), q(QStringLiteral("车主")), values)
-                .arg(first)
-                .arg(first + count - 1));
+        db::Statement insert(QStringLiteral("INSERT INTO celiangzongbiao (%1) SELECT CONCAT('F',seq),CONCAT(?,seq),"
+                                            "CONCAT(?,seq),'13700000000'%2 FROM seq_%3_to_%4")
+                                 .arg(columns, dates)
+                                 .arg(first)
+                                 .arg(first + count - 1));
+        insert.bind(series).bind(QStringLiteral("车主"));
+        for (qsizetype i = 0; i < kWatchedDates.size(); ++i)
+            insert.bind(date);
+        mustExecute(state.dbConnection, insert);
     }
 
     // One vehicle per colour band (豫A10000..豫A10004) and one far ahead of another series (豫B20000).
@@ -126,12 +130,12 @@ protected:
         insertMany(1, QStringLiteral("豫B"), 20000, QStringLiteral("2017-01-01"));
     }
 
-    vehicles::ShownList shown() const { return vehicles::shownList(*view, vehicles::listTitle(state.appTitle, state.loginDateTime)); }
+    fleet::ShownList shown() const { return fleet::shownList(*view, fleet::listTitle(state.appTitle, state.loginDateTime)); }
 
     // A4; every modal dialog answered through `answer` (rejected when none).
-    std::unique_ptr<vehicles::PrintPreview> preview()
+    std::unique_ptr<printing::PrintPreview> preview()
     {
-        auto p = std::make_unique<vehicles::PrintPreview>(shown(), dialogs,
+        auto p = std::make_unique<printing::PrintPreview>(shown(), dialogs,
             [this](QDialog& d) { return answer ? answer(d) : int(QDialog::Rejected); }, settings);
         p->printer().setPageSize(QPageSize(QPageSize::A4));
         p->relayout();
@@ -139,18 +143,18 @@ protected:
         return p;
     }
 
-    QString pdfOf(vehicles::PrintPreview& p, const QString& name = QStringLiteral("list.pdf"))
+    QString pdfOf(printing::PrintPreview& p, const QString& name = QStringLiteral("list.pdf"))
     {
         QString error;
-        EXPECT_TRUE(vehicles::savePdf(p.pages(), p.printer().pageLayout(), dir.filePath(name), &error)) << error.toStdString();
+        EXPECT_TRUE(printing::savePdf(p.pages(), p.printer().pageLayout(), dir.filePath(name), &error)) << error.toStdString();
         return dir.filePath(name);
     }
 
     // Runs the export command over the grid to its end; true when the file was written.
-    bool exportList(vehicles::ExportFormat format)
+    bool exportList(printing::ExportFormat format)
     {
         std::optional<bool> written;
-        if (!vehicles::exportShownList(shown(), dialogs, format, view.get(), [&](bool w) { written = w; }))
+        if (!printing::exportShownList(shown(), dialogs, format, view.get(), [&](bool w) { written = w; }))
             return false;
         EXPECT_TRUE(QTest::qWaitFor([&] { return written.has_value(); }, 120000));
         return written.value_or(false);
@@ -158,9 +162,9 @@ protected:
 
     // Runs a print run or 另存PDF of the preview to its end; true when it was written, nullopt
     // when none started.
-    std::optional<bool> output(vehicles::PrintPreview& p, void (vehicles::PrintPreview::*command)())
+    std::optional<bool> output(printing::PrintPreview& p, void (printing::PrintPreview::*command)())
     {
-        QSignalSpy ended(&p, &vehicles::PrintPreview::outputEnded);
+        QSignalSpy ended(&p, &printing::PrintPreview::outputEnded);
         const auto before = p.findChildren<JobProgress*>().size();
         (p.*command)();
         if (p.findChildren<JobProgress*>().size() == before)

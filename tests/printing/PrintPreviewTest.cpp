@@ -31,9 +31,10 @@ TEST_F(PrintPreviewTest, PagesShowTheListAsTheGridShowsIt)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         c.show();
+        ASSERT_TRUE(test::waitForList(*fleet));
         const int rowsBefore = gridRows();
         auto p = preview();
-        const vehicles::PrintLayout& pages = p->pages();
+        const printing::PrintLayout& pages = p->pages();
         const QString pdf = pdfOf(*p);
         ASSERT_EQ(pdfPages(pdf), pages.pageCount());
         const QString words = pdfWords(pdf);
@@ -67,8 +68,9 @@ TEST_F(PrintPreviewTest, LongListRepeatsTheHeaderSplitsColumnsAndPagesWithinTheL
 {
     insertMany(90, QStringLiteral("豫C"), 20000, QStringLiteral("2016-09-01"));
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     auto p = preview();
-    const vehicles::PrintLayout& layout = p->pages();
+    const printing::PrintLayout& layout = p->pages();
     ASSERT_TRUE(layout.columnPages() > 1 && layout.pageCount() > layout.columnPages());
     const QString pdf = pdfOf(*p);
     ASSERT_EQ(pdfPages(pdf), layout.pageCount());
@@ -85,14 +87,14 @@ TEST_F(PrintPreviewTest, LongListRepeatsTheHeaderSplitsColumnsAndPagesWithinTheL
             EXPECT_EQ(words.contains(layout.list().header(col)), onPage) << col;
             if (onPage) {
                 columnsPrinted.insert(col);
-                width += layout.list().columns[col].width * vehicles::PrintLayout::kUnitsPerPixel;
+                width += layout.list().columns[col].width * printing::PrintLayout::kUnitsPerPixel;
             }
         }
         EXPECT_LE(width, printable);
         // Every page, continuation pages too, shows the row numbers and plates of its rows and
         // no others, so that its rows can be matched to the first page's.
         EXPECT_TRUE(words.contains(QStringLiteral("序号")) && words.contains(QStringLiteral("车牌号")));
-        const vehicles::PrintLayout::Page page = layout.page(i);
+        const printing::PrintLayout::Page page = layout.page(i);
         for (int r = 0; r < plates.size(); ++r)
             EXPECT_EQ(words.contains(plates[r]), r >= page.firstRow && r < page.firstRow + page.rowCount) << plates[r].toStdString();
     }
@@ -104,7 +106,7 @@ TEST_F(PrintPreviewTest, LongListRepeatsTheHeaderSplitsColumnsAndPagesWithinTheL
         dynamic_cast<QInputDialog&>(d).setIntValue(last + 5);
         return int(QDialog::Accepted);
     };
-    using P = vehicles::PrintPreview;
+    using P = printing::PrintPreview;
     const std::pair<void (P::*)(), int> steps[] = {{&P::previousPage, 0}, {&P::nextPage, 1}, {&P::goToPage, last}, {&P::nextPage, last}};
     for (const auto& [command, page] : steps) {
         ((*p).*command)();
@@ -126,8 +128,9 @@ TEST_F(PrintPreviewTest, MarginDialogChangesTheLayoutAndIsRemembered)
 {
     insertBands();
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     auto p = preview();
-    EXPECT_EQ(p->margins(), vehicles::PrintMargins {});
+    EXPECT_EQ(p->margins(), printing::PrintMargins {});
     const QImage before = pdfImage(pdfOf(*p, QStringLiteral("before.pdf")));
     const int rowsBefore = p->pages().rowsPerPage();
     // The dialog's left and top boxes set (-1: every box at its maximum), then accepted or cancelled.
@@ -142,7 +145,7 @@ TEST_F(PrintPreviewTest, MarginDialogChangesTheLayoutAndIsRemembered)
         p->editMargins();
     };
     setMargins(700, 700, QDialog::Rejected);
-    EXPECT_EQ(p->margins(), vehicles::PrintMargins {});
+    EXPECT_EQ(p->margins(), printing::PrintMargins {});
     setMargins(400, 600, QDialog::Accepted);
     EXPECT_EQ(p->margins().left, 400);
     EXPECT_LT(p->pages().rowsPerPage(), rowsBefore);
@@ -170,6 +173,7 @@ TEST_F(PrintPreviewTest, PrintingErrorsLeaveNoFileAndTheGridAsItWas)
 {
     insertMany(120, QStringLiteral("豫F"), 40000, QStringLiteral("2016-06-02"));
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     auto p = preview();
     QPrinter& printer = p->printer();
     printer.setOutputFormat(QPrinter::PdfFormat);
@@ -178,7 +182,7 @@ TEST_F(PrintPreviewTest, PrintingErrorsLeaveNoFileAndTheGridAsItWas)
     // The disk fills up part-way through the pages.
     const QString out = dir.filePath(QStringLiteral("printed.pdf"));
     printer.setOutputFileName(out);
-    withFileSizeLimit(16 * 1024, [&] { EXPECT_EQ(output(*p, &vehicles::PrintPreview::printPages), false); });
+    withFileSizeLimit(16 * 1024, [&] { EXPECT_EQ(output(*p, &printing::PrintPreview::printPages), false); });
     ASSERT_EQ(dialogs.shown.size(), 2);
     const QString errors[] = {QStringLiteral("打印机初始化出错,请检查打印设置!"), QStringLiteral("打印表格出错,请检查打印设置或稍候重试!")};
     for (int i = 0; i < 2; ++i) {
@@ -188,18 +192,18 @@ TEST_F(PrintPreviewTest, PrintingErrorsLeaveNoFileAndTheGridAsItWas)
     }
     EXPECT_FALSE(QFile::exists(out));
 
-    EXPECT_EQ(output(*p, &vehicles::PrintPreview::printPages), true);
+    EXPECT_EQ(output(*p, &printing::PrintPreview::printPages), true);
     EXPECT_EQ(dialogs.shown.size(), 2);
     EXPECT_EQ(pdfPages(out), p->pages().pageCount());
     EXPECT_EQ(gridRows(), 121);
 
     // 另存PDF: a folder that does not exist is reported, a good name is written.
     dialogs.fileNames = {dir.filePath(QStringLiteral("missing/x.pdf")), dir.filePath(QStringLiteral("saved.pdf"))};
-    EXPECT_EQ(output(*p, &vehicles::PrintPreview::saveAsPdf), false);
+    EXPECT_EQ(output(*p, &printing::PrintPreview::saveAsPdf), false);
     ASSERT_EQ(dialogs.shown.size(), 4); // the file picker and the error
     EXPECT_EQ(dialogs.shown[3].kind, QStringLiteral("error"));
     EXPECT_TRUE(dialogs.shown[3].text.contains(QStringLiteral("x.pdf")));
-    EXPECT_EQ(output(*p, &vehicles::PrintPreview::saveAsPdf), true);
+    EXPECT_EQ(output(*p, &printing::PrintPreview::saveAsPdf), true);
     EXPECT_EQ(pdfPages(dir.filePath(QStringLiteral("saved.pdf"))), p->pages().pageCount());
 
     // Stopped by the user after two pages: the file written before stays as it was, no error.
@@ -208,7 +212,7 @@ TEST_F(PrintPreviewTest, PrintingErrorsLeaveNoFileAndTheGridAsItWas)
     const auto shownBefore = dialogs.shown.size();
     std::vector<std::pair<int, int>> told;
     QString error = QStringLiteral("not cleared");
-    EXPECT_FALSE(vehicles::savePdf(p->pages(), printer.pageLayout(), out, &error, [&](int done, int total) {
+    EXPECT_FALSE(printing::savePdf(p->pages(), printer.pageLayout(), out, &error, [&](int done, int total) {
         told.emplace_back(done, total);
         return done < 2;
     }));
@@ -222,9 +226,10 @@ TEST_F(PrintPreviewTest, StoppedOrClosedOutputLeavesNoFile)
 {
     insertSeries(20000, QStringLiteral("豫L"), 10000, QStringLiteral("2016-07-09"));
     fleet->loadAllVehicles();
+    ASSERT_TRUE(test::waitForList(*fleet));
     auto p = preview();
     ASSERT_GT(p->pages().pageCount(), 1000);
-    QSignalSpy ended(p.get(), &vehicles::PrintPreview::outputEnded);
+    QSignalSpy ended(p.get(), &printing::PrintPreview::outputEnded);
 
     // A print run to a file, stopped with 取消 part-way: no file, no message, the preview open.
     const QString printed = dir.filePath(QStringLiteral("printed.pdf"));

@@ -1,6 +1,9 @@
 // fleetdesk-remind's day: one run at a time for the company, a dry run that writes nothing, and
 // the rules stored as typed, all or nothing.
 #include "ReminderFixture.h"
+#include "db/ProgramTables.h"
+#include "db/ThreadSession.h"
+#include "net/Endpoints.h"
 #include "reminders/DailyRun.h"
 #include "reminders/ReminderRules.h"
 
@@ -25,13 +28,12 @@ protected:
 TEST_F(DailyRunTest, TwoRunsAtOnceLeaveTheDayToOneAndKeepThePace)
 {
     options.paceMs = 300;
-    db::ConnectionPtr other = connectStack(kReminderDb);
-    ASSERT_TRUE(other);
     QString reportA, reportB;
     int a = -1, b = -1;
-    std::thread t([&] {
-        b = runDay(other, reportB, u"office-b"_s);
-        db::dbThreadEnd(other);
+    // The other office: a thread with a session of its own.
+    std::thread t([&, database = db->options()] {
+        const db::ConnectionPtr other = db::threadSession(database);
+        b = other ? runDay(other, reportB, u"office-b"_s) : -1;
     });
     a = runDay(db, reportA, u"office-a"_s);
     t.join();
@@ -82,7 +84,7 @@ TEST_F(DailyRunTest, ADryRunWritesNothingAndNeedsOnlyReading)
 {
     mustExecute(db, u"create user if not exists 'fd_reminder_reader'@'127.0.0.1' identified by 'lesen'"_s);
     mustExecute(db, u"grant select on fd_reminder_tests.* to 'fd_reminder_reader'@'127.0.0.1'"_s);
-    db::Connection::Options o = reminders::databaseOptions(settings);
+    db::Connection::Options o = net::endpointsOf(settings).database;
     o.database = kReminderDb;
     o.user = u"fd_reminder_reader"_s;
     o.password = u"lesen"_s;
@@ -114,6 +116,28 @@ TEST_F(DailyRunTest, ADryRunWritesNothingAndNeedsOnlyReading)
         EXPECT_EQ(queryValue(db, tables), c.tablesThere);
         EXPECT_EQ(Simulator::received().size(), 0);
     }
+}
+
+TEST_F(DailyRunTest, TheProgramsTablesAreMadeWhenMissingAndKeptWithTheirRows)
+{
+    const QString tables = u"select group_concat(table_name order by table_name) from information_schema.tables "
+                           "where table_schema='fd_reminder_tests' and table_name in ('tixingguize','tixingjilu',"
+                           "'tixingshezhi','tixingyunxing','beifenjilu','huifujilu')"_s;
+    // A database from before the program kept them.
+    mustExecute(db, u"drop table tixingguize,tixingjilu,tixingshezhi,tixingyunxing,beifenjilu,huifujilu"_s);
+    QString error;
+    ASSERT_TRUE(db::ensureProgramTables(*db, &error)) << error.toStdString();
+    EXPECT_EQ(queryValue(db, tables), u"beifenjilu,huifujilu,tixingguize,tixingjilu,tixingshezhi,tixingyunxing"_s);
+    QString report;
+    EXPECT_EQ(runDay(db, report), 0) << report.toStdString();
+    EXPECT_EQ(Simulator::received().size(), 5);
+
+    // Made again at the next start: what the day stored stays, and the next run sends nothing.
+    ASSERT_TRUE(db::ensureProgramTables(*db, &error)) << error.toStdString();
+    EXPECT_EQ(queryValue(db, u"select count(*) from tixingjilu where jieguo='成功'"_s), u"5"_s);
+    EXPECT_EQ(queryValue(db, u"select count(*) from tixingguize"_s), u"7"_s);
+    EXPECT_EQ(runDay(db, report), 0) << report.toStdString();
+    EXPECT_EQ(Simulator::received().size(), 5);
 }
 
 TEST_F(DailyRunTest, RulesAreStoredAsTypedAndAFailedSaveStoresNothing)

@@ -3,6 +3,7 @@
 // A small fleet with known expiry dates around a fixed "today" (2016-12-20, so that stages cross
 // into January), the stack's database and the SMS simulator.
 #include "common/DateTime.h"
+#include "db/ProgramTables.h"
 #include "reminders/ReminderPlan.h"
 #include "reminders/ReminderRun.h"
 #include "reminders/ReminderSetup.h"
@@ -23,10 +24,13 @@ protected:
         settings = stackSettings();
         settings.httpConnectTimeoutSeconds = 2;
         settings.httpTotalTimeoutSeconds = 2;
-        db = freshDatabase(kReminderDb);
+        ASSERT_TRUE(freshDatabase(kReminderDb));
+        // A session that names its database, so that a worker's session of its own opens on it.
+        db = connectStack(kReminderDb);
         ASSERT_TRUE(db);
         QString error;
-        ASSERT_TRUE(reminders::ensureReminderTables(db, &error)) << error.toStdString();
+        ASSERT_TRUE(db::ensureProgramTables(*db, &error)) << error.toStdString();
+        ASSERT_TRUE(reminders::ensureDefaultRules(db, &error)) << error.toStdString();
         reminders::ReminderRules rules;
         ASSERT_TRUE(reminders::loadRules(db, rules));
         rules.signature = QStringLiteral("【测试运输】");

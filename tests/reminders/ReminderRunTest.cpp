@@ -1,6 +1,8 @@
 // The reminder run against the stack's database and the SMS simulator: exactly the due messages,
 // once per stage across reruns, killed runs, failures and two runs at once.
 #include "ReminderFixture.h"
+#include "db/ThreadSession.h"
+#include "reminders/ReminderHistory.h"
 
 #include <thread>
 
@@ -161,9 +163,10 @@ TEST_F(ReminderFixture, TwoRunsAtOnceSendEachStageOnce)
     const reminders::ReminderPlan second = planFor(2016, 12, 20, other);
     ASSERT_EQ(second.count(Status::Send), 5);
     reminders::RunSummary a, b;
-    std::thread t([&] {
-        b = reminders::sendPlan(other, account, second, options);
-        db::dbThreadEnd(other);
+    // The other office sends from a thread with a session of its own.
+    std::thread t([&, database = other->options()] {
+        if (const db::ConnectionPtr session = db::threadSession(database))
+            b = reminders::sendPlan(session, account, second, options);
     });
     a = reminders::sendPlan(db, account, first, options);
     t.join();
@@ -181,6 +184,51 @@ TEST_F(ReminderFixture, KeepsTheOneSecondPace)
     ASSERT_EQ(got.size(), 5);
     for (int i = 1; i < got.size(); ++i)
         EXPECT_GE(got[i].time - got[i - 1].time, 0.29);
+}
+
+TEST_F(ReminderFixture, TheHistoryFilterFindsThePlatesThatContainItAsTyped)
+{
+    const QStringList plates {u"豫A%1"_s, u"豫A_1"_s, u"豫A|1"_s, u"豫A\\1"_s, u"豫AB1"_s, u"豫A縗1"_s};
+    for (int i = 0; i < plates.size(); ++i) {
+        const db::Reply stored = db->run(
+            db::Statement("insert into tixingjilu set cheliangid=?,cepaihao=?,wendang='zuceyouxiaoriqi',"
+                          "youxiaoqi='2016-12-22',jieduan=7,biaojishijian=now()")
+                .bind(i + 1)
+                .bind(plates[i]));
+        ASSERT_TRUE(stored.ok) << stored.error.toStdString();
+    }
+    struct Case {
+        QString filter;
+        QStringList found;
+    };
+    const Case cases[] = {
+        {u"%"_s, {u"豫A%1"_s}},
+        {u"_"_s, {u"豫A_1"_s}},
+        {u"|"_s, {u"豫A|1"_s}},
+        {u"\\"_s, {u"豫A\\1"_s}},
+        {u"A%"_s, {u"豫A%1"_s}},
+        {u"縗"_s, {u"豫A縗1"_s}},
+        {u"' or '1'='1"_s, {}},
+        {QString(), plates},
+    };
+    // The same on a session that reads backslashes as text.
+    db::ConnectionPtr plain = connectStack(kReminderDb);
+    ASSERT_TRUE(plain);
+    mustExecute(plain, u"set session sql_mode=concat(@@sql_mode, ',NO_BACKSLASH_ESCAPES')"_s);
+    for (const db::ConnectionPtr& session : {db, plain}) {
+        for (const Case& c : cases) {
+            std::vector<reminders::HistoryRow> rows;
+            QString error;
+            ASSERT_TRUE(reminders::readHistory(session, c.filter, 100, rows, &error)) << error.toStdString();
+            QStringList found;
+            for (const reminders::HistoryRow& row : rows)
+                found << row.plate;
+            found.sort();
+            QStringList expected = c.found;
+            expected.sort();
+            EXPECT_EQ(found, expected) << (session == plain ? "NO_BACKSLASH_ESCAPES, " : "") << c.filter.toStdString();
+        }
+    }
 }
 
 } // namespace

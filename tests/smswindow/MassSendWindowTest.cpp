@@ -32,7 +32,7 @@
 namespace fd::test {
 namespace {
 
-using sms::MassSendWindow;
+using smswindow::MassSendWindow;
 using namespace Qt::StringLiterals;
 
 const QString kUser = u"acme"_s;
@@ -50,7 +50,10 @@ protected:
         state.settings.httpConnectTimeoutSeconds = 2;
         state.settings.httpTotalTimeoutSeconds = 2;
         state.loginDateTime = datetime::toDayNumber(2016, 5, 8, 9, 30, 0);
-        state.dbConnection = freshDatabase(u"fd_sms_tests"_s);
+        ASSERT_TRUE(freshDatabase(u"fd_sms_tests"_s));
+        // The window's session names its database: the log is written with a session of the SMS
+        // lane's own, opened with the window's options.
+        state.dbConnection = connectStack(u"fd_sms_tests"_s);
         ASSERT_TRUE(state.dbConnection);
         ASSERT_TRUE(dir.isValid());
         sim.reset();
@@ -221,8 +224,8 @@ TEST_F(MassSendWindowTest, TestSendChecksTheTemplateAndTheAccountAsksTheNumberAn
         return dialogs.lastMessage();
     };
     showPage(1);
-    find<sms::ListComboBox>(u"组合框_第一段"_s)->choose(0);
-    find<sms::ListComboBox>(u"组合框_第三段"_s)->choose(1);
+    find<smswindow::ListComboBox>(u"组合框_第一段"_s)->choose(0);
+    find<smswindow::ListComboBox>(u"组合框_第三段"_s)->choose(1);
     find<QLineEdit>(u"编辑框_后缀"_s)->setText(u"【运输】"_s);
     EXPECT_EQ(testSend(), u"短信提交成功！"_s);
     EXPECT_EQ(find<QLabel>(u"透明标签_短信余额"_s)->text(), u"短信余额100条。"_s);
@@ -290,7 +293,7 @@ TEST_F(MassSendWindowTest, ARunSkipsEmptyPhonesLogsTheSentReminderAndEndsWithThe
     typeAccount(kUser, kPassword);
     showPage(1);
     for (const QString& combo : {u"组合框_第一段"_s, u"组合框_第二段"_s, u"组合框_第三段"_s})
-        find<sms::ListComboBox>(combo)->choose(0);
+        find<smswindow::ListComboBox>(combo)->choose(0);
     start();
     runToEnd();
 
@@ -405,7 +408,7 @@ TEST_F(MassSendWindowTest, ATestSendDuringARunSendsTheTestTextWhileThePlatformAn
     openNumbered(3);
     showPage(1);
     for (const QString& combo : {u"组合框_第一段"_s, u"组合框_第二段"_s, u"组合框_第三段"_s})
-        find<sms::ListComboBox>(combo)->choose(0);
+        find<smswindow::ListComboBox>(combo)->choose(0);
     start();
     // The account check and the balance each answer 1.5 s late, while the timer sends on.
     sim.fault(u"slow=1500&scope=balance"_s);

@@ -59,14 +59,26 @@ db::ConnectionPtr connectStack(const QString& database)
 
 void mustExecute(const db::ConnectionPtr& connection, const QString& sql)
 {
-    if (!db::dbExecute(connection, sql))
-        ADD_FAILURE() << "statement failed: " << sql.left(300).toStdString() << "\n  " << db::dbLastError(connection).toStdString();
+    mustExecute(connection, db::Statement::verbatim(sql));
+}
+
+void mustExecute(const db::ConnectionPtr& connection, const db::Statement& statement)
+{
+    if (!db::dbExecute(connection, statement))
+        ADD_FAILURE() << "statement failed: " << statement.renderOffline().left(300).toStdString() << "\n  "
+                      << (connection ? connection->keptReply().error.toStdString() : std::string("no session"));
 }
 
 QString queryValue(const db::ConnectionPtr& connection, const QString& sql)
 {
-    if (!db::dbExecute(connection, sql)) {
-        ADD_FAILURE() << "query failed: " << sql.toStdString() << "\n  " << db::dbLastError(connection).toStdString();
+    return queryValue(connection, db::Statement::verbatim(sql));
+}
+
+QString queryValue(const db::ConnectionPtr& connection, const db::Statement& statement)
+{
+    if (!db::dbExecute(connection, statement)) {
+        ADD_FAILURE() << "query failed: " << statement.renderOffline().toStdString() << "\n  "
+                      << (connection ? connection->keptReply().error.toStdString() : std::string("no session"));
         return QStringLiteral("<failed>");
     }
     db::ResultPtr r = db::dbStoreResult(connection);
@@ -81,12 +93,16 @@ QString queryValue(const db::ConnectionPtr& connection, const QString& sql)
 
 db::ConnectionPtr freshDatabase(const QString& name)
 {
-    auto conn = connectStack();
+    {
+        auto server = connectStack();
+        if (!server)
+            return nullptr;
+        mustExecute(server, QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(name));
+        mustExecute(server, QStringLiteral("CREATE DATABASE `%1` DEFAULT CHARACTER SET gbk").arg(name));
+    }
+    auto conn = connectStack(name);
     if (!conn)
         return nullptr;
-    mustExecute(conn, QStringLiteral("DROP DATABASE IF EXISTS `%1`").arg(name));
-    mustExecute(conn, QStringLiteral("CREATE DATABASE `%1` DEFAULT CHARACTER SET gbk").arg(name));
-    mustExecute(conn, QStringLiteral("USE `%1`").arg(name));
     QFile file(sourceDir() + QStringLiteral("/db/schema.sql"));
     if (!file.open(QIODevice::ReadOnly)) {
         ADD_FAILURE() << "cannot read db/schema.sql";
@@ -102,7 +118,9 @@ db::ConnectionPtr freshDatabase(const QString& name)
             continue;
         mustExecute(conn, statement);
     }
-    return conn;
+    // A session opened on the database, so that it reaches the same database when it is reopened,
+    // and so does a session of another thread opened with its options.
+    return connectStack(name);
 }
 
 } // namespace fd::test

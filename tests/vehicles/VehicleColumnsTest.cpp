@@ -1,5 +1,5 @@
 // The vehicle columns table against the real table, and the statements built from it.
-#include "db/Legacy.h"
+#include "db/Database.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleStatements.h"
@@ -34,18 +34,15 @@ TEST(VehicleColumns, MatchTheTableOfTheDatabase)
 {
     auto conn = test::freshDatabase(QStringLiteral("t_vehicle_cols"));
     ASSERT_TRUE(conn);
-    ASSERT_TRUE(db::dbExecute(conn, QStringLiteral("show columns from celiangzongbiao")));
-    db::ResultPtr r = db::dbStoreResult(conn);
-    ASSERT_TRUE(r);
+    const db::Reply columns = conn->run(db::Statement("show columns from celiangzongbiao"));
+    ASSERT_TRUE(columns.ok && columns.rows) << columns.error.toStdString();
     QSet<QString> tableColumns, tableDates;
-    do {
-        QString name, type;
-        db::dbReadField(r, "Field", name);
-        db::dbReadField(r, "Type", type);
+    while (columns.rows->next()) {
+        const QString name = columns.rows->text("Field"), type = columns.rows->text("Type");
         tableColumns.insert(name);
         if (type.startsWith(QLatin1String("date")))
             tableDates.insert(name);
-    } while (db::dbNextRow(r));
+    }
 
     QSet<QString> ours;
     for (const VehicleColumn& c : vehicleColumns())
@@ -128,8 +125,7 @@ TEST(VehicleStatements, UpdateLeavesOutPlateAndFileNumberAndEndsWithTheKey)
     VehicleValues values;
     for (const QString& c : saveOrder())
         values.insert(c, c.toUpper());
-    const Escape same = [](const QString& v) { return v; };
-    const QString sql = updateVehicleSql(values, QStringLiteral("17"), same);
+    const QString sql = updateVehicleStatement(values, QStringLiteral("17")).renderOffline();
     EXPECT_TRUE(sql.startsWith(QStringLiteral("update celiangzongbiao set cezuxingming='CEZUXINGMING',cezudianhua=")));
     EXPECT_TRUE(sql.endsWith(QStringLiteral(",guanlibeizu='GUANLIBEIZU',jibenjingbanren='JIBENJINGBANREN'where ID='17'")))
         << sql.right(120).toStdString();
@@ -138,7 +134,7 @@ TEST(VehicleStatements, UpdateLeavesOutPlateAndFileNumberAndEndsWithTheKey)
     EXPECT_TRUE(sql.contains(QStringLiteral(",guacepaihao='GUACEPAIHAO',")));
     EXPECT_EQ(sql.count(QStringLiteral("='")), 68); // 67 assignments and the key
 
-    const QString list = insertAssignments(values, same);
+    const QString list = insertAssignments(values).renderOffline();
     EXPECT_TRUE(list.startsWith(QStringLiteral("danganbianhao='DANGANBIANHAO',cepaihao='CEPAIHAO',cezuxingming=")));
     EXPECT_TRUE(list.endsWith(QStringLiteral(
         "guanlijingbanren='GUANLIJINGBANREN',guanlijiaofeiriqi='GUANLIJIAOFEIRIQI',guanlibeizu='GUANLIBEIZU',"
@@ -146,17 +142,22 @@ TEST(VehicleStatements, UpdateLeavesOutPlateAndFileNumberAndEndsWithTheKey)
     EXPECT_EQ(list.count(QLatin1Char(',')), 68);
 }
 
-TEST(VehicleStatements, EveryValueGoesThroughTheEscaping)
+// Every value is bound, none pasted into the text: each is escaped by the session that sends it.
+TEST(VehicleStatements, EveryValueIsBound)
 {
     VehicleValues values;
     for (const QString& c : saveOrder())
-        values.insert(c, QStringLiteral("v"));
-    const Escape marked = [](const QString& v) { return QStringLiteral("<") + v + QStringLiteral(">"); };
-    EXPECT_EQ(insertAssignments(values, marked).count(QStringLiteral("'<v>'")), 69);
-    const QString update = updateVehicleSql(values, QStringLiteral("9"), marked);
-    EXPECT_EQ(update.count(QStringLiteral("'<v>'")), 67);
-    EXPECT_TRUE(update.endsWith(QStringLiteral("where ID='<9>'")));
-    EXPECT_EQ(selectVehicleSql(QStringLiteral("9"), marked), QStringLiteral("select * from celiangzongbiao where ID='<9>'"));
-    EXPECT_EQ(countVehiclesSql(QStringLiteral("cepaihao"), QStringLiteral("豫H1"), marked),
-        QStringLiteral("select count(*) as suliang from celiangzongbiao where cepaihao='<豫H1>'"));
+        values.insert(c, QStringLiteral("v'?"));
+    const QString escaped = QStringLiteral("'v''?'");
+    const db::Statement insert = insertVehicleStatement(values);
+    EXPECT_EQ(insert.valueCount(), 69);
+    EXPECT_EQ(insert.placeholderCount(), 69);
+    EXPECT_EQ(insert.renderOffline().count(escaped), 69);
+    EXPECT_TRUE(insert.renderOffline().startsWith(QStringLiteral("insert into celiangzongbiao set danganbianhao=") + escaped + ','));
+    const QString update = updateVehicleStatement(values, QStringLiteral("9'")).renderOffline();
+    EXPECT_EQ(update.count(escaped), 67);
+    EXPECT_TRUE(update.endsWith(QStringLiteral("where ID='9'''")));
+    EXPECT_EQ(selectVehicleStatement(QStringLiteral("9")).renderOffline(), QStringLiteral("select * from celiangzongbiao where ID='9'"));
+    EXPECT_EQ(countVehiclesStatement(QStringLiteral("cepaihao"), QStringLiteral("豫H'1")).renderOffline(),
+        QStringLiteral("select count(*) as suliang from celiangzongbiao where cepaihao='豫H''1'"));
 }

@@ -1,6 +1,8 @@
 // Two offices saving one vehicle: what merges, what is a conflict, and that every written change
 // has its history and no failed one has any.
-#include "db/Legacy.h"
+#include "db/ProgramTables.h"
+#include "db/ThreadSession.h"
+#include "db/Transaction.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleHistory.h"
@@ -8,8 +10,10 @@
 
 #include <QElapsedTimer>
 #include <QThread>
+#include <future>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <thread>
 
 using namespace fd;
 using namespace fd::vehicles;
@@ -145,6 +149,49 @@ TEST_F(VehicleHistory, ReadTheirsMineDecideEachColumn)
     }
 }
 
+// A row that still holds what the form read is saved without being read locked first; another
+// office's change to other fields does not change that. Only when a changed field no longer holds
+// what the form read is the row read locked and compared (here both sides agree on it).
+TEST_F(VehicleHistory, OnlyARowChangedInTheSavedFieldsIsReadLockedAndCompared)
+{
+    int lockedReads = 0;
+    setAfterRowLockedHook([&] { ++lockedReads; });
+    VehicleRecord read = readVehicle(a, id);
+    VehicleValues mine = storedValues(read);
+    mine.insert(QStringLiteral("cezuxingming"), QStringLiteral("赵六"));
+    SaveResult r = saveVehicle(a, read, mine, id, kOfficeA);
+    ASSERT_EQ(r.outcome, SaveResult::Written) << r.error.toStdString();
+    EXPECT_EQ(lockedReads, 0);
+    EXPECT_EQ(r.stored.texts.value(QStringLiteral("cezuxingming")), QStringLiteral("赵六"));
+
+    read = readVehicle(a, id);
+    mine = storedValues(read);
+    mine.insert(QStringLiteral("cezuxingming"), QStringLiteral("孙七"));
+    VehicleValues theirs = storedValues(readVehicle(b, id));
+    theirs.insert(QStringLiteral("baoxianbeizu"), QStringLiteral("已续保"));
+    ASSERT_EQ(saveVehicle(b, readVehicle(b, id), theirs, id, kOfficeB).outcome, SaveResult::Written);
+    lockedReads = 0;
+    r = saveVehicle(a, read, mine, id, kOfficeA);
+    ASSERT_EQ(r.outcome, SaveResult::Written) << r.error.toStdString();
+    EXPECT_EQ(lockedReads, 0);
+    EXPECT_EQ(stored(QStringLiteral("cezuxingming")), QStringLiteral("孙七"));
+    EXPECT_EQ(stored(QStringLiteral("baoxianbeizu")), QStringLiteral("已续保"));
+
+    read = readVehicle(a, id);
+    mine = storedValues(read);
+    mine.insert(QStringLiteral("cezuxingming"), QStringLiteral("周八"));
+    mine.insert(QStringLiteral("cezudianhua"), QStringLiteral("13700000000"));
+    theirs = storedValues(readVehicle(b, id));
+    theirs.insert(QStringLiteral("cezudianhua"), QStringLiteral("13700000000"));
+    ASSERT_EQ(saveVehicle(b, readVehicle(b, id), theirs, id, kOfficeB).outcome, SaveResult::Written);
+    lockedReads = 0;
+    r = saveVehicle(a, read, mine, id, kOfficeA);
+    ASSERT_EQ(r.outcome, SaveResult::Written) << r.error.toStdString();
+    EXPECT_EQ(lockedReads, 1);
+    EXPECT_EQ(stored(QStringLiteral("cezuxingming")), QStringLiteral("周八"));
+    EXPECT_EQ(historyCount(kActionModify, kOfficeA), QStringLiteral("3")); // 赵六, 孙七, 周八
+}
+
 // The form trims the texts it saves: a stored " 王五 " left alone in the form is not this form's
 // change, so another office's new value for it stays, without a conflict.
 TEST_F(VehicleHistory, TextTheFormOnlyTrimsIsNotAChange)
@@ -174,7 +221,7 @@ TEST_F(VehicleHistory, TwoOfficesChangingDifferentColumnsKeepBothWithTheirHistor
     ASSERT_EQ(saveVehicle(a, readA, mineA, id, kOfficeA).outcome, SaveResult::Written);
     const SaveResult second = saveVehicle(b, readB, mineB, id, kOfficeB);
     ASSERT_EQ(second.outcome, SaveResult::Written) << second.error.toStdString();
-    EXPECT_EQ(second.stored.texts.value(QStringLiteral("cezudianhua")), QStringLiteral("13911112222"));
+    EXPECT_EQ(second.stored.texts.value(QStringLiteral("baoxianbeizu")), QStringLiteral("已续保"));
 
     EXPECT_EQ(stored(QStringLiteral("cezudianhua")), QStringLiteral("13911112222"));
     EXPECT_EQ(stored(QStringLiteral("baoxianbeizu")), QStringLiteral("已续保"));
@@ -192,17 +239,29 @@ TEST_F(VehicleHistory, TwoOfficesChangingDifferentColumnsKeepBothWithTheirHistor
     EXPECT_EQ((*history)[0].time.size(), 19);
 }
 
-// The connection dies inside the transaction: for a save once the row is locked, before the
-// write and its history go out; for an add between the new row and its history. The server rolls
-// back what was done, and nothing of the change may reach the database on a new session.
+// The connection dies inside the transaction: for a save compared column by column once the row
+// is locked, before the write and its history go out; for an add between the new row and its
+// history. The server rolls back what was done, and nothing of the change may reach the database
+// on a new session.
 TEST_F(VehicleHistory, AConnectionLostBetweenTheRowAndItsHistoryLeavesNeither)
 {
     const VehicleRecord read = readVehicle(a, id);
     VehicleValues mine = storedValues(read);
     mine.insert(QStringLiteral("cezuxingming"), QStringLiteral("赵六"));
+    mine.insert(QStringLiteral("cezudianhua"), QStringLiteral("13912345678"));
+    // The other office has made one of the two changes already: the row no longer holds what A read,
+    // so A's save reads it locked and compares.
+    VehicleValues theirs = storedValues(readVehicle(b, id));
+    theirs.insert(QStringLiteral("cezudianhua"), QStringLiteral("13912345678"));
+    ASSERT_EQ(saveVehicle(b, readVehicle(b, id), theirs, id, kOfficeB).outcome, SaveResult::Written);
     const unsigned long session = a->threadId();
-    setAfterRowLockedHook([&] { killSession(s_observer, session); });
+    int locked = 0;
+    setAfterRowLockedHook([&] {
+        ++locked;
+        killSession(s_observer, session);
+    });
     const SaveResult saved = saveVehicle(a, read, mine, id, kOfficeA);
+    EXPECT_EQ(locked, 1);
     EXPECT_EQ(saved.outcome, SaveResult::Failed);
     EXPECT_EQ(stored(QStringLiteral("cezuxingming")), QStringLiteral("王五"));
     EXPECT_EQ(historyCount(kActionModify, kOfficeA), QStringLiteral("0"));
@@ -221,6 +280,49 @@ TEST_F(VehicleHistory, AConnectionLostBetweenTheRowAndItsHistoryLeavesNeither)
     mine.insert(QStringLiteral("cezuxingming"), QStringLiteral("孙七"));
     EXPECT_EQ(saveVehicle(a, read, mine, id, kOfficeA).outcome, SaveResult::Written);
     EXPECT_EQ(stored(QStringLiteral("cezuxingming")), QStringLiteral("孙七"));
+}
+
+// A save whose statement waits for the row, which another session holds in an open transaction,
+// and whose session is killed meanwhile: neither the change nor a history row reaches the
+// database, then or once the other transaction ends, and the save says it failed.
+TEST_F(VehicleHistory, ASessionKilledWhileItsSaveWaitsForTheRowLeavesNothing)
+{
+    const VehicleRecord read = readVehicle(a, id);
+    VehicleValues mine = storedValues(read);
+    mine.insert(QStringLiteral("cezuxingming"), QStringLiteral("赵六"));
+    db::Transaction holder(*b);
+    ASSERT_TRUE(holder.run(db::Statement("SELECT ID FROM celiangzongbiao WHERE ID=? FOR UPDATE").bind(id)).ok);
+
+    // The saving office on a thread of its own, with a session of that thread.
+    const db::Connection::Options options = a->options();
+    std::promise<unsigned long> started;
+    SaveResult saved;
+    std::thread office([&] {
+        const db::ConnectionPtr session = db::threadSession(options);
+        started.set_value(session ? session->threadId() : 0);
+        if (session)
+            saved = saveVehicle(session, read, mine, id, kOfficeA);
+    });
+    const unsigned long session = started.get_future().get();
+    ASSERT_NE(session, 0u);
+    QElapsedTimer waited;
+    waited.start();
+    const QString waiting = QStringLiteral("SELECT count(*) FROM information_schema.innodb_trx "
+                                           "WHERE trx_state='LOCK WAIT' AND trx_mysql_thread_id=%1")
+                                .arg(session);
+    // The server refreshes its table of transactions only when it has not been read for 100 ms.
+    while (queryValue(s_observer, waiting) != QStringLiteral("1") && waited.elapsed() < 10000)
+        QThread::msleep(150);
+    EXPECT_LT(waited.elapsed(), 10000) << "the save never waited for the row";
+    killSession(s_observer, session);
+    // The row free again before the save has ended: a save that went on with a new session would
+    // now get through.
+    EXPECT_TRUE(holder.commit().ok);
+    office.join();
+
+    EXPECT_EQ(saved.outcome, SaveResult::Failed) << saved.error.toStdString();
+    EXPECT_EQ(stored(QStringLiteral("cezuxingming")), QStringLiteral("王五"));
+    EXPECT_EQ(historyCount(kActionModify, kOfficeA), QStringLiteral("0"));
 }
 
 TEST_F(VehicleHistory, APictureNameIsWrittenWithItsHistoryNewestFirst)
@@ -242,22 +344,35 @@ TEST_F(VehicleHistory, APictureNameIsWrittenWithItsHistoryNewestFirst)
         SaveResult::NoRow);
 }
 
-// A database without the history table reads as no history; the next change creates it.
-TEST_F(VehicleHistory, AMissingTableIsCreatedByTheNextChange)
+// A database without the history table reads as no history; a change then fails and leaves
+// nothing of itself. The login creates the program's tables, each once, and the next change goes
+// through.
+TEST_F(VehicleHistory, WithoutTheHistoryTableAChangeFailsUntilTheLoginCreatesIt)
 {
-    mustExecute(s_observer, QStringLiteral("DROP TABLE xiugaijilu"));
+    mustExecute(s_observer, QStringLiteral("DROP TABLE xiugaijilu, haomazhanyong"));
     const auto none = readHistory(a, id);
     ASSERT_TRUE(none);
     EXPECT_TRUE(none->empty());
     const VehicleRecord read = readVehicle(a, id);
     VehicleValues mine = storedValues(read);
     mine.insert(QStringLiteral("qita"), QStringLiteral("500"));
+    EXPECT_EQ(saveVehicle(a, read, mine, id, kOfficeA).outcome, SaveResult::Failed);
+    EXPECT_EQ(stored(QStringLiteral("qita")), QString());
+    EXPECT_EQ(addVehicle(a, newVehicle(QStringLiteral("豫H88888")), kOfficeA).outcome, SaveResult::Failed);
+    EXPECT_EQ(queryValue(s_observer, QStringLiteral("SELECT count(*) FROM celiangzongbiao WHERE cepaihao='豫H88888'")),
+        QStringLiteral("0"));
+
+    for (int login = 0; login < 2; ++login) {
+        QString error;
+        EXPECT_TRUE(db::ensureProgramTables(*a, &error)) << error.toStdString();
+    }
     const SaveResult r = saveVehicle(a, read, mine, id, kOfficeA);
     ASSERT_EQ(r.outcome, SaveResult::Written) << r.error.toStdString();
     const auto history = readHistory(a, id);
     ASSERT_TRUE(history);
     ASSERT_EQ(history->size(), 1u);
     EXPECT_EQ(history->front().newValue, QStringLiteral("500"));
+    EXPECT_EQ(addVehicle(a, newVehicle(QStringLiteral("豫H88888")), kOfficeA).outcome, SaveResult::Written);
 }
 
 // A conflict writes nothing, not even the columns only this form changed, and lists the

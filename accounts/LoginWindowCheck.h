@@ -1,0 +1,15 @@
+#pragma once
+
+#include "accounts/LoginWindow.h"
+
+namespace fd::accounts {
+
+// The login window's checks against the network and the database (see LoginChecks), with the
+// messages of each failure. The window trims the user name and password before.
+LoginCheck checkLogin(AppState& state, Dialogs& dialogs, const QString& userName, const QString& password);
+
+// The password window opened from the login window's label: modal to the whole program, no owner,
+// until it closes.
+void runPasswordWindow(AppState& state, Dialogs& dialogs);
+
+} // namespace fd::accounts
