@@ -229,7 +229,7 @@ struct RowOutcome {
     enum Kind { NotReached, Added, Updated, Unchanged, Skipped, Refused };
     Kind kind = NotReached;
     QString reason;  // Refused: why
-    QString stopped; // the session was lost: why (the row is Refused, nothing of it was written)
+    QString stopped; // the session was lost: why (the row is Refused, or landed when its commit had)
 };
 
 // Whether the session a failed write ran on is gone (killed, lost): then the import stops.
@@ -237,6 +237,23 @@ bool sessionLost(const db::ConnectionPtr& session, unsigned long before)
 {
     const db::Reply probe = session->run(db::Statement("select 1"));
     return !probe.ok || session->threadId() != before;
+}
+
+// Whether the import's record of the row is stored: the row landed, although its session was lost
+// before the server's answer to the commit came back. None when that cannot be read either.
+std::optional<bool> recorded(const db::ConnectionPtr& session, qint64 batch, const PlannedRow& p)
+{
+    const db::Reply r = session->run(p.kind == PlannedRow::New
+            ? db::Statement("select count(*) from daorujilu j join celiangzongbiao v on v.ID=j.cheliangid "
+                            "where j.daoruid=? and v.cepaihao=?")
+                  .bind(batch)
+                  .bind(p.converted.plate())
+            : db::Statement("select count(*) from daorujilu where daoruid=? and cheliangid=?")
+                  .bind(batch)
+                  .bind(p.vehicleId.toLongLong()));
+    if (!r.ok || !r.rows || !r.rows->hasRow())
+        return std::nullopt;
+    return r.rows->integer(0) > 0;
 }
 
 // Writes one planned row on the session: a new vehicle added, a stored one saved through the
@@ -275,8 +292,11 @@ RowOutcome writeRow(const db::ConnectionPtr& session, const PlannedRow& p, qint6
             refuse(takenReason(added.takenColumn));
         } else {
             refuse(added.error);
-            if (sessionLost(session, sessionId))
+            if (sessionLost(session, sessionId)) {
                 out.stopped = added.error;
+                if (recorded(session, batch, p).value_or(false))
+                    out.kind = RowOutcome::Added;
+            }
         }
         break;
     }
@@ -311,8 +331,11 @@ RowOutcome writeRow(const db::ConnectionPtr& session, const PlannedRow& p, qint6
             out.kind = RowOutcome::Updated;
         } else {
             refuse(saved.outcome == vehicles::SaveResult::Conflict ? QStringLiteral("车辆正被其他人修改") : saved.error);
-            if (saved.outcome == vehicles::SaveResult::Failed && sessionLost(session, sessionId))
+            if (saved.outcome == vehicles::SaveResult::Failed && sessionLost(session, sessionId)) {
                 out.stopped = saved.error;
+                if (recorded(session, batch, p).value_or(false))
+                    out.kind = RowOutcome::Updated;
+            }
         }
         break;
     }
@@ -421,11 +444,10 @@ ImportReport runImport(const db::ConnectionPtr& connection, const ImportSource& 
     const db::Connection::Options sessionOptions = connection->options();
     for (int i = 1; i < std::max(1, options.sessions); ++i)
         helpers.emplace_back([&queue, sessionOptions] {
-            QString why;
-            if (const db::ConnectionPtr session = db::threadSession(sessionOptions, &why))
+            // A helper the server does not take (an account limited to a few sessions) leaves
+            // its share to the others.
+            if (const db::ConnectionPtr session = db::threadSession(sessionOptions))
                 queue.work(session);
-            else
-                queue.stop(why);
         });
     queue.work(connection, [&] {
         if (progress && !progress(queue.done(), report.rowsTotal)) {
