@@ -195,6 +195,8 @@ void MainWindow::buildMenu()
             return;
         auto* window = new import::ImportWindow(m_state, m_dialogs, this);
         window->setAttribute(Qt::WA_DeleteOnClose);
+        // The list shows the vehicles the import brought in.
+        connect(window, &QDialog::finished, this, &MainWindow::refreshList);
         window->open();
     });
     connect(file->addAction(QStringLiteral("导出Excel")), &QAction::triggered, this, [this] { exportList(true); });

@@ -123,7 +123,7 @@ int main(int argc, char** argv)
             // The first refused row in sight, its problem cells marked.
             const QAbstractItemModel* model = preview->model();
             for (int r = 0; r < model->rowCount(); ++r) {
-                if (model->index(r, model->columnCount() - 1).data().toString().startsWith(QStringLiteral("未导入"))) {
+                if (model->index(r, 1).data().toString().startsWith(QStringLiteral("未导入"))) {
                     preview->scrollTo(model->index(r, 1), QAbstractItemView::PositionAtCenter);
                     break;
                 }

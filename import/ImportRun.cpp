@@ -502,7 +502,7 @@ bool writeRefusedRows(const QString& path, const QStringList& headers, const std
             *error = QStringLiteral("无法创建文件");
         return false;
     }
-    lxw_worksheet* sheet = workbook_add_worksheet(raw, nullptr);
+    lxw_worksheet* sheet = workbook_add_worksheet(raw, "未导入");
     lxw_format* bold = workbook_add_format(raw);
     format_set_bold(bold);
     lxw_format* dateFormat = workbook_add_format(raw);

@@ -59,6 +59,7 @@ ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_file = new QLabel(QStringLiteral("（未选择文件）"));
     m_sheet = new QComboBox;
     m_sheet->setObjectName(QStringLiteral("sheet"));
+    m_sheet->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_headerRow = new QSpinBox;
     m_headerRow->setObjectName(QStringLiteral("headerRow"));
     m_headerRow->setRange(1, 30);
@@ -90,6 +91,7 @@ ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_preview->setModel(m_previewModel);
     m_preview->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_preview->verticalHeader()->hide();
+    m_preview->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 8);
     auto* split = new QSplitter;
     split->addWidget(m_mappingTable);
     split->addWidget(m_preview);
@@ -111,6 +113,10 @@ ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_cancel = new QPushButton(QStringLiteral("取消"));
     m_cancel->setObjectName(QStringLiteral("cancel"));
     m_cancel->setEnabled(false);
+    m_imports = new QComboBox;
+    m_imports->setObjectName(QStringLiteral("imports"));
+    m_imports->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_imports->setToolTip(QStringLiteral("撤销导入所撤销的那次导入"));
     m_undo = new QPushButton(QStringLiteral("撤销导入"));
     m_undo->setObjectName(QStringLiteral("undo"));
     m_undo->setEnabled(false);
@@ -119,6 +125,7 @@ ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     bottom->addWidget(m_progress, 1);
     bottom->addWidget(m_import);
     bottom->addWidget(m_cancel);
+    bottom->addWidget(m_imports);
     bottom->addWidget(m_undo);
     bottom->addWidget(close);
 
@@ -142,6 +149,7 @@ ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     });
     connect(m_undo, &QPushButton::clicked, this, &ImportWindow::undoLast);
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
+    loadImports();
 }
 
 ImportWindow::~ImportWindow()
@@ -178,6 +186,7 @@ void ImportWindow::openFile(const QString& path)
     m_path = path;
     m_file->setText(QFileInfo(path).fileName());
     m_report->clear();
+    m_progress->setValue(0);
     setBusy(true);
     ++m_pending;
     startJob(
@@ -333,12 +342,16 @@ void ImportWindow::refreshPreview()
 
 void ImportWindow::showPreview(QStringList headers, std::vector<PreviewLine> lines, const Counts& counts)
 {
+    // The outcome column as wide as its longest text (up to a limit, the rest in its tip), the
+    // others fixed: measuring every cell would hold the window for long on a slow machine.
+    int outcomeWidth = fontMetrics().horizontalAdvance(QStringLiteral("结果"));
+    for (const PreviewLine& line : lines)
+        outcomeWidth = std::max(outcomeWidth, fontMetrics().horizontalAdvance(line.outcome));
     m_previewModel->setLines(std::move(headers), std::move(lines));
-    // Fixed widths: measuring every cell would hold the window for long on a slow machine.
     m_preview->setColumnWidth(0, 48);
-    for (int c = 1; c < m_previewModel->columnCount() - 1; ++c)
+    m_preview->setColumnWidth(1, std::min(outcomeWidth + 16, 420));
+    for (int c = 2; c < m_previewModel->columnCount(); ++c)
         m_preview->setColumnWidth(c, 110);
-    m_preview->setColumnWidth(m_previewModel->columnCount() - 1, 320);
     m_counts->setText(countsLine(counts) + QStringLiteral("（预览前 %1 行）").arg(kPreviewRows));
     m_import->setEnabled(counts.added + counts.updated > 0);
 }
@@ -352,7 +365,8 @@ void ImportWindow::setBusy(bool busy)
     m_match->setEnabled(!busy);
     m_update->setEnabled(!busy);
     m_mappingTable->setEnabled(!busy);
-    m_undo->setEnabled(!busy && m_lastBatch > 0);
+    m_imports->setEnabled(!busy);
+    m_undo->setEnabled(!busy && m_imports->currentIndex() >= 0);
 }
 
 void ImportWindow::startImport()
@@ -445,16 +459,46 @@ void ImportWindow::importFinished(const FinishedImport& finished)
         text += QStringLiteral("\n未导入的行无法保存：") + finished.saveError;
     m_report->setText(text);
     setBusy(false);
+    loadImports();
     refreshPreview();
+}
+
+// The imports that can still be undone, newest first; the one just made chosen.
+void ImportWindow::loadImports()
+{
+    if (!m_state.dbConnection)
+        return;
+    ++m_pending;
+    const db::Connection::Options dbOptions = m_state.dbConnection->options();
+    startJob(
+        JobLane::database(), this,
+        [dbOptions](JobControl&) {
+            QString error;
+            std::vector<BatchInfo> open;
+            if (const db::ConnectionPtr session = db::threadSession(dbOptions, &error))
+                if (const std::optional<std::vector<BatchInfo>> all = listImports(session, &error))
+                    for (const BatchInfo& b : *all)
+                        if (!b.undone && b.vehicles > 0 && open.size() < 50)
+                            open.push_back(b);
+            return open;
+        },
+        [this](std::vector<BatchInfo> open) {
+            --m_pending;
+            m_imports->clear();
+            for (const BatchInfo& b : open)
+                m_imports->addItem(QStringLiteral("%1 %2（%3 辆）").arg(b.time.left(16), b.fileName).arg(b.vehicles), b.id);
+            m_imports->setCurrentIndex(std::max(0, m_imports->findData(m_lastBatch)));
+            m_undo->setEnabled(m_imports->isEnabled() && m_imports->currentIndex() >= 0);
+        });
 }
 
 void ImportWindow::undoLast()
 {
-    if (m_lastBatch <= 0 || !m_state.dbConnection)
+    const qint64 batch = m_imports->currentData().toLongLong();
+    if (batch <= 0 || !m_state.dbConnection)
         return;
     setBusy(true);
     ++m_pending;
-    const qint64 batch = m_lastBatch;
     const db::Connection::Options dbOptions = m_state.dbConnection->options();
     const vehicles::ChangeAuthor author = vehicles::changeAuthor(m_state);
     startJob(
@@ -469,21 +513,23 @@ void ImportWindow::undoLast()
             }
             return undoImport(session, batch, author);
         },
-        [this](UndoResult result) {
+        [this, batch](UndoResult result) {
             --m_pending;
             QString text;
             if (result.done) {
                 text = QStringLiteral("已撤销导入：%1 辆车恢复为导入前的样子。").arg(result.undone);
-                m_lastBatch = 0;
+                if (m_lastBatch == batch)
+                    m_lastBatch = 0;
             } else if (!result.changedSince.isEmpty()) {
                 text = QStringLiteral("无法撤销导入：以下车辆在导入后又被修改过：") + result.changedSince.join(QStringLiteral("、"));
             } else {
                 text = QStringLiteral("无法撤销导入：") + result.error;
             }
             m_report->setText(text);
-            m_dialogs.message(text);
             setBusy(false);
+            loadImports();
             refreshPreview();
+            m_dialogs.message(text);
         });
 }
 

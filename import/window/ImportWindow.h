@@ -63,6 +63,8 @@ private:
     void showPreview(QStringList headers, std::vector<PreviewLine> lines, const Counts& counts);
     void startImport();
     void importFinished(const FinishedImport& finished);
+    void loadImports();
+    // Undoes the import chosen in the list of imports (the last one made, unless another is chosen).
     void undoLast();
     void setBusy(bool busy);
     ImportOptions options() const;
@@ -92,6 +94,7 @@ private:
     QLabel* m_report;
     QPushButton* m_import;
     QPushButton* m_cancel;
+    QComboBox* m_imports;
     QPushButton* m_undo;
 };
 

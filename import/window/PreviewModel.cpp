@@ -15,11 +15,10 @@ const QColor kChanged(255, 244, 204);
 
 QStringList previewHeaders(const QStringList& mapping)
 {
-    QStringList labels {QStringLiteral("行")};
+    QStringList labels {QStringLiteral("行"), QStringLiteral("结果")};
     for (const QString& field : mapping)
         if (const vehicles::VehicleColumn* column = field.isEmpty() ? nullptr : vehicles::findColumn(field))
             labels << vehicles::fieldName(*column);
-    labels << QStringLiteral("结果");
     return labels;
 }
 
@@ -88,9 +87,9 @@ QVariant PreviewModel::data(const QModelIndex& index, int role) const
         return {};
     const PreviewLine& l = line(index.row());
     const int c = index.column();
-    const bool outcome = c == columnCount() - 1;
-    const int cell = c - 1; // the mapped column, for 1 .. columnCount()-2
-    const bool inCells = !outcome && c > 0 && cell < l.cells.size();
+    const bool outcome = c == kOutcomeColumn;
+    const int cell = c - 2; // the mapped column, from column 2 on
+    const bool inCells = cell >= 0 && cell < l.cells.size();
     switch (role) {
     case Qt::DisplayRole:
         if (c == 0)

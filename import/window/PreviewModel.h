@@ -21,7 +21,8 @@ struct PreviewLine {
     QString reason;
 };
 
-// The preview's column titles: 行, the field of each mapped column in the sheet's order, 结果.
+// The preview's column titles: 行, 结果 (what the import would do with the row), then the field of
+// each mapped column in the sheet's order.
 QStringList previewHeaders(const QStringList& mapping);
 // The lines of the planned rows (Empty ones left out); made off the window thread.
 std::vector<PreviewLine> previewLines(const std::vector<PlannedRow>& rows, const Sheet& sheet, const QStringList& mapping);
@@ -32,6 +33,7 @@ class PreviewModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
     using QAbstractTableModel::QAbstractTableModel;
+    static constexpr int kOutcomeColumn = 1;
 
     void setLines(QStringList headers, std::vector<PreviewLine> lines);
     const PreviewLine& line(int row) const { return m_lines[static_cast<std::size_t>(row)]; }

@@ -59,14 +59,14 @@ TEST(ImportWindow, PreviewMarksProblemsThenImportsReportsAndUndoes)
         auto cell = [preview](int row, int column, int role) {
             return preview->data(preview->index(row, column), role).toString();
         };
-        // Column 1 is the plate, 4 the date: the bad cells are marked with their reason.
-        EXPECT_FALSE(cell(1, 1, Qt::ToolTipRole).isEmpty());
-        EXPECT_TRUE(cell(0, 1, Qt::ToolTipRole).isEmpty());
-        EXPECT_TRUE(cell(2, 4, Qt::ToolTipRole).contains(QStringLiteral("下个月")));
-        EXPECT_EQ(cell(2, 4, Qt::DisplayRole), QStringLiteral("下个月"));
-        EXPECT_EQ(cell(3, 4, Qt::DisplayRole), QStringLiteral("2016-5-31"));
-        EXPECT_TRUE(cell(1, 5, Qt::DisplayRole).startsWith(QStringLiteral("未导入：")));
-        EXPECT_EQ(cell(3, 5, Qt::DisplayRole), QStringLiteral("新车辆"));
+        // Column 1 is the outcome, 2 the plate, 5 the date: the bad cells are marked with their reason.
+        EXPECT_FALSE(cell(1, 2, Qt::ToolTipRole).isEmpty());
+        EXPECT_TRUE(cell(0, 2, Qt::ToolTipRole).isEmpty());
+        EXPECT_TRUE(cell(2, 5, Qt::ToolTipRole).contains(QStringLiteral("下个月")));
+        EXPECT_EQ(cell(2, 5, Qt::DisplayRole), QStringLiteral("下个月"));
+        EXPECT_EQ(cell(3, 5, Qt::DisplayRole), QStringLiteral("2016-5-31"));
+        EXPECT_TRUE(cell(1, 1, Qt::DisplayRole).startsWith(QStringLiteral("未导入：")));
+        EXPECT_EQ(cell(3, 1, Qt::DisplayRole), QStringLiteral("新车辆"));
 
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("import")), Qt::LeftButton);
         ASSERT_TRUE(waitIdle(window));
