@@ -117,6 +117,7 @@ ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     m_imports->setObjectName(QStringLiteral("imports"));
     m_imports->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     m_imports->setToolTip(QStringLiteral("撤销导入所撤销的那次导入"));
+    m_imports->setPlaceholderText(QStringLiteral("（没有可撤销的导入）"));
     m_undo = new QPushButton(QStringLiteral("撤销导入"));
     m_undo->setObjectName(QStringLiteral("undo"));
     m_undo->setEnabled(false);
@@ -437,6 +438,7 @@ void ImportWindow::importFinished(const FinishedImport& finished)
         return;
     }
     m_lastBatch = report.batchId;
+    m_chooseImport = report.batchId;
     m_progress->setRange(0, std::max(1, report.rowsTotal));
     m_progress->setValue(report.rowsDone);
     const Counts& c = report.counts;
@@ -484,10 +486,13 @@ void ImportWindow::loadImports()
         },
         [this](std::vector<BatchInfo> open) {
             --m_pending;
+            // The import just made, else the one chosen before, else the newest.
+            const qint64 chosen = m_chooseImport ? m_chooseImport : m_imports->currentData().toLongLong();
+            m_chooseImport = 0;
             m_imports->clear();
             for (const BatchInfo& b : open)
                 m_imports->addItem(QStringLiteral("%1 %2（%3 辆）").arg(b.time.left(16), b.fileName).arg(b.vehicles), b.id);
-            m_imports->setCurrentIndex(std::max(0, m_imports->findData(m_lastBatch)));
+            m_imports->setCurrentIndex(std::max(0, m_imports->findData(chosen)));
             m_undo->setEnabled(m_imports->isEnabled() && m_imports->currentIndex() >= 0);
         });
 }
@@ -497,6 +502,7 @@ void ImportWindow::undoLast()
     const qint64 batch = m_imports->currentData().toLongLong();
     if (batch <= 0 || !m_state.dbConnection)
         return;
+    m_progress->setValue(0);
     setBusy(true);
     ++m_pending;
     const db::Connection::Options dbOptions = m_state.dbConnection->options();

@@ -77,6 +77,7 @@ private:
     QStringList m_mapping;
     QStringList m_headers;
     qint64 m_lastBatch = 0;
+    qint64 m_chooseImport = 0; // the import to choose in the list once it is read again
     int m_pending = 0;
     int m_previewGeneration = 0;
     std::shared_ptr<std::atomic_bool> m_stop;
