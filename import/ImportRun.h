@@ -29,8 +29,8 @@ struct ImportOptions {
     // Database sessions writing rows side by side: the caller's and up to sessions-1 more, each
     // on a thread of the import's own that ends with it. Each row is still a transaction of its
     // own; a row's time is mostly waiting for the server's answers and the log's flush, which the
-    // server does once for the commits of several sessions (10 000 new vehicles on one server:
-    // 23 s with 2 sessions, 14 s with 4, 9 s with 8).
+    // server does once for the commits of several sessions (10 000 new vehicles on one quiet
+    // server: 13 to 14 s with one session, 7 to 8 s with eight; README).
     int sessions = 8;
 };
 
