@@ -6,6 +6,8 @@
 #include "support/ScriptedDialogs.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractItemModelTester>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -49,6 +51,8 @@ TEST(ImportWindow, PreviewMarksProblemsThenImportsReportsAndUndoes)
     }
     {
         import::ImportWindow window(state, dialogs);
+        QAbstractItemModelTester tester(window.findChild<QTableView*>(QStringLiteral("preview"))->model(),
+            QAbstractItemModelTester::FailureReportingMode::Fatal);
         window.show();
         window.openFile(path);
         ASSERT_TRUE(waitIdle(window));
@@ -67,17 +71,31 @@ TEST(ImportWindow, PreviewMarksProblemsThenImportsReportsAndUndoes)
         EXPECT_EQ(cell(3, 5, Qt::DisplayRole), QStringLiteral("2016-5-31"));
         EXPECT_TRUE(cell(1, 1, Qt::DisplayRole).startsWith(QStringLiteral("未导入：")));
         EXPECT_EQ(cell(3, 1, Qt::DisplayRole), QStringLiteral("新车辆"));
+        auto marked = [preview](int row, int column) {
+            return preview->data(preview->index(row, column), Qt::BackgroundRole).isValid();
+        };
+        EXPECT_TRUE(marked(1, 2));
+        EXPECT_FALSE(marked(0, 2));
+        EXPECT_TRUE(marked(2, 5));
+        EXPECT_FALSE(marked(3, 5));
 
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("import")), Qt::LeftButton);
         ASSERT_TRUE(waitIdle(window));
         EXPECT_TRUE(window.reportText().contains(QStringLiteral("新增 2 辆"))) << window.reportText().toStdString();
         EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("车辆-未导入.xlsx"))));
         EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QStringLiteral("2"));
+        // The import just made is the one 撤销导入 offers.
+        auto* imports = window.findChild<QComboBox*>(QStringLiteral("imports"));
+        ASSERT_EQ(imports->count(), 1);
+        EXPECT_EQ(imports->currentData().toLongLong(), window.lastBatch());
 
         QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("undo")), Qt::LeftButton);
         ASSERT_TRUE(waitIdle(window));
         EXPECT_EQ(queryValue(conn, QStringLiteral("SELECT count(*) FROM celiangzongbiao")), QStringLiteral("0"));
         EXPECT_TRUE(window.reportText().startsWith(QStringLiteral("已撤销导入"))) << window.reportText().toStdString();
+        // An import undone is offered no more.
+        EXPECT_EQ(imports->count(), 0);
+        EXPECT_FALSE(window.findChild<QPushButton*>(QStringLiteral("undo"))->isEnabled());
     }
     EXPECT_TRUE(waitForAllJobs(20000));
 }
