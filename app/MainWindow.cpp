@@ -15,6 +15,7 @@
 #include "ui/JobProgress.h"
 #include "printing/ExportCommand.h"
 #include "fleet/FleetList.h"
+#include "import/window/ImportWindow.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -200,6 +201,8 @@ void MainWindow::buildMenu()
     };
     connect(guarded(file->addAction(QStringLiteral("打印")), Permission::Print), &QAction::triggered, this,
         &MainWindow::printGrid);
+    connect(guarded(file->addAction(QStringLiteral("导入车辆")), Permission::EditVehicles), &QAction::triggered, this,
+        &MainWindow::importVehicles);
     connect(guarded(file->addAction(QStringLiteral("导出Excel")), Permission::Print), &QAction::triggered, this,
         [this] { exportList(true); });
     connect(guarded(file->addAction(QStringLiteral("导出CSV")), Permission::Print), &QAction::triggered, this,
@@ -361,6 +364,17 @@ void MainWindow::applyRole()
         else if (auto* widget = qobject_cast<QWidget*>(control))
             guardControl(widget, m_state, permission);
     }
+}
+
+void MainWindow::importVehicles()
+{
+    if (restoredSinceLogin() || !allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
+        return;
+    auto* window = new import::ImportWindow(m_state, m_dialogs, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    // The list shows the vehicles the import brought in.
+    connect(window, &QDialog::finished, this, &MainWindow::refreshList);
+    window->open();
 }
 
 void MainWindow::manageUsers()

@@ -129,6 +129,8 @@ private:
     // Enables the guarded buttons and menu items the logged-in user's role allows; the others are
     // disabled with the reason as their tooltip.
     void applyRole();
+    // 文件 → 导入车辆: the import window, over this one.
+    void importVehicles();
     // 文件 → 用户管理.
     void manageUsers();
     // Records the given model row's vehicle in currentVehicleId and editVehicleId.

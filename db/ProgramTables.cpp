@@ -163,6 +163,30 @@ const QList<Statement>& programTableStatements()
         " KEY `k_yonghu` (`yonghuming`,`shijian`),"
         " KEY `k_shijian` (`shijian`)"
         ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
+        // The imports of vehicles from sheets: one row per import (undone: chexiao) ...
+        Statement::verbatim(QString::fromUtf8(
+        "CREATE TABLE IF NOT EXISTS `daorupici` ("
+        " `ID` BIGINT NOT NULL AUTO_INCREMENT,"
+        " `wenjian` VARCHAR(255) NOT NULL DEFAULT '',"
+        " `yonghu` VARCHAR(64) NOT NULL DEFAULT '',"
+        " `jiqi` VARCHAR(255) NOT NULL DEFAULT '',"
+        " `shijian` DATETIME NOT NULL,"
+        " `chexiao` TINYINT NOT NULL DEFAULT 0,"
+        " PRIMARY KEY (`ID`)"
+        ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
+        // ... and one per vehicle an import added (新增) or changed (修改), written in the vehicle's
+        // own transaction: the values it replaced and the vehicle's last history row after it.
+        Statement::verbatim(QString::fromUtf8(
+        "CREATE TABLE IF NOT EXISTS `daorujilu` ("
+        " `ID` BIGINT NOT NULL AUTO_INCREMENT,"
+        " `daoruid` BIGINT NOT NULL,"
+        " `cheliangid` INT NOT NULL,"
+        " `caozuo` VARCHAR(16) NOT NULL,"
+        " `jiuzhi` MEDIUMTEXT NULL,"
+        " `lishiid` BIGINT NOT NULL DEFAULT 0,"
+        " PRIMARY KEY (`ID`),"
+        " KEY `idx_daoruid` (`daoruid`)"
+        ") ENGINE=InnoDB DEFAULT CHARSET=gbk")),
     };
     return statements;
 }

@@ -285,3 +285,30 @@ CREATE TABLE IF NOT EXISTS `denglujilu` (
   KEY `k_yonghu` (`yonghuming`,`shijian`),
   KEY `k_shijian` (`shijian`)
 ) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- The imports of vehicles from sheets (导入车辆, fleetdesk-import): one row per import, with the file,
+-- the user, the machine, the time and whether it was undone (chexiao). The program creates it when
+-- missing.
+CREATE TABLE IF NOT EXISTS `daorupici` (
+  `ID` BIGINT NOT NULL AUTO_INCREMENT,
+  `wenjian` VARCHAR(255) NOT NULL DEFAULT '',
+  `yonghu` VARCHAR(64) NOT NULL DEFAULT '',
+  `jiqi` VARCHAR(255) NOT NULL DEFAULT '',
+  `shijian` DATETIME NOT NULL,
+  `chexiao` TINYINT NOT NULL DEFAULT 0,
+  PRIMARY KEY (`ID`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;
+
+-- One row per vehicle an import (daoruid) added (新增) or changed (修改), written in the same
+-- transaction as the vehicle: the values the import replaced (jiuzhi, JSON) and the vehicle's last
+-- history row after the import (lishiid), so an undo sees whether the vehicle changed since.
+CREATE TABLE IF NOT EXISTS `daorujilu` (
+  `ID` BIGINT NOT NULL AUTO_INCREMENT,
+  `daoruid` BIGINT NOT NULL,
+  `cheliangid` INT NOT NULL,
+  `caozuo` VARCHAR(16) NOT NULL,
+  `jiuzhi` MEDIUMTEXT NULL,
+  `lishiid` BIGINT NOT NULL DEFAULT 0,
+  PRIMARY KEY (`ID`),
+  KEY `idx_daoruid` (`daoruid`)
+) ENGINE=InnoDB DEFAULT CHARSET=gbk;

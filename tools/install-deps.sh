@@ -9,7 +9,7 @@ packages=(
   qt6-base-dev libmariadb-dev libcurl4-openssl-dev libjpeg62-turbo-dev libgtest-dev googletest
   mariadb-server mariadb-client python3 python3-pyftpdlib
   xvfb xauth x11-utils x11-apps xdotool imagemagick fonts-noto-cjk fonts-wqy-microhei poppler-utils libxcb-damage0-dev
-  libjpeg-turbo-progs libxlsxwriter-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev unzip
+  libjpeg-turbo-progs libxlsxwriter-dev libzip-dev libfreexl-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev unzip
   galera-4 rsync openssl stunnel4 tcpdump time zstd libsodium-dev
   dpkg-dev desktop-file-utils librsvg2-bin lintian
   "$@"

@@ -130,6 +130,20 @@ db::Statement historyInsert(const QString& action, const ChangeAuthor& author, c
     return insert;
 }
 
+// The operation of the change's history rows: the record's, else the usual one.
+QString actionOf(const ChangeRecord& record, const QString& usual)
+{
+    return record.action.isEmpty() ? usual : record.action;
+}
+
+// The change's history rows, then the statements the record adds for the vehicle.
+QList<db::Statement> withRecord(QList<db::Statement> statements, const ChangeRecord& record, const QString& id)
+{
+    if (record.alongside)
+        statements << record.alongside(id);
+    return statements;
+}
+
 // One try of a change in a transaction. Whether to try again follows from the server's error:
 // another office won the race (1213).
 struct Attempt {
@@ -285,7 +299,7 @@ db::Statement stillAsRead(const VehicleRecord& read, const QString& column)
 // what the form read, with their history and the commit, in one round trip. None when the row did
 // not match (changed meanwhile, or gone): then the row must be read and compared.
 std::optional<Attempt> saveAsRead(const db::ConnectionPtr& connection, const VehicleRecord& read,
-    const VehicleValues& mine, const QString& id, const ChangeAuthor& author)
+    const VehicleValues& mine, const QString& id, const ChangeAuthor& author, const ChangeRecord& record)
 {
     const std::vector<Change> changes = changesOf(read, mine);
     if (changes.empty()) {
@@ -317,7 +331,9 @@ std::optional<Attempt> saveAsRead(const db::ConnectionPtr& connection, const Veh
     // The history only when the update matched the row, and a row to say so. (Reading the whole
     // row back here would cost more than the rest of the save.)
     db::Statement written("IF ROW_COUNT()>0 THEN ");
-    written.append(historyInsert(kActionModify, author, history)).append(";\nSELECT 1 AS baocun;\nEND IF");
+    for (const db::Statement& statement : withRecord({historyInsert(actionOf(record, kActionModify), author, history)}, record, id))
+        written.append(statement).append(";\n");
+    written.append("SELECT 1 AS baocun;\nEND IF");
 
     if (const std::function<void()> hook = beforeFirstTryHook())
         hook();
@@ -337,7 +353,7 @@ std::optional<Attempt> saveAsRead(const db::ConnectionPtr& connection, const Veh
 
 // A save compared column by column with the row read FOR UPDATE in its transaction.
 Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
-    const QString& id, const ChangeAuthor& author)
+    const QString& id, const ChangeAuthor& author, const ChangeRecord& record)
 {
     db::Transaction tx(*connection);
     const db::Reply locked = tx.run(selectVehicleStatement(id).append(" FOR UPDATE"));
@@ -378,7 +394,8 @@ Attempt saveOnce(const db::ConnectionPtr& connection, const VehicleRecord& read,
     afterRowLocked();
     db::Statement update(QStringLiteral("UPDATE ") + kVehicleTable + QStringLiteral(" SET "));
     update.append(assignments).append(db::Statement(" WHERE ID=?").bind(id));
-    const db::Reply written = tx.commit({update, historyInsert(kActionModify, author, history)});
+    const db::Reply written =
+        tx.commit(withRecord({update, historyInsert(actionOf(record, kActionModify), author, history)}, record, id));
     if (!written.ok)
         return failedStep(connection, written);
 
@@ -423,7 +440,8 @@ db::Statement takenCountStatement(const VehicleValues& values)
     return count;
 }
 
-Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author)
+Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author,
+    const ChangeRecord& record)
 {
     db::Transaction tx(*connection);
     const db::Reply counted = tx.runAll({claimStatement(values), takenCountStatement(values)});
@@ -465,8 +483,10 @@ Attempt addOnce(const db::ConnectionPtr& connection, const VehicleValues& values
     for (const QString& column : pictureLoadOrder())
         result.stored.pictures.insert(column, QString());
     result.stored.texts.insert(QStringLiteral("ID"), id);
-    const db::Reply committed =
-        history.empty() ? tx.commit() : tx.commit(historyInsert(kActionAdd, author, history));
+    QList<db::Statement> last;
+    if (!history.empty())
+        last << historyInsert(actionOf(record, kActionAdd), author, history);
+    const db::Reply committed = tx.commit(withRecord(last, record, id));
     if (!committed.ok)
         return failedStep(connection, committed);
     result.outcome = SaveResult::Written;
@@ -544,19 +564,31 @@ VehicleValues storedValues(const VehicleRecord& record)
 SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
     const QString& id, const ChangeAuthor& author)
 {
+    return saveVehicle(connection, read, mine, id, author, ChangeRecord {});
+}
+
+SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
+    const QString& id, const ChangeAuthor& author, const ChangeRecord& record)
+{
     if (!connection)
         return noConnection();
     // Mostly nobody else has changed the row since the form read it: then one round trip decides.
-    if (std::optional<Attempt> first = saveAsRead(connection, read, mine, id, author); first && !first->raced)
+    if (std::optional<Attempt> first = saveAsRead(connection, read, mine, id, author, record); first && !first->raced)
         return first->result;
-    return runChecked([&] { return saveOnce(connection, read, mine, id, author); });
+    return runChecked([&] { return saveOnce(connection, read, mine, id, author, record); });
 }
 
 SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author)
 {
+    return addVehicle(connection, values, author, ChangeRecord {});
+}
+
+SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author,
+    const ChangeRecord& record)
+{
     if (!connection)
         return noConnection();
-    return runChecked([&] { return addOnce(connection, values, author); });
+    return runChecked([&] { return addOnce(connection, values, author, record); });
 }
 
 SaveResult savePictureName(const db::ConnectionPtr& connection, const QString& column, const QString& name,

@@ -30,6 +30,7 @@ inline const QString kHistoryTable = QStringLiteral("xiugaijilu");
 inline const QString kActionAdd = QStringLiteral("新增");
 inline const QString kActionModify = QStringLiteral("修改");
 inline const QString kActionPicture = QStringLiteral("图片");
+inline const QString kActionImport = QStringLiteral("导入");
 
 // Who makes a change: the login user and this machine's host name.
 struct ChangeAuthor {
@@ -39,6 +40,15 @@ struct ChangeAuthor {
 
 // The login user of the state and this machine's host name.
 ChangeAuthor changeAuthor(const AppState& state);
+
+// What a change writes besides the vehicle and its columns' history: the operation its history
+// rows carry (empty: kActionAdd for an add, kActionModify for a save), and statements of the same
+// change made from the vehicle's ID, committed in its transaction after its history rows, so that
+// the change lands with them or not at all (an import records its vehicles so).
+struct ChangeRecord {
+    QString action;
+    std::function<QList<db::Statement>(const QString& id)> alongside;
+};
 
 // A column that both this form and another office changed, to different values.
 struct FieldConflict {
@@ -89,6 +99,8 @@ struct SaveResult {
 // compared again, never re-sent as it was.
 SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
     const QString& id, const ChangeAuthor& author);
+SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord& read, const VehicleValues& mine,
+    const QString& id, const ChangeAuthor& author, const ChangeRecord& record);
 
 // Adds a vehicle with a history row for each column given a value, in one transaction. The new
 // vehicle's ID in `stored.texts["ID"]` when Written. Taken when another vehicle holds the plate or
@@ -99,6 +111,8 @@ SaveResult saveVehicle(const db::ConnectionPtr& connection, const VehicleRecord&
 // taken is always decided by the vehicles stored, so a claim left by a vehicle that no longer
 // holds the value blocks nothing, and duplicates stored earlier stay as they are.
 SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author);
+SaveResult addVehicle(const db::ConnectionPtr& connection, const VehicleValues& values, const ChangeAuthor& author,
+    const ChangeRecord& record);
 
 // The claim table: one row per plate (ziduan cepaihao) and file number
 // (danganbianhao) ever added.
@@ -109,7 +123,7 @@ struct HistoryEntry {
     QString time;   // the server's time of the change, "yyyy-MM-dd hh:mm:ss"
     QString user;
     QString host;
-    QString action; // kActionAdd, kActionModify or kActionPicture
+    QString action; // kActionAdd, kActionModify, kActionPicture or kActionImport
     QString column; // column of celiangzongbiao
     QString oldValue;
     QString newValue;
