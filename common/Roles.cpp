@@ -26,6 +26,7 @@ namespace {
         case Permission::VoidOwnToday: return u"作废收据";
         case Permission::VoidAnyDay: return u"作废其他人或以前日期的收据";
         case Permission::ManageUsers: return u"管理用户";
+        case Permission::Backups: return u"备份或恢复数据库";
         }
         return u"";
     }

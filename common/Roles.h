@@ -24,6 +24,7 @@ enum class Permission {
     VoidOwnToday,  // void a receipt the user took, on the day it was taken
     VoidAnyDay,    // void any receipt
     ManageUsers,   // 用户管理
+    Backups,       // 备份数据库, 恢复数据库
 };
 
 QString roleName(Role role);

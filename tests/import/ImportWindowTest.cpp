@@ -1,5 +1,6 @@
 // The 导入车辆 window on the local stack: a file's problems marked in the preview, the import with
 // its report and the refused rows saved beside the file, then the undo.
+#include "support/AdminState.h"
 #include "common/AppState.h"
 #include "common/Jobs.h"
 #include "import/window/ImportWindow.h"
@@ -33,7 +34,7 @@ TEST(ImportWindow, PreviewMarksProblemsThenImportsReportsAndUndoes)
     ASSERT_TRUE(test::freshDatabase(QStringLiteral("fd_import_window")));
     const db::ConnectionPtr conn = test::connectStack(QStringLiteral("fd_import_window"));
     ASSERT_TRUE(conn);
-    AppState state;
+    AppState state = fd::test::adminState();
     state.dbConnection = conn;
     state.loginUser = QStringLiteral("导入员");
     test::ScriptedDialogs dialogs;
