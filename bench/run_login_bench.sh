@@ -31,11 +31,11 @@ for i in $(seq 1 "$runs"); do
 done
 echo "machine load after the runs: $(cut -d' ' -f1-3 /proc/loadavg)"
 awk '
-    /^login check/ { c[++k] = $3; f[k] = $8; w[k] = $12 }
+    /^login check/ { c[++k] = $3; f[k] = $8; w[k] = $12; p[k] = $(NF - 1) }
     function median(a, n,   i, j, t, s) {
         for (i = 1; i <= n; i++) s[i] = a[i]
         for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (s[j] < s[i]) { t = s[i]; s[i] = s[j]; s[j] = t }
         return n % 2 ? s[(n + 1) / 2] : (s[n / 2] + s[n / 2 + 1]) / 2
     }
-    END { if (k) printf "median of %d logins: login check %.1f ms, first rows %.1f ms, whole list %.1f ms\n", k, median(c, k), median(f, k), median(w, k) }
+    END { if (k) printf "median of %d logins: login check %.1f ms (processor time %.1f ms), first rows %.1f ms, whole list %.1f ms\n", k, median(c, k), median(p, k), median(f, k), median(w, k) }
 ' "$work/runs"
