@@ -44,9 +44,9 @@ deb=$(ls "$work"/out/fleetdesk_*_*.deb 2>/dev/null | head -n 1)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 no_dev() { ! grep -Eq -- '-dev( |,|$)' <<<"$depends"; }
-runtime_libraries() { grep -q libqt6widgets6 <<<"$depends" && grep -q libmariadb3 <<<"$depends" && grep -q libcurl4 <<<"$depends"; }
+runtime_libraries() { grep -q libqt6widgets6 <<<"$depends" && grep -q libmariadb3 <<<"$depends" && grep -q libcurl4 <<<"$depends" && grep -q libqt6keychain1 <<<"$depends"; }
 check "the package depends on no development package" no_dev
-check "the package depends on Qt, MariaDB Connector/C and libcurl from Debian" runtime_libraries
+check "the package depends on Qt, MariaDB Connector/C, libcurl and QtKeychain from Debian" runtime_libraries
 # What Debian itself would refuse (lintian's errors; its warnings and notes are for a person).
 lintian "$deb" >"$work/lintian.log" 2>&1
 no_lintian_errors() { ! grep -q '^E:' "$work/lintian.log"; }
