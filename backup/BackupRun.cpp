@@ -1,5 +1,6 @@
 #include "backup/BackupRun.h"
 
+#include "backup/Encryption.h"
 #include "backup/Pictures.h"
 #include "backup/Tools.h"
 #include "db/Database.h"
@@ -27,6 +28,8 @@ namespace {
     const QString kManifest = QStringLiteral("manifest.json");
     const QString kDump = QStringLiteral("database.sql");
     const QString kPictures = QStringLiteral("pictures");
+    // An enciphered archive deciphered for tar, in the folder it unpacks into (removed after).
+    const QString kDeciphered = QStringLiteral(".archive.tar.zst");
     constexpr int kFormat = 1;
 
     // MariaDB's programs write and read the dump in this set: it holds every character of any table.
@@ -61,14 +64,40 @@ namespace {
         return facts;
     }
 
-    // Unpacks the archive into folder and checks every file against the manifest. Nothing else is
-    // touched before this has passed.
-    bool unpackAndCheck(const QString& archive, const QString& folder, QJsonObject* manifest, QString* error)
+    // The archive as tar reads it: the file itself, or an enciphered one deciphered with the
+    // passphrase of keyFile into folder. False with the reason (nothing left in folder then).
+    bool plainArchive(const QString& archive, const QString& folder, const QString& keyFile, QString* packed,
+        QString* error)
+    {
+        *packed = archive;
+        if (!isEnciphered(archive))
+            return true;
+        if (keyFile.isEmpty()) {
+            *error = QStringLiteral("备份文件 %1 是加密的，设置文件里没有备份密钥文件（backupKeyFile），解不开").arg(archive);
+            return false;
+        }
+        QByteArray passphrase;
+        if (!readKeyFile(keyFile, &passphrase, error))
+            return false;
+        *packed = QDir(folder).filePath(kDeciphered);
+        return decipherFile(archive, *packed, passphrase, error);
+    }
+
+    // Unpacks the archive (deciphered first when it is enciphered) into folder and checks every
+    // file against the manifest. Nothing else is touched before this has passed.
+    bool unpackAndCheck(const QString& archive, const QString& folder, const QString& keyFile, QJsonObject* manifest,
+        QString* error)
     {
         QString why;
-        if (!runTool(QStringLiteral("tar"), { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-xf"), archive,
-                                                QStringLiteral("-C"), folder },
-                QString(), QString(), &why)) {
+        QString packed;
+        if (!plainArchive(archive, folder, keyFile, &packed, error))
+            return false;
+        const bool unpacked = runTool(QStringLiteral("tar"),
+            { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-xf"), packed, QStringLiteral("-C"), folder },
+            QString(), QString(), &why);
+        if (packed != archive)
+            QFile::remove(packed);
+        if (!unpacked) {
             *error = QStringLiteral("备份文件 %1 损坏或不完整，解不开：%2").arg(archive, why);
             return false;
         }
@@ -278,6 +307,7 @@ Setup setupOf(const Settings& settings)
     }
     setup.backup.database.clear();
     setup.ftp = net::endpointsOf(settings).ftp;
+    setup.keyFile = settings.backupKeyFilePath().trimmed();
     return setup;
 }
 
@@ -301,6 +331,13 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
             return false;
         }
         QString error;
+        // A key that cannot be read fails the backup before anything is done: never a plain
+        // archive where an enciphered one was asked for.
+        QByteArray passphrase;
+        if (!setup.keyFile.isEmpty() && !readKeyFile(setup.keyFile, &passphrase, &error)) {
+            out.reason = error;
+            return false;
+        }
         db::ConnectionPtr locker = db::dbConnect(setup.backup, &error);
         if (!locker) {
             out.reason = QStringLiteral("连接不上数据库：%1").arg(error);
@@ -368,12 +405,22 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
             return false;
         }
         archive.close();
+        const QString packed = passphrase.isEmpty() ? partPath : QDir(work.path()).filePath(kDeciphered);
         if (!runTool(QStringLiteral("tar"),
-                { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-cf"), partPath, QStringLiteral("-C"),
+                { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-cf"), packed, QStringLiteral("-C"),
                     work.path(), kManifest, kDump, kPictures },
                 QString(), QString(), &error)) {
             out.reason = QStringLiteral("打包失败：%1").arg(error);
             return false;
+        }
+        if (!passphrase.isEmpty()) {
+            say(QStringLiteral("加密备份文件"));
+            const bool enciphered = encipherFile(packed, partPath, passphrase, &error);
+            QFile::remove(packed);
+            if (!enciphered) {
+                out.reason = QStringLiteral("加密失败：%1").arg(error);
+                return false;
+            }
         }
 
         // The proof: the archive as written, unpacked and checked, loaded into a scratch database
@@ -382,7 +429,7 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
         const QString proofFolder = QDir(work.path()).filePath(QStringLiteral("proof"));
         QDir().mkpath(proofFolder);
         QJsonObject unpacked;
-        if (!unpackAndCheck(partPath, proofFolder, &unpacked, &error)) {
+        if (!unpackAndCheck(partPath, proofFolder, setup.keyFile, &unpacked, &error)) {
             out.reason = QStringLiteral("备份未通过验证：%1").arg(error);
             return false;
         }
@@ -412,6 +459,27 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
     if (out.ok)
         rotate(outDir, keep, QFileInfo(finalPath).fileName(), say);
     return out;
+}
+
+Outcome backupAndRecord(
+    const Setup& setup, const QString& outDir, const QString& copyFolder, const Keep& keep, const Say& say)
+{
+    Outcome outcome = makeBackup(setup, outDir, keep, say);
+    // The second copy: a backup without it has not done what the office asked for.
+    if (outcome.ok && !copyFolder.isEmpty()) {
+        if (QString copyError; !copyArchive(outcome.archive, copyFolder, keep, say, &copyError)) {
+            outcome.ok = false;
+            outcome.reason = QStringLiteral("备份 %1 已完成，但第二份没有复制成功：%2").arg(outcome.archive, copyError);
+        }
+    }
+    if (!outcome.ok)
+        say(QStringLiteral("备份失败：%1").arg(outcome.reason));
+    say(QStringLiteral("用时 %1 秒").arg(outcome.seconds, 0, 'f', 1));
+    QString error;
+    const db::ConnectionPtr connection = db::dbConnect(setup.program, &error);
+    if (!connection || !recordOutcome(connection, outcome, QSysInfo::machineHostName(), &error))
+        say(QStringLiteral("备份结果记不进数据库：%1").arg(error));
+    return outcome;
 }
 
 bool copyArchive(const QString& archive, const QString& folder, const Keep& keep, const Say& say, QString* error)
@@ -464,8 +532,8 @@ bool copyArchive(const QString& archive, const QString& folder, const Keep& keep
 
 // What both restores check before anything changes: a database name fit to stand in a statement,
 // the archive there, unpacked into work and whole against its manifest. False with the reason.
-static bool openArchive(const QString& database, const QString& archive, const QTemporaryDir& work, QJsonObject* manifest,
-    QString* reason, const Say& say)
+static bool openArchive(const Setup& setup, const QString& database, const QString& archive, const QTemporaryDir& work,
+    QJsonObject* manifest, QString* reason, const Say& say)
 {
     if (!plainDatabaseName(database)) {
         *reason = QStringLiteral("数据库名 %1 不可用：只能有字母、数字和下划线").arg(database);
@@ -480,7 +548,7 @@ static bool openArchive(const QString& database, const QString& archive, const Q
         return false;
     }
     say(QStringLiteral("检查备份文件 %1").arg(archive));
-    return unpackAndCheck(archive, work.path(), manifest, reason);
+    return unpackAndCheck(archive, work.path(), setup.keyFile, manifest, reason);
 }
 
 Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreTarget& target, const Say& say)
@@ -494,7 +562,7 @@ Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreT
         QTemporaryDir work;
         QJsonObject manifest;
         QString error;
-        if (!openArchive(target.database, archive, work, &manifest, &out.reason, say))
+        if (!openArchive(setup, target.database, archive, work, &manifest, &out.reason, say))
             return false;
         db::ConnectionPtr connection = db::dbConnect(setup.backup, &error);
         if (!connection) {
@@ -581,6 +649,45 @@ namespace {
     }
 } // namespace
 
+bool readArchiveContents(const Setup& setup, const QString& archive, ArchiveContents* contents, QString* error)
+{
+    QTemporaryDir work;
+    if (!work.isValid()) {
+        *error = QStringLiteral("建不了临时目录：%1").arg(work.errorString());
+        return false;
+    }
+    if (!QFileInfo(archive).isFile()) {
+        *error = QStringLiteral("备份文件 %1 不存在").arg(archive);
+        return false;
+    }
+    QString packed;
+    if (!plainArchive(archive, work.path(), setup.keyFile, &packed, error))
+        return false;
+    QString why;
+    const bool read = runTool(QStringLiteral("tar"),
+        { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-xf"), packed, QStringLiteral("-C"), work.path(),
+            kManifest },
+        QString(), QString(), &why);
+    QFile file(QDir(work.path()).filePath(kManifest));
+    const QJsonObject manifest
+        = read && file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
+    if (manifest.value(QStringLiteral("format")).toInt() != kFormat) {
+        *error = QStringLiteral("备份文件 %1 里没有可读的清单：%2").arg(archive, why);
+        return false;
+    }
+    contents->enciphered = packed != archive;
+    contents->created = QDateTime::fromString(manifest.value(QStringLiteral("created")).toString(), Qt::ISODate);
+    contents->database = manifest.value(QStringLiteral("database")).toString();
+    contents->server = manifest.value(QStringLiteral("server")).toString();
+    contents->pictures = manifest.value(QStringLiteral("pictures")).toObject().value(QStringLiteral("count")).toInt();
+    contents->tables.clear();
+    // An archive of an earlier version lists its last table twice.
+    for (const TableFacts& t : factsOf(manifest))
+        if (std::none_of(contents->tables.cbegin(), contents->tables.cend(), [&](const TableFacts& f) { return f.name == t.name; }))
+            contents->tables.append(t);
+    return true;
+}
+
 QString companyName(const db::ConnectionPtr& connection, const QString& database)
 {
     QString signature;
@@ -605,7 +712,7 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
         QTemporaryDir work;
         QJsonObject manifest;
         QString error;
-        if (!openArchive(database, archive, work, &manifest, &out.reason, say))
+        if (!openArchive(setup, database, archive, work, &manifest, &out.reason, say))
             return false;
         const QDateTime created = QDateTime::fromString(manifest.value(QStringLiteral("created")).toString(), Qt::ISODate);
         say(QStringLiteral("备份时间：%1，数据库 %2").arg(created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
