@@ -4,7 +4,6 @@
 #include "backup/Pictures.h"
 #include "backup/Tools.h"
 #include "db/Database.h"
-#include "db/Transaction.h"
 #include "common/Cipher.h"
 #include "net/Endpoints.h"
 
@@ -17,7 +16,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
@@ -34,15 +32,6 @@ namespace {
 
     // MariaDB's programs write and read the dump in this set: it holds every character of any table.
     const QString kDumpCharset = QStringLiteral("--default-character-set=utf8mb4");
-
-    // The same account, pinned to the server that answered first, so that every connection and
-    // program of one run talks to one server.
-    db::Connection::Options pinned(db::Connection::Options options, const QString& serverAddress)
-    {
-        options.host = serverAddress;
-        options.database.clear();
-        return options;
-    }
 
     QJsonArray factsJson(const QList<TableFacts>& facts)
     {
@@ -132,13 +121,12 @@ namespace {
         connection->run(db::Statement("DROP DATABASE IF EXISTS ?").bindSql(sqlName(database)));
     }
 
-    // Creates the database, loads the dump into it and compares every table with the manifest.
-    // A database that could not be loaded or does not match is dropped again.
-    bool loadAndCompare(const db::ConnectionPtr& connection, const ClientDefaults& defaults, const QString& folder,
-        const QJsonObject& manifest, const QString& database, QString* error)
+    // Creates the database in the character set given, loads the dump of folder into it and reads
+    // the facts of every table. A database that could not be loaded is dropped again.
+    bool loadDump(const db::ConnectionPtr& connection, const ClientDefaults& defaults, const QString& folder,
+        const QString& charset, const QString& collation, const QString& database, QList<TableFacts>* facts,
+        QString* error)
     {
-        const QString charset = manifest.value(QStringLiteral("charset")).toString(QStringLiteral("gbk"));
-        const QString collation = manifest.value(QStringLiteral("collation")).toString(QStringLiteral("gbk_chinese_ci"));
         // Read from the archive: plain names only, so that they can never stand for SQL of their own.
         if (!plainDatabaseName(charset) || !plainDatabaseName(collation)) {
             *error = QStringLiteral("备份文件的清单里的字符集不可用：%1 %2").arg(charset, collation);
@@ -153,34 +141,52 @@ namespace {
             return false;
         }
         QString why;
-        QList<TableFacts> facts;
         bool ok = runTool(QStringLiteral("mariadb"), { defaults.argument(), kDumpCharset, database },
             QDir(folder).filePath(kDump), QString(), &why);
         if (!ok)
             *error = QStringLiteral("数据库 %1 恢复失败：%2").arg(database, why);
-        else if (!readTableFacts(connection, database, &facts, &why)) {
+        else if (!readTableFacts(connection, database, facts, &why)) {
             ok = false;
             *error = why;
-        } else if (const QString difference = compareTableFacts(factsOf(manifest), facts); !difference.isEmpty()) {
-            ok = false;
-            *error = QStringLiteral("恢复出的数据库与备份时不一致：%1").arg(difference);
         }
         if (!ok)
             dropDatabase(connection, database);
         return ok;
     }
 
+    // Creates the database, loads the dump into it and compares every table with the manifest.
+    // A database that could not be loaded or does not match is dropped again.
+    bool loadAndCompare(const db::ConnectionPtr& connection, const ClientDefaults& defaults, const QString& folder,
+        const QJsonObject& manifest, const QString& database, QString* error)
+    {
+        QList<TableFacts> facts;
+        if (!loadDump(connection, defaults, folder, manifest.value(QStringLiteral("charset")).toString(QStringLiteral("gbk")),
+                manifest.value(QStringLiteral("collation")).toString(QStringLiteral("gbk_chinese_ci")), database, &facts,
+                error))
+            return false;
+        if (const QString difference = compareTableFacts(factsOf(manifest), facts); !difference.isEmpty()) {
+            *error = QStringLiteral("恢复出的数据库与备份时不一致：%1").arg(difference);
+            dropDatabase(connection, database);
+            return false;
+        }
+        return true;
+    }
+
     struct Dumped {
         QList<TableFacts> facts;
+        QStringList tables; // the base tables of the database while the dump began
         QString server;
         QString charset;
         QString collation;
     };
 
-    // The dump and the facts of the tables from one moment: while a global read lock holds every
-    // writer back, this run's transaction and the dump's both start; the lock is let go once the
-    // dump's transaction is seen open on the server (or the dump has ended under it).
-    bool dumpDatabase(const Setup& setup, const db::ConnectionPtr& locker, const ClientDefaults& defaults,
+    // The dump: mariadb-dump in one InnoDB transaction (every table of the program is InnoDB), so
+    // that it is one moment of the register without holding anything back: no lock is taken, and
+    // the office's saves go on while it runs. (A global read lock held until the dump's
+    // transaction was seen open made every save of that while wait: seconds on a busy server, in
+    // the lock's own wait for running writes and in the look for the transaction.) The facts of
+    // the tables come from the dump itself, loaded (see makeBackup).
+    bool dumpDatabase(const Setup& setup, const db::ConnectionPtr& reader, const ClientDefaults& defaults,
         const QString& dumpPath, Dumped* dumped, QString* error)
     {
         const QString database = setup.program.database;
@@ -188,12 +194,6 @@ namespace {
             *error = QStringLiteral("%1：%2").arg(what, reply.error);
             return false;
         };
-        QString connectError;
-        db::ConnectionPtr reader = db::dbConnect(pinned(setup.backup, dumped->server), &connectError);
-        if (!reader) {
-            *error = QStringLiteral("连接不上数据库：%1").arg(connectError);
-            return false;
-        }
         const db::Reply schema = reader->run(db::Statement("SELECT DEFAULT_CHARACTER_SET_NAME, DEFAULT_COLLATION_NAME FROM "
                                                            "information_schema.SCHEMATA WHERE SCHEMA_NAME = ?")
                                                  .bind(database));
@@ -205,81 +205,28 @@ namespace {
         }
         dumped->charset = schema.rows->text(0);
         dumped->collation = schema.rows->text(1);
-        // The table whose first read takes the snapshot of the reader's transaction (below).
-        const db::Reply innodb = reader->run(db::Statement("SELECT TABLE_NAME FROM information_schema.TABLES WHERE "
-                                                           "TABLE_SCHEMA = ? AND TABLE_TYPE = 'BASE TABLE' AND ENGINE = "
-                                                           "'InnoDB' ORDER BY TABLE_NAME LIMIT 1")
+        const db::Reply tables = reader->run(db::Statement("SELECT TABLE_NAME, ENGINE FROM information_schema.TABLES WHERE "
+                                                           "TABLE_SCHEMA = ? AND TABLE_TYPE = 'BASE TABLE' ORDER BY TABLE_NAME")
                                                  .bind(database));
-        if (!innodb.ok)
-            return failed(innodb, QStringLiteral("读不到数据库 %1 的表").arg(database));
-        const QString firstTable = innodb.rows && innodb.rows->hasRow() ? innodb.rows->text(0) : QString();
-
-        const db::Reply processes = locker->run(db::Statement("SELECT IFNULL(MAX(ID), 0) FROM information_schema.PROCESSLIST"));
-        if (!processes.ok || !processes.rows)
-            return failed(processes, QStringLiteral("读不到服务器的连接列表"));
-        const qint64 lastId = processes.rows->integer(0);
-        const db::Reply locked = locker->run(db::Statement("FLUSH TABLES WITH READ LOCK"));
-        if (!locked.ok)
-            return failed(locked, QStringLiteral("备份账号锁不了表（需要 RELOAD 权限）"));
-        struct Unlock {
-            db::ConnectionPtr c;
-            ~Unlock() { c->run(db::Statement("UNLOCK TABLES")); }
-        } unlock { locker };
-        // An InnoDB transaction sees the tables as they were at its first read: that read is made
-        // while the lock holds every writer back, so the facts below are of the dump's moment.
-        db::Transaction snapshot(*reader);
-        const db::Reply started = snapshot.run(firstTable.isEmpty()
-                ? db::Statement("SELECT 1")
-                : db::Statement("SELECT 1 FROM ?.? LIMIT 1").bindSql(sqlName(database)).bindSql(sqlName(firstTable)));
-        if (!started.ok)
-            return failed(started, QStringLiteral("开始不了事务"));
-
-        QProcess dump;
-        dump.setStandardOutputFile(dumpPath);
-        dump.start(QStringLiteral("mariadb-dump"),
-            { defaults.argument(), QStringLiteral("--single-transaction"), QStringLiteral("--routines"),
-                QStringLiteral("--triggers"), QStringLiteral("--hex-blob"), kDumpCharset, database });
-        if (!dump.waitForStarted(-1)) {
-            *error = QStringLiteral("mariadb-dump 无法运行：%1").arg(dump.errorString());
-            return false;
-        }
-        const db::Statement opened = db::Statement(
-            "SELECT COUNT(*) FROM information_schema.INNODB_TRX t JOIN information_schema.PROCESSLIST p ON "
-            "p.ID = t.trx_mysql_thread_id WHERE p.ID > ? AND p.USER = ?")
-                                         .bind(lastId)
-                                         .bind(setup.backup.user);
-        QElapsedTimer waited;
-        waited.start();
-        for (;;) {
-            if (dump.waitForFinished(20) || dump.state() == QProcess::NotRunning)
-                break;
-            qint64 seen = 0;
-            if (const db::Reply r = locker->run(opened); r.ok)
-                db::dbReadField(r.rows, 0, seen);
-            if (seen > 0)
-                break;
-            if (waited.elapsed() > 120000) {
-                dump.kill();
-                dump.waitForFinished(-1);
-                *error = QStringLiteral("mariadb-dump 两分钟内没有开始读数据");
+        if (!tables.ok)
+            return failed(tables, QStringLiteral("读不到数据库 %1 的表").arg(database));
+        while (tables.rows && tables.rows->next()) {
+            // A table outside InnoDB would be dumped as it changes, not as of the transaction.
+            if (tables.rows->text(1).compare(QStringLiteral("InnoDB"), Qt::CaseInsensitive) != 0) {
+                *error = QStringLiteral("表 %1 不是 InnoDB 表（%2），不能在不锁表的情况下一致地备份").arg(tables.rows->text(0), tables.rows->text(1));
                 return false;
             }
+            dumped->tables.append(tables.rows->text(0));
         }
-        locker->run(db::Statement("UNLOCK TABLES"));
-
         QString why;
-        const bool factsRead = readTableFacts(reader, database, &dumped->facts, &why);
-        snapshot.commit();
-        dump.waitForFinished(-1);
-        if (dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
-            *error = QStringLiteral("mariadb-dump 失败（退出码 %1）：%2")
-                         .arg(dump.exitCode())
-                         .arg(QString::fromUtf8(dump.readAllStandardError()).trimmed().left(600));
+        if (!runTool(QStringLiteral("mariadb-dump"),
+                { defaults.argument(), QStringLiteral("--single-transaction"), QStringLiteral("--routines"),
+                    QStringLiteral("--triggers"), QStringLiteral("--hex-blob"), kDumpCharset, database },
+                QString(), dumpPath, &why)) {
+            *error = QStringLiteral("mariadb-dump 失败：%1").arg(why);
             return false;
         }
-        if (!factsRead)
-            *error = why;
-        return factsRead;
+        return true;
     }
 
     void rotate(const QString& outDir, const Keep& keep, const QString& justMade, const Say& say)
@@ -356,6 +303,26 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
             out.reason = QStringLiteral("数据库导出失败：%1").arg(error);
             return false;
         }
+        // The proof of the dump: loaded into a scratch database, every table of the register there;
+        // the facts read there are the manifest's, which every restore is compared with. The archive
+        // is proven below to hold this very dump, byte for byte.
+        say(QStringLiteral("验证备份：恢复到临时数据库并逐表比较"));
+        const QString scratch = QStringLiteral("%1_proof_%2").arg(setup.program.database).arg(QCoreApplication::applicationPid());
+        dropDatabase(locker, scratch);
+        const bool loaded = loadDump(locker, defaults, work.path(), dumped.charset, dumped.collation, scratch, &dumped.facts, &error);
+        dropDatabase(locker, scratch);
+        if (!loaded) {
+            out.reason = QStringLiteral("备份未通过验证：%1").arg(error);
+            return false;
+        }
+        QStringList loadedTables;
+        for (const TableFacts& t : dumped.facts)
+            loadedTables.append(t.name);
+        if (loadedTables != dumped.tables) {
+            out.reason = QStringLiteral("备份未通过验证：导出的表（%1）与数据库的表（%2）不同")
+                             .arg(loadedTables.join(QLatin1Char(' ')), dumped.tables.join(QLatin1Char(' ')));
+            return false;
+        }
         say(QStringLiteral("从 FTP 服务器取图片"));
         const QString pictureFolder = QDir(work.path()).filePath(kPictures);
         QList<PictureFile> pictures;
@@ -423,9 +390,10 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
             }
         }
 
-        // The proof: the archive as written, unpacked and checked, loaded into a scratch database
-        // and compared table by table with the moment of the dump.
-        say(QStringLiteral("验证备份：恢复到临时数据库并逐表比较"));
+        // The proof of the archive as written: deciphered when enciphered, unpacked, and every
+        // file the same as the manifest says (the dump the one loaded above, the pictures those
+        // fetched), by SHA-256.
+        say(QStringLiteral("验证备份文件：解开并逐个文件核对"));
         const QString proofFolder = QDir(work.path()).filePath(QStringLiteral("proof"));
         QDir().mkpath(proofFolder);
         QJsonObject unpacked;
@@ -433,12 +401,8 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
             out.reason = QStringLiteral("备份未通过验证：%1").arg(error);
             return false;
         }
-        const QString scratch = QStringLiteral("%1_proof_%2").arg(setup.program.database).arg(QCoreApplication::applicationPid());
-        dropDatabase(locker, scratch);
-        const bool proven = loadAndCompare(locker, defaults, proofFolder, unpacked, scratch, &error);
-        dropDatabase(locker, scratch);
-        if (!proven) {
-            out.reason = QStringLiteral("备份未通过验证：%1").arg(error);
+        if (fileSha256(QDir(proofFolder).filePath(kManifest)) != fileSha256(QDir(work.path()).filePath(kManifest))) {
+            out.reason = QStringLiteral("备份未通过验证：备份文件里的清单与写入的不同");
             return false;
         }
         if (!QFile::rename(partPath, finalPath)) {
