@@ -277,6 +277,37 @@ TEST_F(BackupTest, EncipheredBackupIsProvenAndOpensOnlyWithItsKey)
     mustExecute(db, QStringLiteral("DROP DATABASE ") + into);
 }
 
+TEST_F(BackupTest, BackupThatCannotBeWholeOrConsistentIsRefusedAndLeavesNoArchive)
+{
+    QTemporaryDir work;
+    backup::Setup keyMissing = setup();
+    keyMissing.keyFile = work.filePath(QStringLiteral("no-such.key"));
+    const struct {
+        const char* what;
+        backup::Setup setup;
+        QString statement; // made before the backup, undone after
+        QString undo;
+        const char* says;
+    } cases[] = {
+        // Never a plain archive where an enciphered one was asked for.
+        { "key file missing", keyMissing, QString(), QString(), "读不了备份密钥文件" },
+        // A table outside InnoDB would be dumped as it changes, not as of the dump's moment.
+        { "a MyISAM table", setup(), QStringLiteral("create table %1.zanshi_myisam (a int) engine=MyISAM").arg(kFleet),
+            QStringLiteral("drop table %1.zanshi_myisam").arg(kFleet), "不是 InnoDB" },
+    };
+    for (const auto& c : cases) {
+        if (!c.statement.isEmpty())
+            mustExecute(db, c.statement);
+        const QString out = work.filePath(QStringLiteral("out"));
+        const Outcome made = makeBackup(c.setup, out, Keep {}, quiet);
+        if (!c.undo.isEmpty())
+            mustExecute(db, c.undo);
+        EXPECT_FALSE(made.ok) << c.what;
+        EXPECT_TRUE(made.reason.contains(QString::fromUtf8(c.says))) << c.what << ": " << made.reason.toStdString();
+        EXPECT_EQ(QDir(out).entryList({ QStringLiteral("fleetdesk-*") }, QDir::Files), QStringList()) << c.what;
+    }
+}
+
 TEST_F(BackupTest, BackupWhileVehiclesAreSavedIsConsistent)
 {
     std::atomic_bool stop { false };
