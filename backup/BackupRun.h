@@ -10,9 +10,10 @@
 #include <QString>
 #include <functional>
 
-// A backup of the fleet: the database (mariadb-dump in one transaction) and the picture folder of
-// the FTP servers in one archive with a manifest, proven by restoring it into a scratch database
-// and comparing every table before it gets its name; and the way back.
+// A backup of the fleet: the database (mariadb-dump in one InnoDB transaction, no lock) and the
+// picture folder of the FTP servers in one archive with a manifest, proven before it gets its name
+// (the dump loaded into a scratch database, the archive checked to hold that very dump); and the
+// way back.
 namespace fd::backup {
 
 using Say = std::function<void(const QString&)>;
@@ -42,10 +43,12 @@ struct Outcome {
 };
 
 // Makes outDir/fleetdesk-YYYYMMDD-HHMMSS.tar.zst (enciphered when setup.keyFile is set, see
-// backup/Encryption.h: the proof then opens the enciphered file). It carries that name only once it is proven;
-// until then, and for good when it fails, it is a ".part" file (removed on failure). After a
-// good backup the older archives beyond keep are deleted. The result is recorded in the program's
-// table of backup results whatever it is.
+// backup/Encryption.h: the proof then opens the enciphered file). The dump is loaded into a
+// scratch database, which must hold every table of the database; the rows and checksums read
+// there are the manifest's. The archive as written is then unpacked and every file checked
+// against the manifest. It carries its name only once it is proven; until then, and for good when
+// it fails, it is a ".part" file (removed on failure). After a good backup the older archives
+// beyond keep are deleted. Nothing is recorded (see backupAndRecord).
 Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, const Say& say);
 
 // The second copy of a proven archive: copied into folder (made when missing) under a ".part" name
