@@ -80,20 +80,21 @@ LoginCheck checkLogin(AppState& state, Dialogs& dialogs, const QString& userName
         break;
     }
     // A reset password must be changed now; a weak one may wait for the next login.
-    const bool changed = outcome.mustChange && changePasswordAtLogin(state, dialogs, userName);
+    const bool changed = outcome.mustChange && changePasswordAtLogin(state, dialogs, userName, outcome.changeRequired);
     if (outcome.changeRequired && !changed)
         return LoginCheck::Refused;
     state.loginRole = outcome.role;
     return changed ? LoginCheck::PassedNewPassword : LoginCheck::Passed;
 }
 
-bool changePasswordAtLogin(AppState& state, Dialogs& dialogs, const QString& userName)
+bool changePasswordAtLogin(AppState& state, Dialogs& dialogs, const QString& userName, bool required)
 {
     const QString caption = QStringLiteral("请修改密码");
+    const QString why = required ? QStringLiteral("您的密码是管理员设置的，须改为自己的密码才能登录。")
+                                 : QStringLiteral("您的密码少于8个字符或与用户名相同，请改为更安全的密码（取消则下次登录时再提示）。");
     for (;;) {
         QString first;
-        if (!dialogs.inputPassword(QStringLiteral("请修改密码：您的密码需要更换。\n请输入新密码（至少8个字符，不能与用户名相同）："),
-                first, caption))
+        if (!dialogs.inputPassword(why + QStringLiteral("\n请输入新密码（至少8个字符，不能与用户名相同）："), first, caption))
             return false;
         first = text::trimSpaces(first);
         if (const QString problem = newPasswordProblem(userName, first); !problem.isEmpty()) {

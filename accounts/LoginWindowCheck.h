@@ -8,9 +8,9 @@ namespace fd::accounts {
 // messages of each failure. The window trims the user name and password before.
 LoginCheck checkLogin(AppState& state, Dialogs& dialogs, const QString& userName, const QString& password);
 
-// The change of a password the login found to be changed (reset, or too weak): the new password
-// twice, until it passes the rules or the user cancels (false).
-bool changePasswordAtLogin(AppState& state, Dialogs& dialogs, const QString& userName);
+// The change of a password the login found to be changed (required: set by an administrator; else
+// too weak): the new password twice, until it passes the rules or the user cancels (false).
+bool changePasswordAtLogin(AppState& state, Dialogs& dialogs, const QString& userName, bool required);
 
 // The password window opened from the login window's label: modal to the whole program, no owner,
 // until it closes.

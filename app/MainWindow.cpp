@@ -224,6 +224,13 @@ void MainWindow::buildMenu()
         if (!restoredSinceLogin())
             backup::restoreFromProgram(m_state, m_dialogs, this, [this] { restoredSinceLogin(); });
     });
+    QAction* switchUser = file->addAction(QStringLiteral("切换用户"));
+    switchUser->setObjectName(QStringLiteral("actionSwitchUser"));
+    connect(switchUser, &QAction::triggered, this, [this] {
+        // Another clerk takes over this PC: a login of its own, and the buttons of their role.
+        if (m_hooks.switchUser && m_hooks.switchUser())
+            afterLogin();
+    });
     connect(file->addAction(QStringLiteral("退出")), &QAction::triggered, this, [this] {
         if (m_hooks.quit)
             m_hooks.quit();

@@ -50,6 +50,8 @@ struct MainWindowHooks {
     // The windows of the menu 收费管理, modally: 收费查询, 日结.
     std::function<void()> openPaymentQuery;
     std::function<void()> openTakings;
+    // 切换用户 (menu 文件): the login window again; true when someone logged in.
+    std::function<bool()> switchUser;
     // 用户管理 (menu 文件), modally; administrators only.
     std::function<void()> openUsers;
     // Ends the program at once (menu 退出).

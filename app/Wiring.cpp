@@ -1,5 +1,6 @@
 #include "app/Wiring.h"
 
+#include "accounts/LoginWindow.h"
 #include "accounts/UsersWindow.h"
 #include "common/AppState.h"
 #include "reminders/window/ReminderWindow.h"
@@ -58,6 +59,11 @@ MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& wind
     hooks.openTakings = [&state, &dialogs, main] {
         fees::DailyWindow window(state, dialogs, main);
         window.exec();
+    };
+    hooks.switchUser = [&state, &dialogs] {
+        // 取消 here keeps the user who was logged in.
+        accounts::LoginWindow login(state, dialogs);
+        return login.exec() == QDialog::Accepted;
     };
     hooks.openUsers = [&state, &dialogs, main] {
         accounts::UsersWindow window(state, dialogs, main);

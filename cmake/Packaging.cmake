@@ -62,8 +62,10 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # Qt's Chinese dialogs and a CJK font for the Chinese interface.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-wqy-microhei | fonts-noto-cjk")
-# fleetdesk-backup runs mariadb-dump, mariadb, tar and zstd.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mariadb-client | default-mysql-client, zstd")
+# fleetdesk-backup runs mariadb-dump, mariadb, tar and zstd. QtKeychain (found by shlibdeps) reaches
+# the desktop's keyring through libsecret, which it loads only when it is there: without it the
+# remembered passwords stay in the user's Network.ini.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "mariadb-client | default-mysql-client, zstd, libsecret-1-0")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -10,7 +10,8 @@ packages=(
   mariadb-server mariadb-client python3 python3-pyftpdlib
   xvfb xauth x11-utils x11-apps xdotool imagemagick fonts-noto-cjk fonts-wqy-microhei poppler-utils libxcb-damage0-dev
   libjpeg-turbo-progs libxlsxwriter-dev libzip-dev libfreexl-dev qt6-translations-l10n qt6-charts-dev libqt6opengl6-dev unzip
-  galera-4 rsync openssl stunnel4 tcpdump time zstd libsodium-dev
+  galera-4 rsync openssl stunnel4 tcpdump time zstd libsodium-dev qtkeychain-qt6-dev libsecret-1-0
+  dbus-daemon gnome-keyring
   dpkg-dev desktop-file-utils librsvg2-bin lintian
   "$@"
 )

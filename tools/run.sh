@@ -115,6 +115,18 @@ wait_for_window 0 "login window"
 sleep 0.5
 alive || ended "before the login was confirmed"
 xdotool key Return
+# The sample account's password is shorter than new passwords may be: the program asks to change
+# it (请修改密码). It is put off here; the user is asked again at the next login.
+for _ in $(seq 1 50); do
+  window_shown 800 && break
+  asked=$(xdotool search --onlyvisible --name '请修改密码' 2>/dev/null | head -1)
+  if [ -n "$asked" ]; then
+    xdotool windowfocus --sync "$asked" 2>/dev/null
+    xdotool key Escape
+    break
+  fi
+  sleep 0.1
+done
 # The main window is the program's one wide window.
 wait_for_window 800 "main window after the login"
 sleep 2 # the list's first paint

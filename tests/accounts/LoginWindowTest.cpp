@@ -5,6 +5,7 @@
 #include "accounts/LoginWindow.h"
 #include "accounts/PasswordWindow.h"
 #include "accounts/RememberedLogin.h"
+#include "accounts/Staff.h"
 #include "accounts/Widgets.h"
 #include "common/DateTime.h"
 
@@ -323,6 +324,32 @@ TEST_F(LoginWindowTest, TickedLoginIsRememberedAndRestoredNextTime)
     // Entering a restored box still empties it.
     focusIn(userBox(*w), Qt::MouseFocusReason);
     EXPECT_TRUE(userBox(*w)->text().isEmpty());
+}
+
+TEST_F(LoginWindowTest, APasswordAnAdministratorSetMustBeChangedAtTheLoginAndTheRoleIsTaken)
+{
+    const QString user = kTestUserPrefix + QStringLiteral("reset");
+    ASSERT_EQ(accounts::addAccount(*admin, user, Role::Cashier, QStringLiteral("first-pass"), false), QString());
+    auto w = open();
+    rememberBox(*w)->setChecked(true);
+    // Put off: the login is refused and the window stays.
+    loginAs(*w, user, QStringLiteral("first-pass"));
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(state.loginRole, Role::None);
+
+    // A new password that breaks the rules is asked again; then the change logs in.
+    dialogs.clear();
+    dialogs.inputs = {QStringLiteral("short"), QStringLiteral("second-pass"), QStringLiteral("second-pass")};
+    loginAs(*w, user, QStringLiteral("first-pass"));
+    EXPECT_EQ(w->result(), QDialog::Accepted);
+    EXPECT_EQ(dialogs.messages(),
+        (QStringList {QStringLiteral("新密码至少需要8个字符。"), QStringLiteral("新密码更改成功！请妥善保存密码。")}));
+    EXPECT_EQ(state.loginRole, Role::Cashier);
+    EXPECT_EQ(state.loginUser, user);
+    // The typed password is out of date: not remembered.
+    EXPECT_EQ(remembered("dlyhm"), user);
+    EXPECT_EQ(remembered("dlmm"), QString());
+    EXPECT_EQ(accounts::checkPassword(*admin, user, QStringLiteral("second-pass"), QString(), false).mustChange, false);
 }
 
 TEST_F(LoginWindowTest, UntickedLoginLeavesTheEarlierRememberedLogin)

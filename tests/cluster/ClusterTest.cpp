@@ -8,6 +8,7 @@
 #include "accounts/LoginWindow.h"
 #include "accounts/PasswordWindow.h"
 #include "accounts/RememberedLogin.h"
+#include "accounts/Staff.h"
 #include "common/AppState.h"
 #include "common/Text.h"
 #include "common/Cipher.h"
@@ -167,9 +168,11 @@ QString vehicleCount(const db::ConnectionPtr& conn, const QString& plate)
     return queryValue(conn, db::Statement("select count(*) from celiangzongbiao where cepaihao=?").bind(plate));
 }
 
-QString passwordOf(const db::ConnectionPtr& conn, const QString& user)
+// Whether the user logs in with this password through the node's session.
+bool passwordWorks(const db::ConnectionPtr& conn, const QString& user, const QString& password)
 {
-    return queryValue(conn, db::Statement("select mima from mimabiao where yonghuming=?").bind(user));
+    return accounts::checkPassword(*conn, user, password, QStringLiteral("test"), false).kind
+        == accounts::LoginOutcome::Passed;
 }
 
 template <typename T> T* find(QWidget* parent, const QString& name)
@@ -259,6 +262,27 @@ TEST_F(ClusterTest, TheProgramsAccountIsLimitedOnEveryNode)
 // The session is encrypted. When its node closes it (the node itself still running), it reopens
 // before the next statement on the next node of the list, the one it lost tried last, encrypted
 // again; the statement runs once.
+TEST_F(ClusterTest, FiveWrongPasswordsOnOneNodeLockTheUserOnAnother)
+{
+    auto node1 = connectNode(1);
+    auto node2 = connectNode(2);
+    ASSERT_TRUE(node1 && node2);
+    QString error;
+    ASSERT_TRUE(db::ensureProgramTables(*node1, &error)) << error.toStdString();
+    const QString user = QStringLiteral("fdcluster_lock");
+    for (const char* table : {"yonghuzhanghu", "denglujilu"})
+        mustExecute(node1, QStringLiteral("delete from %1 where yonghuming='%2'").arg(QLatin1String(table), user));
+    ASSERT_EQ(accounts::addAccount(*node1, user, Role::Cashier, QStringLiteral("right-password"), false), QString());
+    for (int i = 0; i < accounts::kLockoutFailures; ++i)
+        accounts::checkPassword(*node1, user, QStringLiteral("wrong"), QStringLiteral("office-1"), false);
+    const accounts::LoginOutcome elsewhere
+        = accounts::checkPassword(*node2, user, QStringLiteral("right-password"), QStringLiteral("office-2"), false);
+    EXPECT_EQ(elsewhere.kind, accounts::LoginOutcome::Locked);
+    EXPECT_TRUE(elsewhere.lockedUntil.isValid());
+    for (const char* table : {"yonghuzhanghu", "denglujilu"})
+        mustExecute(node1, QStringLiteral("delete from %1 where yonghuming='%2'").arg(QLatin1String(table), user));
+}
+
 TEST_F(ClusterTest, ALostSessionReopensOnTheNextNodeOfTheList)
 {
     ASSERT_TRUE(login(QStringLiteral("admin"), QStringLiteral("123456"))) << dialogs.lastMessage().toStdString();
@@ -406,12 +430,12 @@ TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
         EXPECT_EQ(passwordState.dbConnection->serverAddress(), nodeAddress(2));
         find<QLineEdit>(&window, QStringLiteral("编辑框_用户名"))->setText(user);
         find<QLineEdit>(&window, QStringLiteral("编辑框_原始密码"))->setText(QStringLiteral("old-pw"));
-        find<QLineEdit>(&window, QStringLiteral("编辑框_新密码"))->setText(QStringLiteral("new-pw"));
-        find<QLineEdit>(&window, QStringLiteral("编辑框_确认新密码"))->setText(QStringLiteral("new-pw"));
+        find<QLineEdit>(&window, QStringLiteral("编辑框_新密码"))->setText(QStringLiteral("new-password"));
+        find<QLineEdit>(&window, QStringLiteral("编辑框_确认新密码"))->setText(QStringLiteral("new-password"));
         QTest::mouseClick(find<QPushButton>(&window, QStringLiteral("按钮_提交")), Qt::LeftButton);
         EXPECT_EQ(dialogs.lastMessage(), QStringLiteral("新密码更改成功！请妥善保存密码。"));
     }
-    EXPECT_EQ(passwordOf(node3, user), QStringLiteral("new-pw"));
+    EXPECT_TRUE(passwordWorks(node3, user, QStringLiteral("new-password")));
     // The statement that was running when node 1 stopped never ran again elsewhere.
     EXPECT_EQ(queryValue(node3, QStringLiteral("select n from t_cluster.counter where id=1")), QStringLiteral("0"));
 
@@ -420,8 +444,9 @@ TEST_F(ClusterTest, WhenTheNodeStopsTheNextActionsRunOnTheNextNode)
     auto node1 = connectNode(1);
     ASSERT_TRUE(node1);
     EXPECT_EQ(vehicleCount(node1, saved), QStringLiteral("1"));
-    EXPECT_EQ(passwordOf(node1, user), QStringLiteral("new-pw"));
-    mustExecute(node1, QStringLiteral("delete from mimabiao where yonghuming='%1'").arg(user));
+    EXPECT_TRUE(passwordWorks(node1, user, QStringLiteral("new-password")));
+    for (const char* table : {"mimabiao", "yonghuzhanghu", "denglujilu"})
+        mustExecute(node1, QStringLiteral("delete from %1 where yonghuming='%2'").arg(QLatin1String(table), user));
 }
 
 // Pictures on the cluster: the FTP and web servers are the hosts of the host lists, each with its

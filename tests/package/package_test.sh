@@ -44,9 +44,9 @@ deb=$(ls "$work"/out/fleetdesk_*_*.deb 2>/dev/null | head -n 1)
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 no_dev() { ! grep -Eq -- '-dev( |,|$)' <<<"$depends"; }
-runtime_libraries() { grep -q libqt6widgets6 <<<"$depends" && grep -q libmariadb3 <<<"$depends" && grep -q libcurl4 <<<"$depends"; }
+runtime_libraries() { grep -q libqt6widgets6 <<<"$depends" && grep -q libmariadb3 <<<"$depends" && grep -q libcurl4 <<<"$depends" && grep -q libqt6keychain1 <<<"$depends"; }
 check "the package depends on no development package" no_dev
-check "the package depends on Qt, MariaDB Connector/C and libcurl from Debian" runtime_libraries
+check "the package depends on Qt, MariaDB Connector/C, libcurl and QtKeychain from Debian" runtime_libraries
 # What Debian itself would refuse (lintian's errors; its warnings and notes are for a person).
 lintian "$deb" >"$work/lintian.log" 2>&1
 no_lintian_errors() { ! grep -q '^E:' "$work/lintian.log"; }
@@ -115,6 +115,19 @@ wide_window() { # a visible window captioned $1 at least $2 pixels wide
 for _ in $(seq 1 200); do visible 路衡通 >/dev/null && break; sleep 0.1; done
 sleep 0.5
 xdotool key Return
+# The sample password is shorter than the rules ask: the program asks to change it; put off.
+asked=1
+for _ in $(seq 1 50); do
+  w=$(visible 请修改密码 | head -1)
+  if [ -n "$w" ]; then
+    asked=0
+    xdotool windowfocus --sync "$w" 2>/dev/null
+    xdotool key Escape
+    break
+  fi
+  sleep 0.1
+done
+check "the sample account's short password is asked to be changed" test $asked = 0
 shown=1
 for _ in $(seq 1 150); do wide_window 路衡通 800 && { shown=0; break; }; sleep 0.1; done
 check "the installed program shows its main window after the login" test $shown = 0
