@@ -2,6 +2,7 @@
 
 #include "app/Texts.h"
 #include "backup/BackupRun.h"
+#include "backup/window/BackupCommands.h"
 #include "common/AppState.h"
 #include "ui/Dialogs.h"
 #include "ui/RoleGuard.h"
@@ -210,6 +211,19 @@ void MainWindow::buildMenu()
     QAction* users = guarded(file->addAction(QStringLiteral("用户管理")), Permission::ManageUsers);
     users->setObjectName(QStringLiteral("actionUsers"));
     connect(users, &QAction::triggered, this, &MainWindow::manageUsers);
+    QAction* backupNow = guarded(file->addAction(QStringLiteral("备份数据库")), Permission::Backups);
+    backupNow->setObjectName(QStringLiteral("actionBackup"));
+    connect(backupNow, &QAction::triggered, this, [this] {
+        if (restoredSinceLogin() || (m_backup && m_backup->running()))
+            return;
+        m_backup = backup::backupFromProgram(m_state, m_dialogs, this);
+    });
+    QAction* restore = guarded(file->addAction(QStringLiteral("恢复数据库")), Permission::Backups);
+    restore->setObjectName(QStringLiteral("actionRestore"));
+    connect(restore, &QAction::triggered, this, [this] {
+        if (!restoredSinceLogin())
+            backup::restoreFromProgram(m_state, m_dialogs, this, [this] { restoredSinceLogin(); });
+    });
     QAction* switchUser = file->addAction(QStringLiteral("切换用户"));
     switchUser->setObjectName(QStringLiteral("actionSwitchUser"));
     connect(switchUser, &QAction::triggered, this, [this] {

@@ -153,6 +153,7 @@ private:
     overview::OverviewPage* m_overview = nullptr;
     QPushButton* m_overviewButton = nullptr;
     QPointer<JobProgress> m_export; // the export running, if one does
+    QPointer<JobProgress> m_backup; // the backup (文件 → 备份数据库) running, if one does
     QPointer<HelpWindow> m_help;
     QPointer<fees::ArrearsWindow> m_arrears;
     QPointer<fees::MonthWindow> m_monthReport;

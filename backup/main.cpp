@@ -98,22 +98,8 @@ int run(const QCoreApplication& app)
         return 0;
     }
 
-    backup::Outcome outcome = backup::makeBackup(setup, parser.value(out), keep, say);
-    // The second copy: a backup without it has not done what the office asked for.
     const QString copyFolder = parser.isSet(copyTo) ? parser.value(copyTo) : settings.backupCopyDir.trimmed();
-    if (outcome.ok && !copyFolder.isEmpty()) {
-        if (QString copyError; !backup::copyArchive(outcome.archive, copyFolder, keep, say, &copyError)) {
-            outcome.ok = false;
-            outcome.reason = QStringLiteral("备份 %1 已完成，但第二份没有复制成功：%2").arg(outcome.archive, copyError);
-        }
-    }
-    if (!outcome.ok)
-        say(QStringLiteral("备份失败：%1").arg(outcome.reason));
-    say(QStringLiteral("用时 %1 秒").arg(outcome.seconds, 0, 'f', 1));
-    if (!connection)
-        connection = db::dbConnect(setup.program, &error);
-    if (!connection || !backup::recordOutcome(connection, outcome, QSysInfo::machineHostName(), &error))
-        say(QStringLiteral("备份结果记不进数据库：%1").arg(error));
+    const backup::Outcome outcome = backup::backupAndRecord(setup, parser.value(out), copyFolder, keep, say);
     return outcome.ok ? 0 : 1;
 }
 

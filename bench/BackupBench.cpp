@@ -33,8 +33,11 @@ namespace {
 struct Timed {
     double seconds = 0;
     int exitCode = -1;
-    QString output;
+    QString output; // each line with the second of the run it came at
     std::vector<double> savesMs;
+    // The saves over 100 ms: the second of the run each started at, and its length: read beside
+    // the program's lines, they tell which step of the run held the office back.
+    std::vector<std::pair<double, double>> slowSaves;
 };
 
 // Runs the program with the arguments; while it runs, saves one vehicle every 100 ms.
@@ -50,21 +53,33 @@ Timed runWhileSaving(const QString& program, const QStringList& args, const db::
         return timed;
     const vehicles::ChangeAuthor author {QStringLiteral("bench"), QStringLiteral("bench-host")};
     int n = 0;
+    QByteArray pending;
+    auto takeOutput = [&] {
+        pending += p.readAll();
+        for (qsizetype end; (end = pending.indexOf('\n')) >= 0; pending.remove(0, end + 1))
+            timed.output += QStringLiteral("    [%1 s] %2\n").arg(ms(t) / 1000.0, 6, 'f', 1).arg(QString::fromUtf8(pending.left(end)));
+    };
     while (!p.waitForFinished(100)) {
+        takeOutput();
         const vehicles::VehicleRecord read = vehicles::readVehicle(conn, id);
         vehicles::VehicleValues values = vehicles::storedValues(read);
         values.insert(QStringLiteral("jibenbeizu"), QStringLiteral("backup-bench-%1").arg(++n));
         QElapsedTimer s;
         s.start();
+        const double at = ms(t) / 1000.0;
         const vehicles::SaveResult saved = vehicles::saveVehicle(conn, read, values, id, author);
-        if (saved.outcome == vehicles::SaveResult::Written)
+        if (saved.outcome == vehicles::SaveResult::Written) {
             timed.savesMs.push_back(ms(s));
-        else
+            if (timed.savesMs.back() > 100)
+                timed.slowSaves.emplace_back(at, timed.savesMs.back());
+        } else
             std::fprintf(stderr, "a save failed during the run: %s\n", qPrintable(saved.error));
     }
     timed.seconds = ms(t) / 1000.0;
     timed.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    timed.output = QString::fromUtf8(p.readAll());
+    takeOutput();
+    if (!pending.isEmpty())
+        timed.output += QStringLiteral("    [%1 s] %2\n").arg(timed.seconds, 6, 'f', 1).arg(QString::fromUtf8(pending));
     return timed;
 }
 
@@ -75,8 +90,13 @@ void report(QTextStream& out, const char* what, const Timed& t)
         out << "    saves meanwhile: " << t.savesMs.size() << ", median "
             << QString::number(median(t.savesMs), 'f', 1) << " ms, longest "
             << QString::number(*std::max_element(t.savesMs.begin(), t.savesMs.end()), 'f', 1) << " ms\n";
-    if (t.exitCode != 0)
-        out << t.output << "\n";
+    if (!t.slowSaves.empty()) {
+        out << "    saves over 100 ms (second of the run: length):";
+        for (const auto& [at, length] : t.slowSaves)
+            out << " " << QString::number(at, 'f', 1) << ": " << QString::number(length, 'f', 0) << " ms";
+        out << "\n";
+    }
+    out << t.output;
 }
 
 } // namespace

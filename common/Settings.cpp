@@ -69,6 +69,13 @@ QString Settings::defaultPath(const QString& systemFolder)
     return user;
 }
 
+QString Settings::backupKeyFilePath() const
+{
+    if (backupKeyFile.isEmpty() || QDir::isAbsolutePath(backupKeyFile) || loadedFrom.isEmpty())
+        return backupKeyFile;
+    return QFileInfo(loadedFrom).absoluteDir().absoluteFilePath(backupKeyFile);
+}
+
 QString Settings::tlsCaFilePath() const
 {
     if (dbTlsCaFile.isEmpty() || QDir::isAbsolutePath(dbTlsCaFile))
@@ -128,6 +135,7 @@ bool Settings::load(const QString& path, QString* error)
     backupUser = text("backupUser", backupUser);
     backupPassword = text("backupPassword", backupPassword);
     backupCopyDir = text("backupCopyDir", backupCopyDir);
+    backupKeyFile = text("backupKeyFile", backupKeyFile);
     settingKeyA = text("settingKeyA", settingKeyA);
     settingKeyB = text("settingKeyB", settingKeyB);
     xorMask = static_cast<quint8>(number("xorMask", xorMask));
@@ -171,6 +179,8 @@ bool Settings::save(const QString& path) const
     }
     if (!backupCopyDir.isEmpty())
         ini.setValue(QStringLiteral("backupCopyDir"), backupCopyDir);
+    if (!backupKeyFile.isEmpty())
+        ini.setValue(QStringLiteral("backupKeyFile"), backupKeyFile);
     ini.setValue(QStringLiteral("settingKeyA"), settingKeyA);
     ini.setValue(QStringLiteral("settingKeyB"), settingKeyB);
     ini.setValue(QStringLiteral("xorMask"), xorMask);

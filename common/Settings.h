@@ -25,6 +25,15 @@ struct Settings {
     // A second folder (another disk, a mounted share) that receives a copy of every proven backup,
     // kept by the same rotation. Empty: none.
     QString backupCopyDir;
+    // A file holding the passphrase the backup archives are enciphered with (its text without the
+    // line end; a relative path lies beside the settings file). Kept apart from this file on
+    // purpose: the settings' own cipher hides a value from a glance, not from whoever has the
+    // file, while the key file can be owner-only or on another medium, and a copy of the settings
+    // and the archives together does not open them. Empty: archives are not enciphered.
+    QString backupKeyFile;
+    // backupKeyFile as a full path (the way tlsCaFilePath resolves a relative one, without the
+    // program's folder).
+    QString backupKeyFilePath() const;
     QString settingKeyA; // 11 decimal digits
     QString settingKeyB; // 11 decimal digits
     quint8 xorMask = 0;

@@ -14,11 +14,10 @@ REVOKE ALL PRIVILEGES, GRANT OPTION FROM @backup@;
 -- Nothing on other databases, no DROP, no ALTER, no administration.
 GRANT SELECT, INSERT, UPDATE, DELETE, CREATE ON `@database@`.* TO @program@;
 
--- The backup: mariadb-dump in one transaction (SELECT, SHOW VIEW, TRIGGER, EVENT, LOCK TABLES) under
--- a moment's FLUSH TABLES WITH READ LOCK (RELOAD) until the dump's transaction shows among the
--- server's open transactions (PROCESS); the proof and the restores create, load and drop databases
+-- The backup: mariadb-dump in one InnoDB transaction without any lock (SELECT, SHOW VIEW, TRIGGER,
+-- EVENT); the proof and the restores create, load (LOCK TABLES on what they load) and drop databases
 -- of their own names and swap tables by RENAME TABLE (CREATE, DROP, ALTER, INDEX, INSERT and the
 -- routines' and views' rights for what a dump recreates). No GRANT, FILE, SUPER, SHUTDOWN or
 -- account administration.
 GRANT SELECT, INSERT, UPDATE, DELETE, CREATE, DROP, ALTER, INDEX, REFERENCES, CREATE VIEW, SHOW VIEW, TRIGGER,
-      EVENT, CREATE ROUTINE, ALTER ROUTINE, LOCK TABLES, RELOAD, PROCESS ON *.* TO @backup@;
+      EVENT, CREATE ROUTINE, ALTER ROUTINE, LOCK TABLES ON *.* TO @backup@;

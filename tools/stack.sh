@@ -49,7 +49,7 @@ key_b=27182818284
 mask=90
 db_user=fleetdesk
 db_password=fleetdesk-2016
-# The backup program's own account (dumps, scratch databases, the read lock): see db/grants.sql.
+# The backup program's own account (dumps, scratch databases): see db/grants.sql.
 backup_user=fleetdesk_backup
 backup_password=fleetdesk-backup-2016
 ftp_user=ftpuser

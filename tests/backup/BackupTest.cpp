@@ -1,6 +1,7 @@
 // Backups against the stack: a round trip, damaged archives refused, a backup taken while vehicles
 // are being saved, and a failed backup that leaves no archive and is recorded.
 #include "backup/BackupRun.h"
+#include "backup/Encryption.h"
 #include "backup/Tools.h"
 #include "common/Cipher.h"
 #include "db/ThreadSession.h"
@@ -213,6 +214,98 @@ TEST_F(BackupTest, DamagedArchiveIsRefusedAndNothingIsCreated)
     EXPECT_FALSE(restored.ok);
     EXPECT_TRUE(restored.reason.contains(QStringLiteral("字符集"))) << restored.reason.toStdString();
     EXPECT_FALSE(exists(into));
+}
+
+TEST_F(BackupTest, EncipheredBackupIsProvenAndOpensOnlyWithItsKey)
+{
+    QTemporaryDir work;
+    auto keyFile = [&](const QString& name, const QByteArray& text) {
+        QFile key(work.filePath(name));
+        EXPECT_TRUE(key.open(QIODevice::WriteOnly));
+        key.write(text);
+        return key.fileName();
+    };
+    backup::Setup keyed = setup();
+    keyed.keyFile = keyFile(QStringLiteral("backup.key"), "the office's own long passphrase\n");
+    const QList<TableFacts> before = factsOf(kFleet);
+    const Outcome made = makeBackup(keyed, work.filePath(QStringLiteral("out")), Keep {}, quiet);
+    ASSERT_TRUE(made.ok) << made.reason.toStdString();
+    ASSERT_TRUE(isEnciphered(made.archive));
+    EXPECT_NE(QProcess::execute(QStringLiteral("tar"), { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-tf"), made.archive }), 0);
+
+    // What the restore window shows of it, read with the key.
+    ArchiveContents contents;
+    QString error;
+    ASSERT_TRUE(readArchiveContents(keyed, made.archive, &contents, &error)) << error.toStdString();
+    EXPECT_TRUE(contents.enciphered);
+    EXPECT_EQ(contents.database, kFleet);
+    EXPECT_EQ(contents.tables, before);
+
+    QFile file(made.archive);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QByteArray flipped = file.readAll();
+    flipped[flipped.size() / 2] = static_cast<char>(flipped.at(flipped.size() / 2) ^ 0x01);
+    const QString damaged = work.filePath(QStringLiteral("damaged.tar.zst"));
+    QFile out(damaged);
+    ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+    out.write(flipped);
+    out.close();
+    backup::Setup wrongKey = setup();
+    wrongKey.keyFile = keyFile(QStringLiteral("other.key"), "another office's passphrase");
+    const QString into = QStringLiteral("t_backup_keyed");
+    mustExecute(db, QStringLiteral("DROP DATABASE IF EXISTS ") + into);
+    const struct {
+        const char* what;
+        backup::Setup setup;
+        QString archive;
+        const char* says;
+    } refused[] = {
+        { "no key in the settings", setup(), made.archive, "backupKeyFile" },
+        { "another key", wrongKey, made.archive, "密钥不对" },
+        { "one byte changed", keyed, damaged, "损坏" },
+    };
+    for (const auto& c : refused) {
+        const Outcome restored = restoreBackup(c.setup, c.archive, RestoreTarget { into, QString(), false }, quiet);
+        EXPECT_FALSE(restored.ok) << c.what;
+        EXPECT_TRUE(restored.reason.contains(QString::fromUtf8(c.says))) << c.what << ": " << restored.reason.toStdString();
+        EXPECT_FALSE(exists(into)) << c.what;
+    }
+
+    const Outcome restored = restoreBackup(keyed, made.archive, RestoreTarget { into, QString(), false }, quiet);
+    ASSERT_TRUE(restored.ok) << restored.reason.toStdString();
+    EXPECT_EQ(factsOf(into), before);
+    mustExecute(db, QStringLiteral("DROP DATABASE ") + into);
+}
+
+TEST_F(BackupTest, BackupThatCannotBeWholeOrConsistentIsRefusedAndLeavesNoArchive)
+{
+    QTemporaryDir work;
+    backup::Setup keyMissing = setup();
+    keyMissing.keyFile = work.filePath(QStringLiteral("no-such.key"));
+    const struct {
+        const char* what;
+        backup::Setup setup;
+        QString statement; // made before the backup, undone after
+        QString undo;
+        const char* says;
+    } cases[] = {
+        // Never a plain archive where an enciphered one was asked for.
+        { "key file missing", keyMissing, QString(), QString(), "读不了备份密钥文件" },
+        // A table outside InnoDB would be dumped as it changes, not as of the dump's moment.
+        { "a MyISAM table", setup(), QStringLiteral("create table %1.zanshi_myisam (a int) engine=MyISAM").arg(kFleet),
+            QStringLiteral("drop table %1.zanshi_myisam").arg(kFleet), "不是 InnoDB" },
+    };
+    for (const auto& c : cases) {
+        if (!c.statement.isEmpty())
+            mustExecute(db, c.statement);
+        const QString out = work.filePath(QStringLiteral("out"));
+        const Outcome made = makeBackup(c.setup, out, Keep {}, quiet);
+        if (!c.undo.isEmpty())
+            mustExecute(db, c.undo);
+        EXPECT_FALSE(made.ok) << c.what;
+        EXPECT_TRUE(made.reason.contains(QString::fromUtf8(c.says))) << c.what << ": " << made.reason.toStdString();
+        EXPECT_EQ(QDir(out).entryList({ QStringLiteral("fleetdesk-*") }, QDir::Files), QStringList()) << c.what;
+    }
 }
 
 TEST_F(BackupTest, BackupWhileVehiclesAreSavedIsConsistent)
