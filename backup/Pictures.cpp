@@ -1,6 +1,7 @@
 #include "backup/Pictures.h"
 
 #include "backup/Tools.h"
+#include "net/CurlSession.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,21 +31,14 @@ namespace {
         return n < 0 ? 0 : static_cast<size_t>(n);
     }
 
-    struct Curl {
-        CURL* handle = curl_easy_init();
-        Curl() = default;
-        Curl(const Curl&) = delete;
-        Curl& operator=(const Curl&) = delete;
-        ~Curl() { curl_easy_cleanup(handle); }
-    };
-
     // One transfer of the session: the URL, the account, passive mode, no proxy.
-    CURLcode transfer(CURL* c, const net::FtpConnection::Options& ftp, const QByteArray& url, bool listOnly,
+    CURLcode transfer(net::CurlSession& session, const net::FtpConnection::Options& ftp, const QByteArray& url, bool listOnly,
         curl_write_callback write, void* sink, QString* message)
     {
         const QByteArray user = ftp.user.toUtf8();
         const QByteArray password = ftp.password.toUtf8();
         char buffer[CURL_ERROR_SIZE] = {};
+        CURL* c = session.handle();
         curl_easy_reset(c); // keeps the session open
         curl_easy_setopt(c, CURLOPT_URL, url.constData());
         curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
@@ -56,13 +50,10 @@ namespace {
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, static_cast<long>(ftp.connectTimeoutSeconds));
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>(ftp.stallTimeoutSeconds));
-        // Plain PASV on IPv4: some servers answer a second EPSV of one session only after a second.
-        if (!url.startsWith("ftp://["))
-            curl_easy_setopt(c, CURLOPT_FTP_USE_EPSV, 0L);
         curl_easy_setopt(c, CURLOPT_DIRLISTONLY, listOnly ? 1L : 0L);
         curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, write);
         curl_easy_setopt(c, CURLOPT_WRITEDATA, sink);
-        const CURLcode rc = curl_easy_perform(c);
+        const CURLcode rc = session.perform();
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
         *message = QString::fromUtf8(buffer[0] ? buffer : curl_easy_strerror(rc));
         return rc;
@@ -74,8 +65,8 @@ bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& fol
     QString* error)
 {
     files->clear();
-    Curl curl;
-    if (!curl.handle) {
+    net::CurlSession curl;
+    if (!curl.handle()) {
         *error = QStringLiteral("libcurl 无法初始化");
         return false;
     }
@@ -88,7 +79,7 @@ bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& fol
         host = server.host;
         port = server.port > 0 ? server.port : 21;
         listing.clear();
-        const CURLcode rc = transfer(curl.handle, ftp, net::ftpUrl(host, port, QByteArray()), true, toBytes, &listing, &message);
+        const CURLcode rc = transfer(curl, ftp, net::ftpUrl(host, port, QByteArray()), true, toBytes, &listing, &message);
         if (rc == CURLE_OK) {
             tried.clear();
             break;
@@ -106,17 +97,16 @@ bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& fol
             names.append(name);
     }
 
-    // A few sessions side by side, each taking every n-th name: one transfer waiting on the server
-    // (or on libcurl, which sometimes lets a second pass before it opens a data connection) holds
-    // up only its own session.
+    // A few sessions side by side, each taking every n-th name: one transfer waiting on a slow
+    // server holds up only its own session.
     const int sessions = static_cast<int>(std::clamp<qsizetype>(names.size() / 8, 1, kSessions));
     std::vector<QList<PictureFile>> taken(static_cast<std::size_t>(sessions));
     std::vector<QString> failures(static_cast<std::size_t>(sessions));
     std::atomic<bool> failed {false};
     auto fetch = [&](int session) {
-        Curl own;
+        net::CurlSession own;
         QString& failure = failures[static_cast<std::size_t>(session)];
-        if (!own.handle) {
+        if (!own.handle()) {
             failure = QStringLiteral("libcurl 无法初始化");
             failed = true;
             return;
@@ -133,7 +123,7 @@ bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& fol
                 failed = true;
                 return;
             }
-            const CURLcode rc = transfer(own.handle, ftp, net::ftpUrl(host, port, name), false, toFile, &file, &said);
+            const CURLcode rc = transfer(own, ftp, net::ftpUrl(host, port, name), false, toFile, &file, &said);
             file.close();
             if (rc == CURLE_REMOTE_FILE_NOT_FOUND) { // deleted meanwhile, or a folder
                 QFile::remove(path);

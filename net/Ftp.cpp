@@ -1,6 +1,7 @@
 #include "net/Ftp.h"
 
 #include "net/CurlFailure.h"
+#include "net/CurlSession.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -34,19 +35,14 @@ struct CurlList {
 } // namespace
 
 struct FtpConnection::Handle {
-    CURL* curl = nullptr;
-    ~Handle()
-    {
-        if (curl)
-            curl_easy_cleanup(curl);
-    }
+    CurlSession session;
+    CURL* curl = session.handle();
 };
 
 FtpConnection::FtpConnection(const Options& options)
     : m_options(options), m_user(options.user.toUtf8()), m_password(options.password.toUtf8()),
       m_handle(std::make_unique<Handle>())
 {
-    m_handle->curl = curl_easy_init();
 }
 
 FtpConnection::~FtpConnection() = default;
@@ -111,7 +107,7 @@ FtpConnection::Reply FtpConnection::commands(const HostPort& server, const QList
     if (timeoutSeconds > 0)
         curl_easy_setopt(c, CURLOPT_TIMEOUT, static_cast<long>(timeoutSeconds));
     Reply r;
-    r.code = curl_easy_perform(c);
+    r.code = m_handle->session.perform();
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &r.reply);
     r.message = QString::fromUtf8(message);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, nullptr);
@@ -187,7 +183,7 @@ bool FtpConnection::putFile(const QString& localPath, const QByteArray& remoteNa
             curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
         }
         Reply r;
-        r.code = curl_easy_perform(c);
+        r.code = m_handle->session.perform();
         curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &r.reply);
         r.message = QString::fromUtf8(message);
         curl_easy_setopt(c, CURLOPT_READDATA, nullptr);
