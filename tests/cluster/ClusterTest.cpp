@@ -29,6 +29,7 @@
 #include "vehicles/VehicleStore.h"
 #include "app/VehicleWindow.h"
 #include "common/Jobs.h"
+#include "support/Wait.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -52,11 +53,6 @@
 
 using namespace fd;
 using namespace fd::test;
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
@@ -501,7 +497,7 @@ TEST_F(ClusterTest, APictureRoundTripsOverTheHostListsAlsoWithTheFirstHostDown)
         state.modifyFlag = 1;
         state.editVehicleId = id;
         app::VehicleWindow form(state, dialogs, [] {});
-        QTRY_VERIFY_WITH_TIMEOUT(!form.thumbnailBytes(kind).isEmpty(), 20000);
+        FD_WAIT_TRUE(!form.thumbnailBytes(kind).isEmpty(), 20000);
         EXPECT_EQ(form.thumbnailBytes(kind), uploaded);
         EXPECT_FALSE(find<QLabel>(&form, pictures::pictureColumnOf(kind)->control)->pixmap().isNull());
     }
@@ -526,7 +522,7 @@ TEST_F(ClusterTest, ANodeNotSyncedIsPassedOverWhileASyncedOneAnswers)
             EXPECT_TRUE(waitWhole(30)) << "node 1 did not sync again";
         }
     } resync { node1 };
-    QTRY_VERIFY(localState(node1) != QLatin1String("4"));
+    FD_WAIT_TRUE(localState(node1) != QLatin1String("4"), 5000);
 
     ASSERT_TRUE(login(QStringLiteral("admin"), QStringLiteral("123456"))) << dialogs.lastMessage().toStdString();
     db::ConnectionPtr session = state.dbConnection;
@@ -535,9 +531,7 @@ TEST_F(ClusterTest, ANodeNotSyncedIsPassedOverWhileASyncedOneAnswers)
     // Its session on node 2 is lost: the reopen tries node 1 first (the node lost comes last).
     const unsigned long lost = session->threadId();
     mustExecute(node2, QStringLiteral("KILL %1").arg(lost));
-    QTRY_COMPARE(queryValue(node2,
-                     QStringLiteral("select count(*) from information_schema.processlist where id=%1").arg(lost)),
-        QStringLiteral("0"));
+    FD_WAIT_EQ(queryValue(node2, QStringLiteral("select count(*) from information_schema.processlist where id=%1").arg(lost)), QStringLiteral("0"), 5000);
     EXPECT_EQ(queryValue(session, QStringLiteral("select 1")), QStringLiteral("1"));
     EXPECT_EQ(session->serverAddress(), nodeAddress(3));
 
@@ -614,7 +608,7 @@ TEST_F(ClusterTest, ReplicationCarriesNoPlateInClear)
             QStringLiteral("-w"), file,
             QStringLiteral("tcp and (%1)").arg(ports.join(QStringLiteral(" or "))) });
     QByteArray log;
-    QTRY_VERIFY_WITH_TIMEOUT((log += capture.readAllStandardError()).contains("listening on"), 10000);
+    FD_WAIT_TRUE((log += capture.readAllStandardError()).contains("listening on"), 10000);
 
     auto node1 = connectNode(1);
     auto node3 = connectNode(3);
@@ -624,7 +618,7 @@ TEST_F(ClusterTest, ReplicationCarriesNoPlateInClear)
     ASSERT_TRUE(inserted.ok()) << inserted.error.toStdString();
     EXPECT_EQ(vehicleCount(node3, plate), QStringLiteral("1"));
     // The write set did cross the captured ports (the file holds more than its header).
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(file).size() > 1000, 5000);
+    FD_WAIT_TRUE(QFileInfo(file).size() > 1000, 5000);
 
     capture.terminate();
     ASSERT_TRUE(capture.waitForFinished(10000));
@@ -748,7 +742,7 @@ TEST_F(ClusterTest, OneReminderRunAtATimeAcrossNodes)
     for (int round = 0; round < 10; ++round) {
         SCOPED_TRACE(round);
         mustExecute(node1, QStringLiteral("delete from tixingyunxing"));
-        QTRY_COMPARE(queryValue(node2, QStringLiteral("select count(*) from tixingyunxing")), QStringLiteral("0"));
+        FD_WAIT_EQ(queryValue(node2, QStringLiteral("select count(*) from tixingyunxing")), QStringLiteral("0"), 5000);
         reminders::RunClaim a, b;
         // Each claim on a session of its own thread; both go out once both sessions are open.
         std::latch ready(2);

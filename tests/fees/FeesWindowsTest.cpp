@@ -14,6 +14,7 @@
 #include "fees/window/MonthWindow.h"
 #include "fleet/ShownList.h"
 #include "support/ScriptedDialogs.h"
+#include "support/Wait.h"
 
 #include <QColor>
 #include <QLabel>
@@ -48,7 +49,7 @@ namespace {
                 { { QStringLiteral("guanliyingjiaofei"), QStringLiteral("500") },
                     { QStringLiteral("guanliyijiaofei"), QStringLiteral("500元") } });
         }
-        template <typename W> void waitRead(W& window) { QTRY_VERIFY_WITH_TIMEOUT(window.readsEnded() > 0, 10000); }
+        template <typename W> void waitRead(W& window) { FD_WAIT_TRUE(window.readsEnded() > 0, 10000); }
         static QString cell(const QAbstractItemModel& m, int row, int column, int role = Qt::DisplayRole)
         {
             return m.data(m.index(row, column), role).toString();

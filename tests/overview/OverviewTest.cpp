@@ -17,6 +17,7 @@
 #include "fleet/FleetList.h"
 #include "fleet/FleetStatements.h"
 #include "vehicles/VehicleColumns.h"
+#include "support/Wait.h"
 
 #include <QAbstractButton>
 #include <QBarSet>
@@ -415,7 +416,7 @@ TEST_F(OverviewTest, AFailedCountSaysWhyAndCanBeRetried)
     ASSERT_TRUE(status && refresh);
     page->refresh();
     EXPECT_FALSE(refresh->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(refresh->isEnabled(), 10000);
+    FD_WAIT_TRUE(refresh->isEnabled(), 10000);
     EXPECT_TRUE(status->text().startsWith(QStringLiteral("统计失败："))) << status->text().toStdString();
     EXPECT_GT(status->text().size(), QStringLiteral("统计失败：").size());
     // The counts shown before stay.

@@ -20,6 +20,7 @@
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleHistory.h"
 #include "app/VehicleWindow.h"
+#include "support/Wait.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -570,7 +571,7 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
     // The transfer is under way, under a name of its own.
     const QString partPattern = name + QStringLiteral(".part-*");
     auto parts = [&] { return QDir(test::stackDir() + QStringLiteral("/pic")).entryInfoList({partPattern}, QDir::Files); };
-    QTRY_VERIFY_WITH_TIMEOUT(parts().size() == 1 && parts().first().size() > 0, 10000);
+    FD_WAIT_TRUE(parts().size() == 1 && parts().first().size() > 0, 10000);
 
     // Answered "no": the window stays open and the upload goes on.
     dialogs.answers << Dialogs::No;
@@ -611,9 +612,12 @@ TEST_F(PictureTest, ClosingWhileTheNameIsWrittenLeavesItWholeAndTellsNoClosedWin
         QTest::mouseClick(button(*w, "按钮_保存"), Qt::LeftButton);
         // The server's transactions are the administrator's to see.
         const db::ConnectionPtr admin = test::connectAdmin();
-        QTRY_COMPARE_WITH_TIMEOUT(
-            test::queryValue(admin, QStringLiteral("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'")),
-            QStringLiteral("1"), 20000);
+        // The server refreshes its list of transactions only when nobody has read it for 0.1 s.
+        const auto lockWaits = [&] {
+            QTest::qWait(150);
+            return test::queryValue(admin, QStringLiteral("select count(*) from information_schema.innodb_trx where trx_state='LOCK WAIT'"));
+        };
+        FD_WAIT_EQ(lockWaits(), QStringLiteral("1"), 20000);
         EXPECT_TRUE(w->uploading());
         dialogs.answers << Dialogs::Yes;
         w->close();
@@ -652,7 +656,7 @@ TEST_F(PictureTest, ImportRunsOffTheWindowThreadAndCancelKeepsTheEarlierCopy)
     ASSERT_TRUE(progress && cancel);
     EXPECT_TRUE(progress->isVisible() && cancel->isVisible());
     EXPECT_FALSE(button(*w, "按钮_保存")->isEnabled());
-    QTRY_VERIFY_WITH_TIMEOUT(progress->value() > 0, 20000);
+    FD_WAIT_TRUE(progress->value() > 0, 20000);
     QTest::mouseClick(cancel, Qt::LeftButton);
     ASSERT_EQ(ended.size(), 1);
     EXPECT_FALSE(ended.at(0).at(0).toBool());
@@ -812,7 +816,7 @@ TEST_F(PictureTest, LoaderAsksInOrderAndClosingNeverWaitsNorDeliversLate)
         QObject receiver;
         QList<int> delivered;
         ThumbnailLoader loader(&receiver, urls, [&](int i, const QByteArray&, const QImage&) { delivered << i; }, 1);
-        QTRY_COMPARE_WITH_TIMEOUT(delivered.size(), 10, 10000);
+        FD_WAIT_EQ(delivered.size(), 10, 10000);
         EXPECT_EQ(delivered, QList<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
         EXPECT_EQ(quick.paths, order);
     }
@@ -822,7 +826,7 @@ TEST_F(PictureTest, LoaderAsksInOrderAndClosingNeverWaitsNorDeliversLate)
     state.settings.serverAddress = QStringLiteral("127.0.0.1");
     state.settings.webPort = slow.serverPort();
     auto form = editWindow(id);
-    QTRY_VERIFY_WITH_TIMEOUT(!slow.paths.isEmpty(), 5000);
+    FD_WAIT_TRUE(!slow.paths.isEmpty(), 5000);
     QElapsedTimer closing;
     closing.start();
     form.reset();

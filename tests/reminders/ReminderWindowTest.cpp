@@ -5,6 +5,7 @@
 #include "reminders/window/ReminderWindow.h"
 #include "reminders/window/TextTableModel.h"
 #include "support/ScriptedDialogs.h"
+#include "support/Wait.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,7 +27,7 @@ protected:
         w->setPaceMs(0);
         w->setToday(datetime::daysFromCivil(2016, 12, 20));
         w->show();
-        QTRY_VERIFY(!w->planning());
+        FD_WAIT_TRUE(!w->planning(), 5000);
     }
     template <typename T> T* find(const QString& name) { return w->findChild<T*>(name); }
     void click(const QString& button) { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
@@ -39,8 +40,7 @@ protected:
         dialogs.answers.prepend(Dialogs::Ok);
         click(u"按钮_立即发送"_s);
         ASSERT_TRUE(w->sending());
-        QTRY_COMPARE_WITH_TIMEOUT(queryValue(watch, u"select count(*) from tixingjilu where jieguo is null"_s), u"1"_s,
-            10000);
+        FD_WAIT_EQ(queryValue(watch, u"select count(*) from tixingjilu where jieguo is null"_s), u"1"_s, 10000);
     }
     QString stages() { return queryValue(watch, u"select group_concat(cepaihao,jieguo) from tixingjilu"_s); }
 
@@ -81,7 +81,7 @@ TEST_F(ReminderWindowTest, EditedRulesAreStored)
     EXPECT_EQ(table->item(0, 3)->text(), u"15,3"_s);
 
     // The plan follows the stored rules: 豫A00001's 营运证 is off, its 行车证 is 30 days out (no stage).
-    QTRY_VERIFY(!w->planning());
+    FD_WAIT_TRUE(!w->planning(), 5000);
     EXPECT_EQ(w->plan().count(reminders::PlanEntry::Status::Send), 3);
 }
 
@@ -93,10 +93,10 @@ TEST_F(ReminderWindowTest, RunsTodaysPlanAndShowsTheHistory)
     dialogs.answers = {Dialogs::Ok};
     click(u"按钮_立即发送"_s);
     EXPECT_TRUE(w->sending());
-    QTRY_VERIFY_WITH_TIMEOUT(!w->sending(), 20000);
+    FD_WAIT_TRUE(!w->sending(), 20000);
     EXPECT_TRUE(dialogs.messages().last().startsWith(u"发送成功5条，失败0条"_s)) << dialogs.messages().last().toStdString();
     EXPECT_EQ(Simulator::received().size(), 5);
-    QTRY_VERIFY(!w->planning());
+    FD_WAIT_TRUE(!w->planning(), 5000);
     EXPECT_EQ(w->plan().count(reminders::PlanEntry::Status::Send), 0);
 
     auto* history = qobject_cast<reminders::TextTableModel*>(find<QTableView>(u"表格_发送记录"_s)->model());
@@ -113,20 +113,20 @@ TEST_F(ReminderWindowTest, RefreshAndSendUseTheDayTheyArePressedOn)
     open();
     qint64 day = datetime::daysFromCivil(2016, 12, 20);
     w->setTodaySource([&day] { return day; });
-    QTRY_VERIFY(!w->planning());
+    FD_WAIT_TRUE(!w->planning(), 5000);
     // Left open past midnight.
     day = datetime::daysFromCivil(2016, 12, 21);
     click(u"按钮_刷新计划"_s);
-    QTRY_VERIFY(!w->planning());
+    FD_WAIT_TRUE(!w->planning(), 5000);
     EXPECT_EQ(w->plan().today, day);
 
     day = datetime::daysFromCivil(2016, 12, 22);
     dialogs.answers = {Dialogs::Ok};
     click(u"按钮_立即发送"_s); // plans the new day first, then asks and sends it
-    QTRY_VERIFY_WITH_TIMEOUT(!w->planning() && !w->sending(), 20000);
+    FD_WAIT_TRUE(!w->planning() && !w->sending(), 20000);
     EXPECT_TRUE(dialogs.messages().last().startsWith(u"发送成功5条"_s)) << dialogs.messages().last().toStdString();
     EXPECT_EQ(queryValue(watch, u"select count(*) from duanxinbiao where sijian='2016-12-22'"_s), u"5"_s);
-    QTRY_VERIFY(!w->planning());
+    FD_WAIT_TRUE(!w->planning(), 5000);
     EXPECT_EQ(w->plan().today, day);
 }
 
@@ -135,7 +135,7 @@ TEST_F(ReminderWindowTest, StopEndsTheRunAfterTheMessageOnItsWay)
     open();
     startSlowRun();
     click(u"按钮_停止"_s);
-    QTRY_VERIFY_WITH_TIMEOUT(!w->sending(), 10000);
+    FD_WAIT_TRUE(!w->sending(), 10000);
     // The message on its way went out and its stage has its result; no other was sent.
     EXPECT_EQ(Simulator::received().size(), 1);
     EXPECT_TRUE(stages().endsWith(u"成功"_s)) << stages().toStdString();
@@ -145,7 +145,7 @@ TEST_F(ReminderWindowTest, StopEndsTheRunAfterTheMessageOnItsWay)
         << dialogs.lastMessage().toStdString();
     auto* history = qobject_cast<reminders::TextTableModel*>(find<QTableView>(u"表格_发送记录"_s)->model());
     EXPECT_EQ(history->rowCount(), 1);
-    QTRY_VERIFY(!w->planning());
+    FD_WAIT_TRUE(!w->planning(), 5000);
     EXPECT_EQ(w->plan().count(reminders::PlanEntry::Status::Send), 4);
 }
 
@@ -162,8 +162,7 @@ TEST_F(ReminderWindowTest, ClosingDuringARunAsksAndNothingReachesTheClosedWindow
     const qsizetype shown = dialogs.shown.size();
 
     // The message on its way is still sent and recorded; nothing is sent after it.
-    QTRY_COMPARE_WITH_TIMEOUT(queryValue(watch, u"select count(*) from tixingjilu where jieguo is not null"_s),
-        u"1"_s, 10000);
+    FD_WAIT_EQ(queryValue(watch, u"select count(*) from tixingjilu where jieguo is not null"_s), u"1"_s, 10000);
     ASSERT_TRUE(waitForAllJobs(10000));
     QCoreApplication::processEvents();
     EXPECT_EQ(Simulator::received().size(), 1);

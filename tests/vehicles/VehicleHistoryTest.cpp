@@ -3,6 +3,7 @@
 #include "db/ProgramTables.h"
 #include "db/ThreadSession.h"
 #include "db/Transaction.h"
+#include "support/Wait.h"
 #include "support/TestSupport.h"
 #include "vehicles/VehicleColumns.h"
 #include "vehicles/VehicleHistory.h"
@@ -19,11 +20,6 @@ using namespace fd;
 using namespace fd::vehicles;
 using test::mustExecute;
 using test::queryValue;
-
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace {
 
