@@ -9,6 +9,7 @@
 #include "ui/HelpWindow.h"
 #include "common/Text.h"
 #include "db/Database.h"
+#include "db/ProgramTables.h"
 #include "overview/OverviewPage.h"
 #include "fees/window/ArrearsWindow.h"
 #include "fees/window/DataCheckWindow.h"
@@ -415,7 +416,7 @@ void MainWindow::afterLogin()
         if (last.known && !last.ok)
             m_dialogs.message(QStringLiteral("最近一次备份失败\n时间：%1\n原因：%2")
                                   .arg(last.when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), last.reason));
-        m_restoreAtLogin = backup::lastRestore(m_state.dbConnection).id;
+        m_state.restoreAtLogin = db::lastRestore(m_state.dbConnection).id;
     }
     m_fleet->loadAllVehicles();
 }
@@ -587,13 +588,12 @@ bool MainWindow::restoredSinceLogin()
 {
     if (!m_state.dbConnection)
         return false;
-    const backup::LastRestore last = backup::lastRestore(m_state.dbConnection);
-    if (m_restoreAtLogin < 0) // connected otherwise than by the login: from now on
-        m_restoreAtLogin = last.id;
-    if (last.id <= m_restoreAtLogin)
+    if (m_state.restoreAtLogin < 0) { // connected otherwise than by the login: from now on
+        m_state.restoreAtLogin = db::lastRestore(m_state.dbConnection).id;
         return false;
-    m_dialogs.message(QStringLiteral("数据库已恢复为 %1 的备份，请重新登录")
-                          .arg(last.backedUp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    }
+    if (!refusedAfterRestore(m_state, m_dialogs))
+        return false;
     close();
     return true;
 }

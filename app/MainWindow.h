@@ -161,7 +161,6 @@ private:
     // The buttons and menu items of actions a role may not be allowed, with their permission.
     QList<std::pair<QObject*, Permission>> m_guarded;
     QSet<QString> m_waitingForList; // the actions waiting for the list being read
-    qint64 m_restoreAtLogin = -1; // the last restore recorded when the user logged in; -1: not read
 };
 
 } // namespace fd

@@ -777,23 +777,6 @@ bool recordRestore(const db::ConnectionPtr& connection, const QString& database,
     return reply.ok;
 }
 
-LastRestore lastRestore(const db::ConnectionPtr& connection)
-{
-    LastRestore last;
-    if (!connection)
-        return last;
-    const db::Reply reply
-        = connection->run(db::Statement("SELECT ID, shijian, dangan, beifenshijian FROM `huifujilu` ORDER BY ID DESC LIMIT 1"));
-    const db::ResultPtr& r = reply.rows;
-    if (!reply.ok || !r || r->rowCount() == 0)
-        return last;
-    last.id = r->integer(0);
-    last.when = r->dateTime(1);
-    last.archive = r->text(2);
-    last.backedUp = r->dateTime(3);
-    return last;
-}
-
 bool recordOutcome(const db::ConnectionPtr& connection, const Outcome& outcome, const QString& machine, QString* error)
 {
     if (!connection) {

@@ -93,18 +93,9 @@ QString companyName(const db::ConnectionPtr& connection, const QString& database
 // and contents are said first; nothing is touched unless confirm equals companyName(). The dump is
 // loaded into a scratch database and compared with the manifest, then every table is swapped in by
 // one RENAME TABLE (the tables before it are dropped after); the tables of backup and restore
-// results stay as they are. The restore is recorded in the table of restores (see lastRestore).
+// results stay as they are. The restore is recorded in the table of restores (db::lastRestore reads it).
 Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QString& confirm, const Say& say);
 
-// The last restore over the program's database recorded there: its ID (0 for none), its time and
-// the time of the backup it restored.
-struct LastRestore {
-    qint64 id = 0;
-    QDateTime when;
-    QDateTime backedUp;
-    QString archive;
-};
-LastRestore lastRestore(const db::ConnectionPtr& connection);
 // Records a restore over database of a backup made at backedUp in its table of restores (one of
 // the program's tables, db/ProgramTables.h). False, with the server's reason, when it was not.
 bool recordRestore(const db::ConnectionPtr& connection, const QString& database, const QString& archive,

@@ -33,6 +33,10 @@ struct AppState {
     // The role of that user's account: what the windows let them do.
     Role loginRole = Role::None;
     double loginDateTime = 0.0; // days since 1899-12-30, whole seconds
+    // The last restore of a backup over the database when the user logged in (db::lastRestore);
+    // -1 when not read. A later one ends the session: nothing is written to a database that was
+    // replaced under the open windows.
+    qint64 restoreAtLogin = -1;
     QString currentVehicleId;
     QString editVehicleId;
     qint32 modifyFlag = 0;

@@ -199,4 +199,21 @@ bool ensureProgramTables(Connection& session, QString* error)
     return reply.ok;
 }
 
+LastRestore lastRestore(const ConnectionPtr& connection)
+{
+    LastRestore last;
+    if (!connection)
+        return last;
+    const Reply reply
+        = connection->run(Statement("SELECT ID, shijian, dangan, beifenshijian FROM `huifujilu` ORDER BY ID DESC LIMIT 1"));
+    const ResultPtr& r = reply.rows;
+    if (!reply.ok || !r || r->rowCount() == 0)
+        return last;
+    last.id = r->integer(0);
+    last.when = r->dateTime(1);
+    last.archive = r->text(2);
+    last.backedUp = r->dateTime(3);
+    return last;
+}
+
 } // namespace fd::db

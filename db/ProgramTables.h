@@ -2,6 +2,7 @@
 
 #include "db/Connection.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 
@@ -19,5 +20,15 @@ const QList<Statement>& programTableStatements();
 // reason in error when they could not be created (an account without the right to create
 // tables). Outside any transaction: a CREATE ends one. Thread affinity: the session's thread.
 bool ensureProgramTables(Connection& session, QString* error = nullptr);
+
+// The last restore of a backup over the program's database, as its table of restores records it:
+// its ID (0 for none or when it cannot be read), its time and the time of the backup it restored.
+struct LastRestore {
+    qint64 id = 0;
+    QDateTime when;
+    QDateTime backedUp;
+    QString archive;
+};
+LastRestore lastRestore(const ConnectionPtr& connection);
 
 } // namespace fd::db

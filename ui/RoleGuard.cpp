@@ -1,6 +1,7 @@
 #include "ui/RoleGuard.h"
 
 #include "common/AppState.h"
+#include "db/ProgramTables.h"
 #include "ui/Dialogs.h"
 
 #include <QAction>
@@ -10,10 +11,23 @@ namespace fd {
 
 bool allowedOrRefused(const AppState& state, Permission permission, Dialogs& dialogs)
 {
-    if (permits(state.loginRole, permission))
-        return true;
-    dialogs.message(refusalText(state.loginRole, permission));
-    return false;
+    if (!permits(state.loginRole, permission)) {
+        dialogs.message(refusalText(state.loginRole, permission));
+        return false;
+    }
+    return !refusedAfterRestore(state, dialogs);
+}
+
+bool refusedAfterRestore(const AppState& state, Dialogs& dialogs)
+{
+    if (state.restoreAtLogin < 0 || !state.dbConnection)
+        return false;
+    const db::LastRestore last = db::lastRestore(state.dbConnection);
+    if (last.id <= state.restoreAtLogin)
+        return false;
+    dialogs.message(QStringLiteral("数据库已恢复为 %1 的备份，请重新登录")
+                        .arg(last.backedUp.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+    return true;
 }
 
 void guardControl(QWidget* control, const AppState& state, Permission permission)

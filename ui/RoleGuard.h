@@ -16,6 +16,11 @@ class Dialogs;
 // True when the role allows it; otherwise tells the user and returns false.
 bool allowedOrRefused(const AppState& state, Permission permission, Dialogs& dialogs);
 
+// True, after telling the user to log in again, when a backup was restored over the database since
+// the login (state.restoreAtLogin; never while that is unknown). allowedOrRefused refuses then too,
+// so that a window left open, a vehicle's or a payment's, writes nothing into the restored data.
+bool refusedAfterRestore(const AppState& state, Dialogs& dialogs);
+
 // Enables the control when the role allows the action; else disables it with the reason as tooltip.
 void guardControl(QWidget* control, const AppState& state, Permission permission);
 void guardControl(QAction* action, const AppState& state, Permission permission);

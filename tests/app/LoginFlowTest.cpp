@@ -3,6 +3,8 @@
 #include "accounts/LoginWindow.h"
 #include "accounts/RememberedLogin.h"
 #include "app/MainWindow.h"
+#include "app/VehicleWindow.h"
+#include "vehicles/VehicleColumns.h"
 #include "backup/BackupRun.h"
 #include "BoundStatements.h"
 #include "common/AppState.h"
@@ -12,6 +14,7 @@
 #include "fleet/FleetList.h"
 
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -135,6 +138,30 @@ TEST_F(LoginFlowTest, CancelEndsTheProgramBeforeAnyList)
     EXPECT_TRUE(loginClosed);
     EXPECT_FALSE(state.dbConnection);
     EXPECT_EQ(window->fleet().gridRowCount(), 1);
+}
+
+TEST_F(LoginFlowTest, AVehicleWindowOpenBeforeARestoreSavesNothingIntoTheRestoredData)
+{
+    window = std::make_unique<MainWindow>(state, dialogs, hooks("按钮_登录"));
+    ASSERT_TRUE(window->start());
+    ASSERT_GE(state.restoreAtLogin, 0);
+    state.editVehicleId = queryValue(admin, db::Statement("select ID from celiangzongbiao where cepaihao=?").bind(kPlate));
+    state.modifyFlag = 1;
+    state.newFlag = 0;
+    app::VehicleWindow form(state, dialogs, [] {});
+    form.show();
+    auto* owner = form.findChild<QLineEdit*>(vehicles::findColumn(QStringLiteral("cezuxingming"))->control);
+    ASSERT_TRUE(owner);
+    owner->setText(QStringLiteral("恢复前打开的窗口"));
+
+    const QDateTime backedUp = QDateTime::fromString(QStringLiteral("2026-03-04 02:30:00"), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    ASSERT_TRUE(backup::recordRestore(admin, QStringLiteral("yunsugongsi"), QStringLiteral("/tmp/a.tar.zst"), backedUp));
+    dialogs.clear();
+    QTest::mouseClick(form.findChild<QPushButton*>(QStringLiteral("按钮_保存")), Qt::LeftButton);
+    EXPECT_EQ(dialogs.messages(), QStringList {QStringLiteral("数据库已恢复为 2026-03-04 02:30:00 的备份，请重新登录")});
+    EXPECT_EQ(queryValue(admin, db::Statement("select cezuxingming from celiangzongbiao where cepaihao=?").bind(kPlate)),
+        QStringLiteral("王五"));
+    EXPECT_EQ(owner->text(), QStringLiteral("恢复前打开的窗口")) << "what was typed stays on screen";
 }
 
 } // namespace

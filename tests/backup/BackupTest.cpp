@@ -4,6 +4,7 @@
 #include "backup/Encryption.h"
 #include "backup/Tools.h"
 #include "common/Cipher.h"
+#include "db/ProgramTables.h"
 #include "db/ThreadSession.h"
 #include "db/Transaction.h"
 #include "support/TestSupport.h"
@@ -398,7 +399,7 @@ TEST_F(BackupTest, RestoreOverCurrentNeedsTheCompanyNameAndSwapsEveryTable)
     mustExecute(db, QStringLiteral("delete from %1.celiangzongbiao order by ID limit 3").arg(kFleet));
     mustExecute(db, QStringLiteral("create table %1.zanshi (a int)").arg(kFleet));
     const QList<TableFacts> changed = register_();
-    const qint64 restoresBefore = lastRestore(test::connectStack(kFleet)).id;
+    const qint64 restoresBefore = db::lastRestore(test::connectStack(kFleet)).id;
 
     QString said;
     const Outcome refused = restoreOverCurrent(setup(), made.archive, QStringLiteral("豫运"), [&](const QString& t) { said += t + '\n'; });
@@ -411,7 +412,7 @@ TEST_F(BackupTest, RestoreOverCurrentNeedsTheCompanyNameAndSwapsEveryTable)
     const Outcome restored = restoreOverCurrent(setup(), made.archive, QStringLiteral("豫运物流"), quiet);
     ASSERT_TRUE(restored.ok) << restored.reason.toStdString();
     EXPECT_EQ(register_(), before);
-    const LastRestore last = lastRestore(test::connectStack(kFleet));
+    const db::LastRestore last = db::lastRestore(test::connectStack(kFleet));
     EXPECT_GT(last.id, restoresBefore);
     EXPECT_EQ(last.archive, made.archive);
     EXPECT_EQ(queryValue(db, QStringLiteral("select count(*) from information_schema.SCHEMATA where SCHEMA_NAME like '%1\\_restore\\_%%' "
