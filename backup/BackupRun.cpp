@@ -75,7 +75,7 @@ namespace {
     // Unpacks the archive (deciphered first when it is enciphered) into folder and checks every
     // file against the manifest. Nothing else is touched before this has passed.
     bool unpackAndCheck(const QString& archive, const QString& folder, const QString& keyFile, QJsonObject* manifest,
-        QString* error)
+        QString* error, const std::atomic_bool* cancel)
     {
         QString why;
         QString packed;
@@ -83,7 +83,7 @@ namespace {
             return false;
         const bool unpacked = runTool(QStringLiteral("tar"),
             { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-xf"), packed, QStringLiteral("-C"), folder },
-            QString(), QString(), &why);
+            QString(), QString(), &why, cancel);
         if (packed != archive)
             QFile::remove(packed);
         if (!unpacked) {
@@ -125,7 +125,7 @@ namespace {
     // the facts of every table. A database that could not be loaded is dropped again.
     bool loadDump(const db::ConnectionPtr& connection, const ClientDefaults& defaults, const QString& folder,
         const QString& charset, const QString& collation, const QString& database, QList<TableFacts>* facts,
-        QString* error)
+        QString* error, const std::atomic_bool* cancel)
     {
         // Read from the archive: plain names only, so that they can never stand for SQL of their own.
         if (!plainDatabaseName(charset) || !plainDatabaseName(collation)) {
@@ -142,7 +142,7 @@ namespace {
         }
         QString why;
         bool ok = runTool(QStringLiteral("mariadb"), { defaults.argument(), kDumpCharset, database },
-            QDir(folder).filePath(kDump), QString(), &why);
+            QDir(folder).filePath(kDump), QString(), &why, cancel);
         if (!ok)
             *error = QStringLiteral("数据库 %1 恢复失败：%2").arg(database, why);
         else if (!readTableFacts(connection, database, facts, &why)) {
@@ -157,12 +157,12 @@ namespace {
     // Creates the database, loads the dump into it and compares every table with the manifest.
     // A database that could not be loaded or does not match is dropped again.
     bool loadAndCompare(const db::ConnectionPtr& connection, const ClientDefaults& defaults, const QString& folder,
-        const QJsonObject& manifest, const QString& database, QString* error)
+        const QJsonObject& manifest, const QString& database, QString* error, const std::atomic_bool* cancel)
     {
         QList<TableFacts> facts;
         if (!loadDump(connection, defaults, folder, manifest.value(QStringLiteral("charset")).toString(QStringLiteral("gbk")),
                 manifest.value(QStringLiteral("collation")).toString(QStringLiteral("gbk_chinese_ci")), database, &facts,
-                error))
+                error, cancel))
             return false;
         if (const QString difference = compareTableFacts(factsOf(manifest), facts); !difference.isEmpty()) {
             *error = QStringLiteral("恢复出的数据库与备份时不一致：%1").arg(difference);
@@ -222,7 +222,7 @@ namespace {
         if (!runTool(QStringLiteral("mariadb-dump"),
                 { defaults.argument(), QStringLiteral("--single-transaction"), QStringLiteral("--routines"),
                     QStringLiteral("--triggers"), QStringLiteral("--hex-blob"), kDumpCharset, database },
-                QString(), dumpPath, &why)) {
+                QString(), dumpPath, &why, setup.cancel)) {
             *error = QStringLiteral("mariadb-dump 失败：%1").arg(why);
             return false;
         }
@@ -309,7 +309,7 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
         say(QStringLiteral("验证备份：恢复到临时数据库并逐表比较"));
         const QString scratch = QStringLiteral("%1_proof_%2").arg(setup.program.database).arg(QCoreApplication::applicationPid());
         dropDatabase(locker, scratch);
-        const bool loaded = loadDump(locker, defaults, work.path(), dumped.charset, dumped.collation, scratch, &dumped.facts, &error);
+        const bool loaded = loadDump(locker, defaults, work.path(), dumped.charset, dumped.collation, scratch, &dumped.facts, &error, setup.cancel);
         dropDatabase(locker, scratch);
         if (!loaded) {
             out.reason = QStringLiteral("备份未通过验证：%1").arg(error);
@@ -376,7 +376,7 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
         if (!runTool(QStringLiteral("tar"),
                 { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-cf"), packed, QStringLiteral("-C"),
                     work.path(), kManifest, kDump, kPictures },
-                QString(), QString(), &error)) {
+                QString(), QString(), &error, setup.cancel)) {
             out.reason = QStringLiteral("打包失败：%1").arg(error);
             return false;
         }
@@ -397,7 +397,7 @@ Outcome makeBackup(const Setup& setup, const QString& outDir, const Keep& keep, 
         const QString proofFolder = QDir(work.path()).filePath(QStringLiteral("proof"));
         QDir().mkpath(proofFolder);
         QJsonObject unpacked;
-        if (!unpackAndCheck(partPath, proofFolder, setup.keyFile, &unpacked, &error)) {
+        if (!unpackAndCheck(partPath, proofFolder, setup.keyFile, &unpacked, &error, setup.cancel)) {
             out.reason = QStringLiteral("备份未通过验证：%1").arg(error);
             return false;
         }
@@ -512,7 +512,7 @@ static bool openArchive(const Setup& setup, const QString& database, const QStri
         return false;
     }
     say(QStringLiteral("检查备份文件 %1").arg(archive));
-    return unpackAndCheck(archive, work.path(), setup.keyFile, manifest, reason);
+    return unpackAndCheck(archive, work.path(), setup.keyFile, manifest, reason, setup.cancel);
 }
 
 Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreTarget& target, const Say& say)
@@ -550,7 +550,7 @@ Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreT
             return false;
         }
         say(QStringLiteral("恢复数据库到 %1").arg(target.database));
-        if (!loadAndCompare(connection, defaults, work.path(), manifest, target.database, &error)) {
+        if (!loadAndCompare(connection, defaults, work.path(), manifest, target.database, &error, setup.cancel)) {
             out.reason = error;
             return false;
         }
@@ -631,7 +631,7 @@ bool readArchiveContents(const Setup& setup, const QString& archive, ArchiveCont
     const bool read = runTool(QStringLiteral("tar"),
         { QStringLiteral("-I"), QStringLiteral("zstd"), QStringLiteral("-xf"), packed, QStringLiteral("-C"), work.path(),
             kManifest },
-        QString(), QString(), &why);
+        QString(), QString(), &why, setup.cancel);
     QFile file(QDir(work.path()).filePath(kManifest));
     const QJsonObject manifest
         = read && file.open(QIODevice::ReadOnly) ? QJsonDocument::fromJson(file.readAll()).object() : QJsonObject();
@@ -722,7 +722,7 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
         for (const QString& n : drop.names)
             dropDatabase(connection, n);
         say(QStringLiteral("先恢复到临时数据库 %1 并逐表比较").arg(scratch));
-        if (!loadAndCompare(connection, defaults, work.path(), manifest, scratch, &error)) {
+        if (!loadAndCompare(connection, defaults, work.path(), manifest, scratch, &error, setup.cancel)) {
             out.reason = error;
             return false;
         }

@@ -28,6 +28,9 @@ struct Setup {
     // The key file of the settings (backupKeyFile, full path): archives are enciphered with its
     // passphrase, and an enciphered archive is opened with it. Empty: archives are plain.
     QString keyFile;
+    // The program's job sets it when the user stops the backup or restore: the tool running then
+    // (the dump, its load, tar) is stopped, and the run fails. Null: never stopped.
+    const std::atomic_bool* cancel = nullptr;
 };
 
 // The program's database and FTP account from the settings; the backup account is backupUser /

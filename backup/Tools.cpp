@@ -8,6 +8,9 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <csignal>
+#include <sys/prctl.h>
+
 namespace fd::backup {
 namespace {
 
@@ -51,9 +54,10 @@ ClientDefaults::ClientDefaults(const QString& folder, const db::Connection::Opti
 ClientDefaults::~ClientDefaults() { QFile::remove(m_path); }
 
 bool runTool(const QString& program, const QStringList& arguments, const QString& inputFile, const QString& outputFile,
-    QString* error)
+    QString* error, const std::atomic_bool* cancel)
 {
     QProcess process;
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGTERM); });
     if (!inputFile.isEmpty())
         process.setStandardInputFile(inputFile);
     if (!outputFile.isEmpty())
@@ -63,7 +67,17 @@ bool runTool(const QString& program, const QStringList& arguments, const QString
         *error = QStringLiteral("%1 无法运行：%2").arg(program, process.errorString());
         return false;
     }
-    process.waitForFinished(-1);
+    while (!process.waitForFinished(100) && process.state() != QProcess::NotRunning) {
+        if (cancel && cancel->load()) {
+            process.terminate();
+            if (!process.waitForFinished(3000)) {
+                process.kill();
+                process.waitForFinished(-1);
+            }
+            *error = QStringLiteral("%1 已停止：操作被取消").arg(program);
+            return false;
+        }
+    }
     const QString stderrText = QString::fromUtf8(process.readAllStandardError()).trimmed();
     if (process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
         *error = QStringLiteral("%1 失败（退出码 %2）：%3").arg(program).arg(process.exitCode()).arg(stderrText.left(600));

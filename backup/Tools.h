@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <atomic>
 
 // What the backup asks of MariaDB's own programs, of tar and zstd, and of the server's tables.
 namespace fd::backup {
@@ -30,8 +31,11 @@ private:
 
 // Runs a program to its end, standard input and output from and to files when named. False when
 // it could not start or did not exit with 0; error then says why (with what it wrote to stderr).
+// When cancel is set meanwhile the program is stopped (asked, then killed after 3 s) and the
+// result is false. The program also ends when the thread that started it does: a backup that is
+// killed leaves no dump running on.
 bool runTool(const QString& program, const QStringList& arguments, const QString& inputFile, const QString& outputFile,
-    QString* error);
+    QString* error, const std::atomic_bool* cancel = nullptr);
 
 // The SHA-256 of a file in lower-case hexadecimal; empty when it cannot be read.
 QString fileSha256(const QString& path);

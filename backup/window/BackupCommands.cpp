@@ -37,6 +37,13 @@ namespace {
         return progress;
     }
 
+    // The setup of a run that the job's cancel (the dialog closed) stops.
+    Setup stoppable(Setup setup, const JobControl& control)
+    {
+        setup.cancel = &control.cancelFlag();
+        return setup;
+    }
+
     Say sayOnDialog(JobControl& control, JobProgress* progress)
     {
         return [&control, progress](const QString& line) {
@@ -73,7 +80,7 @@ JobProgress* backupFromProgram(AppState& state, Dialogs& dialogs, QWidget* windo
     JobProgress* progress = stepDialog(QStringLiteral("正在备份数据库…"), window);
     progress->setObjectName(QStringLiteral("backupProgress"));
     auto work = [setup, folder, copyFolder, progress](JobControl& control) {
-        return backupAndRecord(setup, folder, copyFolder, Keep {}, sayOnDialog(control, progress));
+        return backupAndRecord(stoppable(setup, control), folder, copyFolder, Keep {}, sayOnDialog(control, progress));
     };
     auto done = [progress, &dialogs](const Outcome& out) {
         progress->finish();
@@ -108,9 +115,9 @@ void restoreFromProgram(AppState& state, Dialogs& dialogs, QWidget* window, std:
     };
     JobProgress* reading = stepDialog(QStringLiteral("正在读取备份文件…"), window);
     reading->setObjectName(QStringLiteral("restoreProgress"));
-    auto read = [setup, archive](JobControl&) {
+    auto read = [setup, archive](JobControl& control) {
         Read r;
-        r.ok = readArchiveContents(setup, archive, &r.contents, &r.error);
+        r.ok = readArchiveContents(stoppable(setup, control), archive, &r.contents, &r.error);
         return r;
     };
     auto confirmAndRestore = [reading, &dialogs, setup, archive, company, window, restored](const Read& r) {
@@ -133,7 +140,7 @@ void restoreFromProgram(AppState& state, Dialogs& dialogs, QWidget* window, std:
         JobProgress* progress = stepDialog(QStringLiteral("正在恢复数据库…"), window);
         progress->setObjectName(QStringLiteral("restoreProgress"));
         auto work = [setup, archive, confirm = typed.trimmed(), progress](JobControl& control) {
-            return restoreOverCurrent(setup, archive, confirm, sayOnDialog(control, progress));
+            return restoreOverCurrent(stoppable(setup, control), archive, confirm, sayOnDialog(control, progress));
         };
         auto done = [progress, &dialogs, restored](const Outcome& out) {
             progress->finish();
