@@ -25,7 +25,7 @@ namespace {
 
 } // namespace
 
-LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin remembered, LoginChecks checks,
+LoginWindow::LoginWindow(AppState& state, ui::Dialogs& dialogs, RememberedLogin remembered, LoginChecks checks,
     std::function<void()> passwordOpener, QWidget* parent)
     : QDialog(parent)
     , m_state(state)

@@ -12,8 +12,10 @@ class QLineEdit;
 class QPushButton;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::accounts {
@@ -33,7 +35,7 @@ enum class LoginCheck {
 // change of a password that is to be changed.
 // accounts::checkLogin (LoginWindowCheck.h) is the program's own.
 using LoginChecks = std::function<LoginCheck(
-    AppState& state, Dialogs& dialogs, const QString& userName, const QString& password)>;
+    AppState& state, ui::Dialogs& dialogs, const QString& userName, const QString& password)>;
 
 // The login, opened modally at the program's start (app/Startup.h). exec() returns Accepted after
 // a successful login, Rejected when 取消 was pressed or the window was closed otherwise;
@@ -44,13 +46,13 @@ class LoginWindow : public QDialog {
 public:
     // With the program's own checks and password window (both in LoginWindowCheck.cpp, beside
     // the database code): remembers the login in this platform's per-user store.
-    LoginWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    LoginWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     // The same, remembering the login in the given store.
-    LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin remembered, QWidget* parent = nullptr);
+    LoginWindow(AppState& state, ui::Dialogs& dialogs, RememberedLogin remembered, QWidget* parent = nullptr);
     // With the given checks and password window: a window that needs none of the database and
     // network code until 登录 or the label is pressed, so that the program can show it before
     // that code is loaded.
-    LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin remembered, LoginChecks checks,
+    LoginWindow(AppState& state, ui::Dialogs& dialogs, RememberedLogin remembered, LoginChecks checks,
         std::function<void()> passwordOpener, QWidget* parent = nullptr);
     ~LoginWindow() override;
 
@@ -76,7 +78,7 @@ private:
     void enterBox(QLineEdit* box);
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     RememberedLogin m_remembered;
     LoginChecks m_checks;
     std::function<void()> m_passwordOpener;

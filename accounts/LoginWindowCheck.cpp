@@ -16,25 +16,25 @@ namespace fd::accounts {
 
 // The window's convenience constructors live here, with the code they bring in: a program that
 // shows the window before that code is loaded builds it with the constructor that takes both.
-LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+LoginWindow::LoginWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : LoginWindow(state, dialogs, RememberedLogin(), parent)
 {
 }
 
-LoginWindow::LoginWindow(AppState& state, Dialogs& dialogs, RememberedLogin remembered, QWidget* parent)
+LoginWindow::LoginWindow(AppState& state, ui::Dialogs& dialogs, RememberedLogin remembered, QWidget* parent)
     : LoginWindow(
         state, dialogs, std::move(remembered), &checkLogin, [&state, &dialogs] { runPasswordWindow(state, dialogs); },
         parent)
 {
 }
 
-void runPasswordWindow(AppState& state, Dialogs& dialogs)
+void runPasswordWindow(AppState& state, ui::Dialogs& dialogs)
 {
     PasswordWindow window(state, dialogs);
     window.exec();
 }
 
-LoginCheck checkLogin(AppState& state, Dialogs& dialogs, const QString& userName, const QString& password)
+LoginCheck checkLogin(AppState& state, ui::Dialogs& dialogs, const QString& userName, const QString& password)
 {
     const Settings& settings = state.settings;
     if (!accounts::isOnline(settings)) {
@@ -87,7 +87,7 @@ LoginCheck checkLogin(AppState& state, Dialogs& dialogs, const QString& userName
     return changed ? LoginCheck::PassedNewPassword : LoginCheck::Passed;
 }
 
-bool changePasswordAtLogin(AppState& state, Dialogs& dialogs, const QString& userName, bool required)
+bool changePasswordAtLogin(AppState& state, ui::Dialogs& dialogs, const QString& userName, bool required)
 {
     const QString caption = QStringLiteral("请修改密码");
     const QString why = required ? QStringLiteral("您的密码是管理员设置的，须改为自己的密码才能登录。")

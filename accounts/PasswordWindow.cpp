@@ -17,7 +17,7 @@
 
 namespace fd::accounts {
 
-PasswordWindow::PasswordWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+PasswordWindow::PasswordWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_dialogs(dialogs)

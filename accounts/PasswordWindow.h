@@ -6,8 +6,10 @@ class QLineEdit;
 class QPushButton;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::accounts {
@@ -19,7 +21,7 @@ namespace fd::accounts {
 class PasswordWindow : public QDialog {
     Q_OBJECT
 public:
-    PasswordWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    PasswordWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~PasswordWindow() override;
 
     // 确定: the checks, the count query and the update.
@@ -30,7 +32,7 @@ private:
     void connectToServer();
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
 
     QLineEdit* m_userName = nullptr;
     QLineEdit* m_currentPassword = nullptr;

@@ -55,7 +55,7 @@ namespace {
 
 } // namespace
 
-UsersWindow::UsersWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+UsersWindow::UsersWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_dialogs(dialogs)
@@ -64,7 +64,7 @@ UsersWindow::UsersWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     setWindowTitle(QStringLiteral("用户管理"));
     buildControls();
     resize(760, 620);
-    fitToScreen(this);
+    ui::fitToScreen(this);
     refresh();
 }
 
@@ -190,7 +190,7 @@ void UsersWindow::showLog()
 
 void UsersWindow::onChosen(const std::function<QString(db::Connection&, const QString&)>& operation)
 {
-    if (!allowedOrRefused(m_state, Permission::ManageUsers, m_dialogs) || !m_state.dbConnection)
+    if (!ui::allowedOrRefused(m_state, Permission::ManageUsers, m_dialogs) || !m_state.dbConnection)
         return;
     const QString user = chosenUser();
     if (user.isEmpty()) {
@@ -205,7 +205,7 @@ void UsersWindow::onChosen(const std::function<QString(db::Connection&, const QS
 
 void UsersWindow::addUser()
 {
-    if (!allowedOrRefused(m_state, Permission::ManageUsers, m_dialogs) || !m_state.dbConnection)
+    if (!ui::allowedOrRefused(m_state, Permission::ManageUsers, m_dialogs) || !m_state.dbConnection)
         return;
     QString name;
     if (!m_dialogs.inputText(QStringLiteral("新用户的用户名（角色：%1）：").arg(m_role->currentText()), name))
@@ -267,8 +267,8 @@ void UsersWindow::removeUser()
     onChosen([this](db::Connection& session, const QString& user) {
         if (user.compare(m_state.loginUser, Qt::CaseInsensitive) == 0)
             return QStringLiteral("不能删除正在使用的用户。");
-        if (m_dialogs.ask(QStringLiteral("确定删除用户“%1”吗？其登录记录将保留。").arg(user), Dialogs::YesNo)
-            != Dialogs::Yes)
+        if (m_dialogs.ask(QStringLiteral("确定删除用户“%1”吗？其登录记录将保留。").arg(user), ui::Dialogs::YesNo)
+            != ui::Dialogs::Yes)
             return QString();
         return removeAccount(session, user);
     });

@@ -10,8 +10,10 @@ class QPushButton;
 class QTableWidget;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::accounts {
@@ -24,7 +26,7 @@ namespace fd::accounts {
 class UsersWindow : public QDialog {
     Q_OBJECT
 public:
-    UsersWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    UsersWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~UsersWindow() override;
 
     void refresh();
@@ -47,7 +49,7 @@ private:
     void onChosen(const std::function<QString(db::Connection&, const QString&)>& operation);
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     QList<StaffAccount> m_accounts;
     QTableWidget* m_users = nullptr;
     QTableWidget* m_log = nullptr;

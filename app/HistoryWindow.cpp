@@ -73,7 +73,7 @@ HistoryWindow::HistoryWindow(AppState& state, const QString& vehicleId, const QS
     // Within the screen less its taskbar and the window's frame.
     QSize size(1000, 560);
     if (const QScreen* screen = this->screen())
-        size = size.boundedTo(screen->availableGeometry().size() - QSize(kFrameWidth, kFrameHeight));
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(ui::kFrameWidth, ui::kFrameHeight));
     resize(size);
 
     // Read on a session of the database lane's own, opened with the login's options.

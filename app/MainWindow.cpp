@@ -74,7 +74,7 @@ QTreeWidgetItem* itemAtIndex(QTreeWidget* tree, int index)
 
 } // namespace
 
-MainWindow::MainWindow(AppState& state, Dialogs& dialogs, MainWindowHooks hooks, QWidget* parent)
+MainWindow::MainWindow(AppState& state, ui::Dialogs& dialogs, MainWindowHooks hooks, QWidget* parent)
     : QMainWindow(parent)
     , m_state(state)
     , m_dialogs(dialogs)
@@ -291,7 +291,7 @@ void MainWindow::showGridMenu(const QPoint& position)
     menu.setObjectName(QStringLiteral("gridMenu"));
     menu.setToolTipsVisible(true);
     QAction* pay = menu.addAction(QStringLiteral("收费"));
-    guardControl(pay, m_state, Permission::TakeFees);
+    ui::guardControl(pay, m_state, Permission::TakeFees);
     connect(pay, &QAction::triggered, this, &MainWindow::takePayment);
     connect(menu.addAction(QStringLiteral("修改车辆")), &QAction::triggered, this, &MainWindow::openSelectedVehicle);
     menu.exec(m_grid->viewport()->mapToGlobal(position));
@@ -303,14 +303,14 @@ void MainWindow::takePayment()
         m_dialogs.message(app::texts::kSelectVehicleFirst);
         return;
     }
-    if (restoredSinceLogin() || !allowedOrRefused(m_state, Permission::TakeFees, m_dialogs))
+    if (restoredSinceLogin() || !ui::allowedOrRefused(m_state, Permission::TakeFees, m_dialogs))
         return;
     if (m_hooks.openPayment)
         m_hooks.openPayment();
 }
 
 // The fee windows are made once, over the main window, and read again when shown again.
-template <typename W> W& showFeeWindow(QPointer<W>& window, AppState& state, Dialogs& dialogs, QWidget* parent,
+template <typename W> W& showFeeWindow(QPointer<W>& window, AppState& state, ui::Dialogs& dialogs, QWidget* parent,
     const std::function<void(W&)>& made)
 {
     if (!window) {
@@ -382,15 +382,15 @@ void MainWindow::applyRole()
 {
     for (const auto& [control, permission] : m_guarded) {
         if (auto* action = qobject_cast<QAction*>(control))
-            guardControl(action, m_state, permission);
+            ui::guardControl(action, m_state, permission);
         else if (auto* widget = qobject_cast<QWidget*>(control))
-            guardControl(widget, m_state, permission);
+            ui::guardControl(widget, m_state, permission);
     }
 }
 
 void MainWindow::importVehicles()
 {
-    if (restoredSinceLogin() || !allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
+    if (restoredSinceLogin() || !ui::allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
         return;
     auto* window = new import::ImportWindow(m_state, m_dialogs, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
@@ -401,7 +401,7 @@ void MainWindow::importVehicles()
 
 void MainWindow::manageUsers()
 {
-    if (restoredSinceLogin() || !allowedOrRefused(m_state, Permission::ManageUsers, m_dialogs))
+    if (restoredSinceLogin() || !ui::allowedOrRefused(m_state, Permission::ManageUsers, m_dialogs))
         return;
     if (m_hooks.openUsers)
         m_hooks.openUsers();
@@ -475,7 +475,7 @@ void MainWindow::recordRow(int modelRow)
 
 void MainWindow::addVehicle()
 {
-    if (restoredSinceLogin() || !allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
+    if (restoredSinceLogin() || !ui::allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
         return;
     m_state.modifyFlag = 0;
     m_state.newFlag = 1;
@@ -504,7 +504,7 @@ void MainWindow::openSelectedVehicle()
 
 void MainWindow::printGrid()
 {
-    if (!allowedOrRefused(m_state, Permission::Print, m_dialogs))
+    if (!ui::allowedOrRefused(m_state, Permission::Print, m_dialogs))
         return;
     if (m_overview->isVisible()) {
         m_overview->print();
@@ -533,7 +533,7 @@ void MainWindow::afterList(const QString& what, std::function<void()> action)
 
 void MainWindow::startMassSend()
 {
-    if (!allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
+    if (!ui::allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
         return;
     if (m_fleet->filling()) {
         afterList(QStringLiteral("massSend"), [this] { startMassSend(); });
@@ -569,15 +569,15 @@ void MainWindow::showContact()
 void MainWindow::showManual()
 {
     if (!m_help) {
-        const QString folder = manualFolder();
+        const QString folder = ui::manualFolder();
         if (folder.isEmpty()) {
             QStringList looked;
-            for (const QString& f : manualFolders())
+            for (const QString& f : ui::manualFolders())
                 looked.append(QDir::toNativeSeparators(f));
             m_dialogs.message(app::texts::kManualMissing + looked.join(QLatin1Char('\n')));
             return;
         }
-        m_help = new HelpWindow(folder, this);
+        m_help = new ui::HelpWindow(folder, this);
     }
     m_help->show();
     m_help->raise();
@@ -592,7 +592,7 @@ bool MainWindow::restoredSinceLogin()
         m_state.restoreAtLogin = db::lastRestore(m_state.dbConnection).id;
         return false;
     }
-    if (!refusedAfterRestore(m_state, m_dialogs))
+    if (!ui::refusedAfterRestore(m_state, m_dialogs))
         return false;
     close();
     return true;
@@ -607,7 +607,7 @@ void MainWindow::runSearch()
 
 void MainWindow::exportList(bool excel)
 {
-    if (!allowedOrRefused(m_state, Permission::Print, m_dialogs))
+    if (!ui::allowedOrRefused(m_state, Permission::Print, m_dialogs))
         return;
     if (m_fleet->filling()) {
         afterList(excel ? QStringLiteral("xlsx") : QStringLiteral("csv"), [this, excel] { exportList(excel); });

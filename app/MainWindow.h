@@ -15,10 +15,12 @@ class QTreeWidget;
 class QTreeWidgetItem;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
 class HelpWindow;
 class JobProgress;
+}
+struct AppState;
 namespace fleet {
 class FleetList;
 }
@@ -62,7 +64,7 @@ struct MainWindowHooks {
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    MainWindow(AppState& state, Dialogs& dialogs, MainWindowHooks hooks, QWidget* parent = nullptr);
+    MainWindow(AppState& state, ui::Dialogs& dialogs, MainWindowHooks hooks, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     void setHooks(MainWindowHooks hooks);
@@ -142,7 +144,7 @@ private:
     bool restoredSinceLogin();
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     MainWindowHooks m_hooks;
     fleet::FleetList* m_fleet = nullptr;
 
@@ -152,9 +154,9 @@ private:
     QTableView* m_grid = nullptr;
     overview::OverviewPage* m_overview = nullptr;
     QPushButton* m_overviewButton = nullptr;
-    QPointer<JobProgress> m_export; // the export running, if one does
-    QPointer<JobProgress> m_backup; // the backup (文件 → 备份数据库) running, if one does
-    QPointer<HelpWindow> m_help;
+    QPointer<ui::JobProgress> m_export; // the export running, if one does
+    QPointer<ui::JobProgress> m_backup; // the backup (文件 → 备份数据库) running, if one does
+    QPointer<ui::HelpWindow> m_help;
     QPointer<fees::ArrearsWindow> m_arrears;
     QPointer<fees::MonthWindow> m_monthReport;
     QPointer<fees::DataCheckWindow> m_feeCheck;

@@ -5,8 +5,10 @@
 class QWidget;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 
 // What the program's start (Startup), which shows the login window, takes from the rest of the
 // program: the login's checks, the password window, the main window and the client libraries
@@ -22,13 +24,13 @@ public:
     virtual void start() = 0;
     // accounts::checkLogin.
     virtual accounts::LoginCheck checkLogin(
-        AppState& state, Dialogs& dialogs, const QString& userName, const QString& password)
+        AppState& state, ui::Dialogs& dialogs, const QString& userName, const QString& password)
         = 0;
     // accounts::runPasswordWindow.
-    virtual void openPasswordWindow(AppState& state, Dialogs& dialogs) = 0;
+    virtual void openPasswordWindow(AppState& state, ui::Dialogs& dialogs) = 0;
     // Creates and shows the main window, wired to the windows it opens, and runs the steps of its
     // creation that come before the login (MainWindow::beforeLogin). The module keeps it.
-    virtual QWidget* openMainWindow(AppState& state, Dialogs& dialogs) = 0;
+    virtual QWidget* openMainWindow(AppState& state, ui::Dialogs& dialogs) = 0;
     // After a login that was not cancelled: the rest of the main window's creation
     // (MainWindow::afterLogin).
     virtual void afterLogin() = 0;

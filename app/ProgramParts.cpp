@@ -26,17 +26,17 @@ void ProgramParts::start()
 }
 
 accounts::LoginCheck ProgramParts::checkLogin(
-    AppState& state, Dialogs& dialogs, const QString& userName, const QString& password)
+    AppState& state, ui::Dialogs& dialogs, const QString& userName, const QString& password)
 {
     return accounts::checkLogin(state, dialogs, userName, password);
 }
 
-void ProgramParts::openPasswordWindow(AppState& state, Dialogs& dialogs)
+void ProgramParts::openPasswordWindow(AppState& state, ui::Dialogs& dialogs)
 {
     accounts::runPasswordWindow(state, dialogs);
 }
 
-QWidget* ProgramParts::openMainWindow(AppState& state, Dialogs& dialogs)
+QWidget* ProgramParts::openMainWindow(AppState& state, ui::Dialogs& dialogs)
 {
     if (!m_main) {
         m_main = std::make_unique<MainWindow>(state, dialogs, MainWindowHooks {});

@@ -15,9 +15,9 @@ public:
 
     void start() override;
     accounts::LoginCheck checkLogin(
-        AppState& state, Dialogs& dialogs, const QString& userName, const QString& password) override;
-    void openPasswordWindow(AppState& state, Dialogs& dialogs) override;
-    QWidget* openMainWindow(AppState& state, Dialogs& dialogs) override;
+        AppState& state, ui::Dialogs& dialogs, const QString& userName, const QString& password) override;
+    void openPasswordWindow(AppState& state, ui::Dialogs& dialogs) override;
+    QWidget* openMainWindow(AppState& state, ui::Dialogs& dialogs) override;
     void afterLogin() override;
     void shutdown() override;
 

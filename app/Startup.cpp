@@ -43,14 +43,14 @@ ProgramModule* loadProgramModule(QString* error)
     return nullptr;
 }
 
-Startup::Startup(AppState& state, Dialogs& dialogs, accounts::RememberedLogin remembered, ProgramModuleLoader loader)
+Startup::Startup(AppState& state, ui::Dialogs& dialogs, accounts::RememberedLogin remembered, ProgramModuleLoader loader)
     : m_state(state)
     , m_dialogs(dialogs)
     , m_loader(std::move(loader))
 {
     m_login = std::make_unique<accounts::LoginWindow>(
         state, dialogs, std::move(remembered),
-        [this](AppState& s, Dialogs& d, const QString& userName, const QString& password) {
+        [this](AppState& s, ui::Dialogs& d, const QString& userName, const QString& password) {
             ProgramModule* module = ensureModule();
             return module ? module->checkLogin(s, d, userName, password) : accounts::LoginCheck::Refused;
         },

@@ -10,8 +10,10 @@
 class QWidget;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 class ProgramModule;
 namespace accounts {
     class LoginWindow;
@@ -39,7 +41,7 @@ public:
         Failed, // the module could not be loaded (the user was told): the program ends
     };
 
-    Startup(AppState& state, Dialogs& dialogs, accounts::RememberedLogin remembered, ProgramModuleLoader loader);
+    Startup(AppState& state, ui::Dialogs& dialogs, accounts::RememberedLogin remembered, ProgramModuleLoader loader);
     ~Startup() override;
 
     // Runs the login window modally and what follows it, as above.
@@ -60,7 +62,7 @@ private:
     void openMainWindowBehindLogin();
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     ProgramModuleLoader m_loader;
     std::unique_ptr<accounts::LoginWindow> m_login;
     ProgramModule* m_module = nullptr;

@@ -155,7 +155,7 @@ private:
 
 } // namespace
 
-VehicleWindow::VehicleWindow(AppState& state, Dialogs& dialogs, std::function<void()> afterSave, QWidget* parent)
+VehicleWindow::VehicleWindow(AppState& state, ui::Dialogs& dialogs, std::function<void()> afterSave, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_dialogs(dialogs)
@@ -203,7 +203,7 @@ void VehicleWindow::fitTo(const QRect* available)
         if (!inRow)
             m_history->setGeometry(kHistoryInRow);
     }
-    const QScrollArea* area = available ? fitToScreen(this, *available, actions) : fitToScreen(this, actions);
+    const QScrollArea* area = available ? ui::fitToScreen(this, *available, actions) : ui::fitToScreen(this, actions);
     if (m_history && !area && !inRow)
         m_history->setGeometry(kHistoryUnderThumbnails);
 }
@@ -247,7 +247,7 @@ void VehicleWindow::buildControls()
     m_save->setAutoDefault(false);
     m_save->setDefault(false);
     connect(m_save, &QPushButton::clicked, this, &VehicleWindow::saveVehicle);
-    guardControl(m_save, m_state, Permission::EditVehicles);
+    ui::guardControl(m_save, m_state, Permission::EditVehicles);
 
     if (m_modifying) {
         m_history = new QPushButton(QStringLiteral("修改记录"), this);
@@ -587,7 +587,7 @@ void VehicleWindow::finishSave()
 
 void VehicleWindow::saveVehicle()
 {
-    if (m_loadFailed || !allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
+    if (m_loadFailed || !ui::allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
         return;
     const db::ConnectionPtr& conn = m_state.dbConnection;
     if (m_adding) {
@@ -662,16 +662,16 @@ bool VehicleWindow::saveModified()
     // Fields the user handed to the other side in an earlier round stay theirs.
     QSet<QString> takenTheirs;
     while (result.outcome == vehicles::SaveResult::Conflict) {
-        const ConflictChoice choice = m_dialogs.resolveConflict(conflictRows(result, values));
+        const ui::ConflictChoice choice = m_dialogs.resolveConflict(conflictRows(result, values));
         switch (choice.action) {
-        case ConflictChoice::BackToEditing:
+        case ui::ConflictChoice::BackToEditing:
             return false;
-        case ConflictChoice::TakeTheirs:
+        case ui::ConflictChoice::TakeTheirs:
             for (const vehicles::FieldConflict& conflict : result.conflicts)
                 takenTheirs.insert(conflict.column);
             showOverStored(result.stored, takenTheirs);
             return false;
-        case ConflictChoice::KeepMine:
+        case ui::ConflictChoice::KeepMine:
             break;
         }
         for (qsizetype i = 0; i < result.conflicts.size(); ++i)
@@ -799,9 +799,9 @@ vehicles::VehicleValues VehicleWindow::valuesOverStored(const vehicles::VehicleR
     return values;
 }
 
-QList<ConflictRow> VehicleWindow::conflictRows(const vehicles::SaveResult& result, const vehicles::VehicleValues& mine) const
+QList<ui::ConflictRow> VehicleWindow::conflictRows(const vehicles::SaveResult& result, const vehicles::VehicleValues& mine) const
 {
-    QList<ConflictRow> rows;
+    QList<ui::ConflictRow> rows;
     for (const vehicles::FieldConflict& conflict : result.conflicts) {
         const vehicles::VehicleColumn* column = vehicles::findColumn(conflict.column);
         if (!column) {

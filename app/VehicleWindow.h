@@ -19,9 +19,11 @@ class QLabel;
 class QPushButton;
 
 namespace fd {
-struct AppState;
+namespace ui {
 struct ConflictRow;
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::pictures {
@@ -56,7 +58,7 @@ class HistoryWindow;
 class VehicleWindow : public QDialog {
     Q_OBJECT
 public:
-    VehicleWindow(AppState& state, Dialogs& dialogs, std::function<void()> afterSave, QWidget* parent = nullptr);
+    VehicleWindow(AppState& state, ui::Dialogs& dialogs, std::function<void()> afterSave, QWidget* parent = nullptr);
     ~VehicleWindow() override;
 
     // Fits the window to an available screen area (the screen less its taskbar), as its creation
@@ -149,14 +151,14 @@ private:
     // the user did not change or gave to the other side.
     vehicles::VehicleValues valuesOverStored(const vehicles::VehicleRecord& stored, const QSet<QString>& takenTheirs) const;
     // The conflict window's rows: each field's name and its three values as the user reads them.
-    QList<ConflictRow> conflictRows(const vehicles::SaveResult& result, const vehicles::VehicleValues& mine) const;
+    QList<ui::ConflictRow> conflictRows(const vehicles::SaveResult& result, const vehicles::VehicleValues& mine) const;
     void startThumbnailLoader();
     // Shows the picture (already decoded, off this thread) and keeps its bytes; no picture leaves
     // the box empty.
     void showThumbnail(const QString& docKind, const QByteArray& bytes, const QImage& image);
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     std::function<void()> m_afterSave;
     const bool m_adding;
     const bool m_modifying;

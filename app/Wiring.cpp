@@ -18,7 +18,7 @@
 
 namespace fd::app {
 
-MainWindowHooks programHooks(AppState& state, Dialogs& dialogs, MainWindow& window)
+MainWindowHooks programHooks(AppState& state, ui::Dialogs& dialogs, MainWindow& window)
 {
     QPointer<MainWindow> main(&window);
     MainWindowHooks hooks;

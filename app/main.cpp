@@ -40,10 +40,10 @@ int main(int argc, char* argv[])
     app.setDesktopFileName(QStringLiteral("fleetdesk"));
     app.setWindowIcon(programIcon());
     // Chinese standard buttons and dialogs and a CJK font, whatever the machine's locale.
-    fd::applyProgramLook(app);
+    fd::ui::applyProgramLook(app);
 
     fd::AppState state;
-    fd::QtDialogs dialogs;
+    fd::ui::QtDialogs dialogs;
     // A missing file leaves the defaults, and the login says what it cannot reach; a file that is
     // there but cannot be read is said as such, not as the database failure its empty values cause.
     QString settingsError;

@@ -15,7 +15,7 @@
 namespace fd::bench {
 
 // Answers nothing and shows nothing; a message goes to standard error.
-class SilentDialogs final : public Dialogs {
+class SilentDialogs final : public ui::Dialogs {
 public:
     void message(const QString& text, const QString& caption) override;
     int ask(const QString&, Buttons, const QString&) override { return Ok; }

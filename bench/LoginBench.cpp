@@ -65,7 +65,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    applyProgramLook(app);
+    ui::applyProgramLook(app);
     QTextStream out(stdout);
     const qint64 expected = argc > 1 ? QString::fromLocal8Bit(argv[1]).toLongLong() : 100000;
 

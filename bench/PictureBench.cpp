@@ -130,7 +130,7 @@ void thumbnailFigure(const QString& dir, int port)
 }
 
 // Hands the file dialog one answer.
-class OneFile final : public Dialogs {
+class OneFile final : public ui::Dialogs {
 public:
     QString file;
     void message(const QString& text, const QString&) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }

@@ -42,7 +42,7 @@ using namespace fd::bench;
 namespace {
 
 // Names the file of the next save dialog; every other dialog as SilentDialogs.
-class SaveTo final : public Dialogs {
+class SaveTo final : public ui::Dialogs {
 public:
     void message(const QString& text, const QString&) override { std::fprintf(stderr, "message: %s\n", qPrintable(text)); }
     int ask(const QString&, Buttons, const QString&) override { return Ok; }

@@ -27,7 +27,7 @@
 
 namespace {
 
-class AnswerOk final : public fd::Dialogs {
+class AnswerOk final : public fd::ui::Dialogs {
 public:
     void message(const QString& text, const QString&) override { last = text; }
     int ask(const QString& text, Buttons, const QString&) override

@@ -79,7 +79,7 @@ constexpr int kSettleMs = 200;
 constexpr int kTimeoutMs = 120000;
 
 // Answers the file pickers with the paths set before each action; messages go to standard error.
-class BenchDialogs final : public Dialogs {
+class BenchDialogs final : public ui::Dialogs {
 public:
     void message(const QString& text, const QString&) override
     {
@@ -191,7 +191,7 @@ int main(int argc, char** argv)
     mysql_library_init(0, nullptr, nullptr);
     net::globalInit();
     QApplication app(argc, argv);
-    applyProgramLook(app);
+    ui::applyProgramLook(app);
     QTextStream out(stdout);
 
     const bench::BenchArgs benchArgs = bench::readBenchArgs(app.arguments().mid(1), 3);

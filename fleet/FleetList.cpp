@@ -75,7 +75,7 @@ Request dateListRequest(db::Statement statement, const QString& column, const QS
 struct FleetList::Private {
     FleetList& q;
     AppState& state;
-    Dialogs& dialogs;
+    ui::Dialogs& dialogs;
     VehicleListModel model;
     QPointer<QTableView> view;
 
@@ -96,7 +96,7 @@ struct FleetList::Private {
     std::vector<Waiting> waiting;
     PartPacing pacing;
 
-    Private(FleetList& owner, AppState& s, Dialogs& d) : q(owner), state(s), dialogs(d) {}
+    Private(FleetList& owner, AppState& s, ui::Dialogs& d) : q(owner), state(s), dialogs(d) {}
 
     // Column 0 hidden (width 0), column 1 narrow, the others the default width; rows 24 high.
     // A model reset forgets section sizes, so this runs after every reset.
@@ -226,7 +226,7 @@ struct FleetList::Private {
     }
 };
 
-FleetList::FleetList(AppState& state, Dialogs& dialogs, QObject* parent)
+FleetList::FleetList(AppState& state, ui::Dialogs& dialogs, QObject* parent)
     : QObject(parent)
     , d(new Private(*this, state, dialogs))
 {
@@ -245,7 +245,7 @@ void FleetList::attachView(QTableView* view)
     view->setModel(&d->model);
     // The 80-pixel date columns show their headers whole on two lines. The new header keeps what
     // the window chose for the old one.
-    auto* header = new WrappedHeader(view);
+    auto* header = new ui::WrappedHeader(view);
     header->setSectionsClickable(view->horizontalHeader()->sectionsClickable());
     header->setHighlightSections(view->horizontalHeader()->highlightSections());
     view->setHorizontalHeader(header);
@@ -263,7 +263,7 @@ void FleetList::attachView(QTableView* view)
     palette.setColor(QPalette::Text, Qt::black);
     view->setPalette(palette);
     // A text the 80-pixel columns still cut (a long name) shows whole as its tooltip.
-    CutTextTips::install(view);
+    ui::CutTextTips::install(view);
     d->applyLayout();
 }
 

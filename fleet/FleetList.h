@@ -11,8 +11,10 @@ class QTreeWidget;
 class QAbstractTableModel;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::fleet {
@@ -27,7 +29,7 @@ namespace fd::fleet {
 class FleetList : public QObject {
     Q_OBJECT
 public:
-    FleetList(AppState& state, Dialogs& dialogs, QObject* parent = nullptr);
+    FleetList(AppState& state, ui::Dialogs& dialogs, QObject* parent = nullptr);
     ~FleetList() override;
 
     // Shows the model in the view: fixed row height 24, column widths per layout, hidden ID column.

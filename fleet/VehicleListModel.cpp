@@ -79,7 +79,7 @@ QVariant VehicleListModel::data(const QModelIndex& index, int role) const
 
 QVariant VehicleListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (role == kHeaderLinesRole && orientation == Qt::Horizontal && section >= 0 && section < m_headers.size()) {
+    if (role == ui::kHeaderLinesRole && orientation == Qt::Horizontal && section >= 0 && section < m_headers.size()) {
         // A date header on two lines, the document above "有效日期": 行车证 / 有效日期.
         const QString& header = m_headers[section];
         if (header.size() > kValidUntil.size() && header.endsWith(kValidUntil))

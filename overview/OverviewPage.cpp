@@ -77,7 +77,7 @@ QPushButton* makeButton(QWidget* parent, const QString& name, const QString& tex
 
 } // namespace
 
-OverviewPage::OverviewPage(AppState& state, Dialogs& dialogs, QWidget* parent)
+OverviewPage::OverviewPage(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QWidget(parent)
     , m_state(state)
     , m_dialogs(dialogs)

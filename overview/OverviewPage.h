@@ -16,8 +16,10 @@ class QChartView;
 class QChart;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::overview {
@@ -30,7 +32,7 @@ namespace fd::overview {
 class OverviewPage : public QWidget {
     Q_OBJECT
 public:
-    OverviewPage(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    OverviewPage(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~OverviewPage() override;
 
     // Counts again now (the 刷新 button); a count under way is dropped for the new one.
@@ -73,7 +75,7 @@ private:
     QImage chartImage(QSize size) const;
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     std::optional<Overview> m_overview;
     bool m_stale = true;
     JobHandle m_job;

@@ -65,7 +65,7 @@ struct ImportOutcome {
     QImage picture;    // the new JPEG fitted into the picture box
 };
 
-PictureWindow::PictureWindow(AppState& state, Dialogs& dialogs, const QString& docKind, const QString& plate,
+PictureWindow::PictureWindow(AppState& state, ui::Dialogs& dialogs, const QString& docKind, const QString& plate,
     const QByteArray& thumbnail, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
@@ -93,10 +93,10 @@ PictureWindow::PictureWindow(AppState& state, Dialogs& dialogs, const QString& d
     connect(m_import, &QPushButton::clicked, this, &PictureWindow::importPicture);
     connect(m_export, &QPushButton::clicked, this, &PictureWindow::exportPicture);
     connect(m_save, &QPushButton::clicked, this, &PictureWindow::savePicture);
-    guardControl(m_import, m_state, Permission::Pictures);
+    ui::guardControl(m_import, m_state, Permission::Pictures);
     move(50, 50);
     resize(516, 758);
-    fitToScreen(this);
+    ui::fitToScreen(this);
 
     // The FTP account is deciphered afresh for each window. A session that cannot be prepared is
     // not reported here: the upload then says it failed.
@@ -162,7 +162,7 @@ void PictureWindow::importPicture()
 {
     if (m_importing || m_uploading)
         return; // the working copy belongs to the running work
-    if (!allowedOrRefused(m_state, Permission::Pictures, m_dialogs))
+    if (!ui::allowedOrRefused(m_state, Permission::Pictures, m_dialogs))
         return;
     const QString source = m_dialogs.openFileName(QStringLiteral("导入图片"), kFilter);
     if (source.isEmpty())
@@ -275,7 +275,7 @@ void PictureWindow::savePicture()
 {
     if (m_uploading || m_importing || !m_save->isEnabled())
         return;
-    if (!allowedOrRefused(m_state, Permission::Pictures, m_dialogs))
+    if (!ui::allowedOrRefused(m_state, Permission::Pictures, m_dialogs))
         return;
     m_uploading = true;
     // One upload at a time, and no import while it runs: what it sends stays what is shown.
@@ -328,7 +328,7 @@ void PictureWindow::recordUpload(const PictureRecord& record)
 void PictureWindow::reject()
 {
     if (m_uploading) {
-        if (m_dialogs.ask(kCloseDuringUpload, Dialogs::YesNo) != Dialogs::Yes)
+        if (m_dialogs.ask(kCloseDuringUpload, ui::Dialogs::YesNo) != ui::Dialogs::Yes)
             return; // the window stays open and the upload goes on
         m_uploadJob.cancel();
         m_uploading = false;

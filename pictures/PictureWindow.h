@@ -14,8 +14,10 @@ class QProgressBar;
 class QPushButton;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::pictures {
@@ -41,7 +43,7 @@ class PictureWindow : public QDialog {
 public:
     // docKind: the document; plate: the vehicle window's plate box as typed; thumbnail: the bytes
     // of the picture its thumbnail shows (empty when none).
-    PictureWindow(AppState& state, Dialogs& dialogs, const QString& docKind, const QString& plate,
+    PictureWindow(AppState& state, ui::Dialogs& dialogs, const QString& docKind, const QString& plate,
         const QByteArray& thumbnail, QWidget* parent = nullptr);
     ~PictureWindow() override;
 
@@ -88,7 +90,7 @@ private:
     void finishUpload(const UploadOutcome& outcome);
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     const QString m_docKind;
     const QString m_plate;
     QString m_column;

@@ -15,7 +15,7 @@ struct Outcome {
 
 } // namespace
 
-JobProgress* exportShownList(fleet::ShownList list, Dialogs& dialogs, ExportFormat format, QWidget* window,
+ui::JobProgress* exportShownList(fleet::ShownList list, ui::Dialogs& dialogs, ExportFormat format, QWidget* window,
     std::function<void(bool written)> finished)
 {
     const bool xlsx = format == ExportFormat::xlsx;
@@ -28,7 +28,7 @@ JobProgress* exportShownList(fleet::ShownList list, Dialogs& dialogs, ExportForm
     if (!path.endsWith(suffix, Qt::CaseInsensitive))
         path += suffix;
 
-    auto* progress = new JobProgress(QStringLiteral("正在导出第 %1 行 / 共 %2 行…"), window);
+    auto* progress = new ui::JobProgress(QStringLiteral("正在导出第 %1 行 / 共 %2 行…"), window);
     progress->setObjectName(QStringLiteral("exportProgress"));
     auto work = [list = std::move(list), path, xlsx](JobControl& control) {
         const RowProgress tell = [&control](qint64 done, qint64 total) {

@@ -7,8 +7,10 @@
 class QWidget;
 
 namespace fd {
+namespace ui {
 class Dialogs;
 class JobProgress;
+}
 }
 
 namespace fd::printing {
@@ -22,7 +24,7 @@ enum class ExportFormat { xlsx, csv };
 // window's thread when the export has ended, never after it was stopped or the window is gone.
 // Returns the progress dialog, which owns the export (stop() ends it), or null when no name was
 // chosen.
-JobProgress* exportShownList(fleet::ShownList list, Dialogs& dialogs, ExportFormat format, QWidget* window,
+ui::JobProgress* exportShownList(fleet::ShownList list, ui::Dialogs& dialogs, ExportFormat format, QWidget* window,
     std::function<void(bool written)> finished = {});
 
 } // namespace fd::printing

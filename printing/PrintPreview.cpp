@@ -80,7 +80,7 @@ int execDialog(QDialog& dialog)
     return dialog.exec();
 }
 
-PrintPreview::PrintPreview(fleet::ShownList list, Dialogs& dialogs, DialogRunner run, std::shared_ptr<QSettings> settings, QWidget* parent)
+PrintPreview::PrintPreview(fleet::ShownList list, ui::Dialogs& dialogs, DialogRunner run, std::shared_ptr<QSettings> settings, QWidget* parent)
     : QDialog(parent)
     , m_list(std::move(list))
     , m_dialogs(dialogs)
@@ -295,7 +295,7 @@ void PrintPreview::setUpPrinter()
 
 void PrintPreview::startOutput(std::function<Outcome(const PrintLayout&, JobControl&)> write)
 {
-    auto* progress = new JobProgress(QStringLiteral("正在输出第 %1 页 / 共 %2 页…"), this);
+    auto* progress = new ui::JobProgress(QStringLiteral("正在输出第 %1 页 / 共 %2 页…"), this);
     progress->setObjectName(QStringLiteral("outputProgress"));
     m_output = progress;
     // The pages are laid out again on the lane from the same snapshot and values: the layout
@@ -369,7 +369,7 @@ void PrintPreview::saveAsPdf()
     });
 }
 
-void printList(const fleet::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run)
+void printList(const fleet::ShownList& list, ui::Dialogs& dialogs, QWidget* parent, DialogRunner run)
 {
     PrintPreview preview(list, dialogs, run, nullptr, parent);
     run(preview);

@@ -15,9 +15,11 @@ class QScrollArea;
 class QSettings;
 
 namespace fd {
+namespace ui {
 class Dialogs;
-class JobControl;
 class JobProgress;
+}
+class JobControl;
 }
 
 namespace fd::printing {
@@ -38,7 +40,7 @@ int execDialog(QDialog& dialog);
 class PrintPreview : public QDialog {
     Q_OBJECT
 public:
-    PrintPreview(fleet::ShownList list, Dialogs& dialogs, DialogRunner run = execDialog,
+    PrintPreview(fleet::ShownList list, ui::Dialogs& dialogs, DialogRunner run = execDialog,
         std::shared_ptr<QSettings> settings = nullptr, QWidget* parent = nullptr);
     ~PrintPreview() override;
 
@@ -96,7 +98,7 @@ private:
     double pixelsPerUnit() const;
 
     fleet::ShownList m_list;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     DialogRunner m_run;
     std::shared_ptr<QSettings> m_settings;
     // Shared with a print run on the files lane, which may outlive the preview by a moment.
@@ -112,10 +114,10 @@ private:
     QHBoxLayout* m_commands = nullptr;
     int m_commandCount = 0;
     QString m_pdfName = QStringLiteral("车辆列表.pdf");
-    QPointer<JobProgress> m_output;
+    QPointer<ui::JobProgress> m_output;
 };
 
 // The print command: the preview of the list, opened modally over the parent.
-void printList(const fleet::ShownList& list, Dialogs& dialogs, QWidget* parent, DialogRunner run = execDialog);
+void printList(const fleet::ShownList& list, ui::Dialogs& dialogs, QWidget* parent, DialogRunner run = execDialog);
 
 } // namespace fd::printing

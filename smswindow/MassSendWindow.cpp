@@ -49,7 +49,7 @@ namespace {
     constexpr int kValueRole = Qt::UserRole;
     constexpr int kTickMs = 1000;
     // The widest the window grows: a 1366-pixel screen less the window's frame.
-    constexpr int kMaxClientWidth = 1366 - kFrameWidth;
+    constexpr int kMaxClientWidth = 1366 - ui::kFrameWidth;
 
     // A tab control that tells where its pages start, also before it is first shown.
     class TabControl : public QTabWidget {
@@ -90,12 +90,12 @@ namespace {
 
 } // namespace
 
-MassSendWindow::MassSendWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+MassSendWindow::MassSendWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : MassSendWindow(state, dialogs, RememberedAccount(), parent)
 {
 }
 
-MassSendWindow::MassSendWindow(AppState& state, Dialogs& dialogs, RememberedAccount remembered, QWidget* parent)
+MassSendWindow::MassSendWindow(AppState& state, ui::Dialogs& dialogs, RememberedAccount remembered, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_dialogs(dialogs)
@@ -106,7 +106,7 @@ MassSendWindow::MassSendWindow(AppState& state, Dialogs& dialogs, RememberedAcco
     move(50, 50);
     resize(556, 454);
     fitStatusGrid();
-    fitToScreen(this);
+    ui::fitToScreen(this);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &MassSendWindow::tick);
     open();
@@ -226,7 +226,7 @@ QWidget* MassSendWindow::buildSafetyPage()
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 4);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    CutTextTips::install(m_grid);
+    ui::CutTextTips::install(m_grid);
     placeOnPage(page, m_grid, QRect(328, 64, 208, 206));
 
     placeOnPage(page, makeLabel(QStringLiteral("透明标签1"), kSuffixHint), QRect(112, 240, 128, 32));
@@ -355,7 +355,7 @@ void MassSendWindow::checkAccount(std::function<void(const Account&)> accepted)
 
 void MassSendWindow::testSend()
 {
-    if (m_waiting || !allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
+    if (m_waiting || !ui::allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
         return;
     checkAccount([this](const Account& account) {
         const QString suffix = m_suffix->text();
@@ -383,7 +383,7 @@ void MassSendWindow::testSend()
 
 void MassSendWindow::startRun()
 {
-    if (m_waiting || running() || !allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
+    if (m_waiting || running() || !ui::allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
         return;
     checkAccount([this](const Account& account) {
         if (m_remember->isChecked())
@@ -395,7 +395,7 @@ void MassSendWindow::startRun()
                 m_dialogs.message(lowBalance(balance));
                 return;
             }
-            if (m_dialogs.ask(startQuestion(n, checkRecipients(m_state.smsPhones)), Dialogs::OkCancel) != Dialogs::Ok
+            if (m_dialogs.ask(startQuestion(n, checkRecipients(m_state.smsPhones)), ui::Dialogs::OkCancel) != ui::Dialogs::Ok
                 || m_closed)
                 return;
             beginRun();
@@ -501,7 +501,7 @@ void MassSendWindow::showProgress()
 
 void MassSendWindow::done(int result)
 {
-    if (running() && m_dialogs.ask(kCloseDuringRun, Dialogs::YesNo) != Dialogs::Yes)
+    if (running() && m_dialogs.ask(kCloseDuringRun, ui::Dialogs::YesNo) != ui::Dialogs::Yes)
         return;
     // Nothing of the window's work reaches it from here on. A message on its way is still sent and
     // logged by its job; a step waiting on the platform ends without its next request.

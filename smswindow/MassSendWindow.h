@@ -23,8 +23,10 @@ class QTableView;
 class QTreeWidget;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::sms {
@@ -51,8 +53,8 @@ class MassSendWindow : public QDialog {
     Q_OBJECT
 public:
     // Remembers the account in this platform's per-user store.
-    MassSendWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
-    MassSendWindow(AppState& state, Dialogs& dialogs, sms::RememberedAccount remembered, QWidget* parent = nullptr);
+    MassSendWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
+    MassSendWindow(AppState& state, ui::Dialogs& dialogs, sms::RememberedAccount remembered, QWidget* parent = nullptr);
     ~MassSendWindow() override;
 
     // 发送测试短信.
@@ -120,7 +122,7 @@ private:
     void fitStatusGrid();
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     sms::RememberedAccount m_remembered;
 
     QLineEdit* m_user = nullptr;

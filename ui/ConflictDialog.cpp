@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-namespace fd {
+namespace fd::ui {
 namespace {
 
 const QString kTitle = QStringLiteral("保存冲突");
@@ -132,4 +132,4 @@ void ConflictDialog::finish(ConflictChoice::Action action)
         accept();
 }
 
-} // namespace fd
+} // namespace fd::ui

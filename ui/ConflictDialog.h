@@ -8,7 +8,7 @@
 class QTableWidget;
 class QTableWidgetItem;
 
-namespace fd {
+namespace fd::ui {
 
 // The window shown when a save meets another user's changes to the same fields: per field the
 // value read when the form opened, the other user's and this form's, one of the last two ticked
@@ -38,4 +38,4 @@ private:
     bool m_ticking = false;
 };
 
-} // namespace fd
+} // namespace fd::ui

@@ -9,7 +9,7 @@
 #include <QTableView>
 #include <QToolTip>
 
-namespace fd {
+namespace fd::ui {
 namespace {
 
 QHeaderView* headerOf(QAbstractItemView* view, QWidget* area)
@@ -92,4 +92,4 @@ bool CutTextTips::eventFilter(QObject* watched, QEvent* event)
     return true;
 }
 
-} // namespace fd
+} // namespace fd::ui

@@ -7,7 +7,7 @@ class QAbstractItemView;
 class QPoint;
 class QWidget;
 
-namespace fd {
+namespace fd::ui {
 
 // Shows the full text of a cell or header section as its tooltip wherever the view cuts it (shows
 // it elided), and no tooltip where the text shows whole. Installed on a view's viewport and on its
@@ -31,4 +31,4 @@ private:
     QAbstractItemView* m_view;
 };
 
-} // namespace fd
+} // namespace fd::ui

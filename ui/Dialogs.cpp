@@ -6,7 +6,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
-namespace fd {
+namespace fd::ui {
 
 std::unique_ptr<QMessageBox> QtDialogs::messageBox(const QString& text, Buttons buttons, const QString& caption)
 {
@@ -87,4 +87,4 @@ ConflictChoice QtDialogs::resolveConflict(const QList<ConflictRow>& rows)
     return window.choice();
 }
 
-} // namespace fd
+} // namespace fd::ui

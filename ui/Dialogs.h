@@ -8,7 +8,7 @@
 class QMessageBox;
 class QWidget;
 
-namespace fd {
+namespace fd::ui {
 
 // One field that this form and another user both changed, to different values, as the conflict
 // window shows it: the field's name for the user and the three values.
@@ -87,4 +87,4 @@ public:
     static std::unique_ptr<QMessageBox> messageBox(const QString& text, Buttons buttons, const QString& caption);
 };
 
-} // namespace fd
+} // namespace fd::ui

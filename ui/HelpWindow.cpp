@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-namespace fd {
+namespace fd::ui {
 namespace {
 
 const QString kIndex = QStringLiteral("index.html");
@@ -97,4 +97,4 @@ void HelpWindow::home()
     m_browser->home();
 }
 
-} // namespace fd
+} // namespace fd::ui

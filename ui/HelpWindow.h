@@ -6,7 +6,7 @@
 class QTextBrowser;
 class QToolButton;
 
-namespace fd {
+namespace fd::ui {
 
 // The folders where the manual may be, in the order they are tried: FLEETDESK_HELP when it is set
 // (and then only that one), else help/ beside the program (a build folder), else
@@ -34,4 +34,4 @@ private:
     QToolButton* m_forward = nullptr;
 };
 
-} // namespace fd
+} // namespace fd::ui

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <limits>
 
-namespace fd {
+namespace fd::ui {
 namespace {
 // A job shorter than this shows no dialog at all.
 constexpr int kShowAfterMs = 400;
@@ -64,4 +64,4 @@ void JobProgress::finish()
     deleteLater();
 }
 
-} // namespace fd
+} // namespace fd::ui

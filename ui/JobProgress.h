@@ -6,7 +6,7 @@
 
 class QProgressBar;
 
-namespace fd {
+namespace fd::ui {
 
 // How far a job has come, over the window it works for: a window-modal progress dialog with
 // 取消, shown (never exec'd) once the job lasts a moment. 取消, Esc or closing it stops the job
@@ -35,4 +35,4 @@ private:
     JobHandle m_job;
 };
 
-} // namespace fd
+} // namespace fd::ui

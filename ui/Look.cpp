@@ -8,7 +8,7 @@
 #include <QLocale>
 #include <QTranslator>
 
-namespace fd {
+namespace fd::ui {
 namespace {
 
 const QString kTranslatorName = QStringLiteral("fleetdesk-qtbase-zh_CN");
@@ -66,4 +66,4 @@ void applyProgramLook(QApplication& app)
     }
 }
 
-} // namespace fd
+} // namespace fd::ui

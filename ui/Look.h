@@ -5,7 +5,7 @@
 
 class QApplication;
 
-namespace fd {
+namespace fd::ui {
 
 // The look of the program on every machine, whatever its locale: Qt's own Chinese texts for the
 // standard buttons and dialogs (确定, 取消, the file and print dialogs), Chinese number and date
@@ -26,4 +26,4 @@ QString programFontFamily(const QStringList& installedFamilies);
 // fit the boxes designed for it.
 inline constexpr int kProgramFontPixels = 12;
 
-} // namespace fd
+} // namespace fd::ui

@@ -7,7 +7,7 @@
 #include <QAction>
 #include <QWidget>
 
-namespace fd {
+namespace fd::ui {
 
 bool allowedOrRefused(const AppState& state, Permission permission, Dialogs& dialogs)
 {
@@ -44,4 +44,4 @@ void guardControl(QAction* action, const AppState& state, Permission permission)
     action->setToolTip(allowed ? QString() : refusalText(state.loginRole, permission));
 }
 
-} // namespace fd
+} // namespace fd::ui

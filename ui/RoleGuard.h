@@ -7,6 +7,9 @@ class QWidget;
 
 namespace fd {
 struct AppState;
+}
+
+namespace fd::ui {
 class Dialogs;
 
 // The checks of the logged-in user's role. A control whose action the role does not allow is
@@ -25,4 +28,4 @@ bool refusedAfterRestore(const AppState& state, Dialogs& dialogs);
 void guardControl(QWidget* control, const AppState& state, Permission permission);
 void guardControl(QAction* action, const AppState& state, Permission permission);
 
-} // namespace fd
+} // namespace fd::ui

@@ -8,7 +8,7 @@
 #include <QWidget>
 #include <algorithm>
 
-namespace fd {
+namespace fd::ui {
 namespace {
 
 const QString kScrollName = QStringLiteral("windowScroll");
@@ -112,4 +112,4 @@ QScrollArea* fitToScreen(QWidget* window, const QList<QWidget*>& actions)
     return screen ? fitToScreen(window, screen->availableGeometry(), actions) : nullptr;
 }
 
-} // namespace fd
+} // namespace fd::ui

@@ -6,7 +6,7 @@
 class QScrollArea;
 class QWidget;
 
-namespace fd {
+namespace fd::ui {
 
 // Room a window's frame (title bar and borders) takes beyond its client area.
 inline constexpr int kFrameWidth = 16;
@@ -30,4 +30,4 @@ QScrollArea* fitToScreen(QWidget* window, const QRect& available, const QList<QW
 // The same, for the available area of the screen the window is on.
 QScrollArea* fitToScreen(QWidget* window, const QList<QWidget*>& actions = {});
 
-} // namespace fd
+} // namespace fd::ui

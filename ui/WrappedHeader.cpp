@@ -6,7 +6,7 @@
 #include <QTextLayout>
 #include <algorithm>
 
-namespace fd {
+namespace fd::ui {
 
 WrappedHeader::WrappedHeader(QWidget* parent) : QHeaderView(Qt::Horizontal, parent)
 {
@@ -101,4 +101,4 @@ void WrappedHeader::initStyleOptionForIndex(QStyleOptionHeader* option, int logi
         v2->textElideMode = Qt::ElideNone;
 }
 
-} // namespace fd
+} // namespace fd::ui

@@ -3,7 +3,7 @@
 #include <QHeaderView>
 #include <QStringList>
 
-namespace fd {
+namespace fd::ui {
 
 // A header role: the section's text as the lines it is best shown on, separated by '\n'
 // ("行车证\n有效日期"). A model that gives none has its display text wrapped where the section
@@ -37,4 +37,4 @@ private:
     int m_lines = 1; // the most lines a section shows now
 };
 
-} // namespace fd
+} // namespace fd::ui

@@ -30,9 +30,9 @@ namespace {
 
     // A progress dialog whose text is the job's latest line (the steps of a backup or restore are
     // few and of unknown length: the bar only shows that it is busy).
-    JobProgress* stepDialog(const QString& first, QWidget* window)
+    ui::JobProgress* stepDialog(const QString& first, QWidget* window)
     {
-        auto* progress = new JobProgress(QStringLiteral("%1 %2"), window);
+        auto* progress = new ui::JobProgress(QStringLiteral("%1 %2"), window);
         progress->setLabelText(first);
         return progress;
     }
@@ -44,7 +44,7 @@ namespace {
         return setup;
     }
 
-    Say sayOnDialog(JobControl& control, JobProgress* progress)
+    Say sayOnDialog(JobControl& control, ui::JobProgress* progress)
     {
         return [&control, progress](const QString& line) {
             control.post([progress, line] { progress->setLabelText(line); });
@@ -65,9 +65,9 @@ namespace {
 
 } // namespace
 
-JobProgress* backupFromProgram(AppState& state, Dialogs& dialogs, QWidget* window)
+ui::JobProgress* backupFromProgram(AppState& state, ui::Dialogs& dialogs, QWidget* window)
 {
-    if (!allowedOrRefused(state, Permission::Backups, dialogs))
+    if (!ui::allowedOrRefused(state, Permission::Backups, dialogs))
         return nullptr;
     const QString chosen = dialogs.saveFileName(QStringLiteral("备份数据库：选择备份目录"),
         QDir(kDefaultFolder).filePath(archiveName(QDateTime::currentDateTime())), kFilter);
@@ -77,7 +77,7 @@ JobProgress* backupFromProgram(AppState& state, Dialogs& dialogs, QWidget* windo
     const Setup setup = setupFor(state);
     const QString copyFolder = state.settings.backupCopyDir.trimmed();
 
-    JobProgress* progress = stepDialog(QStringLiteral("正在备份数据库…"), window);
+    ui::JobProgress* progress = stepDialog(QStringLiteral("正在备份数据库…"), window);
     progress->setObjectName(QStringLiteral("backupProgress"));
     auto work = [setup, folder, copyFolder, progress](JobControl& control) {
         return backupAndRecord(stoppable(setup, control), folder, copyFolder, Keep {}, sayOnDialog(control, progress));
@@ -93,9 +93,9 @@ JobProgress* backupFromProgram(AppState& state, Dialogs& dialogs, QWidget* windo
     return progress;
 }
 
-void restoreFromProgram(AppState& state, Dialogs& dialogs, QWidget* window, std::function<void()> restored)
+void restoreFromProgram(AppState& state, ui::Dialogs& dialogs, QWidget* window, std::function<void()> restored)
 {
-    if (!allowedOrRefused(state, Permission::Backups, dialogs))
+    if (!ui::allowedOrRefused(state, Permission::Backups, dialogs))
         return;
     if (!state.dbConnection) {
         dialogs.message(QStringLiteral("没有连接数据库，不能恢复"));
@@ -113,7 +113,7 @@ void restoreFromProgram(AppState& state, Dialogs& dialogs, QWidget* window, std:
         ArchiveContents contents;
         QString error;
     };
-    JobProgress* reading = stepDialog(QStringLiteral("正在读取备份文件…"), window);
+    ui::JobProgress* reading = stepDialog(QStringLiteral("正在读取备份文件…"), window);
     reading->setObjectName(QStringLiteral("restoreProgress"));
     auto read = [setup, archive](JobControl& control) {
         Read r;
@@ -137,7 +137,7 @@ void restoreFromProgram(AppState& state, Dialogs& dialogs, QWidget* window, std:
             dialogs.message(QStringLiteral("输入的文字与公司名称“%1”不符，没有恢复").arg(company));
             return;
         }
-        JobProgress* progress = stepDialog(QStringLiteral("正在恢复数据库…"), window);
+        ui::JobProgress* progress = stepDialog(QStringLiteral("正在恢复数据库…"), window);
         progress->setObjectName(QStringLiteral("restoreProgress"));
         auto work = [setup, archive, confirm = typed.trimmed(), progress](JobControl& control) {
             return restoreOverCurrent(stoppable(setup, control), archive, confirm, sayOnDialog(control, progress));

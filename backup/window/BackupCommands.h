@@ -6,9 +6,11 @@
 class QWidget;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
 class JobProgress;
+}
+struct AppState;
 
 namespace backup {
 
@@ -18,14 +20,14 @@ namespace backup {
 // progress dialog tells the step; the window stays usable. Closing the dialog stops the waiting,
 // not the backup: it runs to its end and its result is recorded as always. The outcome is said
 // in a message. Null when nothing was started.
-JobProgress* backupFromProgram(AppState& state, Dialogs& dialogs, QWidget* window);
+ui::JobProgress* backupFromProgram(AppState& state, ui::Dialogs& dialogs, QWidget* window);
 
 // 文件 → 恢复数据库, for the roles allowed restores: the administrator picks an archive, sees its
 // date and contents (read off the window thread), types the company's name to confirm, and the
 // archive is restored over the program's database (checked whole first, see restoreOverCurrent)
 // while a progress dialog tells the step. After a restore, restored() runs on the window's thread:
 // the program's own session is out of date and must log in again.
-void restoreFromProgram(AppState& state, Dialogs& dialogs, QWidget* window, std::function<void()> restored);
+void restoreFromProgram(AppState& state, ui::Dialogs& dialogs, QWidget* window, std::function<void()> restored);
 
 } // namespace backup
 } // namespace fd

@@ -32,7 +32,7 @@ namespace {
 
 } // namespace
 
-ArrearsWindow::ArrearsWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+ArrearsWindow::ArrearsWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_state(state)
     , m_dialogs(dialogs)

@@ -11,8 +11,10 @@ class QPushButton;
 class QTableView;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::fees {
@@ -28,7 +30,7 @@ class ArrearsModel;
 class ArrearsWindow final : public QWidget {
     Q_OBJECT
 public:
-    ArrearsWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    ArrearsWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~ArrearsWindow() override;
 
     void refresh();
@@ -55,7 +57,7 @@ private:
     void showTotals();
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     JobHandle m_read;
     int m_readsEnded = 0;
     JobHandle m_export;

@@ -18,7 +18,7 @@
 
 namespace fd::fees {
 
-DailyWindow::DailyWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+DailyWindow::DailyWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_dialogs(dialogs)

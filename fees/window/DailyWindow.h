@@ -13,8 +13,10 @@ class QStandardItemModel;
 class QTableView;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::fees {
@@ -24,7 +26,7 @@ namespace fd::fees {
 class DailyWindow : public QDialog {
     Q_OBJECT
 public:
-    DailyWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    DailyWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~DailyWindow() override;
 
     using Printer = std::function<void(const Takings&, const QString& company)>;
@@ -41,7 +43,7 @@ Q_SIGNALS:
 
 private:
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     Printer m_printer;
     JobHandle m_job;
     std::optional<Takings> m_takings;

@@ -27,7 +27,7 @@ namespace {
 
 } // namespace
 
-DataCheckWindow::DataCheckWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+DataCheckWindow::DataCheckWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_state(state)
     , m_dialogs(dialogs)

@@ -9,8 +9,10 @@ class QPushButton;
 class QTableView;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::fees {
@@ -25,7 +27,7 @@ class LinesModel;
 class DataCheckWindow final : public QWidget {
     Q_OBJECT
 public:
-    DataCheckWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    DataCheckWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~DataCheckWindow() override;
 
     void refresh();
@@ -43,7 +45,7 @@ Q_SIGNALS:
 
 private:
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     JobHandle m_read;
     int m_readsEnded = 0;
     LinesModel* m_model = nullptr;

@@ -40,7 +40,7 @@ QTableView* makeTable(QWidget* parent, const QString& name, QAbstractItemModel* 
 QSize fitToScreen(const QWidget* window, QSize size)
 {
     if (const QScreen* screen = window->screen())
-        size = size.boundedTo(screen->availableGeometry().size() - QSize(kFrameWidth, kFrameHeight));
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(ui::kFrameWidth, ui::kFrameHeight));
     return size;
 }
 

@@ -45,7 +45,7 @@ namespace {
 
 } // namespace
 
-MonthWindow::MonthWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+MonthWindow::MonthWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window)
     , m_state(state)
     , m_dialogs(dialogs)

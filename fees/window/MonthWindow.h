@@ -12,8 +12,10 @@ class QPushButton;
 class QTableView;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::fleet {
@@ -31,7 +33,7 @@ class LinesModel;
 class MonthWindow final : public QWidget {
     Q_OBJECT
 public:
-    MonthWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    MonthWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~MonthWindow() override;
 
     // Shows the month of the day.
@@ -56,7 +58,7 @@ private:
     QString title() const;
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     JobHandle m_read;
     int m_readsEnded = 0;
     JobHandle m_export;

@@ -34,7 +34,7 @@ QString figureHtml(const Figure& f)
 
 } // namespace
 
-PaymentWindow::PaymentWindow(AppState& state, Dialogs& dialogs, qint64 vehicleId, QWidget* parent)
+PaymentWindow::PaymentWindow(AppState& state, ui::Dialogs& dialogs, qint64 vehicleId, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_dialogs(dialogs)
@@ -106,7 +106,7 @@ void PaymentWindow::buildControls()
 
     m_ok = new QPushButton(QStringLiteral("确定"), this);
     m_ok->setObjectName(QStringLiteral("按钮_确定"));
-    guardControl(m_ok, m_state, Permission::TakeFees);
+    ui::guardControl(m_ok, m_state, Permission::TakeFees);
     m_ok->setAutoDefault(false);
     auto* cancel = new QPushButton(QStringLiteral("取消"), this);
     cancel->setObjectName(QStringLiteral("按钮_取消"));
@@ -219,7 +219,7 @@ PaymentRequest PaymentWindow::currentRequest() const
 
 void PaymentWindow::confirm()
 {
-    if (!allowedOrRefused(m_state, Permission::TakeFees, m_dialogs) || m_running || !m_loaded || !m_state.dbConnection)
+    if (!ui::allowedOrRefused(m_state, Permission::TakeFees, m_dialogs) || m_running || !m_loaded || !m_state.dbConnection)
         return;
     if (static_cast<FeeKind>(m_kind->currentData().toInt()) == FeeKind::Other
         && m_otherName->text().trimmed() != m_read.otherName)

@@ -13,8 +13,10 @@ class QPushButton;
 class QSpinBox;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::fees {
@@ -33,7 +35,7 @@ namespace fd::fees {
 class PaymentWindow : public QDialog {
     Q_OBJECT
 public:
-    PaymentWindow(AppState& state, Dialogs& dialogs, qint64 vehicleId, QWidget* parent = nullptr);
+    PaymentWindow(AppState& state, ui::Dialogs& dialogs, qint64 vehicleId, QWidget* parent = nullptr);
     ~PaymentWindow() override;
 
     using ReceiptOpener = std::function<void(const Receipt&)>;
@@ -61,7 +63,7 @@ private:
     void finished(const PaymentResult& result, const std::optional<Receipt>& receipt);
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     const qint64 m_vehicleId;
     VehicleFees m_read;
     bool m_loaded = false;

@@ -63,7 +63,7 @@ QVariant PaymentModel::headerData(int section, Qt::Orientation orientation, int 
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-QueryWindow::QueryWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+QueryWindow::QueryWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_dialogs(dialogs)
@@ -128,7 +128,7 @@ QueryWindow::QueryWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
     reprintButton->setObjectName(QStringLiteral("按钮_补打"));
     auto* voidButton = new QPushButton(QStringLiteral("作废"), this);
     voidButton->setObjectName(QStringLiteral("按钮_作废"));
-    guardControl(voidButton, m_state, Permission::VoidOwnToday);
+    ui::guardControl(voidButton, m_state, Permission::VoidOwnToday);
     auto* exportButton = new QPushButton(QStringLiteral("导出Excel"), this);
     exportButton->setObjectName(QStringLiteral("按钮_导出Excel"));
     auto* bottom = new QHBoxLayout;
@@ -262,7 +262,7 @@ void QueryWindow::voidSelected()
         return;
     // An administrator voids any receipt; a cashier their own of the day (the void checks both).
     const VoidScope scope = permits(m_state.loginRole, Permission::VoidAnyDay) ? VoidScope::Any : VoidScope::OwnToday;
-    if (scope == VoidScope::OwnToday && !allowedOrRefused(m_state, Permission::VoidOwnToday, m_dialogs))
+    if (scope == VoidScope::OwnToday && !ui::allowedOrRefused(m_state, Permission::VoidOwnToday, m_dialogs))
         return;
     QString reason;
     if (!m_dialogs.inputText(QStringLiteral("作废收据 %1（%2 %3 元），请输入作废原因：")

@@ -16,8 +16,10 @@ class QPushButton;
 class QTableView;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::fees {
@@ -46,7 +48,7 @@ private:
 class QueryWindow : public QDialog {
     Q_OBJECT
 public:
-    QueryWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    QueryWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~QueryWindow() override;
 
     using ReceiptOpener = std::function<void(const Receipt&)>;
@@ -69,7 +71,7 @@ private:
     const PaymentRow* selectedRow() const;
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     ReceiptOpener m_receiptOpener;
     JobHandle m_job;
     QDateEdit* m_from = nullptr;

@@ -198,7 +198,7 @@ fleet::ShownList receiptSheet(const Receipt& receipt)
     return sheet;
 }
 
-void showReceipt(const Receipt& receipt, const Settings& office, Dialogs& dialogs, QWidget* parent,
+void showReceipt(const Receipt& receipt, const Settings& office, ui::Dialogs& dialogs, QWidget* parent,
     printing::DialogRunner run, std::shared_ptr<QSettings> settings)
 {
     if (!settings)
@@ -241,7 +241,7 @@ void showReceipt(const Receipt& receipt, const Settings& office, Dialogs& dialog
     run(preview);
 }
 
-void showTakings(const Takings& takings, const QString& company, Dialogs& dialogs, QWidget* parent,
+void showTakings(const Takings& takings, const QString& company, ui::Dialogs& dialogs, QWidget* parent,
     printing::DialogRunner run)
 {
     fleet::ShownList sheet;

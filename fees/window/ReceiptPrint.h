@@ -12,7 +12,9 @@ class QPainter;
 class QSettings;
 
 namespace fd {
+namespace ui {
 class Dialogs;
+}
 }
 
 // The receipt and the day's takings on paper: drawn in tenths of a millimetre and shown in the
@@ -38,11 +40,11 @@ fleet::ShownList receiptSheet(const Receipt& receipt);
 
 // Opens the receipt's preview modally over the parent, on the remembered page, with 页面设置.
 // settings: where the choice is remembered (the user's settings when none).
-void showReceipt(const Receipt& receipt, const Settings& office, Dialogs& dialogs, QWidget* parent,
+void showReceipt(const Receipt& receipt, const Settings& office, ui::Dialogs& dialogs, QWidget* parent,
     printing::DialogRunner run = printing::execDialog, std::shared_ptr<QSettings> settings = nullptr);
 
 // The takings' preview, modally over the parent.
-void showTakings(const Takings& takings, const QString& company, Dialogs& dialogs, QWidget* parent,
+void showTakings(const Takings& takings, const QString& company, ui::Dialogs& dialogs, QWidget* parent,
     printing::DialogRunner run = printing::execDialog);
 
 } // namespace fd::fees

@@ -48,7 +48,7 @@ struct PreviewResult {
 
 } // namespace
 
-ImportWindow::ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+ImportWindow::ImportWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent), m_state(state), m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("导入车辆"));
@@ -373,7 +373,7 @@ void ImportWindow::setBusy(bool busy)
 
 void ImportWindow::startImport()
 {
-    if (!m_book || !m_state.dbConnection || !allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
+    if (!m_book || !m_state.dbConnection || !ui::allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
         return;
     rememberMapping(m_headers, m_mapping);
     m_stop = std::make_shared<std::atomic_bool>(false);
@@ -501,7 +501,7 @@ void ImportWindow::loadImports()
 void ImportWindow::undoLast()
 {
     const qint64 batch = m_imports->currentData().toLongLong();
-    if (batch <= 0 || !m_state.dbConnection || !allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
+    if (batch <= 0 || !m_state.dbConnection || !ui::allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
         return;
     m_progress->setValue(0);
     setBusy(true);

@@ -19,8 +19,10 @@ class QTableView;
 class QTableWidget;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 } // namespace fd
 
 // The 导入车辆 window: a file's sheet and header row, which column fills which field, a preview of
@@ -41,7 +43,7 @@ struct FinishedImport {
 class ImportWindow : public QDialog {
     Q_OBJECT
 public:
-    ImportWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    ImportWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~ImportWindow() override;
 
     // Reads the file (as the 选择文件 button does after asking for it).
@@ -71,7 +73,7 @@ private:
     ImportSource source() const;
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     QString m_path;
     std::shared_ptr<const Workbook> m_book;
     QStringList m_mapping;

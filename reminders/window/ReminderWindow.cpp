@@ -82,7 +82,7 @@ namespace {
 
 } // namespace
 
-ReminderWindow::ReminderWindow(AppState& state, Dialogs& dialogs, QWidget* parent)
+ReminderWindow::ReminderWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent)
     : QDialog(parent)
     , m_state(state)
     , m_dialogs(dialogs)
@@ -123,7 +123,7 @@ void ReminderWindow::buildControls()
     m_signature->setObjectName(QStringLiteral("编辑框_短信后缀"));
     auto* save = new QPushButton(QStringLiteral("保存规则"), rulesPage);
     save->setObjectName(QStringLiteral("按钮_保存规则"));
-    guardControl(save, m_state, Permission::EditRules);
+    ui::guardControl(save, m_state, Permission::EditRules);
     connect(save, &QPushButton::clicked, this, [this] {
         if (saveRules())
             refreshPlan();
@@ -159,7 +159,7 @@ void ReminderWindow::buildControls()
     connect(refresh, &QPushButton::clicked, this, &ReminderWindow::refreshPlan);
     m_run = new QPushButton(QStringLiteral("立即发送"), planPage);
     m_run->setObjectName(QStringLiteral("按钮_立即发送"));
-    guardControl(m_run, m_state, Permission::SendSms);
+    ui::guardControl(m_run, m_state, Permission::SendSms);
     connect(m_run, &QPushButton::clicked, this, &ReminderWindow::runNow);
     m_stop = new QPushButton(QStringLiteral("停止"), planPage);
     m_stop->setObjectName(QStringLiteral("按钮_停止"));
@@ -247,7 +247,7 @@ void ReminderWindow::loadRules()
 
 bool ReminderWindow::saveRules()
 {
-    if (!allowedOrRefused(m_state, Permission::EditRules, m_dialogs))
+    if (!ui::allowedOrRefused(m_state, Permission::EditRules, m_dialogs))
         return false;
     ReminderRules edited = m_rules;
     for (int r = 0; r < m_rulesTable->rowCount(); ++r) {
@@ -332,7 +332,7 @@ void ReminderWindow::showPlan()
 
 void ReminderWindow::runNow()
 {
-    if (sending() || planning() || !allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
+    if (sending() || planning() || !ui::allowedOrRefused(m_state, Permission::SendSms, m_dialogs))
         return;
     if (m_plan.today != m_today()) {
         // The window was opened on an earlier day: today's plan first, then the question.
@@ -345,8 +345,8 @@ void ReminderWindow::runNow()
         m_dialogs.message(QStringLiteral("今天没有要发送的提醒。"));
         return;
     }
-    if (m_dialogs.ask(QStringLiteral("今天要发送%1条提醒短信，每秒一条。是否现在发送？").arg(toSend), Dialogs::OkCancel)
-        != Dialogs::Ok)
+    if (m_dialogs.ask(QStringLiteral("今天要发送%1条提醒短信，每秒一条。是否现在发送？").arg(toSend), ui::Dialogs::OkCancel)
+        != ui::Dialogs::Ok)
         return;
     m_stopFlag = std::make_shared<std::atomic_bool>(false);
     m_sending = true;
@@ -408,7 +408,7 @@ void ReminderWindow::stopRun()
 void ReminderWindow::done(int result)
 {
     if (m_sending
-        && m_dialogs.ask(QStringLiteral("提醒短信尚未发送完，确定要停止发送并关闭窗口吗？"), Dialogs::YesNo) != Dialogs::Yes)
+        && m_dialogs.ask(QStringLiteral("提醒短信尚未发送完，确定要停止发送并关闭窗口吗？"), ui::Dialogs::YesNo) != ui::Dialogs::Yes)
         return;
     // Nothing of the window's work reaches it from here on. The message on its way is still sent
     // and its stage given its result by the job; no message follows it.

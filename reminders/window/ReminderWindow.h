@@ -16,8 +16,10 @@ class QTableView;
 class QTableWidget;
 
 namespace fd {
-struct AppState;
+namespace ui {
 class Dialogs;
+}
+struct AppState;
 }
 
 namespace fd::reminders {
@@ -33,7 +35,7 @@ class TextTableModel;
 class ReminderWindow : public QDialog {
     Q_OBJECT
 public:
-    ReminderWindow(AppState& state, Dialogs& dialogs, QWidget* parent = nullptr);
+    ReminderWindow(AppState& state, ui::Dialogs& dialogs, QWidget* parent = nullptr);
     ~ReminderWindow() override;
 
     // Where the window reads "today" (a day number) each time it plans or sends: the clock's date
@@ -67,7 +69,7 @@ private:
     void showPlan();
 
     AppState& m_state;
-    Dialogs& m_dialogs;
+    ui::Dialogs& m_dialogs;
     std::function<qint64()> m_today;
     // 立即发送 was pressed on a plan of another day: it goes on once today's plan is read.
     bool m_runAfterPlan = false;

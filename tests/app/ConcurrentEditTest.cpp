@@ -154,10 +154,10 @@ TEST_F(ConcurrentEditTest, EachAnswerToTheConflictDoesWhatItSays)
     // A's values in the two fields both changed, B's change to the field only B changed.
     Fields theirsAndMine = afterA;
     theirsAndMine.insert(QStringLiteral("cezudianhua"), QStringLiteral("13922222222"));
-    const auto keepMine = [](QList<bool> theirs) { return ConflictChoice {ConflictChoice::KeepMine, theirs}; };
+    const auto keepMine = [](QList<bool> theirs) { return ui::ConflictChoice {ui::ConflictChoice::KeepMine, theirs}; };
     struct Case {
         const char* answer;
-        QList<ConflictChoice> answers;
+        QList<ui::ConflictChoice> answers;
         int asked;
         Fields row;     // stored afterwards
         Fields form;    // shown afterwards, while the form stays open
@@ -165,8 +165,8 @@ TEST_F(ConcurrentEditTest, EachAnswerToTheConflictDoesWhatItSays)
     };
     const Case cases[] = {
         {"keep mine", {keepMine({false, true}), keepMine({false})}, 2, picked, {}, {}},
-        {"take theirs", {ConflictChoice {ConflictChoice::TakeTheirs, {}}}, 1, afterA, theirsAndMine, theirsAndMine},
-        {"back", {ConflictChoice {ConflictChoice::BackToEditing, {}}}, 1, afterA, byB, afterA},
+        {"take theirs", {ui::ConflictChoice {ui::ConflictChoice::TakeTheirs, {}}}, 1, afterA, theirsAndMine, theirsAndMine},
+        {"back", {ui::ConflictChoice {ui::ConflictChoice::BackToEditing, {}}}, 1, afterA, byB, afterA},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.answer);
@@ -190,7 +190,7 @@ TEST_F(ConcurrentEditTest, EachAnswerToTheConflictDoesWhatItSays)
         b.save();
 
         ASSERT_EQ(b.dialogs.conflicts.size(), c.asked);
-        const QList<ConflictRow>& rows = b.dialogs.conflicts.first();
+        const QList<ui::ConflictRow>& rows = b.dialogs.conflicts.first();
         ASSERT_EQ(rows.size(), 2);
         EXPECT_EQ(QStringList({rows[0].field, rows[0].read, rows[0].theirs, rows[0].mine}).join('|').toStdString(),
             "车主姓名|原车主|甲的车主|乙的车主");

@@ -35,7 +35,7 @@ protected:
         QTest::keyClick(window.get(), Qt::Key_F1);
     }
 
-    QList<HelpWindow*> helpWindows() const { return window->findChildren<HelpWindow*>(); }
+    QList<ui::HelpWindow*> helpWindows() const { return window->findChildren<ui::HelpWindow*>(); }
 
     AppState state = fd::test::adminState();
     test::ScriptedDialogs dialogs;
@@ -68,7 +68,7 @@ TEST_F(HelpWindowTest, F1ShowsTheContentsWithTheirPicturesAndReusesTheWindow)
     qputenv("FLEETDESK_HELP", source.toLocal8Bit());
     pressF1();
     ASSERT_EQ(helpWindows().size(), 1);
-    HelpWindow* help = helpWindows().constFirst();
+    ui::HelpWindow* help = helpWindows().constFirst();
     EXPECT_TRUE(help->isVisible());
     EXPECT_TRUE(dialogs.shown.isEmpty());
     QTextBrowser& browser = help->browser();
@@ -93,7 +93,7 @@ TEST_F(HelpWindowTest, F1ShowsTheContentsWithTheirPicturesAndReusesTheWindow)
     help->close();
     ASSERT_FALSE(help->isVisible());
     window->findChild<QAction*>(QStringLiteral("actionManual"))->trigger();
-    EXPECT_EQ(helpWindows(), QList<HelpWindow*> {help});
+    EXPECT_EQ(helpWindows(), QList<ui::HelpWindow*> {help});
     EXPECT_TRUE(help->isVisible());
 }
 

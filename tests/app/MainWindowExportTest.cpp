@@ -73,10 +73,10 @@ TEST(MainWindowExportTest, FileMenuExportsTheShownList)
     window.fleet().loadAllVehicles();
     ASSERT_TRUE(test::waitForList(window.fleet()));
     // The CSV's progress dialog has gone, so the one found next is the workbook's.
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window.findChildren<JobProgress*>().isEmpty(); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.findChildren<ui::JobProgress*>().isEmpty(); }, 10000));
     dialogs.fileNames = {dir.filePath(QStringLiteral("all.xlsx"))};
     fileCommand(QStringLiteral("导出Excel"))->trigger();
-    QPointer<JobProgress> progress = window.findChild<JobProgress*>();
+    QPointer<ui::JobProgress> progress = window.findChild<ui::JobProgress*>();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !progress || progress->value() > 0; }, 60000) && progress);
     window.close();
     ASSERT_TRUE(JobLane::files().waitForDone(60000));

@@ -37,12 +37,12 @@ class CountingModule final : public ProgramModule {
 public:
     void start() override {}
     accounts::LoginCheck checkLogin(
-        AppState& state, Dialogs& dialogs, const QString& userName, const QString& password) override
+        AppState& state, ui::Dialogs& dialogs, const QString& userName, const QString& password) override
     {
         return parts.checkLogin(state, dialogs, userName, password);
     }
-    void openPasswordWindow(AppState&, Dialogs&) override {}
-    QWidget* openMainWindow(AppState& state, Dialogs& dialogs) override
+    void openPasswordWindow(AppState&, ui::Dialogs&) override {}
+    QWidget* openMainWindow(AppState& state, ui::Dialogs& dialogs) override
     {
         ++mainWindowsOpened;
         QWidget* window = parts.openMainWindow(state, dialogs);

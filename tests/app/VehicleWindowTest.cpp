@@ -296,19 +296,19 @@ TEST_F(VehicleWindowTest, OnASmallScreenTheFormScrollsAndSaveStaysInView)
     auto* save = w->findChild<QPushButton*>(QStringLiteral("按钮_保存"));
     ASSERT_TRUE(save);
     const QRect testScreen = w->screen()->availableGeometry();
-    ASSERT_LT(testScreen.height(), 965 + kFrameHeight) << "the test screen must be smaller than the window";
+    ASSERT_LT(testScreen.height(), 965 + ui::kFrameHeight) << "the test screen must be smaller than the window";
     for (const QRect& available : {testScreen, QRect(0, 0, 1366, 768)}) {
         SCOPED_TRACE(QStringLiteral("%1 x %2").arg(available.width()).arg(available.height()).toStdString());
         w->fitToArea(available);
         QCoreApplication::processEvents();
-        EXPECT_LE(w->width() + kFrameWidth, available.width());
-        EXPECT_LE(w->height() + kFrameHeight, available.height());
+        EXPECT_LE(w->width() + ui::kFrameWidth, available.width());
+        EXPECT_LE(w->height() + ui::kFrameHeight, available.height());
         auto* area = w->findChild<QScrollArea*>(QStringLiteral("windowScroll"));
         ASSERT_TRUE(area);
         QWidget* page = area->widget();
         EXPECT_EQ(page->width(), 892);
         EXPECT_GE(area->viewport()->height() + area->verticalScrollBar()->maximum(), page->height());
-        if (available.width() - kFrameWidth >= 892 + area->verticalScrollBar()->sizeHint().width()) {
+        if (available.width() - ui::kFrameWidth >= 892 + area->verticalScrollBar()->sizeHint().width()) {
             EXPECT_FALSE(area->horizontalScrollBar()->isVisible());
             EXPECT_GE(area->viewport()->width(), page->width());
         }
@@ -342,7 +342,7 @@ TEST_F(VehicleWindowTest, OnASmallScreenTheFormScrollsAndSaveStaysInView)
     // A screen large enough leaves the window as designed.
     QDialog roomy;
     roomy.resize(892, 965);
-    EXPECT_EQ(fitToScreen(&roomy, QRect(0, 0, 1920, 1080)), nullptr);
+    EXPECT_EQ(ui::fitToScreen(&roomy, QRect(0, 0, 1920, 1080)), nullptr);
     EXPECT_EQ(roomy.size(), QSize(892, 965));
 }
 

@@ -25,7 +25,7 @@ namespace {
 
 TEST(FleetGrid, PhonesShowWholeAndCutTextsShowAsTooltips)
 {
-    fd::applyProgramLook(*qApp);
+    fd::ui::applyProgramLook(*qApp);
     fd::AppState state = fd::test::adminState();
     fd::test::ScriptedDialogs dialogs;
     FleetList fleet(state, dialogs);
@@ -48,7 +48,7 @@ TEST(FleetGrid, PhonesShowWholeAndCutTextsShowAsTooltips)
     ASSERT_EQ(model->cellText(0, 4), owner);
     view.show();
 
-    auto* tips = view.findChild<fd::CutTextTips*>();
+    auto* tips = view.findChild<fd::ui::CutTextTips*>();
     ASSERT_NE(tips, nullptr);
     QHeaderView* header = view.horizontalHeader();
     auto cellCentre = [&](int column) { return view.visualRect(model->index(0, column)).center(); };
@@ -86,7 +86,7 @@ TEST(FleetGrid, PhonesShowWholeAndCutTextsShowAsTooltips)
 // character is left out.
 TEST(FleetGrid, HeadersShowWhole)
 {
-    fd::applyProgramLook(*qApp);
+    fd::ui::applyProgramLook(*qApp);
     fd::AppState state = fd::test::adminState(); // no database: every list shows its header only
     fd::test::ScriptedDialogs dialogs;
     FleetList fleet(state, dialogs);
@@ -96,7 +96,7 @@ TEST(FleetGrid, HeadersShowWhole)
     view.show();
     QHeaderView* header = view.horizontalHeader();
     auto shownLines = [header](int section) {
-        if (auto* wrapped = qobject_cast<fd::WrappedHeader*>(header))
+        if (auto* wrapped = qobject_cast<fd::ui::WrappedHeader*>(header))
             return wrapped->shownLines(section);
         return QStringList {header->model()->headerData(section, Qt::Horizontal).toString()}; // one line
     };

@@ -574,12 +574,12 @@ TEST_F(PictureTest, ClosingDuringAnUploadAsksThenStopsTheTransferAndWritesNothin
     FD_WAIT_TRUE(parts().size() == 1 && parts().first().size() > 0, 10000);
 
     // Answered "no": the window stays open and the upload goes on.
-    dialogs.answers << Dialogs::No;
+    dialogs.answers << ui::Dialogs::No;
     w->close();
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->uploading());
     // Answered "yes": the window closes, the transfer stops, nothing reaches the column.
-    dialogs.answers << Dialogs::Yes;
+    dialogs.answers << ui::Dialogs::Yes;
     w->close();
     EXPECT_FALSE(w->isVisible());
     w.reset();
@@ -619,7 +619,7 @@ TEST_F(PictureTest, ClosingWhileTheNameIsWrittenLeavesItWholeAndTellsNoClosedWin
         };
         FD_WAIT_EQ(lockWaits(), QStringLiteral("1"), 20000);
         EXPECT_TRUE(w->uploading());
-        dialogs.answers << Dialogs::Yes;
+        dialogs.answers << ui::Dialogs::Yes;
         w->close();
         w.reset();
         EXPECT_TRUE(hold.rollback());

@@ -162,7 +162,7 @@ TEST_F(ListExportTest, ALongExportLeavesTheWindowAnsweringAndStopsWithoutAFile)
     QElapsedTimer clock;
     qint64 last = 0, longest = 0;
     int ticks = 0, progressSeen = 0;
-    QPointer<JobProgress> running;
+    QPointer<ui::JobProgress> running;
     QObject::connect(&tick, &QTimer::timeout, [&] {
         longest = std::max(longest, clock.elapsed() - last);
         last = clock.elapsed();
@@ -197,7 +197,7 @@ TEST_F(ListExportTest, ALongExportLeavesTheWindowAnsweringAndStopsWithoutAFile)
         dialogs.clear();
         dialogs.fileNames = {old.fileName()};
         bool finished = false;
-        QPointer<JobProgress> progress = printing::exportShownList(shown(), dialogs, format, view.get(), [&](bool) { finished = true; });
+        QPointer<ui::JobProgress> progress = printing::exportShownList(shown(), dialogs, format, view.get(), [&](bool) { finished = true; });
         // The CSV is quick: stopped at once, where the workbook is stopped once rows are written.
         ASSERT_TRUE(format == printing::ExportFormat::csv || progressReported(progress));
         progress->findChild<QPushButton*>()->click();

@@ -165,16 +165,16 @@ protected:
     std::optional<bool> output(printing::PrintPreview& p, void (printing::PrintPreview::*command)())
     {
         QSignalSpy ended(&p, &printing::PrintPreview::outputEnded);
-        const auto before = p.findChildren<JobProgress*>().size();
+        const auto before = p.findChildren<ui::JobProgress*>().size();
         (p.*command)();
-        if (p.findChildren<JobProgress*>().size() == before)
+        if (p.findChildren<ui::JobProgress*>().size() == before)
             return std::nullopt;
         EXPECT_TRUE(ended.size() > 0 || ended.wait(120000));
         return !ended.isEmpty() && ended.at(0).at(0).toBool();
     }
 
     // Waits until the job's progress dialog has reported progress; false when it went first.
-    static bool progressReported(const QPointer<JobProgress>& progress)
+    static bool progressReported(const QPointer<ui::JobProgress>& progress)
     {
         return QTest::qWaitFor([&] { return !progress || progress->value() > 0; }, 60000) && progress;
     }

@@ -236,7 +236,7 @@ TEST_F(PrintPreviewTest, StoppedOrClosedOutputLeavesNoFile)
     p->printer().setOutputFormat(QPrinter::PdfFormat);
     p->printer().setOutputFileName(printed);
     p->printPages();
-    QPointer<JobProgress> progress = p->findChild<JobProgress*>(QStringLiteral("outputProgress"));
+    QPointer<ui::JobProgress> progress = p->findChild<ui::JobProgress*>(QStringLiteral("outputProgress"));
     ASSERT_TRUE(progressReported(progress));
     EXPECT_LT(progress->value(), p->pages().pageCount());
     progress->findChild<QPushButton*>()->click();
@@ -247,7 +247,7 @@ TEST_F(PrintPreviewTest, StoppedOrClosedOutputLeavesNoFile)
     // 另存PDF, and the preview closed while the pages are written.
     dialogs.fileNames = {dir.filePath(QStringLiteral("saved.pdf"))};
     p->saveAsPdf();
-    progress = p->findChildren<JobProgress*>().last(); // the stopped one may not be gone yet
+    progress = p->findChildren<ui::JobProgress*>().last(); // the stopped one may not be gone yet
     ASSERT_TRUE(progressReported(progress));
     p->close();
     EXPECT_FALSE(p->outputRunning());

@@ -37,7 +37,7 @@ protected:
     void startSlowRun()
     {
         sim->fault(u"slow=1000"_s);
-        dialogs.answers.prepend(Dialogs::Ok);
+        dialogs.answers.prepend(ui::Dialogs::Ok);
         click(u"按钮_立即发送"_s);
         ASSERT_TRUE(w->sending());
         FD_WAIT_EQ(queryValue(watch, u"select count(*) from tixingjilu where jieguo is null"_s), u"1"_s, 10000);
@@ -90,7 +90,7 @@ TEST_F(ReminderWindowTest, RunsTodaysPlanAndShowsTheHistory)
     open();
     auto* planModel = qobject_cast<reminders::TextTableModel*>(find<QTableView>(u"表格_今日计划"_s)->model());
     EXPECT_EQ(planModel->rowCount(), 8); // 5 to send, 3 skipped
-    dialogs.answers = {Dialogs::Ok};
+    dialogs.answers = {ui::Dialogs::Ok};
     click(u"按钮_立即发送"_s);
     EXPECT_TRUE(w->sending());
     FD_WAIT_TRUE(!w->sending(), 20000);
@@ -121,7 +121,7 @@ TEST_F(ReminderWindowTest, RefreshAndSendUseTheDayTheyArePressedOn)
     EXPECT_EQ(w->plan().today, day);
 
     day = datetime::daysFromCivil(2016, 12, 22);
-    dialogs.answers = {Dialogs::Ok};
+    dialogs.answers = {ui::Dialogs::Ok};
     click(u"按钮_立即发送"_s); // plans the new day first, then asks and sends it
     FD_WAIT_TRUE(!w->planning() && !w->sending(), 20000);
     EXPECT_TRUE(dialogs.messages().last().startsWith(u"发送成功5条"_s)) << dialogs.messages().last().toStdString();
@@ -152,7 +152,7 @@ TEST_F(ReminderWindowTest, StopEndsTheRunAfterTheMessageOnItsWay)
 TEST_F(ReminderWindowTest, ClosingDuringARunAsksAndNothingReachesTheClosedWindow)
 {
     open();
-    dialogs.answers = {Dialogs::No, Dialogs::Yes};
+    dialogs.answers = {ui::Dialogs::No, ui::Dialogs::Yes};
     startSlowRun();
     w->close();
     EXPECT_TRUE(dialogs.lastMessage().contains(u"尚未发送完"_s));

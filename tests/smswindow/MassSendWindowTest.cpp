@@ -136,7 +136,7 @@ protected:
     // Starts a run through the button, confirming it.
     void start()
     {
-        dialogs.answers = {Dialogs::Ok};
+        dialogs.answers = {ui::Dialogs::Ok};
         click(kStart);
         ASSERT_TRUE(w->running()) << dialogs.lastMessage().toStdString();
     }
@@ -269,7 +269,7 @@ TEST_F(MassSendWindowTest, StartChecksAccountBalanceAndConfirmation)
 
     // Equal balance: the confirmation counts the rows that cannot receive; Cancel leaves all idle.
     sim.account(kUser, kPassword, 3);
-    dialogs.answers = {Dialogs::Cancel};
+    dialogs.answers = {ui::Dialogs::Cancel};
     click(kStart);
     EXPECT_EQ(dialogs.lastMessage(),
         u"本次群发共3个短信。是否现在开始群发。\n其中1个没有手机号（不发送），1个手机号不是11位数字（可能无法送达）。"_s);
@@ -385,7 +385,7 @@ TEST_F(MassSendWindowTest, TheTimerSendsOneMessageASecondAndClosingStopsTheRun)
     start();
     ASSERT_TRUE(QTest::qWaitFor([this] { return w->statusModel().rowCount() == 3; }, 6000));
     // Closing during the run asks first.
-    dialogs.answers = {Dialogs::Yes};
+    dialogs.answers = {ui::Dialogs::Yes};
     w->close();
     EXPECT_EQ(dialogs.lastMessage(), u"群发尚未结束，确定要停止群发并关闭窗口吗？"_s);
     EXPECT_FALSE(w->isVisible());
@@ -453,7 +453,7 @@ TEST_F(MassSendWindowTest, ClosingTheWindowWhileAStepWaitsOnThePlatformEndsTheSt
         openNumbered(2);
         dialogs.clear();
         dialogs.inputs = {u"13900000009"_s};
-        dialogs.answers = {Dialogs::Ok};
+        dialogs.answers = {ui::Dialogs::Ok};
         QTimer::singleShot(c.closeAfterMs, w.get(), [this] { w->close(); });
         press(c.button);
         ASSERT_TRUE(QTest::qWaitFor([this] { return !w->isVisible(); }, 5000));
@@ -498,14 +498,14 @@ TEST_F(MassSendWindowTest, StopEndsTheRunAfterTheMessageOnItsWayAndClosingDuring
     // Closing during a run asks; No keeps it going, Yes (here by Esc) ends it with the window.
     sim.fault(u"slow=0"_s);
     start();
-    dialogs.answers = {Dialogs::No};
+    dialogs.answers = {ui::Dialogs::No};
     w->close();
     EXPECT_EQ(dialogs.lastMessage(), u"群发尚未结束，确定要停止群发并关闭窗口吗？"_s);
     EXPECT_TRUE(w->isVisible());
     EXPECT_TRUE(w->running());
     ASSERT_TRUE(step());
     EXPECT_EQ(statusRows().size(), 3);
-    dialogs.answers = {Dialogs::Yes};
+    dialogs.answers = {ui::Dialogs::Yes};
     QTest::keyClick(w.get(), Qt::Key_Escape);
     EXPECT_FALSE(w->isVisible());
     EXPECT_FALSE(w->running());
@@ -518,7 +518,7 @@ TEST_F(MassSendWindowTest, AMessageOnItsWayWhenTheWindowClosesIsLoggedButNothing
     sim.fault(u"slow=600"_s);
     w->tick();
     ASSERT_TRUE(w->sending());
-    dialogs.answers = {Dialogs::Yes};
+    dialogs.answers = {ui::Dialogs::Yes};
     w->close();
     const int shown = static_cast<int>(dialogs.shown.size());
     drain();
@@ -560,12 +560,12 @@ TEST_F(MassSendWindowTest, TheStatusGridShowsEveryTextWholeWithinA1366By768Scree
     const QRect onWindow(grid->mapTo(w.get(), QPoint(0, 0)), grid->size());
     EXPECT_TRUE(w->rect().contains(onWindow)) << onWindow.right() << " " << w->width();
     EXPECT_TRUE(grid->parentWidget()->rect().contains(grid->geometry()));
-    EXPECT_LE(w->width() + kFrameWidth, 1366);
-    EXPECT_LE(w->height() + kFrameHeight, 768);
+    EXPECT_LE(w->width() + ui::kFrameWidth, 1366);
+    EXPECT_LE(w->height() + ui::kFrameHeight, 768);
 
     // A cell cut after all (a column narrowed by hand) shows its text as a tip.
     grid->setColumnWidth(1, 20);
-    auto* tips = grid->findChild<CutTextTips*>();
+    auto* tips = grid->findChild<ui::CutTextTips*>();
     ASSERT_TRUE(tips);
     EXPECT_EQ(tips->tipAt(grid->viewport(), grid->visualRect(grid->model()->index(0, 1)).center()), u"豫AW001挂"_s);
 }

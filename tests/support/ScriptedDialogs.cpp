@@ -52,16 +52,16 @@ QString ScriptedDialogs::saveFileName(const QString& caption, const QString&, co
     return fileNames.isEmpty() ? QString() : fileNames.takeFirst();
 }
 
-ConflictChoice ScriptedDialogs::resolveConflict(const QList<ConflictRow>& rows)
+ui::ConflictChoice ScriptedDialogs::resolveConflict(const QList<ui::ConflictRow>& rows)
 {
     QStringList fields;
-    for (const ConflictRow& row : rows)
+    for (const ui::ConflictRow& row : rows)
         fields.append(row.field);
     shown.append({QStringLiteral("conflict"), fields.join(QLatin1Char(',')), QString(), QString()});
     conflicts.append(rows);
     if (onShown)
         onShown(shown.last());
-    return conflictChoices.isEmpty() ? ConflictChoice() : conflictChoices.takeFirst();
+    return conflictChoices.isEmpty() ? ui::ConflictChoice() : conflictChoices.takeFirst();
 }
 
 QStringList ScriptedDialogs::messages() const

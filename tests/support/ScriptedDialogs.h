@@ -9,7 +9,7 @@
 namespace fd::test {
 
 // Answers every dialog by script and records what was shown. Nothing blocks.
-class ScriptedDialogs final : public Dialogs {
+class ScriptedDialogs final : public ui::Dialogs {
 public:
     struct Shown {
         QString kind; // "message", "error", "ask", "input", "open", "save", "conflict"
@@ -25,16 +25,16 @@ public:
     bool inputText(const QString& prompt, QString& text, const QString& caption = kCaption) override;
     QString openFileName(const QString& caption, const QString& filter) override;
     QString saveFileName(const QString& caption, const QString& suggested, const QString& filter) override;
-    ConflictChoice resolveConflict(const QList<ConflictRow>& rows) override;
+    ui::ConflictChoice resolveConflict(const QList<ui::ConflictRow>& rows) override;
 
     // Scripted answers, taken in order; when none is left: Ok, cancelled input, cancelled picker.
     QList<int> answers;
     QList<QString> inputs;
     QList<QString> fileNames;
     // Answers of the conflict window; when none is left: back to editing.
-    QList<ConflictChoice> conflictChoices;
+    QList<ui::ConflictChoice> conflictChoices;
     // The rows of every conflict window shown, in order.
-    QList<QList<ConflictRow>> conflicts;
+    QList<QList<ui::ConflictRow>> conflicts;
     // Runs when a message is shown (for example to check the state at that moment).
     std::function<void(const Shown&)> onShown;
 

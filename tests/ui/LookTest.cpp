@@ -27,16 +27,16 @@ bool hasChinese(const QString& text)
 TEST(ProgramLook, StandardButtonsAndDialogsSpeakChineseWhateverTheLocale)
 {
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    fd::applyProgramLook(*qApp);
+    fd::ui::applyProgramLook(*qApp);
     EXPECT_EQ(QLocale().language(), QLocale::Chinese);
 
-    const auto okCancel = fd::QtDialogs::messageBox(QStringLiteral("保存成功！"), fd::Dialogs::OkCancel, fd::Dialogs::kCaption);
+    const auto okCancel = fd::ui::QtDialogs::messageBox(QStringLiteral("保存成功！"), fd::ui::Dialogs::OkCancel, fd::ui::Dialogs::kCaption);
     EXPECT_EQ(okCancel->button(QMessageBox::Ok)->text(), QStringLiteral("确定"));
     EXPECT_EQ(okCancel->button(QMessageBox::Cancel)->text(), QStringLiteral("取消"));
     EXPECT_EQ(okCancel->windowTitle(), QStringLiteral("信息："));
     EXPECT_EQ(okCancel->windowModality(), Qt::ApplicationModal);
     EXPECT_EQ(okCancel->icon(), QMessageBox::NoIcon);
-    const auto yesNo = fd::QtDialogs::messageBox(QStringLiteral("删除？"), fd::Dialogs::YesNo, fd::Dialogs::kCaption);
+    const auto yesNo = fd::ui::QtDialogs::messageBox(QStringLiteral("删除？"), fd::ui::Dialogs::YesNo, fd::ui::Dialogs::kCaption);
     EXPECT_TRUE(hasChinese(yesNo->button(QMessageBox::Yes)->text())) << yesNo->button(QMessageBox::Yes)->text().toStdString();
     EXPECT_TRUE(hasChinese(yesNo->button(QMessageBox::No)->text()));
 
@@ -49,8 +49,8 @@ TEST(ProgramLook, StandardButtonsAndDialogsSpeakChineseWhateverTheLocale)
     EXPECT_TRUE(hasChinese(QCoreApplication::translate("QPrintDialog", "Print")));
 
     // Loading again installs nothing more.
-    EXPECT_TRUE(fd::loadQtChinese());
-    EXPECT_EQ(fd::QtDialogs::messageBox(QString(), fd::Dialogs::OkOnly, QString())->button(QMessageBox::Ok)->text(),
+    EXPECT_TRUE(fd::ui::loadQtChinese());
+    EXPECT_EQ(fd::ui::QtDialogs::messageBox(QString(), fd::ui::Dialogs::OkOnly, QString())->button(QMessageBox::Ok)->text(),
         QStringLiteral("确定"));
 }
 
@@ -70,12 +70,12 @@ TEST(ProgramLook, FontIsTheFirstInstalledCjkFont)
     };
 #endif
     for (const Case& c : cases)
-        EXPECT_EQ(fd::programFontFamily(c.installed), c.expected) << c.installed.join(u',').toStdString();
+        EXPECT_EQ(fd::ui::programFontFamily(c.installed), c.expected) << c.installed.join(u',').toStdString();
 
-    fd::applyProgramLook(*qApp);
+    fd::ui::applyProgramLook(*qApp);
     const QFont font = QApplication::font();
-    EXPECT_FALSE(fd::programFontFamily({font.family()}).isEmpty()) << font.family().toStdString();
-    EXPECT_EQ(font.pixelSize(), fd::kProgramFontPixels);
+    EXPECT_FALSE(fd::ui::programFontFamily({font.family()}).isEmpty()) << font.family().toStdString();
+    EXPECT_EQ(font.pixelSize(), fd::ui::kProgramFontPixels);
 }
 
 } // namespace
