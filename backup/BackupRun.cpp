@@ -754,6 +754,16 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
         if (!recordRestore(connection, database, archive, created, &error))
             say(QStringLiteral("恢复记不进数据库（已打开的程序不会提示重新登录）：%1").arg(error));
         say(QStringLiteral("恢复完成：数据库 %1 已恢复为 %2 的备份").arg(database, created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
+        // The pictures the restored register names that the FTP folder has lost (deleted with their
+        // vehicles) go back; a picture there now is kept, newer or not.
+        QStringList pictures;
+        for (const QJsonValue& v : manifest.value(QStringLiteral("pictures")).toObject().value(QStringLiteral("files")).toArray())
+            pictures.append(v.toObject().value(QStringLiteral("name")).toString());
+        int putBack = 0;
+        if (!putBackMissingPictures(setup.ftp, QDir(work.path()).filePath(kPictures), pictures, &putBack, &error))
+            out.warning = QStringLiteral("数据库已恢复，但图片没有全部传回 FTP 服务器（已传回 %1 张）：%2").arg(putBack).arg(error);
+        else
+            say(QStringLiteral("FTP 服务器缺少的 %1 张图片已传回").arg(putBack));
         return true;
     };
     out.ok = body();

@@ -41,6 +41,9 @@ struct Outcome {
     bool ok = false;
     QString archive; // full path (of the archive made, or restored from)
     QString reason;  // why it failed, in words for the administrator
+    // Done, but not whole (a restore whose database was replaced while pictures could not be put
+    // back): told after the result.
+    QString warning;
     QDateTime started;
     double seconds = 0;
 };

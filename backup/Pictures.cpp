@@ -61,10 +61,9 @@ namespace {
 
 } // namespace
 
-bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& folder, QList<PictureFile>* files,
-    QString* error)
+bool listPictures(const net::FtpConnection::Options& ftp, QList<QByteArray>* names, HostPort* answered, QString* error)
 {
-    files->clear();
+    names->clear();
     net::CurlSession curl;
     if (!curl.handle()) {
         *error = QStringLiteral("libcurl 无法初始化");
@@ -72,30 +71,65 @@ bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& fol
     }
     QByteArray listing;
     QString message;
-    QString host;
-    int port = 21;
     QStringList tried;
     for (const HostPort& server : ftp.hosts) {
-        host = server.host;
-        port = server.port > 0 ? server.port : 21;
+        *answered = server;
+        if (answered->port <= 0)
+            answered->port = 21;
         listing.clear();
-        const CURLcode rc = transfer(curl, ftp, net::ftpUrl(host, port, QByteArray()), true, toBytes, &listing, &message);
+        const CURLcode rc = transfer(curl, ftp, net::ftpUrl(answered->host, answered->port, QByteArray()), true, toBytes,
+            &listing, &message);
         if (rc == CURLE_OK) {
             tried.clear();
             break;
         }
-        tried.append(QStringLiteral("%1:%2 %3").arg(host).arg(port).arg(message));
+        tried.append(QStringLiteral("%1:%2 %3").arg(answered->host).arg(answered->port).arg(message));
     }
     if (ftp.hosts.isEmpty() || !tried.isEmpty()) {
         *error = QStringLiteral("读不到 FTP 服务器上的图片目录：%1").arg(tried.isEmpty() ? QStringLiteral("设置里没有服务器") : tried.join(QStringLiteral("；")));
         return false;
     }
-    QList<QByteArray> names;
     for (QByteArray name : listing.split('\n')) {
         name = name.trimmed();
         if (!name.isEmpty() && !name.startsWith('.') && !name.contains('/') && !name.endsWith(".part"))
-            names.append(name);
+            names->append(name);
     }
+    return true;
+}
+
+bool putBackMissingPictures(const net::FtpConnection::Options& ftp, const QString& folder, const QStringList& pictures,
+    int* putBack, QString* error)
+{
+    *putBack = 0;
+    QList<QByteArray> present;
+    HostPort server;
+    if (!listPictures(ftp, &present, &server, error))
+        return false;
+    net::FtpConnectionPtr connection = net::ftpConnect(ftp);
+    for (const QString& name : pictures) {
+        if (present.contains(QFile::encodeName(name)))
+            continue;
+        net::Failure failure;
+        if (!net::ftpPutFile(connection, QDir(folder).filePath(name), QFile::encodeName(name),
+                net::FtpConnection::TransferType::Binary, &failure)) {
+            *error = QStringLiteral("图片 %1 传不回 FTP 服务器").arg(name);
+            return false;
+        }
+        ++*putBack;
+    }
+    return true;
+}
+
+bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& folder, QList<PictureFile>* files,
+    QString* error)
+{
+    files->clear();
+    QList<QByteArray> names;
+    HostPort server;
+    if (!listPictures(ftp, &names, &server, error))
+        return false;
+    const QString host = server.host;
+    const int port = server.port;
 
     // A few sessions side by side, each taking every n-th name: one transfer waiting on a slow
     // server holds up only its own session.

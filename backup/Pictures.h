@@ -22,4 +22,14 @@ struct PictureFile {
 bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& folder, QList<PictureFile>* files,
     QString* error);
 
+// The names of the files in the login's folder on the first server that answers (answered), less
+// the uploads under way (".part"). False, with the reason, when none answered.
+bool listPictures(const net::FtpConnection::Options& ftp, QList<QByteArray>* names, HostPort* answered, QString* error);
+
+// Uploads those of the named pictures of folder that the FTP folder lacks, such as those deleted with
+// their vehicles; a picture the server has is never replaced, whatever its age. putBack counts
+// them. False, with the reason, when the folder cannot be listed or an upload fails.
+bool putBackMissingPictures(const net::FtpConnection::Options& ftp, const QString& folder, const QStringList& pictures,
+    int* putBack, QString* error);
+
 } // namespace fd::backup

@@ -81,6 +81,10 @@ int run(const QCoreApplication& app)
             say(QStringLiteral("恢复失败：%1").arg(outcome.reason));
             return 1;
         }
+        if (!outcome.warning.isEmpty()) {
+            say(outcome.warning);
+            return 1;
+        }
         say(QStringLiteral("用时 %1 秒").arg(outcome.seconds, 0, 'f', 1));
         return 0;
     }

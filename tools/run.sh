@@ -21,7 +21,7 @@ started=$SECONDS
 
 "$root/tools/install-deps.sh"
 # What the program and its stack need: the tests are built by tools/test.sh.
-FLEETDESK_BUILD_DIR=$build "$root/tools/build.sh" fleetdesk fleetdesk-remind fleetdesk-encipher
+FLEETDESK_BUILD_DIR=$build "$root/tools/build.sh" fleetdesk fleetdesk-remind fleetdesk-encipher fleetdesk-backup
 # FLEETDESK_CLUSTER=1: the program on a three-node cluster instead of one database.
 if [ "${FLEETDESK_CLUSTER:-0}" = 1 ]; then
   FLEETDESK_BUILD_DIR=$build "$root/tools/stack.sh" cluster "$stack" "${FLEETDESK_DEMO_PORT:-3310}" "$vehicles"

@@ -148,6 +148,8 @@ void restoreFromProgram(AppState& state, ui::Dialogs& dialogs, QWidget* window, 
                 dialogs.error(QStringLiteral("恢复失败：%1").arg(out.reason), QStringLiteral("错误"));
                 return;
             }
+            if (!out.warning.isEmpty())
+                dialogs.error(out.warning, QStringLiteral("错误"));
             if (restored)
                 restored();
         };

@@ -393,9 +393,22 @@ TEST_F(BackupTest, RestoreOverCurrentNeedsTheCompanyNameAndSwapsEveryTable)
         return facts;
     };
     const QList<TableFacts> before = register_();
+    // A picture deleted with its vehicle comes back; one replaced since the backup is kept as it is.
+    const QString deleted = test::stackDir() + QStringLiteral("/pic/恢复覆盖删掉的.jpg");
+    const QString replaced = test::stackDir() + QStringLiteral("/pic/恢复覆盖换过的.jpg");
+    auto write = [](const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+    };
+    auto read = [](const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    };
+    ASSERT_TRUE(write(deleted, "backed-up picture") && write(replaced, "older picture"));
     QTemporaryDir work;
     const Outcome made = makeBackup(setup(), work.filePath(QStringLiteral("out")), Keep {}, quiet);
     ASSERT_TRUE(made.ok) << made.reason.toStdString();
+    ASSERT_TRUE(QFile::remove(deleted) && write(replaced, "newer picture"));
     mustExecute(db, QStringLiteral("delete from %1.celiangzongbiao order by ID limit 3").arg(kFleet));
     mustExecute(db, QStringLiteral("create table %1.zanshi (a int)").arg(kFleet));
     const QList<TableFacts> changed = register_();
@@ -409,9 +422,15 @@ TEST_F(BackupTest, RestoreOverCurrentNeedsTheCompanyNameAndSwapsEveryTable)
     EXPECT_TRUE(said.contains(QStringLiteral("表 celiangzongbiao：%1 行").arg(vehicles))) << said.toStdString();
     EXPECT_EQ(register_(), changed);
 
+    EXPECT_EQ(read(deleted), QByteArray("<missing>")) << "a refused restore put a picture back";
     const Outcome restored = restoreOverCurrent(setup(), made.archive, QStringLiteral("豫运物流"), quiet);
     ASSERT_TRUE(restored.ok) << restored.reason.toStdString();
+    EXPECT_TRUE(restored.warning.isEmpty()) << restored.warning.toStdString();
     EXPECT_EQ(register_(), before);
+    EXPECT_EQ(read(deleted), QByteArray("backed-up picture"));
+    EXPECT_EQ(read(replaced), QByteArray("newer picture"));
+    QFile::remove(deleted);
+    QFile::remove(replaced);
     const db::LastRestore last = db::lastRestore(test::connectStack(kFleet));
     EXPECT_GT(last.id, restoresBefore);
     EXPECT_EQ(last.archive, made.archive);
