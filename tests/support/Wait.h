@@ -22,6 +22,6 @@ inline void PrintTo(const QString& text, std::ostream* os)
 // The same for a value that must come to equal another; the failure shows both.
 #define FD_WAIT_EQ(actual, expected, milliseconds)                                                     \
     do {                                                                                               \
-        QTest::qWaitFor([&] { return (actual) == (expected); }, milliseconds);                        \
+        [[maybe_unused]] const bool fd_arrived = QTest::qWaitFor([&] { return (actual) == (expected); }, milliseconds); \
         ASSERT_EQ(actual, expected) << "after " << (milliseconds) << " ms";                           \
     } while (false)
