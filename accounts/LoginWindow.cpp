@@ -98,7 +98,13 @@ void LoginWindow::restoreRememberedLogin()
         m_remember->setChecked(true);
         m_userName->setText(m_remembered.userName());
         m_password->setEchoMode(QLineEdit::Password);
-        m_password->setText(m_remembered.password());
+        m_password->clear();
+        // The keyring may answer after the window shows; a box the user has entered meanwhile keeps
+        // what was typed.
+        m_remembered.readPassword(this, [this](const QString& password) {
+            if (!m_passwordEntered)
+                m_password->setText(password);
+        });
     }
     // Neither box may start with the focus: its focus handler would empty it.
     m_login->setFocus(Qt::OtherFocusReason);
@@ -107,8 +113,10 @@ void LoginWindow::restoreRememberedLogin()
 void LoginWindow::enterBox(QLineEdit* box)
 {
     setTextColour(box, Qt::black);
-    if (box == m_password)
+    if (box == m_password) {
         box->setEchoMode(QLineEdit::Password);
+        m_passwordEntered = true;
+    }
     box->clear();
 }
 

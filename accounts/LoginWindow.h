@@ -86,6 +86,7 @@ private:
 
     QLineEdit* m_userName = nullptr;
     QLineEdit* m_password = nullptr;
+    bool m_passwordEntered = false; // the user has entered the password box (a late keyring answer stays out)
     QCheckBox* m_remember = nullptr;
     QLabel* m_changePassword = nullptr;
     QPushButton* m_login = nullptr;

@@ -128,6 +128,25 @@ QString RememberedValues::password() const
 #endif
 }
 
+void RememberedValues::readPassword(QObject* context, std::function<void(const QString&)> deliver) const
+{
+#ifndef Q_OS_WIN
+    if (usesKeyring() && text(m_names.password).isEmpty()) {
+        auto* job = new QKeychain::ReadPasswordJob(kKeyringService);
+        job->setKey(m_keyringKey);
+        QObject::connect(job, &QKeychain::Job::finished, context, [deliver = std::move(deliver)](QKeychain::Job* j) {
+            if (j->error() == QKeychain::NoError)
+                deliver(static_cast<QKeychain::ReadPasswordJob*>(j)->textData());
+        });
+        job->setAutoDelete(true);
+        job->start();
+        return;
+    }
+#endif
+    Q_UNUSED(context)
+    deliver(password()); // the file's, moved to the keyring on the way when there is one
+}
+
 int RememberedValues::ticked() const
 {
     const QVariant v = m_settings->value(m_names.ticked);

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <memory>
+
+class QObject;
 
 class QSettings;
 
@@ -40,6 +43,11 @@ public:
     // from the file when it is there (and is then moved to the keyring), else from the keyring;
     // a keyring that fails or does not answer in time gives the empty text.
     QString password() const;
+    // The same without waiting for the keyring: deliver gets the password on context's thread, at
+    // once when it is in the file or there is no keyring, else when the keyring answers (never when
+    // it fails or has none). Nothing is delivered once context is gone. For windows, which must
+    // not hold their event loop meanwhile.
+    void readPassword(QObject* context, std::function<void(const QString&)> deliver) const;
     QString userName() const;
     int ticked() const;
 

@@ -260,7 +260,13 @@ void MassSendWindow::open()
     if (m_remembered.ticked() == 1) {
         m_remember->setChecked(true);
         m_user->setText(m_remembered.userName());
-        m_password->setText(m_remembered.password());
+        m_password->clear();
+        // The keyring may answer after the window shows: a box the user is in, or has typed
+        // into, keeps what is there.
+        m_remembered.readPassword(this, [this](const QString& password) {
+            if (m_password->text().isEmpty() && !m_password->hasFocus())
+                m_password->setText(password);
+        });
     } else {
         m_user->setText(kUserHint);
         m_password->setText(kPasswordHint);

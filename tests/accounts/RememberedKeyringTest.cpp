@@ -14,8 +14,11 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using fd::accounts::RememberedLogin;
 using fd::sms::RememberedAccount;
@@ -189,6 +192,32 @@ TEST_F(RememberedKeyringTest, APasswordInTheFileIsMovedToTheKeyringAndNewOnesGoT
     EXPECT_TRUE(RememberedLogin(other).password().isEmpty());
     EXPECT_NE(RememberedLogin(other).keyringKey(), RememberedLogin(path).keyringKey());
     EXPECT_NE(RememberedLogin().keyringKey(), RememberedLogin(path).keyringKey());
+}
+
+TEST_F(RememberedKeyringTest, AWindowGetsTheKeyringsPasswordWhenItAnswersAndNeverAfterItIsGone)
+{
+    const QString keyringError = desktop->startKeyring();
+    if (!keyringError.isEmpty())
+        GTEST_SKIP() << keyringError.toStdString();
+    RememberedLogin(path).remember(QStringLiteral("张三"), QStringLiteral("钥匙环里的"));
+    ASSERT_FALSE(fileHas(QStringLiteral("dlmm")));
+    const RememberedLogin store(path);
+
+    // The call returns before the keyring answers: the window's event loop is never held for it.
+    QStringList delivered;
+    QObject window;
+    store.readPassword(&window, [&](const QString& password) { delivered << password; });
+    EXPECT_TRUE(delivered.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !delivered.isEmpty(); }, 5000));
+    EXPECT_EQ(delivered, QStringList {QStringLiteral("钥匙环里的")});
+
+    // A window closed before the answer gets nothing.
+    QStringList late;
+    auto closed = std::make_unique<QObject>();
+    store.readPassword(closed.get(), [&](const QString& password) { late << password; });
+    closed.reset();
+    QTest::qWait(500);
+    EXPECT_TRUE(late.isEmpty());
 }
 
 } // namespace
