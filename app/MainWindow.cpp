@@ -303,7 +303,7 @@ void MainWindow::takePayment()
         m_dialogs.message(app::texts::kSelectVehicleFirst);
         return;
     }
-    if (restoredSinceLogin() || !ui::allowedOrRefused(m_state, Permission::TakeFees, m_dialogs))
+    if (restoredSinceLogin() || !ui::allowedByRole(m_state, Permission::TakeFees, m_dialogs))
         return;
     if (m_hooks.openPayment)
         m_hooks.openPayment();
@@ -390,7 +390,7 @@ void MainWindow::applyRole()
 
 void MainWindow::importVehicles()
 {
-    if (restoredSinceLogin() || !ui::allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
+    if (restoredSinceLogin() || !ui::allowedByRole(m_state, Permission::EditVehicles, m_dialogs))
         return;
     auto* window = new import::ImportWindow(m_state, m_dialogs, this);
     window->setAttribute(Qt::WA_DeleteOnClose);
@@ -401,7 +401,7 @@ void MainWindow::importVehicles()
 
 void MainWindow::manageUsers()
 {
-    if (restoredSinceLogin() || !ui::allowedOrRefused(m_state, Permission::ManageUsers, m_dialogs))
+    if (restoredSinceLogin() || !ui::allowedByRole(m_state, Permission::ManageUsers, m_dialogs))
         return;
     if (m_hooks.openUsers)
         m_hooks.openUsers();
@@ -475,7 +475,7 @@ void MainWindow::recordRow(int modelRow)
 
 void MainWindow::addVehicle()
 {
-    if (restoredSinceLogin() || !ui::allowedOrRefused(m_state, Permission::EditVehicles, m_dialogs))
+    if (restoredSinceLogin() || !ui::allowedByRole(m_state, Permission::EditVehicles, m_dialogs))
         return;
     m_state.modifyFlag = 0;
     m_state.newFlag = 1;

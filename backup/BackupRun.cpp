@@ -116,6 +116,15 @@ namespace {
         return true;
     }
 
+    // The names of the pictures the manifest lists.
+    QStringList pictureNames(const QJsonObject& manifest)
+    {
+        QStringList names;
+        for (const QJsonValue& v : manifest.value(QStringLiteral("pictures")).toObject().value(QStringLiteral("files")).toArray())
+            names.append(v.toObject().value(QStringLiteral("name")).toString());
+        return names;
+    }
+
     void dropDatabase(const db::ConnectionPtr& connection, const QString& database)
     {
         connection->run(db::Statement("DROP DATABASE IF EXISTS ?").bindSql(sqlName(database)));
@@ -554,15 +563,14 @@ Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreT
             out.reason = error;
             return false;
         }
-        const QJsonArray pictures = manifest.value(QStringLiteral("pictures")).toObject().value(QStringLiteral("files")).toArray();
+        const QStringList pictures = pictureNames(manifest);
         const QDir from(QDir(work.path()).filePath(kPictures));
         if (!target.picturesFolder.isEmpty()) {
             if (!QDir().mkpath(target.picturesFolder)) {
                 out.reason = QStringLiteral("建不了图片目录 %1").arg(target.picturesFolder);
                 return false;
             }
-            for (const QJsonValue& v : pictures) {
-                const QString name = v.toObject().value(QStringLiteral("name")).toString();
+            for (const QString& name : pictures) {
                 const QString to = QDir(target.picturesFolder).filePath(name);
                 QFile::remove(to);
                 if (!QFile::copy(from.filePath(name), to)) {
@@ -573,16 +581,12 @@ Outcome restoreBackup(const Setup& setup, const QString& archive, const RestoreT
             say(QStringLiteral("%1 张图片放进 %2").arg(pictures.size()).arg(target.picturesFolder));
         }
         if (target.picturesToFtp) {
-            net::FtpConnectionPtr ftp = net::ftpConnect(setup.ftp);
-            for (const QJsonValue& v : pictures) {
-                const QString name = v.toObject().value(QStringLiteral("name")).toString();
-                net::Failure failure;
-                if (!net::ftpPutFile(ftp, from.filePath(name), QFile::encodeName(name), net::FtpConnection::TransferType::Binary, &failure)) {
-                    out.reason = QStringLiteral("图片 %1 传不上 FTP 服务器").arg(name);
-                    return false;
-                }
+            int sent = 0;
+            if (!uploadPictures(setup.ftp, from.path(), pictures, PresentPictures::Replaced, &sent, &error)) {
+                out.reason = error;
+                return false;
             }
-            say(QStringLiteral("%1 张图片传回 FTP 服务器").arg(pictures.size()));
+            say(QStringLiteral("%1 张图片传回 FTP 服务器").arg(sent));
         }
         say(QStringLiteral("恢复完成：数据库 %1").arg(target.database));
         return true;
@@ -756,11 +760,9 @@ Outcome restoreOverCurrent(const Setup& setup, const QString& archive, const QSt
         say(QStringLiteral("恢复完成：数据库 %1 已恢复为 %2 的备份").arg(database, created.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))));
         // The pictures the restored register names that the FTP folder has lost (deleted with their
         // vehicles) go back; a picture there now is kept, newer or not.
-        QStringList pictures;
-        for (const QJsonValue& v : manifest.value(QStringLiteral("pictures")).toObject().value(QStringLiteral("files")).toArray())
-            pictures.append(v.toObject().value(QStringLiteral("name")).toString());
         int putBack = 0;
-        if (!putBackMissingPictures(setup.ftp, QDir(work.path()).filePath(kPictures), pictures, &putBack, &error))
+        if (!uploadPictures(setup.ftp, QDir(work.path()).filePath(kPictures), pictureNames(manifest), PresentPictures::Kept,
+                &putBack, &error))
             out.warning = QStringLiteral("数据库已恢复，但图片没有全部传回 FTP 服务器（已传回 %1 张）：%2").arg(putBack).arg(error);
         else
             say(QStringLiteral("FTP 服务器缺少的 %1 张图片已传回").arg(putBack));

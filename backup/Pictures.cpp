@@ -97,25 +97,25 @@ bool listPictures(const net::FtpConnection::Options& ftp, QList<QByteArray>* nam
     return true;
 }
 
-bool putBackMissingPictures(const net::FtpConnection::Options& ftp, const QString& folder, const QStringList& pictures,
-    int* putBack, QString* error)
+bool uploadPictures(const net::FtpConnection::Options& ftp, const QString& folder, const QStringList& pictures,
+    PresentPictures present, int* sent, QString* error)
 {
-    *putBack = 0;
-    QList<QByteArray> present;
+    *sent = 0;
+    QList<QByteArray> there;
     HostPort server;
-    if (!listPictures(ftp, &present, &server, error))
+    if (present == PresentPictures::Kept && !listPictures(ftp, &there, &server, error))
         return false;
     net::FtpConnectionPtr connection = net::ftpConnect(ftp);
     for (const QString& name : pictures) {
-        if (present.contains(QFile::encodeName(name)))
+        if (there.contains(QFile::encodeName(name)))
             continue;
         net::Failure failure;
         if (!net::ftpPutFile(connection, QDir(folder).filePath(name), QFile::encodeName(name),
                 net::FtpConnection::TransferType::Binary, &failure)) {
-            *error = QStringLiteral("图片 %1 传不回 FTP 服务器").arg(name);
+            *error = QStringLiteral("图片 %1 传不上 FTP 服务器").arg(name);
             return false;
         }
-        ++*putBack;
+        ++*sent;
     }
     return true;
 }

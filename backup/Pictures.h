@@ -26,10 +26,14 @@ bool downloadPictures(const net::FtpConnection::Options& ftp, const QString& fol
 // the uploads under way (".part"). False, with the reason, when none answered.
 bool listPictures(const net::FtpConnection::Options& ftp, QList<QByteArray>* names, HostPort* answered, QString* error);
 
-// Uploads those of the named pictures of folder that the FTP folder lacks, such as those deleted with
-// their vehicles; a picture the server has is never replaced, whatever its age. putBack counts
-// them. False, with the reason, when the folder cannot be listed or an upload fails.
-bool putBackMissingPictures(const net::FtpConnection::Options& ftp, const QString& folder, const QStringList& pictures,
-    int* putBack, QString* error);
+// What an upload of pictures does with a name the FTP folder has already.
+enum class PresentPictures {
+    Replaced, // every picture goes up
+    Kept,     // only those the folder lacks (deleted with their vehicles); never one whatever its age
+};
+// Uploads the named pictures of folder; sent counts those that went up. False, with the reason,
+// when the folder cannot be listed or an upload fails.
+bool uploadPictures(const net::FtpConnection::Options& ftp, const QString& folder, const QStringList& pictures,
+    PresentPictures present, int* sent, QString* error);
 
 } // namespace fd::backup

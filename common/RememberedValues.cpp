@@ -131,7 +131,23 @@ QString RememberedValues::password() const
 void RememberedValues::readPassword(QObject* context, std::function<void(const QString&)> deliver) const
 {
 #ifndef Q_OS_WIN
-    if (usesKeyring() && text(m_names.password).isEmpty()) {
+    const QString inFile = text(m_names.password);
+    if (usesKeyring() && !inFile.isEmpty()) {
+        // Left by an earlier version, or by a time without the keyring: moved once, without
+        // waiting for it. The window (context) owns this store, so both go together.
+        auto* job = new QKeychain::WritePasswordJob(kKeyringService);
+        job->setKey(m_keyringKey);
+        job->setTextData(inFile);
+        QObject::connect(job, &QKeychain::Job::finished, context, [this](QKeychain::Job* j) {
+            if (j->error() == QKeychain::NoError)
+                eraseFilePassword();
+        });
+        job->setAutoDelete(true);
+        job->start();
+        deliver(inFile);
+        return;
+    }
+    if (usesKeyring()) {
         auto* job = new QKeychain::ReadPasswordJob(kKeyringService);
         job->setKey(m_keyringKey);
         QObject::connect(job, &QKeychain::Job::finished, context, [deliver = std::move(deliver)](QKeychain::Job* j) {
@@ -144,7 +160,7 @@ void RememberedValues::readPassword(QObject* context, std::function<void(const Q
     }
 #endif
     Q_UNUSED(context)
-    deliver(password()); // the file's, moved to the keyring on the way when there is one
+    deliver(text(m_names.password));
 }
 
 int RememberedValues::ticked() const

@@ -45,8 +45,9 @@ public:
     QString password() const;
     // The same without waiting for the keyring: deliver gets the password on context's thread, at
     // once when it is in the file or there is no keyring, else when the keyring answers (never when
-    // it fails or has none). Nothing is delivered once context is gone. For windows, which must
-    // not hold their event loop meanwhile.
+    // it fails or has none); a password still in the file is delivered at once and moved to the
+    // keyring meanwhile. Nothing is delivered once context is gone, which must own this store. For
+    // windows, which must not hold their event loop meanwhile.
     void readPassword(QObject* context, std::function<void(const QString&)> deliver) const;
     QString userName() const;
     int ticked() const;

@@ -11,11 +11,15 @@ namespace fd::ui {
 
 bool allowedOrRefused(const AppState& state, Permission permission, Dialogs& dialogs)
 {
-    if (!permits(state.loginRole, permission)) {
-        dialogs.message(refusalText(state.loginRole, permission));
-        return false;
-    }
-    return !refusedAfterRestore(state, dialogs);
+    return allowedByRole(state, permission, dialogs) && !refusedAfterRestore(state, dialogs);
+}
+
+bool allowedByRole(const AppState& state, Permission permission, Dialogs& dialogs)
+{
+    if (permits(state.loginRole, permission))
+        return true;
+    dialogs.message(refusalText(state.loginRole, permission));
+    return false;
 }
 
 bool refusedAfterRestore(const AppState& state, Dialogs& dialogs)

@@ -16,8 +16,12 @@ class Dialogs;
 // disabled, its tooltip saying why; the write behind it checks again and refuses with a message,
 // so a window opened before a change of role or a click sent from outside writes nothing.
 
-// True when the role allows it; otherwise tells the user and returns false.
+// True when the role allows it and no restore has replaced the database since the login;
+// otherwise tells the user and returns false.
 bool allowedOrRefused(const AppState& state, Permission permission, Dialogs& dialogs);
+// The role's part alone, for a caller that has just made the restore's check itself (one read of
+// the table of restores per click on the window thread, not two).
+bool allowedByRole(const AppState& state, Permission permission, Dialogs& dialogs);
 
 // True, after telling the user to log in again, when a backup was restored over the database since
 // the login (state.restoreAtLogin; never while that is unknown). allowedOrRefused refuses then too,

@@ -211,6 +211,18 @@ TEST_F(RememberedKeyringTest, AWindowGetsTheKeyringsPasswordWhenItAnswersAndNeve
     ASSERT_TRUE(QTest::qWaitFor([&] { return !delivered.isEmpty(); }, 5000));
     EXPECT_EQ(delivered, QStringList {QStringLiteral("钥匙环里的")});
 
+    // A password an earlier version left in the file comes at once and moves to the keyring meanwhile.
+    writeOldFile(QStringLiteral("张三"), QStringLiteral("文件里的"));
+    {
+        const RememberedLogin old(path);
+        QObject window;
+        QStringList fromFile;
+        old.readPassword(&window, [&](const QString& password) { fromFile << password; });
+        EXPECT_EQ(fromFile, QStringList {QStringLiteral("文件里的")});
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !fileHas(QStringLiteral("dlmm")); }, 5000));
+    }
+    EXPECT_EQ(RememberedLogin(path).password(), QStringLiteral("文件里的"));
+
     // A window closed before the answer gets nothing.
     QStringList late;
     auto closed = std::make_unique<QObject>();
